@@ -1,0 +1,34 @@
+#pragma once
+// Message boxes. Every box of the program goes through MsgBox, which tests replace with a
+// scripted responder (see tests/support).
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+enum class MsgButtons { OK, OKCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
+enum class MsgIcon { None, Critical, Question, Exclamation, Information };
+enum class MsgAnswer { OK, Cancel, Abort, Retry, Ignore, Yes, No };
+
+struct MsgBoxRequest {
+    QString text;   // lines joined by carriage returns, as the program builds them
+    MsgButtons buttons = MsgButtons::OK;
+    MsgIcon icon = MsgIcon::None;
+    QString title;  // empty: the application title
+    int defaultButton = 1; // 1-based position of the default button
+};
+
+// Shows a modal box and returns the answer. An empty title shows the application title.
+MsgAnswer MsgBox(const QString &text, MsgButtons buttons = MsgButtons::OK,
+                 MsgIcon icon = MsgIcon::None, const QString &title = QString(),
+                 int defaultButton = 1);
+
+// Tests install a responder; it sees the request with its title resolved and answers.
+// Pass an empty function to restore real boxes.
+using MsgBoxResponder = std::function<MsgAnswer(const MsgBoxRequest &)>;
+void SetMsgBoxResponder(MsgBoxResponder responder);
+
+// The application title (the brand's window title), used by boxes and the settings store.
+QString AppTitle();
+void SetAppTitle(const QString &title);

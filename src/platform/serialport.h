@@ -1,0 +1,91 @@
+#pragma once
+// The PC's serial port as the program uses it: a port number ("COM 1" to "COM 8"), a line
+// settings text such as "9600,n,8,1", an open state, and polled byte input and output.
+// Built on QSerialPort. Every call that can fail returns a CommError; an empty one is success.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QSerialPort;
+
+struct CommError {
+    enum Code {
+        None = 0,
+        PortNotOpen,        // Output, Input or discard on a closed port
+        PortAlreadyOpen,    // the port number cannot change while the port is open
+        InvalidPortNumber,  // outside 1..8
+        InvalidSettings,    // a line settings text the port refuses
+        OpenFailed,         // the device is missing, busy or not a serial port
+        WriteFailed,        // the operating system refused the bytes
+        ReadFailed,
+    };
+    Code code = None;
+    QString text; // the system's error text, shown to the operator as it stands
+
+    explicit operator bool() const { return code != None; }
+    static CommError ok() { return {}; }
+};
+
+// A parsed line settings text.
+struct LineSettings {
+    int baud = 9600;
+    char parity = 'n'; // n, e, o, m, s (lower case)
+    int dataBits = 8;  // 4..8
+    int stopTenths = 10; // 10, 15 or 20
+
+    // "9600,n,8,1": baud, parity letter in either case, data bits, stop bits (1, 1.5, 2),
+    // separated by commas, blanks around the parts allowed. Returns false for anything else.
+    static bool parse(const QByteArray &text, LineSettings *out);
+};
+
+class MSComm : public QObject {
+    Q_OBJECT
+public:
+    explicit MSComm(QObject *parent = nullptr);
+    ~MSComm() override;
+
+    int CommPort() const { return m_commPort; }
+    CommError setCommPort(int number); // refused while open and outside 1..8
+
+    QByteArray Settings() const { return m_settings; }
+    // Refused (with InvalidSettings) unless LineSettings::parse accepts it; applied to the
+    // open port at once.
+    CommError setSettings(const QByteArray &text);
+
+    bool PortOpen() const;
+    CommError setPortOpen(bool open);
+
+    // Bytes received and not yet read.
+    int InBufferCount();
+    // Throws away everything received and not yet read (the program's "count = 0").
+    CommError DiscardInput();
+
+    // Writes the bytes and returns once the operating system holds all of them, so a close
+    // right after a write loses nothing.
+    CommError Output(const QByteArray &bytes);
+    // Reads and removes everything received so far (possibly nothing).
+    QByteArray Input(CommError *error = nullptr);
+
+    // The device path "COM n" stands for (see the COM map).
+    QString devicePath() const;
+
+    static CommError notOpenError();
+
+signals:
+    // Bytes have arrived; wait loops may wake on it.
+    void readyRead();
+
+private:
+    std::unique_ptr<QSerialPort> m_port;
+    int m_commPort = 1;
+    QByteArray m_settings = "9600,n,8,1";
+    LineSettings m_line;
+};
+
+// The COM map: "COM n" to a device path. Defaults: COM1..COM4 = /dev/ttyS0..3,
+// COM5..COM8 = /dev/ttyUSB0..3. The brand's stored preferences override any number in section
+// "Ports", key "COM1".."COM8". Tests may override a number directly.
+QString ComDevicePath(int number);
+void SetComDevicePathOverride(int number, const QString &path); // empty path removes it
