@@ -1,0 +1,181 @@
+#include "encoder/write/writecommands.h"
+
+#include "model/state.h"
+
+namespace {
+const QByteArray Writing = "Writing Pager Database - ";
+
+QByteArray onOff(bool on) { return on ? "ON" : "OFF"; }
+QByteArray digit(bool one) { return one ? "1" : "0"; }
+
+// A two-port command: CR after it, its reply ended by CR LF.
+WriteCommand twoPort(const QByteArray &statusItem, const QByteArray &command)
+{
+    WriteCommand c;
+    c.status = Writing + statusItem;
+    c.command = command;
+    c.ending = EndingCR;
+    c.replyEnd = EndingCRLF;
+    return c;
+}
+
+// A V7 command: CR LF after it, its reply ended by CR LF unless said otherwise.
+WriteCommand v7(const QByteArray &statusItem, const QByteArray &command,
+                const QByteArray &replyEnd = EndingCRLF)
+{
+    WriteCommand c;
+    c.status = Writing + statusItem;
+    c.command = command;
+    c.ending = EndingCRLF;
+    c.replyEnd = replyEnd;
+    return c;
+}
+
+// A guard command: CR after it, its reply ended by LF.
+WriteCommand guardCommand(const QByteArray &command, const QByteArray &mustContain = {})
+{
+    WriteCommand c;
+    c.command = command;
+    c.ending = EndingCR;
+    c.replyEnd = EndingLF;
+    c.mustContain = mustContain;
+    return c;
+}
+
+WriteCommand modAtten(const QByteArray &key, const QByteArray &value)
+{
+    WriteCommand c;
+    c.command = "CONFIG " + key + ' ' + value;
+    c.ending = EndingCR;
+    c.replyEnd = EndingCR;
+    c.mustStartWith = key;
+    return c;
+}
+
+// Port 1's or port 2's ID-as-capcode after the records.
+WriteCommand idAsCap(int port, bool on)
+{
+    const QByteArray n = QByteArray::number(port);
+    WriteCommand c = twoPort("ID Assumed as Capcode " + onOff(on) + " for Port " + n,
+                             "config serial" + n + " idascap " + digit(on));
+    c.label = "ID As Capcode Mode is " + onOff(on) + " for Port " + n;
+    return c;
+}
+} // namespace
+
+bool GuardAddressesPort2(const QByteArray &testPort) { return testPort != "1"; }
+
+IDAsCapGuard TwoPortIDAsCapGuard(const QByteArray &testPort)
+{
+    const QByteArray n = GuardAddressesPort2(testPort) ? "2" : "1";
+    return IDAsCapGuard{guardCommand("CONFIG SERIAL" + n + " IDASCAP?"),
+                        guardCommand("CONFIG SERIAL" + n + " IDASCAP 0", "IDASCAP updated"),
+                        "ID As Capcode Mode is ON for Port " + n,
+                        "ID As Capcode Mode is OFF for Port " + n};
+}
+
+IDAsCapGuard V7IDAsCapGuard()
+{
+    return IDAsCapGuard{guardCommand("CONFIG IDASCAP?"),
+                        guardCommand("CONFIG IDASCAP 0", "IDASCAP option updated"),
+                        "ID As Capcode Mode is ON", "ID As Capcode Mode is OFF"};
+}
+
+QList<WriteCommand> ModAttenCommands(const ModAtten &atten)
+{
+    QList<WriteCommand> list{modAtten("MODATTENC", atten.coarse), modAtten("MODATTENF", atten.fine)};
+    list[0].status = Writing + "Modulation Attenuation";
+    return list;
+}
+
+QList<WriteCommand> TwoPortSettingsCommands()
+{
+    QList<WriteCommand> list;
+    // The encoder's data polarity travels inverted: "0" asks for inverted data.
+    list.append(twoPort("RF Data Inversion " + onOff(bInvertData),
+                        "config invertdata " + digit(!bInvertData)));
+    if (sFirmwareVer != "9.01") { // that firmware has no station ID
+        list.append(twoPort("Station ID: " + sStationID, "config sid " + sStationID));
+        list.append(twoPort("Station ID Interval: 14 min.", "config sidint 14"));
+    }
+    list.append(twoPort("RF Carrier Detect Inversion " + onOff(bInvertRFCD),
+                        "config invertrfcd " + digit(bInvertRFCD)));
+    list.append(twoPort("Duty Cycle " + sDutyCycle + '%', "config dutycycle " + sDutyCycle));
+    list.append(twoPort("Max Msgs/Batch " + sMaxBatch, "config maxbatch " + sMaxBatch));
+    list.append(twoPort("Increment Capcodes by 8 " + onOff(bIncCapBy8),
+                        "config CAPBY8 " + digit(bIncCapBy8)));
+    list.append(twoPort("Message Timeout Reset Detection " + onOff(bPort1PPHReset) + " for Port 1",
+                        "config serial1 pphreset " + digit(bPort1PPHReset)));
+
+    // "S" firmware has no timed-paging reset on port 2: it is written off, and kept off in the
+    // settings from the moment it is written.
+    const bool sFirmware = sFirmwareVer.contains('S');
+    const bool port2Reset = bPort2PPHReset && !sFirmware;
+    WriteCommand port2ResetCmd =
+        twoPort("Message Timeout Reset Detection " + onOff(port2Reset) + " for Port 2",
+                "config serial2 pphreset " + digit(port2Reset));
+    if (sFirmware)
+        port2ResetCmd.onSend = [] { bPort2PPHReset = false; };
+    list.append(port2ResetCmd);
+
+    // Carrier detection is ignored when the flag is set: "1" switches detection off.
+    list.append(twoPort("Carrier Signal Detection " + onOff(!bIgnoreRFCD),
+                        "config ignorerfcd " + digit(bIgnoreRFCD)));
+
+    // The guard switched the attached port's ID-as-capcode off for the records; switching
+    // port 2's back on here would make the encoder refuse them when the PC is on port 2.
+    const bool port2IDAsCap = bPort2IDAsCap && !GuardAddressesPort2(sTestPort);
+    list.append(twoPort("ID Assumed as Capcode " + onOff(port2IDAsCap) + " for Port 2",
+                        "config serial2 idascap " + digit(port2IDAsCap)));
+
+    list.append(twoPort("Verbose Mode " + onOff(bPort1Verbose) + " for Port 1",
+                        "config serial1 verbose " + digit(bPort1Verbose)));
+    list.append(twoPort("Verbose Mode " + onOff(bPort2Verbose) + " for Port 2",
+                        "config serial2 verbose " + digit(bPort2Verbose)));
+    list.append(twoPort("Flow Control: " + sPort1Flow + " for Port 1", "config serial1 flow " + sPort1Flow));
+    list.append(twoPort("Flow Control: " + sPort2Flow + " for Port 2", "config serial2 flow " + sPort2Flow));
+    list.append(twoPort("Protocol: " + sPort1Protocol + " for Port 1",
+                        "config serial1 protocol " + sPort1Protocol));
+    list.append(twoPort("Protocol: " + sPort2Protocol + " for Port 2",
+                        "config serial2 protocol " + sPort2Protocol));
+    list.append(twoPort("Baud Rate: " + sPort1Baud + " for Port 1", "config serial1 baud " + sPort1Baud));
+    list.append(twoPort("Baud Rate: " + sPort2Baud + " for Port 2", "config serial2 baud " + sPort2Baud));
+    list.append(twoPort("Data Bits: " + sPort1DataBits + " for Port 1",
+                        "config serial1 databits " + sPort1DataBits));
+    list.append(twoPort("Data Bits: " + sPort2DataBits + " for Port 2",
+                        "config serial2 databits " + sPort2DataBits));
+    return list;
+}
+
+QList<WriteCommand> TwoPortIDAsCapCommands()
+{
+    return {idAsCap(1, bPort1IDAsCap), idAsCap(2, bPort2IDAsCap)};
+}
+
+QList<WriteCommand> V7SettingsCommands()
+{
+    QList<WriteCommand> list;
+    // A V7 encoder takes both polarities the other way round from the two-port encoders:
+    // "1" asks for inverted data, and "0" for an inverted carrier detect.
+    list.append(v7("RF Data Inversion " + onOff(bInvertData), "config invertdata " + digit(bInvertData)));
+    // An encoder without PET support answers RS CR: that reply ends at its CR.
+    list.append(v7("PET Protocol Support " + onOff(bPETSupport), "config pet " + digit(bPETSupport),
+                   EndingCR));
+    list.append(v7("RF Carrier Detect Inversion " + onOff(!bInvertRFCD),
+                   "config invertrfcd " + digit(!bInvertRFCD)));
+    list.append(v7("Duty Cycle " + sDutyCycle + '%', "config dutycycle " + sDutyCycle));
+    list.append(v7("Max Msgs/Batch " + sMaxBatch, "config maxbatch " + sMaxBatch));
+    list.append(v7("Message Timeout Reset Detection " + onOff(bPort1PPHReset),
+                   "config pphreset " + digit(bPort1PPHReset)));
+    list.append(v7("Carrier Signal Detection " + onOff(!bIgnoreRFCD),
+                   "config ignorerfcd " + digit(bIgnoreRFCD)));
+    list.append(v7("Brief ACK " + onOff(bBriefAck), "config briefack " + digit(bBriefAck)));
+    list.append(v7("Flow Control Before ACK " + onOff(bNakBeforeFlow),
+                   "config altfc " + digit(bNakBeforeFlow)));
+    return list;
+}
+
+WriteCommand V7IDAsCapCommand()
+{
+    return v7("ID Assumed as Capcode " + onOff(bPort1IDAsCap), "config idascap " + digit(bPort1IDAsCap));
+}

@@ -1,0 +1,78 @@
+#pragma once
+// The commands of a database write, in the order they go out, each with the bytes that end it
+// and what ends and judges its reply. The write loop walks these lists; building them sends
+// nothing. Every list is built from the settings as they stand at the call.
+
+#include "model/attenmath.h"
+
+#include <QByteArray>
+#include <QList>
+#include <functional>
+
+inline constexpr char EndingCR[] = "\r";
+inline constexpr char EndingCRLF[] = "\r\n";
+inline constexpr char EndingLF[] = "\n";
+// RS CR: the encoder's acknowledgement of a record.
+inline constexpr char RecordAck[] = "\x1e\r";
+// The encoder's log-on prompt: in any reply of a settings, record or ID-as-capcode command it
+// means the encoder is not in programming mode, and the command has failed.
+inline constexpr char LogonPrompt[] = "ID=";
+// The reply interval a V7 write sets at its start and keeps for every command and record.
+inline constexpr int V7WriteTimeoutMs = 8000;
+
+struct WriteCommand {
+    QByteArray status;        // first status-bar panel, shown before sending; empty: left as is
+    QByteArray label;         // ID-as-capcode label, set before sending; empty: left as is
+    QByteArray command;       // command text or record block, without its ending
+    QByteArray ending;        // written right after the command
+    QByteArray replyEnd;      // the wait for the reply ends once the reply holds this
+    QByteArray mustContain;   // when set, a reply without this text is improper
+    QByteArray mustStartWith; // when set, a reply not beginning with this text is improper
+    int replyTimeoutMs = 0;   // reply timer interval to set before sending; 0: the one in place
+    std::function<void()> onSend; // when set, runs just before the command goes out
+
+    QByteArray bytes() const { return command + ending; }
+};
+
+// The ID-as-capcode guard at the start of a write: the query of the attached port's mode, and
+// the command that switches it off for the transfer when the first character of the query's
+// reply is "1". Both end with CR; both replies end at LF.
+struct IDAsCapGuard {
+    WriteCommand query;
+    WriteCommand switchOff; // mustContain: the encoder's confirmation
+    QByteArray labelOn;
+    QByteArray labelOff;
+};
+
+// Whether the two-port guard addresses encoder port 2: for every attached-port text but "1".
+bool GuardAddressesPort2(const QByteArray &testPort);
+
+// Two-port (V8/V9) encoder, port by sTestPort.
+IDAsCapGuard TwoPortIDAsCapGuard(const QByteArray &testPort);
+// Single-port (V7) encoder.
+IDAsCapGuard V7IDAsCapGuard();
+
+// The coarse then the fine modulation attenuation. Each ends with CR; its reply ends at a CR
+// that follows at least one other character and must begin with the command's key word.
+// The status text goes with the first.
+QList<WriteCommand> ModAttenCommands(const ModAtten &atten);
+
+// The settings of a two-port encoder (ending CR, reply ending CR LF), from the current settings,
+// sTestPort and sFirmwareVer: 21 commands, 19 without the station ID pair on "9.01" firmware.
+// On firmware whose version holds a capital "S" port 2's timed-paging reset goes out off, and the
+// command's onSend stores that in bPort2PPHReset. While the guard has switched port 2's
+// ID-as-capcode off (the PC on port 2), port 2's ID-as-capcode goes out off here too, so that
+// the records reach the attached port with the mode off; the operator's setting follows the
+// records (TwoPortIDAsCapCommands).
+QList<WriteCommand> TwoPortSettingsCommands();
+
+// After the records: port 1's then port 2's ID-as-capcode as the database says, each setting
+// the ID-as-capcode label first (ending CR, reply ending CR LF).
+QList<WriteCommand> TwoPortIDAsCapCommands();
+
+// The nine settings of a V7 encoder (ending CR LF; reply ending CR LF, CR for the PET command).
+QList<WriteCommand> V7SettingsCommands();
+
+// After the records: the V7 port's ID-as-capcode as the database says (ending CR LF, reply
+// ending CR LF). The label is left as the guard set it.
+WriteCommand V7IDAsCapCommand();
