@@ -2,6 +2,7 @@
 // Message boxes. Every box of the program goes through MsgBox, which tests replace with a
 // scripted responder (see tests/support).
 
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -28,7 +29,16 @@ MsgAnswer MsgBox(const QString &text, MsgButtons buttons = MsgButtons::OK,
 // Pass an empty function to restore real boxes.
 using MsgBoxResponder = std::function<MsgAnswer(const MsgBoxRequest &)>;
 void SetMsgBoxResponder(MsgBoxResponder responder);
+// The responder in place (empty when real boxes are shown), so that a test can restore it.
+MsgBoxResponder CurrentMsgBoxResponder();
+
+// The answers of a button set, in the order the buttons stand (defaultButton counts in it).
+QList<MsgAnswer> MsgBoxAnswers(MsgButtons buttons);
+// The text as a box shows it: carriage returns (alone or before a line feed) become line breaks.
+QString MsgBoxDisplayText(const QString &text);
 
 // The application title (the brand's window title), used by boxes and the settings store.
+// Until it is set: the application name (the executable's name). Setting it also sets
+// QCoreApplication::applicationName when an application object exists.
 QString AppTitle();
 void SetAppTitle(const QString &title);

@@ -49,12 +49,21 @@ public:
     int CommPort() const { return m_commPort; }
     CommError setCommPort(int number); // refused while open and outside 1..8
 
+    // The text as it was last accepted (blanks around it removed), e.g. "9600,N,8,1".
     QByteArray Settings() const { return m_settings; }
-    // Refused (with InvalidSettings) unless LineSettings::parse accepts it; applied to the
-    // open port at once.
+    // Refused (with InvalidSettings, text "Invalid property value") unless LineSettings::parse
+    // accepts it; 4 data bits are refused as well (the port supports 5 to 8). Applied to the
+    // open port at once. A character format the device cannot carry is not an error: a
+    // pseudo-terminal, for one, keeps 8 bits without parity; only the speed is seen there.
     CommError setSettings(const QByteArray &text);
 
     bool PortOpen() const;
+    // Opens the device ComDevicePath(CommPort()) (a link opens its target): PortAlreadyOpen
+    // when open, OpenFailed with the system's text when the device is missing, held by another
+    // port object or program, or no serial device. Never software or hardware flow control.
+    // Closing waits until the system has sent what was written, and is no error when closed.
+    // When the far end goes away (a pseudo-terminal's master closes, an adapter is pulled) the
+    // port stays open and Output reports WriteFailed.
     CommError setPortOpen(bool open);
 
     // Bytes received and not yet read.
@@ -63,10 +72,18 @@ public:
     CommError DiscardInput();
 
     // Writes the bytes and returns once the operating system holds all of them, so a close
-    // right after a write loses nothing.
+    // right after a write loses nothing. PortNotOpen ("Port not open") when closed;
+    // WriteFailed with the system's text when the system refuses them, or "Write timed out"
+    // when the far end takes nothing for a few seconds beyond the bytes' time on the line.
     CommError Output(const QByteArray &bytes);
-    // Reads and removes everything received so far (possibly nothing).
+    // Reads and removes everything received so far (possibly nothing), including what the
+    // system holds and the event loop has not yet fetched. PortNotOpen when closed.
     QByteArray Input(CommError *error = nullptr);
+
+    // Waits up to ms (under the time scale) for received bytes that Input has not returned
+    // yet; returns at once when some are there. On a closed port it simply sleeps.
+    // Returns true when bytes are waiting.
+    bool WaitForInput(int ms);
 
     // The device path "COM n" stands for (see the COM map).
     QString devicePath() const;
@@ -78,7 +95,10 @@ signals:
     void readyRead();
 
 private:
+    bool applyLine(const LineSettings &line); // to the QSerialPort (open or not)
+    void pullPending();                       // what the OS holds into the port's buffer
     std::unique_ptr<QSerialPort> m_port;
+    bool m_pulling = false;
     int m_commPort = 1;
     QByteArray m_settings = "9600,n,8,1";
     LineSettings m_line;

@@ -35,6 +35,10 @@ void FlashWindow(QWidget *window);
 void SetFlashWindowHook(std::function<void(QWidget *)> hook);
 
 // True when another copy of the program under this application name is already running.
-// The first call takes a lock that lives until the process ends.
+// The first call takes a lock that lives until the process ends; later calls with the same
+// name repeat the first answer.
 bool PreviousInstance(const QString &appName);
 void SetPreviousInstanceHook(std::function<bool(const QString &)> hook);
+// The lock file PreviousInstance uses: in the temporary folder, named from the user and appName.
+// A lock whose owner process is gone does not count, however old or new it is.
+QString PreviousInstanceLockPath(const QString &appName);

@@ -1,0 +1,422 @@
+#include "platform/serialport.h"
+
+#include "platform/msgbox.h"
+#include "platform/settingsstore.h"
+#include "platform/timing.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QFileInfo>
+#include <QMap>
+#include <QSerialPort>
+
+#include <climits>
+#include <termios.h>
+
+namespace {
+
+const char *const kNotOpenText = "Port not open";
+const char *const kAlreadyOpenText = "Port already open";
+const char *const kInvalidPortText = "Invalid port number";
+const char *const kInvalidSettingsText = "Invalid property value";
+
+CommError makeError(CommError::Code code, const QString &text)
+{
+    CommError e;
+    e.code = code;
+    e.text = text;
+    return e;
+}
+
+// Blanks around a part: spaces and tabs.
+QByteArray trimBlanks(const QByteArray &part)
+{
+    int begin = 0;
+    int end = int(part.size());
+    while (begin < end && (part[begin] == ' ' || part[begin] == '\t'))
+        ++begin;
+    while (end > begin && (part[end - 1] == ' ' || part[end - 1] == '\t'))
+        --end;
+    return part.mid(begin, end - begin);
+}
+
+bool allDigits(const QByteArray &text)
+{
+    if (text.isEmpty())
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+QSerialPort::Parity toQtParity(char parity)
+{
+    switch (parity) {
+    case 'e': return QSerialPort::EvenParity;
+    case 'o': return QSerialPort::OddParity;
+    case 'm': return QSerialPort::MarkParity;
+    case 's': return QSerialPort::SpaceParity;
+    default: return QSerialPort::NoParity;
+    }
+}
+
+QSerialPort::StopBits toQtStopBits(int stopTenths)
+{
+    switch (stopTenths) {
+    case 15: return QSerialPort::OneAndHalfStop;
+    case 20: return QSerialPort::TwoStop;
+    default: return QSerialPort::OneStop;
+    }
+}
+
+QMap<int, QString> &comOverrides()
+{
+    static QMap<int, QString> map;
+    return map;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// LineSettings
+
+bool LineSettings::parse(const QByteArray &text, LineSettings *out)
+{
+    const QList<QByteArray> parts = text.split(',');
+    if (parts.size() != 4)
+        return false;
+
+    LineSettings s;
+
+    const QByteArray baud = trimBlanks(parts[0]);
+    if (!allDigits(baud) || baud.size() > 10)
+        return false;
+    bool ok = false;
+    const qlonglong baudValue = baud.toLongLong(&ok);
+    if (!ok || baudValue <= 0 || baudValue > INT_MAX)
+        return false;
+    s.baud = int(baudValue);
+
+    const QByteArray parity = trimBlanks(parts[1]);
+    if (parity.size() != 1)
+        return false;
+    const char p = char(parity[0] | 0x20); // lower case for letters
+    if (p != 'n' && p != 'e' && p != 'o' && p != 'm' && p != 's')
+        return false;
+    if (!((parity[0] >= 'a' && parity[0] <= 'z') || (parity[0] >= 'A' && parity[0] <= 'Z')))
+        return false;
+    s.parity = p;
+
+    const QByteArray data = trimBlanks(parts[2]);
+    if (data.size() != 1 || data[0] < '4' || data[0] > '8')
+        return false;
+    s.dataBits = data[0] - '0';
+
+    const QByteArray stop = trimBlanks(parts[3]);
+    if (stop == "1")
+        s.stopTenths = 10;
+    else if (stop == "1.5")
+        s.stopTenths = 15;
+    else if (stop == "2")
+        s.stopTenths = 20;
+    else
+        return false;
+
+    if (out)
+        *out = s;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// MSComm
+
+MSComm::MSComm(QObject *parent)
+    : QObject(parent), m_port(std::make_unique<QSerialPort>())
+{
+    LineSettings::parse(m_settings, &m_line);
+    connect(m_port.get(), &QSerialPort::readyRead, this, [this] {
+        if (!m_pulling)
+            emit readyRead();
+    });
+}
+
+MSComm::~MSComm()
+{
+    setPortOpen(false);
+}
+
+CommError MSComm::notOpenError()
+{
+    return makeError(CommError::PortNotOpen, QString::fromLatin1(kNotOpenText));
+}
+
+CommError MSComm::setCommPort(int number)
+{
+    if (PortOpen()) {
+        if (number == m_commPort)
+            return CommError::ok();
+        return makeError(CommError::PortAlreadyOpen, QString::fromLatin1(kAlreadyOpenText));
+    }
+    if (number < 1 || number > 8)
+        return makeError(CommError::InvalidPortNumber, QString::fromLatin1(kInvalidPortText));
+    m_commPort = number;
+    return CommError::ok();
+}
+
+bool MSComm::applyLine(const LineSettings &line)
+{
+    if (line.dataBits < 5 || line.dataBits > 8)
+        return false;
+    // QSerialPort reads the settings back after each change. A device that cannot carry a
+    // character format adjusts it (a pseudo-terminal keeps 8 bits without parity whatever is
+    // asked), which QSerialPort reports as an unsupported operation; the port then runs in the
+    // format the device allows, as a lenient driver would. The speed and any other failure
+    // count.
+    const auto formatOk = [this](bool ok) {
+        if (ok)
+            return true;
+        if (m_port->error() == QSerialPort::UnsupportedOperationError) {
+            m_port->clearError();
+            return true;
+        }
+        return false;
+    };
+    bool ok = m_port->setBaudRate(line.baud);
+    ok = formatOk(m_port->setDataBits(QSerialPort::DataBits(line.dataBits))) && ok;
+    ok = formatOk(m_port->setParity(toQtParity(line.parity))) && ok;
+    ok = formatOk(m_port->setStopBits(toQtStopBits(line.stopTenths))) && ok;
+    ok = m_port->setFlowControl(QSerialPort::NoFlowControl) && ok;
+    return ok;
+}
+
+CommError MSComm::setSettings(const QByteArray &text)
+{
+    const QByteArray trimmed = text.trimmed();
+    LineSettings line;
+    if (!LineSettings::parse(trimmed, &line) || line.dataBits < 5)
+        return makeError(CommError::InvalidSettings, QString::fromLatin1(kInvalidSettingsText));
+
+    m_port->clearError();
+    if (!applyLine(line)) {
+        QString text = m_port->error() != QSerialPort::NoError ? m_port->errorString()
+                                                              : QString();
+        if (text.isEmpty())
+            text = QString::fromLatin1(kInvalidSettingsText);
+        applyLine(m_line); // back to the settings in force
+        m_port->clearError();
+        return makeError(CommError::InvalidSettings, text);
+    }
+    m_settings = trimmed;
+    m_line = line;
+    return CommError::ok();
+}
+
+bool MSComm::PortOpen() const
+{
+    return m_port->isOpen();
+}
+
+CommError MSComm::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port->isOpen()) {
+            // QSerialPort puts back the settings it found at opening as it closes; on a real
+            // UART that would change the speed under bytes still on their way out, so let them
+            // go first (a pseudo-terminal returns at once).
+            if (m_port->handle() >= 0)
+                ::tcdrain(m_port->handle());
+            m_port->close();
+        }
+        m_port->clearError();
+        return CommError::ok();
+    }
+    if (m_port->isOpen())
+        return makeError(CommError::PortAlreadyOpen, QString::fromLatin1(kAlreadyOpenText));
+
+    QString path = devicePath();
+    if (path.isEmpty())
+        return makeError(CommError::OpenFailed, QString::fromLatin1(kInvalidPortText));
+    // A link (a /dev/serial/by-id name, a pseudo-terminal's link) opens its target, so that
+    // the port's lock file names the real device whichever name was used.
+    if (path.startsWith(QLatin1Char('/'))) {
+        const QString target = QFileInfo(path).canonicalFilePath();
+        if (!target.isEmpty())
+            path = target;
+    }
+
+    m_port->clearError();
+    m_port->setPortName(path);
+    applyLine(m_line);
+    m_port->clearError();
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        QString text = m_port->errorString();
+        if (text.isEmpty())
+            text = QStringLiteral("Open failed");
+        m_port->clearError();
+        return makeError(CommError::OpenFailed, text);
+    }
+    // Control lines up as a Windows port has them; a pseudo-terminal refuses both calls,
+    // which is no error here.
+    m_port->setDataTerminalReady(true);
+    m_port->setRequestToSend(true);
+    m_port->clearError();
+    return CommError::ok();
+}
+
+void MSComm::pullPending()
+{
+    if (!m_port->isOpen())
+        return;
+    m_pulling = true;
+    // Each round moves what the operating system holds into the port's buffer; bounded so
+    // that a far end that keeps sending cannot hold the caller.
+    for (int round = 0; round < 64; ++round) {
+        const qint64 before = m_port->bytesAvailable();
+        if (!m_port->waitForReadyRead(0))
+            break;
+        if (m_port->bytesAvailable() == before)
+            break;
+    }
+    m_pulling = false;
+    // "Nothing to read" ends waitForReadyRead with a time-out error; it is not one here.
+    if (m_port->error() == QSerialPort::TimeoutError)
+        m_port->clearError();
+}
+
+int MSComm::InBufferCount()
+{
+    if (!m_port->isOpen())
+        return 0;
+    pullPending();
+    const qint64 n = m_port->bytesAvailable();
+    return n > INT_MAX ? INT_MAX : int(n);
+}
+
+CommError MSComm::DiscardInput()
+{
+    if (!m_port->isOpen())
+        return notOpenError();
+    m_port->clearError();
+    // Drops the port's own buffer and what the operating system holds.
+    m_port->clear(QSerialPort::Input);
+    m_port->clearError();
+    return CommError::ok();
+}
+
+CommError MSComm::Output(const QByteArray &bytes)
+{
+    if (!m_port->isOpen())
+        return notOpenError();
+    if (bytes.isEmpty())
+        return CommError::ok();
+    m_port->clearError();
+
+    const qint64 written = m_port->write(bytes);
+    if (written != bytes.size()) {
+        QString text = m_port->errorString();
+        m_port->clear(QSerialPort::Output);
+        m_port->clearError();
+        return makeError(CommError::WriteFailed, text);
+    }
+
+    // Hand every byte to the operating system before returning: a few seconds plus the time
+    // the bytes take on the line (12 bits a character covers every format).
+    const qint64 lineMs = qint64(bytes.size()) * 12 * 1000 / qMax(1, m_line.baud);
+    QDeadlineTimer deadline(3000 + lineMs);
+    while (m_port->bytesToWrite() > 0) {
+        if (m_port->waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime()))))
+            continue;
+        if (m_port->bytesToWrite() == 0)
+            break;
+        const QSerialPort::SerialPortError err = m_port->error();
+        if (err != QSerialPort::NoError && err != QSerialPort::TimeoutError) {
+            QString text = m_port->errorString();
+            m_port->clear(QSerialPort::Output); // the line is broken: drop what is left
+            m_port->clearError();
+            return makeError(CommError::WriteFailed, text);
+        }
+        if (deadline.hasExpired()) {
+            m_port->clearError();
+            return makeError(CommError::WriteFailed, QStringLiteral("Write timed out"));
+        }
+    }
+    m_port->clearError();
+    return CommError::ok();
+}
+
+QByteArray MSComm::Input(CommError *error)
+{
+    if (error)
+        *error = CommError::ok();
+    if (!m_port->isOpen()) {
+        if (error)
+            *error = notOpenError();
+        return QByteArray();
+    }
+    pullPending();
+    const QSerialPort::SerialPortError err = m_port->error();
+    QByteArray data = m_port->readAll();
+    if (err != QSerialPort::NoError && err != QSerialPort::TimeoutError && data.isEmpty()) {
+        if (error)
+            *error = makeError(CommError::ReadFailed, m_port->errorString());
+    }
+    m_port->clearError();
+    return data;
+}
+
+bool MSComm::WaitForInput(int ms)
+{
+    if (!m_port->isOpen()) {
+        Sleep(ms);
+        return false;
+    }
+    if (InBufferCount() > 0)
+        return true;
+    QElapsedTimer clock;
+    clock.start();
+    const int budget = ScaledMs(ms);
+    // waitForReadyRead returns early on errors (a far end that hung up): never spin.
+    while (clock.elapsed() < budget) {
+        const int left = budget - int(clock.elapsed());
+        if (m_port->waitForReadyRead(left) && m_port->bytesAvailable() > 0)
+            return true;
+        m_port->clearError();
+        if (clock.elapsed() < budget)
+            QThread::msleep(qMin<qint64>(5, budget - clock.elapsed()));
+    }
+    return InBufferCount() > 0;
+}
+
+QString MSComm::devicePath() const
+{
+    return ComDevicePath(m_commPort);
+}
+
+// ---------------------------------------------------------------------------------------------
+// COM map
+
+QString ComDevicePath(int number)
+{
+    if (number < 1 || number > 8)
+        return QString();
+    const auto it = comOverrides().constFind(number);
+    if (it != comOverrides().constEnd())
+        return it.value();
+    const QString stored =
+        GetSetting(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(number)).trimmed();
+    if (!stored.isEmpty())
+        return stored;
+    if (number <= 4)
+        return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+    return QStringLiteral("/dev/ttyUSB%1").arg(number - 5);
+}
+
+void SetComDevicePathOverride(int number, const QString &path)
+{
+    if (path.isEmpty())
+        comOverrides().remove(number);
+    else
+        comOverrides().insert(number, path);
+}
