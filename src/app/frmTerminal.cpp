@@ -1,0 +1,388 @@
+// The main window's surface: controls, menus, toolbar, timers, keys and help.
+
+#include "app/frmTerminal.h"
+
+#include "app/appglobals.h"
+#include "app/artwork.h"
+#include "app/frmSplash.h"
+#include "app/frmXJSplash.h"
+#include "model/state.h"
+#include "platform/serialport.h"
+#include "platform/timing.h"
+#include "print/printout.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kDiscSize = 44;
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+} // namespace
+
+frmTerminal::frmTerminal(QWidget *parent) : Form(parent)
+{
+    setObjectName(QStringLiteral("frmTerminal"));
+    setAttribute(Qt::WA_QuitOnClose, true);
+
+    MSComm1 = new MSComm(this);
+    MSComm1->setObjectName(QStringLiteral("MSComm1"));
+
+    Timer1 = new WindowTimer(this, true);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    Timer2 = new WindowTimer(this, true);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(6000);
+    connect(Timer1, &WindowTimer::Timer, this, forms::Handler(this, &frmTerminal::Timer1_Timer));
+    connect(Timer2, &WindowTimer::Timer, this, forms::Handler(this, &frmTerminal::Timer2_Timer));
+
+    buildMenus();
+    buildToolbar();
+    buildSurface();
+
+    StatusBar1 = new PanelStatusBar(2, this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    setStatusBar(StatusBar1);
+
+    // Key preview: the window sees every key before the control that has the focus.
+    qApp->installEventFilter(this);
+}
+
+frmTerminal::~frmTerminal() = default;
+
+void frmTerminal::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    auto menu = [&](const char *name, const QString &caption) {
+        QMenu *m = bar->addMenu(caption);
+        m->setObjectName(QString::fromLatin1(name));
+        m->menuAction()->setObjectName(QString::fromLatin1(name));
+        return m;
+    };
+    auto item = [this](QMenu *m, const char *name, const QString &caption,
+                       void (frmTerminal::*handler)()) {
+        QAction *a = m->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        if (handler)
+            connect(a, &QAction::triggered, this, forms::Handler(this, handler));
+        return a;
+    };
+    auto bar_ = [](QMenu *m, const char *name) {
+        m->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
+
+    QMenu *file = menu("mnuFile", tr("&File"));
+    mnuFile = file->menuAction();
+    mnuOpenFile = item(file, "mnuOpenFile", tr("&Open Database File"), &frmTerminal::mnuOpenFile_Click);
+    mnuNewDB = item(file, "mnuNewDB", tr("&New Database"), &frmTerminal::mnuNewDB_Click);
+    bar_(file, "Bar1");
+    mnuWriteDB = item(file, "mnuWriteDB", tr("&Program Encoder Database"), &frmTerminal::mnuWriteDB_Click);
+    mnuWriteDB->setEnabled(false);
+    mnuReadDB = item(file, "mnuReadDB", tr("&Read Encoder Database"), &frmTerminal::mnuReadDB_Click);
+    mnuReadDB->setEnabled(false);
+    bar_(file, "Bar2");
+    mnuSave = item(file, "mnuSave", tr("&Save"), &frmTerminal::mnuSave_Click);
+    mnuSaveAs = item(file, "mnuSaveAs", tr("Save &As"), &frmTerminal::mnuSaveAs_Click);
+    bar_(file, "Bar3");
+    mnuPrintDB = item(file, "mnuPrintDB", tr("&Print Database Configuration"), nullptr);
+    connect(mnuPrintDB, &QAction::triggered, this, [this] {
+        forms::HandlerScope scope(this);
+        mnuPrintDB_Click();
+    });
+    bar_(file, "Bar4");
+    mnuFileExit = item(file, "mnuFileExit", tr("E&xit"), &frmTerminal::mnuFileExit_Click);
+
+    QMenu *port = menu("mnuPort", tr("&COM Port"));
+    mnuPort = port->menuAction();
+    mnuOpen = item(port, "mnuOpen", tr("&Open Port"), &frmTerminal::mnuOpen_Click);
+    bar_(port, "Bar5");
+    mnuProperties = item(port, "mnuProperties", tr("&Properties..."), &frmTerminal::mnuProperties_Click);
+
+    QMenu *test = menu("mnuTest", tr("&Test"));
+    mnuTest = test->menuAction();
+    mnuSendMsg = item(test, "mnuSendMsg", tr("&Send Messages"), &frmTerminal::mnuSendMsg_Click);
+    mnuSendMsg->setEnabled(false);
+    mnuTXTune = item(test, "mnuTXTune", tr("&Transmitter Tuning"), &frmTerminal::mnuTXTune_Click);
+    mnuTXTune->setVisible(false);
+    mnuTXTune->setEnabled(false);
+
+    QMenu *help = menu("mnuHelp", tr("&Help"));
+    mnuHelp = help->menuAction();
+    mnuZQHelp = item(help, "mnuZQHelp", tr("&Paging Encoder Setup Help Topics"), &frmTerminal::mnuZQHelp_Click);
+    bar_(help, "Bar6");
+    mnuAbout = item(help, "mnuAbout", tr("&About Paging Encoder Setup"), &frmTerminal::mnuAbout_Click);
+}
+
+void frmTerminal::buildToolbar()
+{
+    Toolbar1 = new ButtonToolBar(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setWindowTitle(tr("Commands"));
+    Toolbar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    Toolbar1->addSeparatorButton();
+    const struct {
+        const char *key;
+        QString caption;
+        QString tip;
+    } buttons[] = {
+        {"sequence", tr("Pager &Families"), tr("Edit the pager families")},
+        {"group", tr("&Group Paging"), tr("Edit the pager groups")},
+        {"message", tr("Canned &Msgs"), tr("Edit the canned messages")},
+        {"settings", tr("&Settings"), tr("Encoder and serial port settings")},
+        {"program", tr("&Program Encoder"), tr("Program the encoder with the displayed database")},
+        {"read", tr("&Read Encoder"), tr("Read the encoder's database")},
+        {"test", tr("&Test Encoder"), tr("Send test messages through the encoder")},
+    };
+    for (const auto &b : buttons) {
+        const QString key = QString::fromLatin1(b.key);
+        QAction *a = Toolbar1->addButton(key, b.caption, ToolbarIcon(key));
+        a->setToolTip(b.tip);
+    }
+    // Editing works without an encoder; the encoder commands wait for the port.
+    for (int position = 6; position <= 8; ++position)
+        Toolbar1->Buttons(position)->setEnabled(false);
+    connect(Toolbar1, &ButtonToolBar::ButtonClick, this,
+            forms::Handler(this, &frmTerminal::Toolbar1_ButtonClick));
+    addToolBar(Qt::TopToolBarArea, Toolbar1);
+}
+
+void frmTerminal::buildSurface()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralWidget"));
+    auto *outer = new QVBoxLayout(central);
+    outer->setContentsMargins(10, 8, 10, 6);
+    outer->setSpacing(8);
+
+    auto *row = new QHBoxLayout;
+    row->setSpacing(10);
+    outer->addLayout(row, 1);
+
+    // Brand picture box with the logo.
+    Picture1 = new QFrame(central);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setFrameShape(QFrame::StyledPanel);
+    Picture1->setAutoFillBackground(true);
+    {
+        QPalette pal = Picture1->palette();
+        pal.setColor(QPalette::Window, Qt::white);
+        Picture1->setPalette(pal);
+    }
+    auto *picLayout = new QVBoxLayout(Picture1);
+    picLayout->setContentsMargins(10, 8, 10, 8);
+    Image1 = new QLabel(Picture1);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(BrandLogo(BrandKestrane, 190, 58));
+    Image1->setAlignment(Qt::AlignCenter);
+    picLayout->addWidget(Image1, 1);
+    row->addWidget(Picture1);
+
+    // Encoder: generation or model, firmware and modes.
+    auto *encoderBox = new QGroupBox(tr("Encoder"), central);
+    encoderBox->setObjectName(QStringLiteral("fraEncoder"));
+    auto *enc = new QVBoxLayout(encoderBox);
+    enc->setSpacing(3);
+    Label25 = makeLabel(encoderBox, "Label25", tr("Paging Encoder V9"));
+    QFont big = Label25->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.2);
+    Label25->setFont(big);
+    lblVersion = makeLabel(encoderBox, "lblVersion", tr("Firmware Version:"));
+    lblIDAsCap = makeLabel(encoderBox, "lblIDAsCap", tr("ID As Capcode Mode is OFF for port 1"));
+    lblIncBy8 = makeLabel(encoderBox, "lblIncBy8", tr("Increment Capcodes by 8 Mode is OFF"));
+    lblVirgin = makeLabel(encoderBox, "lblVirgin", tr("Virgin Mode"));
+    {
+        QFont f = lblVirgin->font();
+        f.setBold(true);
+        lblVirgin->setFont(f);
+        QPalette pal = lblVirgin->palette();
+        pal.setColor(QPalette::WindowText, QColor(192, 0, 0));
+        lblVirgin->setPalette(pal);
+    }
+    lblVirgin->hide();
+    auto *line = new QFrame(encoderBox);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    enc->addWidget(Label25);
+    enc->addWidget(lblVersion);
+    enc->addWidget(line);
+    enc->addWidget(lblIDAsCap);
+    enc->addWidget(lblIncBy8);
+    enc->addWidget(lblVirgin);
+    enc->addStretch(1);
+    row->addWidget(encoderBox, 3);
+
+    // COM port: connection disc and toggle button.
+    auto *portBox = new QGroupBox(tr("COM Port"), central);
+    portBox->setObjectName(QStringLiteral("fraComPort"));
+    auto *portLayout = new QVBoxLayout(portBox);
+    portLayout->setSpacing(6);
+    auto *discHolder = new QWidget(portBox);
+    discHolder->setFixedSize(kDiscSize, kDiscSize);
+    m_discs = new QStackedLayout(discHolder);
+    m_discs->setContentsMargins(0, 0, 0, 0);
+    ImgConnected = new ClickLabel(discHolder);
+    ImgConnected->setObjectName(QStringLiteral("ImgConnected"));
+    ImgConnected->setPixmap(ConnectionDisc(true, kDiscSize));
+    ImgConnected->setToolTip(tr("COM Port Status/Toggle"));
+    ImgConnected->setCursor(Qt::PointingHandCursor);
+    ImgNotConnected = new ClickLabel(discHolder);
+    ImgNotConnected->setObjectName(QStringLiteral("ImgNotConnected"));
+    ImgNotConnected->setPixmap(ConnectionDisc(false, kDiscSize));
+    ImgNotConnected->setToolTip(tr("Toggles Port"));
+    ImgNotConnected->setCursor(Qt::PointingHandCursor);
+    m_discs->addWidget(ImgConnected);
+    m_discs->addWidget(ImgNotConnected);
+    m_discs->setCurrentWidget(ImgConnected);
+    connect(ImgConnected, &ClickLabel::clicked, this,
+            forms::Handler(this, &frmTerminal::ImgConnected_Click));
+    connect(ImgNotConnected, &ClickLabel::clicked, this,
+            forms::Handler(this, &frmTerminal::ImgNotConnected_Click));
+    cmdComStatus = new QPushButton(tr("Close COM 1"), portBox);
+    cmdComStatus->setObjectName(QStringLiteral("cmdComStatus"));
+    cmdComStatus->setMinimumWidth(100);
+    connect(cmdComStatus, &QPushButton::clicked, this,
+            forms::Handler(this, &frmTerminal::cmdComStatus_Click));
+    portLayout->addWidget(discHolder, 0, Qt::AlignHCenter);
+    portLayout->addWidget(cmdComStatus, 0, Qt::AlignHCenter);
+    portLayout->addStretch(1);
+    row->addWidget(portBox, 0);
+
+    // Pager-ID lookup.
+    auto *lookupBox = new QGroupBox(tr("Pager ID Lookup"), central);
+    lookupBox->setObjectName(QStringLiteral("fraLookup"));
+    auto *lookup = new QGridLayout(lookupBox);
+    lookup->setHorizontalSpacing(6);
+    txLookup = new QLineEdit(lookupBox);
+    txLookup->setObjectName(QStringLiteral("txLookup"));
+    txLookup->setMaxLength(10);
+    txLookup->setPlaceholderText(tr("Pager ID"));
+    cmdLookup = new QPushButton(tr("Lookup ID"), lookupBox);
+    cmdLookup->setObjectName(QStringLiteral("cmdLookup"));
+    cmdLookup->setEnabled(false);
+    connect(cmdLookup, &QPushButton::clicked, this,
+            forms::Handler(this, &frmTerminal::cmdLookup_Click));
+    lblLookup = makeLabel(lookupBox, "lblLookup", tr("Response:"));
+    lblLookup->setWordWrap(true);
+    lblLookup->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblLookup->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lookup->addWidget(txLookup, 0, 0);
+    lookup->addWidget(cmdLookup, 0, 1);
+    lookup->addWidget(lblLookup, 1, 0, 1, 2);
+    lookup->setRowStretch(1, 1);
+    lookup->setColumnStretch(0, 1);
+    row->addWidget(lookupBox, 3);
+
+    // Configuration notes.
+    auto *notesBox = new QGroupBox(central);
+    notesBox->setObjectName(QStringLiteral("fraNotes"));
+    auto *notes = new QVBoxLayout(notesBox);
+    notes->setContentsMargins(9, 6, 9, 8);
+    notes->setSpacing(3);
+    Label14 = makeLabel(notesBox, "Label14", tr("Config Notes - Saved to Disk and Printed Only"));
+    txtConfigNotes = new NotesBox(80, notesBox);
+    txtConfigNotes->setObjectName(QStringLiteral("txtConfigNotes"));
+    Label14->setBuddy(txtConfigNotes);
+    notes->addWidget(Label14);
+    notes->addWidget(txtConfigNotes);
+    outer->addWidget(notesBox);
+
+    setCentralWidget(central);
+}
+
+void frmTerminal::BringToFront(QWidget *image)
+{
+    if (image == ImgConnected || image == ImgNotConnected)
+        m_discs->setCurrentWidget(image);
+}
+
+QWidget *frmTerminal::FrontImage() const
+{
+    return m_discs->currentWidget();
+}
+
+bool frmTerminal::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || isUnloaded())
+        return false;
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget || widget->window() != this)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    forms::HandlerScope scope(this);
+    int keyCode = -1;
+    if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F12)
+        keyCode = 112 + (key->key() - Qt::Key_F1);
+    if (keyCode >= 0) {
+        Form_KeyDown(keyCode, key->modifiers());
+        if (keyCode == 0)
+            return true;
+    }
+    const QString text = key->text();
+    if (!text.isEmpty()) {
+        int ascii = text.at(0).unicode();
+        Form_KeyPress(ascii);
+        if (ascii == 0)
+            return true;
+    }
+    return false;
+}
+
+void frmTerminal::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
+{
+    Q_UNUSED(Shift);
+    if (KeyCode == 112) { // F1, whatever the shift state
+        OpenHelpManual();
+        KeyCode = 0;
+    }
+}
+
+void frmTerminal::Form_KeyPress(int &KeyAscii)
+{
+    if (KeyAscii == 27) {
+        KeyAscii = 0;
+        forms::UnloadForm(this, forms::UnloadMode::Code);
+    }
+}
+
+void frmTerminal::Timer1_Timer()
+{
+    bTimer1Expired = true;
+    Timer1->setEnabled(false);
+}
+
+void frmTerminal::Timer2_Timer()
+{
+    Timer2->setEnabled(false);
+    bRespTimeout = true;
+}
+
+void frmTerminal::mnuZQHelp_Click()
+{
+    OpenHelpManual();
+}
+
+void frmTerminal::mnuAbout_Click()
+{
+    if (sBrand == BrandKestrane)
+        forms::Show<frmSplash>();
+    else if (sBrand == BrandSolvendra)
+        forms::Show<frmXJSplash>();
+}

@@ -1,0 +1,125 @@
+#pragma once
+// The main window: menus, the toolbar, the COM port status and connection discs, the pager-ID
+// lookup, the mode labels, the configuration notes and the status bar. Every other window and
+// the encoder code drive its controls directly through its one instance:
+//
+//   if (auto *t = forms::Find<frmTerminal>()) {
+//       t->StatusBar1->setPanelText(1, "Current Configuration Modified, Does Not Match Encoder");
+//       t->Toolbar1->Buttons(8)->setEnabled(false);
+//   }
+//
+// Use forms::Find (not Get) from code that may run while the program is closing: once the
+// main window has been unloaded, Find returns nullptr and nothing must bring it back.
+
+#include "app/controls.h"
+#include "platform/forms.h"
+
+#include <QMainWindow>
+
+class MSComm;
+class QAction;
+class QGroupBox;
+class QMenu;
+class QPushButton;
+class QStackedLayout;
+class WindowTimer;
+
+class frmTerminal : public forms::Form<frmTerminal, QMainWindow> {
+    Q_OBJECT
+public:
+    explicit frmTerminal(QWidget *parent = nullptr);
+    ~frmTerminal() override;
+
+    // Controls.
+    ButtonToolBar *Toolbar1 = nullptr;     // 1 separator; 2..8 sequence group message settings
+                                           // program read test
+    PanelStatusBar *StatusBar1 = nullptr;  // panel 1 database and progress, panel 2 COM port
+    QPushButton *cmdComStatus = nullptr;
+    ClickLabel *ImgConnected = nullptr;    // green disc
+    ClickLabel *ImgNotConnected = nullptr; // red disc
+    QLineEdit *txLookup = nullptr;
+    QPushButton *cmdLookup = nullptr;
+    QLabel *lblLookup = nullptr;
+    QLabel *lblIDAsCap = nullptr;
+    QLabel *lblIncBy8 = nullptr;
+    QLabel *lblVirgin = nullptr;
+    QLabel *lblVersion = nullptr;
+    QLabel *Label25 = nullptr;
+    QLabel *Label14 = nullptr;
+    NotesBox *txtConfigNotes = nullptr;
+    QLabel *Image1 = nullptr;              // brand logo (printed)
+    QFrame *Picture1 = nullptr;            // picture box behind the logo
+    WindowTimer *Timer1 = nullptr;         // TAP reply time-out, one-shot
+    WindowTimer *Timer2 = nullptr;         // encoder reply time-out, one-shot
+    MSComm *MSComm1 = nullptr;             // the serial line to the encoder
+
+    // Menus: the menu titles are QActions too (mnuFile, mnuPort, mnuTest, mnuHelp).
+    QAction *mnuFile = nullptr;
+    QAction *mnuOpenFile = nullptr;
+    QAction *mnuNewDB = nullptr;
+    QAction *mnuWriteDB = nullptr;
+    QAction *mnuReadDB = nullptr;
+    QAction *mnuSave = nullptr;
+    QAction *mnuSaveAs = nullptr;
+    QAction *mnuPrintDB = nullptr;
+    QAction *mnuFileExit = nullptr;
+    QAction *mnuPort = nullptr;
+    QAction *mnuOpen = nullptr;
+    QAction *mnuProperties = nullptr;
+    QAction *mnuTest = nullptr;
+    QAction *mnuSendMsg = nullptr;
+    QAction *mnuTXTune = nullptr;
+    QAction *mnuHelp = nullptr;
+    QAction *mnuZQHelp = nullptr;
+    QAction *mnuAbout = nullptr;
+
+    // Puts one connection disc in front of the other (ImgConnected or ImgNotConnected).
+    void BringToFront(QWidget *image);
+    QWidget *FrontImage() const;
+
+    // Window handlers.
+    void Form_Load();
+    void Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode);
+    void Form_Unload();
+    void Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift);
+    void Form_KeyPress(int &KeyAscii);
+    void Timer1_Timer();
+    void Timer2_Timer();
+
+    // File commands.
+    void mnuOpenFile_Click();
+    void mnuNewDB_Click();
+    void mnuSave_Click();
+    void mnuSaveAs_Click();
+    void mnuFileExit_Click();
+
+    // Encoder, port and window commands.
+    void mnuOpen_Click();
+    void cmdComStatus_Click();
+    void ImgConnected_Click();
+    void ImgNotConnected_Click();
+    void mnuProperties_Click();
+    void mnuReadDB_Click();
+    void mnuWriteDB_Click();
+    void mnuSendMsg_Click();
+    void mnuTXTune_Click();
+    void Toolbar1_ButtonClick(const QString &Key);
+    void cmdLookup_Click();
+
+    // Help.
+    void mnuZQHelp_Click();
+    void mnuAbout_Click();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildToolbar();
+    void buildSurface();
+    void reopenLastFile();
+    void showFileError(const QString &description);
+    QString databaseStateSuffix() const;
+
+    QStackedLayout *m_discs = nullptr;
+};

@@ -1,0 +1,78 @@
+// Closing the program: the confirmation, then the encoder is taken out of programming mode,
+// the port is closed and every other window is unloaded.
+
+#include "app/frmSplash.h"
+#include "app/frmTerminal.h"
+#include "app/frmXJSplash.h"
+#include "editors/frmCfgFam.h"
+#include "editors/frmCfgGroup.h"
+#include "editors/frmCfgMsg.h"
+#include "encoder/frmCancelSend.h"
+#include "encoder/frmProperties.h"
+#include "model/state.h"
+#include "platform/msgbox.h"
+#include "platform/serialport.h"
+#include "platform/timing.h"
+#include "settings/frmSettings.h"
+#include "settings/frmSettings_Main.h"
+#include "settings/frmTXTune.h"
+#include "testconsole/frmMessageTest.h"
+#include "testconsole/frmRangeTest.h"
+
+void frmTerminal::mnuFileExit_Click()
+{
+    forms::HandlerScope scope(this);
+    forms::UnloadForm(this, forms::UnloadMode::Code);
+}
+
+void frmTerminal::Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode)
+{
+    Q_UNUSED(UnloadMode);
+    QString brand;
+    if (sBrand == BrandKestrane)
+        brand = QStringLiteral("Kestrane Paging Encoder Setup");
+    else if (sBrand == BrandSolvendra)
+        brand = QStringLiteral("Solvendra Paging Encoder Setup");
+    const QString title = brand.isEmpty() ? QString() : QStringLiteral("Exit ") + brand;
+
+    MsgAnswer answer;
+    if (!bDBMatchesEncoder)
+        answer = MsgBox(QStringLiteral("You Have Not Programmed the Encoder with Your Current Edits\r"
+                                       "Are You Sure You Want to Exit Paging Encoder Setup?"),
+                        MsgButtons::YesNo, MsgIcon::Exclamation, title, 1);
+    else
+        answer = MsgBox(QStringLiteral("Are You Sure You Want to Exit ") + brand + QLatin1Char('?'),
+                        MsgButtons::YesNo, MsgIcon::Question, title, 1);
+    if (answer != MsgAnswer::Yes) {
+        Cancel = true;
+        return;
+    }
+    bAppClosing = true;
+}
+
+void frmTerminal::Form_Unload()
+{
+    // The encoder leaves programming mode; V7 encoders and a never-detected encoder too. No
+    // step here reports a failure.
+    if (!MSComm1->PortOpen())
+        MSComm1->setPortOpen(true);
+    MSComm1->Output("config reboot\r");
+    if (MSComm1->PortOpen())
+        MSComm1->setPortOpen(false);
+
+    forms::Unload<frmMessageTest>();
+    forms::Unload<frmRangeTest>();
+    forms::Unload<frmProperties>();
+    forms::Unload<frmSettings>();
+    forms::Unload<frmSettings_Main>();
+    forms::Unload<frmCancelSend>();
+    forms::Unload<frmSplash>();
+    forms::Unload<frmXJSplash>();
+    forms::Unload<frmCfgGroup>();
+    forms::Unload<frmCfgMsg>();
+    forms::Unload<frmCfgFam>();
+    forms::Unload<frmTXTune>();
+
+    Timer1->setEnabled(false);
+    Timer2->setEnabled(false);
+}

@@ -1,0 +1,207 @@
+// Start-up of the main window: start values, "setup.ini", the brand, the stored preferences,
+// the serial port (left closed), the reopen of the last database file and the status texts.
+
+#include "app/appglobals.h"
+#include "app/artwork.h"
+#include "app/frmTerminal.h"
+#include "model/atten.h"
+#include "model/database.h"
+#include "model/dbfile.h"
+#include "model/inifile.h"
+#include "model/state.h"
+#include "platform/msgbox.h"
+#include "platform/pointer.h"
+#include "platform/serialport.h"
+#include "platform/settingsstore.h"
+#include "platform/shell.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+const QString kProperties = QStringLiteral("Properties");
+
+bool iniSwitch(const QString &iniPath, const char *key)
+{
+    bool readable = false;
+    const QByteArray value = GetIniValue(iniPath, "Main", key, &readable);
+    if (!readable)
+        return false;
+    return IniFlag(value);
+}
+
+// The stored "CommPort" as a whole number; 0 when it is not one or does not fit.
+int16_t portNumberOf(const QString &text)
+{
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (!ok || n < INT16_MIN || n > INT16_MAX)
+        return 0;
+    return int16_t(n);
+}
+
+// A Group ID as the start-up reopen judges it: defined when it reads as a whole number above
+// zero, and also when it does not read as a number at all.
+bool reopenDefinesGroup(const QByteArray &groupID)
+{
+    bool ok = false;
+    const double value = groupID.trimmed().toDouble(&ok);
+    if (!ok)
+        return true;
+    return qRound64(value) > 0;
+}
+
+} // namespace
+
+void frmTerminal::Form_Load()
+{
+    // 1. Start values of the settings and flags.
+    ApplyStartValues();
+    const bool kestrane = sBrand == BrandKestrane;
+    const bool solvendra = sBrand == BrandSolvendra;
+
+    // 2. Another copy running: a warning, then a normal start.
+    if (PreviousInstance(BrandTitle())) {
+        if (kestrane)
+            MsgBox(QStringLiteral("Kestrane Paging Encoder Setup is already running."),
+                   MsgButtons::OK, MsgIcon::Exclamation, BrandTitle());
+        else if (solvendra)
+            MsgBox(QStringLiteral("Solvendra R-740 Paging Encoder Setup is already running."),
+                   MsgButtons::OK, MsgIcon::Exclamation, BrandTitle());
+    }
+
+    // 3. The program's folder becomes the current folder.
+    const QString folder = ProgramFolder();
+    QDir::setCurrent(folder);
+
+    // 4. "setup.ini" switches.
+    const QString ini = QDir(folder).filePath(QStringLiteral("setup.ini"));
+    bVirginMode = iniSwitch(ini, "VirginMode");
+    if (bVirginMode)
+        lblVirgin->setVisible(true);
+    bTestEnabled = iniSwitch(ini, "TestEnabled");
+    if (bTestEnabled)
+        mnuTXTune->setVisible(true);
+
+    // 5. Help manual and brand pictures.
+    if (kestrane)
+        HelpFile = QDir(folder).filePath(QStringLiteral("ZQSETUP.PDF"));
+    else if (solvendra)
+        HelpFile = QDir(folder).filePath(QStringLiteral("XJSETUP.PDF"));
+    if (solvendra) {
+        Image1->setVisible(false);
+        Picture1->setVisible(false);
+        Label25->setText(QStringLiteral("R-740 Paging Encoder"));
+    }
+
+    // 6. Window size (11910 x 4620 twips), or what the layout needs when that is more.
+    const QSize designed(794, 308);
+    resize(designed.expandedTo(minimumSizeHint()).expandedTo(sizeHint()));
+
+    // 7. Titles; the stored preferences live under this title from here on.
+    if (kestrane || solvendra) {
+        SetAppTitle(BrandTitle());
+        setWindowTitle(BrandTitle());
+        setWindowIcon(BrandIcon(sBrand));
+    }
+
+    // 8 to 10.
+    StatusBar1->setPanelText(1, QStringLiteral("No Database Loaded"));
+    mnuSave->setEnabled(false);
+    BringToFront(ImgNotConnected);
+
+    // 11. Centred on the screen.
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.left() + (area.width() - width()) / 2,
+             area.top() + (area.height() - height()) / 2);
+    }
+
+    // 12. Line settings. Settings the port refuses are reported, and the port then runs at
+    // 9600,n,8,1 so that start-up can finish.
+    const QString stored = GetSetting(kProperties, QStringLiteral("Settings"));
+    if (!stored.isEmpty()) {
+        if (const CommError e = MSComm1->setSettings(stored.toLatin1())) {
+            MsgBox(QStringLiteral("Error in setting COM object: ") + e.text, MsgButtons::OK,
+                   MsgIcon::Exclamation, AppTitle());
+            SetDefaultPointer();
+            MSComm1->setSettings("9600,n,8,1");
+        }
+    } else {
+        MSComm1->setSettings("9600,n,8,1");
+        SaveSetting(kProperties, QStringLiteral("Settings"),
+                    QString::fromLatin1(MSComm1->Settings()));
+    }
+
+    // 13. Port number; the port stays closed.
+    const QString storedPort = GetSetting(kProperties, QStringLiteral("CommPort"));
+    if (storedPort.isEmpty()) {
+        iCommPort = 1;
+        SaveSetting(kProperties, QStringLiteral("CommPort"), QStringLiteral("1"));
+    } else {
+        iCommPort = portNumberOf(storedPort);
+    }
+    MSComm1->setCommPort(iCommPort);
+
+    // 14. The last file, the tuning slider and the station ID.
+    const QString lastFile = GetSetting(kProperties, QStringLiteral("LastFile"));
+    if (!lastFile.isEmpty()) {
+        const QFileInfo info(lastFile);
+        sDBFilePath = info.isAbsolute() ? lastFile : QDir(folder).filePath(lastFile);
+        sDBFileName = info.fileName().toLatin1();
+    } else {
+        sDBFilePath.clear();
+        sDBFileName.clear();
+    }
+    sModSliderVal =
+        GetSetting(AppTitle(), kProperties, QStringLiteral("ModSliderVal"), QStringLiteral("47"))
+            .toLatin1();
+    sStationID = GetSetting(kProperties, QStringLiteral("StationID")).toLatin1();
+
+    // 15. Port texts.
+    const QString n = QString::number(MSComm1->CommPort());
+    ImgNotConnected->setToolTip(QStringLiteral(" Enable COM ") + n + QLatin1Char(' '));
+    ImgConnected->setToolTip(QStringLiteral(" Disable COM ") + n + QLatin1Char(' '));
+    cmdComStatus->setText(QStringLiteral("Open COM ") + n);
+
+    // 16. The last database file.
+    reopenLastFile();
+
+    // 17 to 19.
+    StatusBar1->setPanelText(2, QStringLiteral("COM ") + n + QStringLiteral(" Closed"));
+    InitAttenTable();
+    bSuppressEvents = false;
+}
+
+void frmTerminal::reopenLastFile()
+{
+    if (sDBFileName.isEmpty() || sDBFilePath.isEmpty() || !QFileInfo(sDBFilePath).isFile())
+        return;
+    QFile file(sDBFilePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return; // skipped like a file that cannot be opened: nothing half loaded
+    file.close();
+
+    const DBFileReadResult result = ReadDBFile(content);
+    // The reopen judges a group by its Group ID's value: "0" and "000" leave it undefined.
+    for (PagerGroupRec &group : PagerGroups)
+        if (group[GrpDefined] == "YES" && !reopenDefinesGroup(group[GrpID]))
+            group[GrpDefined].clear();
+    if (result.notes)
+        txtConfigNotes->setNotes(*result.notes);
+    if (result.incCapBy8Label)
+        lblIncBy8->setText(QString::fromLatin1(IncBy8LabelText(*result.incCapBy8Label)));
+    if (result.port1IDAsCapLabel)
+        lblIDAsCap->setText(
+            QString::fromLatin1(Port1IDAsCapLabelText(*result.port1IDAsCapLabel)));
+    StatusBar1->setPanelText(1, QStringLiteral("Loaded Database File: ") +
+                                    QString::fromLatin1(sDBFileName));
+}

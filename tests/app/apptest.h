@@ -1,0 +1,166 @@
+#pragma once
+// What the program's window tests share: a fresh program for every test (no windows, the
+// program-start state, an isolated settings store, a temporary program folder, no other copy
+// running, recorded shell opens and file dialogs, COM ports that lead nowhere), starting the
+// program the way the two programs do, and acting on a modal window once it is up.
+
+#include "app/appglobals.h"
+#include "app/frmSplash.h"
+#include "app/frmTerminal.h"
+#include "app/frmXJSplash.h"
+#include "editors/frmCfgFam.h"
+#include "editors/frmCfgGroup.h"
+#include "model/state.h"
+#include "platform/forms.h"
+#include "platform/msgbox.h"
+#include "platform/pointer.h"
+#include "platform/serialport.h"
+#include "platform/settingsstore.h"
+#include "platform/shell.h"
+#include "platform/timing.h"
+#include "support/isolatedsettings.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+inline const QString kSolvendraTitle = QStringLiteral("Solvendra Paging Encoder Setup");
+inline const QString kKestraneTitle = QStringLiteral("Kestrane Paging Encoder Setup");
+
+class AppTestEnv {
+public:
+    AppTestEnv()
+    {
+        forms::DestroyAll();
+        ResetProgramState();
+        SetAppTitle(QStringLiteral("pagersetup-test"));
+        HelpFile.clear();
+        sDBFilePath.clear();
+        frmCfgFam::bIncompleteRecord = false;
+        frmCfgGroup::bIncompleteRecord = false;
+        SetTimeScale(1.0);
+        SetDefaultPointer();
+        m_previousFolder = QDir::currentPath();
+        SetProgramFolderOverride(m_program.path());
+        for (int n = 1; n <= 8; ++n)
+            SetComDevicePathOverride(n, QStringLiteral("/nonexistent-pagersetup/tty%1").arg(n));
+        SetPreviousInstanceHook([this](const QString &name) {
+            instanceChecks << name;
+            return otherCopyRunning;
+        });
+        SetShellOpenHook([this](const QString &target) { shellOpened << target; });
+        SetFileDialogHook([this](const FileDialogRequest &request) {
+            dialogs.push_back(request);
+            if (dialogAnswers.empty())
+                return QString();
+            const QString answer = dialogAnswers.front();
+            dialogAnswers.pop_front();
+            return answer;
+        });
+        SetPrinterDialogHook([this](QPrinter &) {
+            ++printerDialogs;
+            return false;
+        });
+    }
+
+    ~AppTestEnv()
+    {
+        forms::DestroyAll();
+        SetPreviousInstanceHook({});
+        SetShellOpenHook({});
+        SetFileDialogHook({});
+        SetPrinterDialogHook({});
+        for (int n = 1; n <= 8; ++n)
+            SetComDevicePathOverride(n, QString());
+        SetProgramFolderOverride(QString());
+        SetTimeScale(1.0);
+        SetDefaultPointer();
+        QDir::setCurrent(m_previousFolder);
+    }
+
+    QString programFolder() const { return m_program.path(); }
+    QString programFile(const QString &name) const { return m_program.filePath(name); }
+
+    bool otherCopyRunning = false;
+    QStringList instanceChecks;
+    QStringList shellOpened;
+    QList<FileDialogRequest> dialogs;
+    std::deque<QString> dialogAnswers;
+    int printerDialogs = 0;
+
+private:
+    IsolatedSettings m_store;
+    QTemporaryDir m_program;
+    QString m_previousFolder;
+};
+
+// Starts the program as the two programs do: the start window loads, and it loads the main
+// window. Returns the main window (loaded, not shown yet).
+template <class Splash>
+frmTerminal *StartProgram()
+{
+    forms::Get<Splash>();
+    return forms::Find<frmTerminal>();
+}
+
+// Starts the program and hands over from the splash window to the main window.
+template <class Splash>
+frmTerminal *StartAndShowMainWindow()
+{
+    frmTerminal *t = StartProgram<Splash>();
+    if (Splash *s = forms::Find<Splash>())
+        s->Timer1_Timer();
+    return t;
+}
+
+// Runs action on the modal window F once it is up (from inside its event loop).
+template <class F>
+void WhenShown(std::function<void(F *)> action)
+{
+    auto *poll = new QTimer;
+    poll->setInterval(5);
+    QDeadlineTimer deadline(10000);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, action, deadline] {
+        if (deadline.hasExpired()) {
+            poll->stop();
+            poll->deleteLater();
+            return;
+        }
+        F *f = forms::Find<F>();
+        if (!f || !f->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        action(f);
+    });
+    poll->start();
+}
+
+// Closes the modal window F once it is up.
+template <class F>
+void CloseWhenShown()
+{
+    WhenShown<F>([](F *f) { forms::UnloadForm(f); });
+}
+
+inline void WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+inline QByteArray ReadFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return f.readAll();
+}

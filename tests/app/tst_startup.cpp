@@ -1,0 +1,394 @@
+// Starting the program under each brand: the splash windows, the main window's first state,
+// "setup.ini", the stored preferences, the reopen of the last file and the hand-over.
+
+#include "apptest.h"
+
+#include "model/atten.h"
+#include "model/database.h"
+#include "model/dbfile.h"
+#include "support/scriptedboxes.h"
+
+#include <QAction>
+#include <QPushButton>
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<AppTestEnv> env;
+
+    QString stored(const QString &app, const QString &key)
+    {
+        return GetSetting(app, QStringLiteral("Properties"), key, QStringLiteral("<absent>"));
+    }
+
+    // A database file: family 1 defined, groups 1 to 3 with the IDs "0", "0042" and "12a",
+    // increment-by-8 on, notes with commas and quotes.
+    QByteArray sampleFile()
+    {
+        Families[0] = {"1", "0001234", "1", "A", "0", "010", "7", "00", "00", ""};
+        PagerGroups[0][GrpID] = "0";
+        PagerGroups[1][GrpID] = "0042";
+        PagerGroups[2][GrpID] = "12a";
+        CannedMsgs[1] = "CALL THE OFFICE";
+        bIncCapBy8 = true;
+        const QByteArray content = WriteDBFile("Spare encoder, \"east\" wing");
+        ResetProgramState();
+        return content;
+    }
+
+private slots:
+    void initTestCase() { IsolateSettingsForTestRun(); }
+    void init() { env = std::make_unique<AppTestEnv>(); }
+    void cleanup() { env.reset(); }
+
+    void firstRunUnderSolvendra()
+    {
+        ScriptedBoxes boxes;
+        frmTerminal *t = StartProgram<frmXJSplash>();
+        QVERIFY(t);
+        frmXJSplash *splash = forms::Find<frmXJSplash>();
+        QVERIFY(splash);
+        QVERIFY(splash->isVisible());
+        QVERIFY(!t->isVisible()); // hidden until the hand-over
+        QCOMPARE(splash->lblVersion->text(), QStringLiteral("Version 1.0.0"));
+
+        QCOMPARE(sBrand, QByteArray("Solvendra"));
+        QCOMPARE(env->instanceChecks, QStringList{kSolvendraTitle});
+        QCOMPARE(AppTitle(), kSolvendraTitle);
+        QCOMPARE(t->windowTitle(), kSolvendraTitle);
+        QCOMPARE(stored(kSolvendraTitle, "Settings"), QStringLiteral("9600,n,8,1"));
+        QCOMPARE(stored(kSolvendraTitle, "CommPort"), QStringLiteral("1"));
+        QCOMPARE(stored(kSolvendraTitle, "LastFile"), QStringLiteral("<absent>"));
+        QCOMPARE(QDir::currentPath(), QDir(env->programFolder()).canonicalPath());
+        QCOMPARE(HelpFile, env->programFile("XJSETUP.PDF"));
+
+        QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("No Database Loaded"));
+        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
+        QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 1"));
+        QCOMPARE(t->ImgNotConnected->toolTip(), QStringLiteral(" Enable COM 1 "));
+        QCOMPARE(t->ImgConnected->toolTip(), QStringLiteral(" Disable COM 1 "));
+        QCOMPARE(t->FrontImage(), t->ImgNotConnected);
+        QVERIFY(t->ImgConnected->isHidden());
+        QCOMPARE(t->Label25->text(), QStringLiteral("R-740 Paging Encoder"));
+        QVERIFY(t->Image1->isHidden());
+        QVERIFY(t->Picture1->isHidden());
+        QCOMPARE(t->lblVersion->text(), QStringLiteral("Firmware Version:"));
+        QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is OFF for port 1"));
+        QCOMPARE(t->lblIncBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
+        QVERIFY(t->lblVirgin->isHidden());
+        QVERIFY(!t->MSComm1->PortOpen());
+        QCOMPARE(t->MSComm1->Settings(), QByteArray("9600,n,8,1"));
+
+        // Menus and toolbar as a technician finds them.
+        QVERIFY(!t->mnuSave->isEnabled());
+        QVERIFY(t->mnuSaveAs->isEnabled());
+        QVERIFY(!t->mnuReadDB->isEnabled());
+        QVERIFY(!t->mnuWriteDB->isEnabled());
+        QVERIFY(!t->mnuSendMsg->isEnabled());
+        QVERIFY(!t->mnuTXTune->isVisible());
+        QVERIFY(!t->cmdLookup->isEnabled());
+        QCOMPARE(t->Toolbar1->ButtonCount(), 8);
+        QVERIFY(t->Toolbar1->Buttons(1)->isSeparator());
+        const QStringList keys = {"sequence", "group", "message", "settings",
+                                  "program", "read", "test"};
+        for (int position = 2; position <= 8; ++position) {
+            QAction *b = t->Toolbar1->Buttons(position);
+            QCOMPARE(ButtonToolBar::Key(b), keys[position - 2]);
+            QCOMPARE(b->isEnabled(), position <= 5); // editors work without an encoder
+        }
+
+        QCOMPARE(sModSliderVal, QByteArray("47"));
+        QVERIFY(sStationID.isEmpty());
+        QCOMPARE(iCommPort, int16_t(1));
+        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(!bSuppressEvents);
+        QCOMPARE(AttenTable[39].dB.toText(), QByteArray("73.5"));
+        for (const FamilyRec &fam : Families)
+            QVERIFY(fam[FamActive].isEmpty()); // program-start texts, not the New values
+
+        // A key that types nothing leaves the splash; a letter hands over.
+        QTest::keyClick(splash, Qt::Key_Left);
+        QVERIFY(forms::IsLoaded<frmXJSplash>());
+        QTest::keyClick(splash, Qt::Key_A);
+        QVERIFY(!forms::IsLoaded<frmXJSplash>());
+        QVERIFY(t->isVisible());
+    }
+
+    void firstRunUnderKestraneKeepsItsOwnPreferences()
+    {
+        SaveSetting(kSolvendraTitle, QStringLiteral("Properties"), QStringLiteral("CommPort"),
+                    QStringLiteral("3"));
+        ScriptedBoxes boxes;
+        frmTerminal *t = StartProgram<frmSplash>();
+        QVERIFY(forms::IsLoaded<frmSplash>());
+        QCOMPARE(forms::Find<frmSplash>()->lblVersion->text(), QStringLiteral("Version 1.0.0"));
+        QCOMPARE(sBrand, QByteArray("Kestrane"));
+        QCOMPARE(t->windowTitle(), kKestraneTitle);
+        QCOMPARE(HelpFile, env->programFile("ZQSETUP.PDF"));
+        QCOMPARE(t->Label25->text(), QStringLiteral("Paging Encoder V9"));
+        QVERIFY(!t->Image1->isHidden());
+        QVERIFY(!t->Picture1->isHidden());
+        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
+        QCOMPARE(stored(kKestraneTitle, "CommPort"), QStringLiteral("1"));
+        QCOMPARE(stored(kSolvendraTitle, "CommPort"), QStringLiteral("3"));
+    }
+
+    void storedPreferencesAreApplied()
+    {
+        for (const auto &[key, value] :
+             {std::pair{"Settings", "2400,e,7,1"}, {"CommPort", "3"}, {"ModSliderVal", "12"},
+              {"StationID", "WXY123"}})
+            SaveSetting(kSolvendraTitle, QStringLiteral("Properties"), QString::fromLatin1(key),
+                        QString::fromLatin1(value));
+        ScriptedBoxes boxes;
+        frmTerminal *t = StartProgram<frmXJSplash>();
+        QCOMPARE(t->MSComm1->Settings(), QByteArray("2400,e,7,1"));
+        QCOMPARE(t->MSComm1->CommPort(), 3);
+        QCOMPARE(iCommPort, int16_t(3));
+        QCOMPARE(sModSliderVal, QByteArray("12"));
+        QCOMPARE(sStationID, QByteArray("WXY123"));
+        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 3 Closed"));
+        QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 3"));
+    }
+
+    // A stored port that is not a number leaves the number at 0 and the control at COM 1.
+    void storedPortThatIsNoNumber()
+    {
+        SaveSetting(kSolvendraTitle, QStringLiteral("Properties"), QStringLiteral("CommPort"),
+                    QStringLiteral("abc"));
+        ScriptedBoxes boxes;
+        frmTerminal *t = StartProgram<frmXJSplash>();
+        QCOMPARE(iCommPort, int16_t(0));
+        QCOMPARE(t->MSComm1->CommPort(), 1);
+        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
+    }
+
+    // Stored settings the port refuses are reported, then start-up finishes at 9600,n,8,1.
+    void refusedStoredSettingsStillFinishStartUp()
+    {
+        const QByteArray content = sampleFile();
+        const QString file = env->programFile("site.pg9");
+        WriteFile(file, content);
+        for (const auto &[key, value] :
+             {std::pair{"Settings", "fast,n,8,1"}, {"CommPort", "4"}, {"ModSliderVal", "30"}})
+            SaveSetting(kKestraneTitle, QStringLiteral("Properties"), QString::fromLatin1(key),
+                        QString::fromLatin1(value));
+        SaveSetting(kKestraneTitle, QStringLiteral("Properties"), QStringLiteral("LastFile"), file);
+
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("Error in setting COM object: "))
+            .title(kKestraneTitle)
+            .icon(MsgIcon::Exclamation)
+            .buttons(MsgButtons::OK);
+        frmTerminal *t = StartProgram<frmSplash>();
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(t->MSComm1->Settings(), QByteArray("9600,n,8,1"));
+        QCOMPARE(t->MSComm1->CommPort(), 4);
+        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 4 Closed"));
+        QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 4"));
+        QCOMPARE(sModSliderVal, QByteArray("30"));
+        QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Loaded Database File: site.pg9"));
+        QVERIFY(!bSuppressEvents);
+        QCOMPARE(AttenTable[8].dB.toText(), QByteArray("-1.5"));
+        // The operator's stored text is left for the properties dialog to correct.
+        QCOMPARE(stored(kKestraneTitle, "Settings"), QStringLiteral("fast,n,8,1"));
+    }
+
+    void otherCopyRunningIsAWarningOnly_data()
+    {
+        QTest::addColumn<bool>("solvendra");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Solvendra") << true
+                                   << "Solvendra R-740 Paging Encoder Setup is already running.";
+        QTest::newRow("Kestrane") << false << "Kestrane Paging Encoder Setup is already running.";
+    }
+    void otherCopyRunningIsAWarningOnly()
+    {
+        QFETCH(bool, solvendra);
+        QFETCH(QString, text);
+        env->otherCopyRunning = true;
+        ScriptedBoxes boxes;
+        boxes.expect(text)
+            .title(solvendra ? kSolvendraTitle : kKestraneTitle)
+            .icon(MsgIcon::Exclamation)
+            .buttons(MsgButtons::OK);
+        frmTerminal *t = solvendra ? StartProgram<frmXJSplash>() : StartProgram<frmSplash>();
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(boxes.shown().first().text, text);
+        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
+        QVERIFY(!bSuppressEvents);
+    }
+
+    void setupIniSwitches_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("virgin");
+        QTest::addColumn<bool>("test");
+        QTest::newRow("none") << QByteArray() << false << false;
+        QTest::newRow("both on") << QByteArray("[Main]\r\nVirginMode=True\r\nTestEnabled=1\r\n")
+                                 << true << true;
+        QTest::newRow("header and TestEnabled only")
+            << QByteArray("[Main]\r\nTestEnabled=True\r\n") << false << true;
+        QTest::newRow("empty line ends the search")
+            << QByteArray("[Main]\r\n\r\nTestEnabled=True\r\n") << false << false;
+        QTest::newRow("above the header counts")
+            << QByteArray("TestEnabled=True\r\n[Main]\r\n") << false << true;
+        QTest::newRow("Yes is no flag") << QByteArray("[Main]\r\nVirginMode=Yes\r\n") << false
+                                        << false;
+        QTest::newRow("any case, numbers") << QByteArray("[Main]\r\nVirginMode=tRUE\r\nTestEnabled=0\r\n")
+                                           << true << false;
+    }
+    void setupIniSwitches()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, virgin);
+        QFETCH(bool, test);
+        if (!ini.isNull())
+            WriteFile(env->programFile("setup.ini"), ini);
+        ScriptedBoxes boxes;
+        frmTerminal *t = StartProgram<frmXJSplash>();
+        QCOMPARE(bVirginMode, virgin);
+        QCOMPARE(bTestEnabled, test);
+        QCOMPARE(!t->lblVirgin->isHidden(), virgin);
+        QCOMPARE(t->mnuTXTune->isVisible(), test);
+        QVERIFY(!t->mnuTXTune->isEnabled()); // detection enables it
+    }
+
+    // The last file is reopened by its full path; it counts as matching the encoder.
+    void secondRunReopensTheLastFile()
+    {
+        const QByteArray content = sampleFile();
+        QTemporaryDir elsewhere;
+        const QString file = elsewhere.filePath("north mast.pg9");
+        WriteFile(file, content);
+        SaveSetting(kSolvendraTitle, QStringLiteral("Properties"), QStringLiteral("LastFile"), file);
+
+        ScriptedBoxes boxes;
+        frmTerminal *t = StartProgram<frmXJSplash>();
+        QCOMPARE(t->StatusBar1->panelText(1),
+                 QStringLiteral("Loaded Database File: north mast.pg9"));
+        QCOMPARE(sDBFileName, QByteArray("north mast.pg9"));
+        QCOMPARE(sDBFilePath, file);
+        QCOMPARE(Families[0][FamStartCap], QByteArray("0001234"));
+        QCOMPARE(Families[0][FamStartID], QByteArray("007"));
+        QCOMPARE(Families[0][FamDefined], QByteArray("YES"));
+        QCOMPARE(CannedMsgs[1], QByteArray("CALL THE OFFICE"));
+        // The reopen judges the Group ID by its value: "0" is no group, "12a" is one.
+        QVERIFY(PagerGroups[0][GrpDefined].isEmpty());
+        QCOMPARE(PagerGroups[1][GrpDefined], QByteArray("YES"));
+        QCOMPARE(PagerGroups[2][GrpDefined], QByteArray("YES"));
+        QCOMPARE(t->txtConfigNotes->text(), QStringLiteral("Spare encoder, \"east\" wing"));
+        QVERIFY(bIncCapBy8);
+        QCOMPARE(t->lblIncBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is ON"));
+        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(!t->mnuSave->isEnabled());
+        QCOMPARE(stored(kSolvendraTitle, "LastFile"), file);
+    }
+
+    // A bare name (as older versions stored it) is looked for in the program's folder; a
+    // missing file is skipped without a word.
+    void lastFileByNameOrMissing()
+    {
+        WriteFile(env->programFile("old.pg9"), sampleFile());
+        SaveSetting(kSolvendraTitle, QStringLiteral("Properties"), QStringLiteral("LastFile"),
+                    QStringLiteral("old.pg9"));
+        {
+            ScriptedBoxes boxes;
+            frmTerminal *t = StartProgram<frmXJSplash>();
+            QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Loaded Database File: old.pg9"));
+            QCOMPARE(sDBFilePath, env->programFile("old.pg9"));
+        }
+        forms::DestroyAll();
+        ResetProgramState();
+        QFile::remove(env->programFile("old.pg9"));
+        ScriptedBoxes boxes;
+        frmTerminal *t = StartProgram<frmXJSplash>();
+        QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("No Database Loaded"));
+        QCOMPARE(sDBFileName, QByteArray("old.pg9"));
+        for (const PagerGroupRec &g : PagerGroups)
+            QVERIFY(g[GrpID].isEmpty());
+    }
+
+    void splashTimerHandsOverAfterTenSeconds()
+    {
+        SetTimeScale(0.002); // ten seconds become 20 ms
+        ScriptedBoxes boxes;
+        frmTerminal *t = StartProgram<frmXJSplash>();
+        QVERIFY(forms::IsLoaded<frmXJSplash>());
+        QTRY_VERIFY_WITH_TIMEOUT(!forms::IsLoaded<frmXJSplash>(), 3000);
+        QVERIFY(t->isVisible());
+    }
+
+    // A hand-over asked for while start-up waits on a box comes after the load, not inside.
+    void handOverDuringStartUpWaitsForTheLoad()
+    {
+        SetTimeScale(0.002);
+        env->otherCopyRunning = true;
+        ScriptedBoxes boxes;
+        bool splashLoadedInside = false;
+        boxes.expect(QStringLiteral("already running")).then([&] {
+            QTest::qWait(100); // the splash's ten seconds pass while the box is up
+            splashLoadedInside = forms::IsLoaded<frmXJSplash>();
+        });
+        frmTerminal *t = StartProgram<frmXJSplash>();
+        QVERIFY(splashLoadedInside);
+        QVERIFY(forms::IsLoaded<frmXJSplash>());
+        QVERIFY(!t->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!forms::IsLoaded<frmXJSplash>(), 3000);
+        QVERIFY(t->isVisible());
+    }
+
+    void clicksOnTheSplash()
+    {
+        ScriptedBoxes boxes;
+        frmTerminal *t = StartProgram<frmXJSplash>();
+        frmXJSplash *xj = forms::Find<frmXJSplash>();
+        QTest::mouseClick(xj->lblVersion, Qt::LeftButton); // the version label does nothing
+        QVERIFY(forms::IsLoaded<frmXJSplash>());
+        QTest::mouseClick(xj->Picture1, Qt::LeftButton);
+        QVERIFY(!forms::IsLoaded<frmXJSplash>());
+        QVERIFY(t->isVisible());
+    }
+
+    // Closed by the window manager, the splash hands over like a click.
+    void splashClosedByTheWindowManager()
+    {
+        ScriptedBoxes boxes;
+        frmTerminal *t = StartProgram<frmSplash>();
+        forms::Find<frmSplash>()->close();
+        QVERIFY(!forms::IsLoaded<frmSplash>());
+        QVERIFY(t->isVisible());
+    }
+
+    void kestraneWebLinkAndAbout()
+    {
+        ScriptedBoxes boxes;
+        frmTerminal *t = StartProgram<frmSplash>();
+        frmSplash *splash = forms::Find<frmSplash>();
+        QTest::mouseClick(splash->lblProductName, Qt::LeftButton);
+        QVERIFY(forms::IsLoaded<frmSplash>());
+        QTest::mouseClick(splash->lblWarning, Qt::LeftButton);
+        QCOMPARE(env->shellOpened, QStringList{frmSplash::WebAddress()});
+        QVERIFY(t->isVisible());
+        QVERIFY(forms::IsLoaded<frmSplash>()); // stays until its time, a click or a key
+        QTest::mouseClick(splash->Image1, Qt::LeftButton);
+        QVERIFY(!forms::IsLoaded<frmSplash>());
+
+        // About shows the brand's splash again without a second start-up.
+        t->StatusBar1->setPanelText(1, QStringLiteral("edited"));
+        t->mnuAbout->trigger();
+        frmSplash *about = forms::Find<frmSplash>();
+        QVERIFY(about && about->isVisible());
+        QVERIFY(!forms::IsLoaded<frmXJSplash>());
+        t->mnuAbout->trigger();
+        QCOMPARE(forms::Find<frmSplash>(), about); // already open: the same window
+        QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("edited"));
+        QTest::keyClick(about, Qt::Key_Escape);
+        QVERIFY(!forms::IsLoaded<frmSplash>());
+        QVERIFY(t->isVisible());
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
