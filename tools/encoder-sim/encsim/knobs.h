@@ -1,0 +1,115 @@
+// Fault-injection and scenario knobs. Knobs that act on one exchange carry a selector:
+// a command pattern matched on the decoded input plus an occurrence rule.
+#pragma once
+
+#include "encsim/bytes.h"
+#include "encsim/records.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace encsim {
+
+enum class Occurrence { Next, Nth, NextN, Every };
+
+// Matches a unit of decoded input ("config dutycycle?", "ATI", "#PrgmMode#", "LOOKUP 12",
+// "read:G 21", "write:L 3 0012 ...") case-insensitively: the pattern must equal the text or
+// be a prefix of it that ends at a word boundary. "*" (or an empty pattern) matches anything.
+struct Selector {
+    std::string pattern;
+    Occurrence rule = Occurrence::Next;
+    int n = 1;
+    int seen = 0;  // matching units so far
+    int fired = 0; // times the rule fired
+
+    bool matches(std::string_view unitText) const;
+    bool exhausted() const;
+    // Counts a matching unit and says whether the rule fires on it.
+    bool offer(std::string_view unitText);
+    std::string describe() const;
+};
+
+enum class RuleKind {
+    DropReply,
+    DelayReply,
+    SplitReply,
+    ReplaceReply,
+    LineEnding,
+    Garbage,
+    InjectIdPrompt,
+    RecordAck,
+    RecordReplyOverride,
+    SignatureInside,
+    Hangup,
+    CablePull,
+    PowerCycle,
+    LineNoise,
+};
+
+enum class GarbageWhere { Before, After, Instead };
+
+struct Rule {
+    RuleKind kind = RuleKind::DropReply;
+    std::string name; // knob name as set
+    Selector sel;
+    int ms = 0;         // delay_reply
+    int pieces = 2;     // split_reply
+    int gapMs = 100;    // split_reply
+    Bytes bytes;        // replace_reply, garbage, record_ack, line_ending, signature_inside (before)
+    Bytes bytesAfter;   // signature_inside (after)
+    GarbageWhere where = GarbageWhere::After;
+    int length = 8;     // line_noise at a selector
+};
+
+enum class Pacing { Burst, Bytewise, Off };
+enum class LineCheck { Baud, Off, Sidechannel };
+enum class MismatchAnnounce { Signature, Garbage, Silence };
+enum class MismatchInput { Ignore, Noise };
+enum class MismatchOutput { Garbage, Silence, Clear };
+enum class AtiStyle { Normal, BannerOnly, IdOnly, NoV, NoCrAfterVersion, PortLetter, NoPort, Trailing };
+
+struct Knobs {
+    Pacing pacing = Pacing::Burst;
+    int replyLatencyMs = 10;
+    int announceDelayMs = 30;
+    int rebootMs = 1500;
+    int switchDelayMs = 0;
+    LineCheck lineCheck = LineCheck::Baud;
+    int graceMs = 50;
+    MismatchAnnounce mismatchAnnounce = MismatchAnnounce::Signature;
+    MismatchInput mismatchInput = MismatchInput::Ignore;
+    MismatchOutput mismatchOutput = MismatchOutput::Garbage;
+    int hangupRecreateMs = 0; // 0: the line stays hung up
+    bool stallInput = false;
+    bool echoCommands = false;
+    AtiStyle atiStyle = AtiStyle::Normal;
+    Bytes atiTrailing;
+    std::optional<EmptyGroupStyle> emptyGroupReply; // default: short on V8/V9, full on V7
+    Bytes lookupEnding = "\r\n";
+    bool serial2Absent = false;
+    std::optional<Bytes> toneReply;
+    std::optional<Bytes> bootBanner;
+    std::optional<int> maxMessageLen;
+    int ignorePrgmModeCount = 0;
+    bool idascapBlocksRecords = true;
+    bool checksumCheck = true;
+    bool strictRecords = false;
+    bool strictProtocol = true;
+    double lineNoiseRate = 0; // random bytes per second, 0 = none
+
+    std::vector<Rule> rules;
+
+    // Sets one knob from its text form. Selector knobs take "PATTERN [RULE] key=value ...",
+    // RULE being next | every | nth:N | next:N, or when=RULE / count=N. Values may be quoted.
+    // The names handled by the core itself (firmware, power, ...) are not known here.
+    bool set(const std::string &name, const std::string &value, std::string *error);
+    static bool isKnob(const std::string &name);
+};
+
+// Splits "a b=\"c d\" e" into {"a", "b=c d", "e"}; quotes group blanks, \" stays escaped.
+std::vector<std::string> tokenize(std::string_view text);
+std::optional<bool> parseBool(std::string_view text);
+
+} // namespace encsim

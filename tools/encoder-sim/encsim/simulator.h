@@ -1,0 +1,97 @@
+// The simulated encoder on a pseudo-terminal: the core, a real clock and its own thread,
+// like a device on the other end of a cable. Every public method is thread-safe.
+#pragma once
+
+#include "encsim/core.h"
+#include "encsim/pty.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace encsim {
+
+struct SimulatorOptions {
+    DeviceState state = DeviceState::factory(9);
+    Mode startMode = Mode::Paging;
+    std::string symlinkPath; // optional stable name for the slave, e.g. /tmp/encoder-com1
+    std::vector<std::pair<std::string, std::string>> knobs;
+};
+
+class Simulator {
+public:
+    explicit Simulator(SimulatorOptions options = {});
+    ~Simulator(); // stops the thread, closes the pty, removes the symlink
+    Simulator(const Simulator &) = delete;
+    Simulator &operator=(const Simulator &) = delete;
+
+    bool start(std::string *error = nullptr);
+    void stop();
+    bool running() const { return m_thread.joinable(); }
+    std::string slavePath() const;
+    std::string symlinkPath() const { return m_symlink; }
+
+    // --- control ---
+    bool setKnob(const std::string &name, const std::string &value, std::string *error = nullptr);
+    void clearKnobs();
+    bool loadState(const std::string &text, std::string *error = nullptr);
+    bool loadStateFile(const std::string &path, std::string *error = nullptr);
+    bool saveStateFile(const std::string &path, std::string *error = nullptr) const;
+    std::string saveState() const;
+    void powerOn();
+    void powerOff();
+    void powerCycle();
+    void hangup();
+    void cablePull();
+    void cablePlug();
+    bool tellLineSettings(const std::string &settings, std::string *error = nullptr);
+
+    Snapshot getState() const;
+    Stats stats() const;
+    Mode mode() const;
+
+    // --- events ---
+    EventLog &log() { return *m_log; }
+    std::size_t eventCount() const { return m_log->size(); }
+    std::vector<Event> events(std::size_t since = 0) const { return m_log->since(since); }
+    std::optional<Event> waitForEvent(std::string_view pattern, std::chrono::milliseconds timeout,
+                                      std::size_t since = 0, std::size_t *index = nullptr) const
+    {
+        return m_log->waitFor(pattern, timeout, since, index);
+    }
+
+    // Milliseconds since the simulator was made, on the clock its events carry.
+    double nowMs() const { return static_cast<double>(now()) / 1000.0; }
+
+private:
+    Time now() const;
+    void wake();
+    void run();
+    void serviceMaster(Time t, short revents);
+    void flushOutput(Time t);
+    void doHangup(Time t);
+    bool recreate(Time t);
+
+    std::shared_ptr<EventLog> m_log;
+    mutable std::mutex m_mutex;
+    Core m_core;
+    Pty m_pty;
+    std::string m_symlink;
+    std::string m_slave;
+    std::chrono::steady_clock::time_point m_epoch;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    int m_wakeFd = -1;
+    bool m_pcClosed = true;
+    std::optional<Time> m_recreateAt;
+    bool m_hangupRequested = false;
+    std::condition_variable m_hangupDone;
+    Bytes m_pending; // output the pty did not take yet
+};
+
+} // namespace encsim
