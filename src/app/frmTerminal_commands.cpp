@@ -9,7 +9,9 @@
 #include "editors/frmCfgGroup.h"
 #include "editors/frmCfgMsg.h"
 #include "encoder/connection.h"
+#include "encoder/exchange.h"
 #include "encoder/frmProperties.h"
+#include "encoder/lookup.h"
 #include "encoder/read/reader.h"
 #include "encoder/transferguard.h"
 #include "encoder/write/writer.h"
@@ -17,6 +19,7 @@
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 #include "platform/serialport.h"
+#include "platform/timing.h"
 #include "settings/frmPassword.h"
 #include "settings/frmSettings_Main.h"
 #include "settings/frmTXTune.h"
@@ -169,10 +172,52 @@ void frmTerminal::Toolbar1_ButtonClick(const QString &Key)
 void frmTerminal::cmdLookup_Click()
 {
     forms::HandlerScope scope(this);
-    TransferGuard guard;
+    TransferGuard guard; // a second click while a lookup waits does nothing
     if (!guard)
         return;
-    // The pager-ID lookup talks to the encoder; it arrives with the encoder exchange.
-    MsgBox(QStringLiteral("Pager ID lookup is not available in this version."), MsgButtons::OK,
-           MsgIcon::Information, QStringLiteral("Lookup ID"));
+    const QByteArray entry = txLookup->text().toLatin1();
+
+    // ID-as-capcode mode on port 1: the pager ID is the capcode; checked here, nothing is sent.
+    if (bPort1IDAsCap) {
+        const CapcodeCheck check = CheckLookupCapcode(entry);
+        if (check.result != CapcodeCheck::Valid) {
+            MsgBox(InvalidCapcodeText(check.result == CapcodeCheck::RefusedTooLarge),
+                   MsgButtons::OK, MsgIcon::None, QStringLiteral("Invalid Capcode"));
+            SetDefaultPointer();
+            return;
+        }
+        lblLookup->setText(QString::fromLatin1(LocalLookupAnswer(entry, check.capcode)));
+        return;
+    }
+
+    if (bIncCapBy8) {
+        MsgBox(QStringLiteral("Increment Capcodes by 8 Mode is Active.  You May Need\r"
+                              "to Close and Open the COM Port to Restart the Encoder,\r"
+                              "in Order to Obtain Valid Lookup Results"),
+               MsgButtons::OK, MsgIcon::None, QStringLiteral("Increment Capcodes by 8 Mode Active"));
+        if (isUnloaded() || bAppClosing)
+            return;
+    }
+    lblLookup->setText(QString());
+    MSComm1->DiscardInput();
+    const QByteArray command = LookupCommand(entry);
+    MSComm1->DiscardInput();
+    WriteToEncoder(*MSComm1, command);
+    if (isUnloaded() || bAppClosing)
+        return;
+
+    Timer2->setInterval(4000);
+    QByteArray reply;
+    WaitForExpected(*MSComm1, *Timer2, {"\r\n", "\n\r"}, false, reply);
+    if (isUnloaded())
+        return;
+    Timer2->setEnabled(false);
+    // The line ending is part of the answer; the label shows it as a line break.
+    QString shown = QString::fromLatin1(RewriteLookupReply(reply));
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1String("\n\r"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    while (shown.endsWith(QLatin1Char('\n')))
+        shown.chop(1);
+    lblLookup->setText(QStringLiteral("Response: ") + shown);
 }

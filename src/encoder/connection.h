@@ -1,7 +1,17 @@
 #pragma once
-// Opening and closing the PC's COM port from the main window.
+// Opening and closing the PC's COM port, with the detection of the encoder.
+//
+// Opening the port finds the encoder: up to nine line settings are tried, the encoder is put
+// into programming mode, its firmware generation (V7, V8, V9) and the encoder port the PC is
+// cabled to are read from its identification, the main window is labelled, the encoder is
+// announced and its database read. The cancel window stops a detection; while a detection
+// runs the toggle does nothing. Closing the port takes a V8 or V9 encoder out of programming
+// mode ("config reboot"), resets the main window's connection controls and closes the message
+// test console.
 
-// Toggles the port of the main window's MSComm1: opens it when it is closed, closes it when it
-// is open, and brings the main window's connection controls, captions, status and menus into
-// line. A port that cannot be opened or closed is reported with the system's error text.
+// Toggles the port of the main window's MSComm1 (the port command, the COM status button and
+// the connection discs). A port that cannot be opened is reported with the system's error text.
 void OpenClosePort();
+
+// True while a detection is trying line settings.
+bool DetectionRunning();

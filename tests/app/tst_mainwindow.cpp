@@ -1,7 +1,10 @@
 // The main window at work: every menu item and toolbar button, the port toggle, the file
 // commands with real files, New, closing, the keys, the timers and the transfer guard.
+// Where the port must be open, COM 1 leads to a simulated encoder.
 
 #include "apptest.h"
+
+#include "e2e/simencoder.h"
 
 #include "editors/frmCfgMsg.h"
 #include "encoder/frmProperties.h"
@@ -21,7 +24,10 @@
 
 namespace {
 const QString kNotOpen = QStringLiteral("COM Port 1 is Not Open\rPlease Open Port and Try Again");
-}
+const QString kWriteOnClosedPort = QStringLiteral("Port not open"); // the serial layer's error
+const QString kReadError = QStringLiteral("Error Reading Pager Database at\r9600,n,8,1  COM Port 1\r");
+const QString kDetected = QStringLiteral("Paging Encoder Was Detected\rThe Encoder Database will Now be Read");
+} // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -29,6 +35,7 @@ class TestMainWindow : public QObject {
 private:
     std::unique_ptr<AppTestEnv> env;
     std::unique_ptr<ScriptedBoxes> noBoxes; // any box a test does not script fails it
+    std::unique_ptr<SimEncoder> encoder;
 
     frmTerminal *mainWindow()
     {
@@ -43,6 +50,38 @@ private:
     {
         QVERIFY2(pty.ok(), qPrintable(pty.error()));
         SetComDevicePathOverride(1, pty.linkPath());
+    }
+
+    // COM 1 leads to an encoder that answers at once; the program's times run at a tenth.
+    void encoderOnCom1()
+    {
+        encoder = std::make_unique<SimEncoder>(
+            encsim::DeviceState::factory(9), encsim::Mode::Paging,
+            std::vector<std::pair<std::string, std::string>>{
+                {"pacing", "off"}, {"reply_latency_ms", "0"}, {"reboot_ms", "100"}});
+        if (!encoder->ok())
+            qFatal("simulated encoder: %s", qPrintable(encoder->error()));
+        SetTimeScale(0.1);
+    }
+
+    // Opening the port finds the encoder and, the database matching, reads it without a question.
+    void openFindingTheEncoder(frmTerminal *t)
+    {
+        ScriptedBoxes boxes;
+        boxes.expect(kDetected).title(QStringLiteral("Paging Encoder Detected"));
+        t->mnuOpen->trigger();
+        QVERIFY(boxes.verifyAllShown());
+        QVERIFY(bDBMatchesEncoder);
+    }
+
+    // What the encoder received from its log entry since on.
+    QByteArray receivedSince(std::size_t since)
+    {
+        QByteArray bytes;
+        for (const encsim::Event &e : encoder->sim().events(since))
+            if (e.kind == encsim::EventKind::Input)
+                bytes += QByteArray::fromStdString(e.bytes);
+        return bytes;
     }
 
     QString stored(const QString &key)
@@ -82,6 +121,7 @@ private slots:
     }
     void cleanup()
     {
+        encoder.reset();
         env.reset();
         noBoxes.reset();
     }
@@ -123,25 +163,6 @@ private slots:
         CloseWhenShown<frmProperties>();
         t->mnuProperties->trigger();
         QVERIFY(!forms::IsLoaded<frmProperties>());
-        {
-            ScriptedBoxes boxes;
-            boxes.expect(QStringLiteral("Reading the encoder database is not available"))
-                .title(QStringLiteral("Read Encoder"));
-            boxes.expect(kNotOpen).title(QStringLiteral("COM Port Not Open")).icon(MsgIcon::Critical);
-            boxes.expect(kNotOpen).title(QStringLiteral("COM Port Not Open")).icon(MsgIcon::Critical);
-            boxes.expect(QStringLiteral("Pager ID lookup is not available"));
-            t->mnuReadDB->setEnabled(true);
-            t->mnuReadDB->trigger();
-            t->mnuWriteDB->setEnabled(true);
-            t->mnuWriteDB->trigger(); // the database matches: no question, the port check
-            t->mnuSendMsg->setEnabled(true);
-            bDBBusy = true;
-            t->mnuSendMsg->trigger();
-            QVERIFY(!bDBBusy);
-            t->cmdLookup->setEnabled(true);
-            t->cmdLookup->click();
-            QVERIFY(boxes.verifyAllShown());
-        }
         t->mnuTXTune->setVisible(true);
         t->mnuTXTune->setEnabled(true);
         sModSliderVal = "31";
@@ -162,6 +183,29 @@ private slots:
             t->mnuFileExit->trigger();
             QVERIFY(forms::IsLoaded<frmTerminal>());
             QVERIFY(!bAppClosing);
+        }
+        {
+            // The port is closed. The read's first write fails and its first query ends it; the
+            // lookup's write fails and it waits its time-out.
+            SetTimeScale(0.02);
+            ScriptedBoxes boxes;
+            boxes.expect(kNotOpen).title(QStringLiteral("COM Port Not Open")).icon(MsgIcon::Critical);
+            boxes.expect(kWriteOnClosedPort).icon(MsgIcon::Exclamation);
+            boxes.expect(kReadError).title(QStringLiteral("Read Error"));
+            boxes.expect(kNotOpen).title(QStringLiteral("COM Port Not Open")).icon(MsgIcon::Critical);
+            boxes.expect(kWriteOnClosedPort).icon(MsgIcon::Exclamation);
+            t->mnuWriteDB->setEnabled(true);
+            t->mnuWriteDB->trigger(); // the database matches: no question, the port check
+            t->mnuReadDB->setEnabled(true);
+            t->mnuReadDB->trigger();
+            t->mnuSendMsg->setEnabled(true);
+            bDBBusy = true;
+            t->mnuSendMsg->trigger();
+            QVERIFY(!bDBBusy);
+            t->cmdLookup->setEnabled(true);
+            t->cmdLookup->click();
+            QCOMPARE(t->lblLookup->text(), QStringLiteral("Response: "));
+            QVERIFY(boxes.verifyAllShown());
         }
         // No device behind COM 1: each port control reports it and the port stays closed.
         {
@@ -206,18 +250,22 @@ private slots:
         for (int position = 6; position <= 8; ++position)
             t->Toolbar1->Buttons(position)->setEnabled(true);
         {
+            // The port is closed; the read goes last, as a failed read leaves the toolbar
+            // disabled and the database marked as not matching.
             ScriptedBoxes boxes;
             boxes.expect(kNotOpen).title(QStringLiteral("COM Port Not Open"));
-            boxes.expect(QStringLiteral("Reading the encoder database is not available"));
             boxes.expect(kNotOpen).title(QStringLiteral("COM Port Not Open"));
+            boxes.expect(kWriteOnClosedPort);
+            boxes.expect(kReadError).title(QStringLiteral("Read Error"));
             t->Toolbar1->Buttons(6)->trigger();
-            t->Toolbar1->Buttons(7)->trigger();
             t->Toolbar1->Buttons(8)->trigger();
+            t->Toolbar1->Buttons(7)->trigger();
             QVERIFY(boxes.verifyAllShown());
         }
         {
             // While the database does not match, reading asks first; No does nothing.
-            bDBMatchesEncoder = false;
+            QVERIFY(!bDBMatchesEncoder);
+            t->Toolbar1->Buttons(7)->setEnabled(true);
             ScriptedBoxes boxes;
             boxes.expect(QStringLiteral("You are About to Read the Encoder and Replace the Current "
                                         "Configuration\rAre You Sure?"),
@@ -233,10 +281,9 @@ private slots:
 
     void portToggleDrivesTheConnectionControls()
     {
-        PtyPair pty;
-        lineOnCom1(pty);
+        encoderOnCom1();
         frmTerminal *t = mainWindow();
-        t->mnuOpen->trigger();
+        openFindingTheEncoder(t);
         QVERIFY(t->MSComm1->PortOpen());
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Open"));
         QCOMPARE(t->FrontImage(), t->ImgConnected);
@@ -246,7 +293,7 @@ private slots:
             QVERIFY(t->Toolbar1->Buttons(position)->isEnabled());
         QVERIFY(t->cmdLookup->isEnabled());
         QVERIFY(t->mnuSendMsg->isEnabled());
-        QCOMPARE(t->Timer2->Interval(), 8000);
+        QCOMPARE(t->Timer2->Interval(), 6000); // the detection put back the interval it found
 
         QTest::mouseClick(t->ImgConnected, Qt::LeftButton);
         QVERIFY(!t->MSComm1->PortOpen());
@@ -260,10 +307,16 @@ private slots:
         QVERIFY(!t->mnuSendMsg->isEnabled());
         QVERIFY(!t->mnuTest->isEnabled());
         QVERIFY(t->cmdComStatus->isEnabled());
+        QCOMPARE(t->Timer2->Interval(), 8000);
 
-        // Opened while the database does not match: no test button, no lookup.
+        // Opened while the database does not match (the read declined): no test button, no lookup.
         bDBMatchesEncoder = false;
+        ScriptedBoxes boxes;
+        boxes.expect(kDetected);
+        boxes.expect(QStringLiteral("You are About to Read the Encoder"), MsgAnswer::No)
+            .title(QStringLiteral("Read Encoder?"));
         t->cmdComStatus->click();
+        QVERIFY(boxes.verifyAllShown());
         QVERIFY(t->MSComm1->PortOpen());
         QVERIFY(t->Toolbar1->Buttons(6)->isEnabled());
         QVERIFY(!t->Toolbar1->Buttons(8)->isEnabled());
@@ -274,14 +327,14 @@ private slots:
     // applies and keeps the choice; the port is closed first and stays closed.
     void portPropertiesDialog()
     {
-        PtyPair one, three;
-        lineOnCom1(one);
+        encoderOnCom1();
+        PtyPair three;
         QVERIFY(three.ok());
         SetComDevicePathOverride(3, three.linkPath());
         frmTerminal *t = mainWindow();
         SaveSetting(kSolvendraTitle, QStringLiteral("Properties"), QStringLiteral("Settings"),
                     QStringLiteral("2400,e,7,1.5"));
-        t->mnuOpen->trigger();
+        openFindingTheEncoder(t);
         QVERIFY(t->MSComm1->PortOpen());
 
         QStringList ports;
@@ -505,13 +558,11 @@ private slots:
     // takes the encoder out of programming mode and ends every window without a crash.
     void closingWhileTheConsoleIsOpen()
     {
-        PtyPair pty;
-        lineOnCom1(pty);
-        SetTimeScale(0.01);
+        encoderOnCom1();
         QPointer<frmTerminal> t = mainWindow();
-        t->mnuOpen->trigger();
+        openFindingTheEncoder(t);
         QVERIFY(t->MSComm1->PortOpen());
-        pty.readUntilQuiet(20, 200);
+        const std::size_t mark = encoder->sim().eventCount();
 
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("Are You Sure You Want to Exit"), MsgAnswer::Yes);
@@ -535,17 +586,18 @@ private slots:
         QVERIFY(!TransferRunning());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(t.isNull());
-        const QByteArray sent = pty.readUntilQuiet(30, 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(receivedSince(mark).contains("ATI\r"), 2000);
+        const QByteArray sent = receivedSince(mark);
         QVERIFY2(sent.startsWith("config reboot\r"), sent.constData());
-        QVERIFY2(sent.contains("ATI\r"), sent.constData());
     }
 
     void programCommandAndTheTestMenu()
     {
-        PtyPair pty;
-        lineOnCom1(pty);
+        encoderOnCom1();
         frmTerminal *t = mainWindow();
-        t->mnuOpen->trigger();
+        openFindingTheEncoder(t);
+        // The encoder leaves the last record unanswered: the write ends with its error box.
+        QVERIFY(encoder->sim().setKnob("drop_reply", "\"write:M 15\""));
         bDBMatchesEncoder = false;
         t->mnuTest->setEnabled(false);
         t->mnuWriteDB->setEnabled(true);
@@ -556,11 +608,13 @@ private slots:
                      MsgAnswer::No)
             .title(QStringLiteral("Program Encoder?"));
         boxes.expect(QStringLiteral("Program the Encoder"), MsgAnswer::Yes);
-        boxes.expect(QStringLiteral("Programming the encoder is not available")).then([t] {
-            for (int position = 1; position <= 8; ++position)
-                QVERIFY(!t->Toolbar1->Buttons(position)->isEnabled());
-            t->Timer1->setInterval(1);
-        });
+        boxes.expect(QStringLiteral("Error Writing Pager Database at\r9600,n,8,1  COM Port 1\r"))
+            .title(QStringLiteral("Write Error"))
+            .then([t] {
+                for (int position = 1; position <= 8; ++position)
+                    QVERIFY(!t->Toolbar1->Buttons(position)->isEnabled());
+                t->Timer1->setInterval(1);
+            });
         t->mnuWriteDB->trigger();
         QVERIFY(t->mnuTest->isEnabled()); // also after No
         t->mnuTest->setEnabled(false);
@@ -574,15 +628,14 @@ private slots:
 
     void transmitterTuningLeavesTheTestMenuWithThePort()
     {
-        PtyPair pty;
-        lineOnCom1(pty);
+        encoderOnCom1();
         frmTerminal *t = mainWindow();
         t->mnuTXTune->setVisible(true);
         t->mnuTXTune->setEnabled(true);
         CloseWhenShown<frmTXTune>();
         t->mnuTXTune->trigger();
         QVERIFY(!t->mnuTest->isEnabled());
-        t->mnuOpen->trigger();
+        openFindingTheEncoder(t);
         t->mnuTest->setEnabled(false);
         CloseWhenShown<frmTXTune>();
         t->mnuTXTune->trigger();

@@ -1,23 +1,414 @@
-// Reading the encoder arrives with the database reader; until then the command says so.
-
 #include "encoder/read/reader.h"
 
+#include "app/frmTerminal.h"
+#include "encoder/exchange.h"
+#include "encoder/frmCancelSend.h"
+#include "encoder/read/records.h"
+#include "encoder/read/settingsqueries.h"
+#include "encoder/recordblock.h"
+#include "model/database.h"
+#include "model/state.h"
 #include "platform/msgbox.h"
+#include "platform/pointer.h"
+#include "platform/serialport.h"
+#include "platform/timing.h"
+
+#include <QAction>
+#include <QPointer>
+#include <QPushButton>
 
 namespace {
-void notYet()
+
+const QByteArray CRLF("\r\n");
+const QString kProgressPrefix = QStringLiteral("Reading Pager Database - ");
+
+// How a step of the read ended.
+enum class Stop {
+    None,      // go on with the next step
+    Failed,    // its message box has been shown
+    Cancelled, // the operator's cancel, no message
+    Gone,      // the program is closing: nothing more is done
+};
+
+class DatabaseRead {
+public:
+    DatabaseRead(frmTerminal *t, bool v7) : m_t(t), m_v7(v7), m_port(sTestPort == "1" ? 1 : 2) {}
+
+    void run()
+    {
+        SetHourglassPointer();
+        if (!bDBMatchesEncoder) {
+            const MsgAnswer answer =
+                MsgBox(QStringLiteral("You Have Edited the Pager Database\r"
+                                      "If You Read the Encoder, You Will Lose Your Edits.\r"
+                                      "Are You Sure You Want to Continue?"),
+                       MsgButtons::YesNoCancel, MsgIcon::Exclamation,
+                       QStringLiteral("About to OverWrite Edits"), 1);
+            if (gone() || answer != MsgAnswer::Yes) {
+                SetDefaultPointer();
+                return;
+            }
+        }
+
+        bDBBusy = true;
+        bCancelOp = false;
+        bRespTimeout = false;
+        m_t->Toolbar1->setAllButtonsEnabled(false);
+        // A V7 read takes whatever is still waiting as part of its first answer.
+        if (!m_v7)
+            m_t->MSComm1->DiscardInput();
+
+        Stop stop = guard();
+        if (stop == Stop::None)
+            stop = settings();
+        if (stop == Stop::None)
+            stop = records();
+        if (stop == Stop::None)
+            stop = restore();
+        if (stop == Stop::None)
+            success();
+        end(stop);
+    }
+
+private:
+    bool gone() const { return !m_t || m_t->isUnloaded() || bAppClosing; }
+
+    // One exchange. A command the port cannot write gets no answer: it counts as timed out at
+    // once, and the port's error is shown the first time only (a line that has gone away fails
+    // every write the same way).
+    ExchangeResult exchange(const QByteArray &command, const QList<QByteArray> &expected,
+                            bool discardFirst, bool cancellable = true)
+    {
+        ExchangeResult r;
+        MSComm &port = *m_t->MSComm1;
+        if (discardFirst)
+            port.DiscardInput();
+        if (const CommError error = port.Output(command)) {
+            if (!m_writeErrorShown) {
+                m_writeErrorShown = true;
+                MsgBox(error.text, MsgButtons::OK, MsgIcon::Exclamation);
+            }
+            bRespTimeout = true;
+            return r;
+        }
+        r.outcome = WaitForExpected(port, *m_t->Timer2, expected, cancellable, r.reply);
+        return r;
+    }
+
+    // A settings query or a record request failed: no answer in time, or the logon prompt
+    // (the encoder answered as a paging terminal). Judged before the cancel.
+    static bool failedReply(const ExchangeResult &r)
+    {
+        return (r.outcome != ReplyOutcome::Answered && bRespTimeout) || r.reply.contains("ID=");
+    }
+
+    static QByteArray answerValue(const QByteArray &reply)
+    {
+        return reply.left(qMax<qsizetype>(0, reply.size() - 2));
+    }
+
+    void status(const QString &text) { m_t->StatusBar1->setPanelText(1, text); }
+
+    // The ID-as-capcode commands of the attached port.
+    QByteArray idAsCapCommand(const char *suffix) const
+    {
+        if (m_v7)
+            return QByteArray("CONFIG IDASCAP") + suffix + '\r';
+        return QByteArray("CONFIG SERIAL") + char('0' + m_port) + " IDASCAP" + suffix + '\r';
+    }
+    QByteArray idAsCapConfirmation() const
+    {
+        return m_v7 ? "IDASCAP option updated" : "IDASCAP updated";
+    }
+    QString idAsCapLabel(bool on) const
+    {
+        QString text = on ? QStringLiteral("ID As Capcode Mode is ON")
+                          : QStringLiteral("ID As Capcode Mode is OFF");
+        if (!m_v7)
+            text += QStringLiteral(" for Port ") + QString::number(m_port);
+        return text;
+    }
+    bool &attachedIDAsCap() const
+    {
+        return (m_v7 || m_port == 1) ? bPort1IDAsCap : bPort2IDAsCap;
+    }
+
+    Stop cancelledAtGuard()
+    {
+        bCancelOp = false;
+        bRespTimeout = false;
+        m_t->Timer2->setEnabled(false);
+        return Stop::Cancelled;
+    }
+
+    // Records need the attached port out of ID-as-capcode mode (the encoder would take the
+    // block's configuration pager ID as a capcode).
+    Stop guard()
+    {
+        ExchangeResult r = exchange(idAsCapCommand("?"), {"\n"}, false);
+        if (gone())
+            return Stop::Gone;
+        if (r.outcome == ReplyOutcome::Cancelled)
+            return cancelledAtGuard();
+        bRespTimeout = false; // no answer counts as off
+
+        m_changed = true;
+        if (!r.reply.startsWith('1')) {
+            attachedIDAsCap() = false;
+            m_t->lblIDAsCap->setText(idAsCapLabel(false));
+            return Stop::None;
+        }
+        attachedIDAsCap() = true;
+        m_restore = true;
+        m_t->lblIDAsCap->setText(idAsCapLabel(true));
+
+        r = exchange(idAsCapCommand(" 0"), {"\n"}, false);
+        if (gone())
+            return Stop::Gone;
+        if (r.outcome == ReplyOutcome::Cancelled)
+            return cancelledAtGuard();
+        bRespTimeout = false;
+        if (!r.reply.contains(idAsCapConfirmation()))
+            return improperResponse();
+        m_switchedOff = true;
+        return Stop::None;
+    }
+
+    Stop improperResponse()
+    {
+        MsgBox(QStringLiteral("The Paging Encoder did not Properly Respond to IDASCAP Command.\r"
+                              "Please Check Connections, Paging Encoder Configuration,\r"
+                              "or COM Port Settings, and Try Again"),
+               MsgButtons::OK, MsgIcon::None, QStringLiteral("Paging Encoder Improper Response"));
+        if (gone())
+            return Stop::Gone;
+        forms::Unload<frmCancelSend>();
+        SetDefaultPointer();
+        m_t->BringToFront(m_t->ImgNotConnected);
+        return Stop::Failed;
+    }
+
+    Stop readError()
+    {
+        bRespTimeout = false;
+        MsgBox(QStringLiteral("Error Reading Pager Database at\r") +
+                   QString::fromLatin1(m_t->MSComm1->Settings()) + QStringLiteral("  COM Port ") +
+                   QString::number(m_t->MSComm1->CommPort()) +
+                   QStringLiteral("\rPlease Check Connections, Paging Encoder Configuration,\r"
+                                  "or COM Port Settings, and Try Again"),
+               MsgButtons::OK, MsgIcon::None, QStringLiteral("Read Error"));
+        if (gone())
+            return Stop::Gone;
+        m_t->Timer2->setEnabled(false);
+        SetDefaultPointer();
+        return Stop::Failed;
+    }
+
+    // One settings query or record request; a reply that passes is handed to store.
+    template <class Store>
+    Stop ask(const QString &statusItem, const QByteArray &command, const QList<QByteArray> &expected,
+             Store store)
+    {
+        status(kProgressPrefix + statusItem);
+        const ExchangeResult r = exchange(command, expected, true);
+        if (gone())
+            return Stop::Gone;
+        store(r, /*checked=*/false);
+        if (failedReply(r))
+            return readError();
+        if (r.outcome == ReplyOutcome::Cancelled)
+            return Stop::Cancelled; // bCancelOp stays set
+        m_changed = true;
+        store(r, /*checked=*/true);
+        return Stop::None;
+    }
+
+    Stop settings()
+    {
+        const QList<SettingsQuery> queries =
+            m_v7 ? V7SettingsQueries() : TwoPortSettingsQueries(sTestPort, sFirmwareVer);
+        for (const SettingsQuery &q : queries) {
+            QList<QByteArray> expected{CRLF};
+            if (q.endsAtRS)
+                expected << QByteArray("\x1E");
+            const QByteArray command = q.command + (m_v7 ? CRLF : QByteArray("\r"));
+            const Stop stop = ask(QString::fromLatin1(q.statusItem), command, expected,
+                                  [&](const ExchangeResult &r, bool checked) {
+                                      if (!checked) {
+                                          // PET support counts as present from the end of
+                                          // the wait, whatever the reply turns out to be.
+                                          if (q.endsAtRS) {
+                                              bPETSupport = true;
+                                              m_changed = true;
+                                          }
+                                          return;
+                                      }
+                                      q.store(answerValue(r.reply));
+                                      if (q.command == "config capby8?")
+                                          m_t->lblIncBy8->setText(
+                                              bIncCapBy8
+                                                  ? QStringLiteral("Increment Capcodes by 8 Mode is ON")
+                                                  : QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
+                                  });
+            if (stop != Stop::None)
+                return stop;
+        }
+        return Stop::None;
+    }
+
+    Stop records()
+    {
+        const struct {
+            RecordKind kind;
+            int count;
+        } tables[] = {{RecordKind::Group, GroupCount},
+                      {RecordKind::Family, FamilyCount},
+                      {RecordKind::Message, MessageCount}};
+        for (const auto &table : tables) {
+            for (int n = 1; n <= table.count; ++n) {
+                const QByteArray block =
+                    BuildTAPBlock(ReadConfigPagerID, RecordRequest(table.kind, n));
+                const Stop stop =
+                    ask(QString::fromLatin1(RecordStatusItem(table.kind, n)), block, {CRLF},
+                        [&](const ExchangeResult &r, bool checked) {
+                            if (!checked)
+                                return;
+                            switch (table.kind) {
+                            case RecordKind::Group:
+                                StoreGroupReply(n, r.reply, /*emptyGroupRule=*/!m_v7);
+                                break;
+                            case RecordKind::Family: StoreFamilyReply(n, r.reply); break;
+                            case RecordKind::Message: StoreMessageReply(n, r.reply); break;
+                            }
+                        });
+                if (stop != Stop::None)
+                    return stop;
+            }
+        }
+        return Stop::None;
+    }
+
+    Stop restore()
+    {
+        if (!m_restore)
+            return Stop::None;
+        const ExchangeResult r = exchange(idAsCapCommand(" 1"), {"\n"}, false);
+        if (gone())
+            return Stop::Gone;
+        if (r.outcome == ReplyOutcome::Cancelled)
+            return cancelledAtGuard();
+        m_restoreAnswered = true;
+        bRespTimeout = false;
+        if (!r.reply.contains(idAsCapConfirmation()))
+            return improperResponse();
+        m_restored = true;
+        if (!m_v7)
+            m_t->lblIDAsCap->setText(idAsCapLabel(true));
+        return Stop::None;
+    }
+
+    // A read that asked for ID-as-capcode off and did not get to put it back tries once (not
+    // cancellable). The label then says what the encoder is known to be left with.
+    void putIDAsCapBack()
+    {
+        if (!m_restore || m_restored || m_restoreAnswered)
+            return;
+        SetHourglassPointer();
+        // Late answers of the failed exchange may still arrive: only the confirmation counts.
+        const ExchangeResult r =
+            exchange(idAsCapCommand(" 1"), {idAsCapConfirmation()}, true, false);
+        if (gone())
+            return;
+        bRespTimeout = false;
+        m_restored = r.reply.contains(idAsCapConfirmation());
+        if (m_restored || m_switchedOff)
+            m_t->lblIDAsCap->setText(idAsCapLabel(m_restored));
+    }
+
+    void success()
+    {
+        status(QStringLiteral("Current View Matches Encoder Configuration"));
+        bDBMatchesEncoder = true;
+        m_t->cmdLookup->setEnabled(true);
+        m_t->mnuSendMsg->setEnabled(true);
+        m_t->Toolbar1->setAllButtonsEnabled(true);
+    }
+
+    // The displayed database holds part of the encoder's and part of what was there before.
+    void markIncomplete()
+    {
+        bDBMatchesEncoder = false;
+        if (!m_t->StatusBar1->panelText(1).startsWith(kProgressPrefix))
+            status(QStringLiteral("Current Configuration Modified, Does Not Match Encoder"));
+        m_t->cmdLookup->setEnabled(false);
+        m_t->mnuSendMsg->setEnabled(false);
+    }
+
+    // Port 1's protocol COMP1 (else port 2's) needs a default pager: the first pager ID of the
+    // first group. Without one the protocol becomes TAP in the displayed database.
+    void comp1Check()
+    {
+        if (PagerGroups[0][GrpPagerID1] != "0000")
+            return;
+        QByteArray *protocol = nullptr;
+        if (sPort1Protocol == "COMP1")
+            protocol = &sPort1Protocol;
+        else if (sPort2Protocol == "COMP1")
+            protocol = &sPort2Protocol;
+        if (!protocol)
+            return;
+        *protocol = "TAP";
+        MsgBox(QStringLiteral("COMP1 Protocol is Selected and Requires a Default Pager Assignment\r"
+                              "The First Pager ID in the First Pager Group is Used as the Default "
+                              "Pager ID\r"
+                              "The Protocol has been set to TAP"),
+               MsgButtons::OK, MsgIcon::None, QStringLiteral("COMP1 Pager ID Not Defined"));
+    }
+
+    void end(Stop stop)
+    {
+        if (stop == Stop::Failed || stop == Stop::Cancelled) {
+            putIDAsCapBack();
+            if (!gone() && m_changed)
+                markIncomplete();
+        }
+        forms::Unload<frmCancelSend>();
+        if (!gone() && !m_v7)
+            comp1Check();
+        SetDefaultPointer();
+        if (!gone())
+            m_t->mnuTest->setEnabled(true);
+        bDBBusy = false;
+    }
+
+    QPointer<frmTerminal> m_t;
+    const bool m_v7;
+    const int m_port;              // the attached port of a two-port encoder
+    bool m_writeErrorShown = false;
+    bool m_changed = false;        // something of the displayed database was replaced
+    bool m_restore = false;        // ID-as-capcode was found on and its switch-off sent
+    bool m_switchedOff = false;    // the encoder confirmed the switch-off
+    bool m_restoreAnswered = false;
+    bool m_restored = false;
+};
+
+void readDatabase(bool v7)
 {
-    MsgBox(QStringLiteral("Reading the encoder database is not available in this version."),
-           MsgButtons::OK, MsgIcon::Information, QStringLiteral("Read Encoder"));
+    frmTerminal *t = forms::Find<frmTerminal>();
+    if (!t || t->isUnloaded())
+        return;
+    forms::HandlerScope scope(t);
+    DatabaseRead(t, v7).run();
 }
+
 } // namespace
 
 void ReadEncoderDB()
 {
-    notYet();
+    readDatabase(false);
 }
 
 void ReadEncoderDBV7()
 {
-    notYet();
+    readDatabase(true);
 }

@@ -1,0 +1,766 @@
+// Programming the encoder, end to end: the program's windows offscreen, its serial layer, and a
+// simulated encoder on a pseudo-terminal. Each test puts the program in the state detection
+// leaves (port open at 9600 baud on an encoder in programming mode, generation, firmware and
+// attached port noted) and runs the program command.
+
+#include "app/apptest.h"
+#include "e2e/simencoder.h"
+#include "encoder/frmCancelSend.h"
+#include "model/database.h"
+#include "support/scriptedboxes.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QRegularExpression>
+
+using Knobs = std::vector<std::pair<std::string, std::string>>;
+
+namespace {
+
+const QString kWriteError = QStringLiteral(
+    "Error Writing Pager Database at\r9600,n,8,1  COM Port 1\rPlease Check Connections, Paging "
+    "Encoder Configuration,\ror COM Port Settings, and Try Again");
+const QByteArray kMatches = "Encoder Matches Current Configuration";
+const Knobs kFast = {{"pacing", "off"}};
+
+QStringList lines(const std::string &text)
+{
+    return QString::fromLatin1(text.c_str()).split(QLatin1Char('\n'));
+}
+
+// The settings lines of a two-port write at the program's start values.
+QByteArrayList twoPortDefaultSettings(bool stationID)
+{
+    QByteArrayList s{"config invertdata 1\r"};
+    if (stationID)
+        s << "config sid \r" << "config sidint 14\r";
+    s << "config invertrfcd 0\r" << "config dutycycle 66\r" << "config maxbatch 10\r"
+      << "config CAPBY8 0\r" << "config serial1 pphreset 1\r" << "config serial2 pphreset 1\r"
+      << "config ignorerfcd 0\r" << "config serial2 idascap 0\r" << "config serial1 verbose 0\r"
+      << "config serial2 verbose 0\r" << "config serial1 flow HW\r" << "config serial2 flow HW\r"
+      << "config serial1 protocol TAP\r" << "config serial2 protocol TAP\r"
+      << "config serial1 baud 9600\r" << "config serial2 baud 9600\r"
+      << "config serial1 databits N81\r" << "config serial2 databits N81\r";
+    return s;
+}
+
+// The 75 records of an empty database, as "[pager ID] record text".
+QByteArrayList emptyRecords(bool v7)
+{
+    const QByteArray id = v7 ? "[052e39] " : "[0047d16] ";
+    QByteArrayList r;
+    for (int n = 1; n <= 10; ++n)
+        r << id + "L " + QByteArray::number(n) +
+                 (v7 ? " 0 0 0 0 0 0 0 0" : " 0000 0 0 00 0 00 0 00" + QByteArray(" 0000").repeated(20));
+    for (int n = 1; n <= 50; ++n)
+        r << id + "G " + QByteArray::number(n) + " 0 8 5 A 0 0 0 0 0";
+    for (int n = 1; n <= 15; ++n)
+        r << id + "M " + QByteArray::number(n) + " \"\"";
+    return r;
+}
+
+PagerGroupRec group(std::initializer_list<const char *> head, QByteArrayList pagers, const char *defined)
+{
+    PagerGroupRec g{};
+    int f = 0;
+    for (const char *h : head)
+        g[f++] = h;
+    for (int i = 0; i < GroupPagerIDs; ++i)
+        g[GrpPagerID1 + i] = i < pagers.size() ? pagers[i] : "0000";
+    g[GrpDefined] = defined;
+    return g;
+}
+
+// A database with every kind of record: defined, inactive, wrongly marked and undefined families,
+// groups with and without members, messages with quotes and a Latin-1 letter. The simulated
+// encoder's state it must leave is the generation's factory state with these records.
+encsim::DeviceState fillDatabase(int generation)
+{
+    Families[0] = {"1", "1234000", "5", "A", "3", "050", "0100", "00", "00", "YES"};
+    Families[1] = {"1", "1300000", "1", "N", "0", "020", "200", "01", "2", "YES"};
+    Families[2] = {"0", "0204800", "2", "N", "2", "250", "1000", "15", "00", "YES"};
+    Families[3] = {"1", "0999999", "5", "A", "1", "010", "300", "00", "00", "yes"};
+    Families[49] = {"1", "2000000", "2", "A", "3", "999", "8000", "03", "04", "YES"};
+    PagerGroups[0] = group({"10", "1", "0", "00", "0", "00", "0", "00"}, {"0100", "0101", "0102", "0200"}, "YES");
+    PagerGroups[0][GrpReference] = "REF1";
+    PagerGroups[4] = group({"44", "1"}, {"0100"}, "NO");
+    PagerGroups[9] = group({"12", "1", "0", "00", "0", "00", "1", "03"}, {"0150"}, "YES");
+    CannedMsgs[0] = "Call the office";
+    CannedMsgs[1] = "Meeting in 5 minutes";
+    CannedMsgs[14] = "Say \"hi\" at the caf\xe9";
+
+    encsim::DeviceState s = encsim::DeviceState::factory(generation);
+    for (encsim::Family &f : s.families)
+        f = encsim::Family{0, 8, 5, "A", 0, 0, 0, 0, 0};
+    s.families[0] = {1, 1234000, 5, "A", 3, 50, 100, 0, 0};
+    s.families[1] = {1, 1300000, 1, "N", 0, 20, 200, 1, 2};
+    s.families[2] = {0, 204800, 2, "N", 2, 250, 1000, 15, 0};
+    s.families[49] = {1, 2000000, 2, "A", 3, 999, 8000, 3, 4};
+    s.groups[0].f = {10, 1, 0, 0, 0, 0, 0, 0, 100, 101, 102, 200};
+    s.groups[9].f = {12, 1, 0, 0, 0, 0, 1, 3, 150};
+    s.messages[0] = "Call the office";
+    s.messages[1] = "Meeting in 5 minutes";
+    s.messages[14] = "Say \"hi\" at the caf\xe9";
+    return s;
+}
+
+} // namespace
+
+class TestWriter : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppTestEnv> env;
+    std::unique_ptr<SimEncoder> encoder;
+    std::unique_ptr<QObject> testScope; // owns what a test leaves waiting on the encoder
+    frmTerminal *t = nullptr;
+
+    encsim::Simulator &sim() { return encoder->sim(); }
+
+    // The program as detection leaves it, on the encoder of state.
+    [[nodiscard]] bool connectTo(encsim::DeviceState state, Knobs knobs = kFast, int com = 1)
+    {
+        const QByteArray firmware = QByteArray::fromStdString(state.firmware);
+        const int generation = state.generation();
+        const int attached = state.effectiveAttachedPort();
+        encoder = std::make_unique<SimEncoder>(std::move(state), encsim::Mode::Programming,
+                                               std::move(knobs), com);
+        if (!encoder->ok()) {
+            qWarning() << encoder->error();
+            return false;
+        }
+        if (!t)
+            t = StartAndShowMainWindow<frmXJSplash>();
+        if (!t || !t->isVisible() || t->MSComm1->setCommPort(com) || t->MSComm1->setSettings("9600,n,8,1") ||
+            t->MSComm1->setPortOpen(true))
+            return false;
+        sFirmwareVer = firmware;
+        sTestPort = QByteArray::number(attached);
+        bV7Encoder = generation == 7;
+        t->mnuWriteDB->setEnabled(true);
+        t->mnuReadDB->setEnabled(true);
+        t->Toolbar1->ButtonByKey(QStringLiteral("program"))->setEnabled(true);
+        t->Toolbar1->ButtonByKey(QStringLiteral("read"))->setEnabled(true);
+        return true;
+    }
+
+    // While the database does not match, the program command asks first; the answer is Yes.
+    void expectQuestion(ScriptedBoxes &boxes)
+    {
+        if (!bDBMatchesEncoder)
+            boxes.expect("You are About to Program the Encoder with the Current Configuration\rAre You Sure?",
+                         MsgAnswer::Yes)
+                .title("Program Encoder?").buttons(MsgButtons::YesNo).icon(MsgIcon::Question);
+    }
+    void program() { t->mnuWriteDB_Click(); }
+
+    // Everything the program sent, one command or record block per entry: command texts with
+    // their endings, record blocks as "[pager ID] record text" (the encoder checks the checksums).
+    QByteArrayList sent()
+    {
+        QByteArray all;
+        for (const encsim::Event &e : sim().events())
+            if (e.kind == encsim::EventKind::Input)
+                all += QByteArray::fromStdString(e.bytes);
+        QByteArrayList units;
+        qsizetype i = 0;
+        while (i < all.size()) {
+            if (all[i] == '\x02') {
+                const qsizetype cr = all.indexOf('\r', i), etx = all.indexOf('\x03', i);
+                units << "[" + all.mid(i + 1, cr - i - 1) + "] " + all.mid(cr + 1, etx - cr - 2);
+                i = etx + 5;
+                continue;
+            }
+            qsizetype end = i;
+            while (end < all.size() && all[end] != '\r' && all[end] != '\n')
+                ++end;
+            end += end < all.size() && all[end] == '\r' && end + 1 < all.size() && all[end + 1] == '\n' ? 2 : 1;
+            units << all.mid(i, end - i);
+            i = end;
+        }
+        return units;
+    }
+
+    // Runs action inside the program's waits once the encoder has logged an event.
+    void onEncoderEvent(const char *pattern, std::function<void()> action)
+    {
+        auto *poll = new QTimer(testScope.get());
+        connect(poll, &QTimer::timeout, poll, [this, poll, pattern, action] {
+            if (!sim().log().find(pattern))
+                return;
+            poll->stop();
+            poll->deleteLater();
+            action();
+        });
+        poll->start(2);
+    }
+
+    void verifyNothingRefused()
+    {
+        const encsim::Stats s = sim().stats();
+        QCOMPARE(s.refusals + s.warnings + s.violations, 0);
+    }
+
+    // What every road after the start leaves behind.
+    void verifyCleanedUp()
+    {
+        QVERIFY(!bDBBusy);
+        QVERIFY(!bCancelOp);
+        QVERIFY(!HourglassShown());
+        QVERIFY(!forms::IsLoaded<frmCancelSend>());
+        QVERIFY(!t->Timer2->Enabled());
+        for (int b = 2; b <= t->Toolbar1->ButtonCount(); ++b)
+            QVERIFY(t->Toolbar1->Buttons(b)->isEnabled());
+    }
+
+    QString status() { return t->StatusBar1->panelText(1); }
+
+private slots:
+    void initTestCase() { IsolateSettingsForTestRun(); }
+    void init()
+    {
+        env = std::make_unique<AppTestEnv>();
+        SetTimeScale(0.2);
+        testScope = std::make_unique<QObject>();
+        t = nullptr;
+    }
+    void cleanup()
+    {
+        testScope.reset();
+        forms::DestroyAll();
+        encoder.reset();
+        env.reset();
+    }
+
+    void writesTheDatabaseIntoAFactoryEncoder_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::newRow("V9") << 9;
+        QTest::newRow("V7") << 7;
+    }
+    void writesTheDatabaseIntoAFactoryEncoder()
+    {
+        QFETCH(int, generation);
+        QVERIFY(connectTo(encsim::DeviceState::factory(generation)));
+        encsim::DeviceState expected = fillDatabase(generation);
+        if (generation == 7) {
+            bInvertData = bPETSupport = bInvertRFCD = bBriefAck = bNakBeforeFlow = true;
+            sDutyCycle = "40";
+            sMaxBatch = "5";
+            bPort1PPHReset = false;
+            bPort1IDAsCap = true;
+            for (const auto &[k, v] : {std::pair{"invertdata", "1"}, {"pet", "1"}, {"invertrfcd", "0"},
+                                       {"dutycycle", "40"}, {"maxbatch", "5"}, {"serial1 pphreset", "0"},
+                                       {"briefack", "1"}, {"altfc", "1"}, {"serial1 idascap", "1"}})
+                expected.config[k] = v;
+        } else {
+            bInvertData = bIncCapBy8 = bIgnoreRFCD = bPort1Verbose = bPort1IDAsCap = true;
+            bPort1PPHReset = false;
+            sStationID = "KB1XYZ";
+            sDutyCycle = "50";
+            sMaxBatch = "20";
+            sPort2Flow = "NONE";
+            sPort2Protocol = "COMP1";
+            sPort1Baud = "2400";
+            sPort2DataBits = "E71";
+            for (const auto &[k, v] : {std::pair{"invertdata", "0"}, {"sid", "KB1XYZ"}, {"dutycycle", "50"},
+                                       {"maxbatch", "20"}, {"capby8", "1"}, {"ignorerfcd", "1"},
+                                       {"serial1 pphreset", "0"}, {"serial1 verbose", "1"},
+                                       {"serial2 flow", "NONE"}, {"serial2 protocol", "COMP1"},
+                                       {"serial1 baud", "2400"}, {"serial2 databits", "E71"},
+                                       {"serial1 idascap", "1"}})
+                expected.config[k] = v;
+        }
+        bDBMatchesEncoder = false;
+        t->cmdLookup->setEnabled(false);
+        t->mnuSendMsg->setEnabled(false);
+        t->mnuTest->setEnabled(false);
+        bool busyMidWrite = false;
+        onEncoderEvent("write G 25 stored", [&] { busyMidWrite = bDBBusy; });
+
+        ScriptedBoxes boxes;
+        expectQuestion(boxes);
+        program();
+
+        QCOMPARE(lines(sim().saveState()), lines(expected.toText()));
+        verifyNothingRefused();
+        QVERIFY(busyMidWrite);
+        QCOMPARE(status(), QString::fromLatin1(kMatches));
+        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(t->cmdLookup->isEnabled() && t->mnuSendMsg->isEnabled() && t->mnuTest->isEnabled());
+        verifyCleanedUp();
+        // The V7 label keeps what the guard found; the two-port label ends on port 2's setting.
+        QCOMPARE(t->lblIDAsCap->text(), generation == 7 ? QStringLiteral("ID As Capcode Mode is OFF")
+                                                        : QStringLiteral("ID As Capcode Mode is OFF for Port 2"));
+        QCOMPARE(t->Timer2->Interval(), generation == 7 ? 8000 : 4000);
+    }
+
+    // A file opened from the File menu and programmed with the toolbar's button, at the real
+    // line rate.
+    void aDatabaseFileLandsInTheEncoderFieldForField()
+    {
+        SetTimeScale(1.0);
+        QVERIFY(connectTo(encsim::DeviceState::factory(9), {}));
+        encsim::DeviceState expected = fillDatabase(9); // the same records as the file, but
+        ClearDatabase();                                // family 3 is inactive: not in use
+        expected.families[2] = {0, 8, 5, "A", 0, 0, 0, 0, 0};
+        QByteArray file;
+        const auto line = [&](const QByteArray &l) { file += l + "\r\n"; };
+        line("Fam1,1,1234000,5,A,3,050,0100,00,00");
+        line("Fam2,1,1300000,1,N,0,020,200,01,2");
+        line("Fam3,0,0204800,2,N,2,250,1000,15,00");
+        for (int n = 4; n <= 49; ++n)
+            line("Fam" + QByteArray::number(n) + ",0,0000000,5,A,0,000,000,00,00");
+        line("Fam50,1,2000000,2,A,3,999,8000,03,04");
+        line("Grp1,0010,1,0,00,0,00,0,00,0100,0101,0102,0200" + QByteArray(",0000").repeated(16) + ",REF1");
+        for (int n = 2; n <= 9; ++n)
+            line("Grp" + QByteArray::number(n) + ",0000,0,0,00,0,00,0,00" + QByteArray(",0000").repeated(20) +
+                 ",");
+        line("Grp10,12,1,0,00,0,00,1,03,0150" + QByteArray(",0000").repeated(19) + ",");
+        line("Msg1,Call the office");
+        line("Msg2,Meeting in 5 minutes");
+        for (int n = 3; n <= 14; ++n)
+            line("Msg" + QByteArray::number(n) + ",");
+        line("Msg15,Say \"hi\" at the caf\xe9");
+        for (const char *s : {"InvertData,1", "InvertRFCD,0", "DutyCycle,50", "MaxBatch,20", "IgnoreRFCD,1",
+                              "IncCapsby8,1", "Serial1 PPHReset,0", "Serial2 PPHReset,1", "Serial1 IDAsCap,1",
+                              "Serial2 IDAsCap,0", "Serial1 Flow,NONE", "Serial2 Flow,SW", "Serial1 Protocol,TAP",
+                              "Serial2 Protocol,COMP1", "Serial1 Baud,2400", "Serial2 Baud,1200",
+                              "Serial1 Databits,E71", "Serial2 Databits,N81", "Serial1 Verbose,1",
+                              "Serial2 Verbose,0", "Notes,\"north site\""})
+            line(s);
+        const QString path = env->programFile(QStringLiteral("site.pg9"));
+        WriteFile(path, file);
+        env->dialogAnswers.push_back(path);
+        t->mnuOpenFile_Click();
+        QVERIFY(!bDBMatchesEncoder);
+
+        for (const auto &[k, v] : {std::pair{"invertdata", "0"}, {"dutycycle", "50"}, {"maxbatch", "20"},
+                                   {"ignorerfcd", "1"}, {"capby8", "1"}, {"serial1 pphreset", "0"},
+                                   {"serial1 idascap", "1"}, {"serial1 flow", "NONE"}, {"serial2 flow", "SW"},
+                                   {"serial2 protocol", "COMP1"}, {"serial1 baud", "2400"},
+                                   {"serial2 baud", "1200"}, {"serial1 databits", "E71"},
+                                   {"serial1 verbose", "1"}})
+            expected.config[k] = v;
+        ScriptedBoxes boxes;
+        boxes.expect("You are About to Program the Encoder", MsgAnswer::Yes).title("Program Encoder?");
+        t->Toolbar1->ButtonByKey(QStringLiteral("program"))->trigger();
+
+        QCOMPARE(lines(sim().saveState()), lines(expected.toText()));
+        verifyNothingRefused();
+        QVERIFY(bDBMatchesEncoder);
+        verifyCleanedUp();
+    }
+
+    // What the program reads from one encoder it writes into another: the second ends up
+    // holding the first one's settings and database. Empty family slots go out as the program's
+    // empty-slot line (start capcode 8).
+    void oneEncodersDatabaseLandsInAnother()
+    {
+        encsim::DeviceState source = fillDatabase(9);
+        ClearDatabase();
+        source.families[20] = encsim::Family{}; // an empty slot as it leaves the factory
+        source.config["serial1 idascap"] = "1";
+        for (const auto &[k, v] : {std::pair{"sid", "RELAY 7"}, {"maxbatch", "25"}, {"dutycycle", "80"},
+                                   {"ignorerfcd", "1"}, {"invertrfcd", "1"}, {"invertdata", "0"}, {"capby8", "1"},
+                                   {"serial2 idascap", "1"}, {"serial1 flow", "SW"}, {"serial2 flow", "ASW"},
+                                   {"serial1 pphreset", "0"}, {"serial2 protocol", "SCOPE"},
+                                   {"serial2 verbose", "1"}, {"serial1 databits", "E71"}, {"serial2 baud", "300"}})
+            source.config[k] = v;
+        QVERIFY(connectTo(source));
+        ScriptedBoxes boxes;
+        t->mnuReadDB_Click();
+        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(bPort1IDAsCap && bPort2IDAsCap);
+
+        SimEncoder other(encsim::DeviceState::factory(9), encsim::Mode::Programming, kFast, 2);
+        QVERIFY2(other.ok(), qPrintable(other.error()));
+        QVERIFY(!t->MSComm1->setPortOpen(false));
+        QVERIFY(!t->MSComm1->setCommPort(2));
+        QVERIFY(!t->MSComm1->setPortOpen(true));
+        program();
+        QCOMPARE(status(), QString::fromLatin1(kMatches));
+
+        QStringList expected = lines(sim().saveState());
+        expected.replaceInStrings(QRegularExpression(QStringLiteral("^(G \\d+) 0 0000000 5 A 0 000 0000 00 00$")),
+                                  QStringLiteral("\\1 0 0000008 5 A 0 000 0000 00 00"));
+        QCOMPARE(lines(other->saveState()), expected);
+        QCOMPARE(other->stats().refusals + other->stats().warnings + other->stats().violations, 0);
+    }
+
+    void commandSequence_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<bool>("testEnabled");
+        QTest::addColumn<QByteArrayList>("expected");
+        const QByteArrayList last{"config serial1 idascap 0\r", "config serial2 idascap 0\r"};
+        const QByteArrayList guard{"CONFIG SERIAL1 IDASCAP?\r"};
+        QTest::newRow("9.7") << 9 << QByteArray("9.7") << false
+                             << guard + twoPortDefaultSettings(true) + emptyRecords(false) + last;
+        QTest::newRow("9.01: no station ID") << 9 << QByteArray("9.01") << false
+                                             << guard + twoPortDefaultSettings(false) + emptyRecords(false) + last;
+        QByteArrayList sFirmware = twoPortDefaultSettings(true);
+        sFirmware.replace(sFirmware.indexOf("config serial2 pphreset 1\r"), "config serial2 pphreset 0\r");
+        QTest::newRow("9.01S: port 2 reset off") << 9 << QByteArray("9.01S") << false
+                                                 << guard + sFirmware + emptyRecords(false) + last;
+        QTest::newRow("8.12, tuning enabled")
+            << 8 << QByteArray("8.12") << true
+            << guard + QByteArrayList{"CONFIG MODATTENC 8\r", "CONFIG MODATTENF 2\r"} +
+                   twoPortDefaultSettings(true) + emptyRecords(false) + last;
+        const QByteArrayList v7{"CONFIG IDASCAP?\r",       "config invertdata 0\r\n", "config pet 0\r\n",
+                                "config invertrfcd 1\r\n", "config dutycycle 66\r\n", "config maxbatch 10\r\n",
+                                "config pphreset 1\r\n",   "config ignorerfcd 0\r\n", "config briefack 0\r\n",
+                                "config altfc 0\r\n"};
+        QTest::newRow("7.2, tuning enabled") << 7 << QByteArray("7.2") << true
+                                             << v7 + emptyRecords(true) + QByteArrayList{"config idascap 0\r\n"};
+    }
+    void commandSequence()
+    {
+        QFETCH(int, generation);
+        QFETCH(QByteArray, firmware);
+        QFETCH(bool, testEnabled);
+        QFETCH(QByteArrayList, expected);
+        encsim::DeviceState state = encsim::DeviceState::factory(generation);
+        state.firmware = firmware.toStdString();
+        QVERIFY(connectTo(state));
+        bTestEnabled = testEnabled;
+        ScriptedBoxes boxes;
+        program();
+        QCOMPARE(sent(), expected);
+        QCOMPARE(bPort2PPHReset, !firmware.contains('S'));
+        QCOMPARE(status(), QString::fromLatin1(kMatches));
+    }
+
+    void aFailedExchangeEndsTheWrite_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QString>("knob");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("lastSent");
+        QTest::addColumn<QString>("lastStatus");
+        QTest::addColumn<bool>("matchedBefore");
+        QTest::newRow("setting unanswered")
+            << 9 << "drop_reply" << "\"config maxbatch\"" << QByteArray("config maxbatch 10\r")
+            << "Writing Pager Database - Max Msgs/Batch 10" << true;
+        QTest::newRow("setting ended by a lone CR")
+            << 9 << "line_ending" << "\"config sidint\" ending=cr" << QByteArray("config sidint 14\r")
+            << "Writing Pager Database - Station ID Interval: 14 min." << false;
+        QTest::newRow("log-on prompt to a setting") << 9 << "inject_id_prompt" << "\"config dutycycle\""
+                                                    << QByteArray("config dutycycle 66\r")
+                                                    << "Writing Pager Database - Duty Cycle 66%" << false;
+        QTest::newRow("log-on prompt with the acknowledgement")
+            << 9 << "record_ack" << "\"write:G 3\" bytes=ID=<RS><CR>"
+            << QByteArray("[0047d16] G 3 0 8 5 A 0 0 0 0 0") << "Writing Pager Database - Family 3" << true;
+        QTest::newRow("port 1's ID-as-capcode unanswered: port 2's not sent")
+            << 9 << "drop_reply" << "\"config serial1 idascap 0\"" << QByteArray("config serial1 idascap 0\r")
+            << "Writing Pager Database - ID Assumed as Capcode OFF for Port 1" << true;
+        QTest::newRow("V7 message record unanswered") << 7 << "drop_reply" << "\"write:M 15\""
+                                                      << QByteArray("[052e39] M 15 \"\"")
+                                                      << "Writing Pager Database - Message 15" << false;
+        QTest::newRow("V7 setting with the log-on prompt")
+            << 7 << "inject_id_prompt" << "\"config altfc\"" << QByteArray("config altfc 0\r\n")
+            << "Writing Pager Database - Flow Control Before ACK OFF" << true;
+    }
+    void aFailedExchangeEndsTheWrite()
+    {
+        QFETCH(int, generation);
+        QFETCH(QString, knob);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, lastSent);
+        QFETCH(QString, lastStatus);
+        QFETCH(bool, matchedBefore);
+        QVERIFY(connectTo(encsim::DeviceState::factory(generation)));
+        QVERIFY(sim().setKnob(knob.toStdString(), value.toStdString()));
+        bDBMatchesEncoder = matchedBefore;
+        ScriptedBoxes boxes;
+        expectQuestion(boxes);
+        boxes.expect(kWriteError).title("Write Error").buttons(MsgButtons::OK).icon(MsgIcon::None);
+        program();
+        QCOMPARE(sent().last(), lastSent);
+        QCOMPARE(status(), lastStatus);
+        QCOMPARE(bDBMatchesEncoder, matchedBefore);
+        QVERIFY(!bRespTimeout);
+        verifyCleanedUp();
+    }
+
+    // The cable comes out while family 12 is on its way: what was acknowledged stays in the
+    // encoder, and the attached port's ID-as-capcode stays off as the guard left it.
+    void aCablePulledMidWrite()
+    {
+        encsim::DeviceState state = encsim::DeviceState::factory(9);
+        state.config["serial1 idascap"] = "1";
+        QVERIFY(connectTo(state));
+        encsim::DeviceState source = fillDatabase(9);
+        bPort1IDAsCap = true;
+        QVERIFY(sim().setKnob("cable_pull", "\"write:G 12\""));
+        ScriptedBoxes boxes;
+        boxes.expect(kWriteError).title("Write Error");
+        program();
+        const encsim::Snapshot after = sim().getState();
+        QCOMPARE(after.config.at("serial1 idascap"), std::string("0"));
+        QCOMPARE(sent().last().left(15), QByteArray("[0047d16] G 12 "));
+        const encsim::Snapshot written = encsim::Core(source).snapshot();
+        for (int i = 0; i < 21; ++i) // groups 1 to 10, families 1 to 11
+            QCOMPARE(after.recordLines[i], written.recordLines[i]);
+        QCOMPARE(after.recordLines[59], std::string("G 50 0 0000000 5 A 0 000 0000 00 00"));
+        QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is ON for Port 1"));
+        QVERIFY(bDBMatchesEncoder);
+        verifyCleanedUp();
+    }
+
+    void aCOMP2PortIsRefused()
+    {
+        QVERIFY(connectTo(encsim::DeviceState::factory(9)));
+        QVERIFY(sim().setKnob("replace_reply", "\"CONFIG SERIAL1 IDASCAP?\" bytes=COMP2>"));
+        const QString label = t->lblIDAsCap->text(), before = status();
+        ScriptedBoxes boxes;
+        boxes.expect("COMP2 protocol is detected.  Please change to TAP protocol and try again.")
+            .title("COMP2 Detected").icon(MsgIcon::None);
+        program();
+        QCOMPARE(sent(), QByteArrayList{"CONFIG SERIAL1 IDASCAP?\r"});
+        QCOMPARE(t->lblIDAsCap->text(), label);
+        QCOMPARE(status(), before);
+        verifyCleanedUp(); // the reply timer is not left running either
+    }
+
+    void anImproperSwitchOffAnswerStopsTheWrite_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QByteArrayList>("expected");
+        QTest::newRow("V9 answering as a V7")
+            << 9 << "IDASCAP option updated"
+            << QByteArrayList{"CONFIG SERIAL1 IDASCAP?\r", "CONFIG SERIAL1 IDASCAP 0\r"};
+        QTest::newRow("V7 answering as a V9") << 7 << "IDASCAP updated"
+                                              << QByteArrayList{"CONFIG IDASCAP?\r", "CONFIG IDASCAP 0\r"};
+    }
+    void anImproperSwitchOffAnswerStopsTheWrite()
+    {
+        QFETCH(int, generation);
+        QFETCH(QString, reply);
+        QFETCH(QByteArrayList, expected);
+        encsim::DeviceState state = encsim::DeviceState::factory(generation);
+        state.config["serial1 idascap"] = "1";
+        QVERIFY(connectTo(state));
+        const std::string command = expected.last().chopped(1).toStdString();
+        QVERIFY(sim().setKnob("replace_reply",
+                              "\"" + command + "\" bytes=\"" + reply.toStdString() + "<CR><LF>\""));
+        t->BringToFront(t->ImgConnected);
+        ScriptedBoxes boxes;
+        boxes.expect("The Paging Encoder did not Properly Respond to IDASCAP Command.\rPlease Check Connections, "
+                     "Paging Encoder Configuration,\ror COM Port Settings, and Try Again")
+            .title("Paging Encoder Improper Response");
+        program();
+        QCOMPARE(sent(), expected);
+        QCOMPARE(t->FrontImage(), t->ImgNotConnected);
+        QVERIFY(t->MSComm1->PortOpen());
+        QVERIFY(t->lblIDAsCap->text().startsWith(QStringLiteral("ID As Capcode Mode is ON")));
+        verifyCleanedUp();
+    }
+
+    void anUnansweredGuardQueryCountsAsOff()
+    {
+        QVERIFY(connectTo(encsim::DeviceState::factory(7)));
+        QVERIFY(sim().setKnob("drop_reply", "\"CONFIG IDASCAP?\""));
+        ScriptedBoxes boxes;
+        program();
+        QCOMPARE(sent().mid(0, 2), (QByteArrayList{"CONFIG IDASCAP?\r", "config invertdata 0\r\n"}));
+        QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is OFF"));
+        QCOMPARE(status(), QString::fromLatin1(kMatches));
+    }
+
+    // With the PC on port 2 and port 2's ID-as-capcode wanted on, the settings keep the
+    // attached port's mode off until the records are in; it is switched on last.
+    void theAttachedPortTakesTheRecordsWithIDAsCapcodeOff()
+    {
+        encsim::DeviceState state = encsim::DeviceState::factory(9);
+        state.attachedPort = 2;
+        state.config["serial2 idascap"] = "1";
+        QVERIFY(connectTo(state));
+        bPort2IDAsCap = true;
+        ScriptedBoxes boxes;
+        program();
+        const QByteArrayList units = sent();
+        QCOMPARE(units.mid(0, 2), (QByteArrayList{"CONFIG SERIAL2 IDASCAP?\r", "CONFIG SERIAL2 IDASCAP 0\r"}));
+        QVERIFY(units.contains("config serial2 idascap 0\r"));
+        QCOMPARE(units.last(), QByteArray("config serial2 idascap 1\r"));
+        QCOMPARE(sim().getState().config.at("serial2 idascap"), std::string("1"));
+        verifyNothingRefused();
+        QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is ON for Port 2"));
+        QCOMPARE(status(), QString::fromLatin1(kMatches));
+    }
+
+    // An answer left unread by an earlier exchange is not taken for the guard's answer.
+    void leftoverBytesAreNotTakenForTheGuardsAnswer()
+    {
+        encsim::DeviceState state = encsim::DeviceState::factory(9);
+        state.config["serial1 idascap"] = "1";
+        QVERIFY(connectTo(state));
+        QVERIFY(!t->MSComm1->Output("config ignorerfcd?\r"));
+        QVERIFY(t->MSComm1->WaitForInput(2000)); // "0" CR LF waits unread
+        ScriptedBoxes boxes;
+        program();
+        QCOMPARE(sent().mid(0, 3), (QByteArrayList{"config ignorerfcd?\r", "CONFIG SERIAL1 IDASCAP?\r",
+                                                   "CONFIG SERIAL1 IDASCAP 0\r"}));
+        verifyNothingRefused();
+        QCOMPARE(status(), QString::fromLatin1(kMatches));
+    }
+
+    void cancel_data()
+    {
+        QTest::addColumn<QString>("during");
+        QTest::addColumn<bool>("writeError");
+        QTest::newRow("the guard: silent") << "CONFIG SERIAL1 IDASCAP?" << false;
+        QTest::newRow("a record: Write Error") << "write:G 5" << true;
+    }
+    void cancel()
+    {
+        QFETCH(QString, during);
+        QFETCH(bool, writeError);
+        QVERIFY(connectTo(encsim::DeviceState::factory(9)));
+        QVERIFY(sim().setKnob("delay_reply", "\"" + during.toStdString() + "\" ms=400"));
+        // Another operation's cancel window is up; its button is what the write honours.
+        onEncoderEvent(during.startsWith("write") ? "write G 5 stored" : "IDASCAP?", [] {
+            forms::Show<frmCancelSend>()->Command1->click();
+        });
+        ScriptedBoxes boxes;
+        if (writeError)
+            boxes.expect(kWriteError).title("Write Error");
+        program();
+        QCOMPARE(sent().size(), writeError ? 1 + 21 + 15 : 1);
+        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(status() != QString::fromLatin1(kMatches));
+        verifyCleanedUp();
+    }
+
+    void aClosedPortIsRefused_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::newRow("V9") << 9;
+        QTest::newRow("V7") << 7;
+    }
+    void aClosedPortIsRefused()
+    {
+        QFETCH(int, generation);
+        QVERIFY(connectTo(encsim::DeviceState::factory(generation)));
+        QVERIFY(!t->MSComm1->setPortOpen(false));
+        t->Toolbar1->Buttons(8)->setEnabled(false);
+        const auto toolbar = [this] {
+            QList<bool> on;
+            for (int b = 1; b <= t->Toolbar1->ButtonCount(); ++b)
+                on << t->Toolbar1->Buttons(b)->isEnabled();
+            return on;
+        };
+        const QList<bool> buttons = toolbar();
+        const QString label = t->lblIDAsCap->text(), before = status();
+        ScriptedBoxes boxes;
+        boxes.expect("COM Port 1 is Not Open\rPlease Open Port and Try Again")
+            .title("COM Port Not Open").icon(MsgIcon::Critical);
+        program();
+        QVERIFY(sent().isEmpty());
+        QCOMPARE(toolbar(), buttons);
+        QCOMPARE(t->lblIDAsCap->text(), label);
+        QCOMPARE(status(), before);
+        QVERIFY(!bDBBusy && !HourglassShown());
+    }
+
+    // The tuning slider's value, held to the slider's range (a value that is not a whole number
+    // counts as the default position), becomes the coarse step and the fine value. An encoder
+    // that answers without delay is heard.
+    void modulationAttenuation_data()
+    {
+        QTest::addColumn<QByteArray>("slider");
+        QTest::addColumn<QByteArray>("coarse");
+        QTest::addColumn<QByteArray>("fine");
+        QTest::addColumn<QByteArray>("dB");
+        QTest::addColumn<QString>("latency");
+        QTest::newRow("on a table step, encoder without latency")
+            << QByteArray("55") << QByteArray("9") << QByteArray("0") << QByteArray("0.5") << "0";
+        QTest::newRow("beyond the slider's end") << QByteArray("2000") << QByteArray("39") << QByteArray("39")
+                                                 << QByteArray("-77.4") << "10";
+        QTest::newRow("not a whole number") << QByteArray("4.7") << QByteArray("8") << QByteArray("2")
+                                            << QByteArray("1.3") << "10";
+    }
+    void modulationAttenuation()
+    {
+        QFETCH(QByteArray, slider);
+        QFETCH(QByteArray, coarse);
+        QFETCH(QByteArray, fine);
+        QFETCH(QByteArray, dB);
+        QFETCH(QString, latency);
+        QVERIFY(connectTo(encsim::DeviceState::factory(9),
+                          {{"pacing", "off"}, {"reply_latency_ms", latency.toStdString()}}));
+        bTestEnabled = true;
+        sModSliderVal = slider;
+        ScriptedBoxes boxes;
+        program();
+        QCOMPARE(sent().mid(1, 2),
+                 (QByteArrayList{"CONFIG MODATTENC " + coarse + "\r", "CONFIG MODATTENF " + fine + "\r"}));
+        QCOMPARE(sModAttenC + '/' + sModAttenF + '/' + sAttenDB, coarse + '/' + fine + '/' + dB);
+        const encsim::Snapshot s = sim().getState();
+        QCOMPARE(QByteArray::fromStdString(s.config.at("modattenc") + '/' + s.config.at("modattenf")),
+                 coarse + '/' + fine);
+        QCOMPARE(status(), QString::fromLatin1(kMatches));
+    }
+
+    void modulationAttenuationFailures_data()
+    {
+        QTest::addColumn<QString>("knob");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("coarse unanswered") << "drop_reply" << "\"CONFIG MODATTENC\"" << "No Response from Encoder";
+        QTest::newRow("coarse answered by a lone CR") << "replace_reply" << "\"CONFIG MODATTENC\" bytes=<CR>"
+                                                      << "No Response from Encoder";
+        QTest::newRow("fine answered wrongly") << "replace_reply" << "\"CONFIG MODATTENF\" bytes=XYZ<CR>"
+                                               << "Improper Response from Encoder";
+        QTest::newRow("fine unanswered")
+            << "drop_reply" << "\"CONFIG MODATTENF\"" << "Improper Response from Encoder";
+    }
+    void modulationAttenuationFailures()
+    {
+        QFETCH(QString, knob);
+        QFETCH(QString, value);
+        QFETCH(QString, box);
+        QVERIFY(connectTo(encsim::DeviceState::factory(9)));
+        QVERIFY(sim().setKnob(knob.toStdString(), value.toStdString()));
+        bTestEnabled = true;
+        ScriptedBoxes boxes;
+        boxes.expect(box).title("Communication Failure").icon(MsgIcon::None);
+        program();
+        QCOMPARE(sent().size(), box.startsWith("No") ? 2 : 3); // no setting follows
+        QCOMPARE(status(), QStringLiteral("Writing Pager Database - Modulation Attenuation"));
+        verifyCleanedUp();
+    }
+
+    void answeringNoSendsNothing()
+    {
+        QVERIFY(connectTo(encsim::DeviceState::factory(9)));
+        t->mnuTest->setEnabled(false);
+        bDBMatchesEncoder = false;
+        ScriptedBoxes boxes;
+        boxes.expect("You are About to Program the Encoder", MsgAnswer::No).title("Program Encoder?");
+        t->mnuWriteDB->trigger();
+        QVERIFY(sent().isEmpty());
+        QVERIFY(t->mnuTest->isEnabled());
+        QVERIFY(!bDBMatchesEncoder);
+    }
+
+    // Closing the program while a record waits for its answer ends the write without a word.
+    void closingTheProgramMidWrite()
+    {
+        QVERIFY(connectTo(encsim::DeviceState::factory(9)));
+        QVERIFY(sim().setKnob("delay_reply", "\"write:G 5\" ms=300"));
+        ScriptedBoxes boxes;
+        boxes.expect("Are You Sure You Want to Exit", MsgAnswer::Yes);
+        onEncoderEvent("write G 5 stored", [this] { t->close(); });
+        t->mnuWriteDB_Click();
+        QVERIFY(!forms::IsLoaded<frmTerminal>());
+        const QByteArrayList units = sent();
+        QCOMPARE(units.last(), QByteArray("config reboot\r"));
+        QCOMPARE(units.at(units.size() - 2).left(14), QByteArray("[0047d16] G 5 "));
+        QVERIFY(!bDBBusy);
+    }
+};
+
+QTEST_MAIN(TestWriter)
+#include "tst_writer.moc"

@@ -1,0 +1,533 @@
+// The pager families editor driven through its real window: clicks on the grid, keys into the
+// text box, choices from the drop-down lists, OK with the families check under the cancel
+// window, closing, and what the main window shows of the edits.
+
+#include "app/apptest.h"
+
+#include "editors/familiescheck.h"
+#include "encoder/frmCancelSend.h"
+#include "model/database.h"
+#include "support/scriptedboxes.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+
+namespace {
+
+const QColor OnGreen(0, 255, 0), OffRed(255, 0, 0), Ivory(255, 255, 245), InactiveGrey(192, 192, 192),
+    DarkGrey(128, 128, 128), Magenta(255, 0, 255), Cyan(0, 255, 255);
+const QString Modified = QStringLiteral("Current Configuration Modified, Does Not Match Encoder");
+
+using F = frmCfgFam;
+
+FamilyRec family(const char *active, const char *cap, const char *rate, const char *type, const char *func,
+                 const char *qty, const char *id, const char *prefix = "00", const char *defined = "YES")
+{
+    return {active, cap, rate, type, func, qty, id, prefix, "00", defined};
+}
+
+QString text(F *f, int row, int col) { return f->Cell(row, col)->text(); }
+QColor back(F *f, int row, int col) { return f->Cell(row, col)->background().color(); }
+bool uncoloured(F *f, int row, int col) { return f->Cell(row, col)->background().style() == Qt::NoBrush; }
+QStringList rowTexts(F *f, int row)
+{
+    QStringList texts;
+    for (int c = F::ColActive; c < F::ColumnCount; ++c)
+        texts << text(f, row, c);
+    return texts;
+}
+
+// A click as the operator makes it, on a cell or (column 0) on the family number.
+void clickCell(F *f, int row, int col)
+{
+    QTableWidget *g = f->fgFamilies;
+    g->scrollTo(g->model()->index(row - 1, qMax(col, 1) - 1));
+    if (col == F::ColFamily) {
+        QHeaderView *h = g->verticalHeader();
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->width() / 2, h->sectionViewportPosition(row - 1) + 4));
+        return;
+    }
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(row - 1, col - 1)).center());
+}
+
+void type(F *f, int row, int col, const QString &keys) // after what the cell holds
+{
+    clickCell(f, row, col);
+    QTest::keyClicks(f->txtFam, keys);
+}
+
+void retype(F *f, const QString &keys) // over what the text box holds
+{
+    QTest::keyClick(f->txtFam, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(f->txtFam, keys);
+}
+
+// Picks an item in the open list's drop-down.
+void choose(QComboBox *list, const QString &item)
+{
+    QVERIFY(list->isVisible());
+    list->showPopup();
+    list->view()->setCurrentIndex(list->view()->model()->index(list->findText(item), 0));
+    QTest::keyClick(list->view(), Qt::Key_Return);
+}
+
+// The text box lies over the cell, holding the focus.
+bool textBoxOver(F *f, int row, int col)
+{
+    QTableWidget *g = f->fgFamilies;
+    const QPoint centre = g->viewport()->mapTo(f, g->visualRect(g->model()->index(row - 1, col - 1)).center());
+    return f->txtFam->isVisible() && f->focusWidget() == f->txtFam && f->Row() == row && f->Col() == col &&
+           f->txtFam->geometry().contains(centre);
+}
+
+} // namespace
+
+class TestFamiliesEditor : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppTestEnv> env;
+    std::unique_ptr<ScriptedBoxes> noBoxes; // a box no test scripts fails the test
+    frmTerminal *t = nullptr;
+
+    F *openEditor()
+    {
+        t->Toolbar1->ButtonByKey(QStringLiteral("sequence"))->trigger();
+        F *f = forms::Find<F>();
+        if (!f || !f->isVisible())
+            qFatal("the families editor did not come up");
+        return f;
+    }
+
+    void matchingEncoder()
+    {
+        bDBMatchesEncoder = true;
+        t->StatusBar1->setPanelText(1, QStringLiteral("Current View Matches Encoder Configuration"));
+        for (QAction *a : {t->mnuSendMsg, t->Toolbar1->Buttons(8)})
+            a->setEnabled(true);
+        t->cmdLookup->setEnabled(true);
+    }
+
+    void expectModifiedMarking()
+    {
+        QVERIFY(!bDBMatchesEncoder);
+        QCOMPARE(t->StatusBar1->panelText(1), Modified);
+        QVERIFY(!t->cmdLookup->isEnabled() && !t->mnuSendMsg->isEnabled());
+        QVERIFY(!t->Toolbar1->Buttons(8)->isEnabled());
+    }
+
+private slots:
+    void initTestCase() { IsolateSettingsForTestRun(); }
+    void init()
+    {
+        env = std::make_unique<AppTestEnv>();
+        noBoxes = std::make_unique<ScriptedBoxes>();
+        t = StartAndShowMainWindow<frmXJSplash>();
+        QVERIFY(t && t->isVisible());
+        ResetDatabase();
+        bFamiliesEdited = bFamFieldsAdjusted = false;
+    }
+    void cleanup()
+    {
+        env.reset();
+        noBoxes.reset();
+    }
+
+    void theGridShowsTheFamiliesWhenTheWindowLoads()
+    {
+        Families[0] = family("1", "1000000", "5", "A", "3", "010", "0100", "03");
+        Families[2] = family("0", "0000000", "2", "N", "0", "005", "995");
+        Families[3] = family("1", "12a4567", "1", "N", "7", "002", "0000");
+        Families[4] = family("0", "0000100", "9", "A", "1", "003", "0200", "00", "");
+        CannedMsgs[2] = QByteArray(100, 'm');
+        F *f = openEditor();
+        QCOMPARE(rowTexts(f, 1), QStringList({"ON", "10", "0100", "0109", "1000000", "1000009", "Alpha", "4", "512", "3", "None"}));
+        QCOMPARE(back(f, 1, 1), OnGreen);
+        QCOMPARE(back(f, 1, 11), Ivory);
+        QCOMPARE(f->Cell(1, 6)->foreground().color(), DarkGrey);
+        // A New family: OFF on red, nothing else.
+        QCOMPARE(rowTexts(f, 2), QStringList({"OFF", "", "", "", "", "", "", "", "", "", ""}));
+        QCOMPARE(back(f, 2, 1), OffRed);
+        QVERIFY(uncoloured(f, 2, 2) && uncoloured(f, 5, 2));
+        // Capcode 0000000 with a quantity becomes 1234567; an End ID longer than the Start ID.
+        QCOMPARE(Families[2][FamStartCap], QByteArray("1234567"));
+        QCOMPARE(rowTexts(f, 3).mid(1, 5), QStringList({"5", "995", "999", "1234567", "1234571"}));
+        QCOMPARE(back(f, 3, 5), InactiveGrey);
+        // A capcode that is no number becomes 0000008; unknown codes show nothing.
+        QCOMPARE(Families[3][FamStartCap], QByteArray("0000008"));
+        QCOMPARE(rowTexts(f, 4), QStringList({"ON", "2", "", "", "0000008", "0000009", "Numeric", "", "1200", "None", "None"}));
+        QCOMPARE(text(f, 5, 9), QString());
+        // The window opens clicked on family 1's quantity.
+        QVERIFY(textBoxOver(f, 1, 2));
+        QCOMPARE(f->txtFam->text(), QStringLiteral("10"));
+        QCOMPARE(f->lblPrefix->text(), QStringLiteral("Prefix: ") + QString(100, 'm'));
+        QCOMPARE(f->lblIncCapBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
+        QVERIFY(!bFamiliesEdited && bDBMatchesEncoder);
+    }
+
+    void aClickOnActiveSwitchesTheFamilyOnAndOff()
+    {
+        Families[3] = family("1", "0000100", "5", "A", "3", "003", "0300", "2");
+        CannedMsgs[1] = "Second";
+        bIncCapBy8 = true;
+        F *f = openEditor();
+        matchingEncoder();
+
+        // A New family switched on: only Active changes; the missing fields are marked.
+        FamilyRec expected = Families[1];
+        expected[FamActive] = "1";
+        clickCell(f, 2, 1);
+        QCOMPARE(Families[1], expected);
+        QCOMPARE(rowTexts(f, 2), QStringList({"ON", "", "", "", "", "", "Alpha", "4", "512", "None", "None"}));
+        for (int c : {2, 3, 5})
+            QCOMPARE(back(f, 2, c), Magenta);
+        QCOMPARE(back(f, 2, 4), Ivory);
+        QCOMPARE(f->Col(), int(F::ColFamily));
+        QVERIFY(!f->txtFam->isVisible() && bFamiliesEdited);
+        expectModifiedMarking();
+
+        // Off again, undefined: its cells empty on dark grey.
+        clickCell(f, 2, 1);
+        QCOMPARE(Families[1][FamActive], QByteArray("0"));
+        QCOMPARE(rowTexts(f, 2), QStringList({"OFF", "", "", "", "", "", "", "", "", "", ""}));
+        QCOMPARE(back(f, 2, 7), DarkGrey);
+
+        // On again: a missing function code and prefix get their defaults.
+        Families[1][FamFunc] = Families[1][FamPrefix] = "";
+        clickCell(f, 2, 1);
+        QCOMPARE(text(f, 2, 8), QStringLiteral("4"));
+        QCOMPARE(Families[1][FamFunc] + Families[1][FamPrefix], QByteArray("300"));
+
+        // A defined family keeps its texts on grey; on again, End Capcode steps by 8.
+        clickCell(f, 4, 1);
+        QCOMPARE(back(f, 4, 5), InactiveGrey);
+        QCOMPARE(text(f, 4, 5), QStringLiteral("0000100"));
+        clickCell(f, 4, 1);
+        QCOMPARE(text(f, 4, 6), QStringLiteral("0000116"));
+
+        // A derived column opens nothing; the labels follow the clicked family.
+        clickCell(f, 4, 4);
+        QVERIFY(f->Col() == F::ColFamily && !f->txtFam->isVisible());
+        QCOMPARE(f->lblPrefix->text() + f->lblSuffix->text(), QStringLiteral("Prefix: SecondSuffix:"));
+    }
+
+    void typedFieldsAreCheckedAndStoredKeystrokeByKeystroke()
+    {
+        F *f = openEditor();
+        matchingEncoder();
+
+        // Typing into a New family switches it on with the default fields.
+        type(f, 3, 2, QStringLiteral("25"));
+        QCOMPARE(Families[2], family("1", "0000000", "5", "A", "3", "025", "0000", "00", ""));
+        QCOMPARE(rowTexts(f, 3), QStringList({"ON", "25", "", "", "", "", "Alpha", "4", "512", "None", "None"}));
+        QCOMPARE(back(f, 3, 2), Ivory);
+        QCOMPARE(back(f, 3, 3), Magenta);
+        QCOMPARE(back(f, 3, 5), Magenta);
+        expectModifiedMarking();
+
+        // Every keystroke is stored; an entry out of range is marked and not stored.
+        QByteArrayList stored;
+        f->txtFam->clear();
+        stored << Families[2][FamPagerQty];
+        for (char key : {'1', '2', '0'}) {
+            QTest::keyClick(f->txtFam, key);
+            stored << Families[2][FamPagerQty];
+        }
+        retype(f, QStringLiteral("0"));
+        stored << Families[2][FamPagerQty];
+        QCOMPARE(stored, QByteArrayList({"000", "001", "012", "120", "120"}));
+        QCOMPARE(text(f, 3, 2), QString());
+        QCOMPARE(back(f, 3, 2), Magenta);
+        retype(f, QStringLiteral("5"));
+
+        // Start ID: 1 to 8999, stored as typed; End ID as long as the Start ID.
+        type(f, 3, 3, QStringLiteral("9000"));
+        QCOMPARE(Families[2][FamStartID], QByteArray("900"));
+        QCOMPARE(text(f, 3, 3) + text(f, 3, 4), QString());
+        QTest::keyClick(f->txtFam, Qt::Key_Backspace);
+        QCOMPARE(text(f, 3, 4), QStringLiteral("904"));
+        retype(f, QStringLiteral("12"));
+        QCOMPARE(Families[2][FamStartID], QByteArray("12"));
+        QCOMPARE(text(f, 3, 4), QStringLiteral("16"));
+
+        // Start Capcode: zero-filled; below 8 kept but marked.
+        type(f, 3, 5, QStringLiteral("5"));
+        QCOMPARE(Families[2][FamStartCap], QByteArray("0000005"));
+        QCOMPARE(text(f, 3, 5) + text(f, 3, 6), QStringLiteral("00000050000009"));
+        QCOMPARE(back(f, 3, 5), Magenta);
+        bIncCapBy8 = true;
+        retype(f, QStringLiteral("123"));
+        QCOMPARE(text(f, 3, 6), QStringLiteral("0000155"));
+
+        // A comma is refused; the box gets a usable value and nothing is stored.
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("Entry Should be Numeric Value Greater Than 7"))
+            .title(QStringLiteral("Invalid Entry")).buttons(MsgButtons::OK);
+        QTest::keyClicks(f->txtFam, QStringLiteral(","));
+        QCOMPARE(f->txtFam->text(), QStringLiteral("8"));
+        QCOMPARE(Families[2][FamStartCap], QByteArray("0000123"));
+        QCOMPARE(text(f, 3, 5), QStringLiteral("0000123"));
+    }
+
+    // Typing into a family that was switched off keeps what it holds: only missing fields get
+    // defaults, and the row shows the record.
+    void typingIntoASwitchedOffFamilyKeepsItsFields()
+    {
+        Families[5] = family("0", "1000000", "1", "N", "0", "010", "0100", "07");
+        F *f = openEditor();
+        type(f, 6, 2, QStringLiteral("5")); // "10" becomes "105"
+        QCOMPARE(Families[5], family("1", "1000000", "1", "N", "0", "105", "0100", "07"));
+        QCOMPARE(rowTexts(f, 6), QStringList({"ON", "105", "0100", "0204", "1000000", "1000104", "Numeric", "1", "1200", "7", "None"}));
+        QCOMPARE(back(f, 6, 3), Ivory);
+    }
+
+    void choicesStoreTheirCodesAndWarnAboutUnusualFunctionCodes()
+    {
+        Families[0] = family("1", "1000000", "5", "A", "2", "010", "0100");
+        Families[1] = family("1", "1100000", "5", "A", "3", "010", "0200");
+        Families[6] = FamilyRec{}; // never defined
+        CannedMsgs[4] = QByteArray(91, 'p');
+        CannedMsgs[5] = QByteArray(90, 's');
+        F *f = openEditor();
+        matchingEncoder();
+
+        // A pager type resets the function code without asking.
+        clickCell(f, 1, 7);
+        QCOMPARE(f->focusWidget(), f->cmbPgrType);
+        choose(f->cmbPgrType, QStringLiteral("Numeric"));
+        QCOMPARE(Families[0][FamPgrType] + Families[0][FamFunc], QByteArray("N0"));
+        QCOMPARE(text(f, 1, 8), QStringLiteral("1"));
+        expectModifiedMarking();
+
+        // Unusual codes ask; No keeps the code, shows it again and marks nothing.
+        matchingEncoder();
+        ScriptedBoxes boxes;
+        const QString numeric = QStringLiteral("The Normal Function Code Value for Numeric Pagers is 1\r"
+                                               "Are You Sure You Want to Change This Function Code Value?");
+        boxes.expect(numeric, MsgAnswer::No).title(QStringLiteral("Non-Standard Function Code Warning"))
+            .buttons(MsgButtons::YesNo).icon(MsgIcon::Question);
+        boxes.expect(numeric, MsgAnswer::Yes);
+        boxes.expect(QStringLiteral("The Normal Function Code Value for Alphanumeric Pagers is 4"), MsgAnswer::Yes);
+        boxes.expect(numeric, MsgAnswer::Yes);
+        clickCell(f, 1, 8);
+        choose(f->cmbFunc, QStringLiteral("3"));
+        QCOMPARE(Families[0][FamFunc], QByteArray("0"));
+        QCOMPARE(text(f, 1, 8) + f->cmbFunc->currentText(), QStringLiteral("11"));
+        QVERIFY(bDBMatchesEncoder);
+        choose(f->cmbFunc, QStringLiteral("3"));
+        QCOMPARE(Families[0][FamFunc], QByteArray("2"));
+        clickCell(f, 2, 8); // alpha pagers: 1 asks
+        choose(f->cmbFunc, QStringLiteral("1"));
+        QCOMPARE(Families[1][FamFunc], QByteArray("0"));
+
+        // An empty rate cell takes 512 at once and switches a never-defined family on; without
+        // a pager type, function code 3 asks as for numeric pagers.
+        clickCell(f, 7, 9);
+        QCOMPARE(Families[6][FamActive] + Families[6][FamRate] + Families[6][FamPagerQty], QByteArray("15001"));
+        QCOMPARE(back(f, 7, 2), Magenta);
+        QCOMPARE(back(f, 7, 9), Ivory);
+        clickCell(f, 7, 8);
+        choose(f->cmbFunc, QStringLiteral("3"));
+        QCOMPARE(Families[6][FamFunc], QByteArray("2"));
+        QVERIFY(boxes.verifyAllShown());
+
+        // Messages are stored without a leading zero; a choice shows both labels, long ones cut.
+        clickCell(f, 2, 10);
+        choose(f->cmbMsg, QStringLiteral("5"));
+        QCOMPARE(Families[1][FamPrefix], QByteArray("5"));
+        clickCell(f, 2, 11);
+        choose(f->cmbMsg, QStringLiteral("6"));
+        QCOMPARE(f->lblPrefix->text(), QStringLiteral("Prefix: ") + QString(85, 'p') + QStringLiteral("..."));
+        QCOMPARE(f->lblSuffix->text(), QStringLiteral("Suffix: ") + QString(90, 's'));
+
+        // The wheel over a list scrolls the grid (which puts the list away), never the value.
+        clickCell(f, 2, 9);
+        QWheelEvent wheel(QPointF(5, 5), f->cmbRate->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(f->cmbRate, &wheel);
+        QCOMPARE(Families[1][FamRate], QByteArray("5"));
+        QVERIFY(f->fgFamilies->verticalScrollBar()->value() > 0);
+        QVERIFY(!f->cmbRate->isVisible() && f->Col() == F::ColFamily);
+    }
+
+    void keysMoveThroughTheTypedFieldsWithWrapAround()
+    {
+        Families[0] = family("1", "1000000", "5", "A", "3", "010", "0100");
+        F *f = openEditor();
+        const std::pair<Qt::Key, std::pair<int, int>> moves[] = {
+            {Qt::Key_Tab, {1, 3}},  {Qt::Key_Left, {1, 2}},    {Qt::Key_Up, {50, 2}},
+            {Qt::Key_Return, {50, 3}}, {Qt::Key_Backtab, {50, 5}}, {Qt::Key_Enter, {1, 2}},
+            {Qt::Key_Left, {50, 5}}, {Qt::Key_Down, {1, 5}},    {Qt::Key_Right, {2, 2}}};
+        for (const auto &[key, cell] : moves) {
+            QTest::keyClick(f->txtFam, key);
+            QVERIFY2(textBoxOver(f, cell.first, cell.second), qPrintable(QStringLiteral("%1,%2").arg(f->Row()).arg(f->Col())));
+        }
+        QVERIFY(!bFamiliesEdited);
+
+        // From the family-number column Tab goes on with the next row.
+        clickCell(f, 5, 0);
+        QTest::keyClick(f->fgFamilies, Qt::Key_Tab);
+        QVERIFY(textBoxOver(f, 6, 2));
+
+        // Right on a list does nothing; Down moves to the next family without changing the list.
+        clickCell(f, 1, 9);
+        QTest::keyClick(f->cmbRate, Qt::Key_Right);
+        QVERIFY(f->Row() == 1 && f->Col() == F::ColRate && f->cmbRate->isVisible());
+        QTest::keyClick(f->cmbRate, Qt::Key_Down);
+        QCOMPARE(f->Row(), 2);
+        QCOMPARE(Families[0][FamRate], QByteArray("5"));
+
+        // F1 opens the manual and leaves the position.
+        clickCell(f, 1, 3);
+        QTest::keyClick(f->txtFam, Qt::Key_F1);
+        QCOMPARE(env->shellOpened, QStringList({HelpFile}));
+        QVERIFY(textBoxOver(f, 1, 3));
+    }
+
+    void okErasesIncompleteFamiliesAndMarksTheCheckedCorrections()
+    {
+        Families[0] = family("1", "1000000", "5", "A", "3", "050", "0100", "00", "");
+        Families[1] = family("1", "1100000", "5", "A", "3", "010", "0130", "00", "");
+        Families[2] = family("1", "1200000", "5", "A", "3", "010", "0000");
+        Families[3] = family("0", "1300000", "5", "N", "0", "010", "0500", "00", "");
+        Families[4] = family("1", "2045050", "5", "A", "3", "010", "0600", "00", "");
+        F *f = openEditor();
+
+        // Without an edit OK only settles the families and closes.
+        QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+        QVERIFY(!forms::IsLoaded<F>());
+        QCOMPARE(Families[1][FamStartID] + Families[1][FamDefined], QByteArray("0130YES"));
+
+        Families[2] = family("1", "1200000", "5", "A", "3", "010", "0000");
+        f = openEditor();
+        clickCell(f, 2, 3);
+        retype(f, QStringLiteral("0130")); // the same Start ID again: an edit all the same
+        matchingEncoder();
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("One or More Fields Were Adjusted\rto Correct Illegal Capcodes\r"
+                                    "or to Correct Overlapping Pager IDs\ras Indicated by Blue Fields"))
+            .title(QStringLiteral("Pager ID Overlap or Illegal Capcodes")).icon(MsgIcon::Exclamation);
+        QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+        QVERIFY(boxes.verifyAllShown());
+        QVERIFY(f->isVisible() && !forms::IsLoaded<frmCancelSend>() && !HourglassShown());
+        QVERIFY(bDBCheckOK && !bFamFieldsAdjusted && !bFamiliesEdited);
+
+        // Family 2 moves after family 1's IDs, family 5 below the illegal capcodes: marked.
+        QCOMPARE(Families[1][FamStartID], QByteArray("150"));
+        QCOMPARE(text(f, 2, 3) + text(f, 2, 4), QStringLiteral("150159"));
+        QCOMPARE(back(f, 2, 3), Cyan);
+        QCOMPARE(Families[4][FamStartCap], QByteArray("2045046"));
+        QCOMPARE(text(f, 5, 5) + text(f, 5, 6), QStringLiteral("20450462045055"));
+        QCOMPARE(back(f, 5, 5), Cyan);
+        // Family 3 had no Start ID: erased and shown OFF; the inactive complete family 4 is in use.
+        QCOMPARE(Families[2], family("0", "0000000", "5", "A", "3", "000", "0000", "00", ""));
+        QCOMPARE(text(f, 3, 1), QStringLiteral("OFF"));
+        QCOMPARE(back(f, 3, 1), OffRed);
+        QCOMPARE(Families[3][FamDefined], QByteArray("YES"));
+        QVERIFY(bDBMatchesEncoder); // neither the erasing nor the check is the operator's edit
+
+        QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+        QVERIFY(!forms::IsLoaded<F>());
+    }
+
+    // An unfinished check never counts as passed: Save and Save As write nothing afterwards.
+    void aCancelledCheckLetsNothingBeSaved()
+    {
+        Families[0] = family("1", "1000000", "5", "A", "3", "010", "0001");
+        Families[1] = family("1", "1100000", "5", "A", "3", "010", "0005");
+        Families[2] = family("1", "1200000", "5", "A", "3", "009", "0012");
+        sDBFilePath = QDir(env->programFolder()).filePath(QStringLiteral("site.pg9"));
+        sDBFileName = "site.pg9";
+        F *f = openEditor();
+        clickCell(f, 1, 1);
+        clickCell(f, 1, 1);
+
+        // The operator cancels in the second pass, after the first has corrected the IDs.
+        QTimer canceller;
+        int cancels = 0;
+        connect(&canceller, &QTimer::timeout, this, [&] {
+            frmCancelSend *c = forms::Find<frmCancelSend>();
+            if (bFamFieldsAdjusted && c && c->isVisible() && cancels++ == 0)
+                c->Command1->click();
+        });
+        canceller.start(0);
+        QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+        canceller.stop();
+        QCOMPARE(cancels, 1);
+        QVERIFY(!bDBCheckOK && bFamiliesEdited);
+        QVERIFY(f->isVisible() && !forms::IsLoaded<frmCancelSend>());
+        QCOMPARE(text(f, 2, 3) + text(f, 3, 3), QStringLiteral("1121"));
+        QCOMPARE(back(f, 3, 3), Cyan);
+
+        t->mnuSave_Click();
+        t->mnuSaveAs_Click();
+        QVERIFY(!QFile::exists(sDBFilePath) && env->dialogs.isEmpty());
+
+        // The next OK checks again, to the end, and the file can be saved.
+        QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+        QVERIFY(!forms::IsLoaded<F>() && bDBCheckOK);
+        t->mnuSave_Click();
+        QVERIFY(QFile::exists(sDBFilePath));
+    }
+
+    void closingAsksOnlyAboutThisEditorsIncompleteRecords()
+    {
+        F *f = openEditor();
+        frmCfgGroup::bIncompleteRecord = true; // the groups editor's flag is its own
+        F::bIncompleteRecord = true;
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("Pager Families Definition is Incomplete\rAs Shown by Magenta Fields.\r"
+                                    "Incomplete Records Will be Erased.\rAre You Sure You Want to Exit?"), MsgAnswer::No)
+            .title(QStringLiteral("Incomplete Database Definition")).buttons(MsgButtons::YesNo).icon(MsgIcon::Question);
+        f->close();
+        QVERIFY(boxes.verifyAllShown());
+        QVERIFY(f->isVisible());
+        f->close(); // asked once; the second close goes through
+        QVERIFY(!forms::IsLoaded<F>() && frmCfgGroup::bIncompleteRecord);
+
+        // The close box keeps the edits as typed and settles nothing.
+        f = openEditor();
+        type(f, 4, 3, QStringLiteral("77"));
+        f->close();
+        QVERIFY(!forms::IsLoaded<F>());
+        QCOMPARE(Families[3][FamStartID] + Families[3][FamDefined], QByteArray("77"));
+    }
+
+    // While the encoder is read or written the editor takes no input, and afterwards it shows
+    // the database as the transfer left it.
+    void noEditsWhileATransferRuns()
+    {
+        Families[0] = family("1", "1000000", "5", "A", "3", "010", "0100");
+        F *f = openEditor();
+        matchingEncoder();
+
+        bDBBusy = true;
+        QTest::keyClicks(f->txtFam, QStringLiteral("5"));
+        QCOMPARE(Families[0][FamPagerQty], QByteArray("010"));
+        QVERIFY(!f->txtFam->isVisible());
+        QTRY_VERIFY(!f->fgFamilies->isEnabled() && !f->cmdOK->isEnabled());
+        clickCell(f, 2, 1);
+        QTest::keyClick(f, Qt::Key_Down);
+        QCOMPARE(Families[1][FamActive], QByteArray("0"));
+        QVERIFY(bDBMatchesEncoder && !bFamiliesEdited);
+
+        // The transfer fills the database, as a read does, and ends.
+        Families[1] = family("1", "2000000", "1", "N", "0", "020", "0300");
+        bIncCapBy8 = true;
+        bDBBusy = false;
+        QTRY_VERIFY(f->fgFamilies->isEnabled() && f->cmdOK->isEnabled());
+        QTRY_COMPARE(rowTexts(f, 2), QStringList({"ON", "20", "0300", "0319", "2000000", "2000152", "Numeric", "1", "1200", "None", "None"}));
+        QCOMPARE(f->lblIncCapBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is ON"));
+        type(f, 2, 2, QStringLiteral("1"));
+        QCOMPARE(Families[1][FamPagerQty], QByteArray("201"));
+    }
+};
+
+QTEST_MAIN(TestFamiliesEditor)
+#include "tst_familieseditor.moc"
