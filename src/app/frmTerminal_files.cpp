@@ -7,6 +7,7 @@
 
 #include "app/appglobals.h"
 #include "app/frmTerminal.h"
+#include "encoder/transferguard.h"
 #include "model/database.h"
 #include "model/dbfile.h"
 #include "model/state.h"
@@ -97,6 +98,10 @@ QString frmTerminal::databaseStateSuffix() const
 
 void frmTerminal::mnuOpenFile_Click()
 {
+    // A read or write in progress owns the database: replacing it underneath would leave the
+    // transfer to mark a database as matching the encoder that the encoder does not hold.
+    if (TransferRunning())
+        return;
     forms::HandlerScope scope(this);
     bDBBusy = true;
     const QString path = FileDialog(this, dialogRequest(false));
@@ -183,6 +188,8 @@ void frmTerminal::mnuSaveAs_Click()
 
 void frmTerminal::mnuNewDB_Click()
 {
+    if (TransferRunning())
+        return;
     forms::HandlerScope scope(this);
     const MsgAnswer answer =
         MsgBox(QStringLiteral("Are You Sure You Want to Clear the Pager Database?\r"

@@ -547,6 +547,12 @@ private slots:
             for (int position = 6; position <= 8; ++position)
                 t->Toolbar1->Buttons(position)->trigger();
             QVERIFY(!forms::IsLoaded<frmProperties>());
+            // The database belongs to the running transfer: Open and New leave it alone
+            // (no question, no file dialog).
+            const int dialogs = env->dialogs.size();
+            t->mnuOpenFile->trigger();
+            t->mnuNewDB->trigger();
+            QCOMPARE(env->dialogs.size(), dialogs);
         }
         QVERIFY(!TransferRunning());
         ScriptedBoxes boxes;

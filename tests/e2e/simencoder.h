@@ -31,6 +31,10 @@ public:
             m_error = QString::fromStdString(error);
             return;
         }
+        // A knob the simulator refused (a typing error, say) would leave a road untested.
+        for (const encsim::Event &e : m_sim.events())
+            if (e.text.rfind("knob ", 0) == 0 && e.text.find(" refused: ") != std::string::npos)
+                m_error += QString::fromStdString(e.text) + QLatin1Char('\n');
         SetComDevicePathOverride(m_com, QString::fromStdString(m_sim.slavePath()));
     }
     ~SimEncoder() { SetComDevicePathOverride(m_com, QString()); }

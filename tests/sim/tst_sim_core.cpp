@@ -663,7 +663,8 @@ void TestSimCore::pagingModeAnswers_data()
     QTest::newRow("COMP1 V7 DIP off echoes") << "COMP1" << true << QByteArray("#PrgmMode#ATI\r")
                                              << QByteArray("#PrgmMode#ATI\r\r\nCOMP1>");
     QTest::newRow("COMP2") << "COMP2" << false << QByteArray("ATI\r") << QByteArray("\r\nCOMP2>");
-    QTest::newRow("COMP2 V7 DIP off silent") << "COMP2" << true << QByteArray("ATI\r\r") << QByteArray();
+    QTest::newRow("COMP2 V7 DIP off prompts") << "COMP2" << true << QByteArray("ATI\r") << QByteArray("\r\nCOMP2>");
+    QTest::newRow("COMP2 V7 DIP off silent to #PrgmMode#") << "COMP2" << true << QByteArray("#PrgmMode#") << QByteArray();
     QTest::newRow("COMP2 frame unanswered") << "COMP2" << false << QByteArray("\x7f\x7f\x7f" "123A\rHELLO\r")
                                             << QByteArray();
     QTest::newRow("ZQ echo and bell") << "ZQ" << false << QByteArray("ATI\r\r") << QByteArray("ATI\r\a\r");

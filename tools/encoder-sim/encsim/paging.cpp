@@ -135,11 +135,10 @@ public:
             m_framePager = line.substr(i);
             return;
         }
+        // Every line gets the prompt, with the DIP switches off too: such a V7 only stays
+        // silent to "#PrgmMode#", which comes without a line end.
         m_host.unit(t, line);
-        if (m_host.dipSwitchesOff())
-            m_host.note("V7 with DIP switches off: no COMP2 prompt");
-        else
-            m_host.reply("\r\nCOMP2>");
+        m_host.reply("\r\nCOMP2>");
         m_host.endUnit();
     }
 
