@@ -61,8 +61,9 @@ ModAttenOutcome WriteModAtten(frmTerminal &t)
         // A port that refuses the bytes gets no box of its own here: the silence that follows
         // is reported below.
         port.Output(command.bytes());
-        // What arrives after the write is the answer and is kept: an encoder quicker than this
-        // line would otherwise be reported as silent.
+        // The count is cleared once more after the write; the encoder's processing time keeps
+        // its answer behind it.
+        port.DiscardInput();
         QByteArray reply;
         const ReplyOutcome outcome =
             WaitForExpected(port, *t.Timer2, CRAfterAnotherCharacter(), false, reply);

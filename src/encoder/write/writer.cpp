@@ -71,10 +71,9 @@ public:
     // switched off for the transfer. True when the write goes on.
     bool guard(const IDAsCapGuard &g)
     {
-        // Bytes left over from an earlier exchange would be taken for the answer; they are
-        // thrown away first.
+        // The query keeps what is already waiting in the port: it becomes the reply's start.
         const ExchangeResult query =
-            WaitForReply(port(), timer(), Exchange{g.query.bytes(), {g.query.replyEnd}, true, true});
+            WaitForReply(port(), timer(), Exchange{g.query.bytes(), {g.query.replyEnd}, true, false});
         if (gone())
             return false;
         if (query.reply.contains("COMP2")) {
