@@ -150,44 +150,28 @@ void TestSimCore::twoPortSettings_data()
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QByteArray>("query");
     QTest::addColumn<QByteArray>("value");
-    QTest::newRow("invertdata") << QByteArray("config invertdata 0") << QByteArray("INVERTDATA updated\r\n")
-                                << QByteArray("config invertdata?") << QByteArray("0");
-    QTest::newRow("sid with blanks") << QByteArray("config sid KQ 123 AB") << QByteArray("SID updated\r\n")
-                                     << QByteArray("config sid?") << QByteArray("KQ 123 AB");
-    QTest::newRow("sid empty") << QByteArray("config sid ") << QByteArray("SID updated\r\n")
-                               << QByteArray("config sid?") << QByteArray("");
-    QTest::newRow("invertrfcd") << QByteArray("config invertrfcd 1") << QByteArray("INVERTRFCD updated\r\n")
-                                << QByteArray("config invertrfcd?") << QByteArray("1");
-    QTest::newRow("ignorerfcd") << QByteArray("config ignorerfcd 1") << QByteArray("IGNORERFCD updated\r\n")
-                                << QByteArray("config ignorerfcd?") << QByteArray("1");
-    QTest::newRow("dutycycle") << QByteArray("config dutycycle 50") << QByteArray("DUTYCYCLE updated\r\n")
-                               << QByteArray("config dutycycle?") << QByteArray("50");
-    QTest::newRow("pphreset") << QByteArray("config serial2 pphreset 0") << QByteArray("PPHRESET updated\r\n")
-                              << QByteArray("config serial2 pphreset?") << QByteArray("0");
-    QTest::newRow("verbose") << QByteArray("config serial1 verbose 1") << QByteArray("VERBOSE updated\r\n")
-                             << QByteArray("config serial1 verbose?") << QByteArray("1");
-    QTest::newRow("sidint") << QByteArray("config sidint 14") << QByteArray("SIDINT updated\r\n")
-                            << QByteArray("config sidint?") << QByteArray("14");
-    QTest::newRow("maxbatch leading zero") << QByteArray("config maxbatch 010") << QByteArray("MAXBATCH updated\r\n")
-                                           << QByteArray("config maxbatch?") << QByteArray("10");
-    QTest::newRow("capby8 upper") << QByteArray("config CAPBY8 1") << QByteArray("CAPBY8 updated\r\n")
-                                  << QByteArray("config capby8?") << QByteArray("1");
-    QTest::newRow("idascap guard") << QByteArray("CONFIG SERIAL2 IDASCAP 1") << QByteArray("IDASCAP updated\r\n")
-                                   << QByteArray("config serial2 idascap?") << QByteArray("1");
-    QTest::newRow("flow canonical case") << QByteArray("config serial1 flow asw") << QByteArray("FLOW updated\r\n")
-                                         << QByteArray("config serial1 flow?") << QByteArray("ASW");
-    QTest::newRow("protocol") << QByteArray("config serial2 protocol COMP2") << QByteArray("PROTOCOL updated\r\n")
-                              << QByteArray("config serial2 protocol?") << QByteArray("COMP2");
-    QTest::newRow("snpp on 9.7") << QByteArray("config serial1 protocol SNPP") << QByteArray("PROTOCOL updated\r\n")
-                                 << QByteArray("config serial1 protocol?") << QByteArray("SNPP");
-    QTest::newRow("baud") << QByteArray("config serial1 baud 1200") << QByteArray("BAUD updated\r\n")
-                          << QByteArray("config serial1 baud?") << QByteArray("1200");
-    QTest::newRow("databits") << QByteArray("config serial2 databits e71") << QByteArray("DATABITS updated\r\n")
-                              << QByteArray("config serial2 databits?") << QByteArray("E71");
-    QTest::newRow("modattenc") << QByteArray("CONFIG MODATTENC 39") << QByteArray("MODATTENC 39\r")
-                               << QByteArray("config MODATTENC?") << QByteArray("39");
-    QTest::newRow("modattenf negative") << QByteArray("CONFIG MODATTENF -70") << QByteArray("MODATTENF -70\r")
-                                        << QByteArray("config modattenf?") << QByteArray("-70");
+    const auto row = [](const char *name, const char *command, const char *reply, const char *query, const char *value) {
+        QTest::newRow(name) << QByteArray(command) << QByteArray(reply) << QByteArray(query) << QByteArray(value);
+    };
+    row("invertdata", "config invertdata 0", "INVERTDATA updated\r\n", "config invertdata?", "0");
+    row("sid with blanks", "config sid KQ 123 AB", "SID updated\r\n", "config sid?", "KQ 123 AB");
+    row("sid empty", "config sid ", "SID updated\r\n", "config sid?", "");
+    row("invertrfcd", "config invertrfcd 1", "INVERTRFCD updated\r\n", "config invertrfcd?", "1");
+    row("ignorerfcd", "config ignorerfcd 1", "IGNORERFCD updated\r\n", "config ignorerfcd?", "1");
+    row("dutycycle", "config dutycycle 50", "DUTYCYCLE updated\r\n", "config dutycycle?", "50");
+    row("pphreset", "config serial2 pphreset 0", "PPHRESET updated\r\n", "config serial2 pphreset?", "0");
+    row("verbose", "config serial1 verbose 1", "VERBOSE updated\r\n", "config serial1 verbose?", "1");
+    row("sidint", "config sidint 14", "SIDINT updated\r\n", "config sidint?", "14");
+    row("maxbatch leading zero", "config maxbatch 010", "MAXBATCH updated\r\n", "config maxbatch?", "10");
+    row("capby8 upper", "config CAPBY8 1", "CAPBY8 updated\r\n", "config capby8?", "1");
+    row("idascap guard", "CONFIG SERIAL2 IDASCAP 1", "IDASCAP updated\r\n", "config serial2 idascap?", "1");
+    row("flow canonical case", "config serial1 flow asw", "FLOW updated\r\n", "config serial1 flow?", "ASW");
+    row("protocol", "config serial2 protocol COMP2", "PROTOCOL updated\r\n", "config serial2 protocol?", "COMP2");
+    row("snpp on 9.7", "config serial1 protocol SNPP", "PROTOCOL updated\r\n", "config serial1 protocol?", "SNPP");
+    row("baud", "config serial1 baud 1200", "BAUD updated\r\n", "config serial1 baud?", "1200");
+    row("databits", "config serial2 databits e71", "DATABITS updated\r\n", "config serial2 databits?", "E71");
+    row("modattenc", "CONFIG MODATTENC 39", "MODATTENC 39\r", "config MODATTENC?", "39");
+    row("modattenf negative", "CONFIG MODATTENF -70", "MODATTENF -70\r", "config modattenf?", "-70");
 }
 
 void TestSimCore::twoPortSettings()
