@@ -164,3 +164,14 @@ inline QByteArray ReadFile(const QString &path)
         return QByteArray("<missing>");
     return f.readAll();
 }
+
+// A stored preference of the brand's program ("<absent>" if there is none), and storing one.
+inline QString StoredPreference(const QString &app, const QString &key)
+{
+    return GetSetting(app, QStringLiteral("Properties"), key, QStringLiteral("<absent>"));
+}
+
+inline void StorePreference(const QString &app, const QString &key, const QString &value)
+{
+    SaveSetting(app, QStringLiteral("Properties"), key, value);
+}

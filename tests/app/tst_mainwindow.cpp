@@ -72,6 +72,7 @@ private:
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
         QVERIFY(bDBMatchesEncoder);
+        QVERIFY(t->MSComm1->PortOpen());
     }
 
     // What the encoder received from its log entry since on.
@@ -84,10 +85,16 @@ private:
         return bytes;
     }
 
-    QString stored(const QString &key)
+    QString stored(const QString &key) { return StoredPreference(kSolvendraTitle, key); }
+
+    // The connection controls as they stand for COM 1, open or closed.
+    void expectPortControls(frmTerminal *t, bool open)
     {
-        return GetSetting(kSolvendraTitle, QStringLiteral("Properties"), key,
-                          QStringLiteral("<absent>"));
+        QCOMPARE(t->MSComm1->PortOpen(), open);
+        QCOMPARE(t->StatusBar1->panelText(2), open ? QStringLiteral("COM 1 Open") : QStringLiteral("COM 1 Closed"));
+        QCOMPARE(t->FrontImage(), open ? t->ImgConnected : t->ImgNotConnected);
+        QCOMPARE(t->mnuOpen->text(), open ? QStringLiteral("&Close Port") : QStringLiteral("&Open Port"));
+        QCOMPARE(t->cmdComStatus->text(), open ? QStringLiteral("Close COM 1") : QStringLiteral("Open COM 1"));
     }
 
     // A database with every kind of text a file must carry: Latin-1 bytes, commas and quotes in
@@ -174,12 +181,8 @@ private slots:
         t->mnuAbout->trigger();
         QVERIFY(forms::Find<frmXJSplash>() && forms::Find<frmXJSplash>()->isVisible());
         {
-            ScriptedBoxes boxes;
-            boxes.expect(QStringLiteral("Are You Sure You Want to Exit Solvendra Paging Encoder "
-                                        "Setup?"),
-                         MsgAnswer::No)
-                .title(QStringLiteral("Exit Solvendra Paging Encoder Setup"))
-                .icon(MsgIcon::Question);
+            ScriptedBoxes boxes; // the question is checked in full with Escape
+            boxes.expect(QStringLiteral("Are You Sure You Want to Exit"), MsgAnswer::No);
             t->mnuFileExit->trigger();
             QVERIFY(forms::IsLoaded<frmTerminal>());
             QVERIFY(!bAppClosing);
@@ -218,9 +221,7 @@ private slots:
             t->BringToFront(t->ImgConnected);
             QTest::mouseClick(t->ImgConnected, Qt::LeftButton);
             QVERIFY(boxes.verifyAllShown());
-            QVERIFY(!t->MSComm1->PortOpen());
-            QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
-            QCOMPARE(t->FrontImage(), t->ImgNotConnected);
+            expectPortControls(t, false);
         }
     }
 
@@ -284,27 +285,18 @@ private slots:
         encoderOnCom1();
         frmTerminal *t = mainWindow();
         openFindingTheEncoder(t);
-        QVERIFY(t->MSComm1->PortOpen());
-        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Open"));
-        QCOMPARE(t->FrontImage(), t->ImgConnected);
-        QCOMPARE(t->mnuOpen->text(), QStringLiteral("&Close Port"));
-        QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Close COM 1"));
-        for (int position = 6; position <= 8; ++position)
-            QVERIFY(t->Toolbar1->Buttons(position)->isEnabled());
-        QVERIFY(t->cmdLookup->isEnabled());
-        QVERIFY(t->mnuSendMsg->isEnabled());
+        expectPortControls(t, true);
+        const auto transferControls = [t] {
+            return QList<bool>{t->Toolbar1->Buttons(6)->isEnabled(), t->Toolbar1->Buttons(7)->isEnabled(),
+                               t->Toolbar1->Buttons(8)->isEnabled(), t->cmdLookup->isEnabled(),
+                               t->mnuSendMsg->isEnabled()};
+        };
+        QCOMPARE(transferControls(), QList<bool>(5, true));
         QCOMPARE(t->Timer2->Interval(), 6000); // the detection put back the interval it found
 
         QTest::mouseClick(t->ImgConnected, Qt::LeftButton);
-        QVERIFY(!t->MSComm1->PortOpen());
-        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
-        QCOMPARE(t->FrontImage(), t->ImgNotConnected);
-        QCOMPARE(t->mnuOpen->text(), QStringLiteral("&Open Port"));
-        QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 1"));
-        for (int position = 6; position <= 8; ++position)
-            QVERIFY(!t->Toolbar1->Buttons(position)->isEnabled());
-        QVERIFY(!t->cmdLookup->isEnabled());
-        QVERIFY(!t->mnuSendMsg->isEnabled());
+        expectPortControls(t, false);
+        QCOMPARE(transferControls(), QList<bool>(5, false));
         QVERIFY(!t->mnuTest->isEnabled());
         QVERIFY(t->cmdComStatus->isEnabled());
         QCOMPARE(t->Timer2->Interval(), 8000);
@@ -335,7 +327,6 @@ private slots:
         SaveSetting(kSolvendraTitle, QStringLiteral("Properties"), QStringLiteral("Settings"),
                     QStringLiteral("2400,e,7,1.5"));
         openFindingTheEncoder(t);
-        QVERIFY(t->MSComm1->PortOpen());
 
         QStringList ports;
         QString speed, parity, bits;
@@ -355,9 +346,9 @@ private slots:
         QCOMPARE(bits, QStringLiteral("7"));
         QVERIFY(!forms::IsLoaded<frmProperties>());
         QVERIFY(!t->MSComm1->PortOpen());
+        QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 3"));
         QCOMPARE(t->MSComm1->CommPort(), 3);
         QCOMPARE(iCommPort, int16_t(3));
-        QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 3"));
         QCOMPARE(t->ImgNotConnected->toolTip(), QStringLiteral(" Enable COM 3 "));
         QCOMPARE(t->ImgConnected->toolTip(), QStringLiteral(" Disable COM 3 "));
         QVERIFY(!t->mnuReadDB->isEnabled());
@@ -432,10 +423,8 @@ private slots:
         QCOMPARE(sDBFileName, QByteArray("site.pg9"));
         QCOMPARE(stored(QStringLiteral("LastFile")), original);
         QVERIFY(t->mnuSave->isEnabled());
-        QVERIFY(!bDBMatchesEncoder);
-        QVERIFY(!bDBBusy);
-        QVERIFY(!t->cmdLookup->isEnabled());
-        QVERIFY(!t->mnuSendMsg->isEnabled());
+        QVERIFY(!bDBMatchesEncoder && !bDBBusy);
+        QVERIFY(!t->cmdLookup->isEnabled() && !t->mnuSendMsg->isEnabled());
         QVERIFY(!t->Toolbar1->Buttons(8)->isEnabled());
         QCOMPARE(QDir::currentPath(), programFolder);
         QCOMPARE(CannedMsgs[0], QByteArray("Caf\xe9 \"closed\", back at 5"));
@@ -528,10 +517,9 @@ private slots:
     {
         frmTerminal *t = mainWindow();
         bDBMatchesEncoder = false;
-        for (QAction *a : {t->mnuReadDB, t->mnuWriteDB, t->mnuSendMsg})
+        for (QAction *a : {t->mnuReadDB, t->mnuWriteDB, t->mnuSendMsg, t->Toolbar1->Buttons(6),
+                           t->Toolbar1->Buttons(7), t->Toolbar1->Buttons(8)})
             a->setEnabled(true);
-        for (int position = 6; position <= 8; ++position)
-            t->Toolbar1->Buttons(position)->setEnabled(true);
         t->cmdLookup->setEnabled(true);
         {
             TransferGuard running;
@@ -567,7 +555,6 @@ private slots:
         encoderOnCom1();
         QPointer<frmTerminal> t = mainWindow();
         openFindingTheEncoder(t);
-        QVERIFY(t->MSComm1->PortOpen());
         const std::size_t mark = encoder->sim().eventCount();
 
         ScriptedBoxes boxes;

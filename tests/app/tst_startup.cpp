@@ -11,16 +11,36 @@
 #include <QAction>
 #include <QPushButton>
 
+namespace {
+// Starts the program under the splash S and leaves the splash the way `how` names: a letter
+// key, a click on its picture, or the window manager closing it. Before that, a key that types
+// nothing and a click on the version label leave it up.
+template <class S, class Picture>
+void leaveSplash(const QString &how, Picture picture)
+{
+    ScriptedBoxes boxes;
+    frmTerminal *t = StartProgram<S>();
+    S *s = forms::Find<S>();
+    QTest::keyClick(s, Qt::Key_Left);
+    QTest::mouseClick(s->lblVersion, Qt::LeftButton);
+    QVERIFY(forms::IsLoaded<S>());
+    QVERIFY(!t->isVisible()); // hidden until the hand-over
+    if (how == QLatin1String("key"))
+        QTest::keyClick(s, Qt::Key_A);
+    else if (how == QLatin1String("click"))
+        QTest::mouseClick(picture(s), Qt::LeftButton);
+    else
+        s->close();
+    QVERIFY(!forms::IsLoaded<S>());
+    QVERIFY(t->isVisible());
+}
+} // namespace
+
 class TestStartup : public QObject {
     Q_OBJECT
 
 private:
     std::unique_ptr<AppTestEnv> env;
-
-    QString stored(const QString &app, const QString &key)
-    {
-        return GetSetting(app, QStringLiteral("Properties"), key, QStringLiteral("<absent>"));
-    }
 
     // A database file: family 1 defined, groups 1 to 3 with the IDs "0", "0042" and "12a",
     // increment-by-8 on, notes with commas and quotes.
@@ -42,37 +62,56 @@ private slots:
     void init() { env = std::make_unique<AppTestEnv>(); }
     void cleanup() { env.reset(); }
 
-    void firstRunUnderSolvendra()
+    // Each brand starts with its own splash, title, manual and preferences (the other brand's
+    // stored port is not used) and the same first state of the main window.
+    void firstRun_data()
     {
+        QTest::addColumn<bool>("solvendra");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("manual");
+        QTest::addColumn<QString>("model");
+        QTest::newRow("Solvendra") << true << kSolvendraTitle << "XJSETUP.PDF" << "R-740 Paging Encoder";
+        QTest::newRow("Kestrane") << false << kKestraneTitle << "ZQSETUP.PDF" << "Paging Encoder V9";
+    }
+    void firstRun()
+    {
+        QFETCH(bool, solvendra);
+        QFETCH(QString, title);
+        QFETCH(QString, manual);
+        QFETCH(QString, model);
+        const QString other = solvendra ? kKestraneTitle : kSolvendraTitle;
+        StorePreference(other, QStringLiteral("CommPort"), QStringLiteral("3"));
         ScriptedBoxes boxes;
-        frmTerminal *t = StartProgram<frmXJSplash>();
+        frmTerminal *t = solvendra ? StartProgram<frmXJSplash>() : StartProgram<frmSplash>();
         QVERIFY(t);
-        frmXJSplash *splash = forms::Find<frmXJSplash>();
-        QVERIFY(splash);
-        QVERIFY(splash->isVisible());
-        QVERIFY(!t->isVisible()); // hidden until the hand-over
-        QCOMPARE(splash->lblVersion->text(), QStringLiteral("Version 1.0.0"));
+        QWidget *splash = solvendra ? static_cast<QWidget *>(forms::Find<frmXJSplash>())
+                                    : static_cast<QWidget *>(forms::Find<frmSplash>());
+        QVERIFY(splash && splash->isVisible());
+        QVERIFY(!t->isVisible());
+        QCOMPARE(solvendra ? forms::Find<frmXJSplash>()->lblVersion->text()
+                           : forms::Find<frmSplash>()->lblVersion->text(),
+                 QStringLiteral("Version 1.0.0"));
 
-        QCOMPARE(sBrand, QByteArray("Solvendra"));
-        QCOMPARE(env->instanceChecks, QStringList{kSolvendraTitle});
-        QCOMPARE(AppTitle(), kSolvendraTitle);
-        QCOMPARE(t->windowTitle(), kSolvendraTitle);
-        QCOMPARE(stored(kSolvendraTitle, "Settings"), QStringLiteral("9600,n,8,1"));
-        QCOMPARE(stored(kSolvendraTitle, "CommPort"), QStringLiteral("1"));
-        QCOMPARE(stored(kSolvendraTitle, "LastFile"), QStringLiteral("<absent>"));
+        QCOMPARE(sBrand, solvendra ? QByteArray("Solvendra") : QByteArray("Kestrane"));
+        QCOMPARE(env->instanceChecks, QStringList{title});
+        QCOMPARE(AppTitle(), title);
+        QCOMPARE(t->windowTitle(), title);
+        QCOMPARE(StoredPreference(title, "Settings"), QStringLiteral("9600,n,8,1"));
+        QCOMPARE(StoredPreference(title, "CommPort"), QStringLiteral("1"));
+        QCOMPARE(StoredPreference(title, "LastFile"), QStringLiteral("<absent>"));
+        QCOMPARE(StoredPreference(other, "CommPort"), QStringLiteral("3"));
         QCOMPARE(QDir::currentPath(), QDir(env->programFolder()).canonicalPath());
-        QCOMPARE(HelpFile, env->programFile("XJSETUP.PDF"));
+        QCOMPARE(HelpFile, env->programFile(manual));
+        QCOMPARE(t->Label25->text(), model);
+        QCOMPARE(t->Image1->isHidden(), solvendra);
+        QCOMPARE(t->Picture1->isHidden(), solvendra);
 
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("No Database Loaded"));
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
         QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 1"));
         QCOMPARE(t->ImgNotConnected->toolTip(), QStringLiteral(" Enable COM 1 "));
-        QCOMPARE(t->ImgConnected->toolTip(), QStringLiteral(" Disable COM 1 "));
         QCOMPARE(t->FrontImage(), t->ImgNotConnected);
         QVERIFY(t->ImgConnected->isHidden());
-        QCOMPARE(t->Label25->text(), QStringLiteral("R-740 Paging Encoder"));
-        QVERIFY(t->Image1->isHidden());
-        QVERIFY(t->Picture1->isHidden());
         QCOMPARE(t->lblVersion->text(), QStringLiteral("Firmware Version:"));
         QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is OFF for port 1"));
         QCOMPARE(t->lblIncBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
@@ -83,9 +122,8 @@ private slots:
         // Menus and toolbar as a technician finds them.
         QVERIFY(!t->mnuSave->isEnabled());
         QVERIFY(t->mnuSaveAs->isEnabled());
-        QVERIFY(!t->mnuReadDB->isEnabled());
-        QVERIFY(!t->mnuWriteDB->isEnabled());
-        QVERIFY(!t->mnuSendMsg->isEnabled());
+        for (QAction *a : {t->mnuReadDB, t->mnuWriteDB, t->mnuSendMsg})
+            QVERIFY(!a->isEnabled());
         QVERIFY(!t->mnuTXTune->isVisible());
         QVERIFY(!t->cmdLookup->isEnabled());
         QCOMPARE(t->Toolbar1->ButtonCount(), 8);
@@ -106,75 +144,47 @@ private slots:
         QCOMPARE(AttenTable[39].dB.toText(), QByteArray("73.5"));
         for (const FamilyRec &fam : Families)
             QVERIFY(fam[FamActive].isEmpty()); // program-start texts, not the New values
-
-        // A key that types nothing leaves the splash; a letter hands over.
-        QTest::keyClick(splash, Qt::Key_Left);
-        QVERIFY(forms::IsLoaded<frmXJSplash>());
-        QTest::keyClick(splash, Qt::Key_A);
-        QVERIFY(!forms::IsLoaded<frmXJSplash>());
-        QVERIFY(t->isVisible());
     }
 
-    void firstRunUnderKestraneKeepsItsOwnPreferences()
+    // The stored line settings, slider and station are applied; a stored port that is not a
+    // number leaves the number at 0 and the control at COM 1.
+    void storedPreferencesAreApplied_data()
     {
-        SaveSetting(kSolvendraTitle, QStringLiteral("Properties"), QStringLiteral("CommPort"),
-                    QStringLiteral("3"));
-        ScriptedBoxes boxes;
-        frmTerminal *t = StartProgram<frmSplash>();
-        QVERIFY(forms::IsLoaded<frmSplash>());
-        QCOMPARE(forms::Find<frmSplash>()->lblVersion->text(), QStringLiteral("Version 1.0.0"));
-        QCOMPARE(sBrand, QByteArray("Kestrane"));
-        QCOMPARE(t->windowTitle(), kKestraneTitle);
-        QCOMPARE(HelpFile, env->programFile("ZQSETUP.PDF"));
-        QCOMPARE(t->Label25->text(), QStringLiteral("Paging Encoder V9"));
-        QVERIFY(!t->Image1->isHidden());
-        QVERIFY(!t->Picture1->isHidden());
-        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
-        QCOMPARE(stored(kKestraneTitle, "CommPort"), QStringLiteral("1"));
-        QCOMPARE(stored(kSolvendraTitle, "CommPort"), QStringLiteral("3"));
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("control");
+        QTest::newRow("port 3") << "3" << 3 << 3;
+        QTest::newRow("port no number") << "abc" << 0 << 1;
     }
-
     void storedPreferencesAreApplied()
     {
-        for (const auto &[key, value] :
-             {std::pair{"Settings", "2400,e,7,1"}, {"CommPort", "3"}, {"ModSliderVal", "12"},
-              {"StationID", "WXY123"}})
-            SaveSetting(kSolvendraTitle, QStringLiteral("Properties"), QString::fromLatin1(key),
-                        QString::fromLatin1(value));
+        QFETCH(QString, port);
+        QFETCH(int, number);
+        QFETCH(int, control);
+        for (const auto &[key, value] : {std::pair{"Settings", "2400,e,7,1"}, {"ModSliderVal", "12"},
+                                         {"StationID", "WXY123"}})
+            StorePreference(kSolvendraTitle, QString::fromLatin1(key), QString::fromLatin1(value));
+        StorePreference(kSolvendraTitle, QStringLiteral("CommPort"), port);
         ScriptedBoxes boxes;
         frmTerminal *t = StartProgram<frmXJSplash>();
         QCOMPARE(t->MSComm1->Settings(), QByteArray("2400,e,7,1"));
-        QCOMPARE(t->MSComm1->CommPort(), 3);
-        QCOMPARE(iCommPort, int16_t(3));
+        QCOMPARE(t->MSComm1->CommPort(), control);
+        QCOMPARE(iCommPort, int16_t(number));
         QCOMPARE(sModSliderVal, QByteArray("12"));
         QCOMPARE(sStationID, QByteArray("WXY123"));
-        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 3 Closed"));
-        QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 3"));
+        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM %1 Closed").arg(control));
+        QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM %1").arg(control));
     }
 
-    // A stored port that is not a number leaves the number at 0 and the control at COM 1.
-    void storedPortThatIsNoNumber()
-    {
-        SaveSetting(kSolvendraTitle, QStringLiteral("Properties"), QStringLiteral("CommPort"),
-                    QStringLiteral("abc"));
-        ScriptedBoxes boxes;
-        frmTerminal *t = StartProgram<frmXJSplash>();
-        QCOMPARE(iCommPort, int16_t(0));
-        QCOMPARE(t->MSComm1->CommPort(), 1);
-        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
-    }
-
-    // Stored settings the port refuses are reported, then start-up finishes at 9600,n,8,1.
     void refusedStoredSettingsStillFinishStartUp()
     {
         const QByteArray content = sampleFile();
         const QString file = env->programFile("site.pg9");
         WriteFile(file, content);
-        for (const auto &[key, value] :
-             {std::pair{"Settings", "fast,n,8,1"}, {"CommPort", "4"}, {"ModSliderVal", "30"}})
-            SaveSetting(kKestraneTitle, QStringLiteral("Properties"), QString::fromLatin1(key),
-                        QString::fromLatin1(value));
-        SaveSetting(kKestraneTitle, QStringLiteral("Properties"), QStringLiteral("LastFile"), file);
+        for (const auto &[key, value] : {std::pair{"Settings", "fast,n,8,1"}, {"CommPort", "4"},
+                                         {"ModSliderVal", "30"}})
+            StorePreference(kKestraneTitle, QString::fromLatin1(key), QString::fromLatin1(value));
+        StorePreference(kKestraneTitle, QStringLiteral("LastFile"), file);
 
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("Error in setting COM object: "))
@@ -192,7 +202,7 @@ private slots:
         QVERIFY(!bSuppressEvents);
         QCOMPARE(AttenTable[8].dB.toText(), QByteArray("-1.5"));
         // The operator's stored text is left for the properties dialog to correct.
-        QCOMPARE(stored(kKestraneTitle, "Settings"), QStringLiteral("fast,n,8,1"));
+        QCOMPARE(StoredPreference(kKestraneTitle, "Settings"), QStringLiteral("fast,n,8,1"));
     }
 
     void otherCopyRunningIsAWarningOnly_data()
@@ -262,7 +272,7 @@ private slots:
         QTemporaryDir elsewhere;
         const QString file = elsewhere.filePath("north mast.pg9");
         WriteFile(file, content);
-        SaveSetting(kSolvendraTitle, QStringLiteral("Properties"), QStringLiteral("LastFile"), file);
+        StorePreference(kSolvendraTitle, QStringLiteral("LastFile"), file);
 
         ScriptedBoxes boxes;
         frmTerminal *t = StartProgram<frmXJSplash>();
@@ -283,7 +293,7 @@ private slots:
         QCOMPARE(t->lblIncBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is ON"));
         QVERIFY(bDBMatchesEncoder);
         QVERIFY(!t->mnuSave->isEnabled());
-        QCOMPARE(stored(kSolvendraTitle, "LastFile"), file);
+        QCOMPARE(StoredPreference(kSolvendraTitle, "LastFile"), file);
     }
 
     // A bare name (as older versions stored it) is looked for in the program's folder; a
@@ -291,8 +301,7 @@ private slots:
     void lastFileByNameOrMissing()
     {
         WriteFile(env->programFile("old.pg9"), sampleFile());
-        SaveSetting(kSolvendraTitle, QStringLiteral("Properties"), QStringLiteral("LastFile"),
-                    QStringLiteral("old.pg9"));
+        StorePreference(kSolvendraTitle, QStringLiteral("LastFile"), QStringLiteral("old.pg9"));
         {
             ScriptedBoxes boxes;
             frmTerminal *t = StartProgram<frmXJSplash>();
@@ -339,26 +348,23 @@ private slots:
         QVERIFY(t->isVisible());
     }
 
-    void clicksOnTheSplash()
+    void leavingTheSplash_data()
     {
-        ScriptedBoxes boxes;
-        frmTerminal *t = StartProgram<frmXJSplash>();
-        frmXJSplash *xj = forms::Find<frmXJSplash>();
-        QTest::mouseClick(xj->lblVersion, Qt::LeftButton); // the version label does nothing
-        QVERIFY(forms::IsLoaded<frmXJSplash>());
-        QTest::mouseClick(xj->Picture1, Qt::LeftButton);
-        QVERIFY(!forms::IsLoaded<frmXJSplash>());
-        QVERIFY(t->isVisible());
+        QTest::addColumn<bool>("solvendra");
+        QTest::addColumn<QString>("how");
+        for (const char *how : {"key", "click", "close"}) {
+            QTest::addRow("Solvendra %s", how) << true << QString::fromLatin1(how);
+            QTest::addRow("Kestrane %s", how) << false << QString::fromLatin1(how);
+        }
     }
-
-    // Closed by the window manager, the splash hands over like a click.
-    void splashClosedByTheWindowManager()
+    void leavingTheSplash()
     {
-        ScriptedBoxes boxes;
-        frmTerminal *t = StartProgram<frmSplash>();
-        forms::Find<frmSplash>()->close();
-        QVERIFY(!forms::IsLoaded<frmSplash>());
-        QVERIFY(t->isVisible());
+        QFETCH(bool, solvendra);
+        QFETCH(QString, how);
+        if (solvendra)
+            leaveSplash<frmXJSplash>(how, [](frmXJSplash *s) { return s->Picture1; });
+        else
+            leaveSplash<frmSplash>(how, [](frmSplash *s) { return s->Image1; });
     }
 
     void kestraneWebLinkAndAbout()

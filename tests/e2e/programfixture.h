@@ -3,6 +3,7 @@
 // encoder received (taken from its own log), the command list a read must send, and a
 // comparison of the displayed database with the encoder's state.
 
+#include "app/apptest.h"
 #include "app/frmTerminal.h"
 #include "model/database.h"
 #include "model/state.h"
@@ -14,11 +15,36 @@
 #include <QList>
 #include <QStringList>
 
+#include <memory>
 #include <string>
 
 namespace e2e {
 
 using encsim::DeviceState;
+using Knobs = std::vector<std::pair<std::string, std::string>>;
+
+// Simulator knobs written as "name=value" entries, for test data rows.
+inline Knobs KnobsFrom(const QStringList &entries)
+{
+    Knobs k;
+    for (const QString &kv : entries)
+        k.emplace_back(kv.section(QLatin1Char('='), 0, 0).toStdString(), kv.section(QLatin1Char('='), 1).toStdString());
+    return k;
+}
+
+// A simulated encoder in paging mode on COM 1 (a refused knob ends the run: it would leave a
+// road untested) and the program's main window, shown from the Kestrane or the XJ splash.
+inline frmTerminal *StartOnEncoder(std::unique_ptr<SimEncoder> &encoder, const DeviceState &state, Knobs knobs,
+                                   bool kestrane)
+{
+    encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Paging, std::move(knobs));
+    if (!encoder->ok() || encoder->count("refused") != 0)
+        qFatal("simulated encoder: %s", qPrintable(encoder->error()));
+    frmTerminal *t = kestrane ? StartAndShowMainWindow<frmSplash>() : StartAndShowMainWindow<frmXJSplash>();
+    if (!t || !t->isVisible())
+        qFatal("the main window did not come up");
+    return t;
+}
 
 // An encoder whose settings differ from the program's start values and whose database uses
 // every kind of record: defined and undefined groups, active, inactive and empty families

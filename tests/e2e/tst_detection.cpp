@@ -20,8 +20,6 @@ using namespace e2e;
 
 namespace {
 
-using Knobs = std::vector<std::pair<std::string, std::string>>;
-
 const QString kDetected = QStringLiteral("Paging Encoder Was Detected\rThe Encoder Database will Now be Read");
 const QString kReadQuestion = QStringLiteral("You are About to Read the Encoder and Replace the Current "
                                              "Configuration\rAre You Sure?");
@@ -41,17 +39,10 @@ class TestDetection : public QObject {
     QStringList attempts; // the cancel window's step texts, in the order they were shown
     QTimer watch;
 
-    frmTerminal *start(const DeviceState &state, Knobs knobs, bool kestrane = true)
+    frmTerminal *start(const DeviceState &state, Knobs knobs)
     {
         knobs.emplace_back("reboot_ms", "100");
-        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Paging, std::move(knobs));
-        if (!encoder->ok() || encoder->count("refused") != 0)
-            qFatal("simulated encoder: %s", qPrintable(encoder->error()));
-        frmTerminal *t = kestrane ? StartAndShowMainWindow<frmSplash>()
-                                  : StartAndShowMainWindow<frmXJSplash>();
-        if (!t || !t->isVisible())
-            qFatal("the main window did not come up");
-        return t;
+        return StartOnEncoder(encoder, state, std::move(knobs), true);
     }
 
     // Each attempt shows its line settings in the cancel window.
@@ -99,26 +90,25 @@ private slots:
         QTest::addColumn<QByteArray>("firmware");
         QTest::addColumn<QString>("protocol");
         QTest::addColumn<QString>("baud");
-        QTest::addColumn<QString>("knobs"); // name=value, blank-separated
+        QTest::addColumn<QStringList>("knobs"); // name=value
         QTest::addColumn<QStringList>("settingsTried");
         QTest::addColumn<QString>("label25");
 
-        const QStringList first{"9600,n,8,1"};
-        QTest::newRow("encoder port at 2400 baud") << 9 << QByteArray("9.6") << "TAP" << "2400" << ""
+        const QStringList first{"9600,n,8,1"}, ignoreOne{"ignore_prgmmode_count=1"};
+        QTest::newRow("encoder port at 2400 baud") << 9 << QByteArray("9.6") << "TAP" << "2400" << QStringList{}
                                                    << QStringList{"9600,n,8,1", "9600,e,7,1", "2400,n,8,1"}
                                                    << "Paging Encoder V9";
-        QTest::newRow("TAP port ignoring the request") << 8 << QByteArray("8.12 beta") << "TAP" << "9600"
-                                                       << "ignore_prgmmode_count=1" << first
-                                                       << "Paging Encoder V8";
-        QTest::newRow("identification without logon prompt")
-            << 9 << QByteArray("9.10") << "TAP" << "9600" << "ati_style=banner_only ignore_prgmmode_count=1" << first
-            << "Paging Encoder V9";
-        QTest::newRow("COMP1 prompt") << 8 << QByteArray("8.12") << "COMP1" << "9600"
-                                      << "ignore_prgmmode_count=1" << first << "Paging Encoder V8";
-        QTest::newRow("Scope port") << 9 << QByteArray("9.7") << "SCOPE" << "9600"
-                                    << "ignore_prgmmode_count=1" << first << "Paging Encoder V9";
+        QTest::newRow("TAP port ignoring the request")
+            << 8 << QByteArray("8.12 beta") << "TAP" << "9600" << ignoreOne << first << "Paging Encoder V8";
+        QTest::newRow("identification without logon prompt") << 9 << QByteArray("9.10") << "TAP" << "9600"
+                                                             << ignoreOne + QStringList{"ati_style=banner_only"}
+                                                             << first << "Paging Encoder V9";
+        QTest::newRow("COMP1 prompt") << 8 << QByteArray("8.12") << "COMP1" << "9600" << ignoreOne << first
+                                      << "Paging Encoder V8";
+        QTest::newRow("Scope port") << 9 << QByteArray("9.7") << "SCOPE" << "9600" << ignoreOne << first
+                                    << "Paging Encoder V9";
         QTest::newRow("encoder left in programming mode") << 9 << QByteArray("9.01") << "TAP" << "9600"
-                                                          << "start_mode=programming" << first
+                                                          << QStringList{"start_mode=programming"} << first
                                                           << "Paging Encoder V9";
     }
     void theEncoderIsFound()
@@ -127,7 +117,7 @@ private slots:
         QFETCH(QByteArray, firmware);
         QFETCH(QString, protocol);
         QFETCH(QString, baud);
-        QFETCH(QString, knobs);
+        QFETCH(QStringList, knobs);
         QFETCH(QStringList, settingsTried);
         QFETCH(QString, label25);
 
@@ -135,11 +125,7 @@ private slots:
         state.firmware = firmware.toStdString();
         state.config["serial1 protocol"] = protocol.toStdString();
         state.config["serial1 baud"] = baud.toStdString();
-        Knobs knobList{{"pacing", "burst"}};
-        for (const QString &kv : knobs.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            knobList.emplace_back(kv.section(QLatin1Char('='), 0, 0).toStdString(),
-                                  kv.section(QLatin1Char('='), 1).toStdString());
-        frmTerminal *t = start(state, knobList);
+        frmTerminal *t = start(state, KnobsFrom(QStringList{"pacing=burst"} + knobs));
         bDBMatchesEncoder = false; // the first attempt then uses the port's own settings
         watchAttempts();
 
@@ -169,21 +155,30 @@ private slots:
         QVERIFY(!bNoDetect && !HourglassShown());
     }
 
-    // Nothing answers: every attempt waits its time, then the port is closed again.
+    // Nothing answers (or nothing the detection knows): every attempt waits its time, then the
+    // port is closed again. After an unknown answer the encoder is told to reboot before the
+    // close (it might have switched after all); silence gets the close's own reboot only.
     void nothingAnswers_data()
     {
         QTest::addColumn<QByteArray>("portSettings");
         QTest::addColumn<bool>("matching");
         QTest::addColumn<int>("entryInterval");
         QTest::addColumn<QStringList>("settingsTried");
+        QTest::addColumn<QStringList>("knobs");
+        QTest::addColumn<int>("reboots");
 
         const QStringList table{"9600,n,8,1", "9600,e,7,1", "2400,n,8,1", "2400,e,7,1",
                                 "1200,n,8,1", "1200,e,7,1", "300,n,8,1",  "300,e,7,1"};
-        QTest::newRow("after a close: eight attempts") << QByteArray("9600,n,8,1") << true << 8000 << table;
+        const QStringList off{"power=off"};
+        QTest::newRow("after a close: eight attempts") << QByteArray("9600,n,8,1") << true << 8000 << table << off << 1;
         QTest::newRow("at 4800 baud: nine attempts")
-            << QByteArray("4800,n,8,1") << false << 6000 << (QStringList{"4800,n,8,1"} + table);
+            << QByteArray("4800,n,8,1") << false << 6000 << (QStringList{"4800,n,8,1"} + table) << off << 1;
         // A wait never runs without a time-out, whatever interval the reply timer was left with.
-        QTest::newRow("reply timer left at 0") << QByteArray("9600,n,8,1") << true << 0 << table;
+        QTest::newRow("reply timer left at 0") << QByteArray("9600,n,8,1") << true << 0 << table << off << 1;
+        QTest::newRow("an unknown answer") << QByteArray("9600,n,8,1") << true << 8000 << table
+                                           << QStringList{"pacing=off", "ignore_prgmmode_count=100",
+                                                          "replace_reply=ATI every bytes=\"HELLO\\r\\n\""}
+                                           << 2;
     }
     void nothingAnswers()
     {
@@ -191,9 +186,11 @@ private slots:
         QFETCH(bool, matching);
         QFETCH(int, entryInterval);
         QFETCH(QStringList, settingsTried);
+        QFETCH(QStringList, knobs);
+        QFETCH(int, reboots);
 
-        SetTimeScale(0.02);
-        frmTerminal *t = start(DeviceState::factory(9), {{"power", "off"}});
+        SetTimeScale(0.03);
+        frmTerminal *t = start(DeviceState::factory(9), KnobsFrom(knobs));
         bDBMatchesEncoder = matching;
         QVERIFY(!t->MSComm1->setSettings(portSettings));
         t->Timer2->setInterval(entryInterval);
@@ -212,33 +209,13 @@ private slots:
         const QByteArray sent = CommandsSent(*encoder).join();
         QCOMPARE(sent.count("#PrgmMode#"), settingsTried.size());
         QCOMPARE(sent.count("ATI\r\r"), settingsTried.size());
-        // Silence throughout: no reboot before the close, the close's own reboot only.
-        QCOMPARE(sent.count("config reboot\r"), 1);
+        QCOMPARE(sent.count("config reboot\r"), reboots);
         QVERIFY(!t->MSComm1->PortOpen());
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
         QCOMPARE(t->FrontImage(), t->ImgNotConnected);
         QCOMPARE(t->Timer2->Interval(), 8000);
         QVERIFY(!forms::IsLoaded<frmCancelSend>());
         QVERIFY(!HourglassShown() && !bNoDetect);
-    }
-
-    // Something answers, but nothing the detection knows: after the last attempt the encoder
-    // is told to reboot (it might have switched after all), then the port closes.
-    void anUnknownAnswerEndsWithAReboot()
-    {
-        SetTimeScale(0.03);
-        frmTerminal *t = start(DeviceState::factory(9),
-                               {{"pacing", "off"},
-                                {"ignore_prgmmode_count", "100"},
-                                {"replace_reply", "ATI every bytes=\"HELLO\\r\\n\""}});
-        ScriptedBoxes boxes;
-        boxes.expect(kNotDetected);
-        t->mnuOpen->trigger();
-        QVERIFY(boxes.verifyAllShown());
-        const QByteArray sent = CommandsSent(*encoder).join();
-        QCOMPARE(sent.count("ATI\r\r"), 8);
-        QCOMPARE(sent.count("config reboot\r"), 2);
-        QVERIFY(!t->MSComm1->PortOpen());
     }
 
     // A line that goes away: the port's error is shown once and the detection ends there.

@@ -15,8 +15,6 @@ using namespace e2e;
 
 namespace {
 
-using Knobs = std::vector<std::pair<std::string, std::string>>;
-
 // The encoder answers at once (no line pacing), which keeps the reads short; the one test
 // that cares about the real character rate sets the pacing itself.
 Knobs fastLine(Knobs more = {})
@@ -52,17 +50,21 @@ class TestRead : public QObject {
 
     frmTerminal *start(const DeviceState &state, Knobs knobs, bool kestrane = false)
     {
-        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Paging, std::move(knobs));
-        if (!encoder->ok())
-            qFatal("simulated encoder: %s", qPrintable(encoder->error()));
-        // A knob the encoder refuses would silently leave the road untested.
-        if (encoder->count("refused") != 0)
-            qFatal("simulated encoder refused a knob");
-        frmTerminal *t = kestrane ? StartAndShowMainWindow<frmSplash>()
-                                  : StartAndShowMainWindow<frmXJSplash>();
-        if (!t || !t->isVisible())
-            qFatal("the main window did not come up");
-        return t;
+        return StartOnEncoder(encoder, state, std::move(knobs), kestrane);
+    }
+
+    // Runs action (once) inside the read's waits when the status bar shows the given step.
+    void atStatus(frmTerminal *t, const QString &step, std::function<void()> action)
+    {
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [=] {
+            if (t->StatusBar1->panelText(1) != QStringLiteral("Reading Pager Database - ") + step)
+                return;
+            poll->stop();
+            poll->deleteLater();
+            action();
+        });
+        poll->start(1);
     }
 
     // The announcement of a detected encoder; the log is marked there, so that what follows
@@ -117,22 +119,22 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<bool>("idAsCap");
         QTest::addColumn<bool>("kestrane");
-        QTest::addColumn<QString>("knobs"); // extra knob=value, blank-separated
+        QTest::addColumn<QStringList>("knobs"); // extra name=value
         QTest::addColumn<QString>("label25");
         QTest::addColumn<int>("commands");
 
         QTest::newRow("V9 9.7S, real line rate") << 9 << QByteArray("9.7S") << 1 << false << true
-                                                << "pacing=burst reply_latency_ms=10"
+                                                << QStringList{"pacing=burst", "reply_latency_ms=10"}
                                                 << "Paging Encoder V9" << 98;
         QTest::newRow("V9 9.01 on port 2, first request ignored")
-            << 9 << QByteArray("9.01") << 2 << true << false << "ignore_prgmmode_count=1"
+            << 9 << QByteArray("9.01") << 2 << true << false << QStringList{"ignore_prgmmode_count=1"}
             << "R-740 Paging Encoder" << 99;
-        QTest::newRow("V8, ID as capcode on") << 8 << QByteArray("8.12") << 1 << true << true << ""
+        QTest::newRow("V8, ID as capcode on") << 8 << QByteArray("8.12") << 1 << true << true << QStringList{}
                                               << "Paging Encoder V8" << 100;
-        QTest::newRow("V7, ID as capcode on") << 7 << QByteArray("7.2") << 1 << true << true << ""
+        QTest::newRow("V7, ID as capcode on") << 7 << QByteArray("7.2") << 1 << true << true << QStringList{}
                                               << "Paging Encoder V7" << 87;
         QTest::newRow("V7 without PET") << 7 << QByteArray("7.2") << 1 << false << false
-                                        << "v7_pet_supported=off" << "R-740 Paging Encoder" << 85;
+                                        << QStringList{"v7_pet_supported=off"} << "R-740 Paging Encoder" << 85;
     }
     void openingThePortReadsTheEncoder()
     {
@@ -141,21 +143,15 @@ private slots:
         QFETCH(int, port);
         QFETCH(bool, idAsCap);
         QFETCH(bool, kestrane);
-        QFETCH(QString, knobs);
+        QFETCH(QStringList, knobs);
         QFETCH(QString, label25);
         QFETCH(int, commands);
 
         DeviceState state = FullState(generation, port);
         state.firmware = firmware.toStdString();
         setIDAsCap(state, idAsCap);
-        Knobs extra;
-        for (const QString &kv : knobs.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            extra.emplace_back(kv.section(QLatin1Char('='), 0, 0).toStdString(),
-                               kv.section(QLatin1Char('='), 1).toStdString());
-            if (kv == QLatin1String("v7_pet_supported=off"))
-                state.v7PetSupported = false;
-        }
-        frmTerminal *t = start(state, fastLine(extra), kestrane);
+        state.v7PetSupported = !knobs.contains(QStringLiteral("v7_pet_supported=off"));
+        frmTerminal *t = start(state, fastLine(KnobsFrom(knobs)), kestrane);
         fillWithOldValues();
 
         ScriptedBoxes boxes;
@@ -316,15 +312,7 @@ private slots:
         DeviceState state = FullState(8);
         setIDAsCap(state, true);
         frmTerminal *t = start(state, fastLine({{"delay_reply", "\"read:G 5\" ms=300"}}));
-        QTimer cancel;
-        cancel.setInterval(1);
-        connect(&cancel, &QTimer::timeout, this, [&] {
-            if (t->StatusBar1->panelText(1) == QStringLiteral("Reading Pager Database - Family 5")) {
-                bCancelOp = true;
-                cancel.stop();
-            }
-        });
-        cancel.start();
+        atStatus(t, QStringLiteral("Family 5"), [] { bCancelOp = true; });
 
         ScriptedBoxes boxes;
         expectDetected(boxes);
@@ -346,15 +334,7 @@ private slots:
     void closingTheProgramDuringARead()
     {
         QPointer<frmTerminal> t = start(FullState(9), fastLine({{"delay_reply", "\"read:G 5\" ms=200"}}));
-        QTimer close;
-        close.setInterval(1);
-        connect(&close, &QTimer::timeout, this, [&] {
-            if (t && t->StatusBar1->panelText(1) == QStringLiteral("Reading Pager Database - Family 5")) {
-                close.stop();
-                t->close();
-            }
-        });
-        close.start();
+        atStatus(t, QStringLiteral("Family 5"), [&] { t->close(); });
         ScriptedBoxes boxes;
         expectDetected(boxes);
         boxes.expect(QStringLiteral("Are You Sure You Want to Exit"), MsgAnswer::Yes);

@@ -47,6 +47,28 @@ const QByteArray kSig("\x89\x22\x21\x21\xA1\xFE", 6);
 const QByteArray kNak = "\x15\r";
 const QByteArray kAck = "\x1e\r";
 
+QByteArray blk(std::string_view id, std::string_view msg)
+{
+    return qb(buildBlock(id, msg));
+}
+
+// The two-port configuration keys and their factory values, shared by every port.
+const QList<QPair<QByteArray, QByteArray>> kGlobalDefaults = {
+    {"sid", ""},         {"maxbatch", "10"}, {"dutycycle", "66"}, {"ignorerfcd", "0"}, {"invertrfcd", "0"},
+    {"invertdata", "1"}, {"capby8", "0"},    {"MODATTENC", "8"},  {"MODATTENF", "2"},
+};
+const QList<QPair<QByteArray, QByteArray>> kPortDefaults = {
+    {"idascap", "0"}, {"flow", "HW"}, {"pphreset", "1"}, {"protocol", "TAP"},
+    {"verbose", "0"}, {"databits", "N81"}, {"baud", "9600"},
+};
+
+DeviceState withConfig(const std::string &key, const std::string &value, int generation = 9)
+{
+    DeviceState s = DeviceState::factory(generation);
+    s.config[key] = value;
+    return s;
+}
+
 QByteArray emptyGroupV8(int n)
 {
     return "L " + QByteArray::number(n) + " 0000 0 0 00 0 00 0 00" + QByteArray(" 0000").repeated(20);
@@ -104,34 +126,11 @@ void TestSimCore::twoPortQueries_data()
 {
     QTest::addColumn<QByteArray>("command");
     QTest::addColumn<QByteArray>("reply");
-    const QList<QPair<QByteArray, QByteArray>> rows = {
-        {"config sid?", ""},
-        {"config maxbatch?", "10"},
-        {"config dutycycle?", "66"},
-        {"config ignorerfcd?", "0"},
-        {"config invertrfcd?", "0"},
-        {"config invertdata?", "1"},
-        {"config capby8?", "0"},
-        {"config serial1 idascap?", "0"},
-        {"config serial2 idascap?", "0"},
-        {"CONFIG SERIAL1 IDASCAP?", "0"},
-        {"config serial1 flow?", "HW"},
-        {"config serial2 flow?", "HW"},
-        {"config serial1 pphreset?", "1"},
-        {"config serial2 pphreset?", "1"},
-        {"config serial1 protocol?", "TAP"},
-        {"config serial2 protocol?", "TAP"},
-        {"config serial1 verbose?", "0"},
-        {"config serial2 verbose?", "0"},
-        {"config serial1 databits?", "N81"},
-        {"config serial2 databits?", "N81"},
-        {"config serial1 baud?", "9600"},
-        {"config serial2 baud?", "9600"},
-        {"config MODATTENC?", "8"},
-        {"config MODATTENF?", "2"},
-    };
-    for (const auto &[c, r] : rows)
-        QTest::newRow(c.constData()) << c << r;
+    for (const auto &[key, value] : kGlobalDefaults)
+        QTest::newRow(key.constData()) << "config " + key + "?" << value;
+    for (const QByteArray port : {"serial1 ", "serial2 "})
+        for (const auto &[key, value] : kPortDefaults)
+            QTest::newRow((port + key).constData()) << "config " + port + key + "?" << value;
 }
 
 void TestSimCore::twoPortQueries()
@@ -150,28 +149,33 @@ void TestSimCore::twoPortSettings_data()
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QByteArray>("query");
     QTest::addColumn<QByteArray>("value");
-    const auto row = [](const char *name, const char *command, const char *reply, const char *query, const char *value) {
-        QTest::newRow(name) << QByteArray(command) << QByteArray(reply) << QByteArray(query) << QByteArray(value);
+    // "<key> <value>" answers "<KEY> updated"; "<key>?" then reads back `readBack` (default: the value).
+    const auto set = [](const QByteArray &key, const QByteArray &value, const QByteArray &readBack = {}) {
+        const QByteArray command = key + " " + value;
+        QTest::newRow(command.constData()) << command << key.mid(key.lastIndexOf(' ') + 1).toUpper() + " updated\r\n"
+                                           << key.toLower() + "?" << (readBack.isNull() ? value : readBack);
     };
-    row("invertdata", "config invertdata 0", "INVERTDATA updated\r\n", "config invertdata?", "0");
-    row("sid with blanks", "config sid KQ 123 AB", "SID updated\r\n", "config sid?", "KQ 123 AB");
-    row("sid empty", "config sid ", "SID updated\r\n", "config sid?", "");
-    row("invertrfcd", "config invertrfcd 1", "INVERTRFCD updated\r\n", "config invertrfcd?", "1");
-    row("ignorerfcd", "config ignorerfcd 1", "IGNORERFCD updated\r\n", "config ignorerfcd?", "1");
-    row("dutycycle", "config dutycycle 50", "DUTYCYCLE updated\r\n", "config dutycycle?", "50");
-    row("pphreset", "config serial2 pphreset 0", "PPHRESET updated\r\n", "config serial2 pphreset?", "0");
-    row("verbose", "config serial1 verbose 1", "VERBOSE updated\r\n", "config serial1 verbose?", "1");
-    row("sidint", "config sidint 14", "SIDINT updated\r\n", "config sidint?", "14");
-    row("maxbatch leading zero", "config maxbatch 010", "MAXBATCH updated\r\n", "config maxbatch?", "10");
-    row("capby8 upper", "config CAPBY8 1", "CAPBY8 updated\r\n", "config capby8?", "1");
-    row("idascap guard", "CONFIG SERIAL2 IDASCAP 1", "IDASCAP updated\r\n", "config serial2 idascap?", "1");
-    row("flow canonical case", "config serial1 flow asw", "FLOW updated\r\n", "config serial1 flow?", "ASW");
-    row("protocol", "config serial2 protocol COMP2", "PROTOCOL updated\r\n", "config serial2 protocol?", "COMP2");
-    row("snpp on 9.7", "config serial1 protocol SNPP", "PROTOCOL updated\r\n", "config serial1 protocol?", "SNPP");
-    row("baud", "config serial1 baud 1200", "BAUD updated\r\n", "config serial1 baud?", "1200");
-    row("databits", "config serial2 databits e71", "DATABITS updated\r\n", "config serial2 databits?", "E71");
-    row("modattenc", "CONFIG MODATTENC 39", "MODATTENC 39\r", "config MODATTENC?", "39");
-    row("modattenf negative", "CONFIG MODATTENF -70", "MODATTENF -70\r", "config modattenf?", "-70");
+    set("config invertdata", "0");
+    set("config sid", "KQ 123 AB");
+    set("config sid", "");
+    set("config invertrfcd", "1");
+    set("config ignorerfcd", "1");
+    set("config dutycycle", "50");
+    set("config serial2 pphreset", "0");
+    set("config serial1 verbose", "1");
+    set("config sidint", "14");
+    set("config maxbatch", "010", "10");
+    set("config CAPBY8", "1");
+    set("CONFIG SERIAL2 IDASCAP", "1");
+    set("config serial1 flow", "asw", "ASW");
+    set("config serial2 protocol", "COMP2");
+    set("config serial1 protocol", "SNPP"); // allowed from 9.7 on
+    set("config serial1 baud", "1200");
+    set("config serial2 databits", "e71", "E71");
+    QTest::newRow("modattenc") << QByteArray("CONFIG MODATTENC 39") << QByteArray("MODATTENC 39\r")
+                               << QByteArray("config MODATTENC?") << QByteArray("39");
+    QTest::newRow("modattenf negative") << QByteArray("CONFIG MODATTENF -70") << QByteArray("MODATTENF -70\r")
+                                        << QByteArray("config modattenf?") << QByteArray("-70");
 }
 
 void TestSimCore::twoPortSettings()
@@ -193,37 +197,29 @@ void TestSimCore::refusals_data()
     QTest::addColumn<QByteArray>("command");
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<bool>("violation");
-    QTest::newRow("unknown command") << "9.7" << 9 << QByteArray("hello") << QByteArray("Invalid\r\n") << false;
-    QTest::newRow("unknown key") << "9.7" << 9 << QByteArray("config foo?") << QByteArray("Invalid\r\n") << false;
-    QTest::newRow("flag out of range") << "9.7" << 9 << QByteArray("config capby8 2") << QByteArray("Invalid\r\n")
-                                       << false;
-    QTest::newRow("bad baud") << "9.7" << 9 << QByteArray("config serial1 baud 4800") << QByteArray("Invalid\r\n")
-                              << false;
-    QTest::newRow("maxbatch not a number") << "9.7" << 9 << QByteArray("config maxbatch abc")
-                                           << QByteArray("Invalid\r\n") << false;
-    QTest::newRow("sidint 0") << "9.7" << 9 << QByteArray("config sidint 0") << QByteArray("Invalid\r\n") << false;
-    QTest::newRow("sid too long") << "9.7" << 9 << QByteArray("config sid " + QByteArray(33, 'x'))
-                                  << QByteArray("Invalid\r\n") << false;
-    QTest::newRow("setting without value") << "9.7" << 9 << QByteArray("config maxbatch")
-                                           << QByteArray("Invalid\r\n") << false;
-    QTest::newRow("snpp on 9.6") << "9.6" << 9 << QByteArray("config serial1 protocol SNPP")
-                                 << QByteArray("Invalid\r\n") << false;
-    QTest::newRow("snpp on 8.12") << "8.12" << 8 << QByteArray("config serial2 protocol SNPP")
-                                  << QByteArray("Invalid\r\n") << false;
-    QTest::newRow("sid? on 9.01") << "9.01" << 9 << QByteArray("config sid?") << QByteArray("Invalid\r\n") << true;
-    QTest::newRow("sidint on 9.01") << "9.01" << 9 << QByteArray("config sidint 14") << QByteArray("Invalid\r\n")
-                                    << true;
-    QTest::newRow("V7 key on V9") << "9.7" << 9 << QByteArray("CONFIG IDASCAP?") << QByteArray("Invalid\r\n") << true;
-    QTest::newRow("V9 key on V7") << "7.2" << 7 << QByteArray("CONFIG SERIAL1 IDASCAP?")
-                                  << QByteArray("Invalid\r\n") << true;
-    QTest::newRow("sid on V7") << "7.2" << 7 << QByteArray("config sid?") << QByteArray("Invalid\r\n") << true;
-    QTest::newRow("modattenc out of range") << "9.7" << 9 << QByteArray("CONFIG MODATTENC 40")
-                                            << QByteArray("Invalid\r") << false;
-    QTest::newRow("modattenf not a number") << "7.2" << 7 << QByteArray("CONFIG MODATTENF x")
-                                            << QByteArray("Invalid\r") << false;
+    const auto row = [](const char *name, const char *fw, int gen, const QByteArray &command, bool violation = false,
+                        const char *reply = "Invalid\r\n") {
+        QTest::newRow(name) << QString(fw) << gen << command << QByteArray(reply) << violation;
+    };
+    row("unknown command", "9.7", 9, "hello");
+    row("unknown key", "9.7", 9, "config foo?");
+    row("flag out of range", "9.7", 9, "config capby8 2");
+    row("bad baud", "9.7", 9, "config serial1 baud 4800");
+    row("maxbatch not a number", "9.7", 9, "config maxbatch abc");
+    row("sidint 0", "9.7", 9, "config sidint 0");
+    row("sid too long", "9.7", 9, "config sid " + QByteArray(33, 'x'));
+    row("setting without value", "9.7", 9, "config maxbatch");
+    row("snpp on 9.6", "9.6", 9, "config serial1 protocol SNPP");
+    row("snpp on 8.12", "8.12", 8, "config serial2 protocol SNPP");
+    row("sid? on 9.01", "9.01", 9, "config sid?", true);
+    row("sidint on 9.01", "9.01", 9, "config sidint 14", true);
+    row("V7 key on V9", "9.7", 9, "CONFIG IDASCAP?", true);
+    row("V9 key on V7", "7.2", 7, "CONFIG SERIAL1 IDASCAP?", true);
+    row("sid on V7", "7.2", 7, "config sid?", true);
+    row("modattenc out of range", "9.7", 9, "CONFIG MODATTENC 40", false, "Invalid\r");
+    row("modattenf not a number", "7.2", 7, "CONFIG MODATTENF x", false, "Invalid\r");
     // The reported text and the behaviour may disagree: "7.2" talking like a V9.
-    QTest::newRow("7.2 behaving as V9") << "7.2" << 9 << QByteArray("config pphreset?")
-                                        << QByteArray("Invalid\r\n") << true;
+    row("7.2 behaving as V9", "7.2", 9, "config pphreset?", true);
 }
 
 void TestSimCore::refusals()
@@ -249,29 +245,27 @@ void TestSimCore::singlePortCommands_data()
 {
     QTest::addColumn<QByteArray>("command");
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("maxbatch?") << QByteArray("config maxbatch?") << QByteArray("10\r\n");
-    QTest::newRow("dutycycle?") << QByteArray("config dutycycle?") << QByteArray("66\r\n");
-    QTest::newRow("pphreset?") << QByteArray("config pphreset?") << QByteArray("1\r\n");
-    QTest::newRow("ignorerfcd?") << QByteArray("config ignorerfcd?") << QByteArray("0\r\n");
-    QTest::newRow("pet?") << QByteArray("config pet?") << QByteArray("0\r\n");
-    QTest::newRow("invertrfcd?") << QByteArray("config invertrfcd?") << QByteArray("1\r\n");
-    QTest::newRow("invertdata?") << QByteArray("config invertdata?") << QByteArray("0\r\n");
-    QTest::newRow("briefack?") << QByteArray("config briefack?") << QByteArray("0\r\n");
-    QTest::newRow("altfc?") << QByteArray("config altfc?") << QByteArray("0\r\n");
-    QTest::newRow("IDASCAP?") << QByteArray("CONFIG IDASCAP?") << QByteArray("0\r\n");
-    QTest::newRow("IDASCAP 0") << QByteArray("CONFIG IDASCAP 0") << QByteArray("IDASCAP option updated\r\n");
-    QTest::newRow("idascap 1") << QByteArray("config idascap 1") << QByteArray("IDASCAP option updated\r\n");
-    QTest::newRow("pet 1") << QByteArray("config pet 1") << QByteArray("PET option updated\r\n");
-    QTest::newRow("briefack 1") << QByteArray("config briefack 1") << QByteArray("BRIEFACK option updated\r\n");
-    QTest::newRow("maxbatch") << QByteArray("config maxbatch 25") << QByteArray("MAXBATCH option updated\r\n");
-    QTest::newRow("modattenc") << QByteArray("CONFIG MODATTENC 9") << QByteArray("MODATTENC 9\r");
-    QTest::newRow("invertdata 1") << QByteArray("config invertdata 1") << QByteArray("INVERTDATA option updated\r\n");
-    QTest::newRow("invertrfcd 0") << QByteArray("config invertrfcd 0") << QByteArray("INVERTRFCD option updated\r\n");
-    QTest::newRow("dutycycle") << QByteArray("config dutycycle 50") << QByteArray("DUTYCYCLE option updated\r\n");
-    QTest::newRow("pphreset 0") << QByteArray("config pphreset 0") << QByteArray("PPHRESET option updated\r\n");
-    QTest::newRow("ignorerfcd 1") << QByteArray("config ignorerfcd 1") << QByteArray("IGNORERFCD option updated\r\n");
-    QTest::newRow("altfc 1") << QByteArray("config altfc 1") << QByteArray("ALTFC option updated\r\n");
-    QTest::newRow("lookup") << QByteArray("LOOKUP 5") << QByteArray("ID 5 not found\r\n");
+    const auto row = [](const char *command, const QByteArray &reply) { QTest::newRow(command) << QByteArray(command) << reply; };
+    // A setting that takes: "<KEY> option updated".
+    const auto set = [&row](const char *command, const char *key) { row(command, key + QByteArray(" option updated\r\n")); };
+    for (const auto &[key, value] : QList<QPair<const char *, const char *>>{
+             {"maxbatch", "10"}, {"dutycycle", "66"}, {"pphreset", "1"}, {"ignorerfcd", "0"}, {"pet", "0"},
+             {"invertrfcd", "1"}, {"invertdata", "0"}, {"briefack", "0"}, {"altfc", "0"}})
+        QTest::newRow(key) << "config " + QByteArray(key) + "?" << value + QByteArray("\r\n");
+    row("CONFIG IDASCAP?", "0\r\n");
+    set("CONFIG IDASCAP 0", "IDASCAP");
+    set("config idascap 1", "IDASCAP");
+    set("config pet 1", "PET");
+    set("config briefack 1", "BRIEFACK");
+    set("config maxbatch 25", "MAXBATCH");
+    set("config invertdata 1", "INVERTDATA");
+    set("config invertrfcd 0", "INVERTRFCD");
+    set("config dutycycle 50", "DUTYCYCLE");
+    set("config pphreset 0", "PPHRESET");
+    set("config ignorerfcd 1", "IGNORERFCD");
+    set("config altfc 1", "ALTFC");
+    row("CONFIG MODATTENC 9", "MODATTENC 9\r");
+    row("LOOKUP 5", "ID 5 not found\r\n");
 }
 
 void TestSimCore::singlePortCommands()
@@ -301,16 +295,18 @@ void TestSimCore::blockChecksums_data()
     QTest::addColumn<QByteArray>("id");
     QTest::addColumn<QByteArray>("message");
     QTest::addColumn<QByteArray>("checksum");
-    QTest::newRow("123 abc") << QByteArray("123") << QByteArray("abc") << QByteArray("1=;");
-    QTest::newRow("123 ABC") << QByteArray("123") << QByteArray("ABC") << QByteArray("17;");
-    QTest::newRow("empty") << QByteArray("") << QByteArray("") << QByteArray("01?");
-    QTest::newRow("L 1") << QByteArray("061c74") << QByteArray("L 1") << QByteArray("221");
-    QTest::newRow("G 50") << QByteArray("061c74") << QByteArray("G 50") << QByteArray("250");
-    QTest::newRow("M 15") << QByteArray("061c74") << QByteArray("M 15") << QByteArray("257");
-    QTest::newRow("group write") << QByteArray("0047d16") << QByteArray("G 1 0 8 5 A 0 0 0 0 0")
-                                 << QByteArray("53;");
-    QTest::newRow("message write") << QByteArray("0047d16") << QByteArray("M 2 \"HELLO\"") << QByteArray("42<");
-    QTest::newRow("V7 empty group") << QByteArray("052e39") << QByteArray("L 3 0 0 0 0 0 0 0 0") << QByteArray("4:6");
+    const auto row = [](const char *name, const char *id, const char *message, const char *checksum) {
+        QTest::newRow(name) << QByteArray(id) << QByteArray(message) << QByteArray(checksum);
+    };
+    row("123 abc", "123", "abc", "1=;");
+    row("123 ABC", "123", "ABC", "17;");
+    row("empty", "", "", "01?");
+    row("L 1", "061c74", "L 1", "221");
+    row("G 50", "061c74", "G 50", "250");
+    row("M 15", "061c74", "M 15", "257");
+    row("group write", "0047d16", "G 1 0 8 5 A 0 0 0 0 0", "53;");
+    row("message write", "0047d16", "M 2 \"HELLO\"", "42<");
+    row("V7 empty group", "052e39", "L 3 0 0 0 0 0 0 0 0", "4:6");
 }
 
 void TestSimCore::blockChecksums()
@@ -347,22 +343,21 @@ void TestSimCore::recordReplies_data()
     QTest::addColumn<QString>("preset");
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("V9 empty group") << "factory-v9" << QByteArray("L 1") << QByteArray("L 1 0000");
-    QTest::newRow("V9 group 10") << "factory-v9" << QByteArray("L 10") << QByteArray("L 10 0000");
-    QTest::newRow("V7 empty group") << "factory-v7" << QByteArray("L 3") << emptyGroupV8(3);
-    QTest::newRow("factory family") << "factory-v9" << QByteArray("G 9")
-                                    << QByteArray("G 9 0 0000000 5 A 0 000 0000 00 00");
-    QTest::newRow("factory message") << "factory-v8" << QByteArray("M 1") << QByteArray("M 1 \"\"");
-    QTest::newRow("factory message 15") << "factory-v7" << QByteArray("M 15") << QByteArray("M 15 \"\"");
-    QTest::newRow("demo group") << "demo" << QByteArray("L 1")
-                                << QByteArray("L 1 0010 1 0 00 0 00 0 00 0100 0101 0102 0200") +
-                                       QByteArray(" 0000").repeated(16);
-    QTest::newRow("demo family") << "demo" << QByteArray("G 1") << QByteArray("G 1 1 1234000 5 A 3 050 0100 00 00");
-    QTest::newRow("demo family 2") << "demo" << QByteArray("G 2")
-                                   << QByteArray("G 2 1 1300000 1 N 0 020 0200 00 00");
-    QTest::newRow("demo message") << "demo" << QByteArray("M 2") << QByteArray("M 2 \"Meeting in 5 minutes\"");
-    QTest::newRow("out of range") << "factory-v9" << QByteArray("G 51") << QByteArray("Invalid");
-    QTest::newRow("unknown letter") << "factory-v9" << QByteArray("X 1") << QByteArray("Invalid");
+    const auto row = [](const char *name, const char *preset, const char *request, const QByteArray &reply) {
+        QTest::newRow(name) << QString(preset) << QByteArray(request) << reply;
+    };
+    row("V9 empty group", "factory-v9", "L 1", "L 1 0000");
+    row("V9 group 10", "factory-v9", "L 10", "L 10 0000");
+    row("V7 empty group", "factory-v7", "L 3", emptyGroupV8(3));
+    row("factory family", "factory-v9", "G 9", "G 9 0 0000000 5 A 0 000 0000 00 00");
+    row("factory message", "factory-v8", "M 1", "M 1 \"\"");
+    row("factory message 15", "factory-v7", "M 15", "M 15 \"\"");
+    row("demo group", "demo", "L 1", "L 1 0010 1 0 00 0 00 0 00 0100 0101 0102 0200" + QByteArray(" 0000").repeated(16));
+    row("demo family", "demo", "G 1", "G 1 1 1234000 5 A 3 050 0100 00 00");
+    row("demo family 2", "demo", "G 2", "G 2 1 1300000 1 N 0 020 0200 00 00");
+    row("demo message", "demo", "M 2", "M 2 \"Meeting in 5 minutes\"");
+    row("out of range", "factory-v9", "G 51", "Invalid");
+    row("unknown letter", "factory-v9", "X 1", "Invalid");
 }
 
 void TestSimCore::recordReplies()
@@ -380,26 +375,25 @@ void TestSimCore::recordWrites_data()
     QTest::addColumn<QByteArray>("record");
     QTest::addColumn<QByteArray>("readBack");
     QTest::addColumn<int>("warnings");
+    // An empty read-back means the record reads back as written.
+    const auto row = [](const char *name, int gen, const QByteArray &record, const QByteArray &readBack = {},
+                        int warnings = 0) {
+        QTest::newRow(name) << gen << record << (readBack.isEmpty() ? record : readBack) << warnings;
+    };
     const QByteArray members = " 0101 0102" + QByteArray(" 0000").repeated(18);
-    QTest::newRow("group as stored") << 9 << QByteArray("L 2 12 1 0 00 0 00 1 3 101 102" + QByteArray(" 0").repeated(18))
-                                     << QByteArray("L 2 0012 1 0 00 0 00 1 03") + members << 0;
-    QTest::newRow("group with empty field and None")
-        << 9 << QByteArray("L 2 12 1  00 0 00 1 None 101 102" + QByteArray(" 0").repeated(18))
-        << QByteArray("L 2 0012 1 0 00 0 00 1 00") + members << 2;
-    QTest::newRow("two-port empty group") << 9 << emptyGroupV8(4) << QByteArray("L 4 0000") << 0;
-    QTest::newRow("V7 empty group") << 7 << QByteArray("L 3 0 0 0 0 0 0 0 0") << emptyGroupV8(3) << 0;
-    QTest::newRow("family") << 9 << QByteArray("G 7 1 1234000 5 a 3 50 100 0 2")
-                            << QByteArray("G 7 1 1234000 5 A 3 050 0100 00 02") << 0;
-    QTest::newRow("empty family slot") << 9 << QByteArray("G 9 0 8 5 A 0 0 0 0 0")
-                                       << QByteArray("G 9 0 0000008 5 A 0 000 0000 00 00") << 0;
-    QTest::newRow("family short") << 9 << QByteArray("G 5 1 1234000") << QByteArray("G 5 1 1234000 5 A 0 000 0000 00 00")
-                                  << 1;
-    QTest::newRow("message") << 9 << QByteArray("M 12 \"HELLO\"") << QByteArray("M 12 \"HELLO\"") << 0;
-    QTest::newRow("message with quotes") << 9 << QByteArray("M 3 \"say \"hi\" now\"")
-                                         << QByteArray("M 3 \"say \"hi\" now\"") << 0;
-    QTest::newRow("empty message") << 7 << QByteArray("M 1 \"\"") << QByteArray("M 1 \"\"") << 0;
-    QTest::newRow("long message kept") << 9 << QByteArray("M 4 \"" + QByteArray(80, 'x') + "\"")
-                                       << QByteArray("M 4 \"" + QByteArray(80, 'x') + "\"") << 0;
+    const QByteArray zeros = QByteArray(" 0").repeated(18);
+    row("group as stored", 9, "L 2 12 1 0 00 0 00 1 3 101 102" + zeros, "L 2 0012 1 0 00 0 00 1 03" + members);
+    row("group with empty field and None", 9, "L 2 12 1  00 0 00 1 None 101 102" + zeros,
+        "L 2 0012 1 0 00 0 00 1 00" + members, 2);
+    row("two-port empty group", 9, emptyGroupV8(4), "L 4 0000");
+    row("V7 empty group", 7, "L 3 0 0 0 0 0 0 0 0", emptyGroupV8(3));
+    row("family", 9, "G 7 1 1234000 5 a 3 50 100 0 2", "G 7 1 1234000 5 A 3 050 0100 00 02");
+    row("empty family slot", 9, "G 9 0 8 5 A 0 0 0 0 0", "G 9 0 0000008 5 A 0 000 0000 00 00");
+    row("family short", 9, "G 5 1 1234000", "G 5 1 1234000 5 A 0 000 0000 00 00", 1);
+    row("message", 9, "M 12 \"HELLO\"");
+    row("message with quotes", 9, "M 3 \"say \"hi\" now\"");
+    row("empty message", 7, "M 1 \"\"");
+    row("long message kept", 9, "M 4 \"" + QByteArray(80, 'x') + "\"");
 }
 
 void TestSimCore::recordWrites()
@@ -486,18 +480,9 @@ void TestSimCore::prgmModeEverywhere()
     // Again in programming mode, in the middle of a partial line, which it drops.
     QCOMPARE(rig.cmd("config max#PrgmMode#"), kAnnounce);
     QCOMPARE(rig.cmd("config maxbatch?\r"), QByteArray("10\r\n"));
-    // Booting: ignored.
-    rig.cmd("config reboot\r");
-    QCOMPARE(rig.core.mode(), Mode::Booting);
-    QCOMPARE(rig.cmd("#PrgmMode#", 500), QByteArray());
-    QCOMPARE(rig.core.mode(), Mode::Booting);
-    rig.line.run(1500);
-    QCOMPARE(rig.core.mode(), Mode::Paging);
-    // Each paging protocol.
+    // Each paging protocol: nothing of the command leaks through before the announcement.
     for (const char *protocol : {"TAP", "PET", "COMP1", "COMP2", "ZQ", "SCOPE", "SNPP"}) {
-        DeviceState s = DeviceState::factory(9);
-        s.config["serial1 protocol"] = protocol;
-        Rig p(s, Mode::Paging);
+        Rig p(withConfig("serial1 protocol", protocol), Mode::Paging);
         QCOMPARE(p.cmd("#PrgmMode#"), kAnnounce);
         QCOMPARE(p.core.mode(), Mode::Programming);
     }
@@ -511,8 +496,7 @@ void TestSimCore::prgmModeAtOtherSpeeds()
 {
     // A port at 2400: the PC's 9600 attempt goes unheard, its 2400 attempt hears the signature,
     // and the PC switching to 9600 then hears the announcement in clear.
-    DeviceState s = DeviceState::factory(9);
-    s.config["serial1 baud"] = "2400";
+    const DeviceState s = withConfig("serial1 baud", "2400");
     Rig rig(s, Mode::Paging);
     QCOMPARE(rig.cmd("#PrgmMode#"), QByteArray());
     QCOMPARE(rig.core.mode(), Mode::Paging);
@@ -546,9 +530,7 @@ void TestSimCore::prgmModeAtOtherSpeeds()
     open.knob("line_check", "off");
     QCOMPARE(open.cmd("#PrgmMode#"), kAnnounce);
     // Side channel: the character format counts too.
-    DeviceState e = DeviceState::factory(9);
-    e.config["serial1 databits"] = "E71";
-    Rig side(e, Mode::Paging);
+    Rig side(withConfig("serial1 databits", "E71"), Mode::Paging);
     side.knob("line_check", "sidechannel");
     side.core.tellLineSettings(side.line.now(), *LineSettings::parse("9600,n,8,1"));
     QCOMPARE(side.cmd("#PrgmMode#"), QByteArray());
@@ -569,8 +551,7 @@ void TestSimCore::prgmModeIgnoredAndDelayed()
     DeviceState v7 = DeviceState::factory(7);
     v7.v7DipSwitchesOn = false;
     Rig dip(v7, Mode::Paging);
-    QCOMPARE(dip.cmd("#PrgmMode#"), QByteArray());
-    QCOMPARE(dip.cmd("ATI\r"), QByteArray("\r\nKestrane Paging Encoder v7.2\r\nPort 1\r\n"));
+    QCOMPARE(dip.cmd("#PrgmMode#ATI\r"), QByteArray("\r\nKestrane Paging Encoder v7.2\r\nPort 1\r\n"));
     QCOMPARE(dip.core.mode(), Mode::Paging);
 
     // Announcement later, and programming mode entered late.
@@ -592,25 +573,21 @@ void TestSimCore::identification_data()
     QTest::addColumn<int>("port");
     QTest::addColumn<QString>("style");
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("9.7S on port 2 reports 1") << "9.7S" << 2 << "normal"
-                                              << QByteArray("\r\nKestrane Paging Encoder v9.7S\r\nPort 1\r\nID=");
-    QTest::newRow("9.7 on port 2") << "9.7" << 2 << "normal"
-                                   << QByteArray("\r\nKestrane Paging Encoder v9.7\r\nPort 2\r\nID=");
-    QTest::newRow("8.12 beta") << "8.12 beta" << 1 << "normal"
-                               << QByteArray("\r\nKestrane Paging Encoder v8.12 beta\r\nPort 1\r\nID=");
-    QTest::newRow("V7 on port 2 reports 1") << "7.2" << 2 << "normal"
-                                            << QByteArray("\r\nKestrane Paging Encoder v7.2\r\nPort 1\r\nID=");
-    QTest::newRow("banner only") << "9.7" << 1 << "banner_only"
-                                 << QByteArray("\r\nKestrane Paging Encoder v9.7\r\nPort 1\r\n");
-    QTest::newRow("id only") << "9.7" << 1 << "id_only" << QByteArray("ID=");
-    QTest::newRow("no v") << "9.7" << 1 << "no_v" << QByteArray("\r\nKestrane Paging Encoder 9.7\r\nPort 1\r\nID=");
-    QTest::newRow("no CR after version") << "9.7" << 1 << "no_cr_after_version"
-                                         << QByteArray("\r\nKestrane Paging Encoder v9.7 \nPort 1\nID=");
-    QTest::newRow("port letter") << "9.7" << 1 << "port_letter"
-                                 << QByteArray("\r\nKestrane Paging Encoder v9.7\r\nPort X\r\nID=");
-    QTest::newRow("no port") << "9.7" << 1 << "no_port" << QByteArray("\r\nKestrane Paging Encoder v9.7\r\nID=");
-    QTest::newRow("trailing") << "9.7" << 1 << "trailing <CR><LF>xy"
-                              << QByteArray("\r\nKestrane Paging Encoder v9.7\r\nPort 1\r\nID=\r\nxy");
+    const auto row = [](const char *name, const char *fw, int port, const char *style, const QByteArray &reply) {
+        QTest::newRow(name) << QString(fw) << port << QString(style) << reply;
+    };
+    const QByteArray head = "\r\nKestrane Paging Encoder v";
+    row("9.7S on port 2 reports 1", "9.7S", 2, "normal", head + "9.7S\r\nPort 1\r\nID=");
+    row("9.7 on port 2", "9.7", 2, "normal", head + "9.7\r\nPort 2\r\nID=");
+    row("8.12 beta", "8.12 beta", 1, "normal", head + "8.12 beta\r\nPort 1\r\nID=");
+    row("V7 on port 2 reports 1", "7.2", 2, "normal", head + "7.2\r\nPort 1\r\nID=");
+    row("banner only", "9.7", 1, "banner_only", head + "9.7\r\nPort 1\r\n");
+    row("id only", "9.7", 1, "id_only", "ID=");
+    row("no v", "9.7", 1, "no_v", "\r\nKestrane Paging Encoder 9.7\r\nPort 1\r\nID=");
+    row("no CR after version", "9.7", 1, "no_cr_after_version", head + "9.7 \nPort 1\nID=");
+    row("port letter", "9.7", 1, "port_letter", head + "9.7\r\nPort X\r\nID=");
+    row("no port", "9.7", 1, "no_port", head + "9.7\r\nID=");
+    row("trailing", "9.7", 1, "trailing <CR><LF>xy", head + "9.7\r\nPort 1\r\nID=\r\nxy");
 }
 
 void TestSimCore::identification()
@@ -636,26 +613,23 @@ void TestSimCore::pagingModeAnswers_data()
     QTest::addColumn<bool>("dipOff");
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("TAP wake-up CR") << "TAP" << false << QByteArray("\r") << QByteArray("ID=");
-    QTest::newRow("TAP config line") << "TAP" << false << QByteArray("config maxbatch?\r") << QByteArray("ID=");
-    QTest::newRow("TAP block: one prompt per CR")
-        << "TAP" << false << QByteArray::fromStdString(buildBlock(kReadConfigId, "L 1")) << QByteArray("ID=ID=ID=");
-    QTest::newRow("PET ATI") << "PET" << false << QByteArray("ATI\r\r") << kBanner97;
-    QTest::newRow("COMP1") << "COMP1" << false << QByteArray("ATI\r") << QByteArray("\r\nCOMP1>");
-    QTest::newRow("COMP1 CR LF is one line end") << "COMP1" << false << QByteArray("hello\r\n")
-                                                 << QByteArray("\r\nCOMP1>");
-    QTest::newRow("COMP1 V7 DIP off echoes") << "COMP1" << true << QByteArray("#PrgmMode#ATI\r")
-                                             << QByteArray("#PrgmMode#ATI\r\r\nCOMP1>");
-    QTest::newRow("COMP2") << "COMP2" << false << QByteArray("ATI\r") << QByteArray("\r\nCOMP2>");
-    QTest::newRow("COMP2 V7 DIP off prompts") << "COMP2" << true << QByteArray("ATI\r") << QByteArray("\r\nCOMP2>");
-    QTest::newRow("COMP2 V7 DIP off silent to #PrgmMode#") << "COMP2" << true << QByteArray("#PrgmMode#") << QByteArray();
-    QTest::newRow("COMP2 frame unanswered") << "COMP2" << false << QByteArray("\x7f\x7f\x7f" "123A\rHELLO\r")
-                                            << QByteArray();
-    QTest::newRow("ZQ echo and bell") << "ZQ" << false << QByteArray("ATI\r\r") << QByteArray("ATI\r\a\r");
-    QTest::newRow("SCOPE") << "SCOPE" << false << QByteArray("ATI\r\r") << QByteArray("INVALID\r\n");
-    QTest::newRow("SNPP") << "SNPP" << false << QByteArray("ATI\r\r") << QByteArray("\r\nError - Invalid Command\r\n");
-    QTest::newRow("config reboot is TAP input") << "TAP" << false << QByteArray("config reboot\r")
-                                                << QByteArray("ID=");
+    const auto row = [](const char *name, const char *protocol, bool dipOff, const QByteArray &input,
+                        const QByteArray &reply) { QTest::newRow(name) << QString(protocol) << dipOff << input << reply; };
+    row("TAP wake-up CR", "TAP", false, "\r", "ID=");
+    row("TAP config line", "TAP", false, "config maxbatch?\r", "ID=");
+    row("TAP block: one prompt per CR", "TAP", false, blk(kReadConfigId, "L 1"), "ID=ID=ID=");
+    row("PET ATI", "PET", false, "ATI\r\r", kBanner97);
+    row("COMP1", "COMP1", false, "ATI\r", "\r\nCOMP1>");
+    row("COMP1 CR LF is one line end", "COMP1", false, "hello\r\n", "\r\nCOMP1>");
+    row("COMP1 V7 DIP off echoes", "COMP1", true, "#PrgmMode#ATI\r", "#PrgmMode#ATI\r\r\nCOMP1>");
+    row("COMP2", "COMP2", false, "ATI\r", "\r\nCOMP2>");
+    row("COMP2 V7 DIP off prompts", "COMP2", true, "ATI\r", "\r\nCOMP2>");
+    row("COMP2 V7 DIP off silent to #PrgmMode#", "COMP2", true, "#PrgmMode#", {});
+    row("COMP2 frame unanswered", "COMP2", false, "\x7f\x7f\x7f" "123A\rHELLO\r", {});
+    row("ZQ echo and bell", "ZQ", false, "ATI\r\r", "ATI\r\a\r");
+    row("SCOPE", "SCOPE", false, "ATI\r\r", "INVALID\r\n");
+    row("SNPP", "SNPP", false, "ATI\r\r", "\r\nError - Invalid Command\r\n");
+    row("config reboot is TAP input", "TAP", false, "config reboot\r", "ID=");
 }
 
 void TestSimCore::pagingModeAnswers()
@@ -664,9 +638,8 @@ void TestSimCore::pagingModeAnswers()
     QFETCH(bool, dipOff);
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, reply);
-    DeviceState s = DeviceState::factory(dipOff ? 7 : 9);
+    DeviceState s = withConfig("serial1 protocol", protocol.toStdString(), dipOff ? 7 : 9);
     s.v7DipSwitchesOn = !dipOff;
-    s.config["serial1 protocol"] = protocol.toStdString();
     Rig rig(s, Mode::Paging);
     QCOMPARE(rig.cmd(sb(input)), reply);
     QCOMPARE(rig.core.mode(), Mode::Paging);
@@ -713,13 +686,15 @@ void TestSimCore::lookup_data()
 {
     QTest::addColumn<QByteArray>("id");
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("family member") << QByteArray("123") << QByteArray("ID 123 capcode 1234023, msg enc:A, baud:512 func bits:11");
-    QTest::newRow("numeric family") << QByteArray("200")
-                                    << QByteArray("ID 200 capcode 1300000, msg enc:N, baud:1200 func bits:00");
-    QTest::newRow("group") << QByteArray("10") << QByteArray("ID 10 is list 1");
-    QTest::newRow("past the family") << QByteArray("150") << QByteArray("ID 150 not found");
-    QTest::newRow("empty") << QByteArray("") << QByteArray("Invalid ID");
-    QTest::newRow("not digits") << QByteArray("12a") << QByteArray("Invalid ID");
+    const auto row = [](const char *name, const char *id, const char *reply) {
+        QTest::newRow(name) << QByteArray(id) << QByteArray(reply);
+    };
+    row("family member", "123", "ID 123 capcode 1234023, msg enc:A, baud:512 func bits:11");
+    row("numeric family", "200", "ID 200 capcode 1300000, msg enc:N, baud:1200 func bits:00");
+    row("group", "10", "ID 10 is list 1");
+    row("past the family", "150", "ID 150 not found");
+    row("empty", "", "Invalid ID");
+    row("not digits", "12a", "Invalid ID");
 }
 
 void TestSimCore::lookup()
@@ -761,43 +736,28 @@ void TestSimCore::replyKnobs_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("drop") << "drop_reply" << "\"config dutycycle?\"" << QByteArray("config dutycycle?\r") << QByteArray();
-    QTest::newRow("drop, other command") << "drop_reply" << "\"config dutycycle?\"" << QByteArray("config maxbatch?\r")
-                                         << QByteArray("10\r\n");
-    QTest::newRow("replace") << "replace_reply" << "sel=\"config maxbatch?\" bytes=abc<CR><LF>"
-                             << QByteArray("CONFIG MAXBATCH?\r") << QByteArray("abc\r\n");
-    QTest::newRow("replace prefix selector") << "replace_reply" << "\"CONFIG SERIAL1 IDASCAP\" bytes=COMP2>"
-                                             << QByteArray("CONFIG SERIAL1 IDASCAP?\r") << QByteArray("COMP2>");
-    QTest::newRow("garbage before") << "garbage" << "ATI where=before bytes=\\x00\\xff"
-                                    << QByteArray("ATI\r") << QByteArray("\x00\xff", 2) + kBanner97;
-    QTest::newRow("garbage after") << "garbage" << "\"config sid?\" where=after bytes=\" 1\"" << QByteArray("config sid?\r")
-                                   << QByteArray("\r\n 1");
-    QTest::newRow("garbage instead") << "garbage" << "#PrgmMode# where=instead bytes=zz"
-                                     << QByteArray("#PrgmMode#") << QByteArray("zz");
-    QTest::newRow("inject ID= config") << "inject_id_prompt" << "\"config dutycycle?\""
-                                       << QByteArray("config dutycycle?\r") << QByteArray("ID=\r\n");
-    QTest::newRow("inject ID= record") << "inject_id_prompt" << "write:L"
-                                       << QByteArray::fromStdString(buildBlock(kWriteConfigId, "L 1 0 0 0 0 0 0 0 0"))
-                                       << QByteArray("ID=\x1e\r");
-    QTest::newRow("inject ID= other") << "inject_id_prompt" << "LOOKUP" << QByteArray("LOOKUP 1\r\n")
-                                      << QByteArray("ID=");
-    QTest::newRow("line ending") << "line_ending" << "\"config maxbatch?\" ending=cr"
-                                 << QByteArray("config maxbatch?\r") << QByteArray("10\r");
-    QTest::newRow("record ack") << "record_ack" << "write:M bytes=<ACK><CR>"
-                                << QByteArray::fromStdString(buildBlock(kWriteConfigId, "M 1 \"a\""))
-                                << QByteArray("\x06\r");
-    QTest::newRow("record reply override") << "record_reply_override" << "\"read:G 21\" bytes=\" G 21 1\\r\\n\""
-                                           << QByteArray::fromStdString(buildBlock(kReadConfigId, "G 21"))
-                                           << QByteArray(" G 21 1\r\n");
-    QTest::newRow("selector word boundary") << "drop_reply" << "\"read:G 2\""
-                                            << QByteArray::fromStdString(buildBlock(kReadConfigId, "G 21"))
-                                            << QByteArray("G 21 0 0000000 5 A 0 000 0000 00 00\r\n");
-    QTest::newRow("signature inside") << "signature_inside" << "" << QByteArray("#PrgmMode#")
-                                      << QByteArray("\r\n*") + kSig + "*\r\n";
-    QTest::newRow("echo") << "echo_commands" << "on" << QByteArray("config maxbatch?\r")
-                          << QByteArray("config maxbatch?\r10\r\n");
-    QTest::newRow("serial2 absent") << "serial2_absent" << "on" << QByteArray("config serial2 idascap?\r")
-                                    << QByteArray("Invalid\r\n");
+    const auto row = [](const char *name, const char *knob, const char *value, const QByteArray &input,
+                        const QByteArray &reply) { QTest::newRow(name) << QString(knob) << QString(value) << input << reply; };
+    row("drop", "drop_reply", "\"config dutycycle?\"", "config dutycycle?\r", {});
+    row("drop, other command", "drop_reply", "\"config dutycycle?\"", "config maxbatch?\r", "10\r\n");
+    row("replace", "replace_reply", "sel=\"config maxbatch?\" bytes=abc<CR><LF>", "CONFIG MAXBATCH?\r", "abc\r\n");
+    row("replace prefix selector", "replace_reply", "\"CONFIG SERIAL1 IDASCAP\" bytes=COMP2>", "CONFIG SERIAL1 IDASCAP?\r",
+        "COMP2>");
+    row("garbage before", "garbage", "ATI where=before bytes=\\x00\\xff", "ATI\r", QByteArray("\x00\xff", 2) + kBanner97);
+    row("garbage after", "garbage", "\"config sid?\" where=after bytes=\" 1\"", "config sid?\r", "\r\n 1");
+    row("garbage instead", "garbage", "#PrgmMode# where=instead bytes=zz", "#PrgmMode#", "zz");
+    row("inject ID= config", "inject_id_prompt", "\"config dutycycle?\"", "config dutycycle?\r", "ID=\r\n");
+    row("inject ID= record", "inject_id_prompt", "write:L", blk(kWriteConfigId, "L 1 0 0 0 0 0 0 0 0"), "ID=\x1e\r");
+    row("inject ID= other", "inject_id_prompt", "LOOKUP", "LOOKUP 1\r\n", "ID=");
+    row("line ending", "line_ending", "\"config maxbatch?\" ending=cr", "config maxbatch?\r", "10\r");
+    row("record ack", "record_ack", "write:M bytes=<ACK><CR>", blk(kWriteConfigId, "M 1 \"a\""), "\x06\r");
+    row("record reply override", "record_reply_override", "\"read:G 21\" bytes=\" G 21 1\\r\\n\"",
+        blk(kReadConfigId, "G 21"), " G 21 1\r\n");
+    row("selector word boundary", "drop_reply", "\"read:G 2\"", blk(kReadConfigId, "G 21"),
+        "G 21 0 0000000 5 A 0 000 0000 00 00\r\n");
+    row("signature inside", "signature_inside", "", "#PrgmMode#", "\r\n*" + kSig + "*\r\n");
+    row("echo", "echo_commands", "on", "config maxbatch?\r", "config maxbatch?\r10\r\n");
+    row("serial2 absent", "serial2_absent", "on", "config serial2 idascap?\r", "Invalid\r\n");
 }
 
 void TestSimCore::replyKnobs()
@@ -907,12 +867,12 @@ void TestSimCore::fullTwoPortReadIsCounted()
     Rig rig(DeviceState::demo());
     rig.knob("pacing", "off");
     QCOMPARE(rig.cmd("CONFIG SERIAL1 IDASCAP?\r"), QByteArray("0\r\n"));
-    for (const char *q : {"sid", "maxbatch", "dutycycle", "ignorerfcd", "invertrfcd", "invertdata", "capby8",
-                          "serial2 idascap", "serial1 flow", "serial2 flow", "serial1 pphreset", "serial2 pphreset",
-                          "serial1 protocol", "serial2 protocol", "serial1 verbose", "serial2 verbose",
-                          "serial1 databits", "serial2 databits", "serial1 baud", "serial2 baud", "MODATTENC",
-                          "MODATTENF"})
-        QVERIFY(rig.cmd(std::string("config ") + q + "?\r", 20).endsWith("\r\n"));
+    for (const auto &kv : kGlobalDefaults)
+        QVERIFY(rig.cmd("config " + sb(kv.first) + "?\r", 20).endsWith("\r\n"));
+    for (const auto &kv : kPortDefaults.mid(1)) // idascap of port 1 was the guard
+        for (const char *port : {"config serial1 ", "config serial2 "})
+            QVERIFY(rig.cmd(port + sb(kv.first) + "?\r", 20).endsWith("\r\n"));
+    QVERIFY(rig.cmd("config serial2 idascap?\r", 20).endsWith("\r\n"));
     const auto snapshot = rig.core.snapshot();
     for (int i = 0; i < 75; ++i) {
         const std::string &line = snapshot.recordLines[static_cast<std::size_t>(i)];
