@@ -9,7 +9,8 @@
 //
 //   bench_read [reads]        (offscreen unless QT_QPA_PLATFORM says otherwise; default 3 reads)
 
-#include "app/appglobals.h"
+#include "platform/folders.h"
+#include "platform/shell.h"
 #include "app/frmTerminal.h"
 #include "app/frmXJSplash.h"
 #include "model/state.h"

@@ -6,7 +6,8 @@
 //
 //   QT_QPA_PLATFORM=offscreen ./bench_write
 
-#include "app/appglobals.h"
+#include "platform/folders.h"
+#include "platform/shell.h"
 #include "app/frmTerminal.h"
 #include "app/frmXJSplash.h"
 #include "e2e/simencoder.h"

@@ -1,6 +1,6 @@
 #include "app/frmSplash.h"
 
-#include "app/artwork.h"
+#include "widgets/artwork.h"
 #include "platform/shell.h"
 
 #include <QFrame>

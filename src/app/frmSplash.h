@@ -3,7 +3,7 @@
 // of that brand. A white frame with the brand picture, the maker's logo, the product's name,
 // the version and the maker's web address.
 
-#include "app/controls.h"
+#include "widgets/controls.h"
 #include "app/splashwindow.h"
 
 class QFrame;

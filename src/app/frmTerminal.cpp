@@ -2,8 +2,9 @@
 
 #include "app/frmTerminal.h"
 
-#include "app/appglobals.h"
-#include "app/artwork.h"
+#include "platform/folders.h"
+#include "platform/shell.h"
+#include "widgets/artwork.h"
 #include "app/frmSplash.h"
 #include "app/frmXJSplash.h"
 #include "model/state.h"

@@ -11,7 +11,7 @@
 // Use forms::Find (not Get) from code that may run while the program is closing: once the
 // main window has been unloaded, Find returns nullptr and nothing must bring it back.
 
-#include "app/controls.h"
+#include "widgets/controls.h"
 #include "platform/forms.h"
 
 #include <QMainWindow>

@@ -5,7 +5,8 @@
 // one, so a write error never leaves half a file. Both errors are reported like a file that
 // cannot be opened.
 
-#include "app/appglobals.h"
+#include "platform/folders.h"
+#include "platform/shell.h"
 #include "app/frmTerminal.h"
 #include "encoder/transferguard.h"
 #include "model/database.h"

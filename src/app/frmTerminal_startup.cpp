@@ -1,8 +1,9 @@
 // Start-up of the main window: start values, "setup.ini", the brand, the stored preferences,
 // the serial port (left closed), the reopen of the last database file and the status texts.
 
-#include "app/appglobals.h"
-#include "app/artwork.h"
+#include "platform/folders.h"
+#include "platform/shell.h"
+#include "widgets/artwork.h"
 #include "app/frmTerminal.h"
 #include "model/atten.h"
 #include "model/database.h"

@@ -1,6 +1,6 @@
 #include "app/frmXJSplash.h"
 
-#include "app/artwork.h"
+#include "widgets/artwork.h"
 
 namespace {
 constexpr int kWidth = 500;

@@ -2,7 +2,7 @@
 // The Solvendra splash window: the program's start window under the Solvendra brand, and the
 // About window of that brand. One picture fills it; the version stands on it.
 
-#include "app/controls.h"
+#include "widgets/controls.h"
 #include "app/splashwindow.h"
 
 class frmXJSplash : public SplashWindow<frmXJSplash> {

@@ -1,6 +1,7 @@
 #include "editors/frmCfgFam.h"
 
-#include "app/appglobals.h"
+#include "platform/folders.h"
+#include "platform/shell.h"
 #include "app/frmTerminal.h"
 #include "editors/familiescheck.h"
 #include "encoder/frmCancelSend.h"

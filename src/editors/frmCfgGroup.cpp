@@ -5,7 +5,7 @@
 #include "editors/frmCfgGroup.h"
 
 #include "app/frmTerminal.h"
-#include "app/placeholder.h"
+#include "widgets/placeholder.h"
 #include "model/database.h"
 #include "platform/msgbox.h"
 #include "platform/timing.h"

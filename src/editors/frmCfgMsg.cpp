@@ -3,7 +3,7 @@
 #include "editors/frmCfgMsg.h"
 
 #include "app/frmTerminal.h"
-#include "app/placeholder.h"
+#include "widgets/placeholder.h"
 #include "platform/timing.h"
 
 frmCfgMsg::frmCfgMsg(QWidget *parent) : Form(parent)

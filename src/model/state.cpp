@@ -46,6 +46,7 @@ bool bFwV97Plus = false;
 bool bNoDetect = false;
 bool bDBCheckOK = false;
 QByteArray sDBFileName;
+QString sDBFilePath;
 int16_t iCommPort = 0;
 bool bVirginMode = false;
 bool bTestEnabled = false;
@@ -53,6 +54,15 @@ bool bRangeTestOn = false;
 QByteArray sPwdTarget;
 QList<QByteArray> sTokens;
 int16_t iTokenCount = 0;
+
+QString BrandTitle()
+{
+    if (sBrand == BrandKestrane)
+        return QStringLiteral("Kestrane Paging Encoder Setup");
+    if (sBrand == BrandSolvendra)
+        return QStringLiteral("Solvendra Paging Encoder Setup");
+    return QString();
+}
 
 void ApplyStartValues()
 {
@@ -93,6 +103,7 @@ void ResetProgramState()
                           &sModAttenF, &sModSliderVal, &sAttenDB, &sBrand, &sTestPort,
                           &sFirmwareVer, &sDBFileName, &sPwdTarget})
         t->clear();
+    sDBFilePath.clear();
     bBriefAck = bPETSupport = bNakBeforeFlow = false;
     bDBMatchesEncoder = bDBBusy = bSuppressEvents = bCancelOp = bRespTimeout = false;
     bTimer1Expired = bAppClosing = bV7Encoder = bFwV97Plus = bNoDetect = false;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <cstdint>
 
 // Encoder settings (global and per serial port).
@@ -52,6 +53,9 @@ extern bool bFwV97Plus;
 extern bool bNoDetect;
 extern bool bDBCheckOK;
 extern QByteArray sDBFileName;
+// Full path of the pager database file last opened or saved (empty = none). sDBFileName keeps
+// its bare name for the status texts; Save writes here, and "LastFile" stores this path.
+extern QString sDBFilePath;
 extern int16_t iCommPort;
 extern bool bVirginMode;
 extern bool bTestEnabled;
@@ -62,6 +66,10 @@ extern int16_t iTokenCount;
 
 inline const char *const BrandKestrane = "Kestrane";
 inline const char *const BrandSolvendra = "Solvendra";
+
+// The brand's window title ("Kestrane Paging Encoder Setup", "Solvendra Paging Encoder Setup")
+// after sBrand; empty for any other brand text.
+QString BrandTitle();
 
 // Start-up's start values for the settings and flags (the database tables are left alone).
 void ApplyStartValues();

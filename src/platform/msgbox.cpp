@@ -1,12 +1,7 @@
 #include "platform/msgbox.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QCoreApplication>
 #include <QList>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QWidget>
 #include <QtDebug>
 
 namespace {
@@ -15,6 +10,12 @@ MsgBoxResponder &responder()
 {
     static MsgBoxResponder r;
     return r;
+}
+
+MsgBoxResponder &presenter()
+{
+    static MsgBoxResponder p;
+    return p;
 }
 
 QString &appTitle()
@@ -34,32 +35,6 @@ QList<MsgAnswer> answersOf(MsgButtons buttons)
     case MsgButtons::RetryCancel: return {MsgAnswer::Retry, MsgAnswer::Cancel};
     }
     return {MsgAnswer::OK};
-}
-
-QMessageBox::StandardButton toStandard(MsgAnswer a)
-{
-    switch (a) {
-    case MsgAnswer::OK: return QMessageBox::Ok;
-    case MsgAnswer::Cancel: return QMessageBox::Cancel;
-    case MsgAnswer::Abort: return QMessageBox::Abort;
-    case MsgAnswer::Retry: return QMessageBox::Retry;
-    case MsgAnswer::Ignore: return QMessageBox::Ignore;
-    case MsgAnswer::Yes: return QMessageBox::Yes;
-    case MsgAnswer::No: return QMessageBox::No;
-    }
-    return QMessageBox::Ok;
-}
-
-QMessageBox::Icon toQtIcon(MsgIcon icon)
-{
-    switch (icon) {
-    case MsgIcon::None: return QMessageBox::NoIcon;
-    case MsgIcon::Critical: return QMessageBox::Critical;
-    case MsgIcon::Question: return QMessageBox::Question;
-    case MsgIcon::Exclamation: return QMessageBox::Warning;
-    case MsgIcon::Information: return QMessageBox::Information;
-    }
-    return QMessageBox::NoIcon;
 }
 
 } // namespace
@@ -97,32 +72,12 @@ MsgAnswer MsgBox(const QString &text, MsgButtons buttons, MsgIcon icon, const QS
         return r(request);
     }
 
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        qWarning().noquote() << "MsgBox without a window system:" << request.title << "-"
-                             << MsgBoxDisplayText(text);
-        return answers.value(defaultIndex);
-    }
+    if (presenter())
+        return presenter()(request);
 
-    QMessageBox box(toQtIcon(icon), request.title, MsgBoxDisplayText(text),
-                    QMessageBox::NoButton, QApplication::activeWindow());
-    QList<QPushButton *> pushButtons;
-    for (MsgAnswer a : answers)
-        pushButtons.append(box.addButton(toStandard(a)));
-    box.setDefaultButton(pushButtons.value(defaultIndex));
-    if (answers.contains(MsgAnswer::Cancel))
-        box.setEscapeButton(box.button(QMessageBox::Cancel));
-    else if (answers.size() == 1)
-        box.setEscapeButton(static_cast<QAbstractButton *>(pushButtons.first()));
-
-    box.exec();
-    QAbstractButton *clicked = box.clickedButton();
-    for (int i = 0; i < pushButtons.size(); ++i)
-        if (clicked == static_cast<QAbstractButton *>(pushButtons[i]))
-            return answers[i];
-    // Closed without a button: the escape answer, else the last button.
-    if (answers.contains(MsgAnswer::Cancel))
-        return MsgAnswer::Cancel;
-    return answers.last();
+    qWarning().noquote() << "MsgBox without a window system:" << request.title << "-"
+                         << MsgBoxDisplayText(text);
+    return answers.value(defaultIndex);
 }
 
 void SetMsgBoxResponder(MsgBoxResponder r)
@@ -133,6 +88,11 @@ void SetMsgBoxResponder(MsgBoxResponder r)
 MsgBoxResponder CurrentMsgBoxResponder()
 {
     return responder();
+}
+
+void SetMsgBoxPresenter(MsgBoxResponder p)
+{
+    presenter() = std::move(p);
 }
 
 QString AppTitle()

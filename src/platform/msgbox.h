@@ -1,6 +1,8 @@
 #pragma once
 // Message boxes. Every box of the program goes through MsgBox, which tests replace with a
-// scripted responder (see tests/support).
+// scripted responder (see tests/support). The boxes themselves are drawn by a presenter that
+// the windows' side of the program installs (UseWidgetMessageBoxes, msgboxwidget.h), so that
+// code without windows can ask its questions too.
 
 #include <QList>
 #include <QString>
@@ -31,6 +33,9 @@ using MsgBoxResponder = std::function<MsgAnswer(const MsgBoxRequest &)>;
 void SetMsgBoxResponder(MsgBoxResponder responder);
 // The responder in place (empty when real boxes are shown), so that a test can restore it.
 MsgBoxResponder CurrentMsgBoxResponder();
+// What shows a box when no responder is installed. Without one (no window system) a box is
+// logged as a warning and answered with its default button.
+void SetMsgBoxPresenter(MsgBoxResponder presenter);
 
 // The answers of a button set, in the order the buttons stand (defaultButton counts in it).
 QList<MsgAnswer> MsgBoxAnswers(MsgButtons buttons);

@@ -183,3 +183,11 @@ void SetPreviousInstanceHook(std::function<bool(const QString &)> hook)
 {
     previousInstanceHook() = std::move(hook);
 }
+
+QString HelpFile;
+
+void OpenHelpManual()
+{
+    if (!HelpFile.isEmpty())
+        ShellOpen(HelpFile);
+}

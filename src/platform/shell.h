@@ -30,6 +30,11 @@ void SetPrinterDialogHook(std::function<bool(QPrinter &)> hook);
 void ShellOpen(const QString &target);
 void SetShellOpenHook(std::function<void(const QString &)> hook);
 
+// The help manual of the brand, as a full path; set at start-up.
+extern QString HelpFile;
+// Opens the help manual with the desktop's viewer (F1, the help menu); a failure is not reported.
+void OpenHelpManual();
+
 // Draws the operator's attention to a window (the taskbar entry flashes).
 void FlashWindow(QWidget *window);
 void SetFlashWindowHook(std::function<void(QWidget *)> hook);

@@ -3,8 +3,9 @@
 
 #include "print/printout.h"
 
-#include "app/appglobals.h"
-#include "app/artwork.h"
+#include "platform/folders.h"
+#include "platform/shell.h"
+#include "widgets/artwork.h"
 #include "app/frmTerminal.h"
 #include "model/database.h"
 #include "model/state.h"

@@ -2,7 +2,7 @@
 
 #include "settings/frmPassword.h"
 
-#include "app/placeholder.h"
+#include "widgets/placeholder.h"
 
 frmPassword::frmPassword(QWidget *parent) : DialogForm(parent)
 {

@@ -2,7 +2,7 @@
 
 #include "settings/frmSettings.h"
 
-#include "app/placeholder.h"
+#include "widgets/placeholder.h"
 
 frmSettings::frmSettings(QWidget *parent) : DialogForm(parent)
 {

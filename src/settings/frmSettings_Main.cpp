@@ -2,7 +2,7 @@
 
 #include "settings/frmSettings_Main.h"
 
-#include "app/placeholder.h"
+#include "widgets/placeholder.h"
 
 frmSettings_Main::frmSettings_Main(QWidget *parent) : DialogForm(parent)
 {

@@ -4,7 +4,7 @@
 #include "settings/frmTXTune.h"
 
 #include "app/frmTerminal.h"
-#include "app/placeholder.h"
+#include "widgets/placeholder.h"
 #include "model/state.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"

@@ -4,7 +4,7 @@
 #include "testconsole/frmMessageTest.h"
 
 #include "app/frmTerminal.h"
-#include "app/placeholder.h"
+#include "widgets/placeholder.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"

@@ -2,7 +2,7 @@
 
 #include "testconsole/frmRangeTest.h"
 
-#include "app/placeholder.h"
+#include "widgets/placeholder.h"
 
 frmRangeTest::frmRangeTest(QWidget *parent) : DialogForm(parent)
 {

@@ -4,7 +4,8 @@
 // running, recorded shell opens and file dialogs, COM ports that lead nowhere), starting the
 // program the way the two programs do, and acting on a modal window once it is up.
 
-#include "app/appglobals.h"
+#include "platform/folders.h"
+#include "platform/shell.h"
 #include "app/frmSplash.h"
 #include "app/frmTerminal.h"
 #include "app/frmXJSplash.h"

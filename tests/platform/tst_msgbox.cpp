@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include "platform/msgbox.h"
+#include "platform/msgboxwidget.h"
 #include "support/scriptedboxes.h"
 
 #include <QAbstractButton>
@@ -282,6 +283,7 @@ private slots:
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    UseWidgetMessageBoxes();
     if (qEnvironmentVariableIsSet("PS_INNER_FAILING_TEST")) {
         InnerFailingTest inner;
         return QTest::qExec(&inner, argc, argv);

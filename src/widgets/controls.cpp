@@ -1,4 +1,4 @@
-#include "app/controls.h"
+#include "widgets/controls.h"
 
 #include <QAction>
 #include <QHBoxLayout>
