@@ -3,6 +3,11 @@
 // life of the object. End-to-end tests make one per test, after the program's test
 // environment (which points every COM port at nothing).
 //
+// The encoder's clock runs at the program's time scale, TimeScale(), as it is when the
+// SimEncoder is made: a test sets the scale first, and then the encoder's latencies, reboots
+// and line times shrink with the program's timeouts. A later SetTimeScale does not reach the
+// encoder (encoder->setTimeScale does).
+//
 //   AppTestEnv env;
 //   SimEncoder encoder(encsim::DeviceState::factory(9));
 //   QVERIFY2(encoder.ok(), qPrintable(encoder.error()));
@@ -12,6 +17,7 @@
 
 #include "encsim/simulator.h"
 #include "platform/serialport.h"
+#include "platform/timing.h"
 
 #include <QString>
 
@@ -58,6 +64,7 @@ private:
         o.state = std::move(state);
         o.startMode = startMode;
         o.knobs = std::move(knobs);
+        o.timeScale = TimeScale();
         return o;
     }
 

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <limits>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -117,6 +119,7 @@ private slots:
     void cablePull();
     void detectionAndConsoleHandOver();
     void controlApi();
+    void timeScale();
 };
 
 void TestSimPty::roundTripThroughTheSymlink()
@@ -330,6 +333,57 @@ void TestSimPty::controlApi()
     const auto all = sim.events();
     QVERIFY(all.size() == sim.eventCount());
     QVERIFY(sim.events(all.size() - 1).size() == 1);
+}
+
+void TestSimPty::timeScale()
+{
+    // A 2000 ms reply latency on a clock at a hundredth of real time: 20 ms for the PC.
+    SimulatorOptions o = options(Mode::Programming);
+    o.knobs = {{"reply_latency_ms", "2000"}};
+    o.timeScale = 0.01;
+    Simulator sim(o);
+    QVERIFY(sim.start());
+    PcPort pc(sim.slavePath());
+    QVERIFY(sim.waitForEvent("line PC port open", 2s));
+    // From the PC's last byte to the encoder's first, on the encoder's clock.
+    const auto replyGapMs = [&sim](std::size_t since) {
+        double in = -1;
+        for (const Event &e : sim.events(since)) {
+            if (e.kind == EventKind::Output)
+                return in < 0 ? -1 : e.ms() - in;
+            if (e.kind == EventKind::Input)
+                in = e.ms();
+        }
+        return -1.0;
+    };
+    std::size_t mark = sim.eventCount();
+    auto t0 = Clock::now();
+    pc.write("ATI\r");
+    QCOMPARE(pc.read(3000, "ID="), kBanner);
+    QVERIFY2(msSince(t0) < 1000, qPrintable(QString("reply after %1 ms").arg(msSince(t0))));
+    QVERIFY2(replyGapMs(mark) >= 2000, qPrintable(QString("latency %1 ms").arg(replyGapMs(mark))));
+
+    // Nonsense is refused and the pace kept.
+    for (const double bad : {0.0, -1.0, std::nan(""), std::numeric_limits<double>::infinity()})
+        sim.setTimeScale(bad);
+    QCOMPARE(sim.timeScale(), 0.01);
+    QCOMPARE(sim.log().count("control time scale"), std::size_t(4));
+
+    // The pace changes under a running clock without turning it back, and what is already due
+    // comes at the new pace: a reply pending at real time arrives at once after the change.
+    double before = sim.nowMs();
+    sim.setTimeScale(1.0);
+    QVERIFY2(sim.nowMs() >= before, qPrintable(QString("clock back from %1 to %2 ms").arg(before).arg(sim.nowMs())));
+    mark = sim.eventCount();
+    pc.write("ATI\r");
+    QVERIFY(sim.waitForEvent("command ATI", 2s, mark));
+    before = sim.nowMs();
+    t0 = Clock::now();
+    sim.setTimeScale(0.01);
+    QVERIFY(sim.nowMs() >= before);
+    QCOMPARE(pc.read(3000, "ID="), kBanner);
+    QVERIFY2(msSince(t0) < 1000, qPrintable(QString("reply %1 ms after the change").arg(msSince(t0))));
+    QVERIFY2(replyGapMs(mark) >= 2000, qPrintable(QString("latency %1 ms").arg(replyGapMs(mark))));
 }
 
 QTEST_GUILESS_MAIN(TestSimPty)

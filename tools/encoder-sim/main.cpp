@@ -4,8 +4,10 @@
 #include "encsim/knobs.h"
 #include "encsim/simulator.h"
 
+#include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -37,6 +39,8 @@ void usage(std::FILE *out)
         "  --line-check MODE       baud (default), off or sidechannel\n"
         "  --pacing MODE           burst (default), bytewise or off\n"
         "  --knob NAME=VALUE       any knob, repeatable\n"
+        "  --time-scale X          run the encoder's clock at real time divided by X\n"
+        "                          (0.1: latencies and reboots ten times faster; default 1)\n"
         "  --log FILE              write the event transcript to FILE\n"
         "  --quiet                 print only the pseudo-terminal path\n"
         "  --no-stdin              take no commands; run until SIGINT or SIGTERM\n"
@@ -233,6 +237,15 @@ int main(int argc, char **argv)
                 return 2;
             }
             knobs.emplace_back(kv.substr(0, eq), kv.substr(eq + 1));
+        } else if (a == "--time-scale") {
+            const std::string text = value();
+            char *end = nullptr;
+            const double scale = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end != '\0' || !std::isfinite(scale) || scale <= 0) {
+                std::fprintf(stderr, "encoder-sim: --time-scale is a positive number\n");
+                return 2;
+            }
+            options.timeScale = scale;
         } else if (a == "--log") {
             logFile = value();
         } else if (a == "--quiet") {

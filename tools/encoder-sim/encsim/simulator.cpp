@@ -1,6 +1,8 @@
 #include "encsim/simulator.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <fstream>
 #include <poll.h>
 #include <sstream>
@@ -11,8 +13,28 @@ namespace encsim {
 
 namespace {
 
-constexpr Time kSampleInterval = msToTime(10);   // line speed sampling while the PC port is open
-constexpr Time kClosedInterval = msToTime(20);   // checking whether the PC opened its port
+// How often the device thread looks at the line when nothing else wakes it, in the encoder's
+// time: sampling the PC's speed while its port is open, checking whether it opened the port.
+// In real time the look comes no more often than kMinPollUs (a fast clock must not make the
+// thread spin) and no less often than at scale 1 (a slow one must not leave an open port
+// unnoticed for seconds).
+constexpr Time kSampleInterval = msToTime(10);
+constexpr Time kClosedInterval = msToTime(20);
+constexpr double kMinPollUs = 1000.0;
+// Far beyond any run; keeps a tiny scale from overflowing the clock.
+constexpr double kFarUs = 1e15;
+
+bool validScale(double scale)
+{
+    return std::isfinite(scale) && scale > 0;
+}
+
+std::string scaleText(double scale)
+{
+    std::ostringstream out;
+    out << scale;
+    return out.str();
+}
 
 } // namespace
 
@@ -20,8 +42,12 @@ Simulator::Simulator(SimulatorOptions options)
     : m_log(std::make_shared<EventLog>()),
       m_core(std::move(options.state), m_log, options.startMode, 0),
       m_symlink(std::move(options.symlinkPath)),
-      m_epoch(std::chrono::steady_clock::now())
+      m_realAnchor(std::chrono::steady_clock::now())
 {
+    if (validScale(options.timeScale))
+        m_scale = options.timeScale;
+    else
+        m_log->add(0, EventKind::Control, "time scale " + scaleText(options.timeScale) + " refused: running at 1");
     for (const auto &[name, value] : options.knobs) {
         std::string error;
         if (!m_core.setKnob(0, name, value, &error))
@@ -42,7 +68,37 @@ Simulator::~Simulator()
 
 Time Simulator::now() const
 {
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_epoch).count();
+    std::lock_guard lock(m_clockMutex);
+    return clockAt(std::chrono::steady_clock::now());
+}
+
+Time Simulator::clockAt(std::chrono::steady_clock::time_point real) const
+{
+    const double realUs = std::chrono::duration<double, std::micro>(real - m_realAnchor).count();
+    return m_virtualAnchor + static_cast<Time>(std::min(realUs / m_scale, kFarUs));
+}
+
+void Simulator::setTimeScale(double scale)
+{
+    if (!validScale(scale)) {
+        std::lock_guard lock(m_mutex);
+        m_log->add(now(), EventKind::Control, "time scale " + scaleText(scale) + " refused: kept at " + scaleText(timeScale()));
+        return;
+    }
+    {
+        std::lock_guard lock(m_clockMutex);
+        const auto real = std::chrono::steady_clock::now();
+        m_virtualAnchor = clockAt(real);
+        m_realAnchor = real;
+        m_scale = scale;
+    }
+    wake(); // the device thread's sleep was measured at the old pace
+}
+
+double Simulator::timeScale() const
+{
+    std::lock_guard lock(m_clockMutex);
+    return m_scale;
 }
 
 void Simulator::wake()
@@ -99,12 +155,18 @@ void Simulator::run()
         if (!m_pty.isOpen() && m_recreateAt && t >= *m_recreateAt)
             recreate(t);
 
-        // Sleep until the next due time, a speed sample, or input.
-        Time wait = m_pty.isOpen() ? (m_pcClosed ? kClosedInterval : kSampleInterval) : kClosedInterval;
-        if (const auto next = m_core.nextWake())
-            wait = std::min(wait, std::max<Time>(0, *next - t));
+        // Sleep until the next due time, a speed sample, or input. Due times are the encoder's;
+        // the sleep is real: rounded up, so that the thread wakes when they are due, not just
+        // before.
+        const double scale = timeScale();
+        const Time interval = m_pty.isOpen() && !m_pcClosed ? kSampleInterval : kClosedInterval;
+        double waitUs = std::clamp(static_cast<double>(interval) * scale, kMinPollUs, static_cast<double>(interval));
+        std::optional<Time> due = m_core.nextWake();
         if (m_recreateAt)
-            wait = std::min(wait, std::max<Time>(0, *m_recreateAt - t));
+            due = due ? std::min(*due, *m_recreateAt) : *m_recreateAt;
+        if (due)
+            waitUs = std::min(waitUs, std::ceil(static_cast<double>(std::max<Time>(0, *due - t)) * scale));
+        const auto wait = static_cast<Time>(waitUs);
         pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {-1, 0, 0}};
         // While the PC port is closed the master reports POLLHUP continuously: it is then
         // looked at once per interval instead of being polled.

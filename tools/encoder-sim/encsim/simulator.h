@@ -1,5 +1,7 @@
-// The simulated encoder on a pseudo-terminal: the core, a real clock and its own thread,
-// like a device on the other end of a cable. Every public method is thread-safe.
+// The simulated encoder on a pseudo-terminal: the core, a clock and its own thread, like a
+// device on the other end of a cable. The clock is real time divided by a time scale, so that
+// tests can run the encoder's latencies, reboots and line times faster (or slower) than real.
+// Every public method is thread-safe.
 #pragma once
 
 #include "encsim/core.h"
@@ -21,6 +23,10 @@ struct SimulatorOptions {
     Mode startMode = Mode::Paging;
     std::string symlinkPath; // optional stable name for the slave, e.g. /tmp/encoder-com1
     std::vector<std::pair<std::string, std::string>> knobs;
+    // The pace of the encoder's clock: it runs at real time divided by this, so 0.05 makes
+    // every reply latency, reboot and byte time pass 20 times faster. Positive and finite; any
+    // other value is refused (logged) and the clock runs at real time.
+    double timeScale = 1.0;
 };
 
 class Simulator {
@@ -50,6 +56,11 @@ public:
     void cablePull();
     void cablePlug();
     bool tellLineSettings(const std::string &settings, std::string *error = nullptr);
+    // Changes the clock's pace (see SimulatorOptions::timeScale). The clock goes on from where
+    // it is, so what is due later comes at the new pace. A scale that is not positive and
+    // finite is refused (logged) and the old one kept.
+    void setTimeScale(double scale);
+    double timeScale() const;
 
     Snapshot getState() const;
     Stats stats() const;
@@ -65,11 +76,12 @@ public:
         return m_log->waitFor(pattern, timeout, since, index);
     }
 
-    // Milliseconds since the simulator was made, on the clock its events carry.
+    // Milliseconds since the simulator was made, on the clock its events carry (scaled time).
     double nowMs() const { return static_cast<double>(now()) / 1000.0; }
 
 private:
     Time now() const;
+    Time clockAt(std::chrono::steady_clock::time_point real) const; // m_clockMutex held
     void wake();
     void run();
     void serviceMaster(Time t, short revents);
@@ -83,7 +95,11 @@ private:
     Pty m_pty;
     std::string m_symlink;
     std::string m_slave;
-    std::chrono::steady_clock::time_point m_epoch;
+    // The clock: m_virtualAnchor at m_realAnchor, then real time divided by m_scale.
+    mutable std::mutex m_clockMutex; // taken after m_mutex when both are held
+    std::chrono::steady_clock::time_point m_realAnchor;
+    Time m_virtualAnchor = 0;
+    double m_scale = 1.0;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     int m_wakeFd = -1;
