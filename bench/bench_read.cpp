@@ -143,13 +143,13 @@ int main(int argc, char **argv)
     std::printf("Full V9 database at %d baud, reply latency %d ms\n", kBaud, kReplyLatencyMs);
 
     // Detection of an encoder at 9600 baud (the read that would follow is declined).
-    bDBMatchesEncoder = false;
+    Run.bDBMatchesEncoder = false;
     std::size_t mark = sim.eventCount();
     QElapsedTimer clock;
     clock.start();
     t->mnuOpen->trigger();
     const qint64 detectionMs = clock.elapsed();
-    if (!t->MSComm1->PortOpen() || sFirmwareVer.isEmpty()) {
+    if (!t->MSComm1->PortOpen() || Run.sFirmwareVer.isEmpty()) {
         std::fprintf(stderr, "the encoder was not detected\n");
         return 1;
     }
@@ -158,13 +158,13 @@ int main(int argc, char **argv)
     // Full reads from File > Read Encoder Database.
     double worst = 0;
     for (int i = 1; i <= reads; ++i) {
-        bDBMatchesEncoder = true;
+        Run.bDBMatchesEncoder = true;
         mark = sim.eventCount();
         clock.restart();
         t->mnuReadDB->trigger();
         const qint64 readMs = clock.elapsed();
         const LineUse use = lineUse(sim, mark);
-        if (!bDBMatchesEncoder || use.replies != 98) {
+        if (!Run.bDBMatchesEncoder || use.replies != 98) {
             std::fprintf(stderr, "read %d did not complete (%d replies)\n", i, use.replies);
             return 1;
         }

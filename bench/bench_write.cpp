@@ -36,11 +36,11 @@ void fillDatabase()
 {
     for (int i = 0; i < FamilyCount; ++i) {
         const QByteArray qty = "020";
-        Families[i] = {"1", QByteArray::number(1000000 + i * 1000).rightJustified(7, '0'), "5", "A", "3", qty,
+        DB.Families[i] = {"1", QByteArray::number(1000000 + i * 1000).rightJustified(7, '0'), "5", "A", "3", qty,
                        QByteArray::number(100 + i * 20), "01", "02", "YES"};
     }
     for (int g = 0; g < GroupCount; ++g) {
-        PagerGroupRec &grp = PagerGroups[g];
+        PagerGroupRec &grp = DB.PagerGroups[g];
         grp[GrpID] = QByteArray::number(9000 + g);
         for (int f = GrpActive; f <= GrpTimerMsg; ++f)
             grp[f] = f == GrpAux1Msg || f == GrpAux2Msg || f == GrpTimerMsg ? "00" : "1";
@@ -49,7 +49,7 @@ void fillDatabase()
         grp[GrpDefined] = "YES";
     }
     for (int m = 0; m < MessageCount; ++m)
-        CannedMsgs[m] = QByteArray("Canned message ") + QByteArray::number(m + 1) + ' ' + QByteArray(40, 'x');
+        DB.CannedMsgs[m] = QByteArray("Canned message ") + QByteArray::number(m + 1) + ' ' + QByteArray(40, 'x');
 }
 
 struct Figures {
@@ -87,11 +87,11 @@ bool runWrite(frmTerminal *t, int generation, Figures *out)
         std::fprintf(stderr, "the port does not open\n");
         return false;
     }
-    bV7Encoder = generation == 7;
-    sFirmwareVer = generation == 7 ? "7.2" : "9.7";
-    sTestPort = "1";
-    bTestEnabled = generation != 7;
-    bDBMatchesEncoder = true;
+    Run.bV7Encoder = generation == 7;
+    Run.sFirmwareVer = generation == 7 ? "7.2" : "9.7";
+    Run.sTestPort = "1";
+    Run.bTestEnabled = generation != 7;
+    Run.bDBMatchesEncoder = true;
 
     const std::size_t first = encoder->eventCount();
     QElapsedTimer clock;
@@ -114,7 +114,7 @@ bool runWrite(frmTerminal *t, int generation, Figures *out)
     }
     out->commands = countCommands(sent);
     const encsim::Stats stats = encoder->stats();
-    if (!bDBMatchesEncoder || stats.refusals || stats.violations) {
+    if (!Run.bDBMatchesEncoder || stats.refusals || stats.violations) {
         std::fprintf(stderr, "the write did not complete cleanly\n");
         return false;
     }

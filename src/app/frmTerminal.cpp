@@ -7,6 +7,7 @@
 #include "widgets/artwork.h"
 #include "app/frmSplash.h"
 #include "app/frmXJSplash.h"
+#include "model/changes.h"
 #include "model/state.h"
 #include "platform/serialport.h"
 #include "platform/timing.h"
@@ -64,6 +65,20 @@ frmTerminal::frmTerminal(QWidget *parent) : Form(parent)
 
     // Key preview: the window sees every key before the control that has the focus.
     qApp->installEventFilter(this);
+
+    connect(&ModelEvents::instance(), &ModelEvents::changed, this, [this](ModelChange what) {
+        if (what == ModelChange::DatabaseModified && !isUnloaded())
+            ShowDatabaseModified();
+    });
+}
+
+void frmTerminal::ShowDatabaseModified()
+{
+    cmdLookup->setEnabled(false);
+    mnuSendMsg->setEnabled(false);
+    StatusBar1->setPanelText(1, QStringLiteral("Current Configuration Modified, Does Not Match Encoder"));
+    if (QAction *test = Toolbar1->Buttons(8))
+        test->setEnabled(false);
 }
 
 frmTerminal::~frmTerminal() = default;
@@ -382,8 +397,8 @@ void frmTerminal::mnuZQHelp_Click()
 
 void frmTerminal::mnuAbout_Click()
 {
-    if (sBrand == BrandKestrane)
+    if (Run.sBrand == BrandKestrane)
         forms::Show<frmSplash>();
-    else if (sBrand == BrandSolvendra)
+    else if (Run.sBrand == BrandSolvendra)
         forms::Show<frmXJSplash>();
 }

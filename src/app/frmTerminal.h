@@ -73,6 +73,10 @@ public:
     QAction *mnuZQHelp = nullptr;
     QAction *mnuAbout = nullptr;
 
+    // What marking the database modified shows: the lookup, Send Messages and the "test"
+    // button disabled and "Current Configuration Modified, Does Not Match Encoder" in panel 1.
+    void ShowDatabaseModified();
+
     // Puts one connection disc in front of the other (ImgConnected or ImgNotConnected).
     void BringToFront(QWidget *image);
     QWidget *FrontImage() const;

@@ -13,7 +13,6 @@
 #include "encoder/frmProperties.h"
 #include "encoder/lookup.h"
 #include "encoder/read/reader.h"
-#include "encoder/transferguard.h"
 #include "encoder/write/writer.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
@@ -30,8 +29,8 @@
 void frmTerminal::mnuOpen_Click()
 {
     forms::HandlerScope scope(this);
-    TransferGuard guard;
-    if (!guard)
+    BusyScope line(Busy::Line, BusyScope::WhenIdle);
+    if (!line)
         return;
     OpenClosePort();
 }
@@ -57,8 +56,8 @@ void frmTerminal::ImgNotConnected_Click()
 void frmTerminal::mnuProperties_Click()
 {
     forms::HandlerScope scope(this);
-    TransferGuard guard;
-    if (!guard)
+    BusyScope line(Busy::Line, BusyScope::WhenIdle);
+    if (!line)
         return;
     if (MSComm1->PortOpen())
         OpenClosePort();
@@ -70,10 +69,10 @@ void frmTerminal::mnuProperties_Click()
 void frmTerminal::mnuReadDB_Click()
 {
     forms::HandlerScope scope(this);
-    TransferGuard guard;
-    if (!guard)
+    BusyScope line(Busy::Line, BusyScope::WhenIdle);
+    if (!line)
         return;
-    if (bV7Encoder)
+    if (Run.bV7Encoder)
         ReadEncoderDBV7();
     else
         ReadEncoderDB();
@@ -82,18 +81,18 @@ void frmTerminal::mnuReadDB_Click()
 void frmTerminal::mnuWriteDB_Click()
 {
     forms::HandlerScope scope(this);
-    TransferGuard guard;
-    if (!guard)
+    BusyScope line(Busy::Line, BusyScope::WhenIdle);
+    if (!line)
         return;
     MsgAnswer answer = MsgAnswer::Yes;
-    if (!bDBMatchesEncoder)
+    if (!Run.bDBMatchesEncoder)
         answer = MsgBox(QStringLiteral("You are About to Program the Encoder with the Current "
                                        "Configuration\rAre You Sure?"),
                         MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Program Encoder?"));
     if (isUnloaded())
         return;
     if (answer == MsgAnswer::Yes) {
-        if (bV7Encoder)
+        if (Run.bV7Encoder)
             WriteEncoderDBV7();
         else
             WriteEncoderDB();
@@ -105,18 +104,17 @@ void frmTerminal::mnuWriteDB_Click()
 void frmTerminal::mnuSendMsg_Click()
 {
     forms::HandlerScope scope(this);
-    TransferGuard guard;
-    if (!guard)
+    BusyScope line(Busy::Line, BusyScope::WhenIdle);
+    if (!line)
         return;
     if (!MSComm1->PortOpen()) {
         MsgBox(QStringLiteral("COM Port ") + QString::number(MSComm1->CommPort()) +
                    QStringLiteral(" is Not Open\rPlease Open Port and Try Again"),
                MsgButtons::OK, MsgIcon::Critical, QStringLiteral("COM Port Not Open"));
         SetDefaultPointer();
-        bDBBusy = false;
         return;
     }
-    if (bDBMatchesEncoder) {
+    if (Run.bDBMatchesEncoder) {
         forms::ShowModal<frmMessageTest>(this);
         return;
     }
@@ -146,19 +144,19 @@ void frmTerminal::Toolbar1_ButtonClick(const QString &Key)
     } else if (Key == QLatin1String("message")) {
         forms::Show<frmCfgMsg>();
     } else if (Key == QLatin1String("settings")) {
-        if (!bV7Encoder) {
+        if (!Run.bV7Encoder) {
             forms::ShowModal<frmSettings_Main>(this);
         } else {
-            sPwdTarget = "advanced";
+            Run.sPwdTarget = "advanced";
             forms::ShowModal<frmPassword>(this);
         }
     } else if (Key == QLatin1String("program")) {
         mnuWriteDB_Click();
     } else if (Key == QLatin1String("read")) {
-        if (TransferRunning())
+        if (Run.TransferRunning())
             return;
         MsgAnswer answer = MsgAnswer::Yes;
-        if (!bDBMatchesEncoder)
+        if (!Run.bDBMatchesEncoder)
             answer = MsgBox(QStringLiteral("You are About to Read the Encoder and Replace the "
                                            "Current Configuration\rAre You Sure?"),
                             MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Read Encoder?"));
@@ -172,13 +170,13 @@ void frmTerminal::Toolbar1_ButtonClick(const QString &Key)
 void frmTerminal::cmdLookup_Click()
 {
     forms::HandlerScope scope(this);
-    TransferGuard guard; // a second click while a lookup waits does nothing
-    if (!guard)
+    BusyScope line(Busy::Line, BusyScope::WhenIdle); // a second click while a lookup waits does nothing
+    if (!line)
         return;
     const QByteArray entry = txLookup->text().toLatin1();
 
     // ID-as-capcode mode on port 1: the pager ID is the capcode; checked here, nothing is sent.
-    if (bPort1IDAsCap) {
+    if (EncoderSettings.bPort1IDAsCap) {
         const CapcodeCheck check = CheckLookupCapcode(entry);
         if (check.result != CapcodeCheck::Valid) {
             MsgBox(InvalidCapcodeText(check.result == CapcodeCheck::RefusedTooLarge),
@@ -190,7 +188,7 @@ void frmTerminal::cmdLookup_Click()
         return;
     }
 
-    if (bIncCapBy8) {
+    if (EncoderSettings.bIncCapBy8) {
         MsgBox(QStringLiteral("Increment Capcodes by 8 Mode is Active.  You May Need\r"
                               "to Close and Open the COM Port to Restart the Encoder,\r"
                               "in Order to Obtain Valid Lookup Results"),

@@ -29,14 +29,14 @@ void frmTerminal::Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode)
 {
     Q_UNUSED(UnloadMode);
     QString brand;
-    if (sBrand == BrandKestrane)
+    if (Run.sBrand == BrandKestrane)
         brand = QStringLiteral("Kestrane Paging Encoder Setup");
-    else if (sBrand == BrandSolvendra)
+    else if (Run.sBrand == BrandSolvendra)
         brand = QStringLiteral("Solvendra Paging Encoder Setup");
     const QString title = brand.isEmpty() ? QString() : QStringLiteral("Exit ") + brand;
 
     MsgAnswer answer;
-    if (!bDBMatchesEncoder)
+    if (!Run.bDBMatchesEncoder)
         answer = MsgBox(QStringLiteral("You Have Not Programmed the Encoder with Your Current Edits\r"
                                        "Are You Sure You Want to Exit Paging Encoder Setup?"),
                         MsgButtons::YesNo, MsgIcon::Exclamation, title, 1);

@@ -8,7 +8,7 @@
 #include "platform/folders.h"
 #include "platform/shell.h"
 #include "app/frmTerminal.h"
-#include "encoder/transferguard.h"
+#include "model/changes.h"
 #include "model/database.h"
 #include "model/dbfile.h"
 #include "model/state.h"
@@ -39,14 +39,14 @@ FileDialogRequest dialogRequest(bool save)
                          : QStringLiteral("Open Pager Database File");
     request.filter = kFilter;
     request.confirmOverwrite = false;
-    if (!sDBFilePath.isEmpty()) {
-        const QFileInfo current(sDBFilePath);
+    if (!Run.sDBFilePath.isEmpty()) {
+        const QFileInfo current(Run.sDBFilePath);
         request.directory = current.absolutePath();
         request.defaultName = current.fileName();
     } else {
         request.directory = ProgramFolder();
-        if (!sDBFileName.isEmpty())
-            request.defaultName = QString::fromLatin1(sDBFileName);
+        if (!Run.sDBFileName.isEmpty())
+            request.defaultName = QString::fromLatin1(Run.sDBFileName);
     }
     return request;
 }
@@ -93,7 +93,7 @@ void frmTerminal::showFileError(const QString &description)
 
 QString frmTerminal::databaseStateSuffix() const
 {
-    return bDBMatchesEncoder ? QStringLiteral(", Matches Encoder")
+    return Run.bDBMatchesEncoder ? QStringLiteral(", Matches Encoder")
                              : QStringLiteral(", Doesn't Match Encoder");
 }
 
@@ -101,14 +101,13 @@ void frmTerminal::mnuOpenFile_Click()
 {
     // A read or write in progress owns the database: replacing it underneath would leave the
     // transfer to mark a database as matching the encoder that the encoder does not hold.
-    if (TransferRunning())
+    BusyScope filling(Busy::FillingDatabase, BusyScope::WhenIdle);
+    if (!filling)
         return;
     forms::HandlerScope scope(this);
-    bDBBusy = true;
     const QString path = FileDialog(this, dialogRequest(false));
     if (path.isEmpty() || isUnloaded()) {
         SetDefaultPointer();
-        bDBBusy = false;
         return;
     }
 
@@ -116,11 +115,11 @@ void frmTerminal::mnuOpenFile_Click()
     QString error;
     if (!readWholeFile(path, &content, &error)) {
         showFileError(error);
-        bDBBusy = false;
         return;
     }
 
     const DBFileReadResult result = ReadDBFile(content);
+    NotifyModelChanged(ModelChange::DatabaseReplaced);
     if (result.notes)
         txtConfigNotes->setNotes(*result.notes);
     if (result.incCapBy8Label)
@@ -129,39 +128,38 @@ void frmTerminal::mnuOpenFile_Click()
         lblIDAsCap->setText(
             QString::fromLatin1(Port1IDAsCapLabelText(*result.port1IDAsCapLabel)));
 
-    sDBFilePath = QFileInfo(path).absoluteFilePath();
-    sDBFileName = QFileInfo(path).fileName().toLatin1();
-    StatusBar1->setPanelText(1, QStringLiteral("Loaded File: ") + QString::fromLatin1(sDBFileName) +
+    Run.sDBFilePath = QFileInfo(path).absoluteFilePath();
+    Run.sDBFileName = QFileInfo(path).fileName().toLatin1();
+    StatusBar1->setPanelText(1, QStringLiteral("Loaded File: ") + QString::fromLatin1(Run.sDBFileName) +
                                     QStringLiteral(", Doesn't Match Encoder"));
-    SaveSetting(kProperties, QStringLiteral("LastFile"), sDBFilePath);
+    SaveSetting(kProperties, QStringLiteral("LastFile"), Run.sDBFilePath);
     mnuSave->setEnabled(true);
-    bDBMatchesEncoder = false;
+    Run.bDBMatchesEncoder = false;
     cmdLookup->setEnabled(false);
     mnuSendMsg->setEnabled(false);
     Toolbar1->Buttons(8)->setEnabled(false);
     forms::Unload<frmMessageTest>();
-    bDBBusy = false;
 }
 
 void frmTerminal::mnuSave_Click()
 {
     forms::HandlerScope scope(this);
-    if (!bDBCheckOK)
+    if (!Run.bDBCheckOK)
         return;
     QString error;
-    if (!writeWholeFile(sDBFilePath, WriteDBFile(txtConfigNotes->notes()), &error)) {
+    if (!writeWholeFile(Run.sDBFilePath, WriteDBFile(txtConfigNotes->notes()), &error)) {
         showFileError(error);
         return;
     }
     StatusBar1->setPanelText(1, QStringLiteral("Saved Database to File: ") +
-                                    QString::fromLatin1(sDBFileName) + databaseStateSuffix());
+                                    QString::fromLatin1(Run.sDBFileName) + databaseStateSuffix());
     QDir::setCurrent(ProgramFolder());
 }
 
 void frmTerminal::mnuSaveAs_Click()
 {
     forms::HandlerScope scope(this);
-    if (!bDBCheckOK)
+    if (!Run.bDBCheckOK)
         return;
     QString path = FileDialog(this, dialogRequest(true));
     if (path.isEmpty() || isUnloaded())
@@ -171,9 +169,9 @@ void frmTerminal::mnuSaveAs_Click()
         info = QFileInfo(path + QStringLiteral(".pg9"));
     path = info.absoluteFilePath();
 
-    sDBFilePath = path;
-    sDBFileName = info.fileName().toLatin1();
-    SaveSetting(kProperties, QStringLiteral("LastFile"), sDBFilePath);
+    Run.sDBFilePath = path;
+    Run.sDBFileName = info.fileName().toLatin1();
+    SaveSetting(kProperties, QStringLiteral("LastFile"), Run.sDBFilePath);
 
     QString error;
     if (!writeWholeFile(path, WriteDBFile(txtConfigNotes->notes()), &error)) {
@@ -181,15 +179,15 @@ void frmTerminal::mnuSaveAs_Click()
         return;
     }
     StatusBar1->setPanelText(1, QStringLiteral("Saved Database to File: ") +
-                                    QString::fromLatin1(sDBFileName) + databaseStateSuffix());
-    SaveSetting(kProperties, QStringLiteral("LastFile"), sDBFilePath);
+                                    QString::fromLatin1(Run.sDBFileName) + databaseStateSuffix());
+    SaveSetting(kProperties, QStringLiteral("LastFile"), Run.sDBFilePath);
     QDir::setCurrent(ProgramFolder());
     mnuSave->setEnabled(true);
 }
 
 void frmTerminal::mnuNewDB_Click()
 {
-    if (TransferRunning())
+    if (Run.TransferRunning())
         return;
     forms::HandlerScope scope(this);
     const MsgAnswer answer =
@@ -200,7 +198,8 @@ void frmTerminal::mnuNewDB_Click()
         return;
     SetHourglassPointer();
     ResetDatabase();
+    NotifyModelChanged(ModelChange::DatabaseReplaced);
     StatusBar1->setPanelText(1, QStringLiteral("New Configuration, Does Not Match Encoder"));
-    bDBMatchesEncoder = false;
+    Run.bDBMatchesEncoder = false;
     SetDefaultPointer();
 }

@@ -63,8 +63,8 @@ void frmTerminal::Form_Load()
 {
     // 1. Start values of the settings and flags.
     ApplyStartValues();
-    const bool kestrane = sBrand == BrandKestrane;
-    const bool solvendra = sBrand == BrandSolvendra;
+    const bool kestrane = Run.sBrand == BrandKestrane;
+    const bool solvendra = Run.sBrand == BrandSolvendra;
 
     // 2. Another copy running: a warning, then a normal start.
     if (PreviousInstance(BrandTitle())) {
@@ -82,11 +82,11 @@ void frmTerminal::Form_Load()
 
     // 4. "setup.ini" switches.
     const QString ini = QDir(folder).filePath(QStringLiteral("setup.ini"));
-    bVirginMode = iniSwitch(ini, "VirginMode");
-    if (bVirginMode)
+    Run.bVirginMode = iniSwitch(ini, "VirginMode");
+    if (Run.bVirginMode)
         lblVirgin->setVisible(true);
-    bTestEnabled = iniSwitch(ini, "TestEnabled");
-    if (bTestEnabled)
+    Run.bTestEnabled = iniSwitch(ini, "TestEnabled");
+    if (Run.bTestEnabled)
         mnuTXTune->setVisible(true);
 
     // 5. Help manual and brand pictures.
@@ -108,7 +108,7 @@ void frmTerminal::Form_Load()
     if (kestrane || solvendra) {
         SetAppTitle(BrandTitle());
         setWindowTitle(BrandTitle());
-        setWindowIcon(BrandIcon(sBrand));
+        setWindowIcon(BrandIcon(Run.sBrand));
     }
 
     // 8 to 10.
@@ -142,27 +142,27 @@ void frmTerminal::Form_Load()
     // 13. Port number; the port stays closed.
     const QString storedPort = GetSetting(kProperties, QStringLiteral("CommPort"));
     if (storedPort.isEmpty()) {
-        iCommPort = 1;
+        Run.iCommPort = 1;
         SaveSetting(kProperties, QStringLiteral("CommPort"), QStringLiteral("1"));
     } else {
-        iCommPort = portNumberOf(storedPort);
+        Run.iCommPort = portNumberOf(storedPort);
     }
-    MSComm1->setCommPort(iCommPort);
+    MSComm1->setCommPort(Run.iCommPort);
 
     // 14. The last file, the tuning slider and the station ID.
     const QString lastFile = GetSetting(kProperties, QStringLiteral("LastFile"));
     if (!lastFile.isEmpty()) {
         const QFileInfo info(lastFile);
-        sDBFilePath = info.isAbsolute() ? lastFile : QDir(folder).filePath(lastFile);
-        sDBFileName = info.fileName().toLatin1();
+        Run.sDBFilePath = info.isAbsolute() ? lastFile : QDir(folder).filePath(lastFile);
+        Run.sDBFileName = info.fileName().toLatin1();
     } else {
-        sDBFilePath.clear();
-        sDBFileName.clear();
+        Run.sDBFilePath.clear();
+        Run.sDBFileName.clear();
     }
-    sModSliderVal =
+    EncoderSettings.sModSliderVal =
         GetSetting(AppTitle(), kProperties, QStringLiteral("ModSliderVal"), QStringLiteral("47"))
             .toLatin1();
-    sStationID = GetSetting(kProperties, QStringLiteral("StationID")).toLatin1();
+    EncoderSettings.sStationID = GetSetting(kProperties, QStringLiteral("StationID")).toLatin1();
 
     // 15. Port texts.
     const QString n = QString::number(MSComm1->CommPort());
@@ -176,14 +176,14 @@ void frmTerminal::Form_Load()
     // 17 to 19.
     StatusBar1->setPanelText(2, QStringLiteral("COM ") + n + QStringLiteral(" Closed"));
     InitAttenTable();
-    bSuppressEvents = false;
+    Run.bSuppressEvents = false;
 }
 
 void frmTerminal::reopenLastFile()
 {
-    if (sDBFileName.isEmpty() || sDBFilePath.isEmpty() || !QFileInfo(sDBFilePath).isFile())
+    if (Run.sDBFileName.isEmpty() || Run.sDBFilePath.isEmpty() || !QFileInfo(Run.sDBFilePath).isFile())
         return;
-    QFile file(sDBFilePath);
+    QFile file(Run.sDBFilePath);
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QByteArray content = file.readAll();
@@ -193,7 +193,7 @@ void frmTerminal::reopenLastFile()
 
     const DBFileReadResult result = ReadDBFile(content);
     // The reopen judges a group by its Group ID's value: "0" and "000" leave it undefined.
-    for (PagerGroupRec &group : PagerGroups)
+    for (PagerGroupRec &group : DB.PagerGroups)
         if (group[GrpDefined] == "YES" && !reopenDefinesGroup(group[GrpID]))
             group[GrpDefined].clear();
     if (result.notes)
@@ -204,5 +204,5 @@ void frmTerminal::reopenLastFile()
         lblIDAsCap->setText(
             QString::fromLatin1(Port1IDAsCapLabelText(*result.port1IDAsCapLabel)));
     StatusBar1->setPanelText(1, QStringLiteral("Loaded Database File: ") +
-                                    QString::fromLatin1(sDBFileName));
+                                    QString::fromLatin1(Run.sDBFileName));
 }

@@ -74,11 +74,11 @@ protected:
         m_loading = true;
         versionLabel->setText(VersionText());
         if (brandBeforeShow)
-            sBrand = brand;
+            Run.sBrand = brand;
         centre();
         this->show();
         if (!brandBeforeShow)
-            sBrand = brand;
+            Run.sBrand = brand;
         forms::Get<frmTerminal>();
         centre();
         m_loading = false;

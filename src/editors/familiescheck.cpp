@@ -217,7 +217,7 @@ private:
 
 FamiliesCheckResult CheckFamiliesDatabase(const FamiliesCheckHooks &hooks)
 {
-    return Checker(Families, bIncCapBy8, hooks).run();
+    return Checker(DB.Families, EncoderSettings.bIncCapBy8, hooks).run();
 }
 
 bool IsFamilyComplete(const FamilyRec &fam)
@@ -251,7 +251,7 @@ QList<int> DefineOrEraseFamilies()
 {
     QList<int> switchedOff;
     for (int row = 0; row < FamilyCount; ++row) {
-        FamilyRec &fam = Families[row];
+        FamilyRec &fam = DB.Families[row];
         if (IsFamilyComplete(fam))
             fam[FamDefined] = "YES";
         else if (EraseIncompleteFamily(fam))

@@ -5,7 +5,7 @@
 #include "app/frmTerminal.h"
 #include "editors/familiescheck.h"
 #include "encoder/frmCancelSend.h"
-#include "encoder/transferguard.h"
+#include "model/changes.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
@@ -51,7 +51,6 @@ constexpr int DatabaseWatchMs = 100;
 constexpr int LongMessage = 90;              // the load and list labels cut longer messages
 constexpr int CutMessage = 85;
 
-const char *const ModifiedText = "Current Configuration Modified, Does Not Match Encoder";
 const char *const CheckingText = "Checking Families Database";
 
 QString latin(const QByteArray &bytes)
@@ -105,7 +104,7 @@ std::optional<QByteArray> endCapText(const FamilyRec &f)
     const auto qty = fieldNumber(f[FamPagerQty]);
     if (!cap || !qty)
         return std::nullopt;
-    return zeroFilled(QByteArray::number(*cap + (*qty - 1) * (bIncCapBy8 ? 8 : 1)), 7);
+    return zeroFilled(QByteArray::number(*cap + (*qty - 1) * (EncoderSettings.bIncCapBy8 ? 8 : 1)), 7);
 }
 
 std::optional<QString> funcShown(const QByteArray &func)
@@ -154,7 +153,7 @@ void setMessageLabel(QLabel *label, const QString &name, const QByteArray &field
     const auto n = fieldNumber(field);
     if (!n || *n < 1 || *n > MessageCount)
         return;
-    QByteArray message = CannedMsgs[size_t(*n - 1)];
+    QByteArray message = DB.CannedMsgs[size_t(*n - 1)];
     if (cutLong && message.size() > LongMessage)
         message = message.left(CutMessage) + "...";
     label->setText(name + QStringLiteral(": ") + latin(message));
@@ -370,9 +369,7 @@ frmCfgFam::frmCfgFam(QWidget *parent) : Form(parent)
     connect(cmbMsg, &QComboBox::activated, this, forms::Handler(this, &frmCfgFam::cmbMsg_Click));
     connect(cmdOK, &QPushButton::clicked, this, forms::Handler(this, &frmCfgFam::cmdOK_Click));
 
-    m_dbWatch = new QTimer(this);
-    m_dbWatch->setInterval(DatabaseWatchMs);
-    connect(m_dbWatch, &QTimer::timeout, this, [this] { watchDatabase(); });
+    connect(&ModelEvents::instance(), &ModelEvents::changed, this, [this] { watchDatabase(); });
 
     setFixedSize(sizeHint());
 }
@@ -404,7 +401,7 @@ QTableWidgetItem *frmCfgFam::Cell(int row, int col) const
 
 FamilyRec &frmCfgFam::family() const
 {
-    return Families[size_t(m_row - 1)];
+    return DB.Families[size_t(m_row - 1)];
 }
 
 QString frmCfgFam::cellText(int col) const
@@ -524,33 +521,32 @@ void frmCfgFam::Form_Load()
 {
     if (frmTerminal *t = forms::Find<frmTerminal>(); t && !t->isUnloaded())
         t->Timer1->setEnabled(false);
-    bSuppressEvents = true;
+    Run.bSuppressEvents = true;
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - rect().center());
     m_row = 1;
     setCol(ColFamily);
 
-    if (bIncCapBy8)
+    if (EncoderSettings.bIncCapBy8)
         lblIncCapBy8->setText(QStringLiteral("Increment Capcodes by 8 Mode is ON"));
     fillGrid();
 
     m_row = 1;
     setCol(ColFamily);
-    if (Families[0][FamActive] == "1")
+    if (DB.Families[0][FamActive] == "1")
         showMessageLabels();
 
     show();
     fgFamilies->setFocus();
     setCol(ColPagerQty);
     fgFamilies_Click();
-    bSuppressEvents = false;
+    Run.bSuppressEvents = false;
 
     takeSnapshot();
-    if (bDBBusy) {
+    if (Run.bDBBusy()) {
         m_inputRefused = true;
         setInputEnabled(false);
     }
-    m_dbWatch->start();
 }
 
 void frmCfgFam::Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode)
@@ -569,26 +565,10 @@ void frmCfgFam::Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode)
 
 void frmCfgFam::Form_Unload()
 {
-    m_dbWatch->stop();
 }
 
 // ---------------------------------------------------------------------------------------------
 // The modified marking and the labels
-
-void frmCfgFam::MarkDatabaseModified()
-{
-    if (bDBBusy)
-        return;
-    bDBMatchesEncoder = false;
-    frmTerminal *t = forms::Find<frmTerminal>();
-    if (!t || t->isUnloaded())
-        return;
-    t->cmdLookup->setEnabled(false);
-    t->mnuSendMsg->setEnabled(false);
-    t->StatusBar1->setPanelText(1, QString::fromLatin1(ModifiedText));
-    if (QAction *test = t->Toolbar1->Buttons(8))
-        test->setEnabled(false);
-}
 
 // The labels after a list choice or at load: long messages are cut.
 void frmCfgFam::showMessageLabels()
@@ -670,7 +650,7 @@ void frmCfgFam::openList(QComboBox *list)
     } else {
         // An empty cell takes the list's first item at once, as if the operator chose it.
         list->setCurrentIndex(-1);
-        bSuppressEvents = false;
+        Run.bSuppressEvents = false;
         list->setCurrentIndex(0);
         if (list == cmbPgrType)
             cmbPgrType_Click();
@@ -688,11 +668,11 @@ void frmCfgFam::openList(QComboBox *list)
 
 void frmCfgFam::fgFamilies_Click()
 {
-    if (bDBBusy || m_checking) {
+    if (Run.bDBBusy() || m_checking) {
         hideOverlays();
         return;
     }
-    bSuppressEvents = true;
+    Run.bSuppressEvents = true;
     hideOverlays();
     switch (m_col) {
     case ColActive: toggleActive(); break;
@@ -710,7 +690,7 @@ void frmCfgFam::fgFamilies_Click()
     }
     if (!isUnloaded())
         showClickLabels();
-    bSuppressEvents = false;
+    Run.bSuppressEvents = false;
     takeSnapshot();
 }
 
@@ -862,9 +842,9 @@ void frmCfgFam::activateForChoice()
 
 void frmCfgFam::txtFam_Change()
 {
-    if (bSuppressEvents)
+    if (Run.bSuppressEvents)
         return;
-    if (bDBBusy || m_checking) {
+    if (Run.bDBBusy() || m_checking) {
         hideOverlays();
         return;
     }
@@ -902,15 +882,15 @@ void frmCfgFam::txtFam_Change()
     setCellBack(c, f[FamActive] == "1" ? ActiveIvory : InactiveGrey);
 
     if (text.contains(',')) {
-        const bool suppressed = bSuppressEvents;
-        bSuppressEvents = true;
+        const bool suppressed = Run.bSuppressEvents;
+        Run.bSuppressEvents = true;
         const QString message = c == ColPagerQty   ? QStringLiteral("Entry Should be Numeric Value Between 1 and 999")
                                 : c == ColStartID ? QStringLiteral("Entry Should be Numeric Value Between 1 and 8999")
                                                   : QStringLiteral("Entry Should be Numeric Value Greater Than 7");
         MsgBox(message, MsgButtons::OK, MsgIcon::None, QStringLiteral("Invalid Entry"));
         if (!isUnloaded())
             txtFam->setText(c == ColStartCap ? QStringLiteral("8") : QStringLiteral("1"));
-        bSuppressEvents = suppressed;
+        Run.bSuppressEvents = suppressed;
         if (activated)
             MarkDatabaseModified();
         takeSnapshot();
@@ -965,9 +945,9 @@ void frmCfgFam::txtFam_Change()
 // The steps every list choice shares. False when the choice is not to be handled.
 bool frmCfgFam::beginChoice(QComboBox *list, bool &activated)
 {
-    if (bSuppressEvents)
+    if (Run.bSuppressEvents)
         return false;
-    if (bDBBusy || m_checking) {
+    if (Run.bDBBusy() || m_checking) {
         hideOverlays();
         return false;
     }
@@ -1042,12 +1022,12 @@ void frmCfgFam::cmbFunc_Click()
             return;
         if (answer != MsgAnswer::Yes) {
             // The cell and the list show the code the family keeps.
-            const bool suppressed = bSuppressEvents;
-            bSuppressEvents = true;
+            const bool suppressed = Run.bSuppressEvents;
+            Run.bSuppressEvents = true;
             const auto kept = funcShown(f[FamFunc]);
             setCellText(ColFunc, kept.value_or(QString()));
             cmbFunc->setCurrentIndex(kept ? cmbFunc->findText(*kept) : -1);
-            bSuppressEvents = suppressed;
+            Run.bSuppressEvents = suppressed;
             if (activated)
                 MarkDatabaseModified();
             takeSnapshot();
@@ -1118,7 +1098,7 @@ void frmCfgFam::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
         key != KeyDown)
         return;
     KeyCode = 0;
-    if (bDBBusy || m_checking)
+    if (Run.bDBBusy() || m_checking)
         return;
 
     const int next = m_row == FamilyCount ? 1 : m_row + 1;
@@ -1172,7 +1152,7 @@ void frmCfgFam::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
 
 void frmCfgFam::cmdOK_Click()
 {
-    if (bDBBusy || m_checking)
+    if (Run.bDBBusy() || m_checking)
         return;
     hideOverlays();
     setCol(ColFamily);
@@ -1189,7 +1169,7 @@ void frmCfgFam::cmdOK_Click()
     takeSnapshot();
 
     if (bFamiliesEdited) {
-        bDBCheckOK = CheckFamiliesDatabase();
+        Run.bDBCheckOK = CheckFamiliesDatabase();
         if (isUnloaded())
             return;
         if (bFamFieldsAdjusted) {
@@ -1203,9 +1183,10 @@ void frmCfgFam::cmdOK_Click()
 bool frmCfgFam::CheckFamiliesDatabase()
 {
     QPointer<frmCfgFam> self(this);
-    TransferGuard noTransfer; // no encoder transfer starts while the families are corrected
+    // No encoder command starts while the families are corrected.
+    BusyScope checking(Busy::CheckingFamilies, BusyScope::WhenIdle);
     m_checking = true;
-    const std::array<FamilyRec, FamilyCount> before = Families;
+    const std::array<FamilyRec, FamilyCount> before = DB.Families;
 
     FamiliesCheckHooks hooks;
     hooks.passStarted = [] {
@@ -1282,40 +1263,51 @@ void frmCfgFam::setInputEnabled(bool enabled)
 
 void frmCfgFam::takeSnapshot()
 {
-    m_shown.families = Families;
-    m_shown.messages = CannedMsgs;
-    m_shown.incCapBy8 = bIncCapBy8;
+    m_shown.families = DB.Families;
+    m_shown.messages = DB.CannedMsgs;
+    m_shown.incCapBy8 = EncoderSettings.bIncCapBy8;
 }
 
 bool frmCfgFam::databaseChangedElsewhere() const
 {
-    return m_shown.families != Families || m_shown.incCapBy8 != bIncCapBy8;
+    return m_shown.families != DB.Families || m_shown.incCapBy8 != EncoderSettings.bIncCapBy8;
 }
 
 void frmCfgFam::watchDatabase()
 {
-    // Never in the middle of one of the editor's own handlers (a message box, the check).
-    if (isUnloaded() || core().busy > 0)
+    if (isUnloaded())
         return;
-    if (bDBBusy != m_inputRefused) {
-        m_inputRefused = bDBBusy;
-        setInputEnabled(!bDBBusy);
+    // Never in the middle of one of the editor's own handlers (a message box, the check):
+    // looked at again once it has returned.
+    if (core().busy > 0) {
+        if (!m_watchQueued) {
+            m_watchQueued = true;
+            QTimer::singleShot(DatabaseWatchMs, this, [this] {
+                m_watchQueued = false;
+                watchDatabase();
+            });
+        }
+        return;
     }
-    if (bDBBusy)
+    if (Run.bDBBusy() != m_inputRefused) {
+        m_inputRefused = Run.bDBBusy();
+        setInputEnabled(!Run.bDBBusy());
+    }
+    if (Run.bDBBusy())
         return;
     if (databaseChangedElsewhere()) {
-        const bool suppressed = bSuppressEvents;
-        bSuppressEvents = true;
+        const bool suppressed = Run.bSuppressEvents;
+        Run.bSuppressEvents = true;
         hideOverlays();
-        lblIncCapBy8->setText(bIncCapBy8 ? QStringLiteral("Increment Capcodes by 8 Mode is ON")
+        lblIncCapBy8->setText(EncoderSettings.bIncCapBy8 ? QStringLiteral("Increment Capcodes by 8 Mode is ON")
                                          : QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
         fillGrid();
         setCol(ColFamily);
         showClickLabels();
-        bSuppressEvents = suppressed;
+        Run.bSuppressEvents = suppressed;
         takeSnapshot();
-    } else if (m_shown.messages != CannedMsgs) {
+    } else if (m_shown.messages != DB.CannedMsgs) {
         showClickLabels();
-        m_shown.messages = CannedMsgs;
+        m_shown.messages = DB.CannedMsgs;
     }
 }

@@ -12,8 +12,9 @@
 // Pager Qty, Start ID, End ID, Start Capcode, End Capcode, Pager Type, Func Code, Data Rate,
 // Prefix Msg and Suffix Msg. Row() and Col() give the current cell.
 //
-// While the encoder's database is being read or written (bDBBusy) the editor takes no input;
-// when the database has changed under it (a read, a file opened) it shows the new contents.
+// While the encoder's database is being read or written (Run.bDBBusy()) the editor takes no
+// input; when the database has changed under it (a read, a file opened, New) it shows the new
+// contents. It hears of both through the model's change notification.
 
 #include "model/database.h"
 #include "platform/forms.h"
@@ -28,7 +29,6 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
-class QTimer;
 struct FamiliesCheckResult;
 
 class frmCfgFam : public forms::Form<frmCfgFam, QWidget> {
@@ -135,7 +135,6 @@ private:
     void hideOverlays();
     void showClickLabels();
     void showMessageLabels();
-    void MarkDatabaseModified();
 
     void markCorrections(const FamiliesCheckResult &result);
     void setInputEnabled(bool enabled);
@@ -148,7 +147,7 @@ private:
     int m_ignoreScroll = 0;
     bool m_checking = false;
     bool m_inputRefused = false;
-    QTimer *m_dbWatch = nullptr;
+    bool m_watchQueued = false;
 
     // What the grid shows, to notice changes made behind the editor's back.
     struct Shown {

@@ -40,7 +40,7 @@ void frmCfgGroup::Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode)
 
 void frmCfgGroup::Form_Unload()
 {
-    for (PagerGroupRec &group : PagerGroups) {
+    for (PagerGroupRec &group : DB.PagerGroups) {
         if (group[GrpDefined] == "YES")
             continue;
         ResetGroupKeepingReference(group);

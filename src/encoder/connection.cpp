@@ -25,8 +25,6 @@ namespace {
 
 using Terminal = QPointer<frmTerminal>;
 
-bool g_detecting = false;
-
 const QByteArray kProgrammingSettings("9600,n,8,1");
 const QByteArray kPrgmMode("#PrgmMode#");
 const QByteArray kATI("ATI\r\r");
@@ -68,25 +66,25 @@ void Toggle();
 void takeIdentity(const QByteArray &reply)
 {
     if (const auto version = GetEncoderVersion(reply))
-        sFirmwareVer = *version;
-    sTestPort = GetEncoderPort(reply);
+        Run.sFirmwareVer = *version;
+    Run.sTestPort = GetEncoderPort(reply);
 }
 
 // Labels the main window with the firmware's generation. flagV7 marks a V7 encoder as such
 // (the late identification labels it only).
 void labelGeneration(const Terminal &t, bool flagV7)
 {
-    const bool kestrane = sBrand == BrandKestrane;
-    const char generation = sFirmwareVer.isEmpty() ? '\0' : sFirmwareVer.at(0);
-    t->lblVersion->setText(QStringLiteral("Firmware Version: ") + QString::fromLatin1(sFirmwareVer));
+    const bool kestrane = Run.sBrand == BrandKestrane;
+    const char generation = Run.sFirmwareVer.isEmpty() ? '\0' : Run.sFirmwareVer.at(0);
+    t->lblVersion->setText(QStringLiteral("Firmware Version: ") + QString::fromLatin1(Run.sFirmwareVer));
     if (generation == '7') {
         if (flagV7)
-            bV7Encoder = true;
+            Run.bV7Encoder = true;
         if (kestrane)
             t->Label25->setText(QStringLiteral("Paging Encoder V7"));
     } else if (generation == '9') {
-        if (const auto minor = FirmwareMinor(sFirmwareVer); minor && *minor >= 7)
-            bFwV97Plus = true;
+        if (const auto minor = FirmwareMinor(Run.sFirmwareVer); minor && *minor >= 7)
+            Run.bFwV97Plus = true;
         if (kestrane)
             t->Label25->setText(QStringLiteral("Paging Encoder V9"));
     } else if (generation == '8') {
@@ -120,12 +118,12 @@ private:
     {
         bRespTimeout = false;
         m_t->Timer2->setEnabled(false);
-        if (bVirginMode)
+        if (Run.bVirginMode)
             setLine(m_t, kProgrammingSettings);
-        if (bDBMatchesEncoder) {
-            const bool one = sTestPort == "1";
-            setLine(m_t, AttachedPortSettings(one ? sPort1Baud : sPort2Baud,
-                                              one ? sPort1DataBits : sPort2DataBits));
+        if (Run.bDBMatchesEncoder) {
+            const bool one = Run.sTestPort == "1";
+            setLine(m_t, AttachedPortSettings(one ? EncoderSettings.sPort1Baud : EncoderSettings.sPort2Baud,
+                                              one ? EncoderSettings.sPort1DataBits : EncoderSettings.sPort2DataBits));
         }
         QList<QByteArray> attempts{m_t->MSComm1->Settings()};
         for (const QByteArray &settings : DetectionSettingsTable())
@@ -227,7 +225,7 @@ private:
         }
         if (reply.contains("Encoder")) {
             takeIdentity(reply);
-            if (sFirmwareVer.startsWith('7'))
+            if (Run.sFirmwareVer.startsWith('7'))
                 return Ending::V7Refusal;
             labelGeneration(m_t, false);
             return switchToProgramming();
@@ -303,14 +301,14 @@ void exitSteps()
 {
     forms::Unload<frmCancelSend>();
     SetDefaultPointer();
-    bNoDetect = false;
+    Run.bNoDetect = false;
 }
 
 void detectedEnding(const Terminal &t)
 {
     forms::Unload<frmCancelSend>();
     SetDefaultPointer();
-    bNoDetect = true;
+    Run.bNoDetect = true;
     t->mnuTest->setEnabled(true);
     t->mnuReadDB->setEnabled(true);
     t->mnuWriteDB->setEnabled(true);
@@ -319,7 +317,7 @@ void detectedEnding(const Terminal &t)
     if (gone(t))
         return;
     bool read = true;
-    if (!bDBMatchesEncoder)
+    if (!Run.bDBMatchesEncoder)
         read = MsgBox(QStringLiteral("You are About to Read the Encoder and Replace the Current "
                                      "Configuration\rAre You Sure?"),
                       MsgButtons::YesNo, MsgIcon::Question,
@@ -327,7 +325,7 @@ void detectedEnding(const Terminal &t)
     if (gone(t))
         return;
     if (read) {
-        if (bV7Encoder)
+        if (Run.bV7Encoder)
             ReadEncoderDBV7();
         else
             ReadEncoderDB();
@@ -349,7 +347,7 @@ void v7RefusalEnding(const Terminal &t)
            MsgButtons::OK, MsgIcon::None, QStringLiteral("V7 Paging System Detected"));
     if (gone(t))
         return;
-    bV7Encoder = true;
+    Run.bV7Encoder = true;
     Toggle(); // closes the port; a V7 encoder gets no reboot
 }
 
@@ -384,29 +382,26 @@ void cancelledEnding(const Terminal &t)
 void openingSteps(const Terminal &t, int entryInterval)
 {
     const QString n = portNumber(t);
-    bV7Encoder = false;
+    Run.bV7Encoder = false;
     t->BringToFront(t->ImgConnected);
     t->StatusBar1->setPanelText(2, QStringLiteral("COM ") + n + QStringLiteral(" Open"));
     t->mnuOpen->setText(QStringLiteral("&Close Port"));
     t->cmdComStatus->setText(QStringLiteral("Close COM ") + n);
     t->Toolbar1->ButtonByKey(QStringLiteral("program"))->setEnabled(true);
     t->Toolbar1->ButtonByKey(QStringLiteral("read"))->setEnabled(true);
-    if (bDBMatchesEncoder) {
+    if (Run.bDBMatchesEncoder) {
         t->cmdLookup->setEnabled(true);
         t->mnuSendMsg->setEnabled(true);
         t->Toolbar1->ButtonByKey(QStringLiteral("test"))->setEnabled(true);
     }
-    if (bNoDetect) {
+    if (Run.bNoDetect) {
         exitSteps();
         return;
     }
 
     Ending ending;
     {
-        g_detecting = true;
-        struct Done {
-            ~Done() { g_detecting = false; }
-        } done;
+        BusyScope detecting(Busy::Detecting);
         ending = Detection(t, entryInterval).run();
     }
     switch (ending) {
@@ -424,7 +419,7 @@ void closingSteps(const Terminal &t)
 {
     const QString n = portNumber(t);
     bool rebooted = false;
-    if (!bV7Encoder) {
+    if (!Run.bV7Encoder) {
         // Out of programming mode (a port that cannot be opened gets nothing and no message).
         SetHourglassPointer();
         if (!t->MSComm1->PortOpen())
@@ -452,7 +447,7 @@ void closingSteps(const Terminal &t)
 
     t->MSComm1->setPortOpen(false);
     setLine(t, kProgrammingSettings);
-    if (!bV7Encoder) {
+    if (!Run.bV7Encoder) {
         // The encoder reboots; nothing is sent its way meanwhile. Without a reboot on the line
         // there is nothing to wait for.
         if (rebooted)
@@ -492,15 +487,10 @@ void Toggle()
 
 } // namespace
 
-bool DetectionRunning()
-{
-    return g_detecting;
-}
-
 void OpenClosePort()
 {
     // The cancel window stops a detection; the toggle leaves it alone.
-    if (g_detecting)
+    if (Run.busy == Busy::Detecting)
         return;
     Toggle();
 }

@@ -13,5 +13,3 @@
 // the connection discs). A port that cannot be opened is reported with the system's error text.
 void OpenClosePort();
 
-// True while a detection is trying line settings.
-bool DetectionRunning();

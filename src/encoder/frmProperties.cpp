@@ -146,10 +146,10 @@ void frmProperties::LoadPortProperties()
     if (bitsPos >= 1)
         selectText(cboDataBits, settings.mid(bitsPos - 1, 1));
 
-    if (iCommPort > 0) {
-        comm->setCommPort(iCommPort);
+    if (Run.iCommPort > 0) {
+        comm->setCommPort(Run.iCommPort);
     } else {
-        iCommPort = 1;
+        Run.iCommPort = 1;
         comm->setCommPort(1);
         SaveSetting(kProperties, QStringLiteral("CommPort"), QStringLiteral("1"));
     }
@@ -179,7 +179,7 @@ void frmProperties::cmdOK_Click()
         t->ImgConnected->setToolTip(QStringLiteral(" Disable COM ") + n + QLatin1Char(' '));
         t->mnuReadDB->setEnabled(false);
         t->mnuWriteDB->setEnabled(false);
-        iCommPort = int16_t(comm->CommPort());
+        Run.iCommPort = int16_t(comm->CommPort());
     }
 
     const QString parity = cboParity->currentText().left(1);

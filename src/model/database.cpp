@@ -1,8 +1,6 @@
 #include "model/database.h"
 
-std::array<FamilyRec, FamilyCount> Families;
-std::array<PagerGroupRec, GroupCount> PagerGroups;
-std::array<QByteArray, MessageCount> CannedMsgs;
+PagerDatabase DB;
 
 namespace {
 long long number(const QByteArray &text)
@@ -46,20 +44,20 @@ void ResetGroupKeepingReference(PagerGroupRec &grp)
 
 void ResetDatabase()
 {
-    for (auto &fam : Families)
+    for (auto &fam : DB.Families)
         ResetFamily(fam);
-    for (auto &grp : PagerGroups)
+    for (auto &grp : DB.PagerGroups)
         ResetGroupKeepingReference(grp);
-    for (auto &msg : CannedMsgs)
+    for (auto &msg : DB.CannedMsgs)
         msg.clear();
 }
 
 void ClearDatabase()
 {
-    for (auto &fam : Families)
+    for (auto &fam : DB.Families)
         fam.fill(QByteArray());
-    for (auto &grp : PagerGroups)
+    for (auto &grp : DB.PagerGroups)
         grp.fill(QByteArray());
-    for (auto &msg : CannedMsgs)
+    for (auto &msg : DB.CannedMsgs)
         msg.clear();
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The pager database: 50 families, 10 groups and 15 canned messages, shared by every window.
+// The pager database: 50 families, 10 groups and 15 canned messages, one instance (DB) shared by
+// every window and transfer.
 // Every field is kept as the exact bytes the encoder and the "*.pg9" file exchange
 // (digit strings keep their leading zeros); the empty text means "never set".
 
@@ -46,9 +47,15 @@ constexpr int GroupPagerIDs = 20;
 using FamilyRec = std::array<QByteArray, FamFieldCount>;
 using PagerGroupRec = std::array<QByteArray, GrpFieldCount>;
 
-extern std::array<FamilyRec, FamilyCount> Families;
-extern std::array<PagerGroupRec, GroupCount> PagerGroups;
-extern std::array<QByteArray, MessageCount> CannedMsgs;
+struct PagerDatabase {
+    std::array<FamilyRec, FamilyCount> Families;        // family n is Families[n - 1]
+    std::array<PagerGroupRec, GroupCount> PagerGroups;  // group n is PagerGroups[n - 1]
+    std::array<QByteArray, MessageCount> CannedMsgs;    // message n is CannedMsgs[n - 1]
+};
+
+// The displayed database: the editors change it in place, a read overwrites it, a write and
+// Save send or save it as they find it.
+extern PagerDatabase DB;
 
 // Derived values of a family (never stored). Non-numeric fields count as 0.
 long long EndID(const FamilyRec &fam);

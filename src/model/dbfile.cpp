@@ -18,26 +18,26 @@ struct SettingLine {
 
 // In the order they are written.
 const SettingLine SettingLines[] = {
-    {"InvertData,", "InvertD", &bInvertData, nullptr},
-    {"InvertRFCD,", "InvertR", &bInvertRFCD, nullptr},
-    {"DutyCycle,", "Dut", nullptr, &sDutyCycle},
-    {"MaxBatch,", "Max", nullptr, &sMaxBatch},
-    {"IgnoreRFCD,", "Ign", &bIgnoreRFCD, nullptr},
-    {"IncCapsby8,", "IncCaps", &bIncCapBy8, nullptr},
-    {"Serial1 PPHReset,", "Serial1 PPH", &bPort1PPHReset, nullptr},
-    {"Serial2 PPHReset,", "Serial2 PPH", &bPort2PPHReset, nullptr},
-    {"Serial1 IDAsCap,", "Serial1 IDA", &bPort1IDAsCap, nullptr},
-    {"Serial2 IDAsCap,", "Serial2 IDA", &bPort2IDAsCap, nullptr},
-    {"Serial1 Flow,", "Serial1 Flo", nullptr, &sPort1Flow},
-    {"Serial2 Flow,", "Serial2 Flo", nullptr, &sPort2Flow},
-    {"Serial1 Protocol,", "Serial1 Pro", nullptr, &sPort1Protocol},
-    {"Serial2 Protocol,", "Serial2 Pro", nullptr, &sPort2Protocol},
-    {"Serial1 Baud,", "Serial1 Bau", nullptr, &sPort1Baud},
-    {"Serial2 Baud,", "Serial2 Bau", nullptr, &sPort2Baud},
-    {"Serial1 Databits,", "Serial1 Dat", nullptr, &sPort1DataBits},
-    {"Serial2 Databits,", "Serial2 Dat", nullptr, &sPort2DataBits},
-    {"Serial1 Verbose,", "Serial1 Ver", &bPort1Verbose, nullptr},
-    {"Serial2 Verbose,", "Serial2 Ver", &bPort2Verbose, nullptr},
+    {"InvertData,", "InvertD", &EncoderSettings.bInvertData, nullptr},
+    {"InvertRFCD,", "InvertR", &EncoderSettings.bInvertRFCD, nullptr},
+    {"DutyCycle,", "Dut", nullptr, &EncoderSettings.sDutyCycle},
+    {"MaxBatch,", "Max", nullptr, &EncoderSettings.sMaxBatch},
+    {"IgnoreRFCD,", "Ign", &EncoderSettings.bIgnoreRFCD, nullptr},
+    {"IncCapsby8,", "IncCaps", &EncoderSettings.bIncCapBy8, nullptr},
+    {"Serial1 PPHReset,", "Serial1 PPH", &EncoderSettings.bPort1PPHReset, nullptr},
+    {"Serial2 PPHReset,", "Serial2 PPH", &EncoderSettings.bPort2PPHReset, nullptr},
+    {"Serial1 IDAsCap,", "Serial1 IDA", &EncoderSettings.bPort1IDAsCap, nullptr},
+    {"Serial2 IDAsCap,", "Serial2 IDA", &EncoderSettings.bPort2IDAsCap, nullptr},
+    {"Serial1 Flow,", "Serial1 Flo", nullptr, &EncoderSettings.sPort1Flow},
+    {"Serial2 Flow,", "Serial2 Flo", nullptr, &EncoderSettings.sPort2Flow},
+    {"Serial1 Protocol,", "Serial1 Pro", nullptr, &EncoderSettings.sPort1Protocol},
+    {"Serial2 Protocol,", "Serial2 Pro", nullptr, &EncoderSettings.sPort2Protocol},
+    {"Serial1 Baud,", "Serial1 Bau", nullptr, &EncoderSettings.sPort1Baud},
+    {"Serial2 Baud,", "Serial2 Bau", nullptr, &EncoderSettings.sPort2Baud},
+    {"Serial1 Databits,", "Serial1 Dat", nullptr, &EncoderSettings.sPort1DataBits},
+    {"Serial2 Databits,", "Serial2 Dat", nullptr, &EncoderSettings.sPort2DataBits},
+    {"Serial1 Verbose,", "Serial1 Ver", &EncoderSettings.bPort1Verbose, nullptr},
+    {"Serial2 Verbose,", "Serial2 Ver", &EncoderSettings.bPort2Verbose, nullptr},
 };
 
 // Positions of the record lines in the file (0-based line numbers).
@@ -136,17 +136,17 @@ QByteArray WriteDBFile(const QByteArray &notes)
     for (int n = 0; n < FamilyCount; ++n) {
         out += "Fam" + QByteArray::number(n + 1);
         for (int f = FamActive; f <= FamSuffix; ++f)
-            out += ',' + Families[n][f];
+            out += ',' + DB.Families[n][f];
         out += LineEnd;
     }
     for (int n = 0; n < GroupCount; ++n) {
         out += "Grp" + QByteArray::number(n + 1);
         for (int f = GrpID; f <= GrpPagerID20; ++f)
-            out += ',' + PagerGroups[n][f];
-        out += ',' + PagerGroups[n][GrpReference] + LineEnd;
+            out += ',' + DB.PagerGroups[n][f];
+        out += ',' + DB.PagerGroups[n][GrpReference] + LineEnd;
     }
     for (int n = 0; n < MessageCount; ++n)
-        out += "Msg" + QByteArray::number(n + 1) + ',' + CannedMsgs[n] + LineEnd;
+        out += "Msg" + QByteArray::number(n + 1) + ',' + DB.CannedMsgs[n] + LineEnd;
     for (const SettingLine &s : SettingLines) {
         out += s.key;
         out += s.flag ? QByteArray(*s.flag ? "1" : "0") : *s.text;
@@ -166,13 +166,13 @@ DBFileReadResult ReadDBFile(const QByteArray &content)
 
         if (line.startsWith("Fam")) {
             if (p < FamilyCount)
-                readFamily(Families[p], value);
+                readFamily(DB.Families[p], value);
         } else if (line.startsWith("Grp")) {
             if (p >= FirstGroupLine && p < FirstGroupLine + GroupCount)
-                readGroup(PagerGroups[p - FirstGroupLine], value);
+                readGroup(DB.PagerGroups[p - FirstGroupLine], value);
         } else if (line.startsWith("Msg")) {
             if (p >= FirstMessageLine && p < FirstMessageLine + MessageCount)
-                CannedMsgs[p - FirstMessageLine] = value;
+                DB.CannedMsgs[p - FirstMessageLine] = value;
         } else if (line.startsWith("Not")) {
             // The notes stand between two quote characters; whatever the outer two are, they go.
             result.notes = value.size() < 2 ? QByteArray() : value.mid(1, value.size() - 2);
@@ -182,9 +182,9 @@ DBFileReadResult ReadDBFile(const QByteArray &content)
                     continue;
                 if (s.flag) {
                     *s.flag = value == "1";
-                    if (s.flag == &bIncCapBy8)
+                    if (s.flag == &EncoderSettings.bIncCapBy8)
                         result.incCapBy8Label = *s.flag;
-                    else if (s.flag == &bPort1IDAsCap)
+                    else if (s.flag == &EncoderSettings.bPort1IDAsCap)
                         result.port1IDAsCapLabel = *s.flag;
                 } else {
                     *s.text = value;

@@ -39,19 +39,19 @@ void mnuPrintDB_Click()
     QStringList lines;
     lines << QStringLiteral("Pager Families");
     for (int i = 0; i < FamilyCount; ++i)
-        if (Families[i][FamDefined] == "YES")
+        if (DB.Families[i][FamDefined] == "YES")
             lines << QStringLiteral("  %1: ").arg(i + 1) +
-                         joined(QList<QByteArray>(Families[i].begin(), Families[i].begin() + FamDefined));
+                         joined(QList<QByteArray>(DB.Families[i].begin(), DB.Families[i].begin() + FamDefined));
     lines << QString() << QStringLiteral("Pager Groups");
     for (int i = 0; i < GroupCount; ++i)
-        if (PagerGroups[i][GrpDefined] == "YES")
+        if (DB.PagerGroups[i][GrpDefined] == "YES")
             lines << QStringLiteral("  %1: ").arg(i + 1) +
-                         joined(QList<QByteArray>(PagerGroups[i].begin(),
-                                                  PagerGroups[i].begin() + GrpDefined));
+                         joined(QList<QByteArray>(DB.PagerGroups[i].begin(),
+                                                  DB.PagerGroups[i].begin() + GrpDefined));
     lines << QString() << QStringLiteral("Canned Messages");
     for (int i = 0; i < MessageCount; ++i)
-        if (!CannedMsgs[i].isEmpty())
-            lines << QStringLiteral("  %1: ").arg(i + 1) + QString::fromLatin1(CannedMsgs[i]);
+        if (!DB.CannedMsgs[i].isEmpty())
+            lines << QStringLiteral("  %1: ").arg(i + 1) + QString::fromLatin1(DB.CannedMsgs[i]);
     if (t)
         lines << QString() << QStringLiteral("Notes: ") + t->txtConfigNotes->text();
 
@@ -64,12 +64,12 @@ void mnuPrintDB_Click()
     }
     const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
     const int lineHeight = p.fontMetrics().height();
-    const QPixmap logo = BrandLogo(sBrand, 300, 90);
+    const QPixmap logo = BrandLogo(Run.sBrand, 300, 90);
     int y = 0;
     auto header = [&] {
         p.drawPixmap(QRect(0, 0, printer.resolution() * 2, printer.resolution() * 6 / 10), logo);
         y = printer.resolution() * 8 / 10;
-        p.drawText(0, y, BrandTitle() + QStringLiteral(" - ") + QString::fromLatin1(sDBFileName));
+        p.drawText(0, y, BrandTitle() + QStringLiteral(" - ") + QString::fromLatin1(Run.sDBFileName));
         y += 2 * lineHeight;
     };
     header();

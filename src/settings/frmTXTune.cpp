@@ -22,7 +22,7 @@ frmTXTune::frmTXTune(QWidget *parent) : DialogForm(parent)
 void frmTXTune::mnuExit_Click()
 {
     SaveSetting(QStringLiteral("Properties"), QStringLiteral("ModSliderVal"),
-                QString::fromLatin1(sModSliderVal));
+                QString::fromLatin1(EncoderSettings.sModSliderVal));
     forms::UnloadForm(this);
 }
 

@@ -60,7 +60,7 @@ void frmMessageTest::Form_Unload()
         if (t && !t->isUnloaded() && t->MSComm1->PortOpen())
             t->mnuTest->setEnabled(true);
     }
-    bRangeTestOn = false;
+    Run.bRangeTestOn = false;
     forms::Unload<frmRangeTest>();
     SetDefaultPointer();
 }

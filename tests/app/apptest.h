@@ -43,7 +43,7 @@ public:
         ResetProgramState();
         SetAppTitle(QStringLiteral("pagersetup-test"));
         HelpFile.clear();
-        sDBFilePath.clear();
+        Run.sDBFilePath.clear();
         frmCfgFam::bIncompleteRecord = false;
         frmCfgGroup::bIncompleteRecord = false;
         SetTimeScale(1.0);

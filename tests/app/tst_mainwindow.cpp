@@ -8,7 +8,6 @@
 
 #include "editors/frmCfgMsg.h"
 #include "encoder/frmProperties.h"
-#include "encoder/transferguard.h"
 #include "model/database.h"
 #include "model/dbfile.h"
 #include "settings/frmPassword.h"
@@ -71,7 +70,7 @@ private:
         boxes.expect(kDetected).title(QStringLiteral("Paging Encoder Detected"));
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
-        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(Run.bDBMatchesEncoder);
         QVERIFY(t->MSComm1->PortOpen());
     }
 
@@ -101,18 +100,18 @@ private:
     // a message, a group reference, notes beyond the box's 80 characters.
     QByteArray richDatabaseFile()
     {
-        Families[4] = {"1", "0204800", "2", "N", "3", "250", "1000", "01", "02", ""};
-        PagerGroups[3] = {};
-        PagerGroups[3][GrpID] = "77";
-        PagerGroups[3][GrpActive] = "1";
+        DB.Families[4] = {"1", "0204800", "2", "N", "3", "250", "1000", "01", "02", ""};
+        DB.PagerGroups[3] = {};
+        DB.PagerGroups[3][GrpID] = "77";
+        DB.PagerGroups[3][GrpActive] = "1";
         for (int i = GrpAux1Active; i <= GrpTimerMsg; ++i)
-            PagerGroups[3][i] = "0";
+            DB.PagerGroups[3][i] = "0";
         for (int i = 0; i < GroupPagerIDs; ++i)
-            PagerGroups[3][GrpPagerID1 + i] = "0000";
-        PagerGroups[3][GrpReference] = "RF,1";
-        CannedMsgs[0] = "Caf\xe9 \"closed\", back at 5";
-        bInvertData = true;
-        sPort2Protocol = "SNPP";
+            DB.PagerGroups[3][GrpPagerID1 + i] = "0000";
+        DB.PagerGroups[3][GrpReference] = "RF,1";
+        DB.CannedMsgs[0] = "Caf\xe9 \"closed\", back at 5";
+        EncoderSettings.bInvertData = true;
+        EncoderSettings.sPort2Protocol = "SNPP";
         const QByteArray notes = QByteArray("Relay site, \"north\" - ").append(QByteArray(90, 'x'));
         const QByteArray content = WriteDBFile(notes);
         ResetProgramState();
@@ -160,7 +159,7 @@ private slots:
                 .defaultButton(1);
             t->mnuNewDB->trigger();
             QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("No Database Loaded"));
-            QVERIFY(bDBMatchesEncoder);
+            QVERIFY(Run.bDBMatchesEncoder);
         }
         t->mnuPrintDB->trigger();
         QCOMPARE(env->printerDialogs, 1);
@@ -172,7 +171,7 @@ private slots:
         QVERIFY(!forms::IsLoaded<frmProperties>());
         t->mnuTXTune->setVisible(true);
         t->mnuTXTune->setEnabled(true);
-        sModSliderVal = "31";
+        EncoderSettings.sModSliderVal = "31";
         WhenShown<frmTXTune>([](frmTXTune *w) { w->mnuExit_Click(); });
         t->mnuTXTune->trigger();
         QVERIFY(!forms::IsLoaded<frmTXTune>());
@@ -202,9 +201,8 @@ private slots:
             t->mnuReadDB->setEnabled(true);
             t->mnuReadDB->trigger();
             t->mnuSendMsg->setEnabled(true);
-            bDBBusy = true;
             t->mnuSendMsg->trigger();
-            QVERIFY(!bDBBusy);
+            QVERIFY(!Run.bDBBusy());
             t->cmdLookup->setEnabled(true);
             t->cmdLookup->click();
             QCOMPARE(t->lblLookup->text(), QStringLiteral("Response: "));
@@ -241,10 +239,10 @@ private slots:
         CloseWhenShown<frmSettings_Main>();
         t->Toolbar1->Buttons(5)->trigger();
         QVERIFY(!forms::IsLoaded<frmSettings_Main>());
-        bV7Encoder = true;
+        Run.bV7Encoder = true;
         CloseWhenShown<frmPassword>();
         t->Toolbar1->Buttons(5)->trigger();
-        QCOMPARE(sPwdTarget, QByteArray("advanced"));
+        QCOMPARE(Run.sPwdTarget, QByteArray("advanced"));
         QVERIFY(!forms::IsLoaded<frmPassword>());
         QVERIFY(!forms::IsLoaded<frmSettings_Main>());
 
@@ -265,7 +263,7 @@ private slots:
         }
         {
             // While the database does not match, reading asks first; No does nothing.
-            QVERIFY(!bDBMatchesEncoder);
+            QVERIFY(!Run.bDBMatchesEncoder);
             t->Toolbar1->Buttons(7)->setEnabled(true);
             ScriptedBoxes boxes;
             boxes.expect(QStringLiteral("You are About to Read the Encoder and Replace the Current "
@@ -302,7 +300,7 @@ private slots:
         QCOMPARE(t->Timer2->Interval(), 8000);
 
         // Opened while the database does not match (the read declined): no test button, no lookup.
-        bDBMatchesEncoder = false;
+        Run.bDBMatchesEncoder = false;
         ScriptedBoxes boxes;
         boxes.expect(kDetected);
         boxes.expect(QStringLiteral("You are About to Read the Encoder"), MsgAnswer::No)
@@ -348,7 +346,7 @@ private slots:
         QVERIFY(!t->MSComm1->PortOpen());
         QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 3"));
         QCOMPARE(t->MSComm1->CommPort(), 3);
-        QCOMPARE(iCommPort, int16_t(3));
+        QCOMPARE(Run.iCommPort, int16_t(3));
         QCOMPARE(t->ImgNotConnected->toolTip(), QStringLiteral(" Enable COM 3 "));
         QCOMPARE(t->ImgConnected->toolTip(), QStringLiteral(" Disable COM 3 "));
         QVERIFY(!t->mnuReadDB->isEnabled());
@@ -376,32 +374,32 @@ private slots:
     void newClearsTheDatabaseOnly()
     {
         frmTerminal *t = mainWindow();
-        Families[0][FamActive] = "1";
-        Families[0][FamDefined] = "YES";
-        PagerGroups[2][GrpID] = "55";
-        PagerGroups[2][GrpDefined] = "YES";
-        PagerGroups[2][GrpReference] = "LOBB";
-        CannedMsgs[3] = "FIRE DRILL";
-        sDutyCycle = "50";
-        sDBFileName = "keep.pg9";
+        DB.Families[0][FamActive] = "1";
+        DB.Families[0][FamDefined] = "YES";
+        DB.PagerGroups[2][GrpID] = "55";
+        DB.PagerGroups[2][GrpDefined] = "YES";
+        DB.PagerGroups[2][GrpReference] = "LOBB";
+        DB.CannedMsgs[3] = "FIRE DRILL";
+        EncoderSettings.sDutyCycle = "50";
+        Run.sDBFileName = "keep.pg9";
         t->txtConfigNotes->setText(QStringLiteral("keep these notes"));
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("Clear the Pager Database"), MsgAnswer::Yes);
         t->mnuNewDB->trigger();
         const FamilyRec newFamily = {"0", "0000000", "5", "A", "3", "000", "0000", "00", "00", ""};
-        for (const FamilyRec &fam : Families)
+        for (const FamilyRec &fam : DB.Families)
             QCOMPARE(fam, newFamily);
-        QCOMPARE(PagerGroups[2][GrpID], QByteArray("0000"));
-        QCOMPARE(PagerGroups[2][GrpPagerID1 + 19], QByteArray("0000"));
-        QVERIFY(PagerGroups[2][GrpDefined].isEmpty());
-        QCOMPARE(PagerGroups[2][GrpReference], QByteArray("LOBB"));
-        QVERIFY(CannedMsgs[3].isEmpty());
-        QCOMPARE(sDutyCycle, QByteArray("50"));
-        QCOMPARE(sDBFileName, QByteArray("keep.pg9"));
+        QCOMPARE(DB.PagerGroups[2][GrpID], QByteArray("0000"));
+        QCOMPARE(DB.PagerGroups[2][GrpPagerID1 + 19], QByteArray("0000"));
+        QVERIFY(DB.PagerGroups[2][GrpDefined].isEmpty());
+        QCOMPARE(DB.PagerGroups[2][GrpReference], QByteArray("LOBB"));
+        QVERIFY(DB.CannedMsgs[3].isEmpty());
+        QCOMPARE(EncoderSettings.sDutyCycle, QByteArray("50"));
+        QCOMPARE(Run.sDBFileName, QByteArray("keep.pg9"));
         QCOMPARE(t->txtConfigNotes->text(), QStringLiteral("keep these notes"));
         QCOMPARE(t->StatusBar1->panelText(1),
                  QStringLiteral("New Configuration, Does Not Match Encoder"));
-        QVERIFY(!bDBMatchesEncoder);
+        QVERIFY(!Run.bDBMatchesEncoder);
         QVERIFY(!HourglassShown());
     }
 
@@ -420,16 +418,16 @@ private slots:
         t->mnuOpenFile->trigger();
         QCOMPARE(t->StatusBar1->panelText(1),
                  QStringLiteral("Loaded File: site.pg9, Doesn't Match Encoder"));
-        QCOMPARE(sDBFileName, QByteArray("site.pg9"));
+        QCOMPARE(Run.sDBFileName, QByteArray("site.pg9"));
         QCOMPARE(stored(QStringLiteral("LastFile")), original);
         QVERIFY(t->mnuSave->isEnabled());
-        QVERIFY(!bDBMatchesEncoder && !bDBBusy);
+        QVERIFY(!Run.bDBMatchesEncoder && !Run.bDBBusy());
         QVERIFY(!t->cmdLookup->isEnabled() && !t->mnuSendMsg->isEnabled());
         QVERIFY(!t->Toolbar1->Buttons(8)->isEnabled());
         QCOMPARE(QDir::currentPath(), programFolder);
-        QCOMPARE(CannedMsgs[0], QByteArray("Caf\xe9 \"closed\", back at 5"));
+        QCOMPARE(DB.CannedMsgs[0], QByteArray("Caf\xe9 \"closed\", back at 5"));
         QCOMPARE(t->txtConfigNotes->text().size(), 112); // longer than the box lets one type
-        QCOMPARE(PagerGroups[3][GrpReference], QByteArray("RF,1"));
+        QCOMPARE(DB.PagerGroups[3][GrpReference], QByteArray("RF,1"));
 
         // Save writes the opened file where it is, not a file of that name here.
         QFile::remove(original);
@@ -447,7 +445,7 @@ private slots:
         QCOMPARE(env->dialogs.last().defaultName, QStringLiteral("site.pg9"));
         const QString copy = site.filePath("copy.pg9");
         QCOMPARE(ReadFile(copy), content);
-        QCOMPARE(sDBFileName, QByteArray("copy.pg9"));
+        QCOMPARE(Run.sDBFileName, QByteArray("copy.pg9"));
         QCOMPARE(stored(QStringLiteral("LastFile")), copy);
         QCOMPARE(t->StatusBar1->panelText(1),
                  QStringLiteral("Saved Database to File: copy.pg9, Doesn't Match Encoder"));
@@ -461,7 +459,7 @@ private slots:
         QCOMPARE(QDir(site.path()).entryList(QDir::Files).size(), 3); // no temporary left over
 
         // A file saved while the database matches says so.
-        bDBMatchesEncoder = true;
+        Run.bDBMatchesEncoder = true;
         t->mnuSave->trigger();
         QCOMPARE(t->StatusBar1->panelText(1),
                  QStringLiteral("Saved Database to File: old.pg9, Matches Encoder"));
@@ -487,12 +485,12 @@ private slots:
         env->dialogAnswers.push_back(QStringLiteral("/proc/self/mem")); // opens, then fails to read
         t->mnuOpenFile->trigger();
         QVERIFY(boxes.verifyAllShown());
-        QCOMPARE(sDBFileName, QByteArray("site.pg9"));
-        QCOMPARE(sDBFilePath, original);
+        QCOMPARE(Run.sDBFileName, QByteArray("site.pg9"));
+        QCOMPARE(Run.sDBFilePath, original);
         QCOMPARE(stored(QStringLiteral("LastFile")), original);
         QCOMPARE(t->StatusBar1->panelText(1), status);
-        QCOMPARE(Families[4][FamStartCap], QByteArray("0204800"));
-        QVERIFY(!bDBBusy);
+        QCOMPARE(DB.Families[4][FamStartCap], QByteArray("0204800"));
+        QVERIFY(!Run.bDBBusy());
         QVERIFY(!HourglassShown());
 
         // A failed write shows the box and no success text.
@@ -504,7 +502,7 @@ private slots:
         QCOMPARE(t->StatusBar1->panelText(1), status);
 
         // After a failed families or groups check, Save and Save As do nothing at all.
-        bDBCheckOK = false;
+        Run.bDBCheckOK = false;
         const int dialogs = env->dialogs.size();
         t->mnuSave->trigger();
         t->mnuSaveAs->trigger();
@@ -516,13 +514,13 @@ private slots:
     void aRunningTransferKeepsTheOthersOut()
     {
         frmTerminal *t = mainWindow();
-        bDBMatchesEncoder = false;
+        Run.bDBMatchesEncoder = false;
         for (QAction *a : {t->mnuReadDB, t->mnuWriteDB, t->mnuSendMsg, t->Toolbar1->Buttons(6),
                            t->Toolbar1->Buttons(7), t->Toolbar1->Buttons(8)})
             a->setEnabled(true);
         t->cmdLookup->setEnabled(true);
         {
-            TransferGuard running;
+            BusyScope running(Busy::Line, BusyScope::WhenIdle);
             QVERIFY(running);
             t->mnuOpen->trigger();
             t->cmdComStatus->click();
@@ -542,7 +540,7 @@ private slots:
             t->mnuNewDB->trigger();
             QCOMPARE(env->dialogs.size(), dialogs);
         }
-        QVERIFY(!TransferRunning());
+        QVERIFY(!Run.TransferRunning());
         ScriptedBoxes boxes;
         boxes.expect(kNotOpen);
         t->mnuSendMsg->trigger();
@@ -576,7 +574,7 @@ private slots:
         QVERIFY(bAppClosing);
         QVERIFY(!forms::IsLoaded<frmTerminal>());
         QVERIFY(!forms::IsLoaded<frmMessageTest>());
-        QVERIFY(!TransferRunning());
+        QVERIFY(!Run.TransferRunning());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(t.isNull());
         QTRY_VERIFY_WITH_TIMEOUT(receivedSince(mark).contains("ATI\r"), 2000);
@@ -591,7 +589,7 @@ private slots:
         openFindingTheEncoder(t);
         // The encoder leaves the last record unanswered: the write ends with its error box.
         QVERIFY(encoder->sim().setKnob("drop_reply", "\"write:M 15\""));
-        bDBMatchesEncoder = false;
+        Run.bDBMatchesEncoder = false;
         t->mnuTest->setEnabled(false);
         t->mnuWriteDB->setEnabled(true);
         t->Timer1->setInterval(1234);
@@ -616,7 +614,7 @@ private slots:
         for (int position = 2; position <= 8; ++position)
             QVERIFY(t->Toolbar1->Buttons(position)->isEnabled());
         QCOMPARE(t->Timer1->Interval(), 1234);
-        QVERIFY(!bDBBusy);
+        QVERIFY(!Run.bDBBusy());
     }
 
     void transmitterTuningLeavesTheTestMenuWithThePort()
@@ -656,7 +654,7 @@ private slots:
             QVERIFY(!bAppClosing);
         }
         t->mnuAbout->trigger();
-        bDBMatchesEncoder = false;
+        Run.bDBMatchesEncoder = false;
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("You Have Not Programmed the Encoder with Your Current Edits\r"
                                     "Are You Sure You Want to Exit Paging Encoder Setup?"),
@@ -678,10 +676,10 @@ private slots:
         t->Toolbar1->Buttons(3)->trigger();
         frmCfgFam::bIncompleteRecord = true;
         frmCfgGroup::bIncompleteRecord = true;
-        PagerGroups[0][GrpID] = "12";
-        PagerGroups[0][GrpDefined] = "YES";
-        PagerGroups[1][GrpID] = "13";
-        PagerGroups[1][GrpReference] = "ABCD";
+        DB.PagerGroups[0][GrpID] = "12";
+        DB.PagerGroups[0][GrpDefined] = "YES";
+        DB.PagerGroups[1][GrpID] = "13";
+        DB.PagerGroups[1][GrpReference] = "ABCD";
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("Are You Sure You Want to Exit"), MsgAnswer::Yes);
         boxes.expect(QStringLiteral("Pager Group Definition is Incomplete\rAs Shown by Magenta "
@@ -700,9 +698,9 @@ private slots:
         QVERIFY(!forms::IsLoaded<frmCfgGroup>());
         frmCfgFam *fam = forms::Find<frmCfgFam>();
         QVERIFY(fam && fam->isVisible()); // No keeps it, after the main window has gone
-        QCOMPARE(PagerGroups[0][GrpID], QByteArray("12"));
-        QCOMPARE(PagerGroups[1][GrpID], QByteArray("0000"));
-        QVERIFY(PagerGroups[1][GrpReference].isEmpty());
+        QCOMPARE(DB.PagerGroups[0][GrpID], QByteArray("12"));
+        QCOMPARE(DB.PagerGroups[1][GrpID], QByteArray("0000"));
+        QVERIFY(DB.PagerGroups[1][GrpReference].isEmpty());
         fam->close(); // the flag was cleared when it asked
         QVERIFY(!forms::IsLoaded<frmCfgFam>());
     }
@@ -748,7 +746,7 @@ private slots:
             return true;
         });
         frmTerminal *t = mainWindow();
-        Families[0] = {"1", "0001000", "5", "A", "3", "005", "0100", "00", "00", "YES"};
+        DB.Families[0] = {"1", "0001000", "5", "A", "3", "005", "0100", "00", "00", "YES"};
         t->mnuPrintDB->trigger();
         QVERIFY(QFileInfo(pdf).size() > 1000);
         QVERIFY(!HourglassShown());

@@ -46,12 +46,12 @@ private:
     // increment-by-8 on, notes with commas and quotes.
     QByteArray sampleFile()
     {
-        Families[0] = {"1", "0001234", "1", "A", "0", "010", "7", "00", "00", ""};
-        PagerGroups[0][GrpID] = "0";
-        PagerGroups[1][GrpID] = "0042";
-        PagerGroups[2][GrpID] = "12a";
-        CannedMsgs[1] = "CALL THE OFFICE";
-        bIncCapBy8 = true;
+        DB.Families[0] = {"1", "0001234", "1", "A", "0", "010", "7", "00", "00", ""};
+        DB.PagerGroups[0][GrpID] = "0";
+        DB.PagerGroups[1][GrpID] = "0042";
+        DB.PagerGroups[2][GrpID] = "12a";
+        DB.CannedMsgs[1] = "CALL THE OFFICE";
+        EncoderSettings.bIncCapBy8 = true;
         const QByteArray content = WriteDBFile("Spare encoder, \"east\" wing");
         ResetProgramState();
         return content;
@@ -92,7 +92,7 @@ private slots:
                            : forms::Find<frmSplash>()->lblVersion->text(),
                  QStringLiteral("Version 1.0.0"));
 
-        QCOMPARE(sBrand, solvendra ? QByteArray("Solvendra") : QByteArray("Kestrane"));
+        QCOMPARE(Run.sBrand, solvendra ? QByteArray("Solvendra") : QByteArray("Kestrane"));
         QCOMPARE(env->instanceChecks, QStringList{title});
         QCOMPARE(AppTitle(), title);
         QCOMPARE(t->windowTitle(), title);
@@ -136,13 +136,13 @@ private slots:
             QCOMPARE(b->isEnabled(), position <= 5); // editors work without an encoder
         }
 
-        QCOMPARE(sModSliderVal, QByteArray("47"));
-        QVERIFY(sStationID.isEmpty());
-        QCOMPARE(iCommPort, int16_t(1));
-        QVERIFY(bDBMatchesEncoder);
-        QVERIFY(!bSuppressEvents);
+        QCOMPARE(EncoderSettings.sModSliderVal, QByteArray("47"));
+        QVERIFY(EncoderSettings.sStationID.isEmpty());
+        QCOMPARE(Run.iCommPort, int16_t(1));
+        QVERIFY(Run.bDBMatchesEncoder);
+        QVERIFY(!Run.bSuppressEvents);
         QCOMPARE(AttenTable[39].dB.toText(), QByteArray("73.5"));
-        for (const FamilyRec &fam : Families)
+        for (const FamilyRec &fam : DB.Families)
             QVERIFY(fam[FamActive].isEmpty()); // program-start texts, not the New values
     }
 
@@ -169,9 +169,9 @@ private slots:
         frmTerminal *t = StartProgram<frmXJSplash>();
         QCOMPARE(t->MSComm1->Settings(), QByteArray("2400,e,7,1"));
         QCOMPARE(t->MSComm1->CommPort(), control);
-        QCOMPARE(iCommPort, int16_t(number));
-        QCOMPARE(sModSliderVal, QByteArray("12"));
-        QCOMPARE(sStationID, QByteArray("WXY123"));
+        QCOMPARE(Run.iCommPort, int16_t(number));
+        QCOMPARE(EncoderSettings.sModSliderVal, QByteArray("12"));
+        QCOMPARE(EncoderSettings.sStationID, QByteArray("WXY123"));
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM %1 Closed").arg(control));
         QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM %1").arg(control));
     }
@@ -197,9 +197,9 @@ private slots:
         QCOMPARE(t->MSComm1->CommPort(), 4);
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 4 Closed"));
         QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 4"));
-        QCOMPARE(sModSliderVal, QByteArray("30"));
+        QCOMPARE(EncoderSettings.sModSliderVal, QByteArray("30"));
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Loaded Database File: site.pg9"));
-        QVERIFY(!bSuppressEvents);
+        QVERIFY(!Run.bSuppressEvents);
         QCOMPARE(AttenTable[8].dB.toText(), QByteArray("-1.5"));
         // The operator's stored text is left for the properties dialog to correct.
         QCOMPARE(StoredPreference(kKestraneTitle, "Settings"), QStringLiteral("fast,n,8,1"));
@@ -227,7 +227,7 @@ private slots:
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(boxes.shown().first().text, text);
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
-        QVERIFY(!bSuppressEvents);
+        QVERIFY(!Run.bSuppressEvents);
     }
 
     void setupIniSwitches_data()
@@ -258,8 +258,8 @@ private slots:
             WriteFile(env->programFile("setup.ini"), ini);
         ScriptedBoxes boxes;
         frmTerminal *t = StartProgram<frmXJSplash>();
-        QCOMPARE(bVirginMode, virgin);
-        QCOMPARE(bTestEnabled, test);
+        QCOMPARE(Run.bVirginMode, virgin);
+        QCOMPARE(Run.bTestEnabled, test);
         QCOMPARE(!t->lblVirgin->isHidden(), virgin);
         QCOMPARE(t->mnuTXTune->isVisible(), test);
         QVERIFY(!t->mnuTXTune->isEnabled()); // detection enables it
@@ -278,20 +278,20 @@ private slots:
         frmTerminal *t = StartProgram<frmXJSplash>();
         QCOMPARE(t->StatusBar1->panelText(1),
                  QStringLiteral("Loaded Database File: north mast.pg9"));
-        QCOMPARE(sDBFileName, QByteArray("north mast.pg9"));
-        QCOMPARE(sDBFilePath, file);
-        QCOMPARE(Families[0][FamStartCap], QByteArray("0001234"));
-        QCOMPARE(Families[0][FamStartID], QByteArray("007"));
-        QCOMPARE(Families[0][FamDefined], QByteArray("YES"));
-        QCOMPARE(CannedMsgs[1], QByteArray("CALL THE OFFICE"));
+        QCOMPARE(Run.sDBFileName, QByteArray("north mast.pg9"));
+        QCOMPARE(Run.sDBFilePath, file);
+        QCOMPARE(DB.Families[0][FamStartCap], QByteArray("0001234"));
+        QCOMPARE(DB.Families[0][FamStartID], QByteArray("007"));
+        QCOMPARE(DB.Families[0][FamDefined], QByteArray("YES"));
+        QCOMPARE(DB.CannedMsgs[1], QByteArray("CALL THE OFFICE"));
         // The reopen judges the Group ID by its value: "0" is no group, "12a" is one.
-        QVERIFY(PagerGroups[0][GrpDefined].isEmpty());
-        QCOMPARE(PagerGroups[1][GrpDefined], QByteArray("YES"));
-        QCOMPARE(PagerGroups[2][GrpDefined], QByteArray("YES"));
+        QVERIFY(DB.PagerGroups[0][GrpDefined].isEmpty());
+        QCOMPARE(DB.PagerGroups[1][GrpDefined], QByteArray("YES"));
+        QCOMPARE(DB.PagerGroups[2][GrpDefined], QByteArray("YES"));
         QCOMPARE(t->txtConfigNotes->text(), QStringLiteral("Spare encoder, \"east\" wing"));
-        QVERIFY(bIncCapBy8);
+        QVERIFY(EncoderSettings.bIncCapBy8);
         QCOMPARE(t->lblIncBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is ON"));
-        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(Run.bDBMatchesEncoder);
         QVERIFY(!t->mnuSave->isEnabled());
         QCOMPARE(StoredPreference(kSolvendraTitle, "LastFile"), file);
     }
@@ -306,7 +306,7 @@ private slots:
             ScriptedBoxes boxes;
             frmTerminal *t = StartProgram<frmXJSplash>();
             QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Loaded Database File: old.pg9"));
-            QCOMPARE(sDBFilePath, env->programFile("old.pg9"));
+            QCOMPARE(Run.sDBFilePath, env->programFile("old.pg9"));
         }
         forms::DestroyAll();
         ResetProgramState();
@@ -314,8 +314,8 @@ private slots:
         ScriptedBoxes boxes;
         frmTerminal *t = StartProgram<frmXJSplash>();
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("No Database Loaded"));
-        QCOMPARE(sDBFileName, QByteArray("old.pg9"));
-        for (const PagerGroupRec &g : PagerGroups)
+        QCOMPARE(Run.sDBFileName, QByteArray("old.pg9"));
+        for (const PagerGroupRec &g : DB.PagerGroups)
             QVERIFY(g[GrpID].isEmpty());
     }
 

@@ -228,7 +228,7 @@ inline QStringList DatabaseDifferences(const DeviceState &s)
     const bool v7 = s.generation() == 7;
     for (int i = 0; i < encsim::kFamilies; ++i) {
         const encsim::Family &f = s.families[std::size_t(i)];
-        const FamilyRec &r = Families[std::size_t(i)];
+        const FamilyRec &r = DB.Families[std::size_t(i)];
         const QString at = QStringLiteral("family %1: ").arg(i + 1);
         if (f.active == 0 && f.qty == 0) {
             if (!r[FamDefined].isEmpty() || r[FamStartCap] != "0000000")
@@ -246,7 +246,7 @@ inline QStringList DatabaseDifferences(const DeviceState &s)
     }
     for (int g = 0; g < encsim::kGroups; ++g) {
         const encsim::Group &e = s.groups[std::size_t(g)];
-        const PagerGroupRec &r = PagerGroups[std::size_t(g)];
+        const PagerGroupRec &r = DB.PagerGroups[std::size_t(g)];
         const QString at = QStringLiteral("group %1: ").arg(g + 1);
         if (!e.defined() && !v7) {
             if (r[GrpDefined] != "NO")
@@ -263,8 +263,8 @@ inline QStringList DatabaseDifferences(const DeviceState &s)
                               .arg(e.f[std::size_t(k)]);
     }
     for (int m = 0; m < encsim::kMessages; ++m)
-        if (CannedMsgs[std::size_t(m)] != QByteArray::fromStdString(s.messages[std::size_t(m)]))
-            d << QStringLiteral("message %1: %2").arg(m + 1).arg(QString::fromLatin1(CannedMsgs[std::size_t(m)]));
+        if (DB.CannedMsgs[std::size_t(m)] != QByteArray::fromStdString(s.messages[std::size_t(m)]))
+            d << QStringLiteral("message %1: %2").arg(m + 1).arg(QString::fromLatin1(DB.CannedMsgs[std::size_t(m)]));
     return d;
 }
 
@@ -278,36 +278,36 @@ inline QStringList SettingsDifferences(const DeviceState &s)
         if (!ok)
             d << QString::fromLatin1(what);
     };
-    expect("maxbatch", sMaxBatch == QByteArray::number(cfg("maxbatch").toInt()));
-    expect("dutycycle", sDutyCycle == QByteArray::number(cfg("dutycycle").toInt()));
-    expect("ignorerfcd", bIgnoreRFCD == (cfg("ignorerfcd") == "1"));
+    expect("maxbatch", EncoderSettings.sMaxBatch == QByteArray::number(cfg("maxbatch").toInt()));
+    expect("dutycycle", EncoderSettings.sDutyCycle == QByteArray::number(cfg("dutycycle").toInt()));
+    expect("ignorerfcd", EncoderSettings.bIgnoreRFCD == (cfg("ignorerfcd") == "1"));
     if (s.generation() == 7) {
-        expect("pphreset", bPort1PPHReset == (cfg("serial1 pphreset") == "1"));
-        expect("pet", sPort1Protocol == "PET" && bPETSupport == (s.v7PetSupported && cfg("pet") == "1"));
-        expect("invertrfcd", bInvertRFCD == (cfg("invertrfcd") == "0"));
-        expect("invertdata", bInvertData == (cfg("invertdata") != "0"));
-        expect("briefack", bBriefAck == (cfg("briefack") == "1") && bPort1Verbose == !bBriefAck);
-        expect("altfc", bNakBeforeFlow == (cfg("altfc") == "1") &&
-                            sPort1Flow == (bNakBeforeFlow ? "AHW" : "HW"));
-        expect("idascap", bPort1IDAsCap == (cfg("serial1 idascap") == "1"));
+        expect("pphreset", EncoderSettings.bPort1PPHReset == (cfg("serial1 pphreset") == "1"));
+        expect("pet", EncoderSettings.sPort1Protocol == "PET" && EncoderSettings.bPETSupport == (s.v7PetSupported && cfg("pet") == "1"));
+        expect("invertrfcd", EncoderSettings.bInvertRFCD == (cfg("invertrfcd") == "0"));
+        expect("invertdata", EncoderSettings.bInvertData == (cfg("invertdata") != "0"));
+        expect("briefack", EncoderSettings.bBriefAck == (cfg("briefack") == "1") && EncoderSettings.bPort1Verbose == !EncoderSettings.bBriefAck);
+        expect("altfc", EncoderSettings.bNakBeforeFlow == (cfg("altfc") == "1") &&
+                            EncoderSettings.sPort1Flow == (EncoderSettings.bNakBeforeFlow ? "AHW" : "HW"));
+        expect("idascap", EncoderSettings.bPort1IDAsCap == (cfg("serial1 idascap") == "1"));
         return d;
     }
     if (s.hasStationId())
-        expect("sid", sStationID == cfg("sid"));
-    expect("invertrfcd", bInvertRFCD == (cfg("invertrfcd") == "1"));
-    expect("invertdata", bInvertData == (cfg("invertdata") != "1"));
-    expect("capby8", bIncCapBy8 == (cfg("capby8") != "0"));
-    expect("serial1 idascap", bPort1IDAsCap == (cfg("serial1 idascap") != "0"));
-    expect("serial2 idascap", bPort2IDAsCap == (cfg("serial2 idascap") != "0"));
-    expect("flow", sPort1Flow == cfg("serial1 flow") && sPort2Flow == cfg("serial2 flow"));
-    expect("pphreset", bPort1PPHReset == (cfg("serial1 pphreset") == "1") &&
-                           bPort2PPHReset == (cfg("serial2 pphreset") == "1"));
-    expect("protocol", sPort1Protocol == cfg("serial1 protocol") && sPort2Protocol == cfg("serial2 protocol"));
-    expect("verbose", bPort1Verbose == (cfg("serial1 verbose") == "1") &&
-                          bPort2Verbose == (cfg("serial2 verbose") == "1"));
-    expect("databits", sPort1DataBits == cfg("serial1 databits") && sPort2DataBits == cfg("serial2 databits"));
-    expect("baud", sPort1Baud == cfg("serial1 baud") && sPort2Baud == cfg("serial2 baud"));
-    expect("modatten", sModAttenC == cfg("modattenc") && sModAttenF == cfg("modattenf"));
+        expect("sid", EncoderSettings.sStationID == cfg("sid"));
+    expect("invertrfcd", EncoderSettings.bInvertRFCD == (cfg("invertrfcd") == "1"));
+    expect("invertdata", EncoderSettings.bInvertData == (cfg("invertdata") != "1"));
+    expect("capby8", EncoderSettings.bIncCapBy8 == (cfg("capby8") != "0"));
+    expect("serial1 idascap", EncoderSettings.bPort1IDAsCap == (cfg("serial1 idascap") != "0"));
+    expect("serial2 idascap", EncoderSettings.bPort2IDAsCap == (cfg("serial2 idascap") != "0"));
+    expect("flow", EncoderSettings.sPort1Flow == cfg("serial1 flow") && EncoderSettings.sPort2Flow == cfg("serial2 flow"));
+    expect("pphreset", EncoderSettings.bPort1PPHReset == (cfg("serial1 pphreset") == "1") &&
+                           EncoderSettings.bPort2PPHReset == (cfg("serial2 pphreset") == "1"));
+    expect("protocol", EncoderSettings.sPort1Protocol == cfg("serial1 protocol") && EncoderSettings.sPort2Protocol == cfg("serial2 protocol"));
+    expect("verbose", EncoderSettings.bPort1Verbose == (cfg("serial1 verbose") == "1") &&
+                          EncoderSettings.bPort2Verbose == (cfg("serial2 verbose") == "1"));
+    expect("databits", EncoderSettings.sPort1DataBits == cfg("serial1 databits") && EncoderSettings.sPort2DataBits == cfg("serial2 databits"));
+    expect("baud", EncoderSettings.sPort1Baud == cfg("serial1 baud") && EncoderSettings.sPort2Baud == cfg("serial2 baud"));
+    expect("modatten", EncoderSettings.sModAttenC == cfg("modattenc") && EncoderSettings.sModAttenF == cfg("modattenf"));
     return d;
 }
 

@@ -126,7 +126,7 @@ private slots:
         state.config["serial1 protocol"] = protocol.toStdString();
         state.config["serial1 baud"] = baud.toStdString();
         frmTerminal *t = start(state, KnobsFrom(QStringList{"pacing=burst"} + knobs));
-        bDBMatchesEncoder = false; // the first attempt then uses the port's own settings
+        Run.bDBMatchesEncoder = false; // the first attempt then uses the port's own settings
         watchAttempts();
 
         ScriptedBoxes boxes;
@@ -139,12 +139,12 @@ private slots:
         QCOMPARE(attempts.first(), QStringLiteral("Attempting to Detect Paging Encoder\non COM Port 1 at ") +
                                        settingsTried.first());
         const QByteArray version = firmware.split(' ').first();
-        QCOMPARE(sFirmwareVer, version);
-        QCOMPARE(sTestPort, QByteArray("1"));
+        QCOMPARE(Run.sFirmwareVer, version);
+        QCOMPARE(Run.sTestPort, QByteArray("1"));
         QCOMPARE(t->lblVersion->text(), QStringLiteral("Firmware Version: ") + QString::fromLatin1(version));
         QCOMPARE(t->Label25->text(), label25);
-        QCOMPARE(bFwV97Plus, version == "9.7" || version == "9.10");
-        QVERIFY(!bV7Encoder);
+        QCOMPARE(Run.bFwV97Plus, version == "9.7" || version == "9.10");
+        QVERIFY(!Run.bV7Encoder);
         QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
         QCOMPARE(t->MSComm1->Settings(), QByteArray("9600,n,8,1"));
         QVERIFY(t->MSComm1->PortOpen());
@@ -152,7 +152,7 @@ private slots:
         for (QAction *a : {t->mnuReadDB, t->mnuWriteDB, t->mnuTest})
             QVERIFY(a->isEnabled());
         QVERIFY(!forms::IsLoaded<frmCancelSend>());
-        QVERIFY(!bNoDetect && !HourglassShown());
+        QVERIFY(!Run.bNoDetect && !HourglassShown());
     }
 
     // Nothing answers (or nothing the detection knows): every attempt waits its time, then the
@@ -191,7 +191,7 @@ private slots:
 
         SetTimeScale(0.03);
         frmTerminal *t = start(DeviceState::factory(9), KnobsFrom(knobs));
-        bDBMatchesEncoder = matching;
+        Run.bDBMatchesEncoder = matching;
         QVERIFY(!t->MSComm1->setSettings(portSettings));
         t->Timer2->setInterval(entryInterval);
         watchAttempts();
@@ -215,7 +215,7 @@ private slots:
         QCOMPARE(t->FrontImage(), t->ImgNotConnected);
         QCOMPARE(t->Timer2->Interval(), 8000);
         QVERIFY(!forms::IsLoaded<frmCancelSend>());
-        QVERIFY(!HourglassShown() && !bNoDetect);
+        QVERIFY(!HourglassShown() && !Run.bNoDetect);
     }
 
     // A line that goes away: the port's error is shown once and the detection ends there.
@@ -262,14 +262,14 @@ private slots:
         boxes.expect(kV7).title(QStringLiteral("V7 Paging System Detected")).buttons(MsgButtons::OK);
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
-        QVERIFY(bV7Encoder);
+        QVERIFY(Run.bV7Encoder);
         QVERIFY(!t->MSComm1->PortOpen());
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
         QTest::qWait(30);
         const QByteArray sent = CommandsSent(*encoder).join();
         QCOMPARE(sent.count("config reboot"), 0);
         QCOMPARE(sent.count("ATI\r\r"), 1); // found at the first attempt
-        QVERIFY(!forms::IsLoaded<frmCancelSend>() && !bNoDetect);
+        QVERIFY(!forms::IsLoaded<frmCancelSend>() && !Run.bNoDetect);
     }
 
     // The cancel window stops a detection at once and without a message; the port toggle does
@@ -292,7 +292,7 @@ private slots:
             t->mnuOpen->trigger();
             t->cmdComStatus->click();
             QTest::mouseClick(t->ImgConnected, Qt::LeftButton);
-            stillDetecting = DetectionRunning() && t->MSComm1->PortOpen();
+            stillDetecting = (Run.busy == Busy::Detecting) && t->MSComm1->PortOpen();
             c->Command1->click();
             QVERIFY(bCancelOp);
             QVERIFY(forms::IsLoaded<frmCancelSend>()); // the detection unloads it
@@ -304,7 +304,7 @@ private slots:
         QCOMPARE(caption, QStringLiteral("Paging Encoder Programming"));
         QVERIFY(flagClearAtStart);
         QVERIFY(!t->MSComm1->PortOpen());
-        QVERIFY(!bCancelOp && !DetectionRunning());
+        QVERIFY(!bCancelOp && !(Run.busy == Busy::Detecting));
         QVERIFY(!forms::IsLoaded<frmCancelSend>());
         const QByteArray sent = CommandsSent(*encoder).join();
         QCOMPARE(sent.count("#PrgmMode#"), 1);
@@ -335,7 +335,7 @@ private slots:
         QVERIFY(bAppClosing);
         QVERIFY(!forms::IsLoaded<frmTerminal>());
         QVERIFY(!forms::IsLoaded<frmCancelSend>());
-        QVERIFY(!DetectionRunning());
+        QVERIFY(!(Run.busy == Busy::Detecting));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(t.isNull());
     }

@@ -37,9 +37,9 @@ class TestLookupSim : public QObject {
         boxes.expect(QStringLiteral("Paging Encoder Was Detected"));
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
-        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(Run.bDBMatchesEncoder);
         QVERIFY(t->cmdLookup->isEnabled());
-        QCOMPARE(bPort1IDAsCap, idAsCapOnPort1);
+        QCOMPARE(EncoderSettings.bPort1IDAsCap, idAsCapOnPort1);
     }
 
     // Types the pager ID, clicks the button; returns what went to the encoder.
@@ -120,7 +120,7 @@ private slots:
         QCOMPARE(t->lblLookup->text(), QStringLiteral("Response: ID 123, Cap=1234023, Type=A, Rate=512, Func=4"));
         QVERIFY(t->cmdLookup->isEnabled());
 
-        bIncCapBy8 = true;
+        EncoderSettings.bIncCapBy8 = true;
         ScriptedBoxes boxes;
         const std::size_t before = encoder->sim().eventCount();
         boxes.expect(QStringLiteral("Increment Capcodes by 8 Mode is Active.  You May Need\r"

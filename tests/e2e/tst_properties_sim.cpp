@@ -104,7 +104,7 @@ private slots:
         QVERIFY(!forms::IsLoaded<frmProperties>());
         QVERIFY(!t->MSComm1->PortOpen());
         QCOMPARE(t->MSComm1->CommPort(), 3);
-        QCOMPARE(iCommPort, int16_t(3));
+        QCOMPARE(Run.iCommPort, int16_t(3));
         QCOMPARE(t->MSComm1->Settings(), QByteArray("9600,N,8,1"));
         QCOMPARE(stored(QStringLiteral("Settings")), QStringLiteral("9600,N,8,1"));
         QCOMPARE(stored(QStringLiteral("CommPort")), QStringLiteral("3"));

@@ -89,11 +89,11 @@ class TestRead : public QObject {
     // Before a read, every record holds something the encoder does not.
     static void fillWithOldValues()
     {
-        for (FamilyRec &f : Families)
+        for (FamilyRec &f : DB.Families)
             f.fill("old");
-        for (PagerGroupRec &g : PagerGroups)
+        for (PagerGroupRec &g : DB.PagerGroups)
             g.fill("old");
-        CannedMsgs.fill("old message");
+        DB.CannedMsgs.fill("old message");
     }
 
 private slots:
@@ -162,10 +162,10 @@ private slots:
         // Who was found.
         const bool v7 = generation == 7;
         const QByteArray testPort = QByteArray::number(state.effectiveAttachedPort());
-        QCOMPARE(sFirmwareVer, firmware);
-        QCOMPARE(sTestPort, testPort);
-        QCOMPARE(bV7Encoder, v7);
-        QCOMPARE(bFwV97Plus, firmware == "9.7S");
+        QCOMPARE(Run.sFirmwareVer, firmware);
+        QCOMPARE(Run.sTestPort, testPort);
+        QCOMPARE(Run.bV7Encoder, v7);
+        QCOMPARE(Run.bFwV97Plus, firmware == "9.7S");
         QCOMPARE(t->lblVersion->text(), QStringLiteral("Firmware Version: ") + QString::fromLatin1(firmware));
         QCOMPARE(t->Label25->text(), label25);
 
@@ -189,14 +189,14 @@ private slots:
         QCOMPARE(t->lblIDAsCap->text(), idLabel);
         QCOMPARE(t->StatusBar1->panelText(1), kMatches);
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Open"));
-        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(Run.bDBMatchesEncoder);
         for (int position = 1; position <= 8; ++position)
             QVERIFY(t->Toolbar1->Buttons(position)->isEnabled());
         for (QAction *a : {t->mnuReadDB, t->mnuWriteDB, t->mnuTest, t->mnuSendMsg})
             QVERIFY(a->isEnabled());
         QVERIFY(t->cmdLookup->isEnabled());
         QCOMPARE(t->FrontImage(), t->ImgConnected);
-        QVERIFY(!bDBBusy && !bNoDetect && !HourglassShown());
+        QVERIFY(!Run.bDBBusy() && !Run.bNoDetect && !HourglassShown());
         QVERIFY(t->MSComm1->PortOpen());
 
         // Closing: a two-port encoder is rebooted out of programming mode, a V7 gets nothing.
@@ -240,7 +240,7 @@ private slots:
         setIDAsCap(state, true);
         frmTerminal *t = start(state, fastLine({{knob.toStdString(), value.toStdString()}}));
         fillWithOldValues();
-        const QByteArray oldStationID = sStationID = "OLD ID";
+        const QByteArray oldStationID = EncoderSettings.sStationID = "OLD ID";
 
         ScriptedBoxes boxes;
         expectDetected(boxes);
@@ -250,35 +250,35 @@ private slots:
         QCOMPARE(boxes.shown().size(), 2);
 
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Reading Pager Database - ") + status);
-        QVERIFY(!bDBMatchesEncoder);
+        QVERIFY(!Run.bDBMatchesEncoder);
         QVERIFY(!t->cmdLookup->isEnabled());
         QVERIFY(!t->mnuSendMsg->isEnabled());
         QVERIFY(t->mnuTest->isEnabled());
         for (int position = 1; position <= 8; ++position)
             QVERIFY(!t->Toolbar1->Buttons(position)->isEnabled());
-        QVERIFY(!bDBBusy && !HourglassShown());
+        QVERIFY(!Run.bDBBusy() && !HourglassShown());
 
         const QList<QByteArray> sent = CommandsSent(*encoder, mark);
         if (familiesRead == 0) {
             // The station ID and the batch size were read; nothing after the failing query.
-            QCOMPARE(sStationID, QByteArray("RELAY 7"));
-            QCOMPARE(sMaxBatch, QByteArray("25"));
+            QCOMPARE(EncoderSettings.sStationID, QByteArray("RELAY 7"));
+            QCOMPARE(EncoderSettings.sMaxBatch, QByteArray("25"));
             QVERIFY(!sent.contains("config ignorerfcd?\r"));
-            QCOMPARE(Families[0][FamActive], QByteArray("old"));
+            QCOMPARE(DB.Families[0][FamActive], QByteArray("old"));
         } else {
-            QVERIFY(sStationID != oldStationID);
+            QVERIFY(EncoderSettings.sStationID != oldStationID);
             for (int i = 0; i < FamilyCount; ++i) {
                 const bool read = i < familiesRead;
-                QVERIFY2((Families[std::size_t(i)][FamActive] == "old") != read, qPrintable(QString::number(i)));
+                QVERIFY2((DB.Families[std::size_t(i)][FamActive] == "old") != read, qPrintable(QString::number(i)));
             }
-            QCOMPARE(PagerGroups[0][GrpDefined], QByteArray("YES"));
-            QCOMPARE(CannedMsgs[0], QByteArray("old message"));
+            QCOMPARE(DB.PagerGroups[0][GrpDefined], QByteArray("YES"));
+            QCOMPARE(DB.CannedMsgs[0], QByteArray("old message"));
             QVERIFY(!sent.contains(Block("G 22")));
         }
         // One more try puts ID-as-capcode back on; the label says what the encoder is left with.
         QCOMPARE(sent.last(), QByteArray("CONFIG SERIAL1 IDASCAP 1\r"));
         QCOMPARE(sent.count("CONFIG SERIAL1 IDASCAP 1\r"), 1);
-        QVERIFY(bPort1IDAsCap);
+        QVERIFY(EncoderSettings.bPort1IDAsCap);
         encoder->sim().cablePlug();
         QCOMPARE(encoder->sim().getState().config.at("serial1 idascap"), std::string(restored ? "1" : "0"));
         QCOMPARE(t->lblIDAsCap->text(),
@@ -302,7 +302,7 @@ private slots:
         QVERIFY(!boxes.shown().last().text.isEmpty());
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Reading Pager Database - Family 21"));
         QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is OFF for Port 1"));
-        QVERIFY(!bDBMatchesEncoder);
+        QVERIFY(!Run.bDBMatchesEncoder);
     }
 
     // The operator's cancel (raised by another operation's cancel window) ends a read without a
@@ -326,7 +326,7 @@ private slots:
         QCOMPARE(sent.last(), QByteArray("CONFIG SERIAL1 IDASCAP 1\r"));
         QCOMPARE(encoder->sim().getState().config.at("serial1 idascap"), std::string("1"));
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Reading Pager Database - Family 5"));
-        QVERIFY(!bDBMatchesEncoder);
+        QVERIFY(!Run.bDBMatchesEncoder);
         QVERIFY(t->MSComm1->PortOpen());
     }
 
@@ -343,7 +343,7 @@ private slots:
         QCOMPARE(boxes.shown().size(), 2);
         QVERIFY(bAppClosing);
         QVERIFY(!forms::IsLoaded<frmTerminal>());
-        QVERIFY(!bDBBusy && !HourglassShown());
+        QVERIFY(!Run.bDBBusy() && !HourglassShown());
         const QList<QByteArray> sent = CommandsSent(*encoder, mark);
         QVERIFY(!sent.contains(Block("G 6")));
         QCOMPARE(sent.last(), QByteArray("config reboot\r"));
@@ -389,8 +389,8 @@ private slots:
             QCOMPARE(sent.last(), generation == 7 ? QByteArray("CONFIG IDASCAP 1\r")
                                                   : QByteArray("CONFIG SERIAL1 IDASCAP 1\r"));
         QCOMPARE(encoder->sim().getState().config.at("serial1 idascap"), std::string("1"));
-        QVERIFY(bPort1IDAsCap);
-        QVERIFY(!bDBMatchesEncoder);
+        QVERIFY(EncoderSettings.bPort1IDAsCap);
+        QVERIFY(!Run.bDBMatchesEncoder);
         QVERIFY(t->StatusBar1->panelText(1) != kMatches);
         QCOMPARE(t->FrontImage(), t->ImgNotConnected);
         QVERIFY(t->MSComm1->PortOpen());
@@ -437,9 +437,9 @@ private slots:
             .title(QStringLiteral("COMP1 Pager ID Not Defined"));
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
-        QCOMPARE(sPort1Protocol, port1After);
-        QCOMPARE(sPort2Protocol, port2After);
-        QCOMPARE(bDBMatchesEncoder, !fail);
+        QCOMPARE(EncoderSettings.sPort1Protocol, port1After);
+        QCOMPARE(EncoderSettings.sPort2Protocol, port2After);
+        QCOMPARE(Run.bDBMatchesEncoder, !fail);
         QCOMPARE(encoder->sim().getState().config.at("serial2 protocol"), port2.toStdString()); // nothing sent
     }
 
@@ -450,7 +450,7 @@ private slots:
     {
         DeviceState state = FullState(9);
         frmTerminal *t = start(state, fastLine());
-        bDBMatchesEncoder = false;
+        Run.bDBMatchesEncoder = false;
         fillWithOldValues();
         const QString readQuestion = QStringLiteral("You are About to Read the Encoder and Replace the "
                                                     "Current Configuration\rAre You Sure?");
@@ -482,9 +482,9 @@ private slots:
             t->mnuReadDB->trigger();
             QVERIFY(boxes.verifyAllShown());
             QVERIFY(CommandsSent(*encoder, before).isEmpty());
-            QVERIFY(!HourglassShown() && !bDBBusy);
+            QVERIFY(!HourglassShown() && !Run.bDBBusy());
             QVERIFY(t->Toolbar1->Buttons(2)->isEnabled());
-            QCOMPARE(Families[0][FamActive], QByteArray("old"));
+            QCOMPARE(DB.Families[0][FamActive], QByteArray("old"));
         }
         {
             ScriptedBoxes boxes;
@@ -495,7 +495,7 @@ private slots:
             QVERIFY(boxes.verifyAllShown());
             QCOMPARE(CommandsSent(*encoder, before), TwoPortReadCommands("1", "9.7", false));
         }
-        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(Run.bDBMatchesEncoder);
         QVERIFY(DatabaseDifferences(state).isEmpty());
         QCOMPARE(t->StatusBar1->panelText(1), kMatches);
     }

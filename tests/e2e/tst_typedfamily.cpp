@@ -94,9 +94,9 @@ private slots:
         QVERIFY(t && t->isVisible());
         QVERIFY(!t->MSComm1->setCommPort(1) && !t->MSComm1->setSettings("9600,n,8,1") &&
                 !t->MSComm1->setPortOpen(true));
-        sFirmwareVer = "9.7";
-        sTestPort = "1";
-        bV7Encoder = false;
+        Run.sFirmwareVer = "9.7";
+        Run.sTestPort = "1";
+        Run.bV7Encoder = false;
         ResetDatabase();
         ScriptedBoxes boxes;
 
@@ -115,12 +115,12 @@ private slots:
         type(f, 2, 5, QStringLiteral("2000000"));
         QTest::mouseClick(f->cmdOK, Qt::LeftButton);
         QVERIFY(!forms::IsLoaded<frmCfgFam>());
-        QVERIFY(bDBCheckOK);
+        QVERIFY(Run.bDBCheckOK);
         const FamilyRec first{"1", "1048576", "1", "N", "0", "025", "1200", "00", "12", "YES"};
         const FamilyRec second{"1", "2000000", "5", "A", "3", "001", "1300", "3", "00", "YES"};
-        QCOMPARE(Families[0], first);
-        QCOMPARE(Families[1], second);
-        const auto typed = Families;
+        QCOMPARE(DB.Families[0], first);
+        QCOMPARE(DB.Families[1], second);
+        const auto typed = DB.Families;
         const QStringList shown = shownRows(t, 2);
         QCOMPARE(shown.mid(0, 11), QStringList({"ON", "25", "1200", "1224", "1048576", "1048600",
                                                 "Numeric", "1", "1200", "None", "12"}));
@@ -133,19 +133,19 @@ private slots:
         env->dialogAnswers.push_back(path);
         t->mnuOpenFile_Click();
         for (int i = 0; i < FamilyCount; ++i)
-            QCOMPARE(kept(Families[i]), kept(typed[i]));
+            QCOMPARE(kept(DB.Families[i]), kept(typed[i]));
         QCOMPARE(shownRows(t, 2), shown);
 
         // Programmed into the encoder and read back into an emptied database.
         boxes.expect(QStringLiteral("You are About to Program the Encoder"), MsgAnswer::Yes);
         t->mnuWriteDB_Click();
         QVERIFY(boxes.verifyAllShown());
-        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(Run.bDBMatchesEncoder);
         ResetDatabase();
         t->mnuReadDB_Click();
-        QVERIFY(bDBMatchesEncoder);
-        QCOMPARE(kept(Families[0]), kept(first));
-        QCOMPARE(kept(Families[1]), kept(second));
+        QVERIFY(Run.bDBMatchesEncoder);
+        QCOMPARE(kept(DB.Families[0]), kept(first));
+        QCOMPARE(kept(DB.Families[1]), kept(second));
         QCOMPARE(shownRows(t, 2), shown);
         const encsim::Stats s = encoder->sim().stats();
         QCOMPARE(s.refusals + s.warnings + s.violations, 0);

@@ -76,18 +76,18 @@ PagerGroupRec group(std::initializer_list<const char *> head, QByteArrayList pag
 // encoder's state it must leave is the generation's factory state with these records.
 encsim::DeviceState fillDatabase(int generation)
 {
-    Families[0] = {"1", "1234000", "5", "A", "3", "050", "0100", "00", "00", "YES"};
-    Families[1] = {"1", "1300000", "1", "N", "0", "020", "200", "01", "2", "YES"};
-    Families[2] = {"0", "0204800", "2", "N", "2", "250", "1000", "15", "00", "YES"};
-    Families[3] = {"1", "0999999", "5", "A", "1", "010", "300", "00", "00", "yes"};
-    Families[49] = {"1", "2000000", "2", "A", "3", "999", "8000", "03", "04", "YES"};
-    PagerGroups[0] = group({"10", "1", "0", "00", "0", "00", "0", "00"}, {"0100", "0101", "0102", "0200"}, "YES");
-    PagerGroups[0][GrpReference] = "REF1";
-    PagerGroups[4] = group({"44", "1"}, {"0100"}, "NO");
-    PagerGroups[9] = group({"12", "1", "0", "00", "0", "00", "1", "03"}, {"0150"}, "YES");
-    CannedMsgs[0] = "Call the office";
-    CannedMsgs[1] = "Meeting in 5 minutes";
-    CannedMsgs[14] = "Say \"hi\" at the caf\xe9";
+    DB.Families[0] = {"1", "1234000", "5", "A", "3", "050", "0100", "00", "00", "YES"};
+    DB.Families[1] = {"1", "1300000", "1", "N", "0", "020", "200", "01", "2", "YES"};
+    DB.Families[2] = {"0", "0204800", "2", "N", "2", "250", "1000", "15", "00", "YES"};
+    DB.Families[3] = {"1", "0999999", "5", "A", "1", "010", "300", "00", "00", "yes"};
+    DB.Families[49] = {"1", "2000000", "2", "A", "3", "999", "8000", "03", "04", "YES"};
+    DB.PagerGroups[0] = group({"10", "1", "0", "00", "0", "00", "0", "00"}, {"0100", "0101", "0102", "0200"}, "YES");
+    DB.PagerGroups[0][GrpReference] = "REF1";
+    DB.PagerGroups[4] = group({"44", "1"}, {"0100"}, "NO");
+    DB.PagerGroups[9] = group({"12", "1", "0", "00", "0", "00", "1", "03"}, {"0150"}, "YES");
+    DB.CannedMsgs[0] = "Call the office";
+    DB.CannedMsgs[1] = "Meeting in 5 minutes";
+    DB.CannedMsgs[14] = "Say \"hi\" at the caf\xe9";
 
     encsim::DeviceState s = encsim::DeviceState::factory(generation);
     for (encsim::Family &f : s.families)
@@ -133,9 +133,9 @@ class TestWriter : public QObject {
         if (!t || !t->isVisible() || t->MSComm1->setCommPort(com) || t->MSComm1->setSettings("9600,n,8,1") ||
             t->MSComm1->setPortOpen(true))
             return false;
-        sFirmwareVer = firmware;
-        sTestPort = QByteArray::number(attached);
-        bV7Encoder = generation == 7;
+        Run.sFirmwareVer = firmware;
+        Run.sTestPort = QByteArray::number(attached);
+        Run.bV7Encoder = generation == 7;
         t->mnuWriteDB->setEnabled(true);
         t->mnuReadDB->setEnabled(true);
         t->Toolbar1->ButtonByKey(QStringLiteral("program"))->setEnabled(true);
@@ -146,7 +146,7 @@ class TestWriter : public QObject {
     // While the database does not match, the program command asks first; the answer is Yes.
     void expectQuestion(ScriptedBoxes &boxes)
     {
-        if (!bDBMatchesEncoder)
+        if (!Run.bDBMatchesEncoder)
             boxes.expect("You are About to Program the Encoder with the Current Configuration\rAre You Sure?",
                          MsgAnswer::Yes)
                 .title("Program Encoder?").buttons(MsgButtons::YesNo).icon(MsgIcon::Question);
@@ -203,7 +203,7 @@ class TestWriter : public QObject {
     // What every road after the start leaves behind.
     void verifyCleanedUp()
     {
-        QVERIFY(!bDBBusy);
+        QVERIFY(!Run.bDBBusy());
         QVERIFY(!bCancelOp);
         QVERIFY(!HourglassShown());
         QVERIFY(!forms::IsLoaded<frmCancelSend>());
@@ -248,12 +248,12 @@ private slots:
         QVERIFY(connectTo(encsim::DeviceState::factory(generation), v7 ? kFast : Knobs{}));
         encsim::DeviceState expected = fillDatabase(generation);
         if (v7) {
-            bInvertData = bPETSupport = bInvertRFCD = bBriefAck = bNakBeforeFlow = true;
-            sDutyCycle = "40";
-            sMaxBatch = "5";
-            bPort1PPHReset = false;
-            bPort1IDAsCap = true;
-            bDBMatchesEncoder = false;
+            EncoderSettings.bInvertData = EncoderSettings.bPETSupport = EncoderSettings.bInvertRFCD = EncoderSettings.bBriefAck = EncoderSettings.bNakBeforeFlow = true;
+            EncoderSettings.sDutyCycle = "40";
+            EncoderSettings.sMaxBatch = "5";
+            EncoderSettings.bPort1PPHReset = false;
+            EncoderSettings.bPort1IDAsCap = true;
+            Run.bDBMatchesEncoder = false;
             for (const auto &[k, v] : {std::pair{"invertdata", "1"}, {"pet", "1"}, {"invertrfcd", "0"},
                                        {"dutycycle", "40"}, {"maxbatch", "5"}, {"serial1 pphreset", "0"},
                                        {"briefack", "1"}, {"altfc", "1"}, {"serial1 idascap", "1"}})
@@ -290,7 +290,7 @@ private slots:
             WriteFile(path, file);
             env->dialogAnswers.push_back(path);
             t->mnuOpenFile_Click();
-            sStationID = "KB1XYZ"; // not kept in the file
+            EncoderSettings.sStationID = "KB1XYZ"; // not kept in the file
             for (const auto &[k, v] :
                  {std::pair{"invertdata", "0"}, {"sid", "KB1XYZ"}, {"dutycycle", "50"}, {"maxbatch", "20"},
                   {"ignorerfcd", "1"}, {"capby8", "1"}, {"serial1 pphreset", "0"}, {"serial1 idascap", "1"},
@@ -299,12 +299,12 @@ private slots:
                   {"serial1 verbose", "1"}})
                 expected.config[k] = v;
         }
-        QVERIFY(!bDBMatchesEncoder);
+        QVERIFY(!Run.bDBMatchesEncoder);
         t->cmdLookup->setEnabled(false);
         t->mnuSendMsg->setEnabled(false);
         t->mnuTest->setEnabled(false);
         bool busyMidWrite = false;
-        onEncoderEvent("write G 25 stored", [&] { busyMidWrite = bDBBusy; });
+        onEncoderEvent("write G 25 stored", [&] { busyMidWrite = Run.bDBBusy(); });
 
         ScriptedBoxes boxes;
         expectQuestion(boxes);
@@ -317,7 +317,7 @@ private slots:
         verifyNothingRefused();
         QVERIFY(busyMidWrite);
         QCOMPARE(status(), QString::fromLatin1(kMatches));
-        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(Run.bDBMatchesEncoder);
         QVERIFY(t->cmdLookup->isEnabled() && t->mnuSendMsg->isEnabled() && t->mnuTest->isEnabled());
         verifyCleanedUp();
         // The V7 label keeps what the guard found; the two-port label ends on port 2's setting.
@@ -344,8 +344,8 @@ private slots:
         QVERIFY(connectTo(source));
         ScriptedBoxes boxes;
         t->mnuReadDB_Click();
-        QVERIFY(bDBMatchesEncoder);
-        QVERIFY(bPort1IDAsCap && bPort2IDAsCap);
+        QVERIFY(Run.bDBMatchesEncoder);
+        QVERIFY(EncoderSettings.bPort1IDAsCap && EncoderSettings.bPort2IDAsCap);
 
         SimEncoder other(encsim::DeviceState::factory(9), encsim::Mode::Programming, kFast, 2);
         QVERIFY2(other.ok(), qPrintable(other.error()));
@@ -398,11 +398,11 @@ private slots:
         encsim::DeviceState state = encsim::DeviceState::factory(generation);
         state.firmware = firmware.toStdString();
         QVERIFY(connectTo(state));
-        bTestEnabled = testEnabled;
+        Run.bTestEnabled = testEnabled;
         ScriptedBoxes boxes;
         program();
         QCOMPARE(sent(), expected);
-        QCOMPARE(bPort2PPHReset, !firmware.contains('S'));
+        QCOMPARE(EncoderSettings.bPort2PPHReset, !firmware.contains('S'));
         QCOMPARE(status(), QString::fromLatin1(kMatches));
     }
 
@@ -446,14 +446,14 @@ private slots:
         QFETCH(bool, matchedBefore);
         QVERIFY(connectTo(encsim::DeviceState::factory(generation)));
         QVERIFY(sim().setKnob(knob.toStdString(), value.toStdString()));
-        bDBMatchesEncoder = matchedBefore;
+        Run.bDBMatchesEncoder = matchedBefore;
         ScriptedBoxes boxes;
         expectQuestion(boxes);
         boxes.expect(kWriteError).title("Write Error").buttons(MsgButtons::OK).icon(MsgIcon::None);
         program();
         QCOMPARE(sent().last(), lastSent);
         QCOMPARE(status(), lastStatus);
-        QCOMPARE(bDBMatchesEncoder, matchedBefore);
+        QCOMPARE(Run.bDBMatchesEncoder, matchedBefore);
         QVERIFY(!bRespTimeout);
         verifyCleanedUp();
     }
@@ -466,7 +466,7 @@ private slots:
         state.config["serial1 idascap"] = "1";
         QVERIFY(connectTo(state));
         encsim::DeviceState source = fillDatabase(9);
-        bPort1IDAsCap = true;
+        EncoderSettings.bPort1IDAsCap = true;
         QVERIFY(sim().setKnob("cable_pull", "\"write:G 12\""));
         ScriptedBoxes boxes;
         boxes.expect(kWriteError).title("Write Error");
@@ -479,7 +479,7 @@ private slots:
             QCOMPARE(after.recordLines[i], written.recordLines[i]);
         QCOMPARE(after.recordLines[59], std::string("G 50 0 0000000 5 A 0 000 0000 00 00"));
         QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is ON for Port 1"));
-        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(Run.bDBMatchesEncoder);
         verifyCleanedUp();
     }
 
@@ -552,7 +552,7 @@ private slots:
         state.attachedPort = 2;
         state.config["serial2 idascap"] = "1";
         QVERIFY(connectTo(state));
-        bPort2IDAsCap = true;
+        EncoderSettings.bPort2IDAsCap = true;
         ScriptedBoxes boxes;
         program();
         const QByteArrayList units = sent();
@@ -605,7 +605,7 @@ private slots:
             boxes.expect(kWriteError).title("Write Error");
         program();
         QCOMPARE(sent().size(), writeError ? 1 + 21 + 15 : 1);
-        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(Run.bDBMatchesEncoder);
         QVERIFY(status() != QString::fromLatin1(kMatches));
         verifyCleanedUp();
     }
@@ -631,7 +631,7 @@ private slots:
         QCOMPARE(toolbar(), buttons);
         QCOMPARE(t->lblIDAsCap->text(), label);
         QCOMPARE(status(), before);
-        QVERIFY(!bDBBusy && !HourglassShown());
+        QVERIFY(!Run.bDBBusy() && !HourglassShown());
     }
 
     // The tuning slider's value, held to the slider's range (a value that is not a whole number
@@ -660,13 +660,13 @@ private slots:
         QFETCH(QString, latency);
         QVERIFY(connectTo(encsim::DeviceState::factory(9),
                           {{"pacing", "off"}, {"reply_latency_ms", latency.toStdString()}}));
-        bTestEnabled = true;
-        sModSliderVal = slider;
+        Run.bTestEnabled = true;
+        EncoderSettings.sModSliderVal = slider;
         ScriptedBoxes boxes;
         program();
         QCOMPARE(sent().mid(1, 2),
                  (QByteArrayList{"CONFIG MODATTENC " + coarse + "\r", "CONFIG MODATTENF " + fine + "\r"}));
-        QCOMPARE(sModAttenC + '/' + sModAttenF + '/' + sAttenDB, coarse + '/' + fine + '/' + dB);
+        QCOMPARE(EncoderSettings.sModAttenC + '/' + EncoderSettings.sModAttenF + '/' + EncoderSettings.sAttenDB, coarse + '/' + fine + '/' + dB);
         const encsim::Snapshot s = sim().getState();
         QCOMPARE(QByteArray::fromStdString(s.config.at("modattenc") + '/' + s.config.at("modattenf")),
                  coarse + '/' + fine);
@@ -693,7 +693,7 @@ private slots:
         QFETCH(QString, box);
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
         QVERIFY(sim().setKnob(knob.toStdString(), value.toStdString()));
-        bTestEnabled = true;
+        Run.bTestEnabled = true;
         ScriptedBoxes boxes;
         boxes.expect(box).title("Communication Failure").icon(MsgIcon::None);
         program();
@@ -706,13 +706,13 @@ private slots:
     {
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
         t->mnuTest->setEnabled(false);
-        bDBMatchesEncoder = false;
+        Run.bDBMatchesEncoder = false;
         ScriptedBoxes boxes;
         boxes.expect("You are About to Program the Encoder", MsgAnswer::No).title("Program Encoder?");
         t->mnuWriteDB->trigger();
         QVERIFY(sent().isEmpty());
         QVERIFY(t->mnuTest->isEnabled());
-        QVERIFY(!bDBMatchesEncoder);
+        QVERIFY(!Run.bDBMatchesEncoder);
     }
 
     // Closing the program while a record waits for its answer ends the write without a word.
@@ -728,7 +728,7 @@ private slots:
         const QByteArrayList units = sent();
         QCOMPARE(units.last(), QByteArray("config reboot\r"));
         QCOMPARE(units.at(units.size() - 2).left(14), QByteArray("[0047d16] G 5 "));
-        QVERIFY(!bDBBusy);
+        QVERIFY(!Run.bDBBusy());
     }
 };
 

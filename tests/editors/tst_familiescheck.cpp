@@ -12,7 +12,7 @@ namespace {
 void setFamily(int row, const char *startCap, const char *qty, const char *startID,
                const char *active = "1", const char *defined = "YES")
 {
-    Families[row] = {active, startCap, "5", "A", "3", qty, startID, "00", "00", defined};
+    DB.Families[row] = {active, startCap, "5", "A", "3", qty, startID, "00", "00", defined};
 }
 
 // Family 2 has a low start capcode; family 3 holds the upper illegal block and its pager IDs
@@ -74,15 +74,15 @@ private slots:
         QFETCH(bool, by8);
         QFETCH(QByteArray, expected);
         QFETCH(Reason, reason);
-        bIncCapBy8 = by8;
+        EncoderSettings.bIncCapBy8 = by8;
         setFamily(3, startCap, qty, "0100");
-        FamilyRec after = Families[3];
+        FamilyRec after = DB.Families[3];
         const auto result = CheckFamiliesDatabase();
         QVERIFY(result.ok && !bFamiliesEdited);
         QCOMPARE(bFamFieldsAdjusted, !expected.isEmpty());
         if (!expected.isEmpty())
             after[FamStartCap] = expected;
-        QCOMPARE(Families[3], after);
+        QCOMPARE(DB.Families[3], after);
         QCOMPARE(result.corrections.size(), expected.isEmpty() ? 0 : 1);
         if (!expected.isEmpty())
             QCOMPARE(result.corrections[0].reason, reason);
@@ -121,11 +121,11 @@ private slots:
         QFETCH(QByteArray, expectedQty);
         setFamily(2, "1000000", "050", "0100");
         setFamily(9, "1100000", laterQty, laterID, active, defined);
-        const FamilyRec earlier = Families[2];
+        const FamilyRec earlier = DB.Families[2];
         QVERIFY(CheckFamiliesDatabase().ok);
-        QCOMPARE(Families[2], earlier);
-        QCOMPARE(Families[9][FamStartID], expectedID);
-        QCOMPARE(Families[9][FamPagerQty], expectedQty);
+        QCOMPARE(DB.Families[2], earlier);
+        QCOMPARE(DB.Families[9][FamStartID], expectedID);
+        QCOMPARE(DB.Families[9][FamPagerQty], expectedQty);
     }
 
     // Capcode corrections come first, then the pager-ID ones; a later pass finds what an
@@ -148,9 +148,9 @@ private slots:
             "2 f5 12>9 r5 p2 id:19 cap:2045049",
         };
         QCOMPARE(got, expected);
-        QCOMPARE(Families[2][FamStartCap], QByteArray("2045041"));
-        QCOMPARE(Families[2][FamStartID], QByteArray("11"));
-        QCOMPARE(Families[2][FamPagerQty], QByteArray("9"));
+        QCOMPARE(DB.Families[2][FamStartCap], QByteArray("2045041"));
+        QCOMPARE(DB.Families[2][FamStartID], QByteArray("11"));
+        QCOMPARE(DB.Families[2][FamPagerQty], QByteArray("9"));
         QVERIFY(bFamFieldsAdjusted && !bFamiliesEdited);
     }
 
@@ -189,7 +189,7 @@ private slots:
         QVERIFY(result.cancelled);
         QVERIFY(!result.ok);
         QCOMPARE(result.corrections.size(), corrections);
-        QCOMPARE(Families[2][FamStartID], QByteArray(cancelInPass == 1 ? "0008" : "11"));
+        QCOMPARE(DB.Families[2][FamStartID], QByteArray(cancelInPass == 1 ? "0008" : "11"));
         QCOMPARE(bFamFieldsAdjusted, adjusted);
         QVERIFY(bFamiliesEdited);
     }
@@ -208,16 +208,16 @@ private slots:
         QFETCH(QByteArray, text);
         setFamily(0, "1000000", "010", "100");
         setFamily(1, "0000003", "010", "105");
-        Families[1][field] = text;
+        DB.Families[1][field] = text;
         setFamily(2, "0000004", "010", "105");
-        const FamilyRec bad = Families[1];
+        const FamilyRec bad = DB.Families[1];
         QList<int> faultRows;
         const auto result = CheckFamiliesDatabase({{}, {}, [&](int row, const QString &) { faultRows << row; }});
         QVERIFY(result.ok);
         QCOMPARE(faultRows, QList<int>{1});
-        QCOMPARE(Families[1], bad);
-        QCOMPARE(Families[2][FamStartCap], QByteArray("0000008"));
-        QCOMPARE(Families[2][FamStartID], QByteArray("110"));
+        QCOMPARE(DB.Families[1], bad);
+        QCOMPARE(DB.Families[2][FamStartCap], QByteArray("0000008"));
+        QCOMPARE(DB.Families[2][FamStartID], QByteArray("110"));
     }
 
     void completeness_data()
@@ -240,11 +240,11 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(bool, complete);
         setFamily(4, "1000000", "010", "0100", "1", "");
-        Families[4][FamRate] = "2";
-        Families[4][FamFunc] = "0";
-        Families[4][FamPrefix] = "07";
-        Families[4][field] = text;
-        const FamilyRec before = Families[4];
+        DB.Families[4][FamRate] = "2";
+        DB.Families[4][FamFunc] = "0";
+        DB.Families[4][FamPrefix] = "07";
+        DB.Families[4][field] = text;
+        const FamilyRec before = DB.Families[4];
         const QList<int> switchedOff = DefineOrEraseFamilies();
         FamilyRec expected = before;
         if (complete) {
@@ -252,7 +252,7 @@ private slots:
         } else {
             expected = {"0", "0000000", "2", "A", "3", "000", "0000", "07", "00", ""};
         }
-        QCOMPARE(Families[4], expected);
+        QCOMPARE(DB.Families[4], expected);
         QCOMPARE(switchedOff, complete ? QList<int>{} : QList<int>{4});
     }
 };

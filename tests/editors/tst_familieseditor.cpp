@@ -107,7 +107,7 @@ class TestFamiliesEditor : public QObject {
 
     void matchingEncoder()
     {
-        bDBMatchesEncoder = true;
+        Run.bDBMatchesEncoder = true;
         t->StatusBar1->setPanelText(1, QStringLiteral("Current View Matches Encoder Configuration"));
         for (QAction *a : {t->mnuSendMsg, t->Toolbar1->Buttons(8)})
             a->setEnabled(true);
@@ -116,7 +116,7 @@ class TestFamiliesEditor : public QObject {
 
     void expectModifiedMarking()
     {
-        QVERIFY(!bDBMatchesEncoder);
+        QVERIFY(!Run.bDBMatchesEncoder);
         QCOMPARE(t->StatusBar1->panelText(1), Modified);
         QVERIFY(!t->cmdLookup->isEnabled() && !t->mnuSendMsg->isEnabled());
         QVERIFY(!t->Toolbar1->Buttons(8)->isEnabled());
@@ -141,11 +141,11 @@ private slots:
 
     void theGridShowsTheFamiliesWhenTheWindowLoads()
     {
-        Families[0] = family("1", "1000000", "5", "A", "3", "010", "0100", "03");
-        Families[2] = family("0", "0000000", "2", "N", "0", "005", "995");
-        Families[3] = family("1", "12a4567", "1", "N", "7", "002", "0000");
-        Families[4] = family("0", "0000100", "9", "A", "1", "003", "0200", "00", "");
-        CannedMsgs[2] = QByteArray(100, 'm');
+        DB.Families[0] = family("1", "1000000", "5", "A", "3", "010", "0100", "03");
+        DB.Families[2] = family("0", "0000000", "2", "N", "0", "005", "995");
+        DB.Families[3] = family("1", "12a4567", "1", "N", "7", "002", "0000");
+        DB.Families[4] = family("0", "0000100", "9", "A", "1", "003", "0200", "00", "");
+        DB.CannedMsgs[2] = QByteArray(100, 'm');
         F *f = openEditor();
         QCOMPARE(rowTexts(f, 1), QStringList({"ON", "10", "0100", "0109", "1000000", "1000009", "Alpha", "4", "512", "3", "None"}));
         QCOMPARE(back(f, 1, 1), OnGreen);
@@ -156,11 +156,11 @@ private slots:
         QCOMPARE(back(f, 2, 1), OffRed);
         QVERIFY(uncoloured(f, 2, 2) && uncoloured(f, 5, 2));
         // Capcode 0000000 with a quantity becomes 1234567; an End ID longer than the Start ID.
-        QCOMPARE(Families[2][FamStartCap], QByteArray("1234567"));
+        QCOMPARE(DB.Families[2][FamStartCap], QByteArray("1234567"));
         QCOMPARE(rowTexts(f, 3).mid(1, 5), QStringList({"5", "995", "999", "1234567", "1234571"}));
         QCOMPARE(back(f, 3, 5), InactiveGrey);
         // A capcode that is no number becomes 0000008; unknown codes show nothing.
-        QCOMPARE(Families[3][FamStartCap], QByteArray("0000008"));
+        QCOMPARE(DB.Families[3][FamStartCap], QByteArray("0000008"));
         QCOMPARE(rowTexts(f, 4), QStringList({"ON", "2", "", "", "0000008", "0000009", "Numeric", "", "1200", "None", "None"}));
         QCOMPARE(text(f, 5, 9), QString());
         // The window opens clicked on family 1's quantity.
@@ -168,22 +168,22 @@ private slots:
         QCOMPARE(f->txtFam->text(), QStringLiteral("10"));
         QCOMPARE(f->lblPrefix->text(), QStringLiteral("Prefix: ") + QString(100, 'm'));
         QCOMPARE(f->lblIncCapBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
-        QVERIFY(!bFamiliesEdited && bDBMatchesEncoder);
+        QVERIFY(!bFamiliesEdited && Run.bDBMatchesEncoder);
     }
 
     void aClickOnActiveSwitchesTheFamilyOnAndOff()
     {
-        Families[3] = family("1", "0000100", "5", "A", "3", "003", "0300", "2");
-        CannedMsgs[1] = "Second";
-        bIncCapBy8 = true;
+        DB.Families[3] = family("1", "0000100", "5", "A", "3", "003", "0300", "2");
+        DB.CannedMsgs[1] = "Second";
+        EncoderSettings.bIncCapBy8 = true;
         F *f = openEditor();
         matchingEncoder();
 
         // A New family switched on: only Active changes; the missing fields are marked.
-        FamilyRec expected = Families[1];
+        FamilyRec expected = DB.Families[1];
         expected[FamActive] = "1";
         clickCell(f, 2, 1);
-        QCOMPARE(Families[1], expected);
+        QCOMPARE(DB.Families[1], expected);
         QCOMPARE(rowTexts(f, 2), QStringList({"ON", "", "", "", "", "", "Alpha", "4", "512", "None", "None"}));
         for (int c : {2, 3, 5})
             QCOMPARE(back(f, 2, c), Magenta);
@@ -194,15 +194,15 @@ private slots:
 
         // Off again, undefined: its cells empty on dark grey.
         clickCell(f, 2, 1);
-        QCOMPARE(Families[1][FamActive], QByteArray("0"));
+        QCOMPARE(DB.Families[1][FamActive], QByteArray("0"));
         QCOMPARE(rowTexts(f, 2), QStringList({"OFF", "", "", "", "", "", "", "", "", "", ""}));
         QCOMPARE(back(f, 2, 7), DarkGrey);
 
         // On again: a missing function code and prefix get their defaults.
-        Families[1][FamFunc] = Families[1][FamPrefix] = "";
+        DB.Families[1][FamFunc] = DB.Families[1][FamPrefix] = "";
         clickCell(f, 2, 1);
         QCOMPARE(text(f, 2, 8), QStringLiteral("4"));
-        QCOMPARE(Families[1][FamFunc] + Families[1][FamPrefix], QByteArray("300"));
+        QCOMPARE(DB.Families[1][FamFunc] + DB.Families[1][FamPrefix], QByteArray("300"));
 
         // A defined family keeps its texts on grey; on again, End Capcode steps by 8.
         clickCell(f, 4, 1);
@@ -224,7 +224,7 @@ private slots:
 
         // Typing into a New family switches it on with the default fields.
         type(f, 3, 2, QStringLiteral("25"));
-        QCOMPARE(Families[2], family("1", "0000000", "5", "A", "3", "025", "0000", "00", ""));
+        QCOMPARE(DB.Families[2], family("1", "0000000", "5", "A", "3", "025", "0000", "00", ""));
         QCOMPARE(rowTexts(f, 3), QStringList({"ON", "25", "", "", "", "", "Alpha", "4", "512", "None", "None"}));
         QCOMPARE(back(f, 3, 2), Ivory);
         QCOMPARE(back(f, 3, 3), Magenta);
@@ -234,13 +234,13 @@ private slots:
         // Every keystroke is stored; an entry out of range is marked and not stored.
         QByteArrayList stored;
         f->txtFam->clear();
-        stored << Families[2][FamPagerQty];
+        stored << DB.Families[2][FamPagerQty];
         for (char key : {'1', '2', '0'}) {
             QTest::keyClick(f->txtFam, key);
-            stored << Families[2][FamPagerQty];
+            stored << DB.Families[2][FamPagerQty];
         }
         retype(f, QStringLiteral("0"));
-        stored << Families[2][FamPagerQty];
+        stored << DB.Families[2][FamPagerQty];
         QCOMPARE(stored, QByteArrayList({"000", "001", "012", "120", "120"}));
         QCOMPARE(text(f, 3, 2), QString());
         QCOMPARE(back(f, 3, 2), Magenta);
@@ -248,20 +248,20 @@ private slots:
 
         // Start ID: 1 to 8999, stored as typed; End ID as long as the Start ID.
         type(f, 3, 3, QStringLiteral("9000"));
-        QCOMPARE(Families[2][FamStartID], QByteArray("900"));
+        QCOMPARE(DB.Families[2][FamStartID], QByteArray("900"));
         QCOMPARE(text(f, 3, 3) + text(f, 3, 4), QString());
         QTest::keyClick(f->txtFam, Qt::Key_Backspace);
         QCOMPARE(text(f, 3, 4), QStringLiteral("904"));
         retype(f, QStringLiteral("12"));
-        QCOMPARE(Families[2][FamStartID], QByteArray("12"));
+        QCOMPARE(DB.Families[2][FamStartID], QByteArray("12"));
         QCOMPARE(text(f, 3, 4), QStringLiteral("16"));
 
         // Start Capcode: zero-filled; below 8 kept but marked.
         type(f, 3, 5, QStringLiteral("5"));
-        QCOMPARE(Families[2][FamStartCap], QByteArray("0000005"));
+        QCOMPARE(DB.Families[2][FamStartCap], QByteArray("0000005"));
         QCOMPARE(text(f, 3, 5) + text(f, 3, 6), QStringLiteral("00000050000009"));
         QCOMPARE(back(f, 3, 5), Magenta);
-        bIncCapBy8 = true;
+        EncoderSettings.bIncCapBy8 = true;
         retype(f, QStringLiteral("123"));
         QCOMPARE(text(f, 3, 6), QStringLiteral("0000155"));
 
@@ -271,7 +271,7 @@ private slots:
             .title(QStringLiteral("Invalid Entry")).buttons(MsgButtons::OK);
         QTest::keyClicks(f->txtFam, QStringLiteral(","));
         QCOMPARE(f->txtFam->text(), QStringLiteral("8"));
-        QCOMPARE(Families[2][FamStartCap], QByteArray("0000123"));
+        QCOMPARE(DB.Families[2][FamStartCap], QByteArray("0000123"));
         QCOMPARE(text(f, 3, 5), QStringLiteral("0000123"));
     }
 
@@ -279,21 +279,21 @@ private slots:
     // defaults, and the row shows the record.
     void typingIntoASwitchedOffFamilyKeepsItsFields()
     {
-        Families[5] = family("0", "1000000", "1", "N", "0", "010", "0100", "07");
+        DB.Families[5] = family("0", "1000000", "1", "N", "0", "010", "0100", "07");
         F *f = openEditor();
         type(f, 6, 2, QStringLiteral("5")); // "10" becomes "105"
-        QCOMPARE(Families[5], family("1", "1000000", "1", "N", "0", "105", "0100", "07"));
+        QCOMPARE(DB.Families[5], family("1", "1000000", "1", "N", "0", "105", "0100", "07"));
         QCOMPARE(rowTexts(f, 6), QStringList({"ON", "105", "0100", "0204", "1000000", "1000104", "Numeric", "1", "1200", "7", "None"}));
         QCOMPARE(back(f, 6, 3), Ivory);
     }
 
     void choicesStoreTheirCodesAndWarnAboutUnusualFunctionCodes()
     {
-        Families[0] = family("1", "1000000", "5", "A", "2", "010", "0100");
-        Families[1] = family("1", "1100000", "5", "A", "3", "010", "0200");
-        Families[6] = FamilyRec{}; // never defined
-        CannedMsgs[4] = QByteArray(91, 'p');
-        CannedMsgs[5] = QByteArray(90, 's');
+        DB.Families[0] = family("1", "1000000", "5", "A", "2", "010", "0100");
+        DB.Families[1] = family("1", "1100000", "5", "A", "3", "010", "0200");
+        DB.Families[6] = FamilyRec{}; // never defined
+        DB.CannedMsgs[4] = QByteArray(91, 'p');
+        DB.CannedMsgs[5] = QByteArray(90, 's');
         F *f = openEditor();
         matchingEncoder();
 
@@ -301,7 +301,7 @@ private slots:
         clickCell(f, 1, 7);
         QCOMPARE(f->focusWidget(), f->cmbPgrType);
         choose(f->cmbPgrType, QStringLiteral("Numeric"));
-        QCOMPARE(Families[0][FamPgrType] + Families[0][FamFunc], QByteArray("N0"));
+        QCOMPARE(DB.Families[0][FamPgrType] + DB.Families[0][FamFunc], QByteArray("N0"));
         QCOMPARE(text(f, 1, 8), QStringLiteral("1"));
         expectModifiedMarking();
 
@@ -317,30 +317,30 @@ private slots:
         boxes.expect(numeric, MsgAnswer::Yes);
         clickCell(f, 1, 8);
         choose(f->cmbFunc, QStringLiteral("3"));
-        QCOMPARE(Families[0][FamFunc], QByteArray("0"));
+        QCOMPARE(DB.Families[0][FamFunc], QByteArray("0"));
         QCOMPARE(text(f, 1, 8) + f->cmbFunc->currentText(), QStringLiteral("11"));
-        QVERIFY(bDBMatchesEncoder);
+        QVERIFY(Run.bDBMatchesEncoder);
         choose(f->cmbFunc, QStringLiteral("3"));
-        QCOMPARE(Families[0][FamFunc], QByteArray("2"));
+        QCOMPARE(DB.Families[0][FamFunc], QByteArray("2"));
         clickCell(f, 2, 8); // alpha pagers: 1 asks
         choose(f->cmbFunc, QStringLiteral("1"));
-        QCOMPARE(Families[1][FamFunc], QByteArray("0"));
+        QCOMPARE(DB.Families[1][FamFunc], QByteArray("0"));
 
         // An empty rate cell takes 512 at once and switches a never-defined family on; without
         // a pager type, function code 3 asks as for numeric pagers.
         clickCell(f, 7, 9);
-        QCOMPARE(Families[6][FamActive] + Families[6][FamRate] + Families[6][FamPagerQty], QByteArray("15001"));
+        QCOMPARE(DB.Families[6][FamActive] + DB.Families[6][FamRate] + DB.Families[6][FamPagerQty], QByteArray("15001"));
         QCOMPARE(back(f, 7, 2), Magenta);
         QCOMPARE(back(f, 7, 9), Ivory);
         clickCell(f, 7, 8);
         choose(f->cmbFunc, QStringLiteral("3"));
-        QCOMPARE(Families[6][FamFunc], QByteArray("2"));
+        QCOMPARE(DB.Families[6][FamFunc], QByteArray("2"));
         QVERIFY(boxes.verifyAllShown());
 
         // Messages are stored without a leading zero; a choice shows both labels, long ones cut.
         clickCell(f, 2, 10);
         choose(f->cmbMsg, QStringLiteral("5"));
-        QCOMPARE(Families[1][FamPrefix], QByteArray("5"));
+        QCOMPARE(DB.Families[1][FamPrefix], QByteArray("5"));
         clickCell(f, 2, 11);
         choose(f->cmbMsg, QStringLiteral("6"));
         QCOMPARE(f->lblPrefix->text(), QStringLiteral("Prefix: ") + QString(85, 'p') + QStringLiteral("..."));
@@ -351,14 +351,14 @@ private slots:
         QWheelEvent wheel(QPointF(5, 5), f->cmbRate->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(f->cmbRate, &wheel);
-        QCOMPARE(Families[1][FamRate], QByteArray("5"));
+        QCOMPARE(DB.Families[1][FamRate], QByteArray("5"));
         QVERIFY(f->fgFamilies->verticalScrollBar()->value() > 0);
         QVERIFY(!f->cmbRate->isVisible() && f->Col() == F::ColFamily);
     }
 
     void keysMoveThroughTheTypedFieldsWithWrapAround()
     {
-        Families[0] = family("1", "1000000", "5", "A", "3", "010", "0100");
+        DB.Families[0] = family("1", "1000000", "5", "A", "3", "010", "0100");
         F *f = openEditor();
         const std::pair<Qt::Key, std::pair<int, int>> moves[] = {
             {Qt::Key_Tab, {1, 3}},  {Qt::Key_Left, {1, 2}},    {Qt::Key_Up, {50, 2}},
@@ -381,7 +381,7 @@ private slots:
         QVERIFY(f->Row() == 1 && f->Col() == F::ColRate && f->cmbRate->isVisible());
         QTest::keyClick(f->cmbRate, Qt::Key_Down);
         QCOMPARE(f->Row(), 2);
-        QCOMPARE(Families[0][FamRate], QByteArray("5"));
+        QCOMPARE(DB.Families[0][FamRate], QByteArray("5"));
 
         // F1 opens the manual and leaves the position.
         clickCell(f, 1, 3);
@@ -392,19 +392,19 @@ private slots:
 
     void okErasesIncompleteFamiliesAndMarksTheCheckedCorrections()
     {
-        Families[0] = family("1", "1000000", "5", "A", "3", "050", "0100", "00", "");
-        Families[1] = family("1", "1100000", "5", "A", "3", "010", "0130", "00", "");
-        Families[2] = family("1", "1200000", "5", "A", "3", "010", "0000");
-        Families[3] = family("0", "1300000", "5", "N", "0", "010", "0500", "00", "");
-        Families[4] = family("1", "2045050", "5", "A", "3", "010", "0600", "00", "");
+        DB.Families[0] = family("1", "1000000", "5", "A", "3", "050", "0100", "00", "");
+        DB.Families[1] = family("1", "1100000", "5", "A", "3", "010", "0130", "00", "");
+        DB.Families[2] = family("1", "1200000", "5", "A", "3", "010", "0000");
+        DB.Families[3] = family("0", "1300000", "5", "N", "0", "010", "0500", "00", "");
+        DB.Families[4] = family("1", "2045050", "5", "A", "3", "010", "0600", "00", "");
         F *f = openEditor();
 
         // Without an edit OK only settles the families and closes.
         QTest::mouseClick(f->cmdOK, Qt::LeftButton);
         QVERIFY(!forms::IsLoaded<F>());
-        QCOMPARE(Families[1][FamStartID] + Families[1][FamDefined], QByteArray("0130YES"));
+        QCOMPARE(DB.Families[1][FamStartID] + DB.Families[1][FamDefined], QByteArray("0130YES"));
 
-        Families[2] = family("1", "1200000", "5", "A", "3", "010", "0000");
+        DB.Families[2] = family("1", "1200000", "5", "A", "3", "010", "0000");
         f = openEditor();
         clickCell(f, 2, 3);
         retype(f, QStringLiteral("0130")); // the same Start ID again: an edit all the same
@@ -416,21 +416,21 @@ private slots:
         QTest::mouseClick(f->cmdOK, Qt::LeftButton);
         QVERIFY(boxes.verifyAllShown());
         QVERIFY(f->isVisible() && !forms::IsLoaded<frmCancelSend>() && !HourglassShown());
-        QVERIFY(bDBCheckOK && !bFamFieldsAdjusted && !bFamiliesEdited);
+        QVERIFY(Run.bDBCheckOK && !bFamFieldsAdjusted && !bFamiliesEdited);
 
         // Family 2 moves after family 1's IDs, family 5 below the illegal capcodes: marked.
-        QCOMPARE(Families[1][FamStartID], QByteArray("150"));
+        QCOMPARE(DB.Families[1][FamStartID], QByteArray("150"));
         QCOMPARE(text(f, 2, 3) + text(f, 2, 4), QStringLiteral("150159"));
         QCOMPARE(back(f, 2, 3), Cyan);
-        QCOMPARE(Families[4][FamStartCap], QByteArray("2045046"));
+        QCOMPARE(DB.Families[4][FamStartCap], QByteArray("2045046"));
         QCOMPARE(text(f, 5, 5) + text(f, 5, 6), QStringLiteral("20450462045055"));
         QCOMPARE(back(f, 5, 5), Cyan);
         // Family 3 had no Start ID: erased and shown OFF; the inactive complete family 4 is in use.
-        QCOMPARE(Families[2], family("0", "0000000", "5", "A", "3", "000", "0000", "00", ""));
+        QCOMPARE(DB.Families[2], family("0", "0000000", "5", "A", "3", "000", "0000", "00", ""));
         QCOMPARE(text(f, 3, 1), QStringLiteral("OFF"));
         QCOMPARE(back(f, 3, 1), OffRed);
-        QCOMPARE(Families[3][FamDefined], QByteArray("YES"));
-        QVERIFY(bDBMatchesEncoder); // neither the erasing nor the check is the operator's edit
+        QCOMPARE(DB.Families[3][FamDefined], QByteArray("YES"));
+        QVERIFY(Run.bDBMatchesEncoder); // neither the erasing nor the check is the operator's edit
 
         QTest::mouseClick(f->cmdOK, Qt::LeftButton);
         QVERIFY(!forms::IsLoaded<F>());
@@ -439,11 +439,11 @@ private slots:
     // An unfinished check never counts as passed: Save and Save As write nothing afterwards.
     void aCancelledCheckLetsNothingBeSaved()
     {
-        Families[0] = family("1", "1000000", "5", "A", "3", "010", "0001");
-        Families[1] = family("1", "1100000", "5", "A", "3", "010", "0005");
-        Families[2] = family("1", "1200000", "5", "A", "3", "009", "0012");
-        sDBFilePath = QDir(env->programFolder()).filePath(QStringLiteral("site.pg9"));
-        sDBFileName = "site.pg9";
+        DB.Families[0] = family("1", "1000000", "5", "A", "3", "010", "0001");
+        DB.Families[1] = family("1", "1100000", "5", "A", "3", "010", "0005");
+        DB.Families[2] = family("1", "1200000", "5", "A", "3", "009", "0012");
+        Run.sDBFilePath = QDir(env->programFolder()).filePath(QStringLiteral("site.pg9"));
+        Run.sDBFileName = "site.pg9";
         F *f = openEditor();
         clickCell(f, 1, 1);
         clickCell(f, 1, 1);
@@ -460,20 +460,20 @@ private slots:
         QTest::mouseClick(f->cmdOK, Qt::LeftButton);
         canceller.stop();
         QCOMPARE(cancels, 1);
-        QVERIFY(!bDBCheckOK && bFamiliesEdited);
+        QVERIFY(!Run.bDBCheckOK && bFamiliesEdited);
         QVERIFY(f->isVisible() && !forms::IsLoaded<frmCancelSend>());
         QCOMPARE(text(f, 2, 3) + text(f, 3, 3), QStringLiteral("1121"));
         QCOMPARE(back(f, 3, 3), Cyan);
 
         t->mnuSave_Click();
         t->mnuSaveAs_Click();
-        QVERIFY(!QFile::exists(sDBFilePath) && env->dialogs.isEmpty());
+        QVERIFY(!QFile::exists(Run.sDBFilePath) && env->dialogs.isEmpty());
 
         // The next OK checks again, to the end, and the file can be saved.
         QTest::mouseClick(f->cmdOK, Qt::LeftButton);
-        QVERIFY(!forms::IsLoaded<F>() && bDBCheckOK);
+        QVERIFY(!forms::IsLoaded<F>() && Run.bDBCheckOK);
         t->mnuSave_Click();
-        QVERIFY(QFile::exists(sDBFilePath));
+        QVERIFY(QFile::exists(Run.sDBFilePath));
     }
 
     void closingAsksOnlyAboutThisEditorsIncompleteRecords()
@@ -496,36 +496,36 @@ private slots:
         type(f, 4, 3, QStringLiteral("77"));
         f->close();
         QVERIFY(!forms::IsLoaded<F>());
-        QCOMPARE(Families[3][FamStartID] + Families[3][FamDefined], QByteArray("77"));
+        QCOMPARE(DB.Families[3][FamStartID] + DB.Families[3][FamDefined], QByteArray("77"));
     }
 
     // While the encoder is read or written the editor takes no input, and afterwards it shows
     // the database as the transfer left it.
     void noEditsWhileATransferRuns()
     {
-        Families[0] = family("1", "1000000", "5", "A", "3", "010", "0100");
+        DB.Families[0] = family("1", "1000000", "5", "A", "3", "010", "0100");
         F *f = openEditor();
         matchingEncoder();
 
-        bDBBusy = true;
+        auto filling = std::make_unique<BusyScope>(Busy::FillingDatabase);
         QTest::keyClicks(f->txtFam, QStringLiteral("5"));
-        QCOMPARE(Families[0][FamPagerQty], QByteArray("010"));
+        QCOMPARE(DB.Families[0][FamPagerQty], QByteArray("010"));
         QVERIFY(!f->txtFam->isVisible());
         QTRY_VERIFY(!f->fgFamilies->isEnabled() && !f->cmdOK->isEnabled());
         clickCell(f, 2, 1);
         QTest::keyClick(f, Qt::Key_Down);
-        QCOMPARE(Families[1][FamActive], QByteArray("0"));
-        QVERIFY(bDBMatchesEncoder && !bFamiliesEdited);
+        QCOMPARE(DB.Families[1][FamActive], QByteArray("0"));
+        QVERIFY(Run.bDBMatchesEncoder && !bFamiliesEdited);
 
         // The transfer fills the database, as a read does, and ends.
-        Families[1] = family("1", "2000000", "1", "N", "0", "020", "0300");
-        bIncCapBy8 = true;
-        bDBBusy = false;
+        DB.Families[1] = family("1", "2000000", "1", "N", "0", "020", "0300");
+        EncoderSettings.bIncCapBy8 = true;
+        filling.reset();
         QTRY_VERIFY(f->fgFamilies->isEnabled() && f->cmdOK->isEnabled());
         QTRY_COMPARE(rowTexts(f, 2), QStringList({"ON", "20", "0300", "0319", "2000000", "2000152", "Numeric", "1", "1200", "None", "None"}));
         QCOMPARE(f->lblIncCapBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is ON"));
         type(f, 2, 2, QStringLiteral("1"));
-        QCOMPARE(Families[1][FamPagerQty], QByteArray("201"));
+        QCOMPARE(DB.Families[1][FamPagerQty], QByteArray("201"));
     }
 };
 

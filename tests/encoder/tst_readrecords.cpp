@@ -38,11 +38,11 @@ private slots:
 
     void groups()
     {
-        PagerGroups[1][GrpReference] = "REF";
+        DB.PagerGroups[1][GrpReference] = "REF";
         StoreGroupReply(2, line("L 2 0012 1 0 00 0 00 1 03 0101 0102 0000 0000 0000 0000 0000 0000 "
                                 "0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0077"),
                         true);
-        const auto &g = PagerGroups[1];
+        const auto &g = DB.PagerGroups[1];
         QCOMPARE(g[GrpID], QByteArray("0012"));
         QCOMPARE(g[GrpTimerMsg], QByteArray("03"));
         QCOMPARE(g[GrpPagerID1 + 1], QByteArray("0102"));
@@ -51,23 +51,23 @@ private slots:
         QCOMPARE(g[GrpReference], QByteArray("REF")); // the encoder does not hold it
 
         // A two-port encoder's unused group: only the marker changes.
-        PagerGroups[4][GrpID] = "0044";
+        DB.PagerGroups[4][GrpID] = "0044";
         StoreGroupReply(5, line("L 5 0000"), true);
-        QCOMPARE(PagerGroups[4][GrpDefined], QByteArray("NO"));
-        QCOMPARE(PagerGroups[4][GrpID], QByteArray("0044"));
+        QCOMPARE(DB.PagerGroups[4][GrpDefined], QByteArray("NO"));
+        QCOMPARE(DB.PagerGroups[4][GrpID], QByteArray("0044"));
         // The V7 reader stores the same line as a defined group.
         StoreGroupReply(5, line("L 5 0000"), false);
-        QCOMPARE(PagerGroups[4][GrpDefined], QByteArray("YES"));
-        QCOMPARE(PagerGroups[4][GrpID], QByteArray("0000"));
-        QCOMPARE(PagerGroups[4][GrpActive], QByteArray("0"));
+        QCOMPARE(DB.PagerGroups[4][GrpDefined], QByteArray("YES"));
+        QCOMPARE(DB.PagerGroups[4][GrpID], QByteArray("0000"));
+        QCOMPARE(DB.PagerGroups[4][GrpActive], QByteArray("0"));
 
         // A line with a leading blank loses its last word to the tail.
-        PagerGroups[6][GrpAux1Active] = "9";
+        DB.PagerGroups[6][GrpAux1Active] = "9";
         StoreGroupReply(7, line(" L 7 0070 1 0"), true);
-        QCOMPARE(iTokenCount, 4);
-        QCOMPARE(PagerGroups[6][GrpID], QByteArray("0070"));
-        QCOMPARE(PagerGroups[6][GrpActive], QByteArray("1"));
-        QCOMPARE(PagerGroups[6][GrpAux1Active], QByteArray("9"));
+        QCOMPARE(Run.iTokenCount, 4);
+        QCOMPARE(DB.PagerGroups[6][GrpID], QByteArray("0070"));
+        QCOMPARE(DB.PagerGroups[6][GrpActive], QByteArray("1"));
+        QCOMPARE(DB.PagerGroups[6][GrpAux1Active], QByteArray("9"));
     }
 
     void families_data()
@@ -90,11 +90,11 @@ private slots:
         QFETCH(QByteArray, startCap);
         QFETCH(QByteArray, startID);
         QFETCH(QByteArray, defined);
-        Families[6][FamStartID] = "0555";
+        DB.Families[6][FamStartID] = "0555";
         StoreFamilyReply(7, line(reply));
-        QCOMPARE(Families[6][FamStartCap], startCap);
-        QCOMPARE(Families[6][FamStartID], startID);
-        QCOMPARE(Families[6][FamDefined], defined);
+        QCOMPARE(DB.Families[6][FamStartCap], startCap);
+        QCOMPARE(DB.Families[6][FamStartID], startID);
+        QCOMPARE(DB.Families[6][FamDefined], defined);
     }
 
     void messages_data()
@@ -111,12 +111,12 @@ private slots:
     {
         QFETCH(QByteArray, reply);
         QFETCH(QByteArray, text);
-        CannedMsgs[0] = "OLD";
-        CannedMsgs[2] = "OLD";
-        CannedMsgs[11] = "OLD";
+        DB.CannedMsgs[0] = "OLD";
+        DB.CannedMsgs[2] = "OLD";
+        DB.CannedMsgs[11] = "OLD";
         const int number = reply.startsWith("M ") ? reply.mid(2, reply.indexOf(' ', 2) - 2).toInt() : 1;
         StoreMessageReply(number, reply);
-        QCOMPARE(CannedMsgs[number - 1], text);
+        QCOMPARE(DB.CannedMsgs[number - 1], text);
     }
 
     void twoPortQueries()
@@ -134,27 +134,27 @@ private slots:
         QVERIFY(hasCommand(TwoPortSettingsQueries("2", "9.7"), "config serial1 idascap?"));
         QVERIFY(hasCommand(TwoPortSettingsQueries("", "9.7"), "config serial2 idascap?"));
 
-        sMaxBatch = "7";
+        EncoderSettings.sMaxBatch = "7";
         answer(q, "config maxbatch?", "010");
-        QCOMPARE(sMaxBatch, QByteArray("10"));
+        QCOMPARE(EncoderSettings.sMaxBatch, QByteArray("10"));
         answer(q, "config maxbatch?", "abc");
-        QCOMPARE(sMaxBatch, QByteArray("10"));
+        QCOMPARE(EncoderSettings.sMaxBatch, QByteArray("10"));
         answer(q, "config maxbatch?", "40000");
-        QCOMPARE(sMaxBatch, QByteArray("10"));
+        QCOMPARE(EncoderSettings.sMaxBatch, QByteArray("10"));
         answer(q, "config invertdata?", "1");
-        QVERIFY(!bInvertData);
+        QVERIFY(!EncoderSettings.bInvertData);
         answer(q, "config invertdata?", "0");
-        QVERIFY(bInvertData);
+        QVERIFY(EncoderSettings.bInvertData);
         answer(q, "config capby8?", "x");
-        QVERIFY(bIncCapBy8);
+        QVERIFY(EncoderSettings.bIncCapBy8);
         answer(q, "config capby8?", "0");
-        QVERIFY(!bIncCapBy8);
+        QVERIFY(!EncoderSettings.bIncCapBy8);
         answer(q, "config serial2 idascap?", "Invalid");
-        QVERIFY(bPort2IDAsCap);
+        QVERIFY(EncoderSettings.bPort2IDAsCap);
         answer(q, "config serial1 verbose?", "1 ");
-        QVERIFY(!bPort1Verbose);
+        QVERIFY(!EncoderSettings.bPort1Verbose);
         answer(q, "config serial2 baud?", "2400");
-        QCOMPARE(sPort2Baud, QByteArray("2400"));
+        QCOMPARE(EncoderSettings.sPort2Baud, QByteArray("2400"));
     }
 
     void v7Queries()
@@ -162,26 +162,26 @@ private slots:
         auto q = V7SettingsQueries();
         QCOMPARE(q.size(), 9);
         answer(q, "config invertrfcd?", "0");
-        QVERIFY(bInvertRFCD);
+        QVERIFY(EncoderSettings.bInvertRFCD);
         answer(q, "config invertrfcd?", "1");
-        QVERIFY(!bInvertRFCD);
+        QVERIFY(!EncoderSettings.bInvertRFCD);
         answer(q, "config invertdata?", "0");
-        QVERIFY(!bInvertData);
+        QVERIFY(!EncoderSettings.bInvertData);
         answer(q, "config invertdata?", "2");
-        QVERIFY(bInvertData);
+        QVERIFY(EncoderSettings.bInvertData);
         answer(q, "config briefack?", "1");
-        QVERIFY(bBriefAck && !bPort1Verbose);
+        QVERIFY(EncoderSettings.bBriefAck && !EncoderSettings.bPort1Verbose);
         answer(q, "config altfc?", "1");
-        QCOMPARE(sPort1Flow, QByteArray("AHW"));
-        QVERIFY(bNakBeforeFlow);
+        QCOMPARE(EncoderSettings.sPort1Flow, QByteArray("AHW"));
+        QVERIFY(EncoderSettings.bNakBeforeFlow);
         answer(q, "config altfc?", "0");
-        QCOMPARE(sPort1Flow, QByteArray("HW"));
-        sPort1Protocol = "TAP";
+        QCOMPARE(EncoderSettings.sPort1Flow, QByteArray("HW"));
+        EncoderSettings.sPort1Protocol = "TAP";
         answer(q, "config pet?", "1");
-        QCOMPARE(sPort1Protocol, QByteArray("PET"));
-        QVERIFY(bPETSupport);
+        QCOMPARE(EncoderSettings.sPort1Protocol, QByteArray("PET"));
+        QVERIFY(EncoderSettings.bPETSupport);
         answer(q, "config pet?", "\x1E");
-        QVERIFY(!bPETSupport);
+        QVERIFY(!EncoderSettings.bPETSupport);
         QVERIFY(q[4].endsAtRS);
     }
 };

@@ -36,8 +36,8 @@ private slots:
     {
         ResetProgramState();
         ApplyStartValues();
-        sTestPort = "1";
-        sFirmwareVer = "9.7";
+        Run.sTestPort = "1";
+        Run.sFirmwareVer = "9.7";
     }
 
     void twoPortSettings_data()
@@ -64,14 +64,14 @@ private slots:
     {
         QFETCH(bool, on);
         if (on) {
-            bInvertData = bInvertRFCD = bIncCapBy8 = bIgnoreRFCD = bPort2IDAsCap = true;
-            bPort1Verbose = bPort2Verbose = true;
-            bPort1PPHReset = bPort2PPHReset = false;
-            sStationID = "W1 AW";
-            sDutyCycle = "";
-            sMaxBatch = "010";
-            sPort1Flow = "NONE", sPort2Flow = "ASW", sPort1Protocol = "COMP2", sPort2Protocol = "SNPP";
-            sPort1Baud = "300", sPort2Baud = "2400", sPort1DataBits = "E71", sPort2DataBits = "O71";
+            EncoderSettings.bInvertData = EncoderSettings.bInvertRFCD = EncoderSettings.bIncCapBy8 = EncoderSettings.bIgnoreRFCD = EncoderSettings.bPort2IDAsCap = true;
+            EncoderSettings.bPort1Verbose = EncoderSettings.bPort2Verbose = true;
+            EncoderSettings.bPort1PPHReset = EncoderSettings.bPort2PPHReset = false;
+            EncoderSettings.sStationID = "W1 AW";
+            EncoderSettings.sDutyCycle = "";
+            EncoderSettings.sMaxBatch = "010";
+            EncoderSettings.sPort1Flow = "NONE", EncoderSettings.sPort2Flow = "ASW", EncoderSettings.sPort1Protocol = "COMP2", EncoderSettings.sPort2Protocol = "SNPP";
+            EncoderSettings.sPort1Baud = "300", EncoderSettings.sPort2Baud = "2400", EncoderSettings.sPort1DataBits = "E71", EncoderSettings.sPort2DataBits = "O71";
         }
         const QList<WriteCommand> list = TwoPortSettingsCommands();
         QByteArrayList expected;
@@ -88,8 +88,8 @@ private slots:
         for (int row : {0, 3, 6, 7, 8, 9, 10, 11, 12})
             flags.append(onOffOf(st[row]));
         QTEST(flags.join(' '), "flagStatuses");
-        QCOMPARE(st[1], "Station ID: " + sStationID);
-        QCOMPARE(st[4], "Duty Cycle " + sDutyCycle + '%');
+        QCOMPARE(st[1], "Station ID: " + EncoderSettings.sStationID);
+        QCOMPARE(st[4], "Duty Cycle " + EncoderSettings.sDutyCycle + '%');
     }
 
     void firmwareRules_data()
@@ -107,7 +107,7 @@ private slots:
         QFETCH(QByteArray, version);
         QFETCH(int, count);
         QFETCH(bool, port2ResetOff);
-        sFirmwareVer = version;
+        Run.sFirmwareVer = version;
         const QList<WriteCommand> list = TwoPortSettingsCommands();
         QCOMPARE(list.size(), count);
         QCOMPARE(list[1].command, QByteArray(count == 21 ? "config sid " : "config invertrfcd 0"));
@@ -115,10 +115,10 @@ private slots:
         QCOMPARE(reset2.command, "config serial2 pphreset " + QByteArray(port2ResetOff ? "0" : "1"));
         QCOMPARE(reset2.status.contains("OFF"), port2ResetOff);
         // The setting itself turns off only once that command goes out.
-        QVERIFY(bPort2PPHReset);
+        QVERIFY(EncoderSettings.bPort2PPHReset);
         if (reset2.onSend)
             reset2.onSend();
-        QCOMPARE(bPort2PPHReset, !port2ResetOff);
+        QCOMPARE(EncoderSettings.bPort2PPHReset, !port2ResetOff);
     }
 
     // Port 2's ID-as-capcode among the settings stays off while the guard holds the attached
@@ -138,8 +138,8 @@ private slots:
         QFETCH(QByteArray, testPort);
         QFETCH(bool, setting);
         QFETCH(bool, sentInSettings);
-        sTestPort = testPort;
-        bPort2IDAsCap = setting;
+        Run.sTestPort = testPort;
+        EncoderSettings.bPort2IDAsCap = setting;
         const WriteCommand row = TwoPortSettingsCommands()[10];
         QCOMPARE(row.command, "config serial2 idascap " + QByteArray(sentInSettings ? "1" : "0"));
         QCOMPARE(row.status, W + "ID Assumed as Capcode " + (sentInSettings ? "ON" : "OFF") + " for Port 2");
@@ -194,11 +194,11 @@ private slots:
     {
         QFETCH(bool, on);
         if (on) {
-            bInvertData = bPETSupport = bInvertRFCD = bIgnoreRFCD = bBriefAck = true;
-            bNakBeforeFlow = bPort1IDAsCap = true;
-            bPort1PPHReset = false;
-            sDutyCycle = "5";
-            sMaxBatch = "010";
+            EncoderSettings.bInvertData = EncoderSettings.bPETSupport = EncoderSettings.bInvertRFCD = EncoderSettings.bIgnoreRFCD = EncoderSettings.bBriefAck = true;
+            EncoderSettings.bNakBeforeFlow = EncoderSettings.bPort1IDAsCap = true;
+            EncoderSettings.bPort1PPHReset = false;
+            EncoderSettings.sDutyCycle = "5";
+            EncoderSettings.sMaxBatch = "010";
         }
         const QList<WriteCommand> list = V7SettingsCommands() << V7IDAsCapCommand();
         QFETCH(QByteArray, commands);
@@ -216,7 +216,7 @@ private slots:
         for (int row : {0, 1, 2, 5, 6, 7, 8, 9})
             flags.append(onOffOf(st[row]));
         QTEST(flags.join(' '), "flagStatuses");
-        QCOMPARE(st[3], "Duty Cycle " + sDutyCycle + '%');
+        QCOMPARE(st[3], "Duty Cycle " + EncoderSettings.sDutyCycle + '%');
     }
 
     void groupRecords()
@@ -265,7 +265,7 @@ private slots:
         QFETCH(bool, twoPort);
         const auto v = twoPort ? WriterVariant::TwoPort : WriterVariant::V7;
         ClearDatabase(); // nothing defined, every message empty
-        CannedMsgs[14] = "LAST";
+        DB.CannedMsgs[14] = "LAST";
         const QList<QByteArray> texts = RecordTexts(v);
         const QList<WriteCommand> list = RecordCommands(v);
         QCOMPARE(texts.size(), 75);

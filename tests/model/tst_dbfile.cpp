@@ -16,14 +16,14 @@ QByteArray num(int n)
 void fillKnownDatabase(bool on, const QByteArray &tag = {})
 {
     for (int n = 0; n < FamilyCount; ++n)
-        Families[n] = {on == (n % 2 == 0) ? "1" : "0", num(1200000 + 100 * n), "1", "A",
+        DB.Families[n] = {on == (n % 2 == 0) ? "1" : "0", num(1200000 + 100 * n), "1", "A",
                        num(n % 4), "010", num(1000 + 10 * n), "00", "0" + num(n % 10), ""};
-    Families[3].fill(QByteArray());
-    Families[9][FamStartID] = "7";
-    Families[10][FamStartID] = "45";
+    DB.Families[3].fill(QByteArray());
+    DB.Families[9][FamStartID] = "7";
+    DB.Families[10][FamStartID] = "45";
 
     for (int n = 0; n < GroupCount; ++n) {
-        PagerGroupRec &g = PagerGroups[n];
+        PagerGroupRec &g = DB.PagerGroups[n];
         g[GrpID] = num(100 * (n + 1)).rightJustified(4, '0');
         g[GrpActive] = on ? "1" : "0";
         g[GrpAux1Active] = "0";
@@ -37,27 +37,27 @@ void fillKnownDatabase(bool on, const QByteArray &tag = {})
         g[GrpDefined].clear();
         g[GrpReference] = "R" + num(n + 1);
     }
-    PagerGroups[2].fill(QByteArray());
-    PagerGroups[3][GrpReference] = "a,\"b\"";
-    PagerGroups[4][GrpReference].clear();
-    PagerGroups[5][GrpID] = "0000";
+    DB.PagerGroups[2].fill(QByteArray());
+    DB.PagerGroups[3][GrpReference] = "a,\"b\"";
+    DB.PagerGroups[4][GrpReference].clear();
+    DB.PagerGroups[5][GrpID] = "0000";
 
     for (int n = 0; n < MessageCount; ++n)
-        CannedMsgs[n] = "MESSAGE " + num(n + 1) + tag;
-    CannedMsgs[1] = "CALL THE OFFICE";
-    CannedMsgs[4] = "Call 555-1234, \"urgent\", now" + tag;
-    CannedMsgs[6] = "caf\xE9 \xFF" + tag;
-    CannedMsgs[14].clear();
+        DB.CannedMsgs[n] = "MESSAGE " + num(n + 1) + tag;
+    DB.CannedMsgs[1] = "CALL THE OFFICE";
+    DB.CannedMsgs[4] = "Call 555-1234, \"urgent\", now" + tag;
+    DB.CannedMsgs[6] = "caf\xE9 \xFF" + tag;
+    DB.CannedMsgs[14].clear();
 
     int i = 0;
-    for (bool *flag : {&bInvertData, &bInvertRFCD, &bIgnoreRFCD, &bIncCapBy8, &bPort1PPHReset,
-                       &bPort2PPHReset, &bPort1IDAsCap, &bPort2IDAsCap, &bPort2Verbose, &bPort1Verbose})
+    for (bool *flag : {&EncoderSettings.bInvertData, &EncoderSettings.bInvertRFCD, &EncoderSettings.bIgnoreRFCD, &EncoderSettings.bIncCapBy8, &EncoderSettings.bPort1PPHReset,
+                       &EncoderSettings.bPort2PPHReset, &EncoderSettings.bPort1IDAsCap, &EncoderSettings.bPort2IDAsCap, &EncoderSettings.bPort2Verbose, &EncoderSettings.bPort1Verbose})
         *flag = on == (i++ % 2 == 0);
     const std::pair<QByteArray *, const char *> texts[] = {
-        {&sDutyCycle, "66"},       {&sMaxBatch, "10"},        {&sPort1Flow, "HW"},
-        {&sPort2Flow, "ASW"},      {&sPort1Protocol, "TAP"},  {&sPort2Protocol, " PET, x"},
-        {&sPort1Baud, "9600"},     {&sPort2Baud, "1200"},     {&sPort1DataBits, "N81"},
-        {&sPort2DataBits, "E71"}};
+        {&EncoderSettings.sDutyCycle, "66"},       {&EncoderSettings.sMaxBatch, "10"},        {&EncoderSettings.sPort1Flow, "HW"},
+        {&EncoderSettings.sPort2Flow, "ASW"},      {&EncoderSettings.sPort1Protocol, "TAP"},  {&EncoderSettings.sPort2Protocol, " PET, x"},
+        {&EncoderSettings.sPort1Baud, "9600"},     {&EncoderSettings.sPort2Baud, "1200"},     {&EncoderSettings.sPort1DataBits, "N81"},
+        {&EncoderSettings.sPort2DataBits, "E71"}};
     for (const auto &[text, value] : texts)
         *text = value + tag;
 }
@@ -65,11 +65,11 @@ void fillKnownDatabase(bool on, const QByteArray &tag = {})
 QList<QByteArray> settingsText()
 {
     auto f = [](bool b) { return QByteArray(b ? "1" : "0"); };
-    return {sDutyCycle,     sMaxBatch,         f(bIgnoreRFCD),   f(bInvertRFCD),
-            f(bInvertData), f(bIncCapBy8),     f(bPort1PPHReset), f(bPort2PPHReset),
-            f(bPort1IDAsCap), f(bPort2IDAsCap), f(bPort1Verbose), f(bPort2Verbose),
-            sPort1Flow,     sPort2Flow,        sPort1Protocol,   sPort2Protocol,
-            sPort1Baud,     sPort2Baud,        sPort1DataBits,   sPort2DataBits};
+    return {EncoderSettings.sDutyCycle,     EncoderSettings.sMaxBatch,         f(EncoderSettings.bIgnoreRFCD),   f(EncoderSettings.bInvertRFCD),
+            f(EncoderSettings.bInvertData), f(EncoderSettings.bIncCapBy8),     f(EncoderSettings.bPort1PPHReset), f(EncoderSettings.bPort2PPHReset),
+            f(EncoderSettings.bPort1IDAsCap), f(EncoderSettings.bPort2IDAsCap), f(EncoderSettings.bPort1Verbose), f(EncoderSettings.bPort2Verbose),
+            EncoderSettings.sPort1Flow,     EncoderSettings.sPort2Flow,        EncoderSettings.sPort1Protocol,   EncoderSettings.sPort2Protocol,
+            EncoderSettings.sPort1Baud,     EncoderSettings.sPort2Baud,        EncoderSettings.sPort1DataBits,   EncoderSettings.sPort2DataBits};
 }
 
 // A family or group as the reader gives it back when it is read into an empty database.
@@ -113,9 +113,9 @@ QByteArray groupLine(const QByteArray &id, const QByteArray &reference)
 
 // The tables and settings as they stand, to compare with after a read.
 struct Saved {
-    std::array<FamilyRec, FamilyCount> families = Families;
-    std::array<PagerGroupRec, GroupCount> groups = PagerGroups;
-    std::array<QByteArray, MessageCount> messages = CannedMsgs;
+    std::array<FamilyRec, FamilyCount> families = DB.Families;
+    std::array<PagerGroupRec, GroupCount> groups = DB.PagerGroups;
+    std::array<QByteArray, MessageCount> messages = DB.CannedMsgs;
     QList<QByteArray> settings = settingsText();
 };
 
@@ -124,11 +124,11 @@ struct Saved {
 void compareRecords(const Saved &saved, int shift)
 {
     for (int n = shift; n < FamilyCount; ++n)
-        QCOMPARE(Families[n], familyAsRead(saved.families[n - shift]));
+        QCOMPARE(DB.Families[n], familyAsRead(saved.families[n - shift]));
     for (int n = shift; n < GroupCount; ++n)
-        QCOMPARE(PagerGroups[n], groupAsRead(saved.groups[n - shift]));
+        QCOMPARE(DB.PagerGroups[n], groupAsRead(saved.groups[n - shift]));
     for (int n = shift; n < MessageCount; ++n)
-        QCOMPARE(CannedMsgs[n], saved.messages[n - shift]);
+        QCOMPARE(DB.CannedMsgs[n], saved.messages[n - shift]);
 }
 
 } // namespace
@@ -207,9 +207,9 @@ private slots:
         const DBFileReadResult result = ReadDBFile(file);
 
         compareRecords(saved, 0);
-        QCOMPARE(Families[9][FamStartID], QByteArray("007"));
-        QCOMPARE(Families[10][FamStartID], QByteArray("045"));
-        QCOMPARE(PagerGroups[5][GrpDefined], QByteArray());
+        QCOMPARE(DB.Families[9][FamStartID], QByteArray("007"));
+        QCOMPARE(DB.Families[10][FamStartID], QByteArray("045"));
+        QCOMPARE(DB.PagerGroups[5][GrpDefined], QByteArray());
         QCOMPARE(settingsText(), saved.settings);
         QCOMPARE(result.notes, std::optional<QByteArray>(notes));
         QCOMPARE(result.incCapBy8Label, std::optional<bool>(!on));
@@ -234,11 +234,11 @@ private slots:
         ReadDBFile(file);
 
         for (int i = 0; i < FamilyCount; ++i)
-            QCOMPARE(Families[i][FamActive], kind == "Fam" ? num(i) : QByteArray());
+            QCOMPARE(DB.Families[i][FamActive], kind == "Fam" ? num(i) : QByteArray());
         for (int i = 0; i < GroupCount; ++i)
-            QCOMPARE(PagerGroups[i][GrpID], kind == "Grp" ? num(50 + i) : QByteArray());
+            QCOMPARE(DB.PagerGroups[i][GrpID], kind == "Grp" ? num(50 + i) : QByteArray());
         for (int i = 0; i < MessageCount; ++i)
-            QCOMPARE(CannedMsgs[i], kind == "Msg" ? num(60 + i) : QByteArray());
+            QCOMPARE(DB.CannedMsgs[i], kind == "Msg" ? num(60 + i) : QByteArray());
     }
 
     void extraLineShiftsEveryRecord_data()
@@ -260,16 +260,16 @@ private slots:
         const Saved saved;
 
         ClearDatabase();
-        Families[0].fill("M");
-        PagerGroups[0].fill("M");
-        CannedMsgs[0] = "M";
+        DB.Families[0].fill("M");
+        DB.PagerGroups[0].fill("M");
+        DB.CannedMsgs[0] = "M";
         ReadDBFile(extra + file);
 
         // Record 1 keeps its marks; the file's last family, group and message have no place.
-        QCOMPARE(joined(Families[0]), QByteArray("M|M|M|M|M|M|M|M|M|M"));
-        QCOMPARE(PagerGroups[0][GrpID] + PagerGroups[0][GrpPagerID20] + PagerGroups[0][GrpReference],
+        QCOMPARE(joined(DB.Families[0]), QByteArray("M|M|M|M|M|M|M|M|M|M"));
+        QCOMPARE(DB.PagerGroups[0][GrpID] + DB.PagerGroups[0][GrpPagerID20] + DB.PagerGroups[0][GrpReference],
                  QByteArray("MMM"));
-        QCOMPARE(CannedMsgs[0], QByteArray("M"));
+        QCOMPARE(DB.CannedMsgs[0], QByteArray("M"));
         compareRecords(saved, 1);
     }
 
@@ -300,10 +300,10 @@ private slots:
         QFETCH(QByteArray, line);
         QFETCH(QByteArray, definedBefore);
         QFETCH(QByteArray, expected);
-        ResetFamily(Families[0]);
-        Families[0][FamDefined] = definedBefore;
+        ResetFamily(DB.Families[0]);
+        DB.Families[0][FamDefined] = definedBefore;
         ReadDBFile(line + "\r\n");
-        QCOMPARE(joined(Families[0]), expected);
+        QCOMPARE(joined(DB.Families[0]), expected);
     }
 
     void groupLineFields_data()
@@ -333,11 +333,11 @@ private slots:
         QFETCH(QByteArray, line);
         QFETCH(QByteArray, definedBefore);
         QFETCH(QByteArray, expected);
-        ResetGroupKeepingReference(PagerGroups[0]);
-        PagerGroups[0][GrpDefined] = definedBefore;
-        PagerGroups[0][GrpReference] = "OLD";
+        ResetGroupKeepingReference(DB.PagerGroups[0]);
+        DB.PagerGroups[0][GrpDefined] = definedBefore;
+        DB.PagerGroups[0][GrpReference] = "OLD";
         ReadDBFile(QByteArray(50, '\n') + line + "\r\n");
-        QCOMPARE(groupSummary(PagerGroups[0]), expected);
+        QCOMPARE(groupSummary(DB.PagerGroups[0]), expected);
     }
 
     void flagValues_data()
@@ -357,9 +357,9 @@ private slots:
         QFETCH(QByteArray, line);
         QFETCH(bool, before);
         QFETCH(bool, expected);
-        bInvertData = before;
+        EncoderSettings.bInvertData = before;
         ReadDBFile(line + "\r\n");
-        QCOMPARE(bInvertData, expected);
+        QCOMPARE(EncoderSettings.bInvertData, expected);
     }
 
     void modeLabels_data()
@@ -385,8 +385,8 @@ private slots:
         auto label = [](int v) { return v < 0 ? std::optional<bool>() : std::optional<bool>(v == 1); };
         QCOMPARE(result.incCapBy8Label, label(incLabel));
         QCOMPARE(result.port1IDAsCapLabel, label(idaLabel));
-        QCOMPARE(QByteArray() + (bIncCapBy8 ? '1' : '0') + (bPort1IDAsCap ? '1' : '0')
-                     + (bPort2IDAsCap ? '1' : '0'),
+        QCOMPARE(QByteArray() + (EncoderSettings.bIncCapBy8 ? '1' : '0') + (EncoderSettings.bPort1IDAsCap ? '1' : '0')
+                     + (EncoderSettings.bPort2IDAsCap ? '1' : '0'),
                  flags);
         QVERIFY(!result.notes);
         QCOMPARE(IncBy8LabelText(false), QByteArray("Increment Capcodes by 8 Mode is OFF"));
@@ -420,7 +420,7 @@ private slots:
         file += QByteArray("Msg1,a\0b\xFF", 9) + "\r\n";
         file += QByteArray("Notes,\"\0\x80\"", 10);
         const DBFileReadResult result = ReadDBFile(file);
-        QCOMPARE(CannedMsgs[0], QByteArray("a\0b\xFF", 4));
+        QCOMPARE(DB.CannedMsgs[0], QByteArray("a\0b\xFF", 4));
         QCOMPARE(*result.notes, QByteArray("\0\x80", 2));
     }
 
@@ -458,7 +458,7 @@ private slots:
         ReadDBFile(QByteArray("Fam1,1\r\n").repeated(20000));
         ReadDBFile(QByteArray(5000, '\r'));
         ReadDBFile("Fam1,1,2,3");
-        QCOMPARE(Families[0][FamStartCap], QByteArray("2"));
+        QCOMPARE(DB.Families[0][FamStartCap], QByteArray("2"));
         ReadDBFile({});
     }
 };

@@ -28,50 +28,50 @@ private slots:
 
     void programStartIsEmpty()
     {
-        for (const auto &fam : Families)
+        for (const auto &fam : DB.Families)
             for (const auto &f : fam)
                 QVERIFY(f.isEmpty());
-        for (const auto &grp : PagerGroups)
+        for (const auto &grp : DB.PagerGroups)
             for (const auto &f : grp)
                 QVERIFY(f.isEmpty());
-        for (const auto &m : CannedMsgs)
+        for (const auto &m : DB.CannedMsgs)
             QVERIFY(m.isEmpty());
     }
 
     void startValues()
     {
-        sDBFileName = "x.pg9";
+        Run.sDBFileName = "x.pg9";
         ApplyStartValues();
-        QVERIFY(bDBMatchesEncoder && bDBCheckOK && bSuppressEvents);
-        QCOMPARE(sDutyCycle, QByteArray("66"));
-        QCOMPARE(sMaxBatch, QByteArray("10"));
-        QVERIFY(bPort1PPHReset && bPort2PPHReset);
-        QVERIFY(!bPort1IDAsCap && !bPort2IDAsCap && !bInvertData && !bInvertRFCD && !bIgnoreRFCD);
-        QCOMPARE(sPort2Flow, QByteArray("HW"));
-        QCOMPARE(sPort1Protocol, QByteArray("TAP"));
-        QCOMPARE(sPort2Baud, QByteArray("9600"));
-        QCOMPARE(sPort1DataBits, QByteArray("N81"));
-        QVERIFY(sDBFileName.isEmpty());
+        QVERIFY(Run.bDBMatchesEncoder && Run.bDBCheckOK && Run.bSuppressEvents);
+        QCOMPARE(EncoderSettings.sDutyCycle, QByteArray("66"));
+        QCOMPARE(EncoderSettings.sMaxBatch, QByteArray("10"));
+        QVERIFY(EncoderSettings.bPort1PPHReset && EncoderSettings.bPort2PPHReset);
+        QVERIFY(!EncoderSettings.bPort1IDAsCap && !EncoderSettings.bPort2IDAsCap && !EncoderSettings.bInvertData && !EncoderSettings.bInvertRFCD && !EncoderSettings.bIgnoreRFCD);
+        QCOMPARE(EncoderSettings.sPort2Flow, QByteArray("HW"));
+        QCOMPARE(EncoderSettings.sPort1Protocol, QByteArray("TAP"));
+        QCOMPARE(EncoderSettings.sPort2Baud, QByteArray("9600"));
+        QCOMPARE(EncoderSettings.sPort1DataBits, QByteArray("N81"));
+        QVERIFY(Run.sDBFileName.isEmpty());
         // The database keeps its program-start empty texts.
-        QVERIFY(Families[0][FamActive].isEmpty());
+        QVERIFY(DB.Families[0][FamActive].isEmpty());
     }
 
     void newResetsRecordsButKeepsGroupReferenceAndSettings()
     {
         ApplyStartValues();
-        sDutyCycle = "50";
-        PagerGroups[3][GrpReference] = "ABCD";
-        PagerGroups[3][GrpDefined] = "YES";
-        Families[7][FamDefined] = "YES";
-        Families[7][FamStartCap] = "1234567";
-        CannedMsgs[2] = "HELLO";
+        EncoderSettings.sDutyCycle = "50";
+        DB.PagerGroups[3][GrpReference] = "ABCD";
+        DB.PagerGroups[3][GrpDefined] = "YES";
+        DB.Families[7][FamDefined] = "YES";
+        DB.Families[7][FamStartCap] = "1234567";
+        DB.CannedMsgs[2] = "HELLO";
 
         ResetDatabase();
 
         const FamilyRec fam = {"0", "0000000", "5", "A", "3", "000", "0000", "00", "00", ""};
-        for (const auto &f : Families)
+        for (const auto &f : DB.Families)
             QCOMPARE(f, fam);
-        for (const auto &g : PagerGroups) {
+        for (const auto &g : DB.PagerGroups) {
             QCOMPARE(g[GrpID], QByteArray("0000"));
             QCOMPARE(g[GrpTimerMsg], QByteArray("00"));
             QCOMPARE(g[GrpAux2Active], QByteArray("0"));
@@ -79,11 +79,11 @@ private slots:
                 QCOMPARE(g[i], QByteArray("0000"));
             QVERIFY(g[GrpDefined].isEmpty());
         }
-        QCOMPARE(PagerGroups[3][GrpReference], QByteArray("ABCD"));
-        QVERIFY(PagerGroups[0][GrpReference].isEmpty());
-        for (const auto &m : CannedMsgs)
+        QCOMPARE(DB.PagerGroups[3][GrpReference], QByteArray("ABCD"));
+        QVERIFY(DB.PagerGroups[0][GrpReference].isEmpty());
+        for (const auto &m : DB.CannedMsgs)
             QVERIFY(m.isEmpty());
-        QCOMPARE(sDutyCycle, QByteArray("50"));
+        QCOMPARE(EncoderSettings.sDutyCycle, QByteArray("50"));
     }
 
     void derivedEnds()

@@ -32,12 +32,12 @@ enum class Stop {
 
 class DatabaseRead {
 public:
-    DatabaseRead(frmTerminal *t, bool v7) : m_t(t), m_v7(v7), m_port(sTestPort == "1" ? 1 : 2) {}
+    DatabaseRead(frmTerminal *t, bool v7) : m_t(t), m_v7(v7), m_port(Run.sTestPort == "1" ? 1 : 2) {}
 
     void run()
     {
         SetHourglassPointer();
-        if (!bDBMatchesEncoder) {
+        if (!Run.bDBMatchesEncoder) {
             const MsgAnswer answer =
                 MsgBox(QStringLiteral("You Have Edited the Pager Database\r"
                                       "If You Read the Encoder, You Will Lose Your Edits.\r"
@@ -50,7 +50,7 @@ public:
             }
         }
 
-        bDBBusy = true;
+        BusyScope filling(Busy::FillingDatabase);
         bCancelOp = false;
         bRespTimeout = false;
         m_t->Toolbar1->setAllButtonsEnabled(false);
@@ -130,7 +130,7 @@ private:
     }
     bool &attachedIDAsCap() const
     {
-        return (m_v7 || m_port == 1) ? bPort1IDAsCap : bPort2IDAsCap;
+        return (m_v7 || m_port == 1) ? EncoderSettings.bPort1IDAsCap : EncoderSettings.bPort2IDAsCap;
     }
 
     Stop cancelledAtGuard()
@@ -226,7 +226,7 @@ private:
     Stop settings()
     {
         const QList<SettingsQuery> queries =
-            m_v7 ? V7SettingsQueries() : TwoPortSettingsQueries(sTestPort, sFirmwareVer);
+            m_v7 ? V7SettingsQueries() : TwoPortSettingsQueries(Run.sTestPort, Run.sFirmwareVer);
         for (const SettingsQuery &q : queries) {
             QList<QByteArray> expected{CRLF};
             if (q.endsAtRS)
@@ -238,7 +238,7 @@ private:
                                           // PET support counts as present from the end of
                                           // the wait, whatever the reply turns out to be.
                                           if (q.endsAtRS) {
-                                              bPETSupport = true;
+                                              EncoderSettings.bPETSupport = true;
                                               m_changed = true;
                                           }
                                           return;
@@ -246,7 +246,7 @@ private:
                                       q.store(answerValue(r.reply));
                                       if (q.command == "config capby8?")
                                           m_t->lblIncBy8->setText(
-                                              bIncCapBy8
+                                              EncoderSettings.bIncCapBy8
                                                   ? QStringLiteral("Increment Capcodes by 8 Mode is ON")
                                                   : QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
                                   });
@@ -328,7 +328,7 @@ private:
     void success()
     {
         status(QStringLiteral("Current View Matches Encoder Configuration"));
-        bDBMatchesEncoder = true;
+        Run.bDBMatchesEncoder = true;
         m_t->cmdLookup->setEnabled(true);
         m_t->mnuSendMsg->setEnabled(true);
         m_t->Toolbar1->setAllButtonsEnabled(true);
@@ -337,7 +337,7 @@ private:
     // The displayed database holds part of the encoder's and part of what was there before.
     void markIncomplete()
     {
-        bDBMatchesEncoder = false;
+        Run.bDBMatchesEncoder = false;
         if (!m_t->StatusBar1->panelText(1).startsWith(kProgressPrefix))
             status(QStringLiteral("Current Configuration Modified, Does Not Match Encoder"));
         m_t->cmdLookup->setEnabled(false);
@@ -348,13 +348,13 @@ private:
     // first group. Without one the protocol becomes TAP in the displayed database.
     void comp1Check()
     {
-        if (PagerGroups[0][GrpPagerID1] != "0000")
+        if (DB.PagerGroups[0][GrpPagerID1] != "0000")
             return;
         QByteArray *protocol = nullptr;
-        if (sPort1Protocol == "COMP1")
-            protocol = &sPort1Protocol;
-        else if (sPort2Protocol == "COMP1")
-            protocol = &sPort2Protocol;
+        if (EncoderSettings.sPort1Protocol == "COMP1")
+            protocol = &EncoderSettings.sPort1Protocol;
+        else if (EncoderSettings.sPort2Protocol == "COMP1")
+            protocol = &EncoderSettings.sPort2Protocol;
         if (!protocol)
             return;
         *protocol = "TAP";
@@ -378,7 +378,6 @@ private:
         SetDefaultPointer();
         if (!gone())
             m_t->mnuTest->setEnabled(true);
-        bDBBusy = false;
     }
 
     QPointer<frmTerminal> m_t;

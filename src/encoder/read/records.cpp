@@ -22,20 +22,20 @@ namespace {
 int splitReply(const QByteArray &reply)
 {
     QByteArray tail;
-    iTokenCount = SplitFields(sTokens, tail, reply.chopped(qMin<qsizetype>(2, reply.size())), " ");
-    return iTokenCount;
+    Run.iTokenCount = SplitFields(Run.sTokens, tail, reply.chopped(qMin<qsizetype>(2, reply.size())), " ");
+    return Run.iTokenCount;
 }
 
 // Field k of the line (1-based) when the line has it.
 const QByteArray *token(int k)
 {
-    return k <= iTokenCount ? &sTokens[k] : nullptr;
+    return k <= Run.iTokenCount ? &Run.sTokens[k] : nullptr;
 }
 } // namespace
 
 void StoreGroupReply(int number, const QByteArray &reply, bool emptyGroupRule)
 {
-    PagerGroupRec &grp = PagerGroups[number - 1];
+    PagerGroupRec &grp = DB.PagerGroups[number - 1];
     const int count = splitReply(reply);
     if (emptyGroupRule && count == 3) {
         grp[GrpDefined] = "NO";
@@ -50,7 +50,7 @@ void StoreGroupReply(int number, const QByteArray &reply, bool emptyGroupRule)
 
 void StoreFamilyReply(int number, const QByteArray &reply)
 {
-    FamilyRec &fam = Families[number - 1];
+    FamilyRec &fam = DB.Families[number - 1];
     const int count = splitReply(reply);
     if (count == 3) {
         fam[FamStartCap] = "0000000";
@@ -80,7 +80,7 @@ void StoreFamilyReply(int number, const QByteArray &reply)
 
 void StoreMessageReply(int number, const QByteArray &reply)
 {
-    QByteArray &msg = CannedMsgs[number - 1];
+    QByteArray &msg = DB.CannedMsgs[number - 1];
     if (reply.size() == 8) {
         msg.clear();
         return;

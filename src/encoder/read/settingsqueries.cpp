@@ -42,60 +42,60 @@ QList<SettingsQuery> TwoPortSettingsQueries(const QByteArray &testPort,
 {
     QList<SettingsQuery> q;
     if (firmwareVer != "9.01")
-        q.append({"Station ID", "config sid?", textInto(sStationID)});
-    q.append({"Max Msgs/Batch", "config maxbatch?", int16Into(sMaxBatch)});
-    q.append({"Transmitter Duty Cycle %", "config dutycycle?", int16Into(sDutyCycle)});
-    q.append({"Carrier Detection Mode", "config ignorerfcd?", flagWhen(bIgnoreRFCD, "1")});
-    q.append({"Carrier Detection Polarity", "config invertrfcd?", flagWhen(bInvertRFCD, "1")});
+        q.append({"Station ID", "config sid?", textInto(EncoderSettings.sStationID)});
+    q.append({"Max Msgs/Batch", "config maxbatch?", int16Into(EncoderSettings.sMaxBatch)});
+    q.append({"Transmitter Duty Cycle %", "config dutycycle?", int16Into(EncoderSettings.sDutyCycle)});
+    q.append({"Carrier Detection Mode", "config ignorerfcd?", flagWhen(EncoderSettings.bIgnoreRFCD, "1")});
+    q.append({"Carrier Detection Polarity", "config invertrfcd?", flagWhen(EncoderSettings.bInvertRFCD, "1")});
     // Data polarity travels inverted: "1" means normal.
-    q.append({"Data Polarity", "config invertdata?", flagUnless(bInvertData, "1")});
-    q.append({"Increment Capcodes by 8", "config capby8?", flagUnless(bIncCapBy8, "0")});
+    q.append({"Data Polarity", "config invertdata?", flagUnless(EncoderSettings.bInvertData, "1")});
+    q.append({"Increment Capcodes by 8", "config capby8?", flagUnless(EncoderSettings.bIncCapBy8, "0")});
     if (testPort == "2")
-        q.append({"ID as Capcode for Port 1", "config serial1 idascap?", flagUnless(bPort1IDAsCap, "0")});
+        q.append({"ID as Capcode for Port 1", "config serial1 idascap?", flagUnless(EncoderSettings.bPort1IDAsCap, "0")});
     else
-        q.append({"ID as Capcode for Port 2", "config serial2 idascap?", flagUnless(bPort2IDAsCap, "0")});
-    q.append({"Serial Port 1 Flow Control", "config serial1 flow?", textInto(sPort1Flow)});
-    q.append({"Serial Port 2 Flow Control", "config serial2 flow?", textInto(sPort2Flow)});
-    q.append({"Message Timeout Reset Mode", "config serial1 pphreset?", flagWhen(bPort1PPHReset, "1")});
-    q.append({"Message Timeout Reset Mode", "config serial2 pphreset?", flagWhen(bPort2PPHReset, "1")});
-    q.append({"Port 1 Protocol", "config serial1 protocol?", textInto(sPort1Protocol)});
-    q.append({"Port 2 Protocol", "config serial2 protocol?", textInto(sPort2Protocol)});
-    q.append({"Port 1 Verbose Mode", "config serial1 verbose?", flagWhen(bPort1Verbose, "1")});
-    q.append({"Port 2 Verbose Mode", "config serial2 verbose?", flagWhen(bPort2Verbose, "1")});
-    q.append({"Port 1 Data Bits", "config serial1 databits?", textInto(sPort1DataBits)});
-    q.append({"Port 2 Data Bits", "config serial2 databits?", textInto(sPort2DataBits)});
-    q.append({"Port 1 Baud", "config serial1 baud?", textInto(sPort1Baud)});
-    q.append({"Port 2 Baud", "config serial2 baud?", textInto(sPort2Baud)});
-    q.append({"Coarse Modulation Attenuation", "config MODATTENC?", textInto(sModAttenC)});
-    q.append({"Coarse Modulation Attenuation", "config MODATTENF?", textInto(sModAttenF)});
+        q.append({"ID as Capcode for Port 2", "config serial2 idascap?", flagUnless(EncoderSettings.bPort2IDAsCap, "0")});
+    q.append({"Serial Port 1 Flow Control", "config serial1 flow?", textInto(EncoderSettings.sPort1Flow)});
+    q.append({"Serial Port 2 Flow Control", "config serial2 flow?", textInto(EncoderSettings.sPort2Flow)});
+    q.append({"Message Timeout Reset Mode", "config serial1 pphreset?", flagWhen(EncoderSettings.bPort1PPHReset, "1")});
+    q.append({"Message Timeout Reset Mode", "config serial2 pphreset?", flagWhen(EncoderSettings.bPort2PPHReset, "1")});
+    q.append({"Port 1 Protocol", "config serial1 protocol?", textInto(EncoderSettings.sPort1Protocol)});
+    q.append({"Port 2 Protocol", "config serial2 protocol?", textInto(EncoderSettings.sPort2Protocol)});
+    q.append({"Port 1 Verbose Mode", "config serial1 verbose?", flagWhen(EncoderSettings.bPort1Verbose, "1")});
+    q.append({"Port 2 Verbose Mode", "config serial2 verbose?", flagWhen(EncoderSettings.bPort2Verbose, "1")});
+    q.append({"Port 1 Data Bits", "config serial1 databits?", textInto(EncoderSettings.sPort1DataBits)});
+    q.append({"Port 2 Data Bits", "config serial2 databits?", textInto(EncoderSettings.sPort2DataBits)});
+    q.append({"Port 1 Baud", "config serial1 baud?", textInto(EncoderSettings.sPort1Baud)});
+    q.append({"Port 2 Baud", "config serial2 baud?", textInto(EncoderSettings.sPort2Baud)});
+    q.append({"Coarse Modulation Attenuation", "config MODATTENC?", textInto(EncoderSettings.sModAttenC)});
+    q.append({"Coarse Modulation Attenuation", "config MODATTENF?", textInto(EncoderSettings.sModAttenF)});
     return q;
 }
 
 QList<SettingsQuery> V7SettingsQueries()
 {
     QList<SettingsQuery> q;
-    q.append({"Max Msgs/Batch", "config maxbatch?", int16Into(sMaxBatch)});
-    q.append({"Transmitter Duty Cycle %", "config dutycycle?", int16Into(sDutyCycle)});
-    q.append({"Message Timeout Reset Mode", "config pphreset?", flagWhen(bPort1PPHReset, "1")});
-    q.append({"Carrier Detection Mode", "config ignorerfcd?", flagWhen(bIgnoreRFCD, "1")});
+    q.append({"Max Msgs/Batch", "config maxbatch?", int16Into(EncoderSettings.sMaxBatch)});
+    q.append({"Transmitter Duty Cycle %", "config dutycycle?", int16Into(EncoderSettings.sDutyCycle)});
+    q.append({"Message Timeout Reset Mode", "config pphreset?", flagWhen(EncoderSettings.bPort1PPHReset, "1")});
+    q.append({"Carrier Detection Mode", "config ignorerfcd?", flagWhen(EncoderSettings.bIgnoreRFCD, "1")});
     // A V7 without PET support answers with an RS.
     q.append({"PET Protocol Support", "config pet?",
               [](const QByteArray &v) {
-                  sPort1Protocol = "PET";
-                  bPETSupport = (v == "1") && !v.contains('\x1E');
+                  EncoderSettings.sPort1Protocol = "PET";
+                  EncoderSettings.bPETSupport = (v == "1") && !v.contains('\x1E');
               },
               true});
     // On a V7 the polarities travel the other way round: "0" is inverted carrier detect,
     // anything but "0" is inverted data.
-    q.append({"Carrier Detection Polarity", "config invertrfcd?", flagWhen(bInvertRFCD, "0")});
-    q.append({"Data Polarity", "config invertdata?", flagUnless(bInvertData, "0")});
+    q.append({"Carrier Detection Polarity", "config invertrfcd?", flagWhen(EncoderSettings.bInvertRFCD, "0")});
+    q.append({"Data Polarity", "config invertdata?", flagUnless(EncoderSettings.bInvertData, "0")});
     q.append({"Brief ACK Mode", "config briefack?", [](const QByteArray &v) {
-                  bBriefAck = (v == "1");
-                  bPort1Verbose = !bBriefAck;
+                  EncoderSettings.bBriefAck = (v == "1");
+                  EncoderSettings.bPort1Verbose = !EncoderSettings.bBriefAck;
               }});
     q.append({"NAK Before Flow Mode", "config altfc?", [](const QByteArray &v) {
-                  bNakBeforeFlow = (v == "1");
-                  sPort1Flow = bNakBeforeFlow ? "AHW" : "HW";
+                  EncoderSettings.bNakBeforeFlow = (v == "1");
+                  EncoderSettings.sPort1Flow = EncoderSettings.bNakBeforeFlow ? "AHW" : "HW";
               }});
     return q;
 }

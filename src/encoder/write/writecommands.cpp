@@ -92,64 +92,64 @@ QList<WriteCommand> TwoPortSettingsCommands()
 {
     QList<WriteCommand> list;
     // The encoder's data polarity travels inverted: "0" asks for inverted data.
-    list.append(twoPort("RF Data Inversion " + onOff(bInvertData),
-                        "config invertdata " + digit(!bInvertData)));
-    if (sFirmwareVer != "9.01") { // that firmware has no station ID
-        list.append(twoPort("Station ID: " + sStationID, "config sid " + sStationID));
+    list.append(twoPort("RF Data Inversion " + onOff(EncoderSettings.bInvertData),
+                        "config invertdata " + digit(!EncoderSettings.bInvertData)));
+    if (Run.sFirmwareVer != "9.01") { // that firmware has no station ID
+        list.append(twoPort("Station ID: " + EncoderSettings.sStationID, "config sid " + EncoderSettings.sStationID));
         list.append(twoPort("Station ID Interval: 14 min.", "config sidint 14"));
     }
-    list.append(twoPort("RF Carrier Detect Inversion " + onOff(bInvertRFCD),
-                        "config invertrfcd " + digit(bInvertRFCD)));
-    list.append(twoPort("Duty Cycle " + sDutyCycle + '%', "config dutycycle " + sDutyCycle));
-    list.append(twoPort("Max Msgs/Batch " + sMaxBatch, "config maxbatch " + sMaxBatch));
-    list.append(twoPort("Increment Capcodes by 8 " + onOff(bIncCapBy8),
-                        "config CAPBY8 " + digit(bIncCapBy8)));
-    list.append(twoPort("Message Timeout Reset Detection " + onOff(bPort1PPHReset) + " for Port 1",
-                        "config serial1 pphreset " + digit(bPort1PPHReset)));
+    list.append(twoPort("RF Carrier Detect Inversion " + onOff(EncoderSettings.bInvertRFCD),
+                        "config invertrfcd " + digit(EncoderSettings.bInvertRFCD)));
+    list.append(twoPort("Duty Cycle " + EncoderSettings.sDutyCycle + '%', "config dutycycle " + EncoderSettings.sDutyCycle));
+    list.append(twoPort("Max Msgs/Batch " + EncoderSettings.sMaxBatch, "config maxbatch " + EncoderSettings.sMaxBatch));
+    list.append(twoPort("Increment Capcodes by 8 " + onOff(EncoderSettings.bIncCapBy8),
+                        "config CAPBY8 " + digit(EncoderSettings.bIncCapBy8)));
+    list.append(twoPort("Message Timeout Reset Detection " + onOff(EncoderSettings.bPort1PPHReset) + " for Port 1",
+                        "config serial1 pphreset " + digit(EncoderSettings.bPort1PPHReset)));
 
     // "S" firmware has no timed-paging reset on port 2: it is written off, and kept off in the
     // settings from the moment it is written.
-    const bool sFirmware = sFirmwareVer.contains('S');
-    const bool port2Reset = bPort2PPHReset && !sFirmware;
+    const bool sFirmware = Run.sFirmwareVer.contains('S');
+    const bool port2Reset = EncoderSettings.bPort2PPHReset && !sFirmware;
     WriteCommand port2ResetCmd =
         twoPort("Message Timeout Reset Detection " + onOff(port2Reset) + " for Port 2",
                 "config serial2 pphreset " + digit(port2Reset));
     if (sFirmware)
-        port2ResetCmd.onSend = [] { bPort2PPHReset = false; };
+        port2ResetCmd.onSend = [] { EncoderSettings.bPort2PPHReset = false; };
     list.append(port2ResetCmd);
 
     // Carrier detection is ignored when the flag is set: "1" switches detection off.
-    list.append(twoPort("Carrier Signal Detection " + onOff(!bIgnoreRFCD),
-                        "config ignorerfcd " + digit(bIgnoreRFCD)));
+    list.append(twoPort("Carrier Signal Detection " + onOff(!EncoderSettings.bIgnoreRFCD),
+                        "config ignorerfcd " + digit(EncoderSettings.bIgnoreRFCD)));
 
     // The guard switched the attached port's ID-as-capcode off for the records; switching
     // port 2's back on here would make the encoder refuse them when the PC is on port 2.
-    const bool port2IDAsCap = bPort2IDAsCap && !GuardAddressesPort2(sTestPort);
+    const bool port2IDAsCap = EncoderSettings.bPort2IDAsCap && !GuardAddressesPort2(Run.sTestPort);
     list.append(twoPort("ID Assumed as Capcode " + onOff(port2IDAsCap) + " for Port 2",
                         "config serial2 idascap " + digit(port2IDAsCap)));
 
-    list.append(twoPort("Verbose Mode " + onOff(bPort1Verbose) + " for Port 1",
-                        "config serial1 verbose " + digit(bPort1Verbose)));
-    list.append(twoPort("Verbose Mode " + onOff(bPort2Verbose) + " for Port 2",
-                        "config serial2 verbose " + digit(bPort2Verbose)));
-    list.append(twoPort("Flow Control: " + sPort1Flow + " for Port 1", "config serial1 flow " + sPort1Flow));
-    list.append(twoPort("Flow Control: " + sPort2Flow + " for Port 2", "config serial2 flow " + sPort2Flow));
-    list.append(twoPort("Protocol: " + sPort1Protocol + " for Port 1",
-                        "config serial1 protocol " + sPort1Protocol));
-    list.append(twoPort("Protocol: " + sPort2Protocol + " for Port 2",
-                        "config serial2 protocol " + sPort2Protocol));
-    list.append(twoPort("Baud Rate: " + sPort1Baud + " for Port 1", "config serial1 baud " + sPort1Baud));
-    list.append(twoPort("Baud Rate: " + sPort2Baud + " for Port 2", "config serial2 baud " + sPort2Baud));
-    list.append(twoPort("Data Bits: " + sPort1DataBits + " for Port 1",
-                        "config serial1 databits " + sPort1DataBits));
-    list.append(twoPort("Data Bits: " + sPort2DataBits + " for Port 2",
-                        "config serial2 databits " + sPort2DataBits));
+    list.append(twoPort("Verbose Mode " + onOff(EncoderSettings.bPort1Verbose) + " for Port 1",
+                        "config serial1 verbose " + digit(EncoderSettings.bPort1Verbose)));
+    list.append(twoPort("Verbose Mode " + onOff(EncoderSettings.bPort2Verbose) + " for Port 2",
+                        "config serial2 verbose " + digit(EncoderSettings.bPort2Verbose)));
+    list.append(twoPort("Flow Control: " + EncoderSettings.sPort1Flow + " for Port 1", "config serial1 flow " + EncoderSettings.sPort1Flow));
+    list.append(twoPort("Flow Control: " + EncoderSettings.sPort2Flow + " for Port 2", "config serial2 flow " + EncoderSettings.sPort2Flow));
+    list.append(twoPort("Protocol: " + EncoderSettings.sPort1Protocol + " for Port 1",
+                        "config serial1 protocol " + EncoderSettings.sPort1Protocol));
+    list.append(twoPort("Protocol: " + EncoderSettings.sPort2Protocol + " for Port 2",
+                        "config serial2 protocol " + EncoderSettings.sPort2Protocol));
+    list.append(twoPort("Baud Rate: " + EncoderSettings.sPort1Baud + " for Port 1", "config serial1 baud " + EncoderSettings.sPort1Baud));
+    list.append(twoPort("Baud Rate: " + EncoderSettings.sPort2Baud + " for Port 2", "config serial2 baud " + EncoderSettings.sPort2Baud));
+    list.append(twoPort("Data Bits: " + EncoderSettings.sPort1DataBits + " for Port 1",
+                        "config serial1 databits " + EncoderSettings.sPort1DataBits));
+    list.append(twoPort("Data Bits: " + EncoderSettings.sPort2DataBits + " for Port 2",
+                        "config serial2 databits " + EncoderSettings.sPort2DataBits));
     return list;
 }
 
 QList<WriteCommand> TwoPortIDAsCapCommands()
 {
-    return {idAsCap(1, bPort1IDAsCap), idAsCap(2, bPort2IDAsCap)};
+    return {idAsCap(1, EncoderSettings.bPort1IDAsCap), idAsCap(2, EncoderSettings.bPort2IDAsCap)};
 }
 
 QList<WriteCommand> V7SettingsCommands()
@@ -157,25 +157,25 @@ QList<WriteCommand> V7SettingsCommands()
     QList<WriteCommand> list;
     // A V7 encoder takes both polarities the other way round from the two-port encoders:
     // "1" asks for inverted data, and "0" for an inverted carrier detect.
-    list.append(v7("RF Data Inversion " + onOff(bInvertData), "config invertdata " + digit(bInvertData)));
+    list.append(v7("RF Data Inversion " + onOff(EncoderSettings.bInvertData), "config invertdata " + digit(EncoderSettings.bInvertData)));
     // An encoder without PET support answers RS CR: that reply ends at its CR.
-    list.append(v7("PET Protocol Support " + onOff(bPETSupport), "config pet " + digit(bPETSupport),
+    list.append(v7("PET Protocol Support " + onOff(EncoderSettings.bPETSupport), "config pet " + digit(EncoderSettings.bPETSupport),
                    EndingCR));
-    list.append(v7("RF Carrier Detect Inversion " + onOff(!bInvertRFCD),
-                   "config invertrfcd " + digit(!bInvertRFCD)));
-    list.append(v7("Duty Cycle " + sDutyCycle + '%', "config dutycycle " + sDutyCycle));
-    list.append(v7("Max Msgs/Batch " + sMaxBatch, "config maxbatch " + sMaxBatch));
-    list.append(v7("Message Timeout Reset Detection " + onOff(bPort1PPHReset),
-                   "config pphreset " + digit(bPort1PPHReset)));
-    list.append(v7("Carrier Signal Detection " + onOff(!bIgnoreRFCD),
-                   "config ignorerfcd " + digit(bIgnoreRFCD)));
-    list.append(v7("Brief ACK " + onOff(bBriefAck), "config briefack " + digit(bBriefAck)));
-    list.append(v7("Flow Control Before ACK " + onOff(bNakBeforeFlow),
-                   "config altfc " + digit(bNakBeforeFlow)));
+    list.append(v7("RF Carrier Detect Inversion " + onOff(!EncoderSettings.bInvertRFCD),
+                   "config invertrfcd " + digit(!EncoderSettings.bInvertRFCD)));
+    list.append(v7("Duty Cycle " + EncoderSettings.sDutyCycle + '%', "config dutycycle " + EncoderSettings.sDutyCycle));
+    list.append(v7("Max Msgs/Batch " + EncoderSettings.sMaxBatch, "config maxbatch " + EncoderSettings.sMaxBatch));
+    list.append(v7("Message Timeout Reset Detection " + onOff(EncoderSettings.bPort1PPHReset),
+                   "config pphreset " + digit(EncoderSettings.bPort1PPHReset)));
+    list.append(v7("Carrier Signal Detection " + onOff(!EncoderSettings.bIgnoreRFCD),
+                   "config ignorerfcd " + digit(EncoderSettings.bIgnoreRFCD)));
+    list.append(v7("Brief ACK " + onOff(EncoderSettings.bBriefAck), "config briefack " + digit(EncoderSettings.bBriefAck)));
+    list.append(v7("Flow Control Before ACK " + onOff(EncoderSettings.bNakBeforeFlow),
+                   "config altfc " + digit(EncoderSettings.bNakBeforeFlow)));
     return list;
 }
 
 WriteCommand V7IDAsCapCommand()
 {
-    return v7("ID Assumed as Capcode " + onOff(bPort1IDAsCap), "config idascap " + digit(bPort1IDAsCap));
+    return v7("ID Assumed as Capcode " + onOff(EncoderSettings.bPort1IDAsCap), "config idascap " + digit(EncoderSettings.bPort1IDAsCap));
 }

@@ -41,12 +41,12 @@ void failureBox(const char *text)
 
 ModAttenOutcome WriteModAtten(frmTerminal &t)
 {
-    const ModAtten atten = ModAttenForSlider(sModSliderVal);
+    const ModAtten atten = ModAttenForSlider(EncoderSettings.sModSliderVal);
     const QList<WriteCommand> commands = ModAttenCommands(atten);
     t.StatusBar1->setPanelText(1, QString::fromLatin1(commands.first().status));
-    sAttenDB = atten.dB;
-    sModAttenC = atten.coarse;
-    sModAttenF = atten.fine;
+    EncoderSettings.sAttenDB = atten.dB;
+    EncoderSettings.sModAttenC = atten.coarse;
+    EncoderSettings.sModAttenF = atten.fine;
 
     if (!t.MSComm1->PortOpen()) {
         // The settings that follow meet the closed port and end the write with their own box.

@@ -4,7 +4,7 @@
 // port, the modulation attenuation (two-port encoders, transmitter tuning enabled), the
 // settings, the 75 records, the ID-as-capcode setting of the port(s), the success step and the
 // clean-up. The first command that fails ends the write with one message box; nothing is
-// retried. While it runs bDBBusy is set and the toolbar is disabled.
+// retried. While it runs the database is busy (Run.bDBBusy()) and the toolbar is disabled.
 //
 // Every wait yields to the event loop. When the program is being closed meanwhile, the write
 // ends at once without a message and leaves the main window alone.
@@ -47,7 +47,7 @@ public:
     {
         if (gone())
             return false;
-        bDBBusy = true;
+        m_filling.emplace(Busy::FillingDatabase);
         if (replyTimeoutMs)
             m_t->Timer2->setInterval(*replyTimeoutMs);
         bCancelOp = false;
@@ -58,7 +58,7 @@ public:
                        QStringLiteral(" is Not Open\rPlease Open Port and Try Again"),
                    MsgButtons::OK, MsgIcon::Critical, QStringLiteral("COM Port Not Open"));
             SetDefaultPointer();
-            bDBBusy = false;
+            m_filling.reset();
             return false;
         }
         bCancelOp = false;
@@ -177,7 +177,7 @@ public:
         if (gone())
             return;
         m_t->StatusBar1->setPanelText(1, QStringLiteral("Encoder Matches Current Configuration"));
-        bDBMatchesEncoder = true;
+        Run.bDBMatchesEncoder = true;
         m_t->cmdLookup->setEnabled(true);
         m_t->mnuSendMsg->setEnabled(true);
     }
@@ -191,7 +191,7 @@ public:
         }
         SetDefaultPointer();
         forms::Unload<frmCancelSend>();
-        bDBBusy = false;
+        m_filling.reset();
     }
 
 private:
@@ -203,6 +203,7 @@ private:
     QPointer<frmTerminal> m_t;
     forms::HandlerScope m_scope; // the main window outlives the run's waits
     int m_timer1Interval = 0;
+    std::optional<BusyScope> m_filling;
 };
 
 } // namespace
@@ -212,7 +213,7 @@ void WriteEncoderDB()
     WriteRun run(forms::Find<frmTerminal>());
     if (!run.start(std::nullopt))
         return;
-    if (run.guard(TwoPortIDAsCapGuard(sTestPort)) && (!bTestEnabled || run.modAtten()) &&
+    if (run.guard(TwoPortIDAsCapGuard(Run.sTestPort)) && (!Run.bTestEnabled || run.modAtten()) &&
         run.sendAll(TwoPortSettingsCommands()) && run.sendAll(RecordCommands(WriterVariant::TwoPort)) &&
         run.sendAll(TwoPortIDAsCapCommands()))
         run.succeed();

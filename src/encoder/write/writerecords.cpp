@@ -53,11 +53,11 @@ QList<QByteArray> RecordTexts(WriterVariant variant)
     QList<QByteArray> texts;
     texts.reserve(RecordCount);
     for (int i = 0; i < GroupCount; ++i)
-        texts.append(GroupRecordText(i + 1, PagerGroups[i], variant));
+        texts.append(GroupRecordText(i + 1, DB.PagerGroups[i], variant));
     for (int i = 0; i < FamilyCount; ++i)
-        texts.append(FamilyRecordText(i + 1, Families[i]));
+        texts.append(FamilyRecordText(i + 1, DB.Families[i]));
     for (int i = 0; i < MessageCount; ++i)
-        texts.append(MessageRecordText(i + 1, CannedMsgs[i]));
+        texts.append(MessageRecordText(i + 1, DB.CannedMsgs[i]));
     return texts;
 }
 
