@@ -9,6 +9,7 @@
 //
 //   bench_read [reads]        (offscreen unless QT_QPA_PLATFORM says otherwise; default 3 reads)
 
+#include "encoder/link.h"
 #include "platform/folders.h"
 #include "platform/shell.h"
 #include "app/frmTerminal.h"
@@ -149,7 +150,7 @@ int main(int argc, char **argv)
     clock.start();
     t->mnuOpen->trigger();
     const qint64 detectionMs = clock.elapsed();
-    if (!t->MSComm1->PortOpen() || Run.sFirmwareVer.isEmpty()) {
+    if (!Link().MSComm1->PortOpen() || Run.sFirmwareVer.isEmpty()) {
         std::fprintf(stderr, "the encoder was not detected\n");
         return 1;
     }

@@ -6,6 +6,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen ./bench_write
 
+#include "encoder/link.h"
 #include "platform/folders.h"
 #include "platform/shell.h"
 #include "app/frmTerminal.h"
@@ -76,14 +77,14 @@ int countCommands(const QByteArray &all)
     return n;
 }
 
-bool runWrite(frmTerminal *t, int generation, Figures *out)
+bool runWrite(frmTerminal *, int generation, Figures *out)
 {
     SimEncoder encoder(encsim::DeviceState::factory(generation), encsim::Mode::Programming);
     if (!encoder.ok()) {
         std::fprintf(stderr, "simulated encoder: %s\n", qPrintable(encoder.error()));
         return false;
     }
-    if (t->MSComm1->setCommPort(1) || t->MSComm1->setSettings("9600,n,8,1") || t->MSComm1->setPortOpen(true)) {
+    if (Link().MSComm1->setCommPort(1) || Link().MSComm1->setSettings("9600,n,8,1") || Link().MSComm1->setPortOpen(true)) {
         std::fprintf(stderr, "the port does not open\n");
         return false;
     }
@@ -101,7 +102,7 @@ bool runWrite(frmTerminal *t, int generation, Figures *out)
     else
         WriteEncoderDB();
     out->wallS = clock.nsecsElapsed() / 1e9;
-    t->MSComm1->setPortOpen(false);
+    Link().MSComm1->setPortOpen(false);
 
     QByteArray sent;
     for (const encsim::Event &e : encoder->events(first)) {

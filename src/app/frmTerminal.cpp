@@ -9,9 +9,10 @@
 #include "app/frmXJSplash.h"
 #include "model/changes.h"
 #include "model/state.h"
-#include "platform/serialport.h"
-#include "platform/timing.h"
+#include "encoder/frmCancelSend.h"
+#include "encoder/link.h"
 #include "print/printout.h"
+#include "testconsole/frmMessageTest.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,18 +44,6 @@ frmTerminal::frmTerminal(QWidget *parent) : Form(parent)
     setObjectName(QStringLiteral("frmTerminal"));
     setAttribute(Qt::WA_QuitOnClose, true);
 
-    MSComm1 = new MSComm(this);
-    MSComm1->setObjectName(QStringLiteral("MSComm1"));
-
-    Timer1 = new WindowTimer(this, true);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    Timer2 = new WindowTimer(this, true);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(6000);
-    connect(Timer1, &WindowTimer::Timer, this, forms::Handler(this, &frmTerminal::Timer1_Timer));
-    connect(Timer2, &WindowTimer::Timer, this, forms::Handler(this, &frmTerminal::Timer2_Timer));
-
     buildMenus();
     buildToolbar();
     buildSurface();
@@ -70,6 +59,14 @@ frmTerminal::frmTerminal(QWidget *parent) : Form(parent)
         if (what == ModelChange::DatabaseModified && !isUnloaded())
             ShowDatabaseModified();
     });
+
+    Link().setView(this);
+}
+
+frmTerminal::~frmTerminal()
+{
+    if (&Link().view() == this)
+        Link().setView(nullptr);
 }
 
 void frmTerminal::ShowDatabaseModified()
@@ -81,7 +78,6 @@ void frmTerminal::ShowDatabaseModified()
         test->setEnabled(false);
 }
 
-frmTerminal::~frmTerminal() = default;
 
 void frmTerminal::buildMenus()
 {
@@ -120,7 +116,7 @@ void frmTerminal::buildMenus()
     mnuPrintDB = item(file, "mnuPrintDB", tr("&Print Database Configuration"), nullptr);
     connect(mnuPrintDB, &QAction::triggered, this, [this] {
         forms::HandlerScope scope(this);
-        mnuPrintDB_Click();
+        mnuPrintDB_Click(this, txtConfigNotes->text());
     });
     bar_(file, "Bar4");
     mnuFileExit = item(file, "mnuFileExit", tr("E&xit"), &frmTerminal::mnuFileExit_Click);
@@ -334,6 +330,88 @@ QWidget *frmTerminal::FrontImage() const
     return m_discs->currentWidget();
 }
 
+// ---------------------------------------------------------------------------------------------
+// The view of the encoder code
+
+void frmTerminal::SetPanelText(int panel, const QString &text)
+{
+    StatusBar1->setPanelText(panel, text);
+}
+
+QString frmTerminal::PanelText(int panel) const
+{
+    return StatusBar1->panelText(panel);
+}
+
+void frmTerminal::SetLabel(Label label, const QString &text)
+{
+    switch (label) {
+    case Label::Model: Label25->setText(text); break;
+    case Label::Firmware: lblVersion->setText(text); break;
+    case Label::IDAsCap: lblIDAsCap->setText(text); break;
+    case Label::IncBy8: lblIncBy8->setText(text); break;
+    case Label::LookupResponse: lblLookup->setText(text); break;
+    }
+}
+
+void frmTerminal::SetEnabled(Command command, bool enabled)
+{
+    switch (command) {
+    case Command::ReadDB: mnuReadDB->setEnabled(enabled); break;
+    case Command::WriteDB: mnuWriteDB->setEnabled(enabled); break;
+    case Command::TestMenu: mnuTest->setEnabled(enabled); break;
+    case Command::SendMsg: mnuSendMsg->setEnabled(enabled); break;
+    case Command::TXTune:
+        if (!enabled || mnuTXTune->isVisible())
+            mnuTXTune->setEnabled(enabled);
+        break;
+    case Command::Lookup: cmdLookup->setEnabled(enabled); break;
+    case Command::ComStatus: cmdComStatus->setEnabled(enabled); break;
+    case Command::ToolbarProgram: Toolbar1->ButtonByKey(QStringLiteral("program"))->setEnabled(enabled); break;
+    case Command::ToolbarRead: Toolbar1->ButtonByKey(QStringLiteral("read"))->setEnabled(enabled); break;
+    case Command::ToolbarTest: Toolbar1->ButtonByKey(QStringLiteral("test"))->setEnabled(enabled); break;
+    }
+}
+
+void frmTerminal::SetToolbarEnabled(bool enabled)
+{
+    Toolbar1->setAllButtonsEnabled(enabled);
+}
+
+void frmTerminal::SetPortTexts(const QString &menuItem, const QString &button)
+{
+    mnuOpen->setText(menuItem);
+    cmdComStatus->setText(button);
+}
+
+void frmTerminal::SetDiscTips(const QString &connected, const QString &notConnected)
+{
+    ImgConnected->setToolTip(connected);
+    ImgNotConnected->setToolTip(notConnected);
+}
+
+void frmTerminal::BringToFront(Disc disc)
+{
+    BringToFront(disc == Disc::Connected ? ImgConnected : ImgNotConnected);
+}
+
+void frmTerminal::ShowCancelWindow(const QString &step)
+{
+    frmCancelSend *cancel = forms::Get<frmCancelSend>();
+    cancel->Label1->setText(step);
+    forms::Show<frmCancelSend>();
+}
+
+void frmTerminal::CloseCancelWindow()
+{
+    forms::Unload<frmCancelSend>();
+}
+
+void frmTerminal::CloseTestConsole()
+{
+    forms::Unload<frmMessageTest>();
+}
+
 bool frmTerminal::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::KeyPress || isUnloaded())
@@ -378,17 +456,6 @@ void frmTerminal::Form_KeyPress(int &KeyAscii)
     }
 }
 
-void frmTerminal::Timer1_Timer()
-{
-    bTimer1Expired = true;
-    Timer1->setEnabled(false);
-}
-
-void frmTerminal::Timer2_Timer()
-{
-    Timer2->setEnabled(false);
-    bRespTimeout = true;
-}
 
 void frmTerminal::mnuZQHelp_Click()
 {

@@ -1,30 +1,23 @@
 #pragma once
 // The main window: menus, the toolbar, the COM port status and connection discs, the pager-ID
-// lookup, the mode labels, the configuration notes and the status bar. Every other window and
-// the encoder code drive its controls directly through its one instance:
-//
-//   if (auto *t = forms::Find<frmTerminal>()) {
-//       t->StatusBar1->setPanelText(1, "Current Configuration Modified, Does Not Match Encoder");
-//       t->Toolbar1->Buttons(8)->setEnabled(false);
-//   }
-//
-// Use forms::Find (not Get) from code that may run while the program is closing: once the
-// main window has been unloaded, Find returns nullptr and nothing must bring it back.
+// lookup, the mode labels, the configuration notes and the status bar. The encoder code and the
+// other windows reach it only as the link's view (TerminalView): while it is loaded it is that
+// view, and from its unload on the link has none. The line itself (the port and the reply
+// timers) is the link's.
 
-#include "widgets/controls.h"
+#include "encoder/terminalview.h"
 #include "platform/forms.h"
+#include "widgets/controls.h"
 
 #include <QMainWindow>
 
-class MSComm;
 class QAction;
 class QGroupBox;
 class QMenu;
 class QPushButton;
 class QStackedLayout;
-class WindowTimer;
 
-class frmTerminal : public forms::Form<frmTerminal, QMainWindow> {
+class frmTerminal : public forms::Form<frmTerminal, QMainWindow>, public TerminalView {
     Q_OBJECT
 public:
     explicit frmTerminal(QWidget *parent = nullptr);
@@ -49,9 +42,6 @@ public:
     NotesBox *txtConfigNotes = nullptr;
     QLabel *Image1 = nullptr;              // brand logo (printed)
     QFrame *Picture1 = nullptr;            // picture box behind the logo
-    WindowTimer *Timer1 = nullptr;         // TAP reply time-out, one-shot
-    WindowTimer *Timer2 = nullptr;         // encoder reply time-out, one-shot
-    MSComm *MSComm1 = nullptr;             // the serial line to the encoder
 
     // Menus: the menu titles are QActions too (mnuFile, mnuPort, mnuTest, mnuHelp).
     QAction *mnuFile = nullptr;
@@ -87,8 +77,6 @@ public:
     void Form_Unload();
     void Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift);
     void Form_KeyPress(int &KeyAscii);
-    void Timer1_Timer();
-    void Timer2_Timer();
 
     // File commands.
     void mnuOpenFile_Click();
@@ -113,6 +101,19 @@ public:
     // Help.
     void mnuZQHelp_Click();
     void mnuAbout_Click();
+
+    // The view of the encoder code.
+    void SetPanelText(int panel, const QString &text) override;
+    QString PanelText(int panel) const override;
+    void SetLabel(Label label, const QString &text) override;
+    void SetEnabled(Command command, bool enabled) override;
+    void SetToolbarEnabled(bool enabled) override;
+    void SetPortTexts(const QString &menuItem, const QString &button) override;
+    void SetDiscTips(const QString &connected, const QString &notConnected) override;
+    void BringToFront(Disc disc) override;
+    void ShowCancelWindow(const QString &step) override;
+    void CloseCancelWindow() override;
+    void CloseTestConsole() override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

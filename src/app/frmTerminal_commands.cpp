@@ -9,8 +9,8 @@
 #include "editors/frmCfgGroup.h"
 #include "editors/frmCfgMsg.h"
 #include "encoder/connection.h"
-#include "encoder/exchange.h"
 #include "encoder/frmProperties.h"
+#include "encoder/link.h"
 #include "encoder/lookup.h"
 #include "encoder/read/reader.h"
 #include "encoder/write/writer.h"
@@ -18,7 +18,6 @@
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 #include "platform/serialport.h"
-#include "platform/timing.h"
 #include "settings/frmPassword.h"
 #include "settings/frmSettings_Main.h"
 #include "settings/frmTXTune.h"
@@ -59,7 +58,7 @@ void frmTerminal::mnuProperties_Click()
     BusyScope line(Busy::Line, BusyScope::WhenIdle);
     if (!line)
         return;
-    if (MSComm1->PortOpen())
+    if (Link().MSComm1->PortOpen())
         OpenClosePort();
     if (isUnloaded())
         return;
@@ -97,7 +96,7 @@ void frmTerminal::mnuWriteDB_Click()
         else
             WriteEncoderDB();
     }
-    if (!isUnloaded() && MSComm1->PortOpen())
+    if (!isUnloaded() && Link().MSComm1->PortOpen())
         mnuTest->setEnabled(true);
 }
 
@@ -107,8 +106,8 @@ void frmTerminal::mnuSendMsg_Click()
     BusyScope line(Busy::Line, BusyScope::WhenIdle);
     if (!line)
         return;
-    if (!MSComm1->PortOpen()) {
-        MsgBox(QStringLiteral("COM Port ") + QString::number(MSComm1->CommPort()) +
+    if (!Link().MSComm1->PortOpen()) {
+        MsgBox(QStringLiteral("COM Port ") + QString::number(Link().MSComm1->CommPort()) +
                    QStringLiteral(" is Not Open\rPlease Open Port and Try Again"),
                MsgButtons::OK, MsgIcon::Critical, QStringLiteral("COM Port Not Open"));
         SetDefaultPointer();
@@ -130,7 +129,7 @@ void frmTerminal::mnuTXTune_Click()
     forms::HandlerScope scope(this);
     forms::ShowModal<frmTXTune>(this);
     // The tuning window gives the Test menu back when the port is open; it stays so.
-    if (!isUnloaded() && !MSComm1->PortOpen())
+    if (!isUnloaded() && !Link().MSComm1->PortOpen())
         mnuTest->setEnabled(false);
 }
 
@@ -173,49 +172,5 @@ void frmTerminal::cmdLookup_Click()
     BusyScope line(Busy::Line, BusyScope::WhenIdle); // a second click while a lookup waits does nothing
     if (!line)
         return;
-    const QByteArray entry = txLookup->text().toLatin1();
-
-    // ID-as-capcode mode on port 1: the pager ID is the capcode; checked here, nothing is sent.
-    if (EncoderSettings.bPort1IDAsCap) {
-        const CapcodeCheck check = CheckLookupCapcode(entry);
-        if (check.result != CapcodeCheck::Valid) {
-            MsgBox(InvalidCapcodeText(check.result == CapcodeCheck::RefusedTooLarge),
-                   MsgButtons::OK, MsgIcon::None, QStringLiteral("Invalid Capcode"));
-            SetDefaultPointer();
-            return;
-        }
-        lblLookup->setText(QString::fromLatin1(LocalLookupAnswer(entry, check.capcode)));
-        return;
-    }
-
-    if (EncoderSettings.bIncCapBy8) {
-        MsgBox(QStringLiteral("Increment Capcodes by 8 Mode is Active.  You May Need\r"
-                              "to Close and Open the COM Port to Restart the Encoder,\r"
-                              "in Order to Obtain Valid Lookup Results"),
-               MsgButtons::OK, MsgIcon::None, QStringLiteral("Increment Capcodes by 8 Mode Active"));
-        if (isUnloaded() || bAppClosing)
-            return;
-    }
-    lblLookup->setText(QString());
-    MSComm1->DiscardInput();
-    const QByteArray command = LookupCommand(entry);
-    MSComm1->DiscardInput();
-    WriteToEncoder(*MSComm1, command);
-    if (isUnloaded() || bAppClosing)
-        return;
-
-    Timer2->setInterval(4000);
-    QByteArray reply;
-    WaitForExpected(*MSComm1, *Timer2, {"\r\n", "\n\r"}, false, reply);
-    if (isUnloaded())
-        return;
-    Timer2->setEnabled(false);
-    // The line ending is part of the answer; the label shows it as a line break.
-    QString shown = QString::fromLatin1(RewriteLookupReply(reply));
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    shown.replace(QLatin1String("\n\r"), QLatin1String("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    while (shown.endsWith(QLatin1Char('\n')))
-        shown.chop(1);
-    lblLookup->setText(QStringLiteral("Response: ") + shown);
+    LookupPagerID(txLookup->text().toLatin1());
 }

@@ -11,8 +11,7 @@
 #include "encoder/frmProperties.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
-#include "platform/serialport.h"
-#include "platform/timing.h"
+#include "encoder/link.h"
 #include "settings/frmSettings.h"
 #include "settings/frmSettings_Main.h"
 #include "settings/frmTXTune.h"
@@ -47,18 +46,19 @@ void frmTerminal::Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode)
         Cancel = true;
         return;
     }
-    bAppClosing = true;
+    Link().bAppClosing = true;
 }
 
 void frmTerminal::Form_Unload()
 {
     // The encoder leaves programming mode; V7 encoders and a never-detected encoder too. No
     // step here reports a failure.
-    if (!MSComm1->PortOpen())
-        MSComm1->setPortOpen(true);
-    MSComm1->Output("config reboot\r");
-    if (MSComm1->PortOpen())
-        MSComm1->setPortOpen(false);
+    EncoderLink &link = Link();
+    if (!link.MSComm1->PortOpen())
+        link.MSComm1->setPortOpen(true);
+    link.Send("config reboot\r", false);
+    if (link.MSComm1->PortOpen())
+        link.MSComm1->setPortOpen(false);
 
     forms::Unload<frmMessageTest>();
     forms::Unload<frmRangeTest>();
@@ -73,6 +73,8 @@ void frmTerminal::Form_Unload()
     forms::Unload<frmCfgFam>();
     forms::Unload<frmTXTune>();
 
-    Timer1->setEnabled(false);
-    Timer2->setEnabled(false);
+    link.Timer1->setEnabled(false);
+    link.Timer2->setEnabled(false);
+    // From here on the encoder code has no main window to show anything in.
+    link.setView(nullptr);
 }

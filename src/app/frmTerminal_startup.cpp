@@ -5,6 +5,7 @@
 #include "platform/shell.h"
 #include "widgets/artwork.h"
 #include "app/frmTerminal.h"
+#include "encoder/link.h"
 #include "model/atten.h"
 #include "model/database.h"
 #include "model/dbfile.h"
@@ -127,16 +128,16 @@ void frmTerminal::Form_Load()
     // 9600,n,8,1 so that start-up can finish.
     const QString stored = GetSetting(kProperties, QStringLiteral("Settings"));
     if (!stored.isEmpty()) {
-        if (const CommError e = MSComm1->setSettings(stored.toLatin1())) {
+        if (const CommError e = Link().MSComm1->setSettings(stored.toLatin1())) {
             MsgBox(QStringLiteral("Error in setting COM object: ") + e.text, MsgButtons::OK,
                    MsgIcon::Exclamation, AppTitle());
             SetDefaultPointer();
-            MSComm1->setSettings("9600,n,8,1");
+            Link().MSComm1->setSettings("9600,n,8,1");
         }
     } else {
-        MSComm1->setSettings("9600,n,8,1");
+        Link().MSComm1->setSettings("9600,n,8,1");
         SaveSetting(kProperties, QStringLiteral("Settings"),
-                    QString::fromLatin1(MSComm1->Settings()));
+                    QString::fromLatin1(Link().MSComm1->Settings()));
     }
 
     // 13. Port number; the port stays closed.
@@ -147,7 +148,7 @@ void frmTerminal::Form_Load()
     } else {
         Run.iCommPort = portNumberOf(storedPort);
     }
-    MSComm1->setCommPort(Run.iCommPort);
+    Link().MSComm1->setCommPort(Run.iCommPort);
 
     // 14. The last file, the tuning slider and the station ID.
     const QString lastFile = GetSetting(kProperties, QStringLiteral("LastFile"));
@@ -165,7 +166,7 @@ void frmTerminal::Form_Load()
     EncoderSettings.sStationID = GetSetting(kProperties, QStringLiteral("StationID")).toLatin1();
 
     // 15. Port texts.
-    const QString n = QString::number(MSComm1->CommPort());
+    const QString n = QString::number(Link().MSComm1->CommPort());
     ImgNotConnected->setToolTip(QStringLiteral(" Enable COM ") + n + QLatin1Char(' '));
     ImgConnected->setToolTip(QStringLiteral(" Disable COM ") + n + QLatin1Char(' '));
     cmdComStatus->setText(QStringLiteral("Open COM ") + n);

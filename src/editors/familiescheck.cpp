@@ -1,5 +1,6 @@
 #include "editors/familiescheck.h"
 
+#include "encoder/link.h"
 #include "model/state.h"
 
 #include <optional>
@@ -38,7 +39,7 @@ public:
     {
         for (m_pass = 1;; ++m_pass) {
             m_passUnchanged = true;
-            bCancelOp = false;
+            Link().bCancelOp = false;
             if (m_hooks.passStarted)
                 m_hooks.passStarted();
             if (!capcodeScan() || !pagerIDScan()) {
@@ -64,7 +65,7 @@ private:
 
     bool stopRequested() const
     {
-        return m_hooks.yieldAndStop ? m_hooks.yieldAndStop() : bCancelOp;
+        return m_hooks.yieldAndStop ? m_hooks.yieldAndStop() : Link().bCancelOp;
     }
 
     bool takesPart(int row) const

@@ -57,11 +57,11 @@ struct FamilyCorrection {
 };
 
 struct FamiliesCheckHooks {
-    // Called at the start of every pass, after bCancelOp has been cleared: the window shows
+    // Called at the start of every pass, after the link's bCancelOp has been cleared: the window shows
     // the cancel window ("Checking Families Database") and the hourglass here.
     std::function<void()> passStarted;
     // Called at every point where the check lets pending events run; returns true when the
-    // operator asked to stop. When empty the check only reads bCancelOp.
+    // operator asked to stop. When empty the check only reads the link's bCancelOp.
     std::function<bool()> yieldAndStop;
     // A family taking part whose StartCap, StartID or PagerQty cannot be used (not a whole
     // number, or a quantity outside 1..999). It is reported once per check and left alone.

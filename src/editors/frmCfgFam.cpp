@@ -2,9 +2,9 @@
 
 #include "platform/folders.h"
 #include "platform/shell.h"
-#include "app/frmTerminal.h"
 #include "editors/familiescheck.h"
 #include "encoder/frmCancelSend.h"
+#include "encoder/link.h"
 #include "model/changes.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
@@ -519,8 +519,7 @@ void frmCfgFam::fillGrid()
 
 void frmCfgFam::Form_Load()
 {
-    if (frmTerminal *t = forms::Find<frmTerminal>(); t && !t->isUnloaded())
-        t->Timer1->setEnabled(false);
+    Link().Timer1->setEnabled(false);
     Run.bSuppressEvents = true;
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - rect().center());
@@ -1198,7 +1197,7 @@ bool frmCfgFam::CheckFamiliesDatabase()
     };
     hooks.yieldAndStop = [self] {
         DoEvents();
-        return bCancelOp || bAppClosing || !self || self->isUnloaded();
+        return Link().bCancelOp || Link().bAppClosing || !self || self->isUnloaded();
     };
     hooks.fault = [](int, const QString &text) { MsgBox(text, MsgButtons::OK); };
     const FamiliesCheckResult result = ::CheckFamiliesDatabase(hooks);

@@ -4,7 +4,7 @@
 
 #include "editors/frmCfgGroup.h"
 
-#include "app/frmTerminal.h"
+#include "encoder/link.h"
 #include "widgets/placeholder.h"
 #include "model/database.h"
 #include "platform/msgbox.h"
@@ -20,8 +20,7 @@ frmCfgGroup::frmCfgGroup(QWidget *parent) : Form(parent)
 
 void frmCfgGroup::Form_Load()
 {
-    if (frmTerminal *t = forms::Find<frmTerminal>())
-        t->Timer1->setEnabled(false);
+    Link().Timer1->setEnabled(false);
 }
 
 void frmCfgGroup::Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode)

@@ -2,7 +2,7 @@
 
 #include "editors/frmCfgMsg.h"
 
-#include "app/frmTerminal.h"
+#include "encoder/link.h"
 #include "widgets/placeholder.h"
 #include "platform/timing.h"
 
@@ -16,6 +16,5 @@ frmCfgMsg::frmCfgMsg(QWidget *parent) : Form(parent)
 
 void frmCfgMsg::Form_Load()
 {
-    if (frmTerminal *t = forms::Find<frmTerminal>())
-        t->Timer1->setEnabled(false);
+    Link().Timer1->setEnabled(false);
 }

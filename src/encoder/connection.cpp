@@ -1,61 +1,44 @@
 #include "encoder/connection.h"
 
-#include "app/frmTerminal.h"
-#include "encoder/exchange.h"
-#include "encoder/frmCancelSend.h"
 #include "encoder/identify.h"
+#include "encoder/link.h"
 #include "encoder/read/reader.h"
+#include "encoder/terminalview.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 #include "platform/serialport.h"
-#include "platform/timing.h"
-#include "testconsole/frmMessageTest.h"
-
-#include <QAction>
-#include <QDeadlineTimer>
-#include <QLabel>
-#include <QPointer>
-#include <QPushButton>
-#include <QThread>
 
 #include <optional>
 
 namespace {
 
-using Terminal = QPointer<frmTerminal>;
+using Command = TerminalView::Command;
+using Label = TerminalView::Label;
+using Disc = TerminalView::Disc;
 
 const QByteArray kProgrammingSettings("9600,n,8,1");
 const QByteArray kPrgmMode("#PrgmMode#");
 const QByteArray kATI("ATI\r\r");
 
-bool gone(const Terminal &t)
+EncoderLink &link()
 {
-    return !t || t->isUnloaded() || bAppClosing;
+    return Link();
 }
 
-// A pause that keeps the windows painted and answering (the cancel window's button among
-// them). Ends early when the program closes, and when cancellable once the operator cancels.
-void Pause(int ms, bool cancellable)
+bool gone()
 {
-    QDeadlineTimer deadline(ScaledMs(ms));
-    while (!deadline.hasExpired()) {
-        DoEvents();
-        if (bAppClosing || (cancellable && bCancelOp))
-            return;
-        const qint64 left = qBound(qint64(1), deadline.remainingTime(), qint64(10));
-        QThread::msleep(static_cast<unsigned long>(left));
-    }
+    return link().Gone();
 }
 
-QString portNumber(const Terminal &t)
+QString portNumber()
 {
-    return QString::number(t->MSComm1->CommPort());
+    return QString::number(link().MSComm1->CommPort());
 }
 
-void setLine(const Terminal &t, const QByteArray &settings)
+void setLine(const QByteArray &settings)
 {
-    t->MSComm1->setSettings(settings); // settings the port refuses leave the previous ones
+    link().MSComm1->setSettings(settings); // settings the port refuses leave the previous ones
 }
 
 void Toggle();
@@ -72,24 +55,25 @@ void takeIdentity(const QByteArray &reply)
 
 // Labels the main window with the firmware's generation. flagV7 marks a V7 encoder as such
 // (the late identification labels it only).
-void labelGeneration(const Terminal &t, bool flagV7)
+void labelGeneration(bool flagV7)
 {
+    TerminalView &view = link().view();
     const bool kestrane = Run.sBrand == BrandKestrane;
     const char generation = Run.sFirmwareVer.isEmpty() ? '\0' : Run.sFirmwareVer.at(0);
-    t->lblVersion->setText(QStringLiteral("Firmware Version: ") + QString::fromLatin1(Run.sFirmwareVer));
+    view.SetLabel(Label::Firmware, QStringLiteral("Firmware Version: ") + QString::fromLatin1(Run.sFirmwareVer));
     if (generation == '7') {
         if (flagV7)
             Run.bV7Encoder = true;
         if (kestrane)
-            t->Label25->setText(QStringLiteral("Paging Encoder V7"));
+            view.SetLabel(Label::Model, QStringLiteral("Paging Encoder V7"));
     } else if (generation == '9') {
         if (const auto minor = FirmwareMinor(Run.sFirmwareVer); minor && *minor >= 7)
             Run.bFwV97Plus = true;
         if (kestrane)
-            t->Label25->setText(QStringLiteral("Paging Encoder V9"));
+            view.SetLabel(Label::Model, QStringLiteral("Paging Encoder V9"));
     } else if (generation == '8') {
         if (kestrane)
-            t->Label25->setText(QStringLiteral("Paging Encoder V8"));
+            view.SetLabel(Label::Model, QStringLiteral("Paging Encoder V8"));
     }
 }
 
@@ -100,7 +84,7 @@ enum class Ending { Detected, V7Refusal, NotDetectedQuiet, NotDetectedReboot, Ca
 
 class Detection {
 public:
-    Detection(const Terminal &t, int entryInterval) : m_t(t), m_entry(entryInterval) {}
+    explicit Detection(int entryInterval) : m_entry(entryInterval) {}
 
     Ending run()
     {
@@ -116,16 +100,16 @@ private:
     // while the database matches the encoder); then the table, less what attempt 0 tried.
     QList<QByteArray> lineSettingsToTry()
     {
-        bRespTimeout = false;
-        m_t->Timer2->setEnabled(false);
+        link().bRespTimeout = false;
+        link().Timer2->setEnabled(false);
         if (Run.bVirginMode)
-            setLine(m_t, kProgrammingSettings);
+            setLine(kProgrammingSettings);
         if (Run.bDBMatchesEncoder) {
             const bool one = Run.sTestPort == "1";
-            setLine(m_t, AttachedPortSettings(one ? EncoderSettings.sPort1Baud : EncoderSettings.sPort2Baud,
-                                              one ? EncoderSettings.sPort1DataBits : EncoderSettings.sPort2DataBits));
+            setLine(AttachedPortSettings(one ? EncoderSettings.sPort1Baud : EncoderSettings.sPort2Baud,
+                                         one ? EncoderSettings.sPort1DataBits : EncoderSettings.sPort2DataBits));
         }
-        QList<QByteArray> attempts{m_t->MSComm1->Settings()};
+        QList<QByteArray> attempts{link().MSComm1->Settings()};
         for (const QByteArray &settings : DetectionSettingsTable())
             if (settings != attempts.first())
                 attempts << settings;
@@ -138,26 +122,23 @@ private:
     ExchangeResult exchange(const QByteArray &command, const QList<QByteArray> &expected,
                             bool cancellable, bool discardFirst)
     {
-        ExchangeResult r;
-        MSComm &port = *m_t->MSComm1;
-        if (discardFirst)
-            port.DiscardInput();
-        if (!WriteToEncoder(port, command)) {
+        ExchangeResult r = link().Wait({.send = command,
+                                        .discardFirst = discardFirst,
+                                        .until = HoldsAny(expected),
+                                        .cancellable = cancellable,
+                                        .onWriteFailure = OnWriteFailure::ShowAndEnd});
+        if (r.outcome == ReplyOutcome::WriteFailed) {
             m_writeFailed = true;
             return r;
         }
-        if (gone(m_t))
-            return r;
-        r.outcome = WaitForExpected(port, *m_t->Timer2, expected, cancellable, r.reply);
-        if (m_t)
-            m_t->Timer2->setInterval(m_entry);
+        link().Timer2->setInterval(m_entry);
         return r;
     }
 
     // After an exchange: the program is closing, or the line is broken.
     std::optional<Ending> interrupted() const
     {
-        if (gone(m_t))
+        if (gone())
             return Ending::Gone;
         if (m_writeFailed)
             return Ending::NotDetectedQuiet;
@@ -167,67 +148,64 @@ private:
     // One line setting; no ending when the next one is to be tried.
     std::optional<Ending> attempt(const QByteArray &settings, bool last)
     {
-        bRespTimeout = false;
-        m_t->Timer2->setEnabled(false);
-        setLine(m_t, settings);
-        m_t->Timer2->setInterval(DetectionTimeoutMs(settings));
+        link().bRespTimeout = false;
+        link().Timer2->setEnabled(false);
+        setLine(settings);
+        link().Timer2->setInterval(DetectionTimeoutMs(settings));
         SetHourglassPointer();
 
-        m_t->MSComm1->DiscardInput();
-        frmCancelSend *cancel = forms::Get<frmCancelSend>();
-        cancel->Label1->setText(QStringLiteral("Attempting to Detect Paging Encoder\non COM Port ") +
-                                portNumber(m_t) + QStringLiteral(" at ") +
-                                QString::fromLatin1(settings));
-        forms::Show<frmCancelSend>();
+        link().MSComm1->DiscardInput();
+        link().view().ShowCancelWindow(QStringLiteral("Attempting to Detect Paging Encoder\non COM Port ") +
+                                       portNumber() + QStringLiteral(" at ") + QString::fromLatin1(settings));
 
         ExchangeResult r = exchange(kPrgmMode, {"TAP", ProgrammingSignature()}, true, false);
         if (const auto stop = interrupted())
             return *stop;
         if (r.outcome == ReplyOutcome::Cancelled)
             return Ending::Cancelled;
-        bRespTimeout = false;
+        link().bRespTimeout = false;
 
         if (r.reply.contains("TAP") || r.reply.contains(ProgrammingSignature())) {
             // Programming mode: the encoder now talks at 9600 baud.
-            Pause(2500, true);
+            link().Pause(2500, true);
             if (const auto stop = interrupted())
                 return *stop;
-            if (bCancelOp)
+            if (link().bCancelOp)
                 return Ending::Cancelled;
-            setLine(m_t, kProgrammingSettings);
+            setLine(kProgrammingSettings);
             r = exchange(kATI, {"ID="}, true, true);
             if (const auto stop = interrupted())
                 return *stop;
             if (r.outcome == ReplyOutcome::Cancelled)
                 return Ending::Cancelled;
-            bRespTimeout = false;
+            link().bRespTimeout = false;
             if (r.reply.contains("ID=")) {
                 takeIdentity(r.reply);
-                labelGeneration(m_t, true);
+                labelGeneration(true);
             }
             return Ending::Detected;
         }
 
         // No programming mode yet: ask who answers.
-        setLine(m_t, kProgrammingSettings);
+        setLine(kProgrammingSettings);
         r = exchange(kATI, {"ID="}, true, true);
         if (const auto stop = interrupted())
             return *stop;
         if (r.outcome == ReplyOutcome::Cancelled)
             return Ending::Cancelled;
-        bRespTimeout = false;
+        link().bRespTimeout = false;
         const QByteArray &reply = r.reply;
 
         if (reply.contains("ID=")) {
             takeIdentity(reply);
-            labelGeneration(m_t, true);
+            labelGeneration(true);
             return switchToProgramming();
         }
         if (reply.contains("Encoder")) {
             takeIdentity(reply);
             if (Run.sFirmwareVer.startsWith('7'))
                 return Ending::V7Refusal;
-            labelGeneration(m_t, false);
+            labelGeneration(false);
             return switchToProgramming();
         }
         if (reply.contains("COMP1>")) {
@@ -266,30 +244,33 @@ private:
         exchange(kPrgmMode, {"9600 baud"}, false, false);
         if (const auto stop = interrupted())
             return *stop;
-        bRespTimeout = false;
-        setLine(m_t, kProgrammingSettings);
-        Sleep(75);
+        link().bRespTimeout = false;
+        setLine(kProgrammingSettings);
+        link().Pause(75, false);
+        if (const auto stop = interrupted())
+            return *stop;
         return Ending::Detected;
     }
 
     // After a protocol prompt and the switch: the identification, which labels the window only.
     Ending lateIdentification()
     {
-        bRespTimeout = false;
-        setLine(m_t, kProgrammingSettings);
-        Sleep(75);
+        link().bRespTimeout = false;
+        setLine(kProgrammingSettings);
+        link().Pause(75, false);
+        if (const auto stop = interrupted())
+            return *stop;
         const ExchangeResult r = exchange(kATI, {"ID="}, false, false);
         if (const auto stop = interrupted())
             return *stop;
-        bRespTimeout = false;
+        link().bRespTimeout = false;
         if (r.reply.contains("ID=")) {
             takeIdentity(r.reply);
-            labelGeneration(m_t, false);
+            labelGeneration(false);
         }
         return Ending::Detected;
     }
 
-    Terminal m_t;
     int m_entry;
     bool m_writeFailed = false;
 };
@@ -299,22 +280,23 @@ private:
 
 void exitSteps()
 {
-    forms::Unload<frmCancelSend>();
+    link().view().CloseCancelWindow();
     SetDefaultPointer();
     Run.bNoDetect = false;
 }
 
-void detectedEnding(const Terminal &t)
+void detectedEnding()
 {
-    forms::Unload<frmCancelSend>();
+    TerminalView &view = link().view();
+    view.CloseCancelWindow();
     SetDefaultPointer();
     Run.bNoDetect = true;
-    t->mnuTest->setEnabled(true);
-    t->mnuReadDB->setEnabled(true);
-    t->mnuWriteDB->setEnabled(true);
+    view.SetEnabled(Command::TestMenu, true);
+    view.SetEnabled(Command::ReadDB, true);
+    view.SetEnabled(Command::WriteDB, true);
     MsgBox(QStringLiteral("Paging Encoder Was Detected\rThe Encoder Database will Now be Read"),
            MsgButtons::OK, MsgIcon::None, QStringLiteral("Paging Encoder Detected"));
-    if (gone(t))
+    if (gone())
         return;
     bool read = true;
     if (!Run.bDBMatchesEncoder)
@@ -322,77 +304,76 @@ void detectedEnding(const Terminal &t)
                                      "Configuration\rAre You Sure?"),
                       MsgButtons::YesNo, MsgIcon::Question,
                       QStringLiteral("Read Encoder?")) == MsgAnswer::Yes;
-    if (gone(t))
+    if (gone())
         return;
     if (read) {
         if (Run.bV7Encoder)
             ReadEncoderDBV7();
         else
             ReadEncoderDB();
-        if (gone(t))
+        if (gone())
             return;
     }
-    if (t->mnuTXTune->isVisible())
-        t->mnuTXTune->setEnabled(true);
+    link().view().SetEnabled(Command::TXTune, true);
 }
 
-void v7RefusalEnding(const Terminal &t)
+void v7RefusalEnding()
 {
     // The detection is over: its cancel window gives way to the message.
-    forms::Unload<frmCancelSend>();
+    link().view().CloseCancelWindow();
     SetDefaultPointer();
     MsgBox(QStringLiteral("A Version 7 Paging System was Detected.  Please set all DIP Switches\r"
                           "on the Paging System to the ON position, then Cycle Power on the\r"
                           "Paging System and Try Again"),
            MsgButtons::OK, MsgIcon::None, QStringLiteral("V7 Paging System Detected"));
-    if (gone(t))
+    if (gone())
         return;
     Run.bV7Encoder = true;
     Toggle(); // closes the port; a V7 encoder gets no reboot
 }
 
-void notDetectedEnding(const Terminal &t, bool rebootForm)
+void notDetectedEnding(bool rebootForm)
 {
-    forms::Unload<frmCancelSend>();
+    link().view().CloseCancelWindow();
     SetDefaultPointer();
     MsgBox(QStringLiteral("The Paging Encoder was Not Detected.\r"
                           "Please Check Connections, Paging Encoder Configuration,\r"
                           "or COM Port Settings, and Try Again"),
            MsgButtons::OK, MsgIcon::None, QStringLiteral("Paging Encoder Not Detected"));
-    if (gone(t))
+    if (gone())
         return;
     if (rebootForm) {
         // Something answered: in case it was an encoder that did switch, out of programming mode.
         SetHourglassPointer();
-        t->MSComm1->Output("config reboot\r");
+        link().Send("config reboot\r", false);
     }
     SetDefaultPointer();
-    t->BringToFront(t->ImgNotConnected);
+    link().view().BringToFront(Disc::NotConnected);
     Toggle();
 }
 
-void cancelledEnding(const Terminal &t)
+void cancelledEnding()
 {
-    bCancelOp = false;
-    bRespTimeout = false;
-    t->Timer2->setEnabled(false);
+    link().bCancelOp = false;
+    link().bRespTimeout = false;
+    link().Timer2->setEnabled(false);
     Toggle();
 }
 
-void openingSteps(const Terminal &t, int entryInterval)
+void openingSteps(int entryInterval)
 {
-    const QString n = portNumber(t);
+    TerminalView &view = link().view();
+    const QString n = portNumber();
     Run.bV7Encoder = false;
-    t->BringToFront(t->ImgConnected);
-    t->StatusBar1->setPanelText(2, QStringLiteral("COM ") + n + QStringLiteral(" Open"));
-    t->mnuOpen->setText(QStringLiteral("&Close Port"));
-    t->cmdComStatus->setText(QStringLiteral("Close COM ") + n);
-    t->Toolbar1->ButtonByKey(QStringLiteral("program"))->setEnabled(true);
-    t->Toolbar1->ButtonByKey(QStringLiteral("read"))->setEnabled(true);
+    view.BringToFront(Disc::Connected);
+    view.SetPanelText(2, QStringLiteral("COM ") + n + QStringLiteral(" Open"));
+    view.SetPortTexts(QStringLiteral("&Close Port"), QStringLiteral("Close COM ") + n);
+    view.SetEnabled(Command::ToolbarProgram, true);
+    view.SetEnabled(Command::ToolbarRead, true);
     if (Run.bDBMatchesEncoder) {
-        t->cmdLookup->setEnabled(true);
-        t->mnuSendMsg->setEnabled(true);
-        t->Toolbar1->ButtonByKey(QStringLiteral("test"))->setEnabled(true);
+        view.SetEnabled(Command::Lookup, true);
+        view.SetEnabled(Command::SendMsg, true);
+        view.SetEnabled(Command::ToolbarTest, true);
     }
     if (Run.bNoDetect) {
         exitSteps();
@@ -402,85 +383,85 @@ void openingSteps(const Terminal &t, int entryInterval)
     Ending ending;
     {
         BusyScope detecting(Busy::Detecting);
-        ending = Detection(t, entryInterval).run();
+        ending = Detection(entryInterval).run();
     }
     switch (ending) {
-    case Ending::Detected: detectedEnding(t); break;
-    case Ending::V7Refusal: v7RefusalEnding(t); break;
-    case Ending::NotDetectedQuiet: notDetectedEnding(t, false); break;
-    case Ending::NotDetectedReboot: notDetectedEnding(t, true); break;
-    case Ending::Cancelled: cancelledEnding(t); break;
+    case Ending::Detected: detectedEnding(); break;
+    case Ending::V7Refusal: v7RefusalEnding(); break;
+    case Ending::NotDetectedQuiet: notDetectedEnding(false); break;
+    case Ending::NotDetectedReboot: notDetectedEnding(true); break;
+    case Ending::Cancelled: cancelledEnding(); break;
     case Ending::Gone: break;
     }
     exitSteps();
 }
 
-void closingSteps(const Terminal &t)
+void closingSteps()
 {
-    const QString n = portNumber(t);
+    EncoderLink &l = link();
+    const QString n = portNumber();
     bool rebooted = false;
     if (!Run.bV7Encoder) {
         // Out of programming mode (a port that cannot be opened gets nothing and no message).
         SetHourglassPointer();
-        if (!t->MSComm1->PortOpen())
-            t->MSComm1->setPortOpen(true);
-        rebooted = !t->MSComm1->Output("config reboot\r");
+        if (!l.MSComm1->PortOpen())
+            l.MSComm1->setPortOpen(true);
+        rebooted = l.Send("config reboot\r", false);
     }
-    t->cmdComStatus->setEnabled(false);
-    t->mnuTest->setEnabled(false);
-    t->cmdLookup->setEnabled(false);
-    t->mnuSendMsg->setEnabled(false);
-    t->Toolbar1->ButtonByKey(QStringLiteral("program"))->setEnabled(false);
-    t->Toolbar1->ButtonByKey(QStringLiteral("read"))->setEnabled(false);
-    t->Toolbar1->ButtonByKey(QStringLiteral("test"))->setEnabled(false);
-    t->BringToFront(t->ImgNotConnected);
-    t->mnuOpen->setText(QStringLiteral("&Open Port"));
-    t->cmdComStatus->setText(QStringLiteral("Open COM ") + n);
-    t->StatusBar1->setPanelText(2, QStringLiteral("COM ") + n + QStringLiteral(" Closed"));
-    t->mnuReadDB->setEnabled(false);
-    t->mnuWriteDB->setEnabled(false);
+    TerminalView &view = l.view();
+    view.SetEnabled(Command::ComStatus, false);
+    view.SetEnabled(Command::TestMenu, false);
+    view.SetEnabled(Command::Lookup, false);
+    view.SetEnabled(Command::SendMsg, false);
+    view.SetEnabled(Command::ToolbarProgram, false);
+    view.SetEnabled(Command::ToolbarRead, false);
+    view.SetEnabled(Command::ToolbarTest, false);
+    view.BringToFront(Disc::NotConnected);
+    view.SetPortTexts(QStringLiteral("&Open Port"), QStringLiteral("Open COM ") + n);
+    view.SetPanelText(2, QStringLiteral("COM ") + n + QStringLiteral(" Closed"));
+    view.SetEnabled(Command::ReadDB, false);
+    view.SetEnabled(Command::WriteDB, false);
 
     // The test console's own closing talks to the encoder and may yield.
-    forms::Unload<frmMessageTest>();
-    if (gone(t))
+    view.CloseTestConsole();
+    if (gone())
         return;
 
-    t->MSComm1->setPortOpen(false);
-    setLine(t, kProgrammingSettings);
+    l.MSComm1->setPortOpen(false);
+    setLine(kProgrammingSettings);
     if (!Run.bV7Encoder) {
         // The encoder reboots; nothing is sent its way meanwhile. Without a reboot on the line
         // there is nothing to wait for.
         if (rebooted)
-            Pause(2500, false);
-        if (gone(t))
+            l.Pause(2500, false);
+        if (gone())
             return;
         SetDefaultPointer();
     }
-    t->cmdComStatus->setEnabled(true);
+    l.view().SetEnabled(Command::ComStatus, true);
 }
 
 void Toggle()
 {
-    Terminal t = forms::Find<frmTerminal>();
-    if (!t || t->isUnloaded())
+    EncoderLink &l = link();
+    if (!l.hasView())
         return;
-    forms::HandlerScope scope(t.data());
-    bCancelOp = false;
+    l.bCancelOp = false;
 
-    const bool wasOpen = t->MSComm1->PortOpen();
-    if (const CommError e = t->MSComm1->setPortOpen(!wasOpen))
+    const bool wasOpen = l.MSComm1->PortOpen();
+    if (const CommError e = l.MSComm1->setPortOpen(!wasOpen))
         MsgBox(e.text, MsgButtons::OK, MsgIcon::Exclamation);
-    if (gone(t))
+    if (gone())
         return;
-    const int entryInterval = t->Timer2->Interval();
-    t->Timer2->setInterval(8000);
+    const int entryInterval = l.Timer2->Interval();
+    l.Timer2->setInterval(8000);
 
-    if (t->MSComm1->PortOpen()) {
-        openingSteps(t, entryInterval);
+    if (l.MSComm1->PortOpen()) {
+        openingSteps(entryInterval);
         return;
     }
-    closingSteps(t);
-    if (gone(t))
+    closingSteps();
+    if (gone())
         return;
     exitSteps();
 }

@@ -9,7 +9,8 @@
 // mode ("config reboot"), resets the main window's connection controls and closes the message
 // test console.
 
-// Toggles the port of the main window's MSComm1 (the port command, the COM status button and
-// the connection discs). A port that cannot be opened is reported with the system's error text.
+// Toggles the link's port (the port command, the COM status button and the connection discs
+// call it). A port that cannot be opened is reported with the system's error text. Does
+// nothing while there is no main window's view.
 void OpenClosePort();
 

@@ -1,6 +1,6 @@
 #include "encoder/frmCancelSend.h"
 
-#include "model/state.h"
+#include "encoder/link.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -44,7 +44,7 @@ frmCancelSend::frmCancelSend(QWidget *parent) : Form(parent)
 
 void frmCancelSend::Command1_Click()
 {
-    bCancelOp = true;
+    Link().bCancelOp = true;
 }
 
 bool frmCancelSend::event(QEvent *e)
@@ -76,7 +76,7 @@ void frmCancelSend::Form_Activate()
 
 void frmCancelSend::Form_Deactivate()
 {
-    if (bCancelOp || m_comeBackQueued || isUnloaded())
+    if (Link().bCancelOp || m_comeBackQueued || isUnloaded())
         return;
     // Coming back is queued: the activation that is going on finishes first.
     m_comeBackQueued = true;
@@ -92,7 +92,7 @@ void frmCancelSend::Form_Deactivate()
 
 void frmCancelSend::comeBack()
 {
-    if (isUnloaded() || !isVisible() || bCancelOp)
+    if (isUnloaded() || !isVisible() || Link().bCancelOp)
         return;
     // A modal dialog keeps the front; so do the windows of other programs (only another window
     // of this program going active calls the window back).

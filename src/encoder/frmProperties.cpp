@@ -1,13 +1,13 @@
 #include "encoder/frmProperties.h"
 
-#include "app/frmTerminal.h"
+#include "encoder/link.h"
+#include "encoder/terminalview.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -100,10 +100,7 @@ void frmProperties::Form_Load()
 
 void frmProperties::LoadPortProperties()
 {
-    frmTerminal *t = forms::Find<frmTerminal>();
-    if (!t)
-        return;
-    MSComm *comm = t->MSComm1;
+    MSComm *comm = Link().MSComm1;
     if (comm->PortOpen())
         comm->setPortOpen(false);
 
@@ -158,12 +155,8 @@ void frmProperties::LoadPortProperties()
 
 void frmProperties::cmdOK_Click()
 {
-    frmTerminal *t = forms::Find<frmTerminal>();
-    if (!t) {
-        forms::UnloadForm(this);
-        return;
-    }
-    MSComm *comm = t->MSComm1;
+    EncoderLink &link = Link();
+    MSComm *comm = link.MSComm1;
     const int newPort = cboPort->currentIndex() >= 0 ? cboPort->currentText().mid(3).toInt() : 0;
     const int oldPort = comm->CommPort();
     if (newPort != oldPort) {
@@ -174,11 +167,12 @@ void frmProperties::cmdOK_Click()
             return;
         }
         const QString n = QString::number(comm->CommPort());
-        t->cmdComStatus->setText(QStringLiteral("Open COM ") + n);
-        t->ImgNotConnected->setToolTip(QStringLiteral(" Enable COM ") + n + QLatin1Char(' '));
-        t->ImgConnected->setToolTip(QStringLiteral(" Disable COM ") + n + QLatin1Char(' '));
-        t->mnuReadDB->setEnabled(false);
-        t->mnuWriteDB->setEnabled(false);
+        TerminalView &view = link.view();
+        view.SetPortTexts(QStringLiteral("&Open Port"), QStringLiteral("Open COM ") + n);
+        view.SetDiscTips(QStringLiteral(" Disable COM ") + n + QLatin1Char(' '),
+                         QStringLiteral(" Enable COM ") + n + QLatin1Char(' '));
+        view.SetEnabled(TerminalView::Command::ReadDB, false);
+        view.SetEnabled(TerminalView::Command::WriteDB, false);
         Run.iCommPort = int16_t(comm->CommPort());
     }
 

@@ -1,5 +1,11 @@
 #include "encoder/lookup.h"
 
+#include "encoder/link.h"
+#include "encoder/terminalview.h"
+#include "model/state.h"
+#include "platform/msgbox.h"
+#include "platform/pointer.h"
+
 #include <cstdint>
 #include <limits>
 
@@ -92,4 +98,49 @@ QString InvalidCapcodeText(bool tooLarge)
 QByteArray LocalLookupAnswer(const QByteArray &entry, const QByteArray &capcode)
 {
     return "ID \"" + entry + "\", Cap=" + capcode + ", Type=A, Rate=512 Func=4";
+}
+
+void LookupPagerID(const QByteArray &entry)
+{
+    EncoderLink &link = Link();
+    using Label = TerminalView::Label;
+
+    // ID-as-capcode mode on port 1: the pager ID is the capcode; checked here, nothing is sent.
+    if (EncoderSettings.bPort1IDAsCap) {
+        const CapcodeCheck check = CheckLookupCapcode(entry);
+        if (check.result != CapcodeCheck::Valid) {
+            MsgBox(InvalidCapcodeText(check.result == CapcodeCheck::RefusedTooLarge),
+                   MsgButtons::OK, MsgIcon::None, QStringLiteral("Invalid Capcode"));
+            SetDefaultPointer();
+            return;
+        }
+        link.view().SetLabel(Label::LookupResponse, QString::fromLatin1(LocalLookupAnswer(entry, check.capcode)));
+        return;
+    }
+
+    if (EncoderSettings.bIncCapBy8) {
+        MsgBox(QStringLiteral("Increment Capcodes by 8 Mode is Active.  You May Need\r"
+                              "to Close and Open the COM Port to Restart the Encoder,\r"
+                              "in Order to Obtain Valid Lookup Results"),
+               MsgButtons::OK, MsgIcon::None, QStringLiteral("Increment Capcodes by 8 Mode Active"));
+        if (link.Gone())
+            return;
+    }
+    link.view().SetLabel(Label::LookupResponse, QString());
+    link.Timer2->setInterval(4000);
+    const ExchangeResult r = link.Wait({.send = LookupCommand(entry),
+                                        .discardFirst = true,
+                                        .until = HoldsAny({"\r\n", "\n\r"}),
+                                        .cancellable = false});
+    if (!link.hasView())
+        return;
+    link.Timer2->setEnabled(false);
+    // The line ending is part of the answer; the label shows it as a line break.
+    QString shown = QString::fromLatin1(RewriteLookupReply(r.reply));
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1String("\n\r"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    while (shown.endsWith(QLatin1Char('\n')))
+        shown.chop(1);
+    link.view().SetLabel(Label::LookupResponse, QStringLiteral("Response: ") + shown);
 }

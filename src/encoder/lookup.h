@@ -1,6 +1,7 @@
 #pragma once
-// The pager-ID lookup's texts: the command, the rewriting of the encoder's terse answer, and
-// the local check of a pager ID that stands for its capcode (ID-as-capcode mode on port 1).
+// The pager-ID lookup: the exchange with the encoder, its texts (the command, the rewriting of
+// the encoder's terse answer) and the local check of a pager ID that stands for its capcode
+// (ID-as-capcode mode on port 1).
 
 #include <QByteArray>
 #include <QString>
@@ -34,3 +35,8 @@ QString InvalidCapcodeText(bool tooLarge);
 
 // The label text of a valid local answer: ID "<entry>", Cap=<capcode>, Type=A, Rate=512 Func=4.
 QByteArray LocalLookupAnswer(const QByteArray &entry, const QByteArray &capcode);
+
+// Looks the pager ID up and shows the answer in the view's lookup label: checked here in
+// ID-as-capcode mode on port 1 (an invalid entry gets the "Invalid Capcode" box and the label
+// stays), otherwise asked of the encoder ("Response: " and its answer, up to 4000 ms).
+void LookupPagerID(const QByteArray &entry);

@@ -6,11 +6,6 @@
 EncoderConfig EncoderSettings;
 RunState Run;
 
-bool bCancelOp = false;
-bool bRespTimeout = false;
-bool bTimer1Expired = false;
-bool bAppClosing = false;
-
 QString BrandTitle()
 {
     if (Run.sBrand == BrandKestrane)
@@ -72,6 +67,5 @@ void ResetProgramState()
 {
     EncoderSettings = EncoderConfig{};
     Run = RunState{};
-    bCancelOp = bRespTimeout = bTimer1Expired = bAppClosing = false;
     ClearDatabase();
 }

@@ -83,12 +83,6 @@ struct RunState {
 };
 extern RunState Run;
 
-// The line's flags.
-extern bool bCancelOp;
-extern bool bRespTimeout;
-extern bool bTimer1Expired;
-extern bool bAppClosing;
-
 inline const char *const BrandKestrane = "Kestrane";
 inline const char *const BrandSolvendra = "Solvendra";
 

@@ -3,10 +3,7 @@
 
 #include "print/printout.h"
 
-#include "platform/folders.h"
-#include "platform/shell.h"
 #include "widgets/artwork.h"
-#include "app/frmTerminal.h"
 #include "model/database.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
@@ -28,11 +25,10 @@ QString joined(const QList<QByteArray> &fields)
 
 } // namespace
 
-void mnuPrintDB_Click()
+void mnuPrintDB_Click(QWidget *owner, const QString &notes)
 {
-    frmTerminal *t = forms::Find<frmTerminal>();
     QPrinter printer;
-    if (!PrinterDialog(t, printer))
+    if (!PrinterDialog(owner, printer))
         return;
 
     SetHourglassPointer();
@@ -52,8 +48,7 @@ void mnuPrintDB_Click()
     for (int i = 0; i < MessageCount; ++i)
         if (!DB.CannedMsgs[i].isEmpty())
             lines << QStringLiteral("  %1: ").arg(i + 1) + QString::fromLatin1(DB.CannedMsgs[i]);
-    if (t)
-        lines << QString() << QStringLiteral("Notes: ") + t->txtConfigNotes->text();
+    lines << QString() << QStringLiteral("Notes: ") + notes;
 
     QPainter p;
     if (!p.begin(&printer)) {

@@ -3,13 +3,11 @@
 
 #include "settings/frmTXTune.h"
 
-#include "app/frmTerminal.h"
-#include "widgets/placeholder.h"
+#include "encoder/link.h"
+#include "encoder/terminalview.h"
 #include "model/state.h"
-#include "platform/serialport.h"
 #include "platform/settingsstore.h"
-
-#include <QAction>
+#include "widgets/placeholder.h"
 
 frmTXTune::frmTXTune(QWidget *parent) : DialogForm(parent)
 {
@@ -28,7 +26,7 @@ void frmTXTune::mnuExit_Click()
 
 void frmTXTune::Form_Unload()
 {
-    frmTerminal *t = forms::Find<frmTerminal>();
-    if (t && t->mnuTest->isVisible() && t->MSComm1->PortOpen())
-        t->mnuTest->setEnabled(true);
+    EncoderLink &link = Link();
+    if (link.MSComm1->PortOpen())
+        link.view().SetEnabled(TerminalView::Command::TestMenu, true);
 }

@@ -3,17 +3,12 @@
 
 #include "testconsole/frmMessageTest.h"
 
-#include "app/frmTerminal.h"
-#include "widgets/placeholder.h"
+#include "encoder/link.h"
+#include "encoder/terminalview.h"
 #include "model/state.h"
-#include "platform/msgbox.h"
 #include "platform/pointer.h"
-#include "platform/serialport.h"
-#include "platform/timing.h"
 #include "testconsole/frmRangeTest.h"
-
-#include <QAction>
-#include <QPointer>
+#include "widgets/placeholder.h"
 
 frmMessageTest::frmMessageTest(QWidget *parent) : DialogForm(parent)
 {
@@ -26,39 +21,25 @@ frmMessageTest::frmMessageTest(QWidget *parent) : DialogForm(parent)
 void frmMessageTest::Form_Unload()
 {
     SetHourglassPointer();
-    QPointer<frmTerminal> t = forms::Find<frmTerminal>();
-    if (t) {
-        MSComm *comm = t->MSComm1;
-        comm->DiscardInput();
-        if (const CommError e = comm->Output("#PrgmMode#"))
-            MsgBox(e.text, MsgButtons::OK, MsgIcon::Exclamation);
+    EncoderLink &link = Link();
+    if (link.hasView()) {
+        // Back into programming mode, then the identification at 9600 baud.
+        link.MSComm1->DiscardInput();
+        link.Send("#PrgmMode#", true);
     }
-    if (t) {
-        MSComm *comm = t->MSComm1;
-        comm->setPortOpen(false);
-        comm->setSettings("9600,n,8,1");
-        comm->setPortOpen(true);
-        comm->Output("ATI\r");
-
-        // Wait for the identification's "Port", the reply time-out, or the program's end.
-        QByteArray reply;
-        bRespTimeout = false;
-        t->Timer2->setEnabled(true);
-        while (true) {
-            DoEvents();
-            if (!t || bAppClosing)
-                break;
-            Sleep(50);
-            reply += t->MSComm1->Input();
-            if (reply.contains("Port") || bRespTimeout)
-                break;
-        }
-        if (t)
-            t->Timer2->setEnabled(false);
-        bRespTimeout = false;
-        Sleep(75);
-        if (t && !t->isUnloaded() && t->MSComm1->PortOpen())
-            t->mnuTest->setEnabled(true);
+    if (link.hasView()) {
+        link.MSComm1->setPortOpen(false);
+        link.MSComm1->setSettings("9600,n,8,1");
+        link.MSComm1->setPortOpen(true);
+        // Until the identification's "Port", the reply time-out, or the program's end.
+        link.Wait({.send = "ATI\r",
+                   .until = HoldsAny({"Port"}),
+                   .cancellable = false,
+                   .onWriteFailure = OnWriteFailure::Wait});
+        link.bRespTimeout = false;
+        link.Pause(75, false);
+        if (link.hasView() && !link.bAppClosing && link.MSComm1->PortOpen())
+            link.view().SetEnabled(TerminalView::Command::TestMenu, true);
     }
     Run.bRangeTestOn = false;
     forms::Unload<frmRangeTest>();

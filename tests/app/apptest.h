@@ -12,6 +12,7 @@
 #include "editors/frmCfgFam.h"
 #include "editors/frmCfgGroup.h"
 #include "model/state.h"
+#include "encoder/link.h"
 #include "platform/forms.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
@@ -41,6 +42,7 @@ public:
     {
         forms::DestroyAll();
         ResetProgramState();
+        Link().Reset();
         SetAppTitle(QStringLiteral("pagersetup-test"));
         HelpFile.clear();
         Run.sDBFilePath.clear();
@@ -74,6 +76,7 @@ public:
     ~AppTestEnv()
     {
         forms::DestroyAll();
+        Link().Reset();
         SetPreviousInstanceHook({});
         SetShellOpenHook({});
         SetFileDialogHook({});

@@ -71,7 +71,7 @@ private:
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
         QVERIFY(Run.bDBMatchesEncoder);
-        QVERIFY(t->MSComm1->PortOpen());
+        QVERIFY(Link().MSComm1->PortOpen());
     }
 
     // What the encoder received from its log entry since on.
@@ -89,7 +89,7 @@ private:
     // The connection controls as they stand for COM 1, open or closed.
     void expectPortControls(frmTerminal *t, bool open)
     {
-        QCOMPARE(t->MSComm1->PortOpen(), open);
+        QCOMPARE(Link().MSComm1->PortOpen(), open);
         QCOMPARE(t->StatusBar1->panelText(2), open ? QStringLiteral("COM 1 Open") : QStringLiteral("COM 1 Closed"));
         QCOMPARE(t->FrontImage(), open ? t->ImgConnected : t->ImgNotConnected);
         QCOMPARE(t->mnuOpen->text(), open ? QStringLiteral("&Close Port") : QStringLiteral("&Open Port"));
@@ -184,7 +184,7 @@ private slots:
             boxes.expect(QStringLiteral("Are You Sure You Want to Exit"), MsgAnswer::No);
             t->mnuFileExit->trigger();
             QVERIFY(forms::IsLoaded<frmTerminal>());
-            QVERIFY(!bAppClosing);
+            QVERIFY(!Link().bAppClosing);
         }
         {
             // The port is closed. The read's first write fails and its first query ends it; the
@@ -290,14 +290,14 @@ private slots:
                                t->mnuSendMsg->isEnabled()};
         };
         QCOMPARE(transferControls(), QList<bool>(5, true));
-        QCOMPARE(t->Timer2->Interval(), 6000); // the detection put back the interval it found
+        QCOMPARE(Link().Timer2->Interval(), 6000); // the detection put back the interval it found
 
         QTest::mouseClick(t->ImgConnected, Qt::LeftButton);
         expectPortControls(t, false);
         QCOMPARE(transferControls(), QList<bool>(5, false));
         QVERIFY(!t->mnuTest->isEnabled());
         QVERIFY(t->cmdComStatus->isEnabled());
-        QCOMPARE(t->Timer2->Interval(), 8000);
+        QCOMPARE(Link().Timer2->Interval(), 8000);
 
         // Opened while the database does not match (the read declined): no test button, no lookup.
         Run.bDBMatchesEncoder = false;
@@ -307,7 +307,7 @@ private slots:
             .title(QStringLiteral("Read Encoder?"));
         t->cmdComStatus->click();
         QVERIFY(boxes.verifyAllShown());
-        QVERIFY(t->MSComm1->PortOpen());
+        QVERIFY(Link().MSComm1->PortOpen());
         QVERIFY(t->Toolbar1->Buttons(6)->isEnabled());
         QVERIFY(!t->Toolbar1->Buttons(8)->isEnabled());
         QVERIFY(!t->cmdLookup->isEnabled());
@@ -343,9 +343,9 @@ private slots:
         QCOMPARE(parity, QStringLiteral("Even"));
         QCOMPARE(bits, QStringLiteral("7"));
         QVERIFY(!forms::IsLoaded<frmProperties>());
-        QVERIFY(!t->MSComm1->PortOpen());
+        QVERIFY(!Link().MSComm1->PortOpen());
         QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 3"));
-        QCOMPARE(t->MSComm1->CommPort(), 3);
+        QCOMPARE(Link().MSComm1->CommPort(), 3);
         QCOMPARE(Run.iCommPort, int16_t(3));
         QCOMPARE(t->ImgNotConnected->toolTip(), QStringLiteral(" Enable COM 3 "));
         QCOMPARE(t->ImgConnected->toolTip(), QStringLiteral(" Disable COM 3 "));
@@ -367,7 +367,7 @@ private slots:
         t->mnuProperties->trigger();
         QVERIFY(stayedOpen);
         QVERIFY(!forms::IsLoaded<frmProperties>());
-        QCOMPARE(t->MSComm1->CommPort(), 3);
+        QCOMPARE(Link().MSComm1->CommPort(), 3);
         QCOMPARE(stored(QStringLiteral("CommPort")), QStringLiteral("3"));
     }
 
@@ -564,14 +564,14 @@ private slots:
             consoleWasUp = true;
             t->mnuOpen->trigger(); // a second transfer: ignored
             t->cmdLookup->click();
-            portStayedOpen = t->MSComm1->PortOpen();
+            portStayedOpen = Link().MSComm1->PortOpen();
             t->close();
         });
         t->Toolbar1->Buttons(8)->trigger();
         QVERIFY(consoleWasUp);
         QVERIFY(portStayedOpen);
         QVERIFY(boxes.verifyAllShown());
-        QVERIFY(bAppClosing);
+        QVERIFY(Link().bAppClosing);
         QVERIFY(!forms::IsLoaded<frmTerminal>());
         QVERIFY(!forms::IsLoaded<frmMessageTest>());
         QVERIFY(!Run.TransferRunning());
@@ -592,7 +592,7 @@ private slots:
         Run.bDBMatchesEncoder = false;
         t->mnuTest->setEnabled(false);
         t->mnuWriteDB->setEnabled(true);
-        t->Timer1->setInterval(1234);
+        Link().Timer1->setInterval(1234);
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("You are About to Program the Encoder with the Current "
                                     "Configuration\rAre You Sure?"),
@@ -604,7 +604,7 @@ private slots:
             .then([t] {
                 for (int position = 1; position <= 8; ++position)
                     QVERIFY(!t->Toolbar1->Buttons(position)->isEnabled());
-                t->Timer1->setInterval(1);
+                Link().Timer1->setInterval(1);
             });
         t->mnuWriteDB->trigger();
         QVERIFY(t->mnuTest->isEnabled()); // also after No
@@ -613,7 +613,7 @@ private slots:
         QVERIFY(t->mnuTest->isEnabled());
         for (int position = 2; position <= 8; ++position)
             QVERIFY(t->Toolbar1->Buttons(position)->isEnabled());
-        QCOMPARE(t->Timer1->Interval(), 1234);
+        QCOMPARE(Link().Timer1->Interval(), 1234);
         QVERIFY(!Run.bDBBusy());
     }
 
@@ -651,7 +651,7 @@ private slots:
             QVERIFY(boxes.verifyAllShown());
             QVERIFY(forms::IsLoaded<frmTerminal>());
             QVERIFY(t->isVisible());
-            QVERIFY(!bAppClosing);
+            QVERIFY(!Link().bAppClosing);
         }
         t->mnuAbout->trigger();
         Run.bDBMatchesEncoder = false;
@@ -664,7 +664,7 @@ private slots:
         QTest::keyClick(t->txtConfigNotes, Qt::Key_Escape);
         QVERIFY(!forms::IsLoaded<frmTerminal>());
         QVERIFY(!forms::IsLoaded<frmXJSplash>()); // the About window goes with it
-        QVERIFY(bAppClosing);
+        QVERIFY(Link().bAppClosing);
         // The port was closed: it is opened just to take the encoder out of programming mode.
         QCOMPARE(pty.readUntilQuiet(30, 1000), QByteArray("config reboot\r"));
     }
@@ -718,12 +718,12 @@ private slots:
 
     void timersRaiseTheirFlagOncePerArming()
     {
-        frmTerminal *t = mainWindow();
-        QCOMPARE(t->Timer1->Interval(), 1000);
-        QCOMPARE(t->Timer2->Interval(), 6000);
-        QVERIFY(!t->Timer1->Enabled());
-        QVERIFY(!t->Timer2->Enabled());
-        for (auto [timer, flag] : {std::pair{t->Timer1, &bTimer1Expired}, {t->Timer2, &bRespTimeout}}) {
+        mainWindow();
+        QCOMPARE(Link().Timer1->Interval(), 1000);
+        QCOMPARE(Link().Timer2->Interval(), 6000);
+        QVERIFY(!Link().Timer1->Enabled());
+        QVERIFY(!Link().Timer2->Enabled());
+        for (auto [timer, flag] : {std::pair{Link().Timer1, &Link().bTimer1Expired}, {Link().Timer2, &Link().bRespTimeout}}) {
             *flag = false;
             timer->setInterval(10);
             timer->setEnabled(true);

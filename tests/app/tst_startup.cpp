@@ -116,8 +116,8 @@ private slots:
         QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is OFF for port 1"));
         QCOMPARE(t->lblIncBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
         QVERIFY(t->lblVirgin->isHidden());
-        QVERIFY(!t->MSComm1->PortOpen());
-        QCOMPARE(t->MSComm1->Settings(), QByteArray("9600,n,8,1"));
+        QVERIFY(!Link().MSComm1->PortOpen());
+        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,n,8,1"));
 
         // Menus and toolbar as a technician finds them.
         QVERIFY(!t->mnuSave->isEnabled());
@@ -167,8 +167,8 @@ private slots:
         StorePreference(kSolvendraTitle, QStringLiteral("CommPort"), port);
         ScriptedBoxes boxes;
         frmTerminal *t = StartProgram<frmXJSplash>();
-        QCOMPARE(t->MSComm1->Settings(), QByteArray("2400,e,7,1"));
-        QCOMPARE(t->MSComm1->CommPort(), control);
+        QCOMPARE(Link().MSComm1->Settings(), QByteArray("2400,e,7,1"));
+        QCOMPARE(Link().MSComm1->CommPort(), control);
         QCOMPARE(Run.iCommPort, int16_t(number));
         QCOMPARE(EncoderSettings.sModSliderVal, QByteArray("12"));
         QCOMPARE(EncoderSettings.sStationID, QByteArray("WXY123"));
@@ -193,8 +193,8 @@ private slots:
             .buttons(MsgButtons::OK);
         frmTerminal *t = StartProgram<frmSplash>();
         QVERIFY(boxes.verifyAllShown());
-        QCOMPARE(t->MSComm1->Settings(), QByteArray("9600,n,8,1"));
-        QCOMPARE(t->MSComm1->CommPort(), 4);
+        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,n,8,1"));
+        QCOMPARE(Link().MSComm1->CommPort(), 4);
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 4 Closed"));
         QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 4"));
         QCOMPARE(EncoderSettings.sModSliderVal, QByteArray("30"));

@@ -146,8 +146,8 @@ private slots:
         QCOMPARE(Run.bFwV97Plus, version == "9.7" || version == "9.10");
         QVERIFY(!Run.bV7Encoder);
         QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
-        QCOMPARE(t->MSComm1->Settings(), QByteArray("9600,n,8,1"));
-        QVERIFY(t->MSComm1->PortOpen());
+        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,n,8,1"));
+        QVERIFY(Link().MSComm1->PortOpen());
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Open"));
         for (QAction *a : {t->mnuReadDB, t->mnuWriteDB, t->mnuTest})
             QVERIFY(a->isEnabled());
@@ -192,8 +192,8 @@ private slots:
         SetTimeScale(0.03);
         frmTerminal *t = start(DeviceState::factory(9), KnobsFrom(knobs));
         Run.bDBMatchesEncoder = matching;
-        QVERIFY(!t->MSComm1->setSettings(portSettings));
-        t->Timer2->setInterval(entryInterval);
+        QVERIFY(!Link().MSComm1->setSettings(portSettings));
+        Link().Timer2->setInterval(entryInterval);
         watchAttempts();
 
         ScriptedBoxes boxes;
@@ -210,10 +210,10 @@ private slots:
         QCOMPARE(sent.count("#PrgmMode#"), settingsTried.size());
         QCOMPARE(sent.count("ATI\r\r"), settingsTried.size());
         QCOMPARE(sent.count("config reboot\r"), reboots);
-        QVERIFY(!t->MSComm1->PortOpen());
+        QVERIFY(!Link().MSComm1->PortOpen());
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
         QCOMPARE(t->FrontImage(), t->ImgNotConnected);
-        QCOMPARE(t->Timer2->Interval(), 8000);
+        QCOMPARE(Link().Timer2->Interval(), 8000);
         QVERIFY(!forms::IsLoaded<frmCancelSend>());
         QVERIFY(!HourglassShown() && !Run.bNoDetect);
     }
@@ -228,7 +228,7 @@ private slots:
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(boxes.shown().size(), 2);
-        QVERIFY(!t->MSComm1->PortOpen());
+        QVERIFY(!Link().MSComm1->PortOpen());
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
         QVERIFY(!forms::IsLoaded<frmCancelSend>() && !HourglassShown());
     }
@@ -263,7 +263,7 @@ private slots:
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
         QVERIFY(Run.bV7Encoder);
-        QVERIFY(!t->MSComm1->PortOpen());
+        QVERIFY(!Link().MSComm1->PortOpen());
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
         QTest::qWait(30);
         const QByteArray sent = CommandsSent(*encoder).join();
@@ -286,15 +286,15 @@ private slots:
             ++round;
             caption = c->windowTitle();
             topmost = c->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-            flagClearAtStart = !bCancelOp;
+            flagClearAtStart = !Link().bCancelOp;
             // Every way to toggle the port is ignored while the detection runs.
             OpenClosePort();
             t->mnuOpen->trigger();
             t->cmdComStatus->click();
             QTest::mouseClick(t->ImgConnected, Qt::LeftButton);
-            stillDetecting = (Run.busy == Busy::Detecting) && t->MSComm1->PortOpen();
+            stillDetecting = (Run.busy == Busy::Detecting) && Link().MSComm1->PortOpen();
             c->Command1->click();
-            QVERIFY(bCancelOp);
+            QVERIFY(Link().bCancelOp);
             QVERIFY(forms::IsLoaded<frmCancelSend>()); // the detection unloads it
         });
         t->mnuOpen->trigger();
@@ -303,24 +303,24 @@ private slots:
         QVERIFY(topmost);
         QCOMPARE(caption, QStringLiteral("Paging Encoder Programming"));
         QVERIFY(flagClearAtStart);
-        QVERIFY(!t->MSComm1->PortOpen());
-        QVERIFY(!bCancelOp && !(Run.busy == Busy::Detecting));
+        QVERIFY(!Link().MSComm1->PortOpen());
+        QVERIFY(!Link().bCancelOp && !(Run.busy == Busy::Detecting));
         QVERIFY(!forms::IsLoaded<frmCancelSend>());
         const QByteArray sent = CommandsSent(*encoder).join();
         QCOMPARE(sent.count("#PrgmMode#"), 1);
         QCOMPARE(sent.count("config reboot\r"), 1); // the close
 
         // A cancel left over from before does not stop the next one.
-        bCancelOp = true;
+        Link().bCancelOp = true;
         WhenShown<frmCancelSend>([&](frmCancelSend *c) {
             ++round;
-            flagClearAtStart = !bCancelOp;
+            flagClearAtStart = !Link().bCancelOp;
             c->Command1->click();
         });
         t->mnuOpen->trigger();
         QCOMPARE(round, 2);
         QVERIFY(flagClearAtStart);
-        QVERIFY(!t->MSComm1->PortOpen());
+        QVERIFY(!Link().MSComm1->PortOpen());
     }
 
     // The program may be closed while a detection waits: everything ends without another box.
@@ -332,7 +332,7 @@ private slots:
         WhenShown<frmCancelSend>([&](frmCancelSend *) { t->close(); });
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
-        QVERIFY(bAppClosing);
+        QVERIFY(Link().bAppClosing);
         QVERIFY(!forms::IsLoaded<frmTerminal>());
         QVERIFY(!forms::IsLoaded<frmCancelSend>());
         QVERIFY(!(Run.busy == Busy::Detecting));
@@ -347,7 +347,7 @@ private slots:
         SetTimeScale(1.0);
         frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
         QVERIFY(QTest::qWaitForWindowActive(t));
-        bCancelOp = false;
+        Link().bCancelOp = false;
         frmCancelSend *c = forms::Show<frmCancelSend>();
         QVERIFY(QTest::qWaitForWindowActive(c));
         const QRect screen = c->screen()->geometry();
@@ -378,7 +378,7 @@ private slots:
         // After Cancel it stays where it is when another window goes active.
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(c));
         c->Command1->click();
-        QVERIFY(bCancelOp);
+        QVERIFY(Link().bCancelOp);
         t->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(t));
         QTest::qWait(50);

@@ -84,8 +84,8 @@ private slots:
         // An empty box is asked all the same.
         QCOMPARE(lookUp(""), QList<QByteArray>{"LOOKUP \r\n"});
         QCOMPARE(t->lblLookup->text(), QStringLiteral("Response: Invalid ID"));
-        QCOMPARE(t->Timer2->Interval(), 4000);
-        QVERIFY(!t->Timer2->Enabled());
+        QCOMPARE(Link().Timer2->Interval(), 4000);
+        QVERIFY(!Link().Timer2->Enabled());
 
         // A line feed followed by a carriage return ends the answer as well.
         QVERIFY(encoder->sim().setKnob("lookup_ending", "lfcr"));

@@ -3,6 +3,7 @@
 // program was using included), the stored line settings are preselected, OK applies and keeps
 // the choice, Cancel changes nothing.
 
+#include "encoder/link.h"
 #include "app/apptest.h"
 #include "encoder/frmProperties.h"
 #include "support/ptypair.h"
@@ -38,10 +39,10 @@ struct Shown {
     bool portWasOpen = true;
 };
 
-Shown look(const frmProperties *d, const frmTerminal *t)
+Shown look(const frmProperties *d)
 {
     return Shown{items(d->cboPort), d->cboPort->currentText(), d->cboSpeed->currentText(),
-                 d->cboParity->currentText(), d->cboDataBits->currentText(), t->MSComm1->PortOpen()};
+                 d->cboParity->currentText(), d->cboDataBits->currentText(), Link().MSComm1->PortOpen()};
 }
 } // namespace
 
@@ -69,7 +70,7 @@ private slots:
         SetComDevicePathOverride(3, three.linkPath());
         SaveSetting(kSolvendraTitle, kProperties, QStringLiteral("Settings"), QStringLiteral("2400,e,7,1.5"));
         frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
-        QCOMPARE(t->MSComm1->Settings(), QByteArray("2400,e,7,1.5"));
+        QCOMPARE(Link().MSComm1->Settings(), QByteArray("2400,e,7,1.5"));
 
         {
             ScriptedBoxes boxes;
@@ -77,14 +78,14 @@ private slots:
             t->mnuOpen->trigger();
             QVERIFY(boxes.verifyAllShown());
         }
-        QVERIFY(t->MSComm1->PortOpen());
+        QVERIFY(Link().MSComm1->PortOpen());
         const std::size_t beforeDialog = encoder->eventCount();
 
         // Opened with the port open: the port is closed first, with the encoder's reboot.
         Shown shown;
         QList<QByteArray> sentBeforeDialog;
         WhenShown<frmProperties>([&](frmProperties *d) {
-            shown = look(d, t);
+            shown = look(d);
             sentBeforeDialog = CommandsSent(encoder, beforeDialog);
             d->cboPort->setCurrentText(QStringLiteral("Com3"));
             d->cboSpeed->setCurrentText(QStringLiteral("9600"));
@@ -102,10 +103,10 @@ private slots:
         QCOMPARE(shown.bits, QStringLiteral("7"));
 
         QVERIFY(!forms::IsLoaded<frmProperties>());
-        QVERIFY(!t->MSComm1->PortOpen());
-        QCOMPARE(t->MSComm1->CommPort(), 3);
+        QVERIFY(!Link().MSComm1->PortOpen());
+        QCOMPARE(Link().MSComm1->CommPort(), 3);
         QCOMPARE(Run.iCommPort, int16_t(3));
-        QCOMPARE(t->MSComm1->Settings(), QByteArray("9600,N,8,1"));
+        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,N,8,1"));
         QCOMPARE(stored(QStringLiteral("Settings")), QStringLiteral("9600,N,8,1"));
         QCOMPARE(stored(QStringLiteral("CommPort")), QStringLiteral("3"));
         QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 3"));
@@ -117,7 +118,7 @@ private slots:
         // An upper-case parity letter is read like a lower-case one; Cancel keeps everything.
         SaveSetting(kSolvendraTitle, kProperties, QStringLiteral("Settings"), QStringLiteral("1200,O,8,1"));
         WhenShown<frmProperties>([&](frmProperties *d) {
-            shown = look(d, t);
+            shown = look(d);
             d->cboPort->setCurrentText(QStringLiteral("Com1"));
             d->cboSpeed->setCurrentText(QStringLiteral("300"));
             QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
@@ -128,11 +129,11 @@ private slots:
         QCOMPARE(shown.parity, QStringLiteral("Odd"));
         QCOMPARE(shown.bits, QStringLiteral("8"));
         QVERIFY(!forms::IsLoaded<frmProperties>());
-        QCOMPARE(t->MSComm1->CommPort(), 3);
-        QCOMPARE(t->MSComm1->Settings(), QByteArray("9600,N,8,1"));
+        QCOMPARE(Link().MSComm1->CommPort(), 3);
+        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,N,8,1"));
         QCOMPARE(stored(QStringLiteral("Settings")), QStringLiteral("1200,O,8,1"));
         QCOMPARE(stored(QStringLiteral("CommPort")), QStringLiteral("3"));
-        QVERIFY(!t->MSComm1->PortOpen());
+        QVERIFY(!Link().MSComm1->PortOpen());
         QCOMPARE(three.read(50, 1), QByteArray()); // probing sends nothing
     }
 };

@@ -197,14 +197,14 @@ private slots:
         QVERIFY(t->cmdLookup->isEnabled());
         QCOMPARE(t->FrontImage(), t->ImgConnected);
         QVERIFY(!Run.bDBBusy() && !Run.bNoDetect && !HourglassShown());
-        QVERIFY(t->MSComm1->PortOpen());
+        QVERIFY(Link().MSComm1->PortOpen());
 
         // Closing: a two-port encoder is rebooted out of programming mode, a V7 gets nothing.
         const std::size_t beforeClose = encoder->sim().eventCount();
         t->cmdComStatus->click();
-        QVERIFY(!t->MSComm1->PortOpen());
+        QVERIFY(!Link().MSComm1->PortOpen());
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
-        QCOMPARE(t->Timer2->Interval(), 8000);
+        QCOMPARE(Link().Timer2->Interval(), 8000);
         QTest::qWait(50);
         const QList<QByteArray> closing = CommandsSent(*encoder, beforeClose);
         QCOMPARE(closing, v7 ? QList<QByteArray>{} : QList<QByteArray>{"config reboot\r"});
@@ -312,7 +312,7 @@ private slots:
         DeviceState state = FullState(8);
         setIDAsCap(state, true);
         frmTerminal *t = start(state, fastLine({{"delay_reply", "\"read:G 5\" ms=300"}}));
-        atStatus(t, QStringLiteral("Family 5"), [] { bCancelOp = true; });
+        atStatus(t, QStringLiteral("Family 5"), [] { Link().bCancelOp = true; });
 
         ScriptedBoxes boxes;
         expectDetected(boxes);
@@ -327,7 +327,7 @@ private slots:
         QCOMPARE(encoder->sim().getState().config.at("serial1 idascap"), std::string("1"));
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Reading Pager Database - Family 5"));
         QVERIFY(!Run.bDBMatchesEncoder);
-        QVERIFY(t->MSComm1->PortOpen());
+        QVERIFY(Link().MSComm1->PortOpen());
     }
 
     // The program may be closed while a read waits: the read stops there, nothing more is said.
@@ -341,7 +341,7 @@ private slots:
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(boxes.shown().size(), 2);
-        QVERIFY(bAppClosing);
+        QVERIFY(Link().bAppClosing);
         QVERIFY(!forms::IsLoaded<frmTerminal>());
         QVERIFY(!Run.bDBBusy() && !HourglassShown());
         const QList<QByteArray> sent = CommandsSent(*encoder, mark);
@@ -393,7 +393,7 @@ private slots:
         QVERIFY(!Run.bDBMatchesEncoder);
         QVERIFY(t->StatusBar1->panelText(1) != kMatches);
         QCOMPARE(t->FrontImage(), t->ImgNotConnected);
-        QVERIFY(t->MSComm1->PortOpen());
+        QVERIFY(Link().MSComm1->PortOpen());
     }
 
     // A COMP1 port needs a default pager (the first pager ID of the first group): without one
@@ -464,7 +464,7 @@ private slots:
             QTest::mouseClick(t->ImgNotConnected, Qt::LeftButton);
             QVERIFY(boxes.verifyAllShown());
         }
-        QVERIFY(t->MSComm1->PortOpen());
+        QVERIFY(Link().MSComm1->PortOpen());
         QVERIFY(CommandsSent(*encoder, mark).isEmpty());
         QVERIFY(t->mnuReadDB->isEnabled() && t->mnuTest->isEnabled());
         QVERIFY(!t->Toolbar1->Buttons(8)->isEnabled()); // the database does not match

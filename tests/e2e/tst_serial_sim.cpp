@@ -4,7 +4,7 @@
 
 #include <QtTest>
 
-#include "encoder/exchange.h"
+#include "encoder/link.h"
 #include "encoder/read/settingsqueries.h"
 #include "encoder/recordblock.h"
 #include "model/state.h"
@@ -24,8 +24,7 @@ class TestSerialSim : public QObject {
     Q_OBJECT
 
     std::unique_ptr<SimEncoder> encoder;
-    std::unique_ptr<MSComm> port;
-    std::unique_ptr<WindowTimer> timer;
+    MSComm *port = nullptr;
 
     bool plug(encsim::DeviceState state, encsim::Mode mode,
               std::vector<std::pair<std::string, std::string>> knobs = {})
@@ -35,14 +34,14 @@ class TestSerialSim : public QObject {
             qWarning() << encoder->error();
             return false;
         }
-        port = std::make_unique<MSComm>();
+        port = Link().MSComm1;
         return !port->setCommPort(1) && !port->setSettings("9600,n,8,1") && !port->setPortOpen(true);
     }
 
     ExchangeResult ask(const QByteArray &command, const QList<QByteArray> &expected,
                        bool discard = true)
     {
-        return WaitForReply(*port, *timer, Exchange{command, expected, true, discard});
+        return Link().Wait({.send = command, .discardFirst = discard, .until = HoldsAny(expected)});
     }
 
     // Waits until the encoder has taken in a command (its log says so).
@@ -56,14 +55,12 @@ private slots:
     {
         ResetProgramState();
         SetTimeScale(1.0);
-        timer = std::make_unique<WindowTimer>();
-        connect(timer.get(), &WindowTimer::Timer, this, [] { bRespTimeout = true; });
-        timer->setInterval(1500);
+        Link().Reset();
+        Link().Timer2->setInterval(1500);
     }
     void cleanup()
     {
-        timer.reset();
-        port.reset();
+        Link().Reset();
         encoder.reset();
     }
 
@@ -191,7 +188,7 @@ private slots:
 
     void replyKnobsChangeTheLine()
     {
-        timer->setInterval(700);
+        Link().Timer2->setInterval(700);
         QVERIFY(plug(encsim::DeviceState::factory(9), encsim::Mode::Programming));
         auto &sim = encoder->sim();
 
@@ -236,7 +233,7 @@ private slots:
 
     void lineKnobs()
     {
-        timer->setInterval(600);
+        Link().Timer2->setInterval(600);
         QVERIFY(plug(encsim::DeviceState::factory(9), encsim::Mode::Programming));
         auto &sim = encoder->sim();
 
@@ -268,20 +265,6 @@ private slots:
         r = ask("config maxbatch?\r", {CRLF});
         QCOMPARE(r.outcome, ReplyOutcome::TimedOut);
         QCOMPARE(boxes.shown().size(), 1);
-    }
-
-    void repliesArriveAtTheRealCharacterRate()
-    {
-        QVERIFY(plug(encsim::DeviceState::demo(), encsim::Mode::Programming, {{"pacing", "burst"}}));
-        // A group line of about 125 characters takes about 130 ms at 9600 baud (10 bits each).
-        QElapsedTimer clock;
-        clock.start();
-        const auto r = ask(BuildTAPBlock("061c74", "L 1"), {CRLF});
-        const qint64 took = clock.elapsed();
-        QCOMPARE(r.outcome, ReplyOutcome::Answered);
-        const double lineMs = (r.reply.size() + 17) * 10.0 / 9.6;
-        QVERIFY2(took >= lineMs * 0.8, qPrintable(QString("took %1 ms, line time %2 ms").arg(took).arg(lineMs)));
-        QVERIFY2(took < lineMs + 200, qPrintable(QString("took %1 ms, line time %2 ms").arg(took).arg(lineMs)));
     }
 };
 

@@ -130,8 +130,8 @@ class TestWriter : public QObject {
         }
         if (!t)
             t = StartAndShowMainWindow<frmXJSplash>();
-        if (!t || !t->isVisible() || t->MSComm1->setCommPort(com) || t->MSComm1->setSettings("9600,n,8,1") ||
-            t->MSComm1->setPortOpen(true))
+        if (!t || !t->isVisible() || Link().MSComm1->setCommPort(com) || Link().MSComm1->setSettings("9600,n,8,1") ||
+            Link().MSComm1->setPortOpen(true))
             return false;
         Run.sFirmwareVer = firmware;
         Run.sTestPort = QByteArray::number(attached);
@@ -204,10 +204,10 @@ class TestWriter : public QObject {
     void verifyCleanedUp()
     {
         QVERIFY(!Run.bDBBusy());
-        QVERIFY(!bCancelOp);
+        QVERIFY(!Link().bCancelOp);
         QVERIFY(!HourglassShown());
         QVERIFY(!forms::IsLoaded<frmCancelSend>());
-        QVERIFY(!t->Timer2->Enabled());
+        QVERIFY(!Link().Timer2->Enabled());
         for (int b = 2; b <= t->Toolbar1->ButtonCount(); ++b)
             QVERIFY(t->Toolbar1->Buttons(b)->isEnabled());
     }
@@ -323,7 +323,7 @@ private slots:
         // The V7 label keeps what the guard found; the two-port label ends on port 2's setting.
         QCOMPARE(t->lblIDAsCap->text(), v7 ? QStringLiteral("ID As Capcode Mode is OFF")
                                            : QStringLiteral("ID As Capcode Mode is OFF for Port 2"));
-        QCOMPARE(t->Timer2->Interval(), v7 ? 8000 : 4000);
+        QCOMPARE(Link().Timer2->Interval(), v7 ? 8000 : 4000);
     }
 
     // What the program reads from one encoder it writes into another: the second ends up
@@ -349,9 +349,9 @@ private slots:
 
         SimEncoder other(encsim::DeviceState::factory(9), encsim::Mode::Programming, kFast, 2);
         QVERIFY2(other.ok(), qPrintable(other.error()));
-        QVERIFY(!t->MSComm1->setPortOpen(false));
-        QVERIFY(!t->MSComm1->setCommPort(2));
-        QVERIFY(!t->MSComm1->setPortOpen(true));
+        QVERIFY(!Link().MSComm1->setPortOpen(false));
+        QVERIFY(!Link().MSComm1->setCommPort(2));
+        QVERIFY(!Link().MSComm1->setPortOpen(true));
         program();
         QCOMPARE(status(), QString::fromLatin1(kMatches));
 
@@ -454,7 +454,7 @@ private slots:
         QCOMPARE(sent().last(), lastSent);
         QCOMPARE(status(), lastStatus);
         QCOMPARE(Run.bDBMatchesEncoder, matchedBefore);
-        QVERIFY(!bRespTimeout);
+        QVERIFY(!Link().bRespTimeout);
         verifyCleanedUp();
     }
 
@@ -528,7 +528,7 @@ private slots:
         program();
         QCOMPARE(sent(), expected);
         QCOMPARE(t->FrontImage(), t->ImgNotConnected);
-        QVERIFY(t->MSComm1->PortOpen());
+        QVERIFY(Link().MSComm1->PortOpen());
         QVERIFY(t->lblIDAsCap->text().startsWith(QStringLiteral("ID As Capcode Mode is ON")));
         verifyCleanedUp();
     }
@@ -573,8 +573,8 @@ private slots:
         encsim::DeviceState state = encsim::DeviceState::factory(9);
         state.config["serial1 idascap"] = "1";
         QVERIFY(connectTo(state));
-        QVERIFY(!t->MSComm1->Output("config ignorerfcd?\r"));
-        QVERIFY(t->MSComm1->WaitForInput(2000)); // "0" CR LF waits unread
+        QVERIFY(!Link().MSComm1->Output("config ignorerfcd?\r"));
+        QVERIFY(Link().MSComm1->WaitForInput(2000)); // "0" CR LF waits unread
         ScriptedBoxes boxes;
         boxes.expect(kWriteError).title("Write Error");
         program();
@@ -613,7 +613,7 @@ private slots:
     void aClosedPortIsRefused()
     {
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
-        QVERIFY(!t->MSComm1->setPortOpen(false));
+        QVERIFY(!Link().MSComm1->setPortOpen(false));
         t->Toolbar1->Buttons(8)->setEnabled(false);
         const auto toolbar = [this] {
             QList<bool> on;

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "editors/familiescheck.h"
+#include "encoder/link.h"
 #include "model/database.h"
 #include "model/state.h"
 
@@ -179,12 +180,12 @@ private slots:
         QFETCH(int, corrections);
         QFETCH(bool, adjusted);
         setThreeFamilies();
-        bCancelOp = true;   // left over from an earlier operation: each pass starts clear
+        Link().bCancelOp = true;   // left over from an earlier operation: each pass starts clear
         int passes = 0;
         const auto result = CheckFamiliesDatabase({[&] { ++passes; }, [&] {
                                                        if (passes == cancelInPass)
-                                                           bCancelOp = true;
-                                                       return bCancelOp;
+                                                           Link().bCancelOp = true;
+                                                       return Link().bCancelOp;
                                                    }, {}});
         QVERIFY(result.cancelled);
         QVERIFY(!result.ok);

@@ -1,21 +1,16 @@
 #include "encoder/read/reader.h"
 
-#include "app/frmTerminal.h"
-#include "encoder/exchange.h"
-#include "encoder/frmCancelSend.h"
+#include "encoder/link.h"
 #include "encoder/read/records.h"
 #include "encoder/read/settingsqueries.h"
 #include "encoder/recordblock.h"
+#include "encoder/terminalview.h"
+#include "model/changes.h"
 #include "model/database.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 #include "platform/serialport.h"
-#include "platform/timing.h"
-
-#include <QAction>
-#include <QPointer>
-#include <QPushButton>
 
 namespace {
 
@@ -32,7 +27,7 @@ enum class Stop {
 
 class DatabaseRead {
 public:
-    DatabaseRead(frmTerminal *t, bool v7) : m_t(t), m_v7(v7), m_port(Run.sTestPort == "1" ? 1 : 2) {}
+    explicit DatabaseRead(bool v7) : m_link(Link()), m_v7(v7), m_port(Run.sTestPort == "1" ? 1 : 2) {}
 
     void run()
     {
@@ -50,28 +45,33 @@ public:
             }
         }
 
-        BusyScope filling(Busy::FillingDatabase);
-        bCancelOp = false;
-        bRespTimeout = false;
-        m_t->Toolbar1->setAllButtonsEnabled(false);
-        // A V7 read takes whatever is still waiting as part of its first answer.
-        if (!m_v7)
-            m_t->MSComm1->DiscardInput();
+        {
+            BusyScope filling(Busy::FillingDatabase);
+            m_link.bCancelOp = false;
+            m_link.bRespTimeout = false;
+            view().SetToolbarEnabled(false);
+            // A V7 read takes whatever is still waiting as part of its first answer.
+            if (!m_v7)
+                m_link.MSComm1->DiscardInput();
 
-        Stop stop = guard();
-        if (stop == Stop::None)
-            stop = settings();
-        if (stop == Stop::None)
-            stop = records();
-        if (stop == Stop::None)
-            stop = restore();
-        if (stop == Stop::None)
-            success();
-        end(stop);
+            Stop stop = guard();
+            if (stop == Stop::None)
+                stop = settings();
+            if (stop == Stop::None)
+                stop = records();
+            if (stop == Stop::None)
+                stop = restore();
+            if (stop == Stop::None)
+                success();
+            end(stop);
+        }
+        if (m_changed)
+            NotifyModelChanged(ModelChange::DatabaseReplaced);
     }
 
 private:
-    bool gone() const { return !m_t || m_t->isUnloaded() || bAppClosing; }
+    bool gone() const { return m_link.Gone(); }
+    TerminalView &view() { return m_link.view(); }
 
     // One exchange. A command the port cannot write gets no answer: it counts as timed out at
     // once, and the port's error is shown the first time only (a line that has gone away fails
@@ -79,27 +79,25 @@ private:
     ExchangeResult exchange(const QByteArray &command, const QList<QByteArray> &expected,
                             bool discardFirst, bool cancellable = true)
     {
-        ExchangeResult r;
-        MSComm &port = *m_t->MSComm1;
-        if (discardFirst)
-            port.DiscardInput();
-        if (const CommError error = port.Output(command)) {
-            if (!m_writeErrorShown) {
-                m_writeErrorShown = true;
-                MsgBox(error.text, MsgButtons::OK, MsgIcon::Exclamation);
-            }
-            bRespTimeout = true;
-            return r;
+        ExchangeResult r = m_link.Wait(
+            {.send = command,
+             .discardFirst = discardFirst,
+             .until = HoldsAny(expected),
+             .cancellable = cancellable,
+             .onWriteFailure = m_writeErrorShown ? OnWriteFailure::End : OnWriteFailure::ShowAndEnd});
+        if (r.outcome == ReplyOutcome::WriteFailed) {
+            m_writeErrorShown = true;
+            m_link.bRespTimeout = true;
+            r.outcome = ReplyOutcome::TimedOut;
         }
-        r.outcome = WaitForExpected(port, *m_t->Timer2, expected, cancellable, r.reply);
         return r;
     }
 
     // A settings query or a record request failed: no answer in time, or the logon prompt
     // (the encoder answered as a paging terminal). Judged before the cancel.
-    static bool failedReply(const ExchangeResult &r)
+    bool failedReply(const ExchangeResult &r) const
     {
-        return (r.outcome != ReplyOutcome::Answered && bRespTimeout) || r.reply.contains("ID=");
+        return (r.outcome != ReplyOutcome::Answered && m_link.bRespTimeout) || r.reply.contains("ID=");
     }
 
     static QByteArray answerValue(const QByteArray &reply)
@@ -107,7 +105,7 @@ private:
         return reply.left(qMax<qsizetype>(0, reply.size() - 2));
     }
 
-    void status(const QString &text) { m_t->StatusBar1->setPanelText(1, text); }
+    void status(const QString &text) { view().SetPanelText(1, text); }
 
     // The ID-as-capcode commands of the attached port.
     QByteArray idAsCapCommand(const char *suffix) const
@@ -135,9 +133,9 @@ private:
 
     Stop cancelledAtGuard()
     {
-        bCancelOp = false;
-        bRespTimeout = false;
-        m_t->Timer2->setEnabled(false);
+        m_link.bCancelOp = false;
+        m_link.bRespTimeout = false;
+        m_link.Timer2->setEnabled(false);
         return Stop::Cancelled;
     }
 
@@ -150,24 +148,24 @@ private:
             return Stop::Gone;
         if (r.outcome == ReplyOutcome::Cancelled)
             return cancelledAtGuard();
-        bRespTimeout = false; // no answer counts as off
+        m_link.bRespTimeout = false; // no answer counts as off
 
         m_changed = true;
         if (!r.reply.startsWith('1')) {
             attachedIDAsCap() = false;
-            m_t->lblIDAsCap->setText(idAsCapLabel(false));
+            view().SetLabel(TerminalView::Label::IDAsCap, idAsCapLabel(false));
             return Stop::None;
         }
         attachedIDAsCap() = true;
         m_restore = true;
-        m_t->lblIDAsCap->setText(idAsCapLabel(true));
+        view().SetLabel(TerminalView::Label::IDAsCap, idAsCapLabel(true));
 
         r = exchange(idAsCapCommand(" 0"), {"\n"}, false);
         if (gone())
             return Stop::Gone;
         if (r.outcome == ReplyOutcome::Cancelled)
             return cancelledAtGuard();
-        bRespTimeout = false;
+        m_link.bRespTimeout = false;
         if (!r.reply.contains(idAsCapConfirmation()))
             return improperResponse();
         m_switchedOff = true;
@@ -182,24 +180,24 @@ private:
                MsgButtons::OK, MsgIcon::None, QStringLiteral("Paging Encoder Improper Response"));
         if (gone())
             return Stop::Gone;
-        forms::Unload<frmCancelSend>();
+        view().CloseCancelWindow();
         SetDefaultPointer();
-        m_t->BringToFront(m_t->ImgNotConnected);
+        view().BringToFront(TerminalView::Disc::NotConnected);
         return Stop::Failed;
     }
 
     Stop readError()
     {
-        bRespTimeout = false;
+        m_link.bRespTimeout = false;
         MsgBox(QStringLiteral("Error Reading Pager Database at\r") +
-                   QString::fromLatin1(m_t->MSComm1->Settings()) + QStringLiteral("  COM Port ") +
-                   QString::number(m_t->MSComm1->CommPort()) +
+                   QString::fromLatin1(m_link.MSComm1->Settings()) + QStringLiteral("  COM Port ") +
+                   QString::number(m_link.MSComm1->CommPort()) +
                    QStringLiteral("\rPlease Check Connections, Paging Encoder Configuration,\r"
                                   "or COM Port Settings, and Try Again"),
                MsgButtons::OK, MsgIcon::None, QStringLiteral("Read Error"));
         if (gone())
             return Stop::Gone;
-        m_t->Timer2->setEnabled(false);
+        m_link.Timer2->setEnabled(false);
         SetDefaultPointer();
         return Stop::Failed;
     }
@@ -217,7 +215,7 @@ private:
         if (failedReply(r))
             return readError();
         if (r.outcome == ReplyOutcome::Cancelled)
-            return Stop::Cancelled; // bCancelOp stays set
+            return Stop::Cancelled; // the cancel flag stays set
         m_changed = true;
         store(r, /*checked=*/true);
         return Stop::None;
@@ -245,7 +243,7 @@ private:
                                       }
                                       q.store(answerValue(r.reply));
                                       if (q.command == "config capby8?")
-                                          m_t->lblIncBy8->setText(
+                                          view().SetLabel(TerminalView::Label::IncBy8,
                                               EncoderSettings.bIncCapBy8
                                                   ? QStringLiteral("Increment Capcodes by 8 Mode is ON")
                                                   : QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
@@ -298,12 +296,12 @@ private:
         if (r.outcome == ReplyOutcome::Cancelled)
             return cancelledAtGuard();
         m_restoreAnswered = true;
-        bRespTimeout = false;
+        m_link.bRespTimeout = false;
         if (!r.reply.contains(idAsCapConfirmation()))
             return improperResponse();
         m_restored = true;
         if (!m_v7)
-            m_t->lblIDAsCap->setText(idAsCapLabel(true));
+            view().SetLabel(TerminalView::Label::IDAsCap, idAsCapLabel(true));
         return Stop::None;
     }
 
@@ -319,29 +317,29 @@ private:
             exchange(idAsCapCommand(" 1"), {idAsCapConfirmation()}, true, false);
         if (gone())
             return;
-        bRespTimeout = false;
+        m_link.bRespTimeout = false;
         m_restored = r.reply.contains(idAsCapConfirmation());
         if (m_restored || m_switchedOff)
-            m_t->lblIDAsCap->setText(idAsCapLabel(m_restored));
+            view().SetLabel(TerminalView::Label::IDAsCap, idAsCapLabel(m_restored));
     }
 
     void success()
     {
         status(QStringLiteral("Current View Matches Encoder Configuration"));
         Run.bDBMatchesEncoder = true;
-        m_t->cmdLookup->setEnabled(true);
-        m_t->mnuSendMsg->setEnabled(true);
-        m_t->Toolbar1->setAllButtonsEnabled(true);
+        view().SetEnabled(TerminalView::Command::Lookup, true);
+        view().SetEnabled(TerminalView::Command::SendMsg, true);
+        view().SetToolbarEnabled(true);
     }
 
     // The displayed database holds part of the encoder's and part of what was there before.
     void markIncomplete()
     {
         Run.bDBMatchesEncoder = false;
-        if (!m_t->StatusBar1->panelText(1).startsWith(kProgressPrefix))
+        if (!view().PanelText(1).startsWith(kProgressPrefix))
             status(QStringLiteral("Current Configuration Modified, Does Not Match Encoder"));
-        m_t->cmdLookup->setEnabled(false);
-        m_t->mnuSendMsg->setEnabled(false);
+        view().SetEnabled(TerminalView::Command::Lookup, false);
+        view().SetEnabled(TerminalView::Command::SendMsg, false);
     }
 
     // Port 1's protocol COMP1 (else port 2's) needs a default pager: the first pager ID of the
@@ -372,15 +370,15 @@ private:
             if (!gone() && m_changed)
                 markIncomplete();
         }
-        forms::Unload<frmCancelSend>();
+        view().CloseCancelWindow();
         if (!gone() && !m_v7)
             comp1Check();
         SetDefaultPointer();
         if (!gone())
-            m_t->mnuTest->setEnabled(true);
+            view().SetEnabled(TerminalView::Command::TestMenu, true);
     }
 
-    QPointer<frmTerminal> m_t;
+    EncoderLink &m_link;
     const bool m_v7;
     const int m_port;              // the attached port of a two-port encoder
     bool m_writeErrorShown = false;
@@ -393,11 +391,9 @@ private:
 
 void readDatabase(bool v7)
 {
-    frmTerminal *t = forms::Find<frmTerminal>();
-    if (!t || t->isUnloaded())
+    if (!Link().hasView())
         return;
-    forms::HandlerScope scope(t);
-    DatabaseRead(t, v7).run();
+    DatabaseRead(v7).run();
 }
 
 } // namespace

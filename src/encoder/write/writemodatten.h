@@ -3,7 +3,7 @@
 // enabled): the tuning slider's value becomes the coarse step and the fine value, stored in
 // sAttenDB, sModAttenC and sModAttenF and sent as "CONFIG MODATTENC " and "CONFIG MODATTENF ".
 
-class frmTerminal;
+class EncoderLink;
 
 enum class ModAttenOutcome {
     GoOn,    // both values accepted, or the port was found closed (said in a box): the write goes on
@@ -11,4 +11,4 @@ enum class ModAttenOutcome {
     Closing, // the program is closing: the write ends without a word
 };
 
-ModAttenOutcome WriteModAtten(frmTerminal &t);
+ModAttenOutcome WriteModAtten(EncoderLink &link);

@@ -11,9 +11,8 @@
 
 #include "encoder/write/writer.h"
 
-#include "app/frmTerminal.h"
-#include "encoder/exchange.h"
-#include "encoder/frmCancelSend.h"
+#include "encoder/link.h"
+#include "encoder/terminalview.h"
 #include "encoder/write/writecommands.h"
 #include "encoder/write/writemodatten.h"
 #include "encoder/write/writerecords.h"
@@ -22,10 +21,6 @@
 #include "platform/pointer.h"
 #include "platform/serialport.h"
 #include "platform/timing.h"
-
-#include <QAction>
-#include <QPointer>
-#include <QPushButton>
 
 #include <optional>
 
@@ -39,7 +34,7 @@ QString latin1(const QByteArray &text)
 // One run of a write, from the start to the clean-up.
 class WriteRun {
 public:
-    explicit WriteRun(frmTerminal *t) : m_t(t), m_scope(t) {}
+    WriteRun() : m_link(Link()) {}
 
     // The start. False when the write does not run: no main window, or the port is closed
     // (said in a box); nothing then needs cleaning up.
@@ -49,20 +44,20 @@ public:
             return false;
         m_filling.emplace(Busy::FillingDatabase);
         if (replyTimeoutMs)
-            m_t->Timer2->setInterval(*replyTimeoutMs);
-        bCancelOp = false;
-        m_timer1Interval = m_t->Timer1->Interval();
+            m_link.Timer2->setInterval(*replyTimeoutMs);
+        m_link.bCancelOp = false;
+        m_timer1Interval = m_link.Timer1->Interval();
         SetHourglassPointer();
-        if (!m_t->MSComm1->PortOpen()) {
-            MsgBox(QStringLiteral("COM Port ") + QString::number(m_t->MSComm1->CommPort()) +
+        if (!m_link.MSComm1->PortOpen()) {
+            MsgBox(QStringLiteral("COM Port ") + QString::number(m_link.MSComm1->CommPort()) +
                        QStringLiteral(" is Not Open\rPlease Open Port and Try Again"),
                    MsgButtons::OK, MsgIcon::Critical, QStringLiteral("COM Port Not Open"));
             SetDefaultPointer();
             m_filling.reset();
             return false;
         }
-        bCancelOp = false;
-        m_t->Toolbar1->setAllButtonsEnabled(false);
+        m_link.bCancelOp = false;
+        view().SetToolbarEnabled(false);
         return true;
     }
 
@@ -72,8 +67,7 @@ public:
     bool guard(const IDAsCapGuard &g)
     {
         // The query keeps what is already waiting in the port: it becomes the reply's start.
-        const ExchangeResult query =
-            WaitForReply(port(), timer(), Exchange{g.query.bytes(), {g.query.replyEnd}, true, false});
+        const ExchangeResult query = m_link.Wait({.send = g.query.bytes(), .until = HoldsAny({g.query.replyEnd})});
         if (gone())
             return false;
         if (query.reply.contains("COMP2")) {
@@ -84,26 +78,26 @@ public:
             return false;
         }
         if (query.outcome == ReplyOutcome::Cancelled) {
-            bCancelOp = false;
-            bRespTimeout = false;
+            m_link.bCancelOp = false;
+            m_link.bRespTimeout = false;
             return false;
         }
-        bRespTimeout = false; // no answer means the mode is off
+        m_link.bRespTimeout = false; // no answer means the mode is off
         const bool on = query.reply.startsWith('1');
-        m_t->lblIDAsCap->setText(latin1(on ? g.labelOn : g.labelOff));
+        view().SetLabel(TerminalView::Label::IDAsCap, latin1(on ? g.labelOn : g.labelOff));
         if (!on)
             return true;
 
-        const ExchangeResult off = WaitForReply(
-            port(), timer(), Exchange{g.switchOff.bytes(), {g.switchOff.replyEnd}, true, false});
+        const ExchangeResult off =
+            m_link.Wait({.send = g.switchOff.bytes(), .until = HoldsAny({g.switchOff.replyEnd})});
         if (gone())
             return false;
         if (off.outcome == ReplyOutcome::Cancelled) {
-            bCancelOp = false;
-            bRespTimeout = false;
+            m_link.bCancelOp = false;
+            m_link.bRespTimeout = false;
             return false;
         }
-        bRespTimeout = false; // what has arrived is judged
+        m_link.bRespTimeout = false; // what has arrived is judged
         if (!off.reply.contains(g.switchOff.mustContain)) {
             MsgBox(QStringLiteral("The Paging Encoder did not Properly Respond to IDASCAP Command.\r"
                                   "Please Check Connections, Paging Encoder Configuration,\r"
@@ -111,9 +105,9 @@ public:
                    MsgButtons::OK, MsgIcon::None, QStringLiteral("Paging Encoder Improper Response"));
             if (gone())
                 return false;
-            forms::Unload<frmCancelSend>();
+            view().CloseCancelWindow();
             SetDefaultPointer();
-            m_t->BringToFront(m_t->ImgNotConnected);
+            view().BringToFront(TerminalView::Disc::NotConnected);
             return false;
         }
         return true;
@@ -127,29 +121,29 @@ public:
         if (gone())
             return false;
         if (!command.label.isEmpty())
-            m_t->lblIDAsCap->setText(latin1(command.label));
+            view().SetLabel(TerminalView::Label::IDAsCap, latin1(command.label));
         if (!command.status.isEmpty())
-            m_t->StatusBar1->setPanelText(1, latin1(command.status));
+            view().SetPanelText(1, latin1(command.status));
         if (command.replyTimeoutMs > 0)
-            m_t->Timer2->setInterval(command.replyTimeoutMs);
+            m_link.Timer2->setInterval(command.replyTimeoutMs);
         if (command.onSend)
             command.onSend();
-        const ExchangeResult result =
-            WaitForReply(port(), timer(), Exchange{command.bytes(), {command.replyEnd}, true, true});
+        const ExchangeResult result = m_link.Wait(
+            {.send = command.bytes(), .discardFirst = true, .until = HoldsAny({command.replyEnd})});
         if (gone())
             return false;
         if (result.outcome != ReplyOutcome::Answered || result.reply.contains(LogonPrompt)) {
-            bRespTimeout = false;
-            bCancelOp = false;
-            MsgBox(QStringLiteral("Error Writing Pager Database at\r") + latin1(port().Settings()) +
-                       QStringLiteral("  COM Port ") + QString::number(port().CommPort()) +
+            m_link.bRespTimeout = false;
+            m_link.bCancelOp = false;
+            MsgBox(QStringLiteral("Error Writing Pager Database at\r") + latin1(m_link.MSComm1->Settings()) +
+                       QStringLiteral("  COM Port ") + QString::number(m_link.MSComm1->CommPort()) +
                        QStringLiteral("\rPlease Check Connections, Paging Encoder Configuration,\r"
                                       "or COM Port Settings, and Try Again"),
                    MsgButtons::OK, MsgIcon::None, QStringLiteral("Write Error"));
             SetDefaultPointer();
             return false;
         }
-        bRespTimeout = false;
+        m_link.bRespTimeout = false;
         return true;
     }
 
@@ -163,45 +157,43 @@ public:
 
     bool modAtten()
     {
-        return !gone() && WriteModAtten(*m_t) == ModAttenOutcome::GoOn;
+        return !gone() && WriteModAtten(m_link) == ModAttenOutcome::GoOn;
     }
 
     void discardInput()
     {
         if (!gone())
-            port().DiscardInput();
+            m_link.MSComm1->DiscardInput();
     }
 
     void succeed()
     {
         if (gone())
             return;
-        m_t->StatusBar1->setPanelText(1, QStringLiteral("Encoder Matches Current Configuration"));
+        view().SetPanelText(1, QStringLiteral("Encoder Matches Current Configuration"));
         Run.bDBMatchesEncoder = true;
-        m_t->cmdLookup->setEnabled(true);
-        m_t->mnuSendMsg->setEnabled(true);
+        view().SetEnabled(TerminalView::Command::Lookup, true);
+        view().SetEnabled(TerminalView::Command::SendMsg, true);
     }
 
     // The clean-up, on every road after the start.
     void finish()
     {
         if (!gone()) {
-            m_t->Toolbar1->setAllButtonsEnabled(true);
-            m_t->Timer1->setInterval(m_timer1Interval);
+            view().SetToolbarEnabled(true);
+            m_link.Timer1->setInterval(m_timer1Interval);
         }
         SetDefaultPointer();
-        forms::Unload<frmCancelSend>();
+        view().CloseCancelWindow();
         m_filling.reset();
     }
 
 private:
     // The program is closing (the main window has gone or is going): the write stops at once.
-    bool gone() const { return !m_t || m_t->isUnloaded() || bAppClosing; }
-    MSComm &port() { return *m_t->MSComm1; }
-    WindowTimer &timer() { return *m_t->Timer2; }
+    bool gone() const { return m_link.Gone(); }
+    TerminalView &view() { return m_link.view(); }
 
-    QPointer<frmTerminal> m_t;
-    forms::HandlerScope m_scope; // the main window outlives the run's waits
+    EncoderLink &m_link;
     int m_timer1Interval = 0;
     std::optional<BusyScope> m_filling;
 };
@@ -210,7 +202,7 @@ private:
 
 void WriteEncoderDB()
 {
-    WriteRun run(forms::Find<frmTerminal>());
+    WriteRun run;
     if (!run.start(std::nullopt))
         return;
     if (run.guard(TwoPortIDAsCapGuard(Run.sTestPort)) && (!Run.bTestEnabled || run.modAtten()) &&
@@ -222,7 +214,7 @@ void WriteEncoderDB()
 
 void WriteEncoderDBV7()
 {
-    WriteRun run(forms::Find<frmTerminal>());
+    WriteRun run;
     if (!run.start(V7WriteTimeoutMs))
         return;
     bool ok = run.guard(V7IDAsCapGuard());

@@ -1,0 +1,215 @@
+#include "encoder/link.h"
+
+#include "encoder/terminalview.h"
+#include "platform/msgbox.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QTimer>
+
+// QT_LOGGING_RULES="pagersetup.line.debug=true" logs every command and reply.
+Q_LOGGING_CATEGORY(lcLine, "pagersetup.line", QtWarningMsg)
+
+namespace {
+
+// The view while there is no main window: shows nothing.
+class NoView final : public TerminalView {
+public:
+    void SetPanelText(int, const QString &) override {}
+    QString PanelText(int) const override { return QString(); }
+    void SetLabel(Label, const QString &) override {}
+    void SetEnabled(Command, bool) override {}
+    void SetToolbarEnabled(bool) override {}
+    void SetPortTexts(const QString &, const QString &) override {}
+    void SetDiscTips(const QString &, const QString &) override {}
+    void BringToFront(Disc) override {}
+    void ShowCancelWindow(const QString &) override {}
+    void CloseCancelWindow() override {}
+    void CloseTestConsole() override {}
+};
+
+const char *outcomeName(ReplyOutcome outcome)
+{
+    switch (outcome) {
+    case ReplyOutcome::Answered: return "answered";
+    case ReplyOutcome::TimedOut: return "timed out";
+    case ReplyOutcome::Cancelled: return "cancelled";
+    case ReplyOutcome::Closing: return "closing";
+    case ReplyOutcome::WriteFailed: return "write failed";
+    }
+    return "";
+}
+
+} // namespace
+
+ReplyTest HoldsAny(QList<QByteArray> texts)
+{
+    return [texts = std::move(texts)](const QByteArray &reply) {
+        for (const QByteArray &text : texts)
+            if (reply.contains(text))
+                return true;
+        return false;
+    };
+}
+
+EncoderLink::EncoderLink(QObject *parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("EncoderLink"));
+    MSComm1 = new MSComm(this);
+    MSComm1->setObjectName(QStringLiteral("MSComm1"));
+    Timer1 = new WindowTimer(this, true);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer2 = new WindowTimer(this, true);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer1->setInterval(int(timeouts::TAPAtStart.count()));
+    Timer2->setInterval(int(timeouts::ReplyAtStart.count()));
+    connect(Timer1, &WindowTimer::Timer, this, &EncoderLink::Timer1_Timer);
+    connect(Timer2, &WindowTimer::Timer, this, &EncoderLink::Timer2_Timer);
+}
+
+EncoderLink::~EncoderLink() = default;
+
+void EncoderLink::Timer1_Timer()
+{
+    bTimer1Expired = true;
+    Timer1->setEnabled(false);
+}
+
+void EncoderLink::Timer2_Timer()
+{
+    Timer2->setEnabled(false);
+    bRespTimeout = true;
+}
+
+TerminalView &EncoderLink::view()
+{
+    static NoView none;
+    return m_view ? *m_view : none;
+}
+
+void EncoderLink::setView(TerminalView *view)
+{
+    m_view = view;
+}
+
+void EncoderLink::Reset()
+{
+    MSComm1->setPortOpen(false);
+    MSComm1->setCommPort(1);
+    MSComm1->setSettings("9600,n,8,1");
+    Timer1->setEnabled(false);
+    Timer2->setEnabled(false);
+    Timer1->setInterval(int(timeouts::TAPAtStart.count()));
+    Timer2->setInterval(int(timeouts::ReplyAtStart.count()));
+    bCancelOp = bRespTimeout = bTimer1Expired = bAppClosing = false;
+}
+
+bool EncoderLink::Send(const QByteArray &bytes, bool showFailure)
+{
+    qCDebug(lcLine) << "send" << bytes;
+    const CommError error = MSComm1->Output(bytes);
+    if (!error)
+        return true;
+    qCDebug(lcLine) << "write failed:" << error.text;
+    if (showFailure)
+        MsgBox(error.text, MsgButtons::OK, MsgIcon::Exclamation);
+    return false;
+}
+
+ExchangeResult EncoderLink::Wait(const Exchange &exchange)
+{
+    ExchangeResult result;
+    if (exchange.discardFirst)
+        MSComm1->DiscardInput();
+    if (!exchange.send.isEmpty()) {
+        const OnWriteFailure policy = exchange.onWriteFailure;
+        const bool show = policy == OnWriteFailure::ShowAndWait || policy == OnWriteFailure::ShowAndEnd;
+        if (!Send(exchange.send, show) &&
+            (policy == OnWriteFailure::ShowAndEnd || policy == OnWriteFailure::End)) {
+            result.outcome = ReplyOutcome::WriteFailed;
+            return result;
+        }
+    }
+    result.outcome = waitFor(exchange.until, exchange.deadline, exchange.cancellable, result.reply);
+    qCDebug(lcLine) << outcomeName(result.outcome) << result.reply;
+    return result;
+}
+
+ReplyOutcome EncoderLink::Pause(int ms, bool cancellable)
+{
+    QByteArray ignored;
+    return waitFor(ReplyTest(), Deadline::After(ms), cancellable, ignored);
+}
+
+ReplyOutcome EncoderLink::waitFor(const ReplyTest &until, const Deadline &deadline,
+                                  bool cancellable, QByteArray &reply)
+{
+    // The deadline: a window timer raising its flag, or a fixed time.
+    WindowTimer *timer = deadline.m_fixed ? nullptr : (deadline.m_timer ? deadline.m_timer : Timer2);
+    bool *expiredFlag = deadline.m_fixed ? nullptr : (deadline.m_flag ? deadline.m_flag : &bRespTimeout);
+    QPointer<WindowTimer> timerGuard(timer);
+    const int interval = timer ? timer->Interval() : 0;
+    QDeadlineTimer fixedEnd(deadline.m_fixed ? ScaledMs(deadline.m_ms) : 0);
+    if (timer) {
+        if (interval <= 0)
+            timer->setInterval(int(timeouts::Fallback.count()));
+        *expiredFlag = false;
+        timer->setEnabled(true);
+    }
+    const auto expired = [&] { return timer ? *expiredFlag : fixedEnd.hasExpired(); };
+
+    // Between two looks the wait sleeps in an event loop that arriving bytes, the timer's event
+    // and the poll interval end; everything else the windows do runs meanwhile.
+    QEventLoop sleeper;
+    QTimer poll;
+    poll.setSingleShot(true);
+    connect(&poll, &QTimer::timeout, &sleeper, &QEventLoop::quit);
+    connect(MSComm1, &MSComm::readyRead, &sleeper, &QEventLoop::quit);
+    if (timer)
+        connect(timer, &WindowTimer::Timer, &sleeper, &QEventLoop::quit);
+    const int pollMs = ScaledMs(int(timeouts::Poll.count()));
+
+    reply.clear();
+    bool answered = false;
+    for (;;) {
+        DoEvents();
+        if (bAppClosing)
+            break;
+        if (MSComm1->InBufferCount() == 0) {
+            int sleep = pollMs;
+            if (!timer)
+                sleep = int(qBound(qint64(0), fixedEnd.remainingTime(), qint64(pollMs)));
+            if (sleep > 0) {
+                poll.start(sleep);
+                sleeper.exec();
+                poll.stop();
+            }
+        }
+        reply += MSComm1->Input();
+        answered = until && until(reply);
+        if (answered || expired() || (cancellable && bCancelOp))
+            break;
+    }
+    if (timerGuard) {
+        timerGuard->setEnabled(false);
+        if (interval <= 0)
+            timerGuard->setInterval(interval);
+    }
+
+    if (bAppClosing)
+        return ReplyOutcome::Closing;
+    if (cancellable && bCancelOp)
+        return ReplyOutcome::Cancelled;
+    return answered ? ReplyOutcome::Answered : ReplyOutcome::TimedOut;
+}
+
+EncoderLink &Link()
+{
+    static QPointer<EncoderLink> link;
+    if (!link)
+        link = new EncoderLink(QCoreApplication::instance());
+    return *link;
+}

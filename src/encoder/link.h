@@ -1,0 +1,148 @@
+#pragma once
+// The line to the encoder: one object, not a window, that owns the serial port (MSComm1), the
+// encoder reply timer (Timer2) and the TAP reply timer (Timer1), the operator's cancel flag and
+// the program's closing flag, and the one wait that every conversation with the encoder is
+// made of:
+//
+//   const ExchangeResult r = Link().Wait({.send = "config maxbatch?\r",
+//                                         .discardFirst = true,
+//                                         .until = HoldsAny({"\r\n"})});
+//   if (r.outcome == ReplyOutcome::Answered) ...
+//
+// A wait optionally throws away what has arrived and writes its command, then yields to the
+// window system until the received text satisfies `until`, its deadline passes, the operator
+// cancels (when it is cancellable) or the program closes. It wakes as soon as bytes arrive and
+// otherwise looks at the flags every 50 ms. While it yields anything can run: a caller looks at
+// the closing flag (and whether the main window is still there) before it goes on.
+//
+// The link also holds the main window's view (TerminalView), through which transfers show
+// their progress; without a main window the view does nothing.
+
+#include "platform/serialport.h"
+#include "platform/timing.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+
+#include <chrono>
+#include <functional>
+
+class TerminalView;
+
+// How a wait ended.
+enum class ReplyOutcome {
+    Answered,    // the reply satisfied the test
+    TimedOut,    // the deadline passed first
+    Cancelled,   // the operator cancelled (a cancellable wait)
+    Closing,     // the program is closing (bAppClosing)
+    WriteFailed, // the command could not be written and the caller asked to end there
+};
+
+// What a command that cannot be written does to its wait.
+enum class OnWriteFailure {
+    ShowAndWait, // the port's error text in a box (exclamation icon), then the wait goes on
+    Wait,        // the wait goes on without a word (it ends by its deadline)
+    ShowAndEnd,  // the box, then the wait ends at once with WriteFailed
+    End,         // the wait ends at once with WriteFailed, without a word
+};
+
+// The test a received text must pass for the reply to be complete.
+using ReplyTest = std::function<bool(const QByteArray &reply)>;
+// Complete once the reply holds any of the texts.
+ReplyTest HoldsAny(QList<QByteArray> texts);
+
+// When a wait gives up.
+class Deadline {
+public:
+    // The encoder reply timer Timer2 at the interval it holds: bRespTimeout is cleared, the
+    // timer armed, and its event ends the wait. A timer without an interval would never end a
+    // silent wait: such a wait runs FallbackTimeoutMs and the interval is put back.
+    static Deadline ReplyTimer() { return Deadline(); }
+    // Any one-shot window timer whose event raises flag, used in the same way.
+    static Deadline Timer(WindowTimer &timer, bool &flag) { return Deadline(&timer, &flag, 0); }
+    // A fixed time (ms, under the time scale): a pause.
+    static Deadline After(int ms) { return Deadline(nullptr, nullptr, ms); }
+
+private:
+    friend class EncoderLink;
+    Deadline() = default;
+    Deadline(WindowTimer *timer, bool *flag, int ms) : m_timer(timer), m_flag(flag), m_ms(ms), m_fixed(!timer) {}
+    WindowTimer *m_timer = nullptr;
+    bool *m_flag = nullptr;
+    int m_ms = 0;
+    bool m_fixed = false;
+};
+
+// One exchange with the encoder.
+struct Exchange {
+    QByteArray send = {};       // written first; empty: nothing is written
+    bool discardFirst = false;  // what has arrived is thrown away before the write
+    ReplyTest until = {};       // the reply is complete; empty: only the deadline ends the wait
+    Deadline deadline = Deadline::ReplyTimer();
+    bool cancellable = true;    // the operator's cancel (bCancelOp) ends the wait
+    OnWriteFailure onWriteFailure = OnWriteFailure::ShowAndWait;
+};
+
+struct ExchangeResult {
+    QByteArray reply;           // everything gathered during the wait
+    ReplyOutcome outcome = ReplyOutcome::TimedOut;
+};
+
+// The time-outs the link itself knows.
+namespace timeouts {
+using namespace std::chrono_literals;
+constexpr std::chrono::milliseconds Poll = 50ms;             // between two looks at the flags
+constexpr std::chrono::milliseconds Fallback = 8000ms;       // a reply timer without interval
+constexpr std::chrono::milliseconds ReplyAtStart = 6000ms;   // Timer2's interval at start-up
+constexpr std::chrono::milliseconds TAPAtStart = 1000ms;     // Timer1's interval at start-up
+} // namespace timeouts
+
+class EncoderLink : public QObject {
+    Q_OBJECT
+public:
+    explicit EncoderLink(QObject *parent = nullptr);
+    ~EncoderLink() override;
+
+    MSComm *MSComm1 = nullptr;    // the serial line to the encoder
+    WindowTimer *Timer1 = nullptr; // TAP reply time-out, one-shot; its event raises bTimer1Expired
+    WindowTimer *Timer2 = nullptr; // encoder reply time-out, one-shot; its event raises bRespTimeout
+
+    bool bCancelOp = false;       // the operator's cancel (the cancel window's button)
+    bool bRespTimeout = false;    // raised by Timer2
+    bool bTimer1Expired = false;  // raised by Timer1 (and the test console's timer)
+    bool bAppClosing = false;     // the operator confirmed leaving the program; never cleared
+
+    void Timer1_Timer();
+    void Timer2_Timer();
+
+    // Writes, throws away first when asked, and waits as the exchange says.
+    ExchangeResult Wait(const Exchange &exchange);
+    // Writes without waiting for anything. A failure shows the port's error text (exclamation
+    // icon) when showFailure; returns true when the bytes were handed to the system.
+    bool Send(const QByteArray &bytes, bool showFailure);
+    // Waits ms (under the time scale) while the windows go on; ends early when the program
+    // closes, and when cancellable once the operator cancels.
+    ReplyOutcome Pause(int ms, bool cancellable);
+
+    // The main window's view; a view that does nothing while there is none.
+    TerminalView &view();
+    bool hasView() const { return m_view != nullptr; }
+    void setView(TerminalView *view);
+    // Nothing more is to be shown or done for a transfer: the program is closing or the main
+    // window has gone.
+    bool Gone() const { return bAppClosing || !m_view; }
+
+    // The state of a fresh program: port closed at 9600,n,8,1 on COM 1, timers at their
+    // start-up intervals and stopped, flags down. For tests.
+    void Reset();
+
+private:
+    ReplyOutcome waitFor(const ReplyTest &until, const Deadline &deadline, bool cancellable,
+                         QByteArray &reply);
+
+    TerminalView *m_view = nullptr;
+};
+
+// The program's one link, made on first use.
+EncoderLink &Link();
