@@ -11,7 +11,7 @@
 #include "platform/shell.h"
 #include "app/frmTerminal.h"
 #include "app/frmXJSplash.h"
-#include "e2e/simencoder.h"
+#include "support/simencoder.h"
 #include "encoder/write/writer.h"
 #include "model/database.h"
 #include "model/state.h"

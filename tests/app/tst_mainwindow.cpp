@@ -4,7 +4,7 @@
 
 #include "apptest.h"
 
-#include "e2e/simencoder.h"
+#include "support/simencoder.h"
 
 #include "editors/frmCfgMsg.h"
 #include "encoder/frmProperties.h"

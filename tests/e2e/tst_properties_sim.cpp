@@ -15,7 +15,7 @@
 #include <QComboBox>
 #include <QPushButton>
 
-using namespace e2e;
+using namespace encodertest;
 
 namespace {
 const QString kProperties = QStringLiteral("Properties");

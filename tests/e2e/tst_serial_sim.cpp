@@ -12,7 +12,7 @@
 #include "platform/timing.h"
 #include "support/scriptedboxes.h"
 
-#include "e2e/simencoder.h"
+#include "support/simencoder.h"
 
 using namespace std::chrono_literals;
 
@@ -54,7 +54,7 @@ private slots:
     void init()
     {
         ResetProgramState();
-        SetTimeScale(1.0);
+        SetTimeScale(0.2); // the program's waits and the encoder's delays alike
         Link().Reset();
         Link().Timer2->setInterval(1500);
     }
@@ -62,6 +62,7 @@ private slots:
     {
         Link().Reset();
         encoder.reset();
+        SetTimeScale(1.0);
     }
 
     void theEncoderSeesTheBaudRateTheProgramSets()
@@ -220,7 +221,7 @@ private slots:
         QVERIFY(sim.setKnob("delay_reply", "\"config serial2 baud?\" ms=1200"));
         r = ask("config serial2 baud?\r", {CRLF});
         QCOMPARE(r.outcome, ReplyOutcome::TimedOut);
-        QTest::qWait(700);
+        QTest::qWait(ScaledMs(700));
         r = ask("config serial1 flow?\r", {CRLF});
         QCOMPARE(r.reply, QByteArray("HW\r\n"));
 

@@ -2,7 +2,7 @@
 // file and back, into the simulated encoder and back by a read, and comes back unchanged.
 
 #include "app/apptest.h"
-#include "e2e/simencoder.h"
+#include "support/simencoder.h"
 #include "editors/frmCfgFam.h"
 #include "model/database.h"
 #include "support/scriptedboxes.h"

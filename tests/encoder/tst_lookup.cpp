@@ -1,8 +1,12 @@
 #include <QtTest>
 
 #include "encoder/lookup.h"
+#include "encoder/transferfixture.h"
 
-// The lookup's replace-all, the rewriting of the encoder's answer and the local capcode check.
+using Label = TerminalView::Label;
+
+// The lookup's replace-all, the rewriting of the encoder's answer, the local capcode check, and
+// the lookup itself through the link against the simulated encoder.
 class TestLookup : public QObject {
     Q_OBJECT
 
@@ -90,19 +94,88 @@ private slots:
         QCOMPARE(check.capcode, capcode);
     }
 
-    void localAnswerAndRefusalTexts()
+    // The lookup against the demo encoder (family 1: pager IDs 100 to 149 from capcode 1234000,
+    // alpha, 512 bps, function 4; group 1 with the ID 10): the answer in the program's words,
+    // its endings and the time-out.
+    void theEncoderIsAsked()
     {
-        QCOMPARE(LocalLookupAnswer("123", "0000123"),
-                 QByteArray("ID \"123\", Cap=0000123, Type=A, Rate=512 Func=4"));
-        const QStringList first = InvalidCapcodeText(false).split(QLatin1Char('\r'));
-        QCOMPARE(first.size(), 8);
-        QCOMPARE(first[0], QStringLiteral("Pager ID as Capcode mode is active for Port 1"));
-        QCOMPARE(first[3], QString());
-        QCOMPARE(first[7], QStringLiteral("or greater than 2097143"));
-        QCOMPARE(InvalidCapcodeText(true).split(QLatin1Char('\r'))[0],
-                 QStringLiteral("Pager ID as Capcode mode is active"));
+        TransferFixture fx(0.05);
+        QVERIFY(fx.connectTo(encsim::DeviceState::demo()));
+        const auto lookUp = [&](const char *id) {
+            const std::size_t before = fx.sim().eventCount();
+            LookupPagerID(id);
+            return fx.sent(before);
+        };
+        QCOMPARE(lookUp("123"), QList<QByteArray>{"LOOKUP 123\r\n"});
+        QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 123, Cap=1234023, Type=A, Rate=512, Func=4"));
+        QCOMPARE(lookUp("10"), QList<QByteArray>{"LOOKUP 10\r\n"});
+        QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 10 is Group 1"));
+        lookUp("999");
+        QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 999 not found"));
+        // An empty box is asked all the same.
+        QCOMPARE(lookUp(""), QList<QByteArray>{"LOOKUP \r\n"});
+        QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: Invalid ID"));
+        QCOMPARE(Link().Timer2->Interval(), 4000);
+        QVERIFY(!Link().Timer2->Enabled());
+
+        // A line feed followed by a carriage return ends the answer as well, before the time-out.
+        QVERIFY(fx.sim().setKnob("lookup_ending", "lfcr"));
+        lookUp("201");
+        QVERIFY(!Link().bRespTimeout);
+        QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 201, Cap=1300001, Type=N, Rate=1200, Func=1"));
+
+        // No ending: what arrived is shown once the 4000 ms have passed; no answer: nothing.
+        QVERIFY(fx.sim().setKnob("lookup_ending", "none"));
+        lookUp("101");
+        QVERIFY(Link().bRespTimeout);
+        QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 101, Cap=1234001, Type=A, Rate=512, Func=4"));
+        QVERIFY(fx.sim().setKnob("drop_reply", "LOOKUP"));
+        lookUp("102");
+        QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: "));
+
+        // With increment-by-8 on, the warning comes first and the lookup follows.
+        QVERIFY(fx.sim().setKnob("lookup_ending", "crlf"));
+        EncoderSettings.bIncCapBy8 = true;
+        const std::size_t before = fx.sim().eventCount();
+        QList<QByteArray> sentAtTheBox{"<not shown>"};
+        fx.boxes.expect(QStringLiteral("Increment Capcodes by 8 Mode is Active.  You May Need\r"
+                                       "to Close and Open the COM Port to Restart the Encoder,\r"
+                                       "in Order to Obtain Valid Lookup Results"))
+            .title(QStringLiteral("Increment Capcodes by 8 Mode Active"))
+            .buttons(MsgButtons::OK)
+            .icon(MsgIcon::None)
+            .then([&] { sentAtTheBox = fx.sent(before); });
+        QCOMPARE(lookUp("124"), QList<QByteArray>{"LOOKUP 124\r\n"});
+        QVERIFY(fx.boxes.verifyAllShown());
+        QVERIFY(sentAtTheBox.isEmpty());
+        QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 124, Cap=1234024, Type=A, Rate=512, Func=4"));
+    }
+
+    // Port 1 takes pager IDs as capcodes: the lookup checks the capcode itself and asks nothing.
+    void capcodeModeAnswersLocally()
+    {
+        TransferFixture fx(0.05);
+        QVERIFY(fx.connectTo(encsim::DeviceState::demo()));
+        EncoderSettings.bPort1IDAsCap = true;
+        LookupPagerID("123");
+        QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("ID \"123\", Cap=0000123, Type=A, Rate=512 Func=4"));
+
+        const QString rest = QStringLiteral("\rThe Capcode value cannot include alpha characters\r"
+                                            "or the following illegal Capcodes:\r\r0 through 8\r"
+                                            "2007664 through 2007671\r2045056 through 2045063\r"
+                                            "or greater than 2097143");
+        const QString forPort1 = QStringLiteral("Pager ID as Capcode mode is active for Port 1") + rest;
+        const QString tooLarge = QStringLiteral("Pager ID as Capcode mode is active") + rest;
+        for (const QString &text : {forPort1, tooLarge, forPort1, tooLarge, forPort1})
+            fx.boxes.expect(text).title(QStringLiteral("Invalid Capcode")).buttons(MsgButtons::OK).icon(MsgIcon::None);
+        for (const char *entry : {"12a", "2097144", "", "9999999999", "2045060"})
+            LookupPagerID(entry);
+        QVERIFY(fx.boxes.verifyAllShown());
+        QVERIFY(fx.sent().isEmpty());
+        QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("ID \"123\", Cap=0000123, Type=A, Rate=512 Func=4"));
+        QVERIFY(!HourglassShown());
     }
 };
 
-QTEST_APPLESS_MAIN(TestLookup)
+QTEST_MAIN(TestLookup)
 #include "tst_lookup.moc"

@@ -1,19 +1,20 @@
-// Programming the encoder, end to end: the program's windows offscreen, its serial layer, and a
-// simulated encoder on a pseudo-terminal. Each test puts the program in the state detection
-// leaves (port open at 9600 baud on an encoder in programming mode, generation, firmware and
-// attached port noted) and runs the program command.
+// Programming the encoder without windows: both writers through the link against the
+// simulated encoder. Each test puts the program in the state detection leaves (port open at
+// 9600 baud on an encoder in programming mode, generation, firmware and attached port noted)
+// and runs the writer of the generation.
 
-#include "app/apptest.h"
-#include "e2e/simencoder.h"
-#include "encoder/frmCancelSend.h"
-#include "model/database.h"
-#include "support/scriptedboxes.h"
+#include <QtTest>
 
-#include <QAction>
-#include <QPushButton>
+#include "encoder/read/reader.h"
+#include "encoder/transferfixture.h"
+#include "encoder/write/writer.h"
+#include "model/dbfile.h"
+
 #include <QRegularExpression>
 
-using Knobs = std::vector<std::pair<std::string, std::string>>;
+using namespace encodertest;
+using Command = TerminalView::Command;
+using Label = TerminalView::Label;
 
 namespace {
 
@@ -109,49 +110,24 @@ encsim::DeviceState fillDatabase(int generation)
 class TestWriter : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<SimEncoder> encoder;
-    std::unique_ptr<QObject> testScope; // owns what a test leaves waiting on the encoder
-    frmTerminal *t = nullptr;
+    std::unique_ptr<TransferFixture> fx;
 
-    encsim::Simulator &sim() { return encoder->sim(); }
+    encsim::Simulator &sim() { return fx->sim(); }
 
     // The program as detection leaves it, on the encoder of state.
-    [[nodiscard]] bool connectTo(encsim::DeviceState state, Knobs knobs = kFast, int com = 1)
+    [[nodiscard]] bool connectTo(encsim::DeviceState state, Knobs knobs = kFast)
     {
-        const QByteArray firmware = QByteArray::fromStdString(state.firmware);
-        const int generation = state.generation();
-        const int attached = state.effectiveAttachedPort();
-        encoder = std::make_unique<SimEncoder>(std::move(state), encsim::Mode::Programming,
-                                               std::move(knobs), com);
-        if (!encoder->ok()) {
-            qWarning() << encoder->error();
-            return false;
-        }
-        if (!t)
-            t = StartAndShowMainWindow<frmXJSplash>();
-        if (!t || !t->isVisible() || Link().MSComm1->setCommPort(com) || Link().MSComm1->setSettings("9600,n,8,1") ||
-            Link().MSComm1->setPortOpen(true))
-            return false;
-        Run.sFirmwareVer = firmware;
-        Run.sTestPort = QByteArray::number(attached);
-        Run.bV7Encoder = generation == 7;
-        t->mnuWriteDB->setEnabled(true);
-        t->mnuReadDB->setEnabled(true);
-        t->Toolbar1->ButtonByKey(QStringLiteral("program"))->setEnabled(true);
-        t->Toolbar1->ButtonByKey(QStringLiteral("read"))->setEnabled(true);
-        return true;
+        fx = std::make_unique<TransferFixture>(0.05);
+        return fx->connectTo(std::move(state), std::move(knobs));
     }
 
-    // While the database does not match, the program command asks first; the answer is Yes.
-    void expectQuestion(ScriptedBoxes &boxes)
+    void program()
     {
-        if (!Run.bDBMatchesEncoder)
-            boxes.expect("You are About to Program the Encoder with the Current Configuration\rAre You Sure?",
-                         MsgAnswer::Yes)
-                .title("Program Encoder?").buttons(MsgButtons::YesNo).icon(MsgIcon::Question);
+        if (Run.bV7Encoder)
+            WriteEncoderDBV7();
+        else
+            WriteEncoderDB();
     }
-    void program() { t->mnuWriteDB_Click(); }
 
     // Everything the program sent, one command or record block per entry: command texts with
     // their endings, record blocks as "[pager ID] record text" (the encoder checks the checksums).
@@ -180,20 +156,6 @@ class TestWriter : public QObject {
         return units;
     }
 
-    // Runs action inside the program's waits once the encoder has logged an event.
-    void onEncoderEvent(const char *pattern, std::function<void()> action)
-    {
-        auto *poll = new QTimer(testScope.get());
-        connect(poll, &QTimer::timeout, poll, [this, poll, pattern, action] {
-            if (!sim().log().find(pattern))
-                return;
-            poll->stop();
-            poll->deleteLater();
-            action();
-        });
-        poll->start(2);
-    }
-
     void verifyNothingRefused()
     {
         const encsim::Stats s = sim().stats();
@@ -206,46 +168,29 @@ class TestWriter : public QObject {
         QVERIFY(!Run.bDBBusy());
         QVERIFY(!Link().bCancelOp);
         QVERIFY(!HourglassShown());
-        QVERIFY(!forms::IsLoaded<frmCancelSend>());
+        QVERIFY(!fx->view.cancelWindowShown);
         QVERIFY(!Link().Timer2->Enabled());
-        for (int b = 2; b <= t->Toolbar1->ButtonCount(); ++b)
-            QVERIFY(t->Toolbar1->Buttons(b)->isEnabled());
+        QVERIFY(fx->view.toolbarEnabled);
     }
 
-    QString status() { return t->StatusBar1->panelText(1); }
+    QString status() { return fx->view.panel(1); }
 
 private slots:
-    void initTestCase() { IsolateSettingsForTestRun(); }
-    void init()
-    {
-        env = std::make_unique<AppTestEnv>();
-        SetTimeScale(0.2);
-        testScope = std::make_unique<QObject>();
-        t = nullptr;
-    }
-    void cleanup()
-    {
-        testScope.reset();
-        forms::DestroyAll();
-        encoder.reset();
-        env.reset();
-    }
+    void cleanup() { fx.reset(); }
 
     // The database lands in a factory encoder field for field: a V9's opened from a file and
     // programmed with the toolbar's button at the real line rate, a V7's set in the program.
     void writesTheDatabaseIntoAFactoryEncoder_data()
     {
         QTest::addColumn<int>("generation");
-        QTest::newRow("V9 from a file") << 9;
+        QTest::newRow("V9 from a file's contents") << 9;
         QTest::newRow("V7") << 7;
     }
     void writesTheDatabaseIntoAFactoryEncoder()
     {
         QFETCH(int, generation);
         const bool v7 = generation == 7;
-        if (!v7)
-            SetTimeScale(1.0);
-        QVERIFY(connectTo(encsim::DeviceState::factory(generation), v7 ? kFast : Knobs{}));
+        QVERIFY(connectTo(encsim::DeviceState::factory(generation)));
         encsim::DeviceState expected = fillDatabase(generation);
         if (v7) {
             EncoderSettings.bInvertData = EncoderSettings.bPETSupport = EncoderSettings.bInvertRFCD = EncoderSettings.bBriefAck = EncoderSettings.bNakBeforeFlow = true;
@@ -286,10 +231,8 @@ private slots:
                                   "Serial2 Baud,1200", "Serial1 Databits,E71", "Serial2 Databits,N81",
                                   "Serial1 Verbose,1", "Serial2 Verbose,0", "Notes,\"north site\""})
                 line(l);
-            const QString path = env->programFile(QStringLiteral("site.pg9"));
-            WriteFile(path, file);
-            env->dialogAnswers.push_back(path);
-            t->mnuOpenFile_Click();
+            ReadDBFile(file);
+            Run.bDBMatchesEncoder = false;
             EncoderSettings.sStationID = "KB1XYZ"; // not kept in the file
             for (const auto &[k, v] :
                  {std::pair{"invertdata", "0"}, {"sid", "KB1XYZ"}, {"dutycycle", "50"}, {"maxbatch", "20"},
@@ -299,29 +242,19 @@ private slots:
                   {"serial1 verbose", "1"}})
                 expected.config[k] = v;
         }
-        QVERIFY(!Run.bDBMatchesEncoder);
-        t->cmdLookup->setEnabled(false);
-        t->mnuSendMsg->setEnabled(false);
-        t->mnuTest->setEnabled(false);
         bool busyMidWrite = false;
-        onEncoderEvent("write G 25 stored", [&] { busyMidWrite = Run.bDBBusy(); });
-
-        ScriptedBoxes boxes;
-        expectQuestion(boxes);
-        if (v7)
-            program();
-        else
-            t->Toolbar1->ButtonByKey(QStringLiteral("program"))->trigger();
+        fx->onEncoderEvent("write G 25 stored", [&] { busyMidWrite = Run.bDBBusy(); });
+        program();
 
         QCOMPARE(lines(sim().saveState()), lines(expected.toText()));
         verifyNothingRefused();
         QVERIFY(busyMidWrite);
         QCOMPARE(status(), QString::fromLatin1(kMatches));
         QVERIFY(Run.bDBMatchesEncoder);
-        QVERIFY(t->cmdLookup->isEnabled() && t->mnuSendMsg->isEnabled() && t->mnuTest->isEnabled());
+        QVERIFY(fx->view.enabled(Command::Lookup) && fx->view.enabled(Command::SendMsg));
         verifyCleanedUp();
         // The V7 label keeps what the guard found; the two-port label ends on port 2's setting.
-        QCOMPARE(t->lblIDAsCap->text(), v7 ? QStringLiteral("ID As Capcode Mode is OFF")
+        QCOMPARE(fx->view.label(Label::IDAsCap), v7 ? QStringLiteral("ID As Capcode Mode is OFF")
                                            : QStringLiteral("ID As Capcode Mode is OFF for Port 2"));
         QCOMPARE(Link().Timer2->Interval(), v7 ? 8000 : 4000);
     }
@@ -343,7 +276,7 @@ private slots:
             source.config[k] = v;
         QVERIFY(connectTo(source));
         ScriptedBoxes boxes;
-        t->mnuReadDB_Click();
+        ReadEncoderDB();
         QVERIFY(Run.bDBMatchesEncoder);
         QVERIFY(EncoderSettings.bPort1IDAsCap && EncoderSettings.bPort2IDAsCap);
 
@@ -448,7 +381,6 @@ private slots:
         QVERIFY(sim().setKnob(knob.toStdString(), value.toStdString()));
         Run.bDBMatchesEncoder = matchedBefore;
         ScriptedBoxes boxes;
-        expectQuestion(boxes);
         boxes.expect(kWriteError).title("Write Error").buttons(MsgButtons::OK).icon(MsgIcon::None);
         program();
         QCOMPARE(sent().last(), lastSent);
@@ -478,7 +410,7 @@ private slots:
         for (int i = 0; i < 21; ++i) // groups 1 to 10, families 1 to 11
             QCOMPARE(after.recordLines[i], written.recordLines[i]);
         QCOMPARE(after.recordLines[59], std::string("G 50 0 0000000 5 A 0 000 0000 00 00"));
-        QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is ON for Port 1"));
+        QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is ON for Port 1"));
         QVERIFY(Run.bDBMatchesEncoder);
         verifyCleanedUp();
     }
@@ -487,13 +419,13 @@ private slots:
     {
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
         QVERIFY(sim().setKnob("replace_reply", "\"CONFIG SERIAL1 IDASCAP?\" bytes=COMP2>"));
-        const QString label = t->lblIDAsCap->text(), before = status();
+        const QString label = fx->view.label(Label::IDAsCap), before = status();
         ScriptedBoxes boxes;
         boxes.expect("COMP2 protocol is detected.  Please change to TAP protocol and try again.")
             .title("COMP2 Detected").icon(MsgIcon::None);
         program();
         QCOMPARE(sent(), QByteArrayList{"CONFIG SERIAL1 IDASCAP?\r"});
-        QCOMPARE(t->lblIDAsCap->text(), label);
+        QCOMPARE(fx->view.label(Label::IDAsCap), label);
         QCOMPARE(status(), before);
         verifyCleanedUp(); // the reply timer is not left running either
     }
@@ -520,16 +452,16 @@ private slots:
         const std::string command = expected.last().chopped(1).toStdString();
         QVERIFY(sim().setKnob("replace_reply",
                               "\"" + command + "\" bytes=\"" + reply.toStdString() + "<CR><LF>\""));
-        t->BringToFront(t->ImgConnected);
+        fx->view.BringToFront(TerminalView::Disc::Connected);
         ScriptedBoxes boxes;
         boxes.expect("The Paging Encoder did not Properly Respond to IDASCAP Command.\rPlease Check Connections, "
                      "Paging Encoder Configuration,\ror COM Port Settings, and Try Again")
             .title("Paging Encoder Improper Response");
         program();
         QCOMPARE(sent(), expected);
-        QCOMPARE(t->FrontImage(), t->ImgNotConnected);
+        QCOMPARE(fx->view.front, TerminalView::Disc::NotConnected);
         QVERIFY(Link().MSComm1->PortOpen());
-        QVERIFY(t->lblIDAsCap->text().startsWith(QStringLiteral("ID As Capcode Mode is ON")));
+        QVERIFY(fx->view.label(Label::IDAsCap).startsWith(QStringLiteral("ID As Capcode Mode is ON")));
         verifyCleanedUp();
     }
 
@@ -540,7 +472,7 @@ private slots:
         ScriptedBoxes boxes;
         program();
         QCOMPARE(sent().mid(0, 2), (QByteArrayList{"CONFIG IDASCAP?\r", "config invertdata 0\r\n"}));
-        QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is OFF"));
+        QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is OFF"));
         QCOMPARE(status(), QString::fromLatin1(kMatches));
     }
 
@@ -561,7 +493,7 @@ private slots:
         QCOMPARE(units.last(), QByteArray("config serial2 idascap 1\r"));
         QCOMPARE(sim().getState().config.at("serial2 idascap"), std::string("1"));
         verifyNothingRefused();
-        QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is ON for Port 2"));
+        QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is ON for Port 2"));
         QCOMPARE(status(), QString::fromLatin1(kMatches));
     }
 
@@ -595,11 +527,10 @@ private slots:
         QFETCH(QString, during);
         QFETCH(bool, writeError);
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
-        QVERIFY(sim().setKnob("delay_reply", "\"" + during.toStdString() + "\" ms=400"));
+        QVERIFY(sim().setKnob("delay_reply", "\"" + during.toStdString() + "\" ms=2000"));
         // Another operation's cancel window is up; its button is what the write honours.
-        onEncoderEvent(during.startsWith("write") ? "write G 5 stored" : "IDASCAP?", [] {
-            forms::Show<frmCancelSend>()->Command1->click();
-        });
+        fx->onEncoderEvent(during.startsWith("write") ? "write G 5 stored" : "IDASCAP?",
+                           [] { Link().bCancelOp = true; });
         ScriptedBoxes boxes;
         if (writeError)
             boxes.expect(kWriteError).title("Write Error");
@@ -614,22 +545,14 @@ private slots:
     {
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
         QVERIFY(!Link().MSComm1->setPortOpen(false));
-        t->Toolbar1->Buttons(8)->setEnabled(false);
-        const auto toolbar = [this] {
-            QList<bool> on;
-            for (int b = 1; b <= t->Toolbar1->ButtonCount(); ++b)
-                on << t->Toolbar1->Buttons(b)->isEnabled();
-            return on;
-        };
-        const QList<bool> buttons = toolbar();
-        const QString label = t->lblIDAsCap->text(), before = status();
+        const QString label = fx->view.label(Label::IDAsCap), before = status();
         ScriptedBoxes boxes;
         boxes.expect("COM Port 1 is Not Open\rPlease Open Port and Try Again")
             .title("COM Port Not Open").icon(MsgIcon::Critical);
         program();
         QVERIFY(sent().isEmpty());
-        QCOMPARE(toolbar(), buttons);
-        QCOMPARE(t->lblIDAsCap->text(), label);
+        QVERIFY(!fx->view.mentioned(Command::ToolbarProgram)); // the toolbar was left alone
+        QCOMPARE(fx->view.label(Label::IDAsCap), label);
         QCOMPARE(status(), before);
         QVERIFY(!Run.bDBBusy() && !HourglassShown());
     }
@@ -702,33 +625,16 @@ private slots:
         verifyCleanedUp();
     }
 
-    void answeringNoSendsNothing()
-    {
-        QVERIFY(connectTo(encsim::DeviceState::factory(9)));
-        t->mnuTest->setEnabled(false);
-        Run.bDBMatchesEncoder = false;
-        ScriptedBoxes boxes;
-        boxes.expect("You are About to Program the Encoder", MsgAnswer::No).title("Program Encoder?");
-        t->mnuWriteDB->trigger();
-        QVERIFY(sent().isEmpty());
-        QVERIFY(t->mnuTest->isEnabled());
-        QVERIFY(!Run.bDBMatchesEncoder);
-    }
-
     // Closing the program while a record waits for its answer ends the write without a word.
     void closingTheProgramMidWrite()
     {
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
-        QVERIFY(sim().setKnob("delay_reply", "\"write:G 5\" ms=300"));
-        ScriptedBoxes boxes;
-        boxes.expect("Are You Sure You Want to Exit", MsgAnswer::Yes);
-        onEncoderEvent("write G 5 stored", [this] { t->close(); });
-        t->mnuWriteDB_Click();
-        QVERIFY(!forms::IsLoaded<frmTerminal>());
-        const QByteArrayList units = sent();
-        QCOMPARE(units.last(), QByteArray("config reboot\r"));
-        QCOMPARE(units.at(units.size() - 2).left(14), QByteArray("[0047d16] G 5 "));
-        QVERIFY(!Run.bDBBusy());
+        QVERIFY(sim().setKnob("delay_reply", "\"write:G 5\" ms=2000"));
+        fx->onEncoderEvent("write G 5 stored", [this] { fx->closeProgram(); });
+        program();
+        QCOMPARE(fx->boxes.shown().size(), 0);
+        QCOMPARE(sent().last().left(14), QByteArray("[0047d16] G 5 "));
+        QVERIFY(!Run.bDBBusy() && !HourglassShown());
     }
 };
 

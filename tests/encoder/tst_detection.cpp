@@ -1,0 +1,308 @@
+// Detection without windows: the port toggle through the link against the simulated encoder,
+// the roads through the line settings and the encoder's answers, nothing connected, the V7
+// refusal, a broken line, the cancel and the program's close, as the view is shown them.
+
+#include <QtTest>
+
+#include "encoder/connection.h"
+#include "encoder/transferfixture.h"
+
+using namespace encodertest;
+using Command = TerminalView::Command;
+using Label = TerminalView::Label;
+using Disc = TerminalView::Disc;
+
+namespace {
+
+const QString kDetected = QStringLiteral("Paging Encoder Was Detected\rThe Encoder Database will Now be Read");
+const QString kReadQuestion = QStringLiteral("You are About to Read the Encoder and Replace the Current "
+                                             "Configuration\rAre You Sure?");
+const QString kNotDetected = QStringLiteral("The Paging Encoder was Not Detected.\rPlease Check Connections, "
+                                            "Paging Encoder Configuration,\ror COM Port Settings, and Try Again");
+const QString kV7 = QStringLiteral("A Version 7 Paging System was Detected.  Please set all DIP Switches\r"
+                                   "on the Paging System to the ON position, then Cycle Power on the\r"
+                                   "Paging System and Try Again");
+
+QStringList settingsOf(const QStringList &steps)
+{
+    QStringList s;
+    for (const QString &text : steps)
+        s << text.section(QStringLiteral(" at "), -1);
+    return s;
+}
+
+} // namespace
+
+class TestDetection : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TransferFixture> fx;
+
+    [[nodiscard]] bool start(DeviceState state, Knobs knobs, double scale = 0.05)
+    {
+        fx = std::make_unique<TransferFixture>(scale);
+        knobs.emplace_back("reboot_ms", "100");
+        return fx->plug(std::move(state), encsim::Mode::Paging, std::move(knobs));
+    }
+
+private slots:
+    void cleanup() { fx.reset(); }
+
+    // The roads by which an encoder is found; the read that follows is declined here.
+    void theEncoderIsFound_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<QString>("protocol");
+        QTest::addColumn<QString>("baud");
+        QTest::addColumn<QStringList>("knobs"); // name=value
+        QTest::addColumn<QStringList>("settingsTried");
+        QTest::addColumn<QString>("model");
+
+        const QStringList first{"9600,n,8,1"}, ignoreOne{"ignore_prgmmode_count=1"};
+        QTest::newRow("encoder port at 2400 baud") << 9 << QByteArray("9.6") << "TAP" << "2400" << QStringList{}
+                                                   << QStringList{"9600,n,8,1", "9600,e,7,1", "2400,n,8,1"}
+                                                   << "Paging Encoder V9";
+        QTest::newRow("TAP port ignoring the request")
+            << 8 << QByteArray("8.12 beta") << "TAP" << "9600" << ignoreOne << first << "Paging Encoder V8";
+        QTest::newRow("identification without logon prompt") << 9 << QByteArray("9.10") << "TAP" << "9600"
+                                                             << ignoreOne + QStringList{"ati_style=banner_only"}
+                                                             << first << "Paging Encoder V9";
+        QTest::newRow("COMP1 prompt") << 8 << QByteArray("8.12") << "COMP1" << "9600" << ignoreOne << first
+                                      << "Paging Encoder V8";
+        QTest::newRow("Scope port") << 9 << QByteArray("9.7") << "SCOPE" << "9600" << ignoreOne << first
+                                    << "Paging Encoder V9";
+        QTest::newRow("encoder left in programming mode") << 9 << QByteArray("9.01") << "TAP" << "9600"
+                                                          << QStringList{"start_mode=programming"} << first
+                                                          << "Paging Encoder V9";
+    }
+    void theEncoderIsFound()
+    {
+        QFETCH(int, generation);
+        QFETCH(QByteArray, firmware);
+        QFETCH(QString, protocol);
+        QFETCH(QString, baud);
+        QFETCH(QStringList, knobs);
+        QFETCH(QStringList, settingsTried);
+        QFETCH(QString, model);
+
+        DeviceState state = DeviceState::factory(generation);
+        state.firmware = firmware.toStdString();
+        state.config["serial1 protocol"] = protocol.toStdString();
+        state.config["serial1 baud"] = baud.toStdString();
+        QVERIFY(start(state, KnobsFrom(QStringList{"pacing=off"} + knobs)));
+        Run.sBrand = BrandKestrane;
+        Run.bDBMatchesEncoder = false; // the first attempt then uses the port's own settings
+
+        fx->boxes.expect(kDetected).title(QStringLiteral("Paging Encoder Detected"));
+        fx->boxes.expect(kReadQuestion, MsgAnswer::No).title(QStringLiteral("Read Encoder?"));
+        OpenClosePort();
+        QVERIFY(fx->boxes.verifyAllShown());
+
+        const ViewRecorder &v = fx->view;
+        QCOMPARE(settingsOf(v.cancelSteps), settingsTried);
+        QCOMPARE(v.cancelSteps.first(),
+                 QStringLiteral("Attempting to Detect Paging Encoder\non COM Port 1 at ") + settingsTried.first());
+        const QByteArray version = firmware.split(' ').first();
+        QCOMPARE(Run.sFirmwareVer, version);
+        QCOMPARE(Run.sTestPort, QByteArray("1"));
+        QCOMPARE(v.label(Label::Firmware), QStringLiteral("Firmware Version: ") + QString::fromLatin1(version));
+        QCOMPARE(v.label(Label::Model), model);
+        QCOMPARE(Run.bFwV97Plus, version == "9.7" || version == "9.10");
+        QVERIFY(!Run.bV7Encoder);
+        QCOMPARE(fx->sim().mode(), encsim::Mode::Programming);
+        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,n,8,1"));
+        QVERIFY(Link().MSComm1->PortOpen());
+        QCOMPARE(v.panel(2), QStringLiteral("COM 1 Open"));
+        QCOMPARE(v.portButtonText, QStringLiteral("Close COM 1"));
+        QCOMPARE(v.portMenuText, QStringLiteral("&Close Port"));
+        QCOMPARE(v.front, Disc::Connected);
+        for (Command c : {Command::ReadDB, Command::WriteDB, Command::TestMenu, Command::ToolbarProgram,
+                          Command::ToolbarRead, Command::TXTune})
+            QVERIFY(v.enabled(c));
+        // The database did not match: the lookup and the test console stay as they were.
+        QVERIFY(!v.mentioned(Command::Lookup) && !v.mentioned(Command::SendMsg));
+        QVERIFY(!v.cancelWindowShown);
+        QVERIFY(!Run.bNoDetect && !HourglassShown());
+        QCOMPARE(Run.busy, Busy::Idle);
+    }
+
+    // Nothing answers (or nothing the detection knows): every attempt waits its time, then the
+    // port is closed again. After an unknown answer the encoder is told to reboot before the
+    // close (it might have switched after all); silence gets the close's own reboot only.
+    void nothingAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("portSettings");
+        QTest::addColumn<bool>("matching");
+        QTest::addColumn<int>("entryInterval");
+        QTest::addColumn<QStringList>("settingsTried");
+        QTest::addColumn<QStringList>("knobs");
+        QTest::addColumn<int>("reboots");
+        QTest::addColumn<double>("scale"); // silence needs no time to answer in
+
+        const QStringList table{"9600,n,8,1", "9600,e,7,1", "2400,n,8,1", "2400,e,7,1",
+                                "1200,n,8,1", "1200,e,7,1", "300,n,8,1",  "300,e,7,1"};
+        const QStringList off{"power=off"};
+        QTest::newRow("after a close: eight attempts") << QByteArray("9600,n,8,1") << true << 8000 << table << off << 1 << 0.005;
+        QTest::newRow("at 4800 baud: nine attempts")
+            << QByteArray("4800,n,8,1") << false << 6000 << (QStringList{"4800,n,8,1"} + table) << off << 1 << 0.005;
+        // A wait never runs without a time-out, whatever interval the reply timer was left with.
+        QTest::newRow("reply timer left at 0") << QByteArray("9600,n,8,1") << true << 0 << table << off << 1 << 0.005;
+        QTest::newRow("an unknown answer") << QByteArray("9600,n,8,1") << true << 8000 << table
+                                           << QStringList{"pacing=off", "ignore_prgmmode_count=100",
+                                                          "replace_reply=ATI every bytes=\"HELLO\\r\\n\""}
+                                           << 2 << 0.01;
+    }
+    void nothingAnswers()
+    {
+        QFETCH(QByteArray, portSettings);
+        QFETCH(bool, matching);
+        QFETCH(int, entryInterval);
+        QFETCH(QStringList, settingsTried);
+        QFETCH(QStringList, knobs);
+        QFETCH(int, reboots);
+        QFETCH(double, scale);
+
+        QVERIFY(start(DeviceState::factory(9), KnobsFrom(knobs), scale));
+        Run.bDBMatchesEncoder = matching;
+        QVERIFY(!Link().MSComm1->setSettings(portSettings));
+        Link().Timer2->setInterval(entryInterval);
+
+        bool cancelWindowAtTheBox = true;
+        fx->boxes.expect(kNotDetected)
+            .title(QStringLiteral("Paging Encoder Not Detected"))
+            .buttons(MsgButtons::OK)
+            .icon(MsgIcon::None)
+            .then([&] { cancelWindowAtTheBox = fx->view.cancelWindowShown; });
+        OpenClosePort();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QVERIFY(!cancelWindowAtTheBox);
+
+        const ViewRecorder &v = fx->view;
+        QCOMPARE(settingsOf(v.cancelSteps), settingsTried);
+        const QByteArray sent = fx->sent().join();
+        QCOMPARE(sent.count("#PrgmMode#"), settingsTried.size());
+        QCOMPARE(sent.count("ATI\r\r"), settingsTried.size());
+        QCOMPARE(sent.count("config reboot\r"), reboots);
+        QVERIFY(!Link().MSComm1->PortOpen());
+        QCOMPARE(v.panel(2), QStringLiteral("COM 1 Closed"));
+        QCOMPARE(v.portButtonText, QStringLiteral("Open COM 1"));
+        QCOMPARE(v.front, Disc::NotConnected);
+        for (Command c : {Command::ReadDB, Command::WriteDB, Command::TestMenu, Command::Lookup, Command::SendMsg,
+                          Command::ToolbarProgram, Command::ToolbarRead, Command::ToolbarTest})
+            QVERIFY(!v.enabled(c, true));
+        QVERIFY(v.enabled(Command::ComStatus));
+        QCOMPARE(Link().Timer2->Interval(), 8000);
+        QVERIFY(!v.cancelWindowShown && !HourglassShown() && !Run.bNoDetect);
+    }
+
+    // A line that goes away: the port's error is shown once and the detection ends there.
+    void aBrokenLineEndsTheDetection()
+    {
+        QVERIFY(start(DeviceState::factory(9), {{"ignore_prgmmode_count", "1"}, {"hangup", "ATI"}}));
+        fx->boxes.expect(QString()).icon(MsgIcon::Exclamation).buttons(MsgButtons::OK);
+        fx->boxes.expect(kNotDetected);
+        OpenClosePort();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(fx->boxes.shown().size(), 2);
+        QVERIFY(!Link().MSComm1->PortOpen());
+        QCOMPARE(fx->view.panel(2), QStringLiteral("COM 1 Closed"));
+        QVERIFY(!fx->view.cancelWindowShown && !HourglassShown());
+    }
+
+    // A V7 encoder whose switches keep it out of programming mode is refused; it gets no
+    // reboot when the port closes.
+    void aV7NotInProgrammingModeIsRefused_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QString>("protocol");
+        QTest::addColumn<int>("ignoredRequests");
+        QTest::newRow("TAP port: identification without logon prompt") << 7 << "TAP" << 0;
+        QTest::newRow("COMP1 port: the request comes back") << 7 << "COMP1" << 0;
+        // (A V7 that stays silent on a COMP2 port is played by an encoder that ignores both
+        // programming requests.)
+        QTest::newRow("COMP2 port: no answer to the request") << 9 << "COMP2" << 2;
+    }
+    void aV7NotInProgrammingModeIsRefused()
+    {
+        QFETCH(int, generation);
+        QFETCH(QString, protocol);
+        QFETCH(int, ignoredRequests);
+        DeviceState state = DeviceState::factory(generation);
+        state.v7DipSwitchesOn = false;
+        state.config["serial1 protocol"] = protocol.toStdString();
+        QVERIFY(start(state, {{"pacing", "off"}, {"ignore_prgmmode_count", std::to_string(ignoredRequests)}}));
+
+        fx->boxes.expect(kV7).title(QStringLiteral("V7 Paging System Detected")).buttons(MsgButtons::OK);
+        OpenClosePort();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QVERIFY(Run.bV7Encoder);
+        QVERIFY(!Link().MSComm1->PortOpen());
+        QCOMPARE(fx->view.panel(2), QStringLiteral("COM 1 Closed"));
+        const QByteArray sent = fx->sent().join();
+        QCOMPARE(sent.count("config reboot"), 0);
+        QCOMPARE(sent.count("ATI\r\r"), 1); // found at the first attempt
+        QVERIFY(!fx->view.cancelWindowShown && !Run.bNoDetect);
+    }
+
+    // The cancel stops a detection at once and without a message; the port toggle does nothing
+    // meanwhile. A cancel left over from before does not stop the next one.
+    void cancellingADetection()
+    {
+        QVERIFY(start(DeviceState::factory(9), {{"power", "off"}}));
+        Link().bCancelOp = true;
+        bool flagClearAtStart = false, stillDetecting = false;
+        fx->onEncoderEvent("#PrgmMode#", [&] {
+            flagClearAtStart = !Link().bCancelOp;
+            OpenClosePort(); // ignored while the detection runs
+            stillDetecting = Run.busy == Busy::Detecting && Link().MSComm1->PortOpen();
+            Link().bCancelOp = true; // the cancel window's button
+        });
+        OpenClosePort();
+        QVERIFY(flagClearAtStart && stillDetecting);
+        QVERIFY(!Link().MSComm1->PortOpen());
+        QVERIFY(!Link().bCancelOp && Run.busy == Busy::Idle);
+        QVERIFY(!fx->view.cancelWindowShown);
+        QCOMPARE(fx->view.cancelSteps.size(), 1);
+        QCOMPARE(fx->boxes.shown().size(), 0);
+        const QByteArray sent = fx->sent().join();
+        QCOMPARE(sent.count("#PrgmMode#"), 1);
+        QCOMPARE(sent.count("config reboot\r"), 1); // the close
+    }
+
+    // The program may be closed while a detection waits: everything ends without a box, and
+    // nothing more is shown.
+    void closingTheProgramDuringADetection()
+    {
+        QVERIFY(start(DeviceState::factory(9), {{"power", "off"}}));
+        fx->onEncoderEvent("#PrgmMode#", [&] { fx->closeProgram(); });
+        OpenClosePort();
+        QCOMPARE(fx->boxes.shown().size(), 0);
+        QCOMPARE(fx->view.cancelSteps.size(), 1);
+        QCOMPARE(fx->sent().join().count("#PrgmMode#"), 1);
+        QCOMPARE(Run.busy, Busy::Idle);
+    }
+
+    // Found, announced and read at once: the whole road from the toggle to a database that
+    // matches the encoder, without a window.
+    void foundAndRead()
+    {
+        DeviceState state = FullState(9);
+        QVERIFY(start(state, {{"pacing", "off"}}));
+        Run.bDBMatchesEncoder = true; // no question before the read
+        Run.sTestPort = "1";
+        EncoderSettings.sPort1Baud = "9600";
+        EncoderSettings.sPort1DataBits = "N81";
+        fx->boxes.expect(kDetected);
+        OpenClosePort();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(DatabaseDifferences(state), QStringList());
+        QCOMPARE(SettingsDifferences(state), QStringList());
+        QCOMPARE(fx->view.panel(1), QStringLiteral("Current View Matches Encoder Configuration"));
+        QVERIFY(fx->view.enabled(Command::Lookup) && fx->view.enabled(Command::SendMsg));
+        QVERIFY(Run.bDBMatchesEncoder && Run.bNoDetect == false);
+    }
+};
+
+QTEST_MAIN(TestDetection)
+#include "tst_detection.moc"

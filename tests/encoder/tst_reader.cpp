@@ -1,0 +1,384 @@
+// Reading the encoder without windows: both readers through the link against the simulated
+// encoder, for every generation; the errors with their one message box, the ID-as-capcode
+// switch and its restore, the cancel, the program's close, the COMP1 check and the question.
+
+#include <QtTest>
+
+#include "encoder/read/reader.h"
+#include "encoder/transferfixture.h"
+
+using namespace encodertest;
+using Command = TerminalView::Command;
+using Label = TerminalView::Label;
+
+namespace {
+
+const QString kReadError = QStringLiteral("Error Reading Pager Database at\r9600,n,8,1  COM Port 1\r"
+                                          "Please Check Connections, Paging Encoder Configuration,\r"
+                                          "or COM Port Settings, and Try Again");
+const QString kImproper = QStringLiteral("The Paging Encoder did not Properly Respond to IDASCAP Command.\r"
+                                         "Please Check Connections, Paging Encoder Configuration,\r"
+                                         "or COM Port Settings, and Try Again");
+const QString kComp1 = QStringLiteral("COMP1 Protocol is Selected and Requires a Default Pager Assignment\r"
+                                      "The First Pager ID in the First Pager Group is Used as the Default "
+                                      "Pager ID\rThe Protocol has been set to TAP");
+const QString kOverwrite = QStringLiteral("You Have Edited the Pager Database\rIf You Read the Encoder, You "
+                                          "Will Lose Your Edits.\rAre You Sure You Want to Continue?");
+const QString kMatches = QStringLiteral("Current View Matches Encoder Configuration");
+const QString kProgress = QStringLiteral("Reading Pager Database - ");
+
+void setIDAsCap(DeviceState &s, bool on)
+{
+    s.config[s.portKey(s.effectiveAttachedPort(), "idascap")] = on ? "1" : "0";
+}
+
+// Before a read, every record holds something the encoder does not.
+void fillWithOldValues()
+{
+    for (FamilyRec &f : DB.Families)
+        f.fill("old");
+    for (PagerGroupRec &g : DB.PagerGroups)
+        g.fill("old");
+    DB.CannedMsgs.fill("old message");
+}
+
+void read()
+{
+    if (Run.bV7Encoder)
+        ReadEncoderDBV7();
+    else
+        ReadEncoderDB();
+}
+
+} // namespace
+
+class TestReader : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TransferFixture> fx;
+
+    [[nodiscard]] bool connectTo(DeviceState state, Knobs more = {})
+    {
+        fx = std::make_unique<TransferFixture>(0.05);
+        Knobs knobs{{"pacing", "off"}};
+        knobs.insert(knobs.end(), more.begin(), more.end());
+        if (!fx->connectTo(std::move(state), std::move(knobs)))
+            return false;
+        Run.bDBMatchesEncoder = true; // no question
+        fillWithOldValues();
+        return true;
+    }
+
+    // Runs action (once) inside the read's waits when panel 1 shows the given step.
+    void atStep(const QString &step, std::function<void()> action)
+    {
+        auto *poll = new QTimer(fx->scope.get());
+        connect(poll, &QTimer::timeout, poll, [this, poll, step, action] {
+            if (fx->view.panel(1) != kProgress + step)
+                return;
+            poll->stop();
+            action();
+        });
+        poll->start(1);
+    }
+
+private slots:
+    void cleanup() { fx.reset(); }
+
+    // A whole read: the displayed database is then the encoder's, the read sent exactly its
+    // commands, and the encoder's ID-as-capcode mode is as it was.
+    void theWholeConfiguration_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("idAsCap");
+        QTest::addColumn<bool>("pet");
+        QTest::addColumn<int>("commands");
+
+        QTest::newRow("V9 9.7S") << 9 << QByteArray("9.7S") << 1 << false << true << 98;
+        QTest::newRow("V9 9.01 on port 2, ID as capcode on") << 9 << QByteArray("9.01") << 2 << true << true << 99;
+        QTest::newRow("V8, ID as capcode on") << 8 << QByteArray("8.12") << 1 << true << true << 100;
+        QTest::newRow("V7, ID as capcode on") << 7 << QByteArray("7.2") << 1 << true << true << 87;
+        QTest::newRow("V7 without PET") << 7 << QByteArray("7.2") << 1 << false << false << 85;
+    }
+    void theWholeConfiguration()
+    {
+        QFETCH(int, generation);
+        QFETCH(QByteArray, firmware);
+        QFETCH(int, port);
+        QFETCH(bool, idAsCap);
+        QFETCH(bool, pet);
+        QFETCH(int, commands);
+
+        DeviceState state = FullState(generation, port);
+        state.firmware = firmware.toStdString();
+        setIDAsCap(state, idAsCap);
+        state.v7PetSupported = pet;
+        QVERIFY(connectTo(state));
+        bool busyDuringTheRead = false;
+        fx->onEncoderEvent("read \"G 25\"", [&] { busyDuringTheRead = Run.bDBBusy(); });
+        read();
+
+        const bool v7 = generation == 7;
+        const QByteArray testPort = QByteArray::number(state.effectiveAttachedPort());
+        const QList<QByteArray> sent = fx->sent();
+        const QList<QByteArray> expected =
+            v7 ? V7ReadCommands(idAsCap) : TwoPortReadCommands(testPort, firmware, idAsCap);
+        QCOMPARE(expected.size(), commands);
+        QVERIFY2(sent == expected, qPrintable(FirstDifference(sent, expected)));
+        const QStringList db = DatabaseDifferences(state);
+        QVERIFY2(db.isEmpty(), qPrintable(db.join(QLatin1String("; "))));
+        const QStringList settings = SettingsDifferences(state);
+        QVERIFY2(settings.isEmpty(), qPrintable(settings.join(QLatin1String("; "))));
+        QVERIFY(fx->sim().getState().config == state.config); // ID-as-capcode is back as it was
+        QCOMPARE(fx->sim().stats().violations, 0);
+        QCOMPARE(fx->boxes.shown().size(), 0);
+
+        const ViewRecorder &v = fx->view;
+        QString idLabel = QStringLiteral("ID As Capcode Mode is ") + (idAsCap ? "ON" : "OFF");
+        if (!v7)
+            idLabel += QStringLiteral(" for Port ") + QString::fromLatin1(testPort);
+        QCOMPARE(v.label(Label::IDAsCap), idLabel);
+        if (!v7)
+            QCOMPARE(v.label(Label::IncBy8), QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
+        QCOMPARE(v.panel(1), kMatches);
+        QCOMPARE(v.panel1History.first(), kProgress + (v7 ? "Max Msgs/Batch" : firmware == "9.01" ? "Max Msgs/Batch" : "Station ID"));
+        QVERIFY(Run.bDBMatchesEncoder);
+        QVERIFY(v.toolbarEnabled);
+        for (Command c : {Command::Lookup, Command::SendMsg, Command::TestMenu})
+            QVERIFY(v.enabled(c));
+        QVERIFY(busyDuringTheRead);
+        QVERIFY(!Run.bDBBusy() && !HourglassShown() && !v.cancelWindowShown);
+    }
+
+    // A read that fails shows one box and stops; the records before the failure are the
+    // encoder's, the later ones what was there before, and the database is marked as not
+    // matching. ID-as-capcode, switched off for the read, is switched on again.
+    void aFailedReadShowsOneBox_data()
+    {
+        QTest::addColumn<QString>("knob");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("familiesRead");
+        QTest::addColumn<bool>("restored"); // the encoder confirmed ID-as-capcode on again
+
+        QTest::newRow("logon prompt at the duty cycle")
+            << "inject_id_prompt" << "\"config dutycycle?\"" << "Transmitter Duty Cycle %" << 0 << true;
+        QTest::newRow("no answer for family 21") << "drop_reply" << "\"read:G 21\"" << "Family 21" << 20 << true;
+        QTest::newRow("cable pulled at family 21") << "cable_pull" << "\"read:G 21\"" << "Family 21" << 20 << false;
+    }
+    void aFailedReadShowsOneBox()
+    {
+        QFETCH(QString, knob);
+        QFETCH(QString, value);
+        QFETCH(QString, status);
+        QFETCH(int, familiesRead);
+        QFETCH(bool, restored);
+
+        DeviceState state = FullState(9);
+        setIDAsCap(state, true);
+        QVERIFY(connectTo(state, {{knob.toStdString(), value.toStdString()}}));
+        const QByteArray oldStationID = EncoderSettings.sStationID = "OLD ID";
+        fx->boxes.expect(kReadError).title(QStringLiteral("Read Error")).icon(MsgIcon::None);
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(fx->boxes.shown().size(), 1);
+
+        const ViewRecorder &v = fx->view;
+        QCOMPARE(v.panel(1), kProgress + status);
+        QVERIFY(!Run.bDBMatchesEncoder);
+        QVERIFY(!v.enabled(Command::Lookup, true) && !v.enabled(Command::SendMsg, true));
+        QVERIFY(v.enabled(Command::TestMenu));
+        QVERIFY(!v.toolbarEnabled);
+        QVERIFY(!Run.bDBBusy() && !HourglassShown());
+
+        const QList<QByteArray> sent = fx->sent();
+        if (familiesRead == 0) {
+            // The station ID and the batch size were read; nothing after the failing query.
+            QCOMPARE(EncoderSettings.sStationID, QByteArray("RELAY 7"));
+            QCOMPARE(EncoderSettings.sMaxBatch, QByteArray("25"));
+            QVERIFY(!sent.contains("config ignorerfcd?\r"));
+            QCOMPARE(DB.Families[0][FamActive], QByteArray("old"));
+        } else {
+            QVERIFY(EncoderSettings.sStationID != oldStationID);
+            for (int i = 0; i < FamilyCount; ++i)
+                QVERIFY2((DB.Families[std::size_t(i)][FamActive] == "old") != (i < familiesRead),
+                         qPrintable(QString::number(i)));
+            QCOMPARE(DB.PagerGroups[0][GrpDefined], QByteArray("YES"));
+            QCOMPARE(DB.CannedMsgs[0], QByteArray("old message"));
+            QVERIFY(!sent.contains(Block("G 22")));
+        }
+        // One more try puts ID-as-capcode back on; the label says what the encoder is left with.
+        QCOMPARE(sent.last(), QByteArray("CONFIG SERIAL1 IDASCAP 1\r"));
+        QCOMPARE(sent.count("CONFIG SERIAL1 IDASCAP 1\r"), 1);
+        QVERIFY(EncoderSettings.bPort1IDAsCap);
+        fx->sim().cablePlug();
+        QCOMPARE(fx->sim().getState().config.at("serial1 idascap"), std::string(restored ? "1" : "0"));
+        QCOMPARE(v.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is %1 for Port 1").arg(restored ? "ON" : "OFF"));
+    }
+
+    // A line that goes away during the read: the read error, and the port's own error once
+    // (when the attempt to switch ID-as-capcode back on cannot be written).
+    void aLineThatGoesAwayIsReportedOnce()
+    {
+        DeviceState state = FullState(9);
+        setIDAsCap(state, true);
+        QVERIFY(connectTo(state, {{"hangup", "\"read:G 21\""}}));
+        fx->boxes.expect(kReadError).title(QStringLiteral("Read Error"));
+        fx->boxes.expect(QString()).icon(MsgIcon::Exclamation).buttons(MsgButtons::OK);
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(fx->boxes.shown().size(), 2);
+        QVERIFY(!fx->boxes.shown().last().text.isEmpty());
+        QCOMPARE(fx->view.panel(1), kProgress + QStringLiteral("Family 21"));
+        QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is OFF for Port 1"));
+        QVERIFY(!Run.bDBMatchesEncoder);
+    }
+
+    // The operator's cancel ends a read without a message; ID-as-capcode is put back all the
+    // same. Closing the program stops a read there, and nothing more is sent or shown.
+    void cancelAndClose_data()
+    {
+        QTest::addColumn<bool>("close");
+        QTest::newRow("cancel") << false;
+        QTest::newRow("the program closes") << true;
+    }
+    void cancelAndClose()
+    {
+        QFETCH(bool, close);
+        DeviceState state = FullState(8);
+        setIDAsCap(state, true);
+        QVERIFY(connectTo(state, {{"delay_reply", "\"read:G 5\" ms=2000"}}));
+        atStep(QStringLiteral("Family 5"), [&] {
+            if (close)
+                fx->closeProgram();
+            else
+                Link().bCancelOp = true;
+        });
+        read();
+        QCOMPARE(fx->boxes.shown().size(), 0);
+
+        const QList<QByteArray> sent = fx->sent();
+        QVERIFY(sent.contains(Block("G 5")));
+        QVERIFY(!sent.contains(Block("G 6")));
+        QVERIFY(!Run.bDBBusy() && !HourglassShown());
+        if (close) {
+            QCOMPARE(sent.last(), Block("G 5"));
+            return;
+        }
+        QCOMPARE(sent.last(), QByteArray("CONFIG SERIAL1 IDASCAP 1\r"));
+        QCOMPARE(fx->sim().getState().config.at("serial1 idascap"), std::string("1"));
+        QCOMPARE(fx->view.panel(1), kProgress + QStringLiteral("Family 5"));
+        QVERIFY(!Run.bDBMatchesEncoder);
+        QVERIFY(Link().MSComm1->PortOpen());
+    }
+
+    // The guard's commands must be confirmed with the generation's own text; otherwise the
+    // read stops with the improper-response box (and still tries to leave the mode as found).
+    void idAsCapcodeSwitchingMustBeConfirmed_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("sentCount");
+
+        QTest::newRow("V9 switch-off refused") << 9 << "CONFIG SERIAL1 IDASCAP 0" << "Invalid\\r\\n" << 3;
+        QTest::newRow("V7 answering as a V9") << 7 << "CONFIG IDASCAP 0" << "\"IDASCAP updated\\r\\n\"" << 3;
+        QTest::newRow("V9 restore refused") << 9 << "CONFIG SERIAL1 IDASCAP 1" << "Invalid\\r\\n" << 100;
+    }
+    void idAsCapcodeSwitchingMustBeConfirmed()
+    {
+        QFETCH(int, generation);
+        QFETCH(QString, command);
+        QFETCH(QString, reply);
+        QFETCH(int, sentCount);
+
+        DeviceState state = FullState(generation);
+        setIDAsCap(state, true);
+        QVERIFY(connectTo(state, {{"replace_reply", QStringLiteral("\"%1\" bytes=%2").arg(command, reply).toStdString()}}));
+        fx->view.BringToFront(TerminalView::Disc::Connected);
+        fx->boxes.expect(kImproper).title(QStringLiteral("Paging Encoder Improper Response")).icon(MsgIcon::None);
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(fx->boxes.shown().size(), 1);
+
+        const QList<QByteArray> sent = fx->sent();
+        QCOMPARE(sent.size(), sentCount);
+        if (sentCount == 3) // no settings query, and one try to switch the mode back on
+            QCOMPARE(sent.last(), generation == 7 ? QByteArray("CONFIG IDASCAP 1\r") : QByteArray("CONFIG SERIAL1 IDASCAP 1\r"));
+        QCOMPARE(fx->sim().getState().config.at("serial1 idascap"), std::string("1"));
+        QVERIFY(EncoderSettings.bPort1IDAsCap);
+        QVERIFY(!Run.bDBMatchesEncoder);
+        QVERIFY(fx->view.panel(1) != kMatches);
+        QCOMPARE(fx->view.front, TerminalView::Disc::NotConnected);
+        QVERIFY(Link().MSComm1->PortOpen());
+    }
+
+    // A COMP1 port needs a default pager (the first pager ID of the first group): without one
+    // the protocol is set to TAP in the displayed database, port 1 before port 2, after a
+    // complete read and after a failed one.
+    void comp1NeedsADefaultPager_data()
+    {
+        QTest::addColumn<QByteArray>("port1");
+        QTest::addColumn<QByteArray>("port2");
+        QTest::addColumn<bool>("fail");
+        QTest::addColumn<QByteArray>("port1After");
+        QTest::addColumn<QByteArray>("port2After");
+        QTest::newRow("port 2") << QByteArray("TAP") << QByteArray("COMP1") << false << QByteArray("TAP") << QByteArray("TAP");
+        QTest::newRow("both ports") << QByteArray("COMP1") << QByteArray("COMP1") << false << QByteArray("TAP")
+                                    << QByteArray("COMP1");
+        QTest::newRow("after a failed read") << QByteArray("TAP") << QByteArray("COMP1") << true << QByteArray("TAP")
+                                             << QByteArray("TAP");
+    }
+    void comp1NeedsADefaultPager()
+    {
+        QFETCH(QByteArray, port1);
+        QFETCH(QByteArray, port2);
+        QFETCH(bool, fail);
+        QFETCH(QByteArray, port1After);
+        QFETCH(QByteArray, port2After);
+
+        DeviceState state = FullState(9);
+        state.groups[0].f[8] = 0; // group 1 in use, without a first pager ID
+        state.config["serial1 protocol"] = port1.toStdString();
+        state.config["serial2 protocol"] = port2.toStdString();
+        QVERIFY(connectTo(state, fail ? Knobs{{"drop_reply", "\"read:M 1\""}} : Knobs{}));
+        if (fail)
+            fx->boxes.expect(kReadError);
+        fx->boxes.expect(kComp1).title(QStringLiteral("COMP1 Pager ID Not Defined"));
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(EncoderSettings.sPort1Protocol, port1After);
+        QCOMPARE(EncoderSettings.sPort2Protocol, port2After);
+        QCOMPARE(Run.bDBMatchesEncoder, !fail);
+        QCOMPARE(fx->sim().getState().config.at("serial2 protocol"), port2.toStdString()); // nothing sent
+    }
+
+    // Edits are not overwritten without a question: No and Cancel send nothing and leave the
+    // database alone, Yes reads.
+    void theReaderAsksBeforeItOverwritesEdits()
+    {
+        const DeviceState state = FullState(9);
+        QVERIFY(connectTo(state));
+        Run.bDBMatchesEncoder = false;
+        for (MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Cancel, MsgAnswer::Yes})
+            fx->boxes.expect(kOverwrite, answer)
+                .title(QStringLiteral("About to OverWrite Edits"))
+                .buttons(MsgButtons::YesNoCancel)
+                .icon(MsgIcon::Exclamation)
+                .defaultButton(1);
+        read();
+        read();
+        QVERIFY(fx->sent().isEmpty());
+        QVERIFY(!HourglassShown() && !Run.bDBBusy());
+        QCOMPARE(DB.Families[0][FamActive], QByteArray("old"));
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QVERIFY(Run.bDBMatchesEncoder);
+        QVERIFY(DatabaseDifferences(state).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestReader)
+#include "tst_reader.moc"
