@@ -2,7 +2,8 @@
 // rate: a two-port (V9) write with the modulation attenuation and a single-port (V7) write,
 // each of a database with every slot in use. Prints the wall time, the bytes each way, the
 // line-time floor (every byte at 10 bits per character at 9600 baud, plus the encoder's
-// reply latency once per command) and the ratio of the two.
+// reply latency once per command) and the ratio of the two, and the longest stall of the main
+// window's event loop during the write (see stallmeter.h).
 //
 //   QT_QPA_PLATFORM=offscreen ./bench_write
 
@@ -20,6 +21,7 @@
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
+#include "stallmeter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -58,6 +60,7 @@ struct Figures {
     long long bytesOut = 0; // program to encoder
     long long bytesIn = 0;  // encoder to program
     int commands = 0;
+    double stallMs = 0; // the longest event-loop stall
 };
 
 // Commands and record blocks in what the program sent.
@@ -95,6 +98,8 @@ bool runWrite(frmTerminal *, int generation, Figures *out)
     Run.bDBMatchesEncoder = true;
 
     const std::size_t first = encoder->eventCount();
+    StallMeter stalls;
+    stalls.start();
     QElapsedTimer clock;
     clock.start();
     if (generation == 7)
@@ -102,6 +107,8 @@ bool runWrite(frmTerminal *, int generation, Figures *out)
     else
         WriteEncoderDB();
     out->wallS = clock.nsecsElapsed() / 1e9;
+    stalls.stop();
+    out->stallMs = stalls.longestStallMs();
     Link().MSComm1->setPortOpen(false);
 
     QByteArray sent;
@@ -125,8 +132,10 @@ bool runWrite(frmTerminal *, int generation, Figures *out)
 void report(const char *name, const Figures &f)
 {
     const double floorS = (f.bytesOut + f.bytesIn) * 10.0 / Baud + f.commands * LatencyMs / 1000.0;
-    std::printf("%-28s wall %7.3f s  out %5lld B  in %5lld B  commands %3d  floor %7.3f s  ratio %.3f\n", name,
-                f.wallS, f.bytesOut, f.bytesIn, f.commands, floorS, f.wallS / floorS);
+    std::printf("%-28s wall %7.3f s  out %5lld B  in %5lld B  commands %3d  floor %7.3f s  ratio %.3f  "
+                "longest event-loop stall: %.1f ms (goal < %.0f ms)\n",
+                name, f.wallS, f.bytesOut, f.bytesIn, f.commands, floorS, f.wallS / floorS, f.stallMs,
+                StallMeter::GoalMs);
 }
 
 } // namespace
@@ -156,6 +165,9 @@ int main(int argc, char **argv)
     Figures v9, v7;
     if (!runWrite(t, 9, &v9) || !runWrite(t, 7, &v7))
         return 1;
+    std::printf("event-loop stall: the longest gap between two firings of a %d-ms timer on the GUI "
+                "thread, minus %d ms\n",
+                StallMeter::PeriodMs, StallMeter::PeriodMs);
     report("V9 write (with attenuation)", v9);
     report("V7 write", v7);
     forms::DestroyAll();
