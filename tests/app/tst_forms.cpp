@@ -112,9 +112,12 @@ private slots:
     void modalDialogsUnloadByEveryRoad()
     {
         for (int road = 0; road < 3; ++road) {
-            QTimer::singleShot(0, [road] {
+            bool shown = false;
+            QTimer::singleShot(0, [road, &shown] {
                 frmProbeDialog *d = forms::Find<frmProbeDialog>();
-                QVERIFY(d && d->isVisible());
+                shown = d && d->isVisible();
+                if (!d)
+                    return;
                 if (road == 0)
                     d->reject();
                 else if (road == 1)
@@ -123,19 +126,22 @@ private slots:
                     d->accept();
             });
             forms::ShowModal<frmProbeDialog>();
+            QVERIFY(shown);
             QVERIFY(!forms::IsLoaded<frmProbeDialog>());
         }
         QCOMPARE(g_unloads, 3);
 
         // A refused close keeps the modal window up until it is allowed.
         g_refuse = true;
-        QTimer::singleShot(0, [] {
+        bool stayedUp = false;
+        QTimer::singleShot(0, [&stayedUp] {
             forms::Find<frmProbeDialog>()->reject();
-            QVERIFY(forms::Find<frmProbeDialog>()->isVisible());
+            stayedUp = forms::Find<frmProbeDialog>()->isVisible();
             g_refuse = false;
             forms::Find<frmProbeDialog>()->reject();
         });
         forms::ShowModal<frmProbeDialog>();
+        QVERIFY(stayedUp);
         QVERIFY(!forms::IsLoaded<frmProbeDialog>());
         QCOMPARE(g_unloads, 4);
     }
