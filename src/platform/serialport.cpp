@@ -2,11 +2,8 @@
 
 #include "platform/msgbox.h"
 #include "platform/settingsstore.h"
-#include "platform/timing.h"
 
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <QThread>
 #include <QFileInfo>
 #include <QMap>
 #include <QSerialPort>
@@ -364,29 +361,6 @@ QByteArray MSComm::Input(CommError *error)
     }
     m_port->clearError();
     return data;
-}
-
-bool MSComm::WaitForInput(int ms)
-{
-    if (!m_port->isOpen()) {
-        Sleep(ms);
-        return false;
-    }
-    if (InBufferCount() > 0)
-        return true;
-    QElapsedTimer clock;
-    clock.start();
-    const int budget = ScaledMs(ms);
-    // waitForReadyRead returns early on errors (a far end that hung up): never spin.
-    while (clock.elapsed() < budget) {
-        const int left = budget - int(clock.elapsed());
-        if (m_port->waitForReadyRead(left) && m_port->bytesAvailable() > 0)
-            return true;
-        m_port->clearError();
-        if (clock.elapsed() < budget)
-            QThread::msleep(qMin<qint64>(5, budget - clock.elapsed()));
-    }
-    return InBufferCount() > 0;
 }
 
 QString MSComm::devicePath() const

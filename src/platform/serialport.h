@@ -80,18 +80,13 @@ public:
     // system holds and the event loop has not yet fetched. PortNotOpen when closed.
     QByteArray Input(CommError *error = nullptr);
 
-    // Waits up to ms (under the time scale) for received bytes that Input has not returned
-    // yet; returns at once when some are there. On a closed port it simply sleeps.
-    // Returns true when bytes are waiting.
-    bool WaitForInput(int ms);
-
     // The device path "COM n" stands for (see the COM map).
     QString devicePath() const;
 
     static CommError notOpenError();
 
 signals:
-    // Bytes have arrived; wait loops may wake on it.
+    // Bytes have arrived; the link's wait wakes on it.
     void readyRead();
 
 private:
