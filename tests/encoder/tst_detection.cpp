@@ -4,7 +4,10 @@
 
 #include <QtTest>
 
+#include <QRegularExpression>
+
 #include "encoder/connection.h"
+#include "encoder/write/writer.h"
 #include "encoder/transferfixture.h"
 
 using namespace encodertest;
@@ -283,9 +286,10 @@ private slots:
         QCOMPARE(Run.busy, Busy::Idle);
     }
 
-    // Found, announced and read at once: the whole road from the toggle to a database that
-    // matches the encoder, without a window.
-    void foundAndRead()
+    // The whole road without a window: the toggle finds the encoder, announces it and reads it
+    // at once; the database then matches the encoder, and writing it back leaves the encoder
+    // as it was.
+    void foundReadAndWrittenBack()
     {
         DeviceState state = FullState(9);
         QVERIFY(start(state, {{"pacing", "off"}}));
@@ -300,7 +304,15 @@ private slots:
         QCOMPARE(SettingsDifferences(state), QStringList());
         QCOMPARE(fx->view.panel(1), QStringLiteral("Current View Matches Encoder Configuration"));
         QVERIFY(fx->view.enabled(Command::Lookup) && fx->view.enabled(Command::SendMsg));
-        QVERIFY(Run.bDBMatchesEncoder && Run.bNoDetect == false);
+
+        const std::string before = fx->sim().saveState();
+        WriteEncoderDB();
+        QCOMPARE(fx->view.panel(1), QStringLiteral("Encoder Matches Current Configuration"));
+        // Empty family slots go out as the program's empty-slot line (start capcode 8).
+        QString expected = QString::fromStdString(before);
+        expected.replace(QRegularExpression(QStringLiteral("(?m)^(G \\d+) 0 0000000 ")), QStringLiteral("\\1 0 0000008 "));
+        QCOMPARE(QString::fromStdString(fx->sim().saveState()), expected);
+        QCOMPARE(fx->sim().stats().refusals + fx->sim().stats().violations, 0);
     }
 };
 
