@@ -21,24 +21,19 @@ const QByteArray kProgrammingSettings("9600,n,8,1");
 const QByteArray kPrgmMode("#PrgmMode#");
 const QByteArray kATI("ATI\r\r");
 
-EncoderLink &link()
-{
-    return Link();
-}
-
 bool gone()
 {
-    return link().Gone();
+    return Link().Gone();
 }
 
 QString portNumber()
 {
-    return QString::number(link().MSComm1->CommPort());
+    return QString::number(Link().MSComm1->CommPort());
 }
 
 void setLine(const QByteArray &settings)
 {
-    link().MSComm1->setSettings(settings); // settings the port refuses leave the previous ones
+    Link().MSComm1->setSettings(settings); // settings the port refuses leave the previous ones
 }
 
 void Toggle();
@@ -57,7 +52,7 @@ void takeIdentity(const QByteArray &reply)
 // (the late identification labels it only).
 void labelGeneration(bool flagV7)
 {
-    TerminalView &view = link().view();
+    TerminalView &view = Link().view();
     const bool kestrane = Run.sBrand == BrandKestrane;
     const char generation = Run.sFirmwareVer.isEmpty() ? '\0' : Run.sFirmwareVer.at(0);
     view.SetLabel(Label::Firmware, QStringLiteral("Firmware Version: ") + QString::fromLatin1(Run.sFirmwareVer));
@@ -100,8 +95,8 @@ private:
     // while the database matches the encoder); then the table, less what attempt 0 tried.
     QList<QByteArray> lineSettingsToTry()
     {
-        link().bRespTimeout = false;
-        link().Timer2->setEnabled(false);
+        Link().bRespTimeout = false;
+        Link().Timer2->setEnabled(false);
         if (Run.bVirginMode)
             setLine(kProgrammingSettings);
         if (Run.bDBMatchesEncoder) {
@@ -109,7 +104,7 @@ private:
             setLine(AttachedPortSettings(one ? EncoderSettings.sPort1Baud : EncoderSettings.sPort2Baud,
                                          one ? EncoderSettings.sPort1DataBits : EncoderSettings.sPort2DataBits));
         }
-        QList<QByteArray> attempts{link().MSComm1->Settings()};
+        QList<QByteArray> attempts{Link().MSComm1->Settings()};
         for (const QByteArray &settings : DetectionSettingsTable())
             if (settings != attempts.first())
                 attempts << settings;
@@ -122,7 +117,7 @@ private:
     ExchangeResult exchange(const QByteArray &command, const QList<QByteArray> &expected,
                             bool cancellable, bool discardFirst)
     {
-        ExchangeResult r = link().Wait({.send = command,
+        ExchangeResult r = Link().Wait({.send = command,
                                         .discardFirst = discardFirst,
                                         .until = HoldsAny(expected),
                                         .cancellable = cancellable,
@@ -131,7 +126,7 @@ private:
             m_writeFailed = true;
             return r;
         }
-        link().Timer2->setInterval(m_entry);
+        Link().Timer2->setInterval(m_entry);
         return r;
     }
 
@@ -148,14 +143,14 @@ private:
     // One line setting; no ending when the next one is to be tried.
     std::optional<Ending> attempt(const QByteArray &settings, bool last)
     {
-        link().bRespTimeout = false;
-        link().Timer2->setEnabled(false);
+        Link().bRespTimeout = false;
+        Link().Timer2->setEnabled(false);
         setLine(settings);
-        link().Timer2->setInterval(DetectionTimeoutMs(settings));
+        Link().Timer2->setInterval(DetectionTimeoutMs(settings));
         SetHourglassPointer();
 
-        link().MSComm1->DiscardInput();
-        link().view().ShowCancelWindow(QStringLiteral("Attempting to Detect Paging Encoder\non COM Port ") +
+        Link().MSComm1->DiscardInput();
+        Link().view().ShowCancelWindow(QStringLiteral("Attempting to Detect Paging Encoder\non COM Port ") +
                                        portNumber() + QStringLiteral(" at ") + QString::fromLatin1(settings));
 
         ExchangeResult r = exchange(kPrgmMode, {"TAP", ProgrammingSignature()}, true, false);
@@ -163,14 +158,14 @@ private:
             return *stop;
         if (r.outcome == ReplyOutcome::Cancelled)
             return Ending::Cancelled;
-        link().bRespTimeout = false;
+        Link().bRespTimeout = false;
 
         if (r.reply.contains("TAP") || r.reply.contains(ProgrammingSignature())) {
             // Programming mode: the encoder now talks at 9600 baud.
-            link().Pause(2500, true);
+            Link().Pause(timeouts::Reboot, true);
             if (const auto stop = interrupted())
                 return *stop;
-            if (link().bCancelOp)
+            if (Link().bCancelOp)
                 return Ending::Cancelled;
             setLine(kProgrammingSettings);
             r = exchange(kATI, {"ID="}, true, true);
@@ -178,7 +173,7 @@ private:
                 return *stop;
             if (r.outcome == ReplyOutcome::Cancelled)
                 return Ending::Cancelled;
-            link().bRespTimeout = false;
+            Link().bRespTimeout = false;
             if (r.reply.contains("ID=")) {
                 takeIdentity(r.reply);
                 labelGeneration(true);
@@ -193,7 +188,7 @@ private:
             return *stop;
         if (r.outcome == ReplyOutcome::Cancelled)
             return Ending::Cancelled;
-        link().bRespTimeout = false;
+        Link().bRespTimeout = false;
         const QByteArray &reply = r.reply;
 
         if (reply.contains("ID=")) {
@@ -244,9 +239,9 @@ private:
         exchange(kPrgmMode, {"9600 baud"}, false, false);
         if (const auto stop = interrupted())
             return *stop;
-        link().bRespTimeout = false;
+        Link().bRespTimeout = false;
         setLine(kProgrammingSettings);
-        link().Pause(75, false);
+        Link().Pause(timeouts::Settle, false);
         if (const auto stop = interrupted())
             return *stop;
         return Ending::Detected;
@@ -255,15 +250,15 @@ private:
     // After a protocol prompt and the switch: the identification, which labels the window only.
     Ending lateIdentification()
     {
-        link().bRespTimeout = false;
+        Link().bRespTimeout = false;
         setLine(kProgrammingSettings);
-        link().Pause(75, false);
+        Link().Pause(timeouts::Settle, false);
         if (const auto stop = interrupted())
             return *stop;
         const ExchangeResult r = exchange(kATI, {"ID="}, false, false);
         if (const auto stop = interrupted())
             return *stop;
-        link().bRespTimeout = false;
+        Link().bRespTimeout = false;
         if (r.reply.contains("ID=")) {
             takeIdentity(r.reply);
             labelGeneration(false);
@@ -280,14 +275,14 @@ private:
 
 void exitSteps()
 {
-    link().view().CloseCancelWindow();
+    Link().view().CloseCancelWindow();
     SetDefaultPointer();
     Run.bNoDetect = false;
 }
 
 void detectedEnding()
 {
-    TerminalView &view = link().view();
+    TerminalView &view = Link().view();
     view.CloseCancelWindow();
     SetDefaultPointer();
     Run.bNoDetect = true;
@@ -314,13 +309,13 @@ void detectedEnding()
         if (gone())
             return;
     }
-    link().view().SetEnabled(Command::TXTune, true);
+    Link().view().SetEnabled(Command::TXTune, true);
 }
 
 void v7RefusalEnding()
 {
     // The detection is over: its cancel window gives way to the message.
-    link().view().CloseCancelWindow();
+    Link().view().CloseCancelWindow();
     SetDefaultPointer();
     MsgBox(QStringLiteral("A Version 7 Paging System was Detected.  Please set all DIP Switches\r"
                           "on the Paging System to the ON position, then Cycle Power on the\r"
@@ -334,7 +329,7 @@ void v7RefusalEnding()
 
 void notDetectedEnding(bool rebootForm)
 {
-    link().view().CloseCancelWindow();
+    Link().view().CloseCancelWindow();
     SetDefaultPointer();
     MsgBox(QStringLiteral("The Paging Encoder was Not Detected.\r"
                           "Please Check Connections, Paging Encoder Configuration,\r"
@@ -345,24 +340,24 @@ void notDetectedEnding(bool rebootForm)
     if (rebootForm) {
         // Something answered: in case it was an encoder that did switch, out of programming mode.
         SetHourglassPointer();
-        link().Send("config reboot\r", false);
+        Link().Send("config reboot\r", false);
     }
     SetDefaultPointer();
-    link().view().BringToFront(Disc::NotConnected);
+    Link().view().BringToFront(Disc::NotConnected);
     Toggle();
 }
 
 void cancelledEnding()
 {
-    link().bCancelOp = false;
-    link().bRespTimeout = false;
-    link().Timer2->setEnabled(false);
+    Link().bCancelOp = false;
+    Link().bRespTimeout = false;
+    Link().Timer2->setEnabled(false);
     Toggle();
 }
 
 void openingSteps(int entryInterval)
 {
-    TerminalView &view = link().view();
+    TerminalView &view = Link().view();
     const QString n = portNumber();
     Run.bV7Encoder = false;
     view.BringToFront(Disc::Connected);
@@ -398,7 +393,7 @@ void openingSteps(int entryInterval)
 
 void closingSteps()
 {
-    EncoderLink &l = link();
+    EncoderLink &l = Link();
     const QString n = portNumber();
     bool rebooted = false;
     if (!Run.bV7Encoder) {
@@ -433,7 +428,7 @@ void closingSteps()
         // The encoder reboots; nothing is sent its way meanwhile. Without a reboot on the line
         // there is nothing to wait for.
         if (rebooted)
-            l.Pause(2500, false);
+            l.Pause(timeouts::Reboot, false);
         if (gone())
             return;
         SetDefaultPointer();
@@ -443,7 +438,7 @@ void closingSteps()
 
 void Toggle()
 {
-    EncoderLink &l = link();
+    EncoderLink &l = Link();
     if (!l.hasView())
         return;
     l.bCancelOp = false;

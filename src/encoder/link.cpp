@@ -138,10 +138,10 @@ ExchangeResult EncoderLink::Wait(const Exchange &exchange)
     return result;
 }
 
-ReplyOutcome EncoderLink::Pause(int ms, bool cancellable)
+ReplyOutcome EncoderLink::Pause(std::chrono::milliseconds time, bool cancellable)
 {
     QByteArray ignored;
-    return waitFor(ReplyTest(), Deadline::After(ms), cancellable, ignored);
+    return waitFor(ReplyTest(), Deadline::After(int(time.count())), cancellable, ignored);
 }
 
 ReplyOutcome EncoderLink::waitFor(const ReplyTest &until, const Deadline &deadline,

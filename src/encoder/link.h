@@ -89,13 +89,15 @@ struct ExchangeResult {
     ReplyOutcome outcome = ReplyOutcome::TimedOut;
 };
 
-// The time-outs the link itself knows.
+// The link's times, and the pauses that give the encoder time to change its mode.
 namespace timeouts {
 using namespace std::chrono_literals;
 constexpr std::chrono::milliseconds Poll = 50ms;             // between two looks at the flags
 constexpr std::chrono::milliseconds Fallback = 8000ms;       // a reply timer without interval
 constexpr std::chrono::milliseconds ReplyAtStart = 6000ms;   // Timer2's interval at start-up
 constexpr std::chrono::milliseconds TAPAtStart = 1000ms;     // Timer1's interval at start-up
+constexpr std::chrono::milliseconds Reboot = 2500ms;         // the encoder reboots or switches mode
+constexpr std::chrono::milliseconds Settle = 75ms;           // after a switch to 9600 baud
 } // namespace timeouts
 
 class EncoderLink : public QObject {
@@ -121,9 +123,9 @@ public:
     // Writes without waiting for anything. A failure shows the port's error text (exclamation
     // icon) when showFailure; returns true when the bytes were handed to the system.
     bool Send(const QByteArray &bytes, bool showFailure);
-    // Waits ms (under the time scale) while the windows go on; ends early when the program
+    // Waits (under the time scale) while the windows go on; ends early when the program
     // closes, and when cancellable once the operator cancels.
-    ReplyOutcome Pause(int ms, bool cancellable);
+    ReplyOutcome Pause(std::chrono::milliseconds time, bool cancellable);
 
     // The main window's view; a view that does nothing while there is none.
     TerminalView &view();

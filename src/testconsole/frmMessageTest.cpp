@@ -37,7 +37,7 @@ void frmMessageTest::Form_Unload()
                    .cancellable = false,
                    .onWriteFailure = OnWriteFailure::Wait});
         link.bRespTimeout = false;
-        link.Pause(75, false);
+        link.Pause(timeouts::Settle, false);
         if (link.hasView() && !link.bAppClosing && link.MSComm1->PortOpen())
             link.view().SetEnabled(TerminalView::Command::TestMenu, true);
     }

@@ -102,7 +102,7 @@ private slots:
         QVERIFY(expired && !other.Enabled());
 
         clock.restart();
-        QCOMPARE(link.Pause(5000, true), ReplyOutcome::TimedOut);
+        QCOMPARE(link.Pause(std::chrono::milliseconds(5000), true), ReplyOutcome::TimedOut);
         QVERIFY(clock.elapsed() >= 90);
     }
 
@@ -120,13 +120,13 @@ private slots:
         QTimer::singleShot(100, this, [this] { link.bCancelOp = true; });
         r = ask("x\r", {"\r\n"});
         QCOMPARE(r.outcome, ReplyOutcome::Cancelled);
-        QCOMPARE(link.Pause(60000, true), ReplyOutcome::Cancelled);
+        QCOMPARE(link.Pause(std::chrono::minutes(1), true), ReplyOutcome::Cancelled);
         // A closing program ends any wait.
         link.bCancelOp = false;
         QTimer::singleShot(100, this, [this] { link.bAppClosing = true; });
         r = ask("#PrgmMode#", {"9600 baud"}, false);
         QCOMPARE(r.outcome, ReplyOutcome::Closing);
-        QCOMPARE(link.Pause(60000, false), ReplyOutcome::Closing);
+        QCOMPARE(link.Pause(std::chrono::minutes(1), false), ReplyOutcome::Closing);
         QVERIFY(link.Gone());
     }
 
