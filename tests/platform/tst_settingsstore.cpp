@@ -7,21 +7,14 @@
 #include "support/isolatedsettings.h"
 
 #include <QFile>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <optional>
 
 namespace {
 const QString Kestrane = QStringLiteral("Kestrane Paging Encoder Setup");
 const QString Solvendra = QStringLiteral("Solvendra R-740 Paging Encoder Setup");
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(content);
-}
 } // namespace
 
 class TestSettingsStore : public QObject {
@@ -34,194 +27,122 @@ private slots:
             SetComDevicePathOverride(n, QString());
     }
 
-    void xdgConfigHomeIsolatesTheStore()
+    // The store follows XDG_CONFIG_HOME on every call, test mode and an explicit folder, and
+    // never writes the user's real store meanwhile.
+    void theStoreFolderIsLookedUpEachTime()
     {
         const QString app = QStringLiteral("Isolation Probe %1").arg(QCoreApplication::applicationPid());
         SetSettingsStoreFolder(QString());
         const QByteArray previous = qgetenv("XDG_CONFIG_HOME");
         const bool hadPrevious = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
         qunsetenv("XDG_CONFIG_HOME");
-        const QString realFile = SettingsStoreFile(app); // the user's real store, never written
-        QVERIFY(realFile.startsWith(QDir::homePath() + QLatin1String("/.config/")));
+        const QString realFile = SettingsStoreFile(app);
+        QVERIFY(realFile.startsWith(QDir::homePath() + "/.config/"));
 
         QTemporaryDir first, second;
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(first.path()));
-        QCOMPARE(SettingsStoreFolder(), first.path());
-        SaveSetting(app, QStringLiteral("Properties"), QStringLiteral("CommPort"), QStringLiteral("3"));
-        QVERIFY(QFile::exists(first.path() + QLatin1String("/pagersetup/") + app + QLatin1String(".ini")));
-        QCOMPARE(GetSetting(app, QStringLiteral("Properties"), QStringLiteral("CommPort"), QString()), QStringLiteral("3"));
-
+        SaveSetting(app, "Properties", "CommPort", "3");
+        QVERIFY(QFile::exists(first.path() + "/pagersetup/" + app + ".ini"));
         // A second folder is a fresh store, even after QSettings was used in this process.
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(second.path()));
-        QCOMPARE(GetSetting(app, QStringLiteral("Properties"), QStringLiteral("CommPort"), QStringLiteral("none")),
-                 QStringLiteral("none"));
-        SaveSetting(app, QStringLiteral("Properties"), QStringLiteral("CommPort"), QStringLiteral("5"));
+        QCOMPARE(GetSetting(app, "Properties", "CommPort", "none"), QStringLiteral("none"));
+        SaveSetting(app, "Properties", "CommPort", "5");
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(first.path()));
-        QCOMPARE(GetSetting(app, QStringLiteral("Properties"), QStringLiteral("CommPort"), QString()), QStringLiteral("3"));
-
+        QCOMPARE(GetSetting(app, "Properties", "CommPort", QString()), QStringLiteral("3"));
         QVERIFY(!QFile::exists(realFile));
         if (hadPrevious)
             qputenv("XDG_CONFIG_HOME", previous);
         else
             qunsetenv("XDG_CONFIG_HOME");
-    }
 
-    void testModeAndAnExplicitFolderAreHonoured()
-    {
-        SetSettingsStoreFolder(QString());
         QStandardPaths::setTestModeEnabled(true);
-        QCOMPARE(SettingsStoreFolder(), QDir::homePath() + QLatin1String("/.qttest/config"));
+        QCOMPARE(SettingsStoreFolder(), QDir::homePath() + "/.qttest/config");
         QStandardPaths::setTestModeEnabled(false);
-
-        QTemporaryDir dir;
-        SetSettingsStoreFolder(dir.path());
-        QCOMPARE(SettingsStoreFolder(), dir.path());
-        SaveSetting(Kestrane, QStringLiteral("Properties"), QStringLiteral("LastFile"), QStringLiteral("a.pg9"));
-        QCOMPARE(SettingsStoreFile(Kestrane), dir.path() + QLatin1String("/pagersetup/") + Kestrane + QLatin1String(".ini"));
-        QVERIFY(QFile::exists(SettingsStoreFile(Kestrane)));
+        SetSettingsStoreFolder(first.path());
+        QCOMPARE(SettingsStoreFile(Kestrane), first.path() + "/pagersetup/" + Kestrane + ".ini");
+        QCOMPARE(GetSetting(app, "Properties", "CommPort", QString()), QStringLiteral("3"));
         SetSettingsStoreFolder(QString());
     }
 
-    void isolatedSettingsHelper()
+    // Two brands, sections, defaults and values, in a store of the tests' helper (which nests
+    // and takes its folder away at the end).
+    void brandsSectionsAndValues()
     {
-        QString folder;
-        {
-            IsolatedSettings store;
-            QVERIFY(store.ok());
-            folder = store.folder();
-            QCOMPARE(SettingsStoreFolder(), folder);
-            QCOMPARE(qEnvironmentVariable("XDG_CONFIG_HOME"), folder);
-            SaveSetting(QStringLiteral("Properties"), QStringLiteral("StationID"), QStringLiteral("42"));
-            QVERIFY(QFile::exists(store.fileFor(Kestrane)));
-            QVERIFY(store.fileFor(Kestrane).startsWith(folder));
-            {
-                IsolatedSettings inner;
-                QCOMPARE(GetSetting(QStringLiteral("Properties"), QStringLiteral("StationID")), QString());
-            }
-            QCOMPARE(SettingsStoreFolder(), folder);
-            QCOMPARE(GetSetting(QStringLiteral("Properties"), QStringLiteral("StationID")), QStringLiteral("42"));
+        std::optional<IsolatedSettings> store(std::in_place);
+        QVERIFY(store->ok());
+        const QString folder = store->folder();
+        QCOMPARE(SettingsStoreFolder(), folder);
+        QCOMPARE(qEnvironmentVariable("XDG_CONFIG_HOME"), folder);
+        SaveSetting(Kestrane, "Properties", "CommPort", "3");
+        SaveSetting(Solvendra, "Properties", "CommPort", "5");
+        SaveSetting(Kestrane, "Other", "CommPort", "o");
+        QCOMPARE(GetSetting(Kestrane, "Properties", "CommPort", QString()), QStringLiteral("3"));
+        QCOMPARE(GetSetting(Kestrane, "Other", "CommPort", QString()), QStringLiteral("o"));
+        QVERIFY(store->fileFor(Kestrane) != store->fileFor(Solvendra));
+        // The short forms use the application title; a missing value gives the default, a value
+        // saved empty is empty.
+        SetAppTitle(Solvendra);
+        QCOMPARE(GetSetting("Properties", "CommPort"), QStringLiteral("5"));
+        QCOMPARE(GetSetting(AppTitle(), "Properties", "Settings", "9600,n,8,1"), QStringLiteral("9600,n,8,1"));
+        SaveSetting("Properties", "Settings", QString());
+        QCOMPARE(GetSetting(AppTitle(), "Properties", "Settings", "d"), QString());
+        QCOMPARE(GetSetting(Kestrane, "Properties", "Settings", "-"), QStringLiteral("-"));
+        // Names that would make folders stay in the store's folder.
+        SaveSetting("A/B\\C", "Properties", "K", "v");
+        QCOMPARE(GetSetting("A/B\\C", "Properties", "K", QString()), QStringLiteral("v"));
+        QCOMPARE(QFileInfo(store->fileFor("A/B\\C")).absolutePath(), folder + "/pagersetup");
+        for (const QString &value : {QStringLiteral("2400,e,7,1.5"), QStringLiteral("/home/tech/My Databases/site 1.pg9"),
+                                     QStringLiteral("a=b;c#d\\e\"f'g[h],i"), QString::fromLatin1("caf\xe9 \xb0 \xff"),
+                                     QStringLiteral("  padded  "), QStringLiteral("007"), QStringLiteral("true")}) {
+            SaveSetting("Properties", "Value", value);
+            QCOMPARE(GetSetting("Properties", "Value"), value);
         }
+        {
+            IsolatedSettings inner;
+            QCOMPARE(GetSetting("Properties", "Value"), QString());
+        }
+        QCOMPARE(GetSetting("Properties", "Value"), QStringLiteral("true"));
+        store.reset();
         QVERIFY(SettingsStoreFolder() != folder);
         QVERIFY(!QFile::exists(folder));
     }
 
-    void eachBrandKeepsItsOwnValues()
+    // COM n: a test's override, else the brand's stored preference, else the default device.
+    void comMap()
     {
         IsolatedSettings store;
-        SaveSetting(Kestrane, QStringLiteral("Properties"), QStringLiteral("CommPort"), QStringLiteral("3"));
-        SaveSetting(Solvendra, QStringLiteral("Properties"), QStringLiteral("CommPort"), QStringLiteral("5"));
-        QCOMPARE(GetSetting(Kestrane, QStringLiteral("Properties"), QStringLiteral("CommPort"), QString()), QStringLiteral("3"));
-        QCOMPARE(GetSetting(Solvendra, QStringLiteral("Properties"), QStringLiteral("CommPort"), QString()), QStringLiteral("5"));
-        QVERIFY(store.fileFor(Kestrane) != store.fileFor(Solvendra));
-
-        // The short forms use the application title.
-        SetAppTitle(Solvendra);
-        QCOMPARE(GetSetting(QStringLiteral("Properties"), QStringLiteral("CommPort")), QStringLiteral("5"));
-        SaveSetting(QStringLiteral("Properties"), QStringLiteral("Settings"), QStringLiteral("2400,e,7,1"));
-        QCOMPARE(GetSetting(Solvendra, QStringLiteral("Properties"), QStringLiteral("Settings"), QString()), QStringLiteral("2400,e,7,1"));
-        QCOMPARE(GetSetting(Kestrane, QStringLiteral("Properties"), QStringLiteral("Settings"), QStringLiteral("-")), QStringLiteral("-"));
-    }
-
-    void sectionsAndDefaults()
-    {
-        IsolatedSettings store;
-        QCOMPARE(GetSetting(QStringLiteral("Properties"), QStringLiteral("Settings")), QString());
-        QCOMPARE(GetSetting(AppTitle(), QStringLiteral("Properties"), QStringLiteral("Settings"), QStringLiteral("9600,n,8,1")),
-                 QStringLiteral("9600,n,8,1"));
-        SaveSetting(QStringLiteral("Properties"), QStringLiteral("Key"), QStringLiteral("p"));
-        SaveSetting(QStringLiteral("Other"), QStringLiteral("Key"), QStringLiteral("o"));
-        QCOMPARE(GetSetting(QStringLiteral("Properties"), QStringLiteral("Key")), QStringLiteral("p"));
-        QCOMPARE(GetSetting(QStringLiteral("Other"), QStringLiteral("Key")), QStringLiteral("o"));
-        // Saved empty is an empty value, not a missing one.
-        SaveSetting(QStringLiteral("Properties"), QStringLiteral("Empty"), QString());
-        QCOMPARE(GetSetting(AppTitle(), QStringLiteral("Properties"), QStringLiteral("Empty"), QStringLiteral("d")), QString());
-    }
-
-    void valuesRoundTrip_data()
-    {
-        QTest::addColumn<QString>("value");
-        QTest::newRow("settings") << QStringLiteral("9600,n,8,1");
-        QTest::newRow("upper") << QStringLiteral("9600,N,8,1");
-        QTest::newRow("1.5") << QStringLiteral("2400,e,7,1.5");
-        QTest::newRow("path") << QStringLiteral("/home/tech/My Databases/site 1.pg9");
-        QTest::newRow("punctuation") << QStringLiteral("a=b;c#d\\e\"f'g[h]");
-        QTest::newRow("latin1") << QString::fromLatin1("caf\xe9 \xb0 \xff");
-        QTest::newRow("blanks") << QStringLiteral("  padded  ");
-        QTest::newRow("digits") << QStringLiteral("007");
-        QTest::newRow("true") << QStringLiteral("true");
-    }
-
-    void valuesRoundTrip()
-    {
-        QFETCH(QString, value);
-        IsolatedSettings store;
-        SaveSetting(QStringLiteral("Properties"), QStringLiteral("Value"), value);
-        QCOMPARE(GetSetting(QStringLiteral("Properties"), QStringLiteral("Value")), value);
-    }
-
-    void handEditedFiles()
-    {
-        IsolatedSettings store;
-        writeFile(store.fileFor(Kestrane),
-                  "[Properties]\nSettings=1200,e,7,1\nCommPort=2\n"
-                  "[Ports]\nCOM2=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0\n");
-        QCOMPARE(GetSetting(QStringLiteral("Properties"), QStringLiteral("Settings")), QStringLiteral("1200,e,7,1"));
-        QCOMPARE(GetSetting(QStringLiteral("Properties"), QStringLiteral("CommPort")), QStringLiteral("2"));
-        QCOMPARE(ComDevicePath(2), QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0"));
-    }
-
-    void oddApplicationNamesStayInTheFolder()
-    {
-        IsolatedSettings store;
-        const QString odd = QStringLiteral("A/B\\C");
-        SaveSetting(odd, QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("v"));
-        QCOMPARE(GetSetting(odd, QStringLiteral("S"), QStringLiteral("K"), QString()), QStringLiteral("v"));
-        QCOMPARE(QFileInfo(store.fileFor(odd)).absolutePath(), store.folder() + QLatin1String("/pagersetup"));
-    }
-
-    void comMapDefaults()
-    {
-        IsolatedSettings store;
-        for (int n = 1; n <= 4; ++n)
-            QCOMPARE(ComDevicePath(n), QStringLiteral("/dev/ttyS%1").arg(n - 1));
-        for (int n = 5; n <= 8; ++n)
-            QCOMPARE(ComDevicePath(n), QStringLiteral("/dev/ttyUSB%1").arg(n - 5));
-        QCOMPARE(ComDevicePath(0), QString());
-        QCOMPARE(ComDevicePath(9), QString());
+        for (int n = 1; n <= 8; ++n)
+            QCOMPARE(ComDevicePath(n), n <= 4 ? QStringLiteral("/dev/ttyS%1").arg(n - 1) : QStringLiteral("/dev/ttyUSB%1").arg(n - 5));
+        QCOMPARE(ComDevicePath(0) + ComDevicePath(9), QString());
         MSComm comm;
-        QCOMPARE(comm.devicePath(), QStringLiteral("/dev/ttyS0"));
         QVERIFY(!comm.setCommPort(6));
         QCOMPARE(comm.devicePath(), QStringLiteral("/dev/ttyUSB1"));
-    }
 
-    void comMapStoredPreference()
-    {
-        IsolatedSettings store;
-        SaveSetting(Kestrane, QStringLiteral("Ports"), QStringLiteral("COM3"), QStringLiteral("/tmp/encoder-link"));
-        SaveSetting(Kestrane, QStringLiteral("Ports"), QStringLiteral("COM4"), QStringLiteral("  /dev/pts/9  "));
-        SaveSetting(Kestrane, QStringLiteral("Ports"), QStringLiteral("COM5"), QString());
-        SaveSetting(Solvendra, QStringLiteral("Ports"), QStringLiteral("COM1"), QStringLiteral("/dev/pts/4"));
+        SaveSetting(Kestrane, "Ports", "COM3", "/tmp/encoder-link");
+        SaveSetting(Kestrane, "Ports", "COM4", "  /dev/pts/9  ");
+        SaveSetting(Kestrane, "Ports", "COM5", QString());
+        SaveSetting(Solvendra, "Ports", "COM1", "/dev/pts/4");
         QCOMPARE(ComDevicePath(3), QStringLiteral("/tmp/encoder-link"));
         QCOMPARE(ComDevicePath(4), QStringLiteral("/dev/pts/9"));
         QCOMPARE(ComDevicePath(5), QStringLiteral("/dev/ttyUSB0")); // empty: the default
         QCOMPARE(ComDevicePath(1), QStringLiteral("/dev/ttyS0"));   // the other brand's
+        SetComDevicePathOverride(3, "/tmp/test-link");
+        QCOMPARE(ComDevicePath(3), QStringLiteral("/tmp/test-link"));
+        SetComDevicePathOverride(3, QString());
+        QCOMPARE(ComDevicePath(3), QStringLiteral("/tmp/encoder-link"));
         SetAppTitle(Solvendra);
         QCOMPARE(ComDevicePath(1), QStringLiteral("/dev/pts/4"));
         QCOMPARE(ComDevicePath(3), QStringLiteral("/dev/ttyS2"));
-    }
 
-    void comMapTestOverrideComesFirst()
-    {
-        IsolatedSettings store;
-        SaveSetting(QStringLiteral("Ports"), QStringLiteral("COM2"), QStringLiteral("/dev/pts/7"));
-        SetComDevicePathOverride(2, QStringLiteral("/tmp/test-link"));
-        SetComDevicePathOverride(6, QStringLiteral("/tmp/other-link"));
-        QCOMPARE(ComDevicePath(2), QStringLiteral("/tmp/test-link"));
-        QCOMPARE(ComDevicePath(6), QStringLiteral("/tmp/other-link"));
-        SetComDevicePathOverride(2, QString());
-        QCOMPARE(ComDevicePath(2), QStringLiteral("/dev/pts/7"));
-        SetComDevicePathOverride(6, QString());
-        QCOMPARE(ComDevicePath(6), QStringLiteral("/dev/ttyUSB1"));
+        // A hand-edited file is read as it stands.
+        SetAppTitle(Kestrane);
+        IsolatedSettings edited;
+        QFile f(edited.fileFor(Kestrane));
+        QVERIFY(QDir().mkpath(QFileInfo(f).absolutePath()) && f.open(QIODevice::WriteOnly));
+        f.write("[Properties]\nSettings=1200,e,7,1\n[Ports]\nCOM2=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0\n");
+        f.close();
+        QCOMPARE(GetSetting("Properties", "Settings"), QStringLiteral("1200,e,7,1"));
+        QCOMPARE(ComDevicePath(2), QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0"));
     }
 };
 

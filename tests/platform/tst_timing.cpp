@@ -12,12 +12,10 @@ private slots:
     {
         QCOMPARE(TimeScale(), 1.0); // the program's default
         struct Row { double scale; int ms, scaled; };
-        for (const Row r : {Row{1.0, 8000, 8000}, Row{1.0, 1, 1}, Row{1.0, 0, 0}, Row{1.0, -5, 0},
-                            Row{0.01, 8000, 80}, Row{0.01, 150, 2} /* 1.5 rounds up */,
-                            Row{0.01, 49, 1} /* at least 1 */, Row{0.01, 1, 1}, Row{0.01, 0, 0},
-                            Row{2.0, 50, 100}}) {
+        for (const Row r : {Row{1.0, 8000, 8000}, Row{1.0, 0, 0}, Row{1.0, -5, 0}, Row{0.01, 8000, 80},
+                            Row{0.01, 150, 2} /* 1.5 rounds up */, Row{0.01, 49, 1} /* at least 1 */,
+                            Row{0.01, 0, 0}, Row{2.0, 50, 100}}) {
             SetTimeScale(r.scale);
-            QCOMPARE(TimeScale(), r.scale);
             QVERIFY2(ScaledMs(r.ms) == r.scaled, qPrintable(QStringLiteral("%1 ms at %2").arg(r.ms).arg(r.scale)));
         }
         // Not positive: ignored.
@@ -28,167 +26,117 @@ private slots:
         QCOMPARE(TimeScale(), 2.0);
     }
 
-    void sleepIsScaled()
+    // Sleep and the window timer take the scale; unscaled, these 1000 s intervals would never
+    // end within the test's time (the bound of ten seconds catches only that).
+    void sleepAndTimerAreScaled()
     {
         QElapsedTimer t;
         t.start();
-        Sleep(50); // real time at scale 1
-        QVERIFY(t.elapsed() >= 49);
-        SetTimeScale(0.01);
+        Sleep(30); // real time at scale 1
+        QVERIFY(t.elapsed() >= 29);
+        SetTimeScale(0.00005);
         t.restart();
-        Sleep(5000); // 50 ms
-        const qint64 ms = t.elapsed();
-        QVERIFY2(ms >= 49 && ms < 1000, qPrintable(QString::number(ms)));
+        Sleep(1000000); // 50 ms
+        QVERIFY2(t.elapsed() >= 49 && t.elapsed() < 10000, qPrintable(QString::number(t.elapsed())));
+
+        WindowTimer timer;
+        QCOMPARE(timer.Interval(), 0);
+        QVERIFY(!timer.Enabled());
+        SetTimeScale(1.0);
+        timer.setInterval(1000000);
+        QCOMPARE(timer.Interval(), 1000000); // as set: scaled when it starts
+        SetTimeScale(0.00005);
+        QSignalSpy spy(&timer, &WindowTimer::Timer);
         t.restart();
-        Sleep(0);
-        Sleep(-10);
-        QVERIFY(t.elapsed() < 20);
+        timer.setEnabled(true);
+        QVERIFY(spy.wait(10000));
+        QVERIFY2(t.elapsed() >= 49, qPrintable(QString::number(t.elapsed())));
     }
 
     void doEventsRunsPendingEvents()
     {
         bool ran = false;
-        QTimer::singleShot(0, this, [&ran] { ran = true; });
-        QElapsedTimer t;
-        t.start();
-        while (!ran && t.elapsed() < 1000)
-            DoEvents();
+        QMetaObject::invokeMethod(this, [&ran] { ran = true; }, Qt::QueuedConnection);
+        DoEvents();
         QVERIFY(ran);
     }
 
-    void timerIntervalIsScaledWhenItStarts()
-    {
-        WindowTimer timer;
-        QCOMPARE(timer.Interval(), 0);
-        QVERIFY(!timer.Enabled());
-        timer.setInterval(6000);
-        QCOMPARE(timer.Interval(), 6000);
-        SetTimeScale(0.01); // after setInterval, before the start: 60 ms
-        QSignalSpy spy(&timer, &WindowTimer::Timer);
-        QElapsedTimer t;
-        t.start();
-        timer.setEnabled(true);
-        QVERIFY(spy.wait(2000));
-        const qint64 ms = t.elapsed();
-        QVERIFY2(ms >= 55 && ms < 1000, qPrintable(QString::number(ms)));
-    }
-
-    void singleShotTimerDisablesItselfBeforeItsEvent()
+    // A single-shot timer is disabled before its handler runs, so the handler may enable it again.
+    void singleShotAndRepeatingTimers()
     {
         SetTimeScale(0.01);
         WindowTimer timer(nullptr, true);
-        bool enabledInHandler = true;
-        int fired = 0;
+        QList<bool> enabledInHandler;
         connect(&timer, &WindowTimer::Timer, this, [&] {
-            enabledInHandler = timer.Enabled();
-            ++fired;
-        });
-        timer.setInterval(2000); // 20 ms
-        timer.setEnabled(true);
-        QTRY_COMPARE_WITH_TIMEOUT(fired, 1, 2000);
-        QVERIFY(!enabledInHandler);
-        QVERIFY(!timer.Enabled());
-        QTest::qWait(100);
-        QCOMPARE(fired, 1);
-        QCOMPARE(timer.Interval(), 2000);
-    }
-
-    void aHandlerMayEnableTheSingleShotTimerAgain()
-    {
-        SetTimeScale(0.01);
-        WindowTimer timer;
-        int fired = 0;
-        connect(&timer, &WindowTimer::Timer, this, [&] {
-            if (++fired < 3)
+            enabledInHandler << timer.Enabled();
+            if (enabledInHandler.size() < 3)
                 timer.setEnabled(true);
         });
-        timer.setInterval(1000);
-        timer.setEnabled(true);
-        QTRY_COMPARE_WITH_TIMEOUT(fired, 3, 2000);
-        QVERIFY(!timer.Enabled());
-    }
-
-    void repeatingTimerStaysEnabled()
-    {
-        SetTimeScale(0.01);
-        WindowTimer timer(nullptr, false);
-        QSignalSpy spy(&timer, &WindowTimer::Timer);
         timer.setInterval(1000); // 10 ms
         timer.setEnabled(true);
-        QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 3, 2000);
-        QVERIFY(timer.Enabled());
-        timer.setEnabled(false);
+        QTRY_COMPARE_WITH_TIMEOUT(enabledInHandler.size(), 3, 5000);
+        QCOMPARE(enabledInHandler, QList<bool>({false, false, false}));
+        QVERIFY(!timer.Enabled());
+        QCOMPARE(timer.Interval(), 1000);
+
+        // A repeating timer stays enabled until disabled.
+        WindowTimer repeating(nullptr, false);
+        QSignalSpy spy(&repeating, &WindowTimer::Timer);
+        repeating.setInterval(1000);
+        repeating.setEnabled(true);
+        QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 3, 5000);
+        QVERIFY(repeating.Enabled());
+        repeating.setEnabled(false);
         const int count = int(spy.count());
-        QTest::qWait(60);
+        QTest::qWait(40);
         QCOMPARE(int(spy.count()), count);
+        QCOMPARE(enabledInHandler.size(), 3); // the single-shot one did not fire again
     }
 
-    void intervalZeroOrLessNeverFires()
-    {
-        for (int interval : {0, -100}) {
-            WindowTimer timer;
-            QSignalSpy spy(&timer, &WindowTimer::Timer);
-            timer.setInterval(interval);
-            timer.setEnabled(true);
-            QVERIFY(timer.Enabled());
-            QTest::qWait(100);
-            QCOMPARE(spy.count(), 0);
-            QVERIFY(timer.Enabled());
-        }
-        // Given a positive interval while enabled, it starts.
-        SetTimeScale(0.01);
-        WindowTimer timer;
-        QSignalSpy spy(&timer, &WindowTimer::Timer);
-        timer.setEnabled(true);
-        timer.setInterval(1000);
-        QVERIFY(spy.wait(2000));
-    }
-
-    void disablingStopsIt()
+    // Timers that must not fire: stopped before the event loop ran, never given a positive
+    // interval, or given one while disabled. A timer given a positive interval while enabled starts.
+    void timersThatDoNotFire()
     {
         SetTimeScale(0.01);
-        WindowTimer timer;
-        QSignalSpy spy(&timer, &WindowTimer::Timer);
-        timer.setInterval(3000); // 30 ms
-        timer.setEnabled(true);
-        QTest::qWait(5);
-        timer.setEnabled(false);
-        QTest::qWait(100);
-        QCOMPARE(spy.count(), 0);
-        // Setting the interval of a disabled timer does not start it.
-        timer.setInterval(1000);
-        QTest::qWait(60);
-        QCOMPARE(spy.count(), 0);
+        WindowTimer stopped, zero, negative, disabled, late;
+        QSignalSpy spy(&stopped, &WindowTimer::Timer), spyZero(&zero, &WindowTimer::Timer),
+            spyNegative(&negative, &WindowTimer::Timer), spyDisabled(&disabled, &WindowTimer::Timer),
+            spyLate(&late, &WindowTimer::Timer);
+        stopped.setInterval(1000);
+        stopped.setEnabled(true);
+        stopped.setEnabled(false);
+        zero.setEnabled(true);
+        negative.setInterval(-100);
+        negative.setEnabled(true);
+        disabled.setInterval(1000);
+        late.setEnabled(true);
+        late.setInterval(1000);
+        QVERIFY(spyLate.wait(5000));
+        QTest::qWait(30); // three intervals
+        QCOMPARE(spy.count() + spyZero.count() + spyNegative.count() + spyDisabled.count(), 0);
+        QVERIFY(zero.Enabled() && negative.Enabled() && !disabled.Enabled());
     }
 
     // Setting the interval or enabling again while enabled counts the interval from then on.
-    void restartWhileEnabled_data()
-    {
-        QTest::addColumn<bool>("bySetInterval");
-        QTest::newRow("setInterval") << true;
-        QTest::newRow("setEnabled") << false;
-    }
-
     void restartWhileEnabled()
     {
-        QFETCH(bool, bySetInterval);
         SetTimeScale(0.01);
-        WindowTimer timer;
-        QSignalSpy spy(&timer, &WindowTimer::Timer);
-        timer.setInterval(10000); // 100 ms
-        QElapsedTimer t;
-        t.start();
-        timer.setEnabled(true);
-        QTest::qWait(60);
-        QCOMPARE(spy.count(), 0);
-        if (bySetInterval)
-            timer.setInterval(10000);
-        else
+        for (bool bySetInterval : {true, false}) {
+            WindowTimer timer;
+            QSignalSpy spy(&timer, &WindowTimer::Timer);
+            timer.setInterval(10000); // 100 ms
+            QElapsedTimer t;
+            t.start();
             timer.setEnabled(true);
-        QVERIFY(spy.wait(2000));
-        QVERIFY2(t.elapsed() >= 150, qPrintable(QString::number(t.elapsed())));
+            QThread::msleep(60); // no event loop: the timer cannot fire meanwhile
+            if (bySetInterval)
+                timer.setInterval(10000);
+            else
+                timer.setEnabled(true);
+            QVERIFY(spy.wait(5000));
+            QVERIFY2(spy.count() == 1 && t.elapsed() >= 155, qPrintable(QString::number(t.elapsed())));
+        }
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestTiming)
