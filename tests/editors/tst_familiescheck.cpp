@@ -8,10 +8,17 @@
 using Reason = FamilyCorrectionReason;
 Q_DECLARE_METATYPE(Reason)
 
+struct CapcodeCase { QByteArray startCap, qty; bool by8; QByteArray expected; Reason reason; };
+struct OverlapCase { QByteArray startID, qty, active, defined, expectedID, expectedQty; };
+struct FieldCase { int field; QByteArray text; bool complete = false; };
+Q_DECLARE_METATYPE(CapcodeCase)
+Q_DECLARE_METATYPE(OverlapCase)
+Q_DECLARE_METATYPE(FieldCase)
+
 namespace {
 // A complete family taking part in the check unless active/defined say otherwise.
-void setFamily(int row, const char *startCap, const char *qty, const char *startID,
-               const char *active = "1", const char *defined = "YES")
+void setFamily(int row, const QByteArray &startCap, const QByteArray &qty, const QByteArray &startID,
+               const QByteArray &active = "1", const QByteArray &defined = "YES")
 {
     DB.Families[row] = {active, startCap, "5", "A", "3", qty, startID, "00", "00", defined};
 }
@@ -28,10 +35,8 @@ void setThreeFamilies()
 QString describe(const FamilyCorrection &c)
 {
     return QStringLiteral("%1 f%2 %3>%4 r%5 p%6 id:%7 cap:%8")
-        .arg(c.row).arg(int(c.field))
-        .arg(QString::fromLatin1(c.oldText), QString::fromLatin1(c.newText))
-        .arg(int(c.reason)).arg(c.pass)
-        .arg(QString::fromLatin1(c.endIDText), QString::fromLatin1(c.endCapText));
+        .arg(c.row).arg(int(c.field)).arg(c.oldText, c.newText).arg(int(c.reason)).arg(c.pass)
+        .arg(c.endIDText, c.endCapText);
 }
 } // namespace
 
@@ -46,15 +51,13 @@ private slots:
         bFamFieldsAdjusted = false;
     }
 
+    // A range holding an illegal capcode moves down below it (a low start moves up to 8);
+    // nothing else of the family changes.
     void capcodeRangesLeaveTheIllegalCapcodes_data()
     {
-        QTest::addColumn<QByteArray>("startCap");
-        QTest::addColumn<QByteArray>("qty");
-        QTest::addColumn<bool>("by8");
-        QTest::addColumn<QByteArray>("expected");   // empty: unchanged
-        QTest::addColumn<Reason>("reason");
+        QTest::addColumn<CapcodeCase>("c");
         auto row = [](const char *name, const char *cap, const char *qty, bool by8, const char *exp, Reason r = {}) {
-            QTest::newRow(name) << QByteArray(cap) << QByteArray(qty) << by8 << QByteArray(exp) << r;
+            QTest::newRow(name) << CapcodeCase{cap, qty, by8, exp, r};
         };
         row("start below 8", "0000003", "010", false, "0000008", Reason::LowStartCapcode);
         row("start 0, by 8", "0000000", "003", true, "0000008", Reason::LowStartCapcode);
@@ -70,63 +73,47 @@ private slots:
     }
     void capcodeRangesLeaveTheIllegalCapcodes()
     {
-        QFETCH(QByteArray, startCap);
-        QFETCH(QByteArray, qty);
-        QFETCH(bool, by8);
-        QFETCH(QByteArray, expected);
-        QFETCH(Reason, reason);
-        EncoderSettings.bIncCapBy8 = by8;
-        setFamily(3, startCap, qty, "0100");
+        QFETCH(CapcodeCase, c);
+        const bool corrected = !c.expected.isEmpty();
+        EncoderSettings.bIncCapBy8 = c.by8;
+        setFamily(3, c.startCap, c.qty, "0100");
         FamilyRec after = DB.Families[3];
+        after[FamStartCap] = corrected ? c.expected : c.startCap;
         const auto result = CheckFamiliesDatabase();
         QVERIFY(result.ok && !bFamiliesEdited);
-        QCOMPARE(bFamFieldsAdjusted, !expected.isEmpty());
-        if (!expected.isEmpty())
-            after[FamStartCap] = expected;
+        QCOMPARE(bFamFieldsAdjusted, corrected);
         QCOMPARE(DB.Families[3], after);
-        QCOMPARE(result.corrections.size(), expected.isEmpty() ? 0 : 1);
-        if (!expected.isEmpty())
-            QCOMPARE(result.corrections[0].reason, reason);
+        QCOMPARE(result.corrections.size(), corrected ? 1 : 0);
+        if (corrected)
+            QCOMPARE(result.corrections[0].reason, c.reason);
     }
 
+    // The earlier family, 3, holds IDs 100 to 149; family 10 is moved after them or cut before
+    // them, unless it takes no part. Family 3 stays as it is. Only the editor clears the
+    // adjusted flag: a check with nothing to correct leaves it set.
     void overlappingPagerIDsArePulledApart_data()
     {
-        QTest::addColumn<QByteArray>("laterID");
-        QTest::addColumn<QByteArray>("laterQty");
-        QTest::addColumn<QByteArray>("active");
-        QTest::addColumn<QByteArray>("defined");
-        QTest::addColumn<QByteArray>("expectedID");
-        QTest::addColumn<QByteArray>("expectedQty");
-        auto row = [](const char *name, const char *id, const char *qty, const char *active, const char *defined,
-                      const char *expID, const char *expQty) {
-            QTest::newRow(name) << QByteArray(id) << QByteArray(qty) << QByteArray(active) << QByteArray(defined)
-                                << QByteArray(expID) << QByteArray(expQty);
-        };
-        // The earlier family holds IDs 100 to 149.
-        row("starts inside", "0120", "010", "1", "YES", "150", "010");
-        row("ends inside", "0090", "020", "1", "YES", "0090", "10");
-        row("ends on its first ID", "0090", "011", "1", "YES", "0090", "10");
-        row("encloses it", "0090", "100", "1", "YES", "0090", "100");
-        row("just after", "0150", "010", "1", "YES", "0150", "010");
-        row("just before", "0090", "010", "1", "YES", "0090", "010");
-        row("inactive", "0120", "010", "0", "YES", "0120", "010");
-        row("not defined", "0120", "010", "1", "", "0120", "010");
+        QTest::addColumn<OverlapCase>("c");
+        QTest::newRow("starts inside") << OverlapCase{"0120", "010", "1", "YES", "150", "010"};
+        QTest::newRow("ends inside") << OverlapCase{"0090", "020", "1", "YES", "0090", "10"};
+        QTest::newRow("ends on its first ID") << OverlapCase{"0090", "011", "1", "YES", "0090", "10"};
+        QTest::newRow("encloses it") << OverlapCase{"0090", "100", "1", "YES", "0090", "100"};
+        QTest::newRow("just after") << OverlapCase{"0150", "010", "1", "YES", "0150", "010"};
+        QTest::newRow("just before") << OverlapCase{"0090", "010", "1", "YES", "0090", "010"};
+        QTest::newRow("inactive") << OverlapCase{"0120", "010", "0", "YES", "0120", "010"};
+        QTest::newRow("not defined") << OverlapCase{"0120", "010", "1", "", "0120", "010"};
     }
     void overlappingPagerIDsArePulledApart()
     {
-        QFETCH(QByteArray, laterID);
-        QFETCH(QByteArray, laterQty);
-        QFETCH(QByteArray, active);
-        QFETCH(QByteArray, defined);
-        QFETCH(QByteArray, expectedID);
-        QFETCH(QByteArray, expectedQty);
+        QFETCH(OverlapCase, c);
         setFamily(2, "1000000", "050", "0100");
-        setFamily(9, "1100000", laterQty, laterID, active, defined);
+        setFamily(9, "1100000", c.qty, c.startID, c.active, c.defined);
         const FamilyRec earlier = DB.Families[2];
+        bFamFieldsAdjusted = true;
         QVERIFY(CheckFamiliesDatabase().ok);
+        QVERIFY(bFamFieldsAdjusted && !bFamiliesEdited);
         QCOMPARE(DB.Families[2], earlier);
-        QCOMPARE(DB.Families[9][FamStartID], expectedID);
-        QCOMPARE(DB.Families[9][FamPagerQty], expectedQty);
+        QCOMPARE(DB.Families[9][FamStartID] + '/' + DB.Families[9][FamPagerQty], c.expectedID + '/' + c.expectedQty);
     }
 
     // Capcode corrections come first, then the pager-ID ones; a later pass finds what an
@@ -149,67 +136,48 @@ private slots:
             "2 f5 12>9 r5 p2 id:19 cap:2045049",
         };
         QCOMPARE(got, expected);
-        QCOMPARE(DB.Families[2][FamStartCap], QByteArray("2045041"));
-        QCOMPARE(DB.Families[2][FamStartID], QByteArray("11"));
-        QCOMPARE(DB.Families[2][FamPagerQty], QByteArray("9"));
-        QVERIFY(bFamFieldsAdjusted && !bFamiliesEdited);
-    }
-
-    void nothingToCorrectLeavesTheAdjustedFlag()
-    {
-        setFamily(0, "1000000", "010", "20");
-        bFamFieldsAdjusted = true;
-        const auto result = CheckFamiliesDatabase();
-        QVERIFY(result.ok && result.corrections.isEmpty());
+        QCOMPARE(DB.Families[2][FamStartCap] + '/' + DB.Families[2][FamStartID] + '/' + DB.Families[2][FamPagerQty],
+                 QByteArray("2045041/11/9"));
         QVERIFY(bFamFieldsAdjusted && !bFamiliesEdited);
     }
 
     // A cancelled check is never reported as passed, even when it came in a later pass before
-    // that pass corrected anything.
-    void cancelledCheckFails_data()
-    {
-        QTest::addColumn<int>("cancelInPass");
-        QTest::addColumn<int>("corrections");
-        QTest::addColumn<bool>("adjusted");
-        QTest::newRow("first pass") << 1 << 0 << false;
-        QTest::newRow("second pass") << 2 << 4 << true;
-    }
+    // that pass corrected anything. A cancel left over from an earlier operation does not count:
+    // each pass starts clear.
     void cancelledCheckFails()
     {
-        QFETCH(int, cancelInPass);
-        QFETCH(int, corrections);
-        QFETCH(bool, adjusted);
-        setThreeFamilies();
-        Link().bCancelOp = true;   // left over from an earlier operation: each pass starts clear
-        int passes = 0;
-        const auto result = CheckFamiliesDatabase({[&] { ++passes; }, [&] {
-                                                       if (passes == cancelInPass)
-                                                           Link().bCancelOp = true;
-                                                       return Link().bCancelOp;
-                                                   }, {}});
-        QVERIFY(result.cancelled);
-        QVERIFY(!result.ok);
-        QCOMPARE(result.corrections.size(), corrections);
-        QCOMPARE(DB.Families[2][FamStartID], QByteArray(cancelInPass == 1 ? "0008" : "11"));
-        QCOMPARE(bFamFieldsAdjusted, adjusted);
-        QVERIFY(bFamiliesEdited);
+        for (const int cancelInPass : {1, 2}) {
+            init();
+            setThreeFamilies();
+            Link().bCancelOp = true;
+            int passes = 0;
+            const auto result = CheckFamiliesDatabase({[&] { ++passes; }, [&] {
+                                                           if (passes == cancelInPass)
+                                                               Link().bCancelOp = true;
+                                                           return Link().bCancelOp;
+                                                       }, {}});
+            QVERIFY(result.cancelled && !result.ok && bFamiliesEdited);
+            QCOMPARE(result.corrections.size(), cancelInPass == 1 ? 0 : 4);
+            QCOMPARE(DB.Families[2][FamStartID], QByteArray(cancelInPass == 1 ? "0008" : "11"));
+            QCOMPARE(bFamFieldsAdjusted, cancelInPass == 2);
+        }
     }
 
+    // Family 2 cannot be used: reported once, left as it is, and family 3 is still corrected
+    // against family 1.
     void unusableFamilyIsReportedOnceAndLeftAlone_data()
     {
-        QTest::addColumn<int>("field");
-        QTest::addColumn<QByteArray>("text");
-        QTest::newRow("quantity not a number") << int(FamPagerQty) << QByteArray("1x0");
-        QTest::newRow("quantity above 999") << int(FamPagerQty) << QByteArray("3000000");
-        QTest::newRow("empty start ID") << int(FamStartID) << QByteArray("");
+        QTest::addColumn<FieldCase>("c");
+        QTest::newRow("quantity not a number") << FieldCase{FamPagerQty, "1x0"};
+        QTest::newRow("quantity above 999") << FieldCase{FamPagerQty, "3000000"};
+        QTest::newRow("empty start ID") << FieldCase{FamStartID, ""};
     }
     void unusableFamilyIsReportedOnceAndLeftAlone()
     {
-        QFETCH(int, field);
-        QFETCH(QByteArray, text);
+        QFETCH(FieldCase, c);
         setFamily(0, "1000000", "010", "100");
         setFamily(1, "0000003", "010", "105");
-        DB.Families[1][field] = text;
+        DB.Families[1][c.field] = c.text;
         setFamily(2, "0000004", "010", "105");
         const FamilyRec bad = DB.Families[1];
         QList<int> faultRows;
@@ -217,44 +185,35 @@ private slots:
         QVERIFY(result.ok);
         QCOMPARE(faultRows, QList<int>{1});
         QCOMPARE(DB.Families[1], bad);
-        QCOMPARE(DB.Families[2][FamStartCap], QByteArray("0000008"));
-        QCOMPARE(DB.Families[2][FamStartID], QByteArray("110"));
+        QCOMPARE(DB.Families[2][FamStartCap] + '/' + DB.Families[2][FamStartID], QByteArray("0000008/110"));
     }
 
+    // An incomplete family is erased at OK: off, its numbers cleared, Rate, Prefix and Suffix
+    // kept; a complete one, active or not, is in use.
     void completeness_data()
     {
-        QTest::addColumn<int>("field");
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<bool>("complete");
-        QTest::newRow("as set") << int(FamSuffix) << QByteArray("00") << true;
-        QTest::newRow("quantity 000") << int(FamPagerQty) << QByteArray("000") << false;
-        QTest::newRow("start ID 0000") << int(FamStartID) << QByteArray("0000") << false;
-        QTest::newRow("start capcode 7") << int(FamStartCap) << QByteArray("0000007") << false;
-        QTest::newRow("start capcode 8") << int(FamStartCap) << QByteArray("0000008") << true;
-        QTest::newRow("start capcode not a number") << int(FamStartCap) << QByteArray("12x4567") << false;
-        QTest::newRow("pager type lower case") << int(FamPgrType) << QByteArray("n") << false;
-        QTest::newRow("inactive") << int(FamActive) << QByteArray("0") << true;
+        QTest::addColumn<FieldCase>("c");
+        QTest::newRow("as set") << FieldCase{FamSuffix, "00", true};
+        QTest::newRow("quantity 000") << FieldCase{FamPagerQty, "000", false};
+        QTest::newRow("start ID 0000") << FieldCase{FamStartID, "0000", false};
+        QTest::newRow("start capcode 7") << FieldCase{FamStartCap, "0000007", false};
+        QTest::newRow("start capcode 8") << FieldCase{FamStartCap, "0000008", true};
+        QTest::newRow("start capcode not a number") << FieldCase{FamStartCap, "12x4567", false};
+        QTest::newRow("pager type lower case") << FieldCase{FamPgrType, "n", false};
+        QTest::newRow("inactive") << FieldCase{FamActive, "0", true};
     }
     void completeness()
     {
-        QFETCH(int, field);
-        QFETCH(QByteArray, text);
-        QFETCH(bool, complete);
-        setFamily(4, "1000000", "010", "0100", "1", "");
-        DB.Families[4][FamRate] = "2";
-        DB.Families[4][FamFunc] = "0";
-        DB.Families[4][FamPrefix] = "07";
-        DB.Families[4][field] = text;
-        const FamilyRec before = DB.Families[4];
-        const QList<int> switchedOff = DefineOrEraseFamilies();
-        FamilyRec expected = before;
-        if (complete) {
-            expected[FamDefined] = "YES";
-        } else {
+        QFETCH(FieldCase, c);
+        DB.Families[4] = {"1", "1000000", "2", "A", "0", "010", "0100", "07", "00", ""};
+        DB.Families[4][c.field] = c.text;
+        FamilyRec expected = DB.Families[4];
+        expected[FamDefined] = "YES";
+        if (!c.complete)
             expected = {"0", "0000000", "2", "A", "3", "000", "0000", "07", "00", ""};
-        }
+        const QList<int> switchedOff = DefineOrEraseFamilies();
         QCOMPARE(DB.Families[4], expected);
-        QCOMPARE(switchedOff, complete ? QList<int>{} : QList<int>{4});
+        QCOMPARE(switchedOff, c.complete ? QList<int>{} : QList<int>{4});
     }
 };
 
