@@ -51,16 +51,17 @@ private:
         SetComDevicePathOverride(1, pty.linkPath());
     }
 
-    // COM 1 leads to an encoder that answers at once; the program's times run at a tenth.
+    // COM 1 leads to an encoder that answers at once; the program's and the encoder's times run
+    // at a tenth.
     void encoderOnCom1()
     {
+        SetTimeScale(0.1);
         encoder = std::make_unique<SimEncoder>(
             encsim::DeviceState::factory(9), encsim::Mode::Paging,
             std::vector<std::pair<std::string, std::string>>{
                 {"pacing", "off"}, {"reply_latency_ms", "0"}, {"reboot_ms", "100"}});
         if (!encoder->ok())
             qFatal("simulated encoder: %s", qPrintable(encoder->error()));
-        SetTimeScale(0.1);
     }
 
     // Opening the port finds the encoder and, the database matching, reads it without a question.
