@@ -275,7 +275,6 @@ private slots:
                                    {"serial2 verbose", "1"}, {"serial1 databits", "E71"}, {"serial2 baud", "300"}})
             source.config[k] = v;
         QVERIFY(connectTo(source));
-        ScriptedBoxes boxes;
         ReadEncoderDB();
         QVERIFY(Run.bDBMatchesEncoder);
         QVERIFY(EncoderSettings.bPort1IDAsCap && EncoderSettings.bPort2IDAsCap);
@@ -332,7 +331,6 @@ private slots:
         state.firmware = firmware.toStdString();
         QVERIFY(connectTo(state));
         Run.bTestEnabled = testEnabled;
-        ScriptedBoxes boxes;
         program();
         QCOMPARE(sent(), expected);
         QCOMPARE(EncoderSettings.bPort2PPHReset, !firmware.contains('S'));
@@ -380,8 +378,7 @@ private slots:
         QVERIFY(connectTo(encsim::DeviceState::factory(generation)));
         QVERIFY(sim().setKnob(knob.toStdString(), value.toStdString()));
         Run.bDBMatchesEncoder = matchedBefore;
-        ScriptedBoxes boxes;
-        boxes.expect(kWriteError).title("Write Error").buttons(MsgButtons::OK).icon(MsgIcon::None);
+        fx->boxes.expect(kWriteError).title("Write Error").buttons(MsgButtons::OK).icon(MsgIcon::None);
         program();
         QCOMPARE(sent().last(), lastSent);
         QCOMPARE(status(), lastStatus);
@@ -400,8 +397,7 @@ private slots:
         encsim::DeviceState source = fillDatabase(9);
         EncoderSettings.bPort1IDAsCap = true;
         QVERIFY(sim().setKnob("cable_pull", "\"write:G 12\""));
-        ScriptedBoxes boxes;
-        boxes.expect(kWriteError).title("Write Error");
+        fx->boxes.expect(kWriteError).title("Write Error");
         program();
         const encsim::Snapshot after = sim().getState();
         QCOMPARE(after.config.at("serial1 idascap"), std::string("0"));
@@ -420,8 +416,7 @@ private slots:
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
         QVERIFY(sim().setKnob("replace_reply", "\"CONFIG SERIAL1 IDASCAP?\" bytes=COMP2>"));
         const QString label = fx->view.label(Label::IDAsCap), before = status();
-        ScriptedBoxes boxes;
-        boxes.expect("COMP2 protocol is detected.  Please change to TAP protocol and try again.")
+        fx->boxes.expect("COMP2 protocol is detected.  Please change to TAP protocol and try again.")
             .title("COMP2 Detected").icon(MsgIcon::None);
         program();
         QCOMPARE(sent(), QByteArrayList{"CONFIG SERIAL1 IDASCAP?\r"});
@@ -453,8 +448,7 @@ private slots:
         QVERIFY(sim().setKnob("replace_reply",
                               "\"" + command + "\" bytes=\"" + reply.toStdString() + "<CR><LF>\""));
         fx->view.BringToFront(TerminalView::Disc::Connected);
-        ScriptedBoxes boxes;
-        boxes.expect("The Paging Encoder did not Properly Respond to IDASCAP Command.\rPlease Check Connections, "
+        fx->boxes.expect("The Paging Encoder did not Properly Respond to IDASCAP Command.\rPlease Check Connections, "
                      "Paging Encoder Configuration,\ror COM Port Settings, and Try Again")
             .title("Paging Encoder Improper Response");
         program();
@@ -469,7 +463,6 @@ private slots:
     {
         QVERIFY(connectTo(encsim::DeviceState::factory(7)));
         QVERIFY(sim().setKnob("drop_reply", "\"CONFIG IDASCAP?\""));
-        ScriptedBoxes boxes;
         program();
         QCOMPARE(sent().mid(0, 2), (QByteArrayList{"CONFIG IDASCAP?\r", "config invertdata 0\r\n"}));
         QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is OFF"));
@@ -485,7 +478,6 @@ private slots:
         state.config["serial2 idascap"] = "1";
         QVERIFY(connectTo(state));
         EncoderSettings.bPort2IDAsCap = true;
-        ScriptedBoxes boxes;
         program();
         const QByteArrayList units = sent();
         QCOMPARE(units.mid(0, 2), (QByteArrayList{"CONFIG SERIAL2 IDASCAP?\r", "CONFIG SERIAL2 IDASCAP 0\r"}));
@@ -507,8 +499,7 @@ private slots:
         QVERIFY(connectTo(state));
         QVERIFY(!Link().MSComm1->Output("config ignorerfcd?\r"));
         QTRY_VERIFY(Link().MSComm1->InBufferCount() >= 3); // "0" CR LF waits unread
-        ScriptedBoxes boxes;
-        boxes.expect(kWriteError).title("Write Error");
+        fx->boxes.expect(kWriteError).title("Write Error");
         program();
         QCOMPARE(sent().mid(0, 2), (QByteArrayList{"config ignorerfcd?\r", "CONFIG SERIAL1 IDASCAP?\r"}));
         QVERIFY(!sent().contains("CONFIG SERIAL1 IDASCAP 0\r"));
@@ -531,9 +522,8 @@ private slots:
         // Another operation's cancel window is up; its button is what the write honours.
         fx->onEncoderEvent(during.startsWith("write") ? "write G 5 stored" : "IDASCAP?",
                            [] { Link().bCancelOp = true; });
-        ScriptedBoxes boxes;
         if (writeError)
-            boxes.expect(kWriteError).title("Write Error");
+            fx->boxes.expect(kWriteError).title("Write Error");
         program();
         QCOMPARE(sent().size(), writeError ? 1 + 21 + 15 : 1);
         QVERIFY(Run.bDBMatchesEncoder);
@@ -546,8 +536,7 @@ private slots:
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
         QVERIFY(!Link().MSComm1->setPortOpen(false));
         const QString label = fx->view.label(Label::IDAsCap), before = status();
-        ScriptedBoxes boxes;
-        boxes.expect("COM Port 1 is Not Open\rPlease Open Port and Try Again")
+        fx->boxes.expect("COM Port 1 is Not Open\rPlease Open Port and Try Again")
             .title("COM Port Not Open").icon(MsgIcon::Critical);
         program();
         QVERIFY(sent().isEmpty());
@@ -585,7 +574,6 @@ private slots:
                           {{"pacing", "off"}, {"reply_latency_ms", latency.toStdString()}}));
         Run.bTestEnabled = true;
         EncoderSettings.sModSliderVal = slider;
-        ScriptedBoxes boxes;
         program();
         QCOMPARE(sent().mid(1, 2),
                  (QByteArrayList{"CONFIG MODATTENC " + coarse + "\r", "CONFIG MODATTENF " + fine + "\r"}));
@@ -617,8 +605,7 @@ private slots:
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
         QVERIFY(sim().setKnob(knob.toStdString(), value.toStdString()));
         Run.bTestEnabled = true;
-        ScriptedBoxes boxes;
-        boxes.expect(box).title("Communication Failure").icon(MsgIcon::None);
+        fx->boxes.expect(box).title("Communication Failure").icon(MsgIcon::None);
         program();
         QCOMPARE(sent().size(), box.startsWith("No") ? 2 : 3); // no setting follows
         QCOMPARE(status(), QStringLiteral("Writing Pager Database - Modulation Attenuation"));
