@@ -152,18 +152,9 @@ private slots:
         QCOMPARE(t->lblVersion->text(), QStringLiteral("Firmware Version: ") + QString::fromLatin1(firmware));
         QCOMPARE(t->Label25->text(), label25);
 
-        // What the read sent, and what it left.
-        const QList<QByteArray> sent = CommandsSent(*encoder, mark);
-        const QList<QByteArray> expected =
-            v7 ? V7ReadCommands(idAsCap) : TwoPortReadCommands(testPort, firmware, idAsCap);
-        QCOMPARE(expected.size(), commands);
-        QVERIFY2(sent == expected, qPrintable(FirstDifference(sent, expected)));
-        const QStringList db = DatabaseDifferences(state);
-        QVERIFY2(db.isEmpty(), qPrintable(db.join(QLatin1String("; "))));
-        const QStringList settings = SettingsDifferences(state);
-        QVERIFY2(settings.isEmpty(), qPrintable(settings.join(QLatin1String("; "))));
-        QVERIFY(encoder->sim().getState().config == state.config); // ID-as-capcode is back as it was
-        QCOMPARE(encoder->sim().stats().violations, 0);
+        // The read that followed (its commands and fields are compared in the reader's tests).
+        QCOMPARE(CommandsSent(*encoder, mark).size(), commands);
+        QVERIFY(DatabaseDifferences(state).isEmpty());
 
         // The window says so.
         QString idLabel = QStringLiteral("ID As Capcode Mode is ") + (idAsCap ? "ON" : "OFF");
