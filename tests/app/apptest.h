@@ -18,7 +18,6 @@
 #include "platform/pointer.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
-#include "platform/shell.h"
 #include "platform/timing.h"
 #include "support/isolatedsettings.h"
 
@@ -45,7 +44,6 @@ public:
         Link().Reset();
         SetAppTitle(QStringLiteral("pagersetup-test"));
         HelpFile.clear();
-        Run.sDBFilePath.clear();
         frmCfgFam::bIncompleteRecord = false;
         frmCfgGroup::bIncompleteRecord = false;
         SetTimeScale(1.0);
@@ -67,10 +65,7 @@ public:
             dialogAnswers.pop_front();
             return answer;
         });
-        SetPrinterDialogHook([this](QPrinter &) {
-            ++printerDialogs;
-            return false;
-        });
+        SetPrinterDialogHook([](QPrinter &) { return false; });
     }
 
     ~AppTestEnv()
@@ -97,7 +92,6 @@ public:
     QStringList shellOpened;
     QList<FileDialogRequest> dialogs;
     std::deque<QString> dialogAnswers;
-    int printerDialogs = 0;
 
 private:
     IsolatedSettings m_store;
@@ -124,27 +118,23 @@ frmTerminal *StartAndShowMainWindow()
     return t;
 }
 
-// Runs action on the modal window F once it is up (from inside its event loop).
+// Runs action on the modal window F once it is up (from inside its event loop); gives up after
+// ten seconds.
 template <class F>
 void WhenShown(std::function<void(F *)> action)
 {
     auto *poll = new QTimer;
-    poll->setInterval(5);
-    QDeadlineTimer deadline(10000);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, action, deadline] {
-        if (deadline.hasExpired()) {
-            poll->stop();
-            poll->deleteLater();
-            return;
-        }
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, action, deadline = QDeadlineTimer(10000)] {
         F *f = forms::Find<F>();
-        if (!f || !f->isVisible())
+        const bool shown = f && f->isVisible();
+        if (!shown && !deadline.hasExpired())
             return;
         poll->stop();
         poll->deleteLater();
-        action(f);
+        if (shown)
+            action(f);
     });
-    poll->start();
+    poll->start(5);
 }
 
 // Closes the modal window F once it is up.
