@@ -115,6 +115,7 @@ private slots:
     // nothing meanwhile. The next detection starts afresh.
     void cancellingADetection()
     {
+        SetTimeScale(0.3); // the cancel comes within the first attempt's time
         frmTerminal *t = start(DeviceState::factory(9), {{"power", "off"}});
         int round = 0;
         bool stillDetecting = false;
@@ -165,6 +166,7 @@ private slots:
     // The program may be closed while a detection waits: everything ends without another box.
     void closingTheProgramDuringADetection()
     {
+        SetTimeScale(0.3);
         QPointer<frmTerminal> t = start(DeviceState::factory(9), {{"power", "off"}});
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("Are You Sure You Want to Exit"), MsgAnswer::Yes);

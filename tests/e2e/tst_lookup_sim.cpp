@@ -64,8 +64,9 @@ private slots:
     // encoder is being asked does nothing.
     void oneLookupAtATime()
     {
+        SetTimeScale(0.1); // the answer comes late, but within the lookup's 4000 ms
         connectEncoder();
-        QVERIFY(encoder->sim().setKnob("delay_reply", "LOOKUP ms=2000"));
+        QVERIFY(encoder->sim().setKnob("delay_reply", "LOOKUP ms=3000"));
         QTimer::singleShot(20, this, [this] {
             t->txLookup->setText(QStringLiteral("10"));
             QTest::mouseClick(t->cmdLookup, Qt::LeftButton);

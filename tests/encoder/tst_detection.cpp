@@ -252,7 +252,8 @@ private slots:
     // meanwhile. A cancel left over from before does not stop the next one.
     void cancellingADetection()
     {
-        QVERIFY(start(DeviceState::factory(9), {{"power", "off"}}));
+        // The cancel comes within the first attempt's time.
+        QVERIFY(start(DeviceState::factory(9), {{"power", "off"}}, 0.3));
         Link().bCancelOp = true;
         bool flagClearAtStart = false, stillDetecting = false;
         fx->onEncoderEvent("#PrgmMode#", [&] {
@@ -277,7 +278,7 @@ private slots:
     // nothing more is shown.
     void closingTheProgramDuringADetection()
     {
-        QVERIFY(start(DeviceState::factory(9), {{"power", "off"}}));
+        QVERIFY(start(DeviceState::factory(9), {{"power", "off"}}, 0.3));
         fx->onEncoderEvent("#PrgmMode#", [&] { fx->closeProgram(); });
         OpenClosePort();
         QCOMPARE(fx->boxes.shown().size(), 0);
