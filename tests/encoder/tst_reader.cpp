@@ -1,6 +1,7 @@
 // Reading the encoder without windows: both readers through the link against the simulated
 // encoder, for every generation; the errors with their one message box, the ID-as-capcode
-// switch and its restore, the cancel, the program's close, the COMP1 check and the question.
+// switch and its restore, the cancel, the program's close and the COMP1 check. (The questions
+// before a read are asked through the windows: tests/e2e.)
 
 #include <QtTest>
 
@@ -22,8 +23,6 @@ const QString kImproper = QStringLiteral("The Paging Encoder did not Properly Re
 const QString kComp1 = QStringLiteral("COMP1 Protocol is Selected and Requires a Default Pager Assignment\r"
                                       "The First Pager ID in the First Pager Group is Used as the Default "
                                       "Pager ID\rThe Protocol has been set to TAP");
-const QString kOverwrite = QStringLiteral("You Have Edited the Pager Database\rIf You Read the Encoder, You "
-                                          "Will Lose Your Edits.\rAre You Sure You Want to Continue?");
 const QString kMatches = QStringLiteral("Current View Matches Encoder Configuration");
 const QString kProgress = QStringLiteral("Reading Pager Database - ");
 
@@ -354,30 +353,6 @@ private slots:
         QCOMPARE(EncoderSettings.sPort2Protocol, port2After);
         QCOMPARE(Run.bDBMatchesEncoder, !fail);
         QCOMPARE(fx->sim().getState().config.at("serial2 protocol"), port2.toStdString()); // nothing sent
-    }
-
-    // Edits are not overwritten without a question: No and Cancel send nothing and leave the
-    // database alone, Yes reads.
-    void theReaderAsksBeforeItOverwritesEdits()
-    {
-        const DeviceState state = FullState(9);
-        QVERIFY(connectTo(state));
-        Run.bDBMatchesEncoder = false;
-        for (MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Cancel, MsgAnswer::Yes})
-            fx->boxes.expect(kOverwrite, answer)
-                .title(QStringLiteral("About to OverWrite Edits"))
-                .buttons(MsgButtons::YesNoCancel)
-                .icon(MsgIcon::Exclamation)
-                .defaultButton(1);
-        read();
-        read();
-        QVERIFY(fx->sent().isEmpty());
-        QVERIFY(!HourglassShown() && !Run.bDBBusy());
-        QCOMPARE(DB.Families[0][FamActive], QByteArray("old"));
-        read();
-        QVERIFY(fx->boxes.verifyAllShown());
-        QVERIFY(Run.bDBMatchesEncoder);
-        QVERIFY(DatabaseDifferences(state).isEmpty());
     }
 };
 
