@@ -562,10 +562,6 @@ void frmCfgFam::Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode)
         Cancel = true;
 }
 
-void frmCfgFam::Form_Unload()
-{
-}
-
 // ---------------------------------------------------------------------------------------------
 // The modified marking and the labels
 

@@ -82,7 +82,6 @@ public:
     // Window handlers.
     void Form_Load();
     void Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode);
-    void Form_Unload();
     // Sees every key before the focused control; sets KeyCode to 0 when it used the key.
     // KeyCode: 9 Tab, 13 Enter, 37 Left, 38 Up, 39 Right, 40 Down, 112 F1.
     void Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift);
