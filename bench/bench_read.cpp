@@ -110,7 +110,7 @@ int main(int argc, char **argv)
     // answered (a detected encoder is not read right away; everything else is OK).
     QTemporaryDir store, folder;
     SetSettingsStoreFolder(store.path());
-    SetProgramFolderOverride(folder.path());
+    SetDataFolderOverride(folder.path());
     SetPreviousInstanceHook([](const QString &) { return false; });
     int unexpected = 0;
     SetMsgBoxResponder([&](const MsgBoxRequest &r) {

@@ -146,7 +146,7 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
     SetSettingsStoreFolder(config.path());
-    SetProgramFolderOverride(program.path());
+    SetDataFolderOverride(program.path());
     SetPreviousInstanceHook([](const QString &) { return false; });
     SetMsgBoxResponder([](const MsgBoxRequest &box) {
         std::fprintf(stderr, "unexpected message box \"%s\": %s\n", qPrintable(box.title), qPrintable(box.text));

@@ -116,6 +116,8 @@ void frmTerminal::buildMenus()
     mnuPrintDB = item(file, "mnuPrintDB", tr("&Print Database Configuration"), nullptr);
     connect(mnuPrintDB, &QAction::triggered, this, [this] {
         forms::HandlerScope scope(this);
+        if (Run.TransferRunning()) // a half-read or half-corrected database is not printed
+            return;
         mnuPrintDB_Click(this, txtConfigNotes->text());
     });
     bar_(file, "Bar4");

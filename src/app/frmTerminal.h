@@ -124,6 +124,9 @@ private:
     void buildSurface();
     void reopenLastFile();
     void showFileError(const QString &description);
+    // Save and Save As write only when nothing else owns the database and its last check
+    // finished (the "Database Not Saved" box says so otherwise).
+    bool mayWriteDatabaseFile();
     QString databaseStateSuffix() const;
 
     QStackedLayout *m_discs = nullptr;

@@ -1,17 +1,18 @@
 // The pager database file commands: Open, Save, Save As, and New.
 //
 // A file is read whole before anything is stored, so a read error leaves the displayed
-// database as it was; a file is written to a temporary file beside it and renamed over the old
-// one, so a write error never leaves half a file. Both errors are reported like a file that
-// cannot be opened.
+// database as it was; a file is written to a temporary file beside it, forced to the disk and
+// only then renamed over the old one, so a write error (a full disk among them) never leaves
+// half a file. Both errors are reported like a file that cannot be opened. While a transfer or
+// a check runs, the database belongs to it: the file commands do nothing.
 
-#include "platform/folders.h"
-#include "platform/shell.h"
 #include "app/frmTerminal.h"
 #include "model/changes.h"
 #include "model/database.h"
 #include "model/dbfile.h"
 #include "model/state.h"
+#include "platform/files.h"
+#include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 #include "platform/settingsstore.h"
@@ -19,18 +20,15 @@
 #include "testconsole/frmMessageTest.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
-#include <QSaveFile>
 
 namespace {
 
 const QString kProperties = QStringLiteral("Properties");
 const QString kFilter = QStringLiteral("Pager Database Files (*.pg9)");
 
-// The file dialog's request: it starts at the current file, else in the program's folder.
+// The file dialog's request: it starts at the current file, else in the user's documents.
 FileDialogRequest dialogRequest(bool save)
 {
     FileDialogRequest request;
@@ -44,43 +42,11 @@ FileDialogRequest dialogRequest(bool save)
         request.directory = current.absolutePath();
         request.defaultName = current.fileName();
     } else {
-        request.directory = ProgramFolder();
+        request.directory = DocumentsFolder();
         if (!Run.sDBFileName.isEmpty())
             request.defaultName = QString::fromLatin1(Run.sDBFileName);
     }
     return request;
-}
-
-// Reads the whole file; on failure returns false with the system's description.
-bool readWholeFile(const QString &path, QByteArray *content, QString *error)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    *content = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
-}
-
-// Replaces the file with content, all or nothing.
-bool writeWholeFile(const QString &path, const QByteArray &content, QString *error)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    if (file.write(content) != content.size() || !file.commit()) {
-        *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -113,7 +79,7 @@ void frmTerminal::mnuOpenFile_Click()
 
     QByteArray content;
     QString error;
-    if (!readWholeFile(path, &content, &error)) {
+    if (!ReadWholeFile(path, &content, &error)) {
         showFileError(error);
         return;
     }
@@ -141,25 +107,37 @@ void frmTerminal::mnuOpenFile_Click()
     forms::Unload<frmMessageTest>();
 }
 
+bool frmTerminal::mayWriteDatabaseFile()
+{
+    if (Run.TransferRunning())
+        return false;
+    if (Run.bDBCheckOK)
+        return true;
+    MsgBox(QStringLiteral("The Pager Database was Not Saved.\r"
+                          "Its Check Did Not Finish: Press OK in the Pager Families or Pager\r"
+                          "Groups Editor, Let the Check Finish, then Save Again."),
+           MsgButtons::OK, MsgIcon::Exclamation, QStringLiteral("Database Not Saved"));
+    return false;
+}
+
 void frmTerminal::mnuSave_Click()
 {
     forms::HandlerScope scope(this);
-    if (!Run.bDBCheckOK)
+    if (!mayWriteDatabaseFile())
         return;
     QString error;
-    if (!writeWholeFile(Run.sDBFilePath, WriteDBFile(txtConfigNotes->notes()), &error)) {
+    if (!ReplaceWholeFile(Run.sDBFilePath, WriteDBFile(txtConfigNotes->notes()), &error)) {
         showFileError(error);
         return;
     }
     StatusBar1->setPanelText(1, QStringLiteral("Saved Database to File: ") +
                                     QString::fromLatin1(Run.sDBFileName) + databaseStateSuffix());
-    QDir::setCurrent(ProgramFolder());
 }
 
 void frmTerminal::mnuSaveAs_Click()
 {
     forms::HandlerScope scope(this);
-    if (!Run.bDBCheckOK)
+    if (!mayWriteDatabaseFile())
         return;
     QString path = FileDialog(this, dialogRequest(true));
     if (path.isEmpty() || isUnloaded())
@@ -174,14 +152,13 @@ void frmTerminal::mnuSaveAs_Click()
     SaveSetting(kProperties, QStringLiteral("LastFile"), Run.sDBFilePath);
 
     QString error;
-    if (!writeWholeFile(path, WriteDBFile(txtConfigNotes->notes()), &error)) {
+    if (!ReplaceWholeFile(path, WriteDBFile(txtConfigNotes->notes()), &error)) {
         showFileError(error);
         return;
     }
     StatusBar1->setPanelText(1, QStringLiteral("Saved Database to File: ") +
                                     QString::fromLatin1(Run.sDBFileName) + databaseStateSuffix());
     SaveSetting(kProperties, QStringLiteral("LastFile"), Run.sDBFilePath);
-    QDir::setCurrent(ProgramFolder());
     mnuSave->setEnabled(true);
 }
 

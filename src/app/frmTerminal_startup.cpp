@@ -1,9 +1,6 @@
 // Start-up of the main window: start values, "setup.ini", the brand, the stored preferences,
 // the serial port (left closed), the reopen of the last database file and the status texts.
 
-#include "platform/folders.h"
-#include "platform/shell.h"
-#include "widgets/artwork.h"
 #include "app/frmTerminal.h"
 #include "encoder/link.h"
 #include "model/atten.h"
@@ -11,18 +8,24 @@
 #include "model/dbfile.h"
 #include "model/inifile.h"
 #include "model/state.h"
+#include "platform/files.h"
+#include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
+#include "widgets/artwork.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QPushButton>
 #include <QScreen>
+
+// QT_LOGGING_RULES="pagersetup.files.debug=true" shows where start-up looks for its files.
+Q_LOGGING_CATEGORY(lcFiles, "pagersetup.files", QtWarningMsg)
 
 namespace {
 
@@ -77,12 +80,15 @@ void frmTerminal::Form_Load()
                    MsgButtons::OK, MsgIcon::Exclamation, BrandTitle());
     }
 
-    // 3. The program's folder becomes the current folder.
-    const QString folder = ProgramFolder();
-    QDir::setCurrent(folder);
+    // 3. The user's home folder becomes the current folder; the program's own files are found
+    // in its data folder.
+    QDir::setCurrent(QDir::homePath());
+    const QString folder = DataFolder();
+    qCDebug(lcFiles) << "data folder:" << folder;
 
-    // 4. "setup.ini" switches.
-    const QString ini = QDir(folder).filePath(QStringLiteral("setup.ini"));
+    // 4. "setup.ini" switches (the user's own setup.ini comes first).
+    const QString ini = SetupIniPath();
+    qCDebug(lcFiles) << "setup.ini:" << ini << (QFileInfo(ini).isFile() ? "found" : "absent");
     Run.bVirginMode = iniSwitch(ini, "VirginMode");
     if (Run.bVirginMode)
         lblVirgin->setVisible(true);
@@ -95,6 +101,7 @@ void frmTerminal::Form_Load()
         HelpFile = QDir(folder).filePath(QStringLiteral("ZQSETUP.PDF"));
     else if (solvendra)
         HelpFile = QDir(folder).filePath(QStringLiteral("XJSETUP.PDF"));
+    qCDebug(lcFiles) << "help manual:" << HelpFile << (QFileInfo(HelpFile).isFile() ? "found" : "absent");
     if (solvendra) {
         Image1->setVisible(false);
         Picture1->setVisible(false);
@@ -154,7 +161,8 @@ void frmTerminal::Form_Load()
     const QString lastFile = GetSetting(kProperties, QStringLiteral("LastFile"));
     if (!lastFile.isEmpty()) {
         const QFileInfo info(lastFile);
-        Run.sDBFilePath = info.isAbsolute() ? lastFile : QDir(folder).filePath(lastFile);
+        // A bare name (as older versions kept it) lies in the current folder, the home folder.
+        Run.sDBFilePath = info.isAbsolute() ? lastFile : QDir::home().filePath(lastFile);
         Run.sDBFileName = info.fileName().toLatin1();
     } else {
         Run.sDBFilePath.clear();
@@ -182,15 +190,14 @@ void frmTerminal::Form_Load()
 
 void frmTerminal::reopenLastFile()
 {
-    if (Run.sDBFileName.isEmpty() || Run.sDBFilePath.isEmpty() || !QFileInfo(Run.sDBFilePath).isFile())
+    if (Run.sDBFileName.isEmpty() || Run.sDBFilePath.isEmpty() || !QFileInfo::exists(Run.sDBFilePath))
         return;
-    QFile file(Run.sDBFilePath);
-    if (!file.open(QIODevice::ReadOnly))
+    // A file that cannot be read whole (not a regular file, too large, unreadable) is skipped
+    // like one that cannot be opened: nothing half loaded, no message.
+    QByteArray content;
+    QString error;
+    if (!ReadWholeFile(Run.sDBFilePath, &content, &error))
         return;
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return; // skipped like a file that cannot be opened: nothing half loaded
-    file.close();
 
     const DBFileReadResult result = ReadDBFile(content);
     // The reopen judges a group by its Group ID's value: "0" and "000" leave it undefined.

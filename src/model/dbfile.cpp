@@ -156,8 +156,10 @@ QByteArray WriteDBFile(const QByteArray &notes)
     return out;
 }
 
-DBFileReadResult ReadDBFile(const QByteArray &content)
+DBFileReadResult ReadDBFile(const QByteArray &file)
 {
+    // A text editor may have put a UTF-8 byte-order mark before the first line.
+    const QByteArray content = file.startsWith("\xEF\xBB\xBF") ? file.mid(3) : file;
     DBFileReadResult result;
     qsizetype p = 0;
     forEachLine(content, [&](const QByteArray &line) {

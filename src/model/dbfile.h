@@ -19,7 +19,8 @@ struct DBFileReadResult {
 
 // Reads the file content into the shared variables, line by line; the line's place in the file
 // (not the number in its key) says which record it fills. Fields the file leaves out keep the
-// values they had. Never fails: unknown lines are skipped.
+// values they had. Never fails: unknown lines are skipped. A leading UTF-8 byte-order mark is
+// not part of the first line.
 DBFileReadResult ReadDBFile(const QByteArray &content);
 
 // Label captions the two mode lines set.

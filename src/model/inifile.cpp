@@ -1,6 +1,6 @@
 #include "model/inifile.h"
 
-#include <QFile>
+#include "platform/files.h"
 
 namespace {
 
@@ -62,15 +62,15 @@ bool parseDecimal(const QByteArray &text, bool *nonZero)
 QByteArray GetIniValue(const QString &fileName, const QByteArray &section, const QByteArray &key,
                        bool *ok)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (ok)
-            *ok = false;
-        return {};
-    }
-    const QByteArray content = file.readAll();
+    // Only a regular file of a sensible size is read (a FIFO would hold start-up, a device
+    // could fill the memory).
+    QByteArray content;
+    QString error;
+    const bool readable = ReadWholeFile(fileName, &content, &error);
     if (ok)
-        *ok = true;
+        *ok = readable;
+    if (!readable)
+        return {};
 
     const QByteArray header = '[' + section + ']';
     bool headerSeen = false;

@@ -1,5 +1,5 @@
 #pragma once
-// "setup.ini" in the program's folder: the switches of section "Main".
+// "setup.ini": the switches of section "Main".
 
 #include <QByteArray>
 #include <QString>
@@ -7,7 +7,8 @@
 // The text after the first "=" of the first line that contains key (the whole line when it has
 // no "="). The section header is only noted, never a limit: a matching line before it or in
 // another section counts. An empty line ends the search with "False"; the end of the file with
-// an empty text. ok is false when the file cannot be read.
+// an empty text. ok is false when the file cannot be read, is not a regular file or is larger
+// than a megabyte.
 QByteArray GetIniValue(const QString &fileName, const QByteArray &section, const QByteArray &key,
                        bool *ok = nullptr);
 

@@ -49,7 +49,9 @@ public:
         SetTimeScale(1.0);
         SetDefaultPointer();
         m_previousFolder = QDir::currentPath();
-        SetProgramFolderOverride(m_program.path());
+        SetDataFolderOverride(m_program.path());
+        m_previousHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(m_home.path()));
         for (int n = 1; n <= 8; ++n)
             SetComDevicePathOverride(n, QStringLiteral("/nonexistent-pagersetup/tty%1").arg(n));
         SetPreviousInstanceHook([this](const QString &name) {
@@ -78,7 +80,8 @@ public:
         SetPrinterDialogHook({});
         for (int n = 1; n <= 8; ++n)
             SetComDevicePathOverride(n, QString());
-        SetProgramFolderOverride(QString());
+        SetDataFolderOverride(QString());
+        qputenv("HOME", m_previousHome);
         SetTimeScale(1.0);
         SetDefaultPointer();
         QDir::setCurrent(m_previousFolder);
@@ -86,6 +89,8 @@ public:
 
     QString programFolder() const { return m_program.path(); }
     QString programFile(const QString &name) const { return m_program.filePath(name); }
+    // The user's home folder while the test runs (start-up makes it the current folder).
+    QString homeFolder() const { return m_home.path(); }
 
     bool otherCopyRunning = false;
     QStringList instanceChecks;
@@ -96,6 +101,8 @@ public:
 private:
     IsolatedSettings m_store;
     QTemporaryDir m_program;
+    QTemporaryDir m_home;
+    QByteArray m_previousHome;
     QString m_previousFolder;
 };
 

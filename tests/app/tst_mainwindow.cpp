@@ -10,6 +10,7 @@
 #include "encoder/frmProperties.h"
 #include "model/database.h"
 #include "model/dbfile.h"
+#include "platform/files.h"
 #include "settings/frmPassword.h"
 #include "settings/frmSettings_Main.h"
 #include "settings/frmTXTune.h"
@@ -19,6 +20,8 @@
 
 #include <QAction>
 #include <QPushButton>
+
+#include <sys/stat.h>
 
 namespace {
 const QString kNotOpen = QStringLiteral("COM Port 1 is Not Open\rPlease Open Port and Try Again");
@@ -253,7 +256,8 @@ private slots:
         t->mnuOpenFile->trigger();
         QCOMPARE(env->dialogs[0].title, QStringLiteral("Open Pager Database File"));
         QVERIFY(!env->dialogs[0].save && env->dialogs[0].filter.contains(QStringLiteral("*.pg9")));
-        QCOMPARE(env->dialogs[0].directory, env->programFolder());
+        // The first dialog opens in the documents folder, later ones where the last file lies.
+        QCOMPARE(env->dialogs[0].directory, QDir(env->homeFolder()).filePath(QStringLiteral("Documents")));
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Loaded File: site.pg9, Doesn't Match Encoder"));
         QCOMPARE(stored(QStringLiteral("LastFile")), original);
         QVERIFY(t->mnuSave->isEnabled());
@@ -297,33 +301,54 @@ private slots:
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Saved Database to File: old.pg9, Matches Encoder"));
         QCOMPARE(QDir::currentPath(), programFolder);
 
-        // The errors.
+        // The errors. What is not a regular file or is too large is refused before it is read
+        // (a FIFO would hold the program, a device could fill the memory).
         const QString status = t->StatusBar1->panelText(1);
+        const QString fifo = site.filePath("fifo.pg9");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const QString large = site.filePath("large.pg9");
+        WriteFile(large, QByteArray(MaxFileBytes + 1, 'x'));
         ScriptedBoxes boxes;
-        boxes.expect(QString()).icon(MsgIcon::Exclamation).title(kSolvendraTitle); // missing
-        boxes.expect(QString()).icon(MsgIcon::Exclamation).title(kSolvendraTitle); // unreadable
-        env->dialogAnswers.push_back(site.filePath("no such file.pg9"));
-        t->mnuOpenFile->trigger();
-        env->dialogAnswers.push_back(QStringLiteral("/proc/self/mem")); // opens, then fails to read
-        t->mnuOpenFile->trigger();
+        for (const QString &bad : {site.filePath("no such file.pg9"), QStringLiteral("/proc/self/mem"), fifo,
+                                   QStringLiteral("/dev/zero"), large}) {
+            boxes.expect(QString()).icon(MsgIcon::Exclamation).title(kSolvendraTitle);
+            env->dialogAnswers.push_back(bad);
+            t->mnuOpenFile->trigger();
+        }
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(stored(QStringLiteral("LastFile")), existing);
         QCOMPARE(t->StatusBar1->panelText(1), status);
         QCOMPARE(DB.Families[4][FamStartCap], QByteArray("0204800"));
         QVERIFY(!HourglassShown());
 
+        // Save As into a missing folder or onto what is not a regular file: the box, and what
+        // is there stays.
         boxes.reset();
-        boxes.expect(QString()).icon(MsgIcon::Exclamation);
-        env->dialogAnswers.push_back(site.filePath("missing folder/out.pg9"));
-        t->mnuSaveAs->trigger();
+        QVERIFY(QDir(site.path()).mkdir(QStringLiteral("folder.pg9")));
+        for (const QString &bad : {site.filePath("missing folder/out.pg9"), fifo, site.filePath("folder.pg9")}) {
+            boxes.expect(QString()).icon(MsgIcon::Exclamation);
+            env->dialogAnswers.push_back(bad);
+            t->mnuSaveAs->trigger();
+        }
         QVERIFY(boxes.verifyAllShown());
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
         QCOMPARE(t->StatusBar1->panelText(1), status);
 
+        // After a check that did not finish nothing is written, and a box says why.
         Run.bDBCheckOK = false;
         const int dialogs = env->dialogs.size();
+        boxes.reset();
+        for (int i = 0; i < 2; ++i)
+            boxes.expect(QStringLiteral("The Pager Database was Not Saved.\rIts Check Did Not Finish"))
+                .title(QStringLiteral("Database Not Saved"))
+                .icon(MsgIcon::Exclamation)
+                .buttons(MsgButtons::OK);
+        const QByteArray before = ReadFile(existing);
         t->mnuSave->trigger();
         t->mnuSaveAs->trigger();
+        QVERIFY(boxes.verifyAllShown());
         QCOMPARE(env->dialogs.size(), dialogs);
+        QCOMPARE(ReadFile(existing), before);
         QCOMPARE(t->StatusBar1->panelText(1), status);
     }
 
@@ -332,14 +357,18 @@ private slots:
     {
         frmTerminal *t = mainWindow();
         Run.bDBMatchesEncoder = false;
-        // The database belongs to the running transfer: Open and New leave it alone too (no
-        // question, no file dialog).
+        // The database belongs to the running transfer: the file commands and printing leave it
+        // alone too (no question, no dialog, nothing written).
         const QList<QAction *> commands = {t->mnuOpen, t->mnuProperties, t->mnuReadDB, t->mnuWriteDB,
                                            t->mnuSendMsg, t->Toolbar1->Buttons(6), t->Toolbar1->Buttons(7),
-                                           t->Toolbar1->Buttons(8), t->mnuOpenFile, t->mnuNewDB};
+                                           t->Toolbar1->Buttons(8), t->mnuOpenFile, t->mnuNewDB,
+                                           t->mnuSave, t->mnuSaveAs, t->mnuPrintDB};
         t->cmdLookup->setEnabled(true);
+        Run.sDBFilePath = QDir(env->homeFolder()).filePath(QStringLiteral("half.pg9"));
+        bool printerAsked = false;
+        SetPrinterDialogHook([&](QPrinter &) { return printerAsked = true; });
         {
-            BusyScope running(Busy::Line, BusyScope::WhenIdle);
+            BusyScope running(Busy::FillingDatabase, BusyScope::WhenIdle);
             QVERIFY(running);
             for (QAction *a : commands) {
                 a->setEnabled(true);
@@ -350,6 +379,7 @@ private slots:
             t->cmdLookup->click();
             QVERIFY(!forms::IsLoaded<frmProperties>());
             QVERIFY(env->dialogs.isEmpty());
+            QVERIFY(!QFile::exists(Run.sDBFilePath) && !printerAsked);
         }
         QVERIFY(!Run.TransferRunning());
         ScriptedBoxes boxes;

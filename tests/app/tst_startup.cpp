@@ -92,7 +92,7 @@ private slots:
         QVERIFY(t && !t->isVisible());
         ClickLabel *version = solvendra ? forms::Find<frmXJSplash>()->lblVersion : forms::Find<frmSplash>()->lblVersion;
         QVERIFY(version->window()->isVisible()); // the splash
-        QCOMPARE(version->text(), QStringLiteral("Version 1.0.0"));
+        QCOMPARE(version->text(), QStringLiteral("Version 9.0.39"));
 
         QCOMPARE(env->instanceChecks, QStringList{title});
         QCOMPARE(AppTitle(), title);
@@ -100,7 +100,7 @@ private slots:
         QCOMPARE(StoredPreference(title, "Settings"), QStringLiteral("9600,n,8,1"));
         QCOMPARE(StoredPreference(title, "CommPort"), QStringLiteral("1"));
         QCOMPARE(StoredPreference(other, "CommPort"), QStringLiteral("3"));
-        QCOMPARE(QDir::currentPath(), QDir(env->programFolder()).canonicalPath());
+        QCOMPARE(QDir::currentPath(), QDir(env->homeFolder()).canonicalPath());
         QCOMPARE(HelpFile, env->programFile(manual));
         QCOMPARE(t->Label25->text(), model);
         QCOMPARE(t->Image1->isHidden(), solvendra);
@@ -175,22 +175,33 @@ private slots:
         QVERIFY(!Run.bSuppressEvents); // start-up went to its end
     }
 
+    // "setup.ini" of the data folder, or the user's own beside the stored preferences, which
+    // comes first.
     void setupIniSwitches_data()
     {
         QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QByteArray>("usersIni");
         QTest::addColumn<bool>("virgin");
         QTest::addColumn<bool>("test");
-        QTest::newRow("none") << QByteArray() << false << false;
-        QTest::newRow("both on") << QByteArray("[Main]\r\nVirginMode=True\r\nTestEnabled=1\r\n") << true << true;
-        QTest::newRow("TestEnabled only") << QByteArray("[Main]\r\nTestEnabled=True\r\n") << false << true;
+        const QByteArray both("[Main]\r\nVirginMode=True\r\nTestEnabled=1\r\n");
+        QTest::newRow("none") << QByteArray() << QByteArray() << false << false;
+        QTest::newRow("both on") << both << QByteArray() << true << true;
+        QTest::newRow("TestEnabled only") << QByteArray("[Main]\r\nTestEnabled=True\r\n") << QByteArray() << false << true;
+        QTest::newRow("the user's first") << both << QByteArray("[Main]\r\nTestEnabled=True\r\n") << false << true;
     }
     void setupIniSwitches()
     {
         QFETCH(QByteArray, ini);
+        QFETCH(QByteArray, usersIni);
         QFETCH(bool, virgin);
         QFETCH(bool, test);
         if (!ini.isNull())
             WriteFile(env->programFile("setup.ini"), ini);
+        if (!usersIni.isNull()) {
+            const QString folder = QFileInfo(SettingsStoreFile(kSolvendraTitle)).path();
+            QVERIFY(QDir().mkpath(folder));
+            WriteFile(QDir(folder).filePath("setup.ini"), usersIni);
+        }
         ScriptedBoxes boxes;
         frmTerminal *t = StartProgram<frmXJSplash>();
         QCOMPARE(Run.bVirginMode, virgin);
@@ -201,7 +212,7 @@ private slots:
     }
 
     // The last file is reopened by its full path, or by a bare name (as older versions stored
-    // it) in the program's folder; it counts as matching the encoder. A missing file is skipped
+    // it) in the home folder; it counts as matching the encoder. A missing file is skipped
     // without a word.
     void reopeningTheLastFile_data()
     {
@@ -218,7 +229,8 @@ private slots:
         QFETCH(bool, bareName);
         QFETCH(bool, present);
         QTemporaryDir elsewhere;
-        const QString file = bareName ? env->programFile(name) : elsewhere.filePath(name);
+        // A bare name (as older versions kept it) lies in the home folder.
+        const QString file = bareName ? QDir(env->homeFolder()).filePath(name) : elsewhere.filePath(name);
         const QByteArray content = sampleFile();
         if (present)
             WriteFile(file, content);

@@ -438,8 +438,14 @@ private slots:
         QVERIFY(f->isVisible() && !forms::IsLoaded<frmCancelSend>());
         QCOMPARE(text(f, 2, 3) + text(f, 3, 3) + backs(f, 3, {3}), QStringLiteral("1121C"));
 
-        t->mnuSave_Click();
-        t->mnuSaveAs_Click();
+        // Nothing is saved, and a box says why.
+        {
+            ScriptedBoxes boxes;
+            for (int i = 0; i < 2; ++i)
+                boxes.expect(QStringLiteral("The Pager Database was Not Saved.")).title(QStringLiteral("Database Not Saved"));
+            t->mnuSave_Click();
+            t->mnuSaveAs_Click();
+        }
         QVERIFY(!QFile::exists(Run.sDBFilePath) && env->dialogs.isEmpty());
 
         // The next OK checks again, to the end, and the file can be saved.

@@ -113,20 +113,23 @@ private slots:
         QTest::addColumn<bool>("on");
         QTest::addColumn<QByteArray>("lineEnd");
         QTest::addColumn<bool>("finalLineEnd");
-        QTest::newRow("flags on") << true << QByteArray("\r\n") << true;
-        QTest::newRow("flags off") << false << QByteArray("\r\n") << true;
-        QTest::newRow("LF line ends") << true << QByteArray("\n") << true;
-        QTest::newRow("CR line ends") << false << QByteArray("\r") << true;
-        QTest::newRow("no final line end") << true << QByteArray("\r\n") << false;
+        QTest::addColumn<QByteArray>("start"); // what a text editor may have put first
+        QTest::newRow("flags on") << true << QByteArray("\r\n") << true << QByteArray();
+        QTest::newRow("flags off") << false << QByteArray("\r\n") << true << QByteArray();
+        QTest::newRow("LF line ends") << true << QByteArray("\n") << true << QByteArray();
+        QTest::newRow("CR line ends") << false << QByteArray("\r") << true << QByteArray();
+        QTest::newRow("no final line end") << true << QByteArray("\r\n") << false << QByteArray();
+        QTest::newRow("UTF-8 byte-order mark") << true << QByteArray("\r\n") << true << QByteArray("\xEF\xBB\xBF");
     }
     void roundTripGivesTheDatabaseBack()
     {
         QFETCH(bool, on);
         QFETCH(QByteArray, lineEnd);
         QFETCH(bool, finalLineEnd);
+        QFETCH(QByteArray, start);
         fillKnownDatabase(on);
         const QByteArray written = WriteDBFile("Spare, \"east\" wing \xE9");
-        QByteArray file = QByteArray(written).replace("\r\n", lineEnd);
+        QByteArray file = start + QByteArray(written).replace("\r\n", lineEnd);
         if (!finalLineEnd)
             file.chop(lineEnd.size());
 

@@ -3,6 +3,8 @@
 #include "model/inifile.h"
 #include "model/state.h"
 
+#include <sys/stat.h>
+
 class TestIniFile : public QObject {
     Q_OBJECT
 private slots:
@@ -48,12 +50,23 @@ private slots:
         QVERIFY(ok);
     }
 
-    void missingFile()
+    // Missing, or not a regular file of a sensible size (a FIFO would hold start-up, a device
+    // could fill the memory): not read, no switch.
+    void unreadableFiles()
     {
         QTemporaryDir dir;
-        bool ok = true;
-        QCOMPARE(GetIniValue(dir.filePath("setup.ini"), "Main", "TestEnabled", &ok), QByteArray());
-        QVERIFY(!ok);
+        const QString fifo = dir.filePath("fifo.ini");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const QString large = dir.filePath("large.ini");
+        QFile f(large);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("[Main]\r\nTestEnabled=True\r\n") > 0 &&
+                f.resize(2 * 1024 * 1024));
+        f.close();
+        for (const QString &path : {dir.filePath("setup.ini"), fifo, large, QStringLiteral("/dev/zero")}) {
+            bool ok = true;
+            QCOMPARE(GetIniValue(path, "Main", "TestEnabled", &ok), QByteArray());
+            QVERIFY(!ok);
+        }
         QVERIFY(!IniFlag(GetIniValue(dir.filePath("setup.ini"), "Main", "TestEnabled")));
     }
 
