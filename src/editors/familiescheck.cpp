@@ -43,7 +43,8 @@ public:
             if (m_hooks.passStarted)
                 m_hooks.passStarted();
             if (!capcodeScan() || !pagerIDScan()) {
-                m_result.cancelled = true;
+                // Stopped by the operator, or at a family that cannot be moved.
+                m_result.cancelled = m_result.pagerIDsExceededRow < 0;
                 m_result.ok = false;
                 return m_result;
             }
@@ -169,8 +170,22 @@ private:
         return true;
     }
 
-    // The later family of an overlapping pair moves after the earlier one or is cut short
-    // before it; the earlier family never changes.
+    // Moves family j's pager IDs to start after e. False, with nothing changed, when its range
+    // would then end past the highest pager ID: the check stops there.
+    bool moveIDsAfter(int j, Numbers &nj, long long e, FamilyCorrectionReason reason)
+    {
+        if (e + nj.qty > HighestPagerID) {
+            m_result.pagerIDsExceededRow = j;
+            return false;
+        }
+        nj.startID = e + 1;
+        record(j, FamStartID, QByteArray::number(nj.startID), reason, nj);
+        return true;
+    }
+
+    // The later family of an overlapping pair moves after the earlier one (it starts inside
+    // it or encloses it) or is cut short before it (it ends inside it); the earlier family
+    // never changes. False on a stop.
     bool pagerIDScan()
     {
         for (int i = 0; i < FamilyCount; ++i) {
@@ -191,14 +206,16 @@ private:
                 auto nj = numbers(j);
                 if (!nj)
                     continue;
-                if (s <= nj->startID && nj->startID <= e) {
-                    nj->startID = e + 1;
-                    record(j, FamStartID, QByteArray::number(nj->startID), FamilyCorrectionReason::StartIDOverlap, *nj);
-                }
+                if (s <= nj->startID && nj->startID <= e
+                    && !moveIDsAfter(j, *nj, e, FamilyCorrectionReason::StartIDOverlap))
+                    return false;
                 const long long ej = nj->startID + nj->qty - 1;
                 if (s <= ej && ej <= e) {
                     nj->qty = s - nj->startID;
                     record(j, FamPagerQty, QByteArray::number(nj->qty), FamilyCorrectionReason::EndIDOverlap, *nj);
+                } else if (nj->startID < s && ej > e
+                           && !moveIDsAfter(j, *nj, e, FamilyCorrectionReason::EnclosingIDOverlap)) {
+                    return false;
                 }
             }
         }
@@ -223,13 +240,16 @@ FamiliesCheckResult CheckFamiliesDatabase(const FamiliesCheckHooks &hooks)
 
 bool IsFamilyComplete(const FamilyRec &fam)
 {
-    if (fam[FamPagerQty] == "000" || fam[FamPagerQty].isEmpty())
+    for (FamilyField field : {FamActive, FamStartCap, FamRate, FamPgrType, FamFunc, FamPagerQty, FamStartID,
+                              FamPrefix, FamSuffix})
+        if (fam[field].isEmpty())
+            return false;
+    if (fam[FamPagerQty] == "000" || fam[FamStartID] == "0000")
         return false;
-    if (fam[FamStartID] == "0000")
-        return false;
+    // A start capcode of 1 to 7 is kept: the families check raises it to the lowest one.
     bool ok = false;
     const long long cap = fam[FamStartCap].trimmed().toLongLong(&ok, 10);
-    if (!ok || cap < LowestStartCapcode)
+    if (!ok || cap < 1)
         return false;
     return fam[FamPgrType] == "N" || fam[FamPgrType] == "A";
 }

@@ -25,6 +25,8 @@ constexpr long long UpperIllegalFirst = 2045056;   // through UpperIllegalFirst 
 constexpr long long LowerIllegalFirst = 2007664;   // through LowerIllegalFirst + 7
 constexpr int IllegalBlockSize = 8;
 constexpr int MaxPagerQty = 999;
+// The highest pager ID a family's range may reach.
+constexpr long long HighestPagerID = 8999;
 
 // Grid columns of the families editor that the check writes.
 constexpr int FamColPagerQty = 2;
@@ -39,7 +41,8 @@ enum class FamilyCorrectionReason {
     UpperIllegalBlock,    // range held 2045056..2045063, moved down below it
     LowerIllegalBlock,    // range held 2007664..2007671, moved down below it
     StartIDOverlap,       // first pager ID inside an earlier family's IDs, moved after them
-    EndIDOverlap          // last pager ID inside an earlier family's IDs, quantity cut
+    EndIDOverlap,         // last pager ID inside an earlier family's IDs, quantity cut
+    EnclosingIDOverlap    // pager IDs enclose an earlier family's IDs, moved after them
 };
 
 struct FamilyCorrection {
@@ -70,9 +73,13 @@ struct FamiliesCheckHooks {
 
 struct FamiliesCheckResult {
     // The value for bDBCheckOK: true only when the check ran to its end (corrections or not).
-    // A cancelled check is always false, so Save writes nothing after an unfinished check.
+    // A cancelled or stopped check is always false, so Save writes nothing after an unfinished
+    // check.
     bool ok = false;
     bool cancelled = false;
+    // The family (index into Families) that the check would have had to move past pager ID
+    // HighestPagerID; the check stopped there and left it as it was. -1 when none.
+    int pagerIDsExceededRow = -1;
     // Every correction made, in order; the ones made before a cancel stay in Families too.
     QList<FamilyCorrection> corrections;
 };
@@ -81,11 +88,13 @@ struct FamiliesCheckResult {
 // bCancelOp at the start of every pass, sets bFamFieldsAdjusted at the end of a pass that
 // corrected anything and clears bFamiliesEdited when it runs to its end (a cancel leaves it
 // set). The final "fields were adjusted" box is the window's: it shows it when the result is
-// ok and bFamFieldsAdjusted is set.
+// ok and bFamFieldsAdjusted is set, and the "cannot be moved" box when pagerIDsExceededRow
+// names a family.
 FamiliesCheckResult CheckFamiliesDatabase(const FamiliesCheckHooks &hooks = {});
 
-// The completeness rule of the families editor's OK: PagerQty neither "000" nor empty,
-// StartID not "0000", StartCap a number of at least 8, PgrType "N" or "A".
+// The completeness rule of the families editor's OK: none of Active, StartCap, Rate, PgrType,
+// Func, PagerQty, StartID, Prefix and Suffix empty; PagerQty not "000", StartID not "0000",
+// StartCap a number of at least 1 (the check raises 1 to 7 to 8), PgrType "N" or "A".
 bool IsFamilyComplete(const FamilyRec &fam);
 
 // Erases an incomplete family: Defined "", PagerQty "000", StartID "0000", StartCap

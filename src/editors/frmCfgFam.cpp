@@ -48,6 +48,7 @@ QColor rgb(unsigned value)
 constexpr int VisibleRows = 18;
 constexpr int ListExtraWidth = 20;           // a drop-down list is wider than its cell
 constexpr int DatabaseWatchMs = 100;
+constexpr int UnlimitedText = 32767;         // a line edit's own largest length limit
 constexpr int LongMessage = 90;              // the load and list labels cut longer messages
 constexpr int CutMessage = 85;
 
@@ -362,6 +363,8 @@ frmCfgFam::frmCfgFam(QWidget *parent) : Form(parent)
             fgFamilies_Scroll();
         }
     });
+    // The limit follows the text first, so that the change handler finds it in place.
+    connect(txtFam, &QLineEdit::textChanged, this, [this] { limitTyping(); });
     connect(txtFam, &QLineEdit::textChanged, this, forms::Handler(this, &frmCfgFam::txtFam_Change));
     connect(cmbPgrType, &QComboBox::activated, this, forms::Handler(this, &frmCfgFam::cmbPgrType_Click));
     connect(cmbFunc, &QComboBox::activated, this, forms::Handler(this, &frmCfgFam::cmbFunc_Click));
@@ -617,12 +620,30 @@ void frmCfgFam::placeOverCell(QWidget *editor, bool list)
 void frmCfgFam::openTextBox(int maxLength)
 {
     placeOverCell(txtFam, false);
-    txtFam->setMaxLength(maxLength);
+    // The cell's text goes in whole, even when it is longer than the field takes (a five-digit
+    // Start ID from a file): a line edit cuts its text to its length limit, so the limit is
+    // lifted first and set to fit afterwards.
+    m_typedLimit = maxLength;
+    txtFam->setMaxLength(UnlimitedText);
     txtFam->setText(cellText(m_col));
+    limitTyping();
     txtFam->show();
     txtFam->setCursorPosition(int(txtFam->text().size()));
     txtFam->deselect();
     txtFam->setFocus();
+}
+
+// What the operator types stops at the field's length. A longer text put in from the cell
+// stays whole, and the room shrinks with it as characters are deleted, down to the field's
+// length.
+void frmCfgFam::limitTyping()
+{
+    const int limit = qMax(m_typedLimit, int(txtFam->text().size()));
+    if (txtFam->maxLength() == limit)
+        return;
+    const int caret = txtFam->cursorPosition();
+    txtFam->setMaxLength(limit); // the same text again: no change of text
+    txtFam->setCursorPosition(caret);
 }
 
 void frmCfgFam::openList(QComboBox *list)
@@ -1171,6 +1192,8 @@ void frmCfgFam::cmdOK_Click()
             bFamFieldsAdjusted = false;
             return; // the operator looks at the corrected cells
         }
+        if (m_pagerIDsExceeded)
+            return; // the operator corrects the family the check could not move
     }
     forms::UnloadForm(this);
 }
@@ -1181,6 +1204,7 @@ bool frmCfgFam::CheckFamiliesDatabase()
     // No encoder command starts while the families are corrected.
     BusyScope checking(Busy::CheckingFamilies, BusyScope::WhenIdle);
     m_checking = true;
+    m_pagerIDsExceeded = false;
     const std::array<FamilyRec, FamilyCount> before = DB.Families;
 
     FamiliesCheckHooks hooks;
@@ -1210,6 +1234,15 @@ bool frmCfgFam::CheckFamiliesDatabase()
     for (const FamilyCorrection &c : result.corrections)
         m_shown.families[size_t(c.row)][c.field] = c.newText;
 
+    if (result.pagerIDsExceededRow >= 0) {
+        m_pagerIDsExceeded = true;
+        setRow(result.pagerIDsExceededRow + 1);
+        setCol(ColFamily);
+        MsgBox(QStringLiteral("Family %1 Cannot be Moved Past Pager ID %2\rPlease Correct its Pager Quantity or Start ID")
+                   .arg(result.pagerIDsExceededRow + 1)
+                   .arg(HighestPagerID),
+               MsgButtons::OK, MsgIcon::Exclamation, QStringLiteral("Pager ID Range Exceeded"));
+    }
     if (result.ok && bFamFieldsAdjusted)
         MsgBox(QStringLiteral("One or More Fields Were Adjusted\rto Correct Illegal Capcodes\r"
                               "or to Correct Overlapping Pager IDs\ras Indicated by Blue Fields"),

@@ -129,6 +129,7 @@ private:
     void activateForChoice();
     bool beginChoice(QComboBox *list, bool &activated);
     void openTextBox(int maxLength);
+    void limitTyping();
     void openList(QComboBox *list);
     void placeOverCell(QWidget *editor, bool list);
     void hideOverlays();
@@ -145,6 +146,10 @@ private:
     int m_col = 0;
     int m_ignoreScroll = 0;
     bool m_checking = false;
+    // The check stopped at a family it could not move: OK keeps the window open.
+    bool m_pagerIDsExceeded = false;
+    // The most characters the operator may type into txtFam for the field it lies over.
+    int m_typedLimit = 0;
     bool m_inputRefused = false;
     bool m_watchQueued = false;
 

@@ -11,9 +11,11 @@ Q_DECLARE_METATYPE(Reason)
 struct CapcodeCase { QByteArray startCap, qty; bool by8; QByteArray expected; Reason reason; };
 struct OverlapCase { QByteArray startID, qty, active, defined, expectedID, expectedQty; };
 struct FieldCase { int field; QByteArray text; bool complete = false; };
+struct RangeCase { QByteArray startID, qty, expectedID; bool stops; };
 Q_DECLARE_METATYPE(CapcodeCase)
 Q_DECLARE_METATYPE(OverlapCase)
 Q_DECLARE_METATYPE(FieldCase)
+Q_DECLARE_METATYPE(RangeCase)
 
 namespace {
 // A complete family taking part in the check unless active/defined say otherwise.
@@ -97,7 +99,8 @@ private slots:
         QTest::newRow("starts inside") << OverlapCase{"0120", "010", "1", "YES", "150", "010"};
         QTest::newRow("ends inside") << OverlapCase{"0090", "020", "1", "YES", "0090", "10"};
         QTest::newRow("ends on its first ID") << OverlapCase{"0090", "011", "1", "YES", "0090", "10"};
-        QTest::newRow("encloses it") << OverlapCase{"0090", "100", "1", "YES", "0090", "100"};
+        QTest::newRow("encloses it") << OverlapCase{"0090", "100", "1", "YES", "150", "100"};
+        QTest::newRow("encloses it by one ID") << OverlapCase{"0099", "052", "1", "YES", "150", "052"};
         QTest::newRow("just after") << OverlapCase{"0150", "010", "1", "YES", "0150", "010"};
         QTest::newRow("just before") << OverlapCase{"0090", "010", "1", "YES", "0090", "010"};
         QTest::newRow("inactive") << OverlapCase{"0120", "010", "0", "YES", "0120", "010"};
@@ -188,6 +191,34 @@ private slots:
         QCOMPARE(DB.Families[2][FamStartCap] + '/' + DB.Families[2][FamStartID], QByteArray("0000008/110"));
     }
 
+    // Family 1 holds IDs 8970 to 8979. A move of family 4 after them that would end past 8999
+    // stops the check there: family 4 stays as it is, the check is not finished and reports the
+    // family. What was corrected before (family 2's capcode) stays.
+    void noMovePastTheHighestPagerID_data()
+    {
+        QTest::addColumn<RangeCase>("c");
+        QTest::newRow("starts inside, ends on 8999") << RangeCase{"8975", "020", "8980", false};
+        QTest::newRow("starts inside, would end on 9000") << RangeCase{"8975", "021", "8975", true};
+        QTest::newRow("encloses, ends below 8999") << RangeCase{"8969", "012", "8980", false};
+        QTest::newRow("encloses, would end past 8999") << RangeCase{"8960", "050", "8960", true};
+    }
+    void noMovePastTheHighestPagerID()
+    {
+        QFETCH(RangeCase, c);
+        setFamily(0, "1000000", "010", "8970");
+        setFamily(1, "0000003", "010", "0100");
+        setFamily(3, "1100000", c.qty, c.startID);
+        const auto result = CheckFamiliesDatabase();
+        QCOMPARE(result.ok, !c.stops);
+        QVERIFY(!result.cancelled);
+        QCOMPARE(result.pagerIDsExceededRow, c.stops ? 3 : -1);
+        QCOMPARE(DB.Families[3][FamStartID] + '/' + DB.Families[3][FamPagerQty], c.expectedID + '/' + c.qty);
+        QCOMPARE(DB.Families[1][FamStartCap], QByteArray("0000008"));
+        QCOMPARE(result.corrections.size(), c.stops ? 1 : 2);
+        QCOMPARE(bFamiliesEdited, c.stops);
+        QCOMPARE(bFamFieldsAdjusted, !c.stops);
+    }
+
     // An incomplete family is erased at OK: off, its numbers cleared, Rate, Prefix and Suffix
     // kept; a complete one, active or not, is in use.
     void completeness_data()
@@ -196,11 +227,20 @@ private slots:
         QTest::newRow("as set") << FieldCase{FamSuffix, "00", true};
         QTest::newRow("quantity 000") << FieldCase{FamPagerQty, "000", false};
         QTest::newRow("start ID 0000") << FieldCase{FamStartID, "0000", false};
-        QTest::newRow("start capcode 7") << FieldCase{FamStartCap, "0000007", false};
+        QTest::newRow("start capcode 0") << FieldCase{FamStartCap, "0000000", false};
+        QTest::newRow("start capcode 1 (the check raises it)") << FieldCase{FamStartCap, "0000001", true};
+        QTest::newRow("start capcode 7 (the check raises it)") << FieldCase{FamStartCap, "0000007", true};
         QTest::newRow("start capcode 8") << FieldCase{FamStartCap, "0000008", true};
         QTest::newRow("start capcode not a number") << FieldCase{FamStartCap, "12x4567", false};
         QTest::newRow("pager type lower case") << FieldCase{FamPgrType, "n", false};
         QTest::newRow("inactive") << FieldCase{FamActive, "0", true};
+        // No field of the record sent to the encoder may be missing.
+        const std::pair<const char *, FamilyField> fields[] = {
+            {"Active", FamActive}, {"StartCap", FamStartCap}, {"Rate", FamRate},
+            {"PgrType", FamPgrType}, {"Func", FamFunc}, {"PagerQty", FamPagerQty},
+            {"StartID", FamStartID}, {"Prefix", FamPrefix}, {"Suffix", FamSuffix}};
+        for (const auto &[name, field] : fields)
+            QTest::newRow(qPrintable(QStringLiteral("%1 empty").arg(QLatin1String(name)))) << FieldCase{field, "", false};
     }
     void completeness()
     {
@@ -209,11 +249,15 @@ private slots:
         DB.Families[4][c.field] = c.text;
         FamilyRec expected = DB.Families[4];
         expected[FamDefined] = "YES";
-        if (!c.complete)
-            expected = {"0", "0000000", "2", "A", "3", "000", "0000", "07", "00", ""};
+        const bool wasOn = DB.Families[4][FamActive] == "1";
+        if (!c.complete) {
+            // Erased: Rate, Prefix and Suffix as they were; only an active family is switched off.
+            expected = {wasOn ? "0" : expected[FamActive], "0000000", expected[FamRate], "A", "3", "000", "0000",
+                        expected[FamPrefix], expected[FamSuffix], ""};
+        }
         const QList<int> switchedOff = DefineOrEraseFamilies();
         QCOMPARE(DB.Families[4], expected);
-        QCOMPARE(switchedOff, c.complete ? QList<int>{} : QList<int>{4});
+        QCOMPARE(switchedOff, !c.complete && wasOn ? QList<int>{4} : QList<int>{});
     }
 };
 

@@ -273,6 +273,40 @@ private slots:
         QCOMPARE(DB.Families[2][FamStartCap] + '/' + text(f, 3, 5).toLatin1(), QByteArray("0000123/0000123"));
     }
 
+    // A stored text longer than its field (a file's five-digit Start ID, an eight-digit Start
+    // Capcode) opens whole and is not cut by opening; only typing is held to the field's length.
+    void aLongStoredTextOpensWholeAndTypingKeepsTheLimit()
+    {
+        DB.Families[0] = family("1", "00001000", "5", "A", "3", "010", "00100");
+        DB.Families[1] = family("1", "1100000", "5", "A", "3", "010", "0200");
+        F *f = openEditor();
+
+        const struct { int col; FamilyField field; const char *stored, *afterDelete, *retyped; } fields[] = {
+            {F::ColStartID, FamStartID, "00100", "0010", "0017"},
+            {F::ColStartCap, FamStartCap, "00001000", "0000100", "0000117"},
+        };
+        for (const auto &c : fields) {
+            const QByteArray stored(c.stored);
+            clickCell(f, 1, c.col);
+            QCOMPARE(f->txtFam->text().toLatin1(), stored);
+            QTest::keyClicks(f->txtFam, QStringLiteral("5"));
+            QCOMPARE(f->txtFam->text().toLatin1() + '/' + DB.Families[0][c.field], stored + '/' + stored);
+            QTest::keyClick(f->txtFam, Qt::Key_Backspace);
+            QCOMPARE(DB.Families[0][c.field], QByteArray(c.afterDelete));
+            QTest::keyClicks(f->txtFam, QStringLiteral("5")); // the field is full again
+            QCOMPARE(DB.Families[0][c.field], QByteArray(c.afterDelete));
+            QTest::keyClick(f->txtFam, Qt::Key_Backspace);
+            QTest::keyClick(f->txtFam, Qt::Key_Backspace);
+            QTest::keyClicks(f->txtFam, QStringLiteral("17"));
+            QCOMPARE(DB.Families[0][c.field], QByteArray(c.retyped));
+        }
+
+        // Fields of normal length keep their limits.
+        type(f, 2, F::ColStartID, QStringLiteral("5"));
+        type(f, 2, F::ColPagerQty, QStringLiteral("55"));
+        QCOMPARE(DB.Families[1][FamStartID] + '/' + DB.Families[1][FamPagerQty], QByteArray("0200/105"));
+    }
+
     void choicesStoreTheirCodesAndWarnAboutUnusualFunctionCodes()
     {
         DB.Families[0] = family("1", "1000000", "5", "N", "0", "010", "0100");
@@ -408,6 +442,67 @@ private slots:
 
         QTest::mouseClick(f->cmdOK, Qt::LeftButton);
         QVERIFY(!forms::IsLoaded<F>());
+    }
+
+    // OK keeps a family whose start capcode is 1 to 7 (the check raises it to 8) and erases one
+    // with a field never given: here, on a fresh start, a family switched on by a click whose
+    // data rate was never chosen.
+    void okSettlesFamiliesByEveryFieldTheEncoderGets()
+    {
+        ClearDatabase();
+        F *f = openEditor();
+        for (int row : {1, 2}) {
+            clickCell(f, row, F::ColActive);
+            type(f, row, F::ColPagerQty, QStringLiteral("5"));
+            type(f, row, F::ColStartID, QString::number(row * 100));
+            clickCell(f, row, F::ColStartCap);
+            retype(f, row == 1 ? QStringLiteral("1000") : QStringLiteral("5"));
+            clickCell(f, row, F::ColPgrType);
+            choose(f->cmbPgrType, QStringLiteral("Alpha"));
+        }
+        clickCell(f, 2, F::ColRate);
+        choose(f->cmbRate, QStringLiteral("1200"));
+        QCOMPARE(DB.Families[0][FamRate], QByteArray());
+
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("One or More Fields Were Adjusted"));
+        QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+        QVERIFY(boxes.verifyAllShown());
+        QVERIFY(f->isVisible() && Run.bDBCheckOK);
+        QCOMPARE(DB.Families[0], family("0", "0000000", "", "A", "3", "000", "0000", "00", ""));
+        QCOMPARE(text(f, 1, 1) + backs(f, 1, {1}), QStringLiteral("OFFR"));
+        QCOMPARE(DB.Families[1], family("1", "0000008", "1", "A", "3", "005", "200", "00", "YES"));
+        QCOMPARE(text(f, 2, 5) + text(f, 2, 6) + backs(f, 2, {5}), QStringLiteral("00000080000012C"));
+    }
+
+    // A family that the check would have to move past pager ID 8999 stops it: the operator is
+    // told which one, nothing counts as checked, and the window stays open for the correction.
+    void aMovePastTheHighestPagerIDStopsTheCheck()
+    {
+        DB.Families[0] = family("1", "1000000", "5", "A", "3", "010", "8990");
+        DB.Families[1] = family("1", "1100000", "5", "A", "3", "005", "8995");
+        F *f = openEditor();
+        clickCell(f, 2, F::ColStartID);
+        retype(f, QStringLiteral("8995"));
+        clickCell(f, 5, F::ColFamily);
+
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("Family 2 Cannot be Moved Past Pager ID 8999\r"
+                                    "Please Correct its Pager Quantity or Start ID"))
+            .title(QStringLiteral("Pager ID Range Exceeded")).buttons(MsgButtons::OK).icon(MsgIcon::Exclamation);
+        QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(boxes.shown().size(), 1);
+        QVERIFY(f->isVisible() && !forms::IsLoaded<frmCancelSend>() && !HourglassShown());
+        QVERIFY(!Run.bDBCheckOK && bFamiliesEdited && !bFamFieldsAdjusted);
+        QCOMPARE(DB.Families[1][FamStartID] + '/' + text(f, 2, 3).toLatin1(), QByteArray("8995/8995"));
+        QCOMPARE(f->Row(), 2);
+
+        // Corrected by the operator, the next OK checks to the end and closes.
+        clickCell(f, 2, F::ColStartID);
+        retype(f, QStringLiteral("100"));
+        QTest::mouseClick(f->cmdOK, Qt::LeftButton);
+        QVERIFY(!forms::IsLoaded<F>() && Run.bDBCheckOK);
     }
 
     // An unfinished check never counts as passed: Save and Save As write nothing afterwards.
