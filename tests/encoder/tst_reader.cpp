@@ -1,7 +1,8 @@
 // Reading the encoder without windows: both readers through the link against the simulated
-// encoder, for every generation; the errors with their one message box, the ID-as-capcode
-// switch and its restore, the cancel, the program's close and the COMP1 check. (The questions
-// before a read are asked through the windows: tests/e2e.)
+// encoder, for every generation; the errors with their one message box (answers that are not
+// the command's among them), the ID-as-capcode switch and its restore, the cancel, the
+// program's close and the COMP1 check. (The questions before a read are asked through the
+// windows: tests/e2e.)
 
 #include <QtTest>
 
@@ -353,6 +354,132 @@ private slots:
         QCOMPARE(EncoderSettings.sPort2Protocol, port2After);
         QCOMPARE(Run.bDBMatchesEncoder, !fail);
         QCOMPARE(fx->sim().getState().config.at("serial2 protocol"), port2.toStdString()); // nothing sent
+    }
+
+    // A record request is answered only by its own record. A read that takes a late answer
+    // to an earlier command shifts every answer after it onto the wrong item, and an encoder
+    // that has rebooted into paging mode answers with its port's prompts: both reach the first
+    // record as an answer that is not that record, which fails the read like a time-out.
+    void onlyItsOwnRecordAnswersARequest_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QString>("pagingProtocol"); // empty: the encoder stays in programming mode
+        QTest::addColumn<QStringList>("knobs");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QString>("item");
+
+        QTest::newRow("group 1 answered by the last setting's answer")
+            << 9 << QString() << QStringList{"replace_reply=\"read:L 1\" bytes=2<CR><LF>"} << QByteArray("L 1")
+            << "Group 1";
+        QTest::newRow("family 1 answered by family 17's line")
+            << 8 << QString()
+            << QStringList{"replace_reply=\"read:G 1\" bytes=\"G 17 1 0420000 1 N 0 021 0332 00 03<CR><LF>\""}
+            << QByteArray("G 1") << "Family 1";
+        QTest::newRow("V7 message 3 answered by message 4's line")
+            << 7 << QString()
+            << QStringList{"replace_reply=\"read:M 3\" bytes=\"M 4 <0x22>Message 4<0x22><CR><LF>\""}
+            << QByteArray("M 3") << "Message 3";
+        for (const char *protocol : {"COMP1", "COMP2", "SCOPE", "SNPP"})
+            QTest::addRow("rebooted into paging mode on a %s port", protocol)
+                << 9 << QString::fromLatin1(protocol) << QStringList{} << QByteArray("L 1") << "Group 1";
+    }
+    void onlyItsOwnRecordAnswersARequest()
+    {
+        QFETCH(int, generation);
+        QFETCH(QString, pagingProtocol);
+        QFETCH(QStringList, knobs);
+        QFETCH(QByteArray, request);
+        QFETCH(QString, item);
+
+        DeviceState state = FullState(generation);
+        if (!pagingProtocol.isEmpty())
+            state.config["serial1 protocol"] = pagingProtocol.toStdString();
+        QVERIFY(connectTo(state, KnobsFrom(knobs)));
+        if (!pagingProtocol.isEmpty()) {
+            fx->sim().powerCycle();
+            QTRY_VERIFY(fx->sim().mode() == encsim::Mode::Paging);
+        }
+        fx->boxes.expect(kReadError).title(QStringLiteral("Read Error"));
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(fx->boxes.shown().size(), 1);
+
+        QCOMPARE(fx->view.panel(1), kProgress + item);
+        QCOMPARE(fx->sent().last(), Block(request.toStdString())); // nothing after it
+        const char kind = request.at(0);
+        const std::size_t slot = std::size_t(request.mid(2).toInt() - 1);
+        QVERIFY(kind == 'L' ? DB.PagerGroups[slot][GrpID] == "old"
+                : kind == 'G' ? DB.Families[slot][FamActive] == "old"
+                              : DB.CannedMsgs[slot] == "old message");
+        QVERIFY(!Run.bDBMatchesEncoder);
+        QVERIFY(!fx->view.enabled(Command::Lookup, true) && !fx->view.enabled(Command::SendMsg, true));
+    }
+
+    // An answer ends at its first CR LF: bytes that come with it after that are not part of
+    // any value or field.
+    void anAnswerEndsAtItsFirstLine_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QStringList>("after"); // commands whose answer has a second line
+        QTest::newRow("V9") << 9 << QStringList{"config sid?", "config maxbatch?", "read:L 2", "read:G 3", "read:M 5"};
+        QTest::newRow("V7") << 7 << QStringList{"config maxbatch?", "config pet?", "read:G 2", "read:M 5"};
+    }
+    void anAnswerEndsAtItsFirstLine()
+    {
+        QFETCH(int, generation);
+        QFETCH(QStringList, after);
+        Knobs knobs;
+        for (const QString &command : after)
+            knobs.emplace_back("garbage", ("\"" + command + "\" bytes=77<CR><LF>").toStdString());
+        const DeviceState state = FullState(generation);
+        QVERIFY(connectTo(state, knobs));
+        read();
+        QCOMPARE(fx->boxes.shown().size(), 0);
+        QCOMPARE(fx->view.panel(1), kMatches);
+        const QStringList differences = SettingsDifferences(state) + DatabaseDifferences(state);
+        QVERIFY2(differences.isEmpty(), qPrintable(differences.join(QLatin1String("; "))));
+    }
+
+    // "ID=" in a reply is the logon prompt, except inside the operator's own texts: the quoted
+    // text of a canned message and the station ID's value.
+    void theLogonPromptIsNotInTheOperatorsTexts_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QStringList>("knobs");
+        QTest::addColumn<QString>("failsAt"); // empty: the read succeeds
+
+        QTest::newRow("V9 station ID and message") << 9 << QStringList{} << QString();
+        QTest::newRow("V7 message") << 7 << QStringList{} << QString();
+        QTest::newRow("after a message's closing quote")
+            << 9 << QStringList{"replace_reply=\"read:M 12\" bytes=\"M 12 <0x22>CALLER ID=5<0x22> ID=<CR><LF>\""}
+            << "Message 12";
+        QTest::newRow("after the station ID's line") << 9 << QStringList{"garbage=\"config sid?\" bytes=ID="}
+                                                     << "Station ID";
+    }
+    void theLogonPromptIsNotInTheOperatorsTexts()
+    {
+        QFETCH(int, generation);
+        QFETCH(QStringList, knobs);
+        QFETCH(QString, failsAt);
+
+        DeviceState state = FullState(generation);
+        state.config["sid"] = "W1AW ID=3";
+        state.messages[11] = "CALLER ID=5";
+        QVERIFY(connectTo(state, KnobsFrom(knobs)));
+        if (!failsAt.isEmpty())
+            fx->boxes.expect(kReadError).title(QStringLiteral("Read Error"));
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        if (!failsAt.isEmpty()) {
+            QCOMPARE(fx->view.panel(1), kProgress + failsAt);
+            QVERIFY(!Run.bDBMatchesEncoder);
+            return;
+        }
+        QCOMPARE(fx->boxes.shown().size(), 0);
+        QCOMPARE(fx->view.panel(1), kMatches);
+        QCOMPARE(DB.CannedMsgs[11], QByteArray("CALLER ID=5"));
+        const QStringList differences = SettingsDifferences(state) + DatabaseDifferences(state);
+        QVERIFY2(differences.isEmpty(), qPrintable(differences.join(QLatin1String("; "))));
     }
 };
 

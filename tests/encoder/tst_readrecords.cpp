@@ -121,6 +121,25 @@ private slots:
         }
     }
 
+    // A record's answer must name the record asked for ("G 1" is not answered by "G 17"), and
+    // "ID=" is the logon prompt except inside a message's quoted text.
+    void judgingARecordReply()
+    {
+        const std::tuple<const char *, const char *, bool> answers[] = { // answer, request, answers it
+            {"G 17 1 0420000\r\n", "G 17", true}, {"G 17 1 0420000\r\n", "G 1", false},
+            {"G 1\r\n", "G 1", true},              {" L 5 0000\r\n", "L 5", false}};
+        for (const auto &[answer, request, expected] : answers)
+            QVERIFY2(AnswersRequest(answer, request) == expected, answer);
+
+        const std::tuple<RecordKind, const char *, bool> prompts[] = { // kind, reply, logon prompt
+            {RecordKind::Message, "M 12 \"CALLER ID=5\"\r\n", false},
+            {RecordKind::Message, "M 12 \"ID=\r\n", true},           // one quote: no quoted text
+            {RecordKind::Message, "M 12 \"x\"\r\nID=\"\"", true},     // after the answer's line
+            {RecordKind::Group, "L 1 \"ID=\"\r\n", true}};
+        for (const auto &[kind, reply, expected] : prompts)
+            QVERIFY2(RecordReplyHoldsLogonPrompt(kind, reply) == expected, reply);
+
+    }
 };
 
 QTEST_APPLESS_MAIN(TestReadRecords)

@@ -81,8 +81,19 @@ private slots:
         QTEST(senses(list), "senses");
         if (!v7)
             QCOMPARE(list[1].status, W + "Station ID: W1 AW");
-        for (const WriteCommand &c : list)
+        for (const WriteCommand &c : list) {
             QCOMPARE(c.replyEnd, QByteArray(v7 && c.command.startsWith("config pet") ? "\r" : "\r\n"));
+            QVERIFY(c.setting && !c.messageRecord);
+        }
+    }
+
+    // The encoder refuses a setting with "Invalid"; anything else it answers takes it.
+    void aRefusedSetting()
+    {
+        const std::pair<const char *, bool> rows[] = {
+            {"\r\nInvalid\r\n", true}, {"MAXBATCH updated\r\n", false}, {"\x1E\r", false}};
+        for (const auto &[reply, refused] : rows)
+            QVERIFY2(SettingRefused(reply) == refused, reply);
     }
 
     // Only "9.01" lacks the station ID; a capital S turns port 2's reset off once it is sent.
@@ -162,8 +173,10 @@ private slots:
             QCOMPARE(list[9].status + '|' + list[10].status + '|' + list[74].status,
                      W + "Group 10|" + W + "Family 1|" + W + "Message 15");
             for (int i = 0; i < 75; ++i)
-                QCOMPARE(list[i].replyEnd + QByteArray::number(list[i].replyTimeoutMs),
-                         "\x1e\r" + QByteArray(v == WriterVariant::TwoPort && i < 10 ? "4000" : "0"));
+                QCOMPARE(list[i].replyEnd + QByteArray::number(list[i].replyTimeoutMs) +
+                             (list[i].messageRecord ? " message" : "") + (list[i].setting ? " setting" : ""),
+                         "\x1e\r" + QByteArray(v == WriterVariant::TwoPort && i < 10 ? "4000" : "0") +
+                             (i >= 60 ? " message" : ""));
         }
     }
 };

@@ -393,6 +393,95 @@ private slots:
         verifyCleanedUp();
     }
 
+    // A setting the encoder answers "Invalid" does not stop the write; at its end a box names
+    // every refused setting by its progress text, and the database does not count as matching
+    // the encoder.
+    void refusedSettingsAreNamed_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<QByteArray>("maxBatch");
+        QTest::addColumn<QByteArray>("port2Protocol");
+        QTest::addColumn<QStringList>("knobs");
+        QTest::addColumn<bool>("matchedBefore");
+        QTest::addColumn<QByteArray>("lastSent");
+        QTest::addColumn<QStringList>("refused");
+        QTest::newRow("V9: a batch size, SNPP before 9.7, port 2's ID-as-capcode")
+            << 9 << QByteArray("9.6") << QByteArray("x") << QByteArray("SNPP")
+            << QStringList{"replace_reply=\"config serial2 idascap 0\" nth:2 bytes=Invalid<CR><LF>"} << false
+            << QByteArray("config serial2 idascap 0\r")
+            << QStringList{"Max Msgs/Batch x", "Protocol: SNPP for Port 2", "ID Assumed as Capcode OFF for Port 2"};
+        QTest::newRow("V7: PET (its answer ends at CR), a batch size, ID-as-capcode")
+            << 7 << QByteArray("7.2") << QByteArray("x") << QByteArray("TAP")
+            << QStringList{"replace_reply=\"config pet\" bytes=Invalid<CR>",
+                           "replace_reply=\"config idascap 0\" bytes=Invalid<CR><LF>"}
+            << true << QByteArray("config idascap 0\r\n")
+            << QStringList{"PET Protocol Support OFF", "Max Msgs/Batch x", "ID Assumed as Capcode OFF"};
+    }
+    void refusedSettingsAreNamed()
+    {
+        QFETCH(int, generation);
+        QFETCH(QByteArray, firmware);
+        QFETCH(QByteArray, maxBatch);
+        QFETCH(QByteArray, port2Protocol);
+        QFETCH(QStringList, knobs);
+        QFETCH(bool, matchedBefore);
+        QFETCH(QByteArray, lastSent);
+        QFETCH(QStringList, refused);
+        encsim::DeviceState state = encsim::DeviceState::factory(generation);
+        state.firmware = firmware.toStdString();
+        Knobs all = kFast;
+        for (const auto &knob : KnobsFrom(knobs))
+            all.push_back(knob);
+        QVERIFY(connectTo(state, all));
+        EncoderSettings.sMaxBatch = maxBatch;
+        EncoderSettings.sPort2Protocol = port2Protocol;
+        Run.bDBMatchesEncoder = matchedBefore;
+        refused.prepend(QStringLiteral("The Paging Encoder Refused These Settings:"));
+        fx->boxes.expect(refused.join(QLatin1Char('\r')))
+            .title("Settings Refused").buttons(MsgButtons::OK).icon(MsgIcon::Exclamation);
+        program();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(fx->boxes.shown().size(), 1);
+        QCOMPARE(sent().last(), lastSent); // everything went out
+        QCOMPARE(sim().stats().recordWrites, 75);
+        QVERIFY(!fx->view.panel1History.contains(QString::fromLatin1(kMatches)));
+        QCOMPARE(Run.bDBMatchesEncoder, matchedBefore);
+        QVERIFY(!fx->view.mentioned(Command::Lookup) && !fx->view.mentioned(Command::SendMsg));
+        verifyCleanedUp();
+    }
+
+    // A canned message may hold "ID=": quoted in the acknowledgement of its record it is the
+    // message's text, not the encoder's logon prompt.
+    void aMessageMayHoldTheLogonPromptsText_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QString>("ack");
+        QTest::addColumn<bool>("accepted");
+        const QString quoted = QStringLiteral("M 12 <0x22>CALLER ID=5<0x22>");
+        QTest::newRow("V9") << 9 << quoted + "<RS><CR>" << true;
+        QTest::newRow("V7") << 7 << quoted + "<RS><CR>" << true;
+        QTest::newRow("the prompt after the quote") << 9 << quoted + " ID=<RS><CR>" << false;
+    }
+    void aMessageMayHoldTheLogonPromptsText()
+    {
+        QFETCH(int, generation);
+        QFETCH(QString, ack);
+        QFETCH(bool, accepted);
+        QVERIFY(connectTo(encsim::DeviceState::factory(generation)));
+        QVERIFY(sim().setKnob("record_ack", "\"write:M 12\" bytes=\"" + ack.toStdString() + "\""));
+        DB.CannedMsgs[11] = "CALLER ID=5";
+        Run.bDBMatchesEncoder = false;
+        if (!accepted)
+            fx->boxes.expect(kWriteError).title("Write Error");
+        program();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(sim().getState().recordLines.at(71), std::string("M 12 \"CALLER ID=5\""));
+        QCOMPARE(status(), accepted ? QString::fromLatin1(kMatches)
+                                    : QStringLiteral("Writing Pager Database - Message 12"));
+        QCOMPARE(Run.bDBMatchesEncoder, accepted);
+    }
+
     // The cable comes out while family 12 is on its way: what was acknowledged stays in the
     // encoder, and the attached port's ID-as-capcode stays off as the guard left it.
     void aCablePulledMidWrite()

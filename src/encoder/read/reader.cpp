@@ -12,6 +12,8 @@
 #include "platform/pointer.h"
 #include "platform/serialport.h"
 
+#include <functional>
+
 namespace {
 
 const QByteArray CRLF("\r\n");
@@ -93,16 +95,33 @@ private:
         return r;
     }
 
-    // A settings query or a record request failed: no answer in time, or the logon prompt
-    // (the encoder answered as a paging terminal). Judged before the cancel.
-    bool failedReply(const ExchangeResult &r) const
+    // What the reply to a settings query or a record request must pass besides arriving in
+    // time.
+    struct ReplyCheck {
+        // The encoder's logon prompt in the reply: it answered as a paging terminal.
+        std::function<bool(const QByteArray &reply)> logonPrompt;
+        // A record request: its complete answer must be that record. Anything else (a late
+        // answer to an earlier command, a paging port's prompt) would shift every answer after
+        // it onto the wrong record.
+        QByteArray record = {};
+    };
+
+    // A settings query or a record request failed: no answer in time, the logon prompt, or an
+    // answer to something else. Judged before the cancel.
+    bool failedReply(const ExchangeResult &r, const ReplyCheck &check) const
     {
-        return (r.outcome != ReplyOutcome::Answered && m_link.bRespTimeout) || r.reply.contains("ID=");
+        if (r.outcome != ReplyOutcome::Answered && m_link.bRespTimeout)
+            return true;
+        if (check.logonPrompt(r.reply))
+            return true;
+        return !check.record.isEmpty() && r.reply.contains(CRLF) &&
+               !AnswersRequest(FirstLine(r.reply), check.record);
     }
 
-    static QByteArray answerValue(const QByteArray &reply)
+    // The answer (its first line) less its CR LF.
+    static QByteArray answerValue(const QByteArray &answer)
     {
-        return reply.left(qMax<qsizetype>(0, reply.size() - 2));
+        return answer.left(qMax<qsizetype>(0, answer.size() - 2));
     }
 
     void status(const QString &text) { view().SetPanelText(1, text); }
@@ -202,22 +221,23 @@ private:
         return Stop::Failed;
     }
 
-    // One settings query or record request; a reply that passes is handed to store.
+    // One settings query or record request, sent after what is waiting has been thrown away;
+    // the answer of a reply that passes (its first line) is handed to store.
     template <class Store>
     Stop ask(const QString &statusItem, const QByteArray &command, const QList<QByteArray> &expected,
-             Store store)
+             const ReplyCheck &check, Store store)
     {
         status(kProgressPrefix + statusItem);
         const ExchangeResult r = exchange(command, expected, true);
         if (gone())
             return Stop::Gone;
-        store(r, /*checked=*/false);
-        if (failedReply(r))
+        store(QByteArray(), /*checked=*/false);
+        if (failedReply(r, check))
             return readError();
         if (r.outcome == ReplyOutcome::Cancelled)
             return Stop::Cancelled; // the cancel flag stays set
         m_changed = true;
-        store(r, /*checked=*/true);
+        store(FirstLine(r.reply), /*checked=*/true);
         return Stop::None;
     }
 
@@ -230,8 +250,15 @@ private:
             if (q.endsAtRS)
                 expected << QByteArray("\x1E");
             const QByteArray command = q.command + (m_v7 ? CRLF : QByteArray("\r"));
-            const Stop stop = ask(QString::fromLatin1(q.statusItem), command, expected,
-                                  [&](const ExchangeResult &r, bool checked) {
+            ReplyCheck check;
+            if (q.operatorText) // only what follows the value's line can be the prompt
+                check.logonPrompt = [](const QByteArray &reply) {
+                    return reply.mid(FirstLine(reply).size()).contains(LogonPrompt);
+                };
+            else
+                check.logonPrompt = [](const QByteArray &reply) { return reply.contains(LogonPrompt); };
+            const Stop stop = ask(QString::fromLatin1(q.statusItem), command, expected, check,
+                                  [&](const QByteArray &answer, bool checked) {
                                       if (!checked) {
                                           // PET support counts as present from the end of
                                           // the wait, whatever the reply turns out to be.
@@ -241,7 +268,7 @@ private:
                                           }
                                           return;
                                       }
-                                      q.store(answerValue(r.reply));
+                                      q.store(answerValue(answer));
                                       if (q.command == "config capby8?")
                                           view().SetLabel(TerminalView::Label::IncBy8,
                                               EncoderSettings.bIncCapBy8
@@ -264,19 +291,24 @@ private:
                       {RecordKind::Message, MessageCount}};
         for (const auto &table : tables) {
             for (int n = 1; n <= table.count; ++n) {
-                const QByteArray block =
-                    BuildTAPBlock(ReadConfigPagerID, RecordRequest(table.kind, n));
+                const QByteArray request = RecordRequest(table.kind, n);
+                const ReplyCheck check{.logonPrompt =
+                                           [kind = table.kind](const QByteArray &reply) {
+                                               return RecordReplyHoldsLogonPrompt(kind, reply);
+                                           },
+                                       .record = request};
                 const Stop stop =
-                    ask(QString::fromLatin1(RecordStatusItem(table.kind, n)), block, {CRLF},
-                        [&](const ExchangeResult &r, bool checked) {
+                    ask(QString::fromLatin1(RecordStatusItem(table.kind, n)),
+                        BuildTAPBlock(ReadConfigPagerID, request), {CRLF}, check,
+                        [&](const QByteArray &answer, bool checked) {
                             if (!checked)
                                 return;
                             switch (table.kind) {
                             case RecordKind::Group:
-                                StoreGroupReply(n, r.reply, /*emptyGroupRule=*/!m_v7);
+                                StoreGroupReply(n, answer, /*emptyGroupRule=*/!m_v7);
                                 break;
-                            case RecordKind::Family: StoreFamilyReply(n, r.reply); break;
-                            case RecordKind::Message: StoreMessageReply(n, r.reply); break;
+                            case RecordKind::Family: StoreFamilyReply(n, answer); break;
+                            case RecordKind::Message: StoreMessageReply(n, answer); break;
                             }
                         });
                 if (stop != Stop::None)

@@ -9,6 +9,12 @@
 // database leaves it marked as not matching the encoder, and a read that switched
 // ID-as-capcode off tries once to switch it back on, so a failed read leaves the encoder as it
 // found it.
+//
+// Every settings query and record request throws away what is waiting before it goes out, and
+// takes only the first line of its reply. A record request is answered only by its own record:
+// anything else (a late answer to an earlier command, which would shift every later answer onto
+// the wrong item, or the prompt of a port that has rebooted into paging mode) fails the read
+// like a time-out.
 
 // Two-port (V8, V9) encoders.
 void ReadEncoderDB();

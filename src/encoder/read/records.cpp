@@ -17,6 +17,37 @@ QByteArray RecordStatusItem(RecordKind kind, int number)
     return QByteArray(name) + QByteArray::number(number);
 }
 
+QByteArray FirstLine(const QByteArray &reply)
+{
+    const qsizetype end = reply.indexOf("\r\n");
+    return end < 0 ? reply : reply.left(end + 2);
+}
+
+bool AnswersRequest(const QByteArray &answer, const QByteArray &request)
+{
+    if (!answer.startsWith(request))
+        return false;
+    const qsizetype next = request.size();
+    return next == answer.size() || answer.at(next) == ' ' || answer.at(next) == '\r';
+}
+
+bool LogonPromptOutsideQuotes(const QByteArray &text)
+{
+    const qsizetype open = text.indexOf('"');
+    const qsizetype close = text.lastIndexOf('"');
+    if (open < 0 || close == open)
+        return text.contains(LogonPrompt);
+    return text.left(open).contains(LogonPrompt) || text.mid(close + 1).contains(LogonPrompt);
+}
+
+bool RecordReplyHoldsLogonPrompt(RecordKind kind, const QByteArray &reply)
+{
+    if (kind != RecordKind::Message)
+        return reply.contains(LogonPrompt);
+    const QByteArray answer = FirstLine(reply);
+    return LogonPromptOutsideQuotes(answer) || reply.mid(answer.size()).contains(LogonPrompt);
+}
+
 namespace {
 // The reply less its CR LF, cut at blanks into sTokens; returns the field count.
 int splitReply(const QByteArray &reply)

@@ -42,7 +42,10 @@ QList<SettingsQuery> TwoPortSettingsQueries(const QByteArray &testPort,
 {
     QList<SettingsQuery> q;
     if (firmwareVer != "9.01")
-        q.append({"Station ID", "config sid?", textInto(EncoderSettings.sStationID)});
+        q.append({.statusItem = "Station ID",
+                  .command = "config sid?",
+                  .store = textInto(EncoderSettings.sStationID),
+                  .operatorText = true});
     q.append({"Max Msgs/Batch", "config maxbatch?", int16Into(EncoderSettings.sMaxBatch)});
     q.append({"Transmitter Duty Cycle %", "config dutycycle?", int16Into(EncoderSettings.sDutyCycle)});
     q.append({"Carrier Detection Mode", "config ignorerfcd?", flagWhen(EncoderSettings.bIgnoreRFCD, "1")});

@@ -11,6 +11,9 @@ struct SettingsQuery {
     QByteArray command;     // without its line ending
     std::function<void(const QByteArray &value)> store;
     bool endsAtRS = false;  // the wait also ends when an RS arrives (V7 PET query)
+    // The value is text the operator chose (the station ID): "ID=" inside it is not the
+    // encoder's logon prompt.
+    bool operatorText = false;
 };
 
 // A two-port (V8/V9) encoder. testPort chooses which port's ID-as-capcode is queried (the

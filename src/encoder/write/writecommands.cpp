@@ -3,7 +3,7 @@
 #include "model/state.h"
 
 namespace {
-const QByteArray Writing = "Writing Pager Database - ";
+const QByteArray Writing = WritingProgress;
 
 QByteArray onOff(bool on) { return on ? "ON" : "OFF"; }
 QByteArray digit(bool one) { return one ? "1" : "0"; }
@@ -16,6 +16,7 @@ WriteCommand twoPort(const QByteArray &statusItem, const QByteArray &command)
     c.command = command;
     c.ending = EndingCR;
     c.replyEnd = EndingCRLF;
+    c.setting = true;
     return c;
 }
 
@@ -28,6 +29,7 @@ WriteCommand v7(const QByteArray &statusItem, const QByteArray &command,
     c.command = command;
     c.ending = EndingCRLF;
     c.replyEnd = replyEnd;
+    c.setting = true;
     return c;
 }
 
@@ -62,6 +64,14 @@ WriteCommand idAsCap(int port, bool on)
     return c;
 }
 } // namespace
+
+bool SettingRefused(const QByteArray &reply)
+{
+    qsizetype start = 0;
+    while (start < reply.size() && (reply.at(start) == '\r' || reply.at(start) == '\n'))
+        ++start;
+    return reply.mid(start).startsWith(SettingRefusal);
+}
 
 bool GuardAddressesPort2(const QByteArray &testPort) { return testPort != "1"; }
 

@@ -14,11 +14,12 @@ inline constexpr char EndingCRLF[] = "\r\n";
 inline constexpr char EndingLF[] = "\n";
 // RS CR: the encoder's acknowledgement of a record.
 inline constexpr char RecordAck[] = "\x1e\r";
-// The encoder's log-on prompt: in any reply of a settings, record or ID-as-capcode command it
-// means the encoder is not in programming mode, and the command has failed.
-inline constexpr char LogonPrompt[] = "ID=";
 // The reply interval a V7 write sets at its start and keeps for every command and record.
 inline constexpr int V7WriteTimeoutMs = 8000;
+// What every progress text of a write begins with.
+inline constexpr char WritingProgress[] = "Writing Pager Database - ";
+// The encoder's answer to a setting it does not take.
+inline constexpr char SettingRefusal[] = "Invalid";
 
 struct WriteCommand {
     QByteArray status;        // first status-bar panel, shown before sending; empty: left as is
@@ -30,6 +31,12 @@ struct WriteCommand {
     QByteArray mustStartWith; // when set, a reply not beginning with this text is improper
     int replyTimeoutMs = 0;   // reply timer interval to set before sending; 0: the one in place
     std::function<void()> onSend; // when set, runs just before the command goes out
+    // A setting ("config ..."): the encoder may refuse its value (SettingRefused) and the write
+    // goes on.
+    bool setting = false;
+    // A canned message record: the encoder's reply may quote the message, whose text may
+    // hold "ID=" without it being the logon prompt.
+    bool messageRecord = false;
 
     QByteArray bytes() const { return command + ending; }
 };
@@ -43,6 +50,10 @@ struct IDAsCapGuard {
     QByteArray labelOn;
     QByteArray labelOff;
 };
+
+// Whether the encoder refused a setting: its answer (after any line breaks in front) begins
+// with "Invalid".
+bool SettingRefused(const QByteArray &reply);
 
 // Whether the two-port guard addresses encoder port 2: for every attached-port text but "1".
 bool GuardAddressesPort2(const QByteArray &testPort);

@@ -4,7 +4,9 @@
 // port, the modulation attenuation (two-port encoders, transmitter tuning enabled), the
 // settings, the 75 records, the ID-as-capcode setting of the port(s), the success step and the
 // clean-up. The first command that fails ends the write with one message box; nothing is
-// retried. While it runs the database is busy (Run.bDBBusy()) and the toolbar is disabled.
+// retried. A setting the encoder refuses ("Invalid") does not stop the write, but the write
+// then ends with a box naming every refused setting instead of the success step. While it runs
+// the database is busy (Run.bDBBusy()) and the toolbar is disabled.
 //
 // Every wait yields to the event loop. When the program is being closed meanwhile, the write
 // ends at once without a message and leaves the main window alone.
@@ -12,6 +14,7 @@
 #include "encoder/write/writer.h"
 
 #include "encoder/link.h"
+#include "encoder/read/records.h"
 #include "encoder/terminalview.h"
 #include "encoder/write/writecommands.h"
 #include "encoder/write/writemodatten.h"
@@ -29,6 +32,13 @@ namespace {
 QString latin1(const QByteArray &text)
 {
     return QString::fromLatin1(text);
+}
+
+// "Max Msgs/Batch 10" of "Writing Pager Database - Max Msgs/Batch 10".
+QByteArray progressItem(const QByteArray &status)
+{
+    const QByteArray prefix = WritingProgress;
+    return status.startsWith(prefix) ? status.mid(prefix.size()) : status;
 }
 
 // One run of a write, from the start to the clean-up.
@@ -115,7 +125,8 @@ public:
 
     // One command exchange: the label and the progress text, the command after a discard, and
     // the wait for its reply ending. A time-out, a cancel or the encoder's log-on prompt in the
-    // reply fails it with the "Write Error" box. True when the write goes on.
+    // reply fails it with the "Write Error" box. A setting the encoder refuses is noted and the
+    // write goes on. True when the write goes on.
     bool send(const WriteCommand &command)
     {
         if (gone())
@@ -132,7 +143,9 @@ public:
             {.send = command.bytes(), .discardFirst = true, .until = HoldsAny({command.replyEnd})});
         if (gone())
             return false;
-        if (result.outcome != ReplyOutcome::Answered || result.reply.contains(LogonPrompt)) {
+        const bool logonPrompt = command.messageRecord ? LogonPromptOutsideQuotes(result.reply)
+                                                       : result.reply.contains(LogonPrompt);
+        if (result.outcome != ReplyOutcome::Answered || logonPrompt) {
             m_link.bRespTimeout = false;
             m_link.bCancelOp = false;
             MsgBox(QStringLiteral("Error Writing Pager Database at\r") + latin1(m_link.MSComm1->Settings()) +
@@ -144,6 +157,8 @@ public:
             return false;
         }
         m_link.bRespTimeout = false;
+        if (command.setting && SettingRefused(result.reply))
+            m_refused << progressItem(command.status);
         return true;
     }
 
@@ -166,10 +181,19 @@ public:
             m_link.MSComm1->DiscardInput();
     }
 
+    // The last command has been answered. Unless the encoder refused a setting, it now holds
+    // the displayed database; otherwise a box names what it refused, and the database is not
+    // counted as matching.
     void succeed()
     {
         if (gone())
             return;
+        if (!m_refused.isEmpty()) {
+            MsgBox(QStringLiteral("The Paging Encoder Refused These Settings:\r") +
+                       latin1(m_refused.join('\r')),
+                   MsgButtons::OK, MsgIcon::Exclamation, QStringLiteral("Settings Refused"));
+            return;
+        }
         view().SetPanelText(1, QStringLiteral("Encoder Matches Current Configuration"));
         Run.bDBMatchesEncoder = true;
         view().SetEnabled(TerminalView::Command::Lookup, true);
@@ -194,6 +218,7 @@ private:
     TerminalView &view() { return m_link.view(); }
 
     EncoderLink &m_link;
+    QByteArrayList m_refused; // the progress items of the settings the encoder refused
     int m_timer1Interval = 0;
     std::optional<BusyScope> m_filling;
 };

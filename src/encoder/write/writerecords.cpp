@@ -75,9 +75,10 @@ QList<WriteCommand> RecordCommands(WriterVariant variant)
                            : kind == RecordKind::Family ? i + 1 - GroupCount
                                                         : i + 1 - GroupCount - FamilyCount;
         WriteCommand c;
-        c.status = "Writing Pager Database - " + RecordStatusItem(kind, number);
+        c.status = WritingProgress + RecordStatusItem(kind, number);
         c.command = BuildTAPBlock(pagerID, texts[i]);
         c.replyEnd = RecordAck;
+        c.messageRecord = kind == RecordKind::Message;
         if (variant == WriterVariant::TwoPort && kind == RecordKind::Group)
             c.replyTimeoutMs = TwoPortRecordTimeoutMs;
         list.append(c);
