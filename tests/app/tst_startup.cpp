@@ -3,6 +3,8 @@
 
 #include "apptest.h"
 
+#include <sys/stat.h>
+
 #include "model/atten.h"
 #include "model/database.h"
 #include "model/dbfile.h"
@@ -219,21 +221,26 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("bareName");
         QTest::addColumn<bool>("present");
-        QTest::newRow("full path") << "north mast.pg9" << false << true;
-        QTest::newRow("bare name") << "old.pg9" << true << true;
-        QTest::newRow("missing") << "old.pg9" << true << false;
+        QTest::addColumn<bool>("fifo"); // what stands there is not a regular file
+        QTest::newRow("full path") << "north mast.pg9" << false << true << false;
+        QTest::newRow("bare name") << "old.pg9" << true << true << false;
+        QTest::newRow("missing") << "old.pg9" << true << false << false;
+        QTest::newRow("not a regular file") << "old.pg9" << false << false << true;
     }
     void reopeningTheLastFile()
     {
         QFETCH(QString, name);
         QFETCH(bool, bareName);
         QFETCH(bool, present);
+        QFETCH(bool, fifo);
         QTemporaryDir elsewhere;
         // A bare name (as older versions kept it) lies in the home folder.
         const QString file = bareName ? QDir(env->homeFolder()).filePath(name) : elsewhere.filePath(name);
         const QByteArray content = sampleFile();
         if (present)
             WriteFile(file, content);
+        if (fifo) // reading it would hold start-up
+            QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
         StorePreference(kSolvendraTitle, QStringLiteral("LastFile"), bareName ? name : file);
 
         ScriptedBoxes boxes;
