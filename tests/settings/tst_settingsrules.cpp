@@ -1,4 +1,4 @@
-// What the settings dialogs decide without a window.
+// The advanced settings' check of the duty cycle and the batch quantity, without a window.
 
 #include <QtTest>
 
@@ -38,60 +38,6 @@ private slots:
         QFETCH(QByteArray, batch);
         QFETCH(Check, check);
         QCOMPARE(CheckDutyAndBatch(duty, batch), check);
-    }
-
-    // What the encoder settings dialog shows of stored codes, and what it makes of the ones it
-    // cannot show.
-    void storedCodes()
-    {
-        const struct {
-            const char *code;
-            bool snpp;
-            int option;
-            const char *after;
-        } protocols[] = {{"ZQ", false, OptZQ, "ZQ"},       {"SCOPE", false, OptScope, "SCOPE"},
-                         {"SNPP", true, OptSNPP, "SNPP"},  {"SNPP", false, OptTAP, "TAP"},
-                         {"", true, OptTAP, "TAP"},        {"tap", true, OptTAP, "TAP"}};
-        for (const auto &p : protocols) {
-            QByteArray code = p.code;
-            QCOMPARE(ProtocolOptionOnLoad(code, p.snpp), p.option);
-            QCOMPARE(code, QByteArray(p.after));
-        }
-        const struct {
-            const char *format;
-            bool even;
-            const char *after;
-        } formats[] = {{"E71", true, "E71"}, {"N81", false, "N81"}, {"E81", true, "E81"},
-                       {"O71", false, "N81"}, {"", false, "N81"}};
-        for (const auto &f : formats) {
-            QByteArray format = f.format;
-            QCOMPARE(EvenParityOnLoad(format), f.even);
-            QCOMPARE(format, QByteArray(f.after));
-        }
-        QCOMPARE(FlowOption("AHW"), 3);
-        QCOMPARE(FlowOption("hw"), -1);
-    }
-
-    void accessCode()
-    {
-        for (const char *typed : {"KVERN", "kvern", "kVeRn"})
-            QVERIFY2(AccessCodeMatches(QString::fromLatin1(typed)), typed);
-        for (const char *typed : {"", "KVER", "KVERNS", " KVERN", "KVE RN"})
-            QVERIFY2(!AccessCodeMatches(QString::fromLatin1(typed)), typed);
-    }
-
-    // The default pager is missing only for these exact texts; an empty field passes.
-    void comp1DefaultPager()
-    {
-        PagerGroupRec g{};
-        QVERIFY(!COMP1DefaultPagerMissing(g));
-        g[GrpActive] = "1";
-        g[GrpPagerID1] = "0000";
-        QVERIFY(COMP1DefaultPagerMissing(g));
-        g[GrpPagerID1] = "0012";
-        QVERIFY(!COMP1DefaultPagerMissing(g));
-        g[GrpActive] = "0";
-        QVERIFY(COMP1DefaultPagerMissing(g));
     }
 };
 
