@@ -36,11 +36,13 @@ class TestTXTune : public QObject {
     {
         knobs.insert(knobs.begin(), {{"pacing", "off"},
                                      {"delay_reply", "\"CONFIG MODATTENC\" every ms=2000"},
-                                     {"delay_reply", "\"CONFIG MODATTENF\" every ms=400"}});
+                                     {"delay_reply", "\"CONFIG MODATTENF\" every ms=1000"}});
         encoder = std::make_unique<SimEncoder>(DeviceState::factory(9), encsim::Mode::Programming, knobs);
         QVERIFY2(encoder->ok(), qPrintable(encoder->error()));
         MSComm *port = Link().MSComm1;
-        QVERIFY(!port->setCommPort(1) && !port->setSettings("9600,n,8,1") && !port->setPortOpen(true));
+        QVERIFY(!port->setCommPort(1) && !port->setSettings("9600,n,8,1"));
+        const CommError error = port->setPortOpen(true);
+        QVERIFY2(!error, qPrintable(error.text));
     }
     frmTXTune *openTuning()
     {
@@ -159,6 +161,7 @@ private slots:
     // the line until the exchange ends, then the slider's last position goes once.
     void oneExchangeAtATime()
     {
+        SetTimeScale(0.2); // a wide window for acting inside the wait
         connectEncoder();
         frmTXTune *w = openTuning();
         QObject scope;
