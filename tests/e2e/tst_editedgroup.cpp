@@ -7,6 +7,7 @@
 #include "editors/frmCfgGroup.h"
 #include "editors/frmCfgMsg.h"
 #include "model/database.h"
+#include "editors/grouprecord.h"
 #include "support/scriptedboxes.h"
 
 #include <QAbstractItemView>
@@ -109,16 +110,7 @@ private slots:
         QVERIFY(!forms::IsLoaded<frmCfgGroup>());
         QVERIFY(Run.bDBCheckOK && boxes.verifyAllShown());
 
-        PagerGroupRec edited;
-        ResetGroupKeepingReference(edited);
-        edited[GrpID] = "12";
-        edited[GrpActive] = edited[GrpTimerActive] = "1";
-        edited[GrpTimerMsg] = "3";
-        edited[GrpPagerID1] = "101";
-        edited[GrpPagerID1 + 1] = "0102";
-        edited[GrpPagerID1 + 2] = "149";
-        edited[GrpDefined] = "YES";
-        edited[GrpReference] = "OPS";
+        const PagerGroupRec edited = group("12", "1", {"101", "0102", "149"}, "YES", "1", "3", "OPS");
         QCOMPARE(DB.PagerGroups[1], edited);
         QCOMPARE(DB.CannedMsgs[2], QByteArray("Evacuate, stairs B"));
         const PagerDatabase typed = DB;

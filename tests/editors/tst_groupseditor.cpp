@@ -6,6 +6,7 @@
 #include "app/apptest.h"
 
 #include "editors/frmCfgGroup.h"
+#include "editors/grouprecord.h"
 #include "editors/groupscheck.h"
 #include "encoder/frmCancelSend.h"
 #include "model/changes.h"
@@ -22,22 +23,6 @@ const QString Incomplete = QStringLiteral("Pager Group Definition is Incomplete\
                                           "Are You Sure You Want to Exit?");
 
 using G = frmCfgGroup;
-
-PagerGroupRec group(const char *id, const char *active, QByteArrayList pagerIDs, const char *defined = "YES",
-                    const char *timer = "0", const char *timerMsg = "00", const char *reference = "")
-{
-    PagerGroupRec g;
-    ResetGroupKeepingReference(g);
-    g[GrpID] = id;
-    g[GrpActive] = active;
-    g[GrpTimerActive] = timer;
-    g[GrpTimerMsg] = timerMsg;
-    for (int k = 0; k < pagerIDs.size(); ++k)
-        g[GrpPagerID1 + k] = pagerIDs[k];
-    g[GrpDefined] = defined;
-    g[GrpReference] = reference;
-    return g;
-}
 
 // The texts of the rows given, "|" between them.
 QString texts(G *f, int col, std::initializer_list<int> rows)
@@ -232,18 +217,6 @@ private slots:
         type(f, 4, 1, QString());
         type(f, 5, 1, QString());
         QCOMPARE(DB.PagerGroups[0][GrpDefined], QByteArray());
-
-        // A stored text longer than what may be typed opens whole; only typing keeps the limit.
-        DB.PagerGroups[1] = group("12345", "1", {"0101"});
-        NotifyModelChanged(ModelChange::DatabaseReplaced);
-        QTRY_COMPARE(f->Cell(G::RowGroupID, 2)->text(), QStringLiteral("12345"));
-        clickCell(f, G::RowGroupID, 2);
-        QCOMPARE(f->txtGrp->text(), QStringLiteral("12345"));
-        QTest::keyClicks(f->txtGrp, QStringLiteral("6"));
-        QCOMPARE(DB.PagerGroups[1][GrpID], QByteArray("12345"));
-        QTest::keyClick(f->txtGrp, Qt::Key_Backspace);
-        QTest::keyClicks(f->txtGrp, QStringLiteral("6"));
-        QCOMPARE(DB.PagerGroups[1][GrpID], QByteArray("1234"));
     }
 
     void theTimerAsksAndTakesItsMessageFromTheList()
@@ -387,28 +360,6 @@ private slots:
         // The check has run: the next OK closes without the test.
         QTest::mouseClick(f->cmdOK, Qt::LeftButton);
         QVERIFY(!forms::IsLoaded<G>());
-    }
-
-    // A cancelled check counts as unfinished; what it cleared stays cleared and marked.
-    void aCancelledCheckIsNotCountedAsChecked()
-    {
-        DB.PagerGroups[0] = group("0012", "1", {"0150", "0101"});
-        DB.PagerGroups[1] = group("0013", "1", {"0151"});
-        G *f = openEditor();
-        clickCell(f, G::RowReference, 1);
-        QTimer canceller;
-        connect(&canceller, &QTimer::timeout, this, [&] {
-            frmCancelSend *c = forms::Find<frmCancelSend>();
-            if (bPagerIDsAdjusted && c && c->isVisible() && !Link().bCancelOp)
-                c->Command1->click();
-        });
-        canceller.start(0);
-        QTest::mouseClick(f->cmdOK, Qt::LeftButton);
-        canceller.stop();
-        QVERIFY(!Run.bDBCheckOK && bGroupsEdited && !bPagerIDsAdjusted);
-        QVERIFY(f->isVisible() && !forms::IsLoaded<frmCancelSend>() && !HourglassShown());
-        QCOMPARE(backs(f, 1, {4}) + DB.PagerGroups[0][GrpPagerID1] + DB.PagerGroups[1][GrpPagerID1],
-                 QStringLiteral("C00000151"));
     }
 
     // While the encoder is read or written the editor takes no input; a replaced database is
