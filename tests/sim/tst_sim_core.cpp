@@ -244,9 +244,11 @@ void modes()
     paging("TAP block: one prompt per CR", "TAP", blk(kReadConfigId, "L 1"), "ID=ID=ID=");
     paging("config reboot is TAP input", "TAP", "config reboot\r", "ID=", "mode=PAGING;violations=1");
     paging("PET ATI", "PET", "ATI\r\r", kBanner97);
-    paging("COMP1", "COMP1", "ATI\r", "\r\nCOMP1>");
-    paging("COMP1 CR LF is one line end", "COMP1", "hello\r\n", "\r\nCOMP1>");
-    paging("COMP1 V7 DIP off echoes", "COMP1;gen=7;dip=off", "#PrgmMode#ATI\r", "#PrgmMode#ATI\r\r\nCOMP1>");
+    // A factory encoder has no default pager for COMP1: each line is dropped with a warning.
+    const QByteArray dropped = "mode=PAGING;warnings=1";
+    paging("COMP1", "COMP1", "ATI\r", "\r\nCOMP1>", dropped);
+    paging("COMP1 CR LF is one line end", "COMP1", "hello\r\n", "\r\nCOMP1>", dropped);
+    paging("COMP1 V7 DIP off echoes", "COMP1;gen=7;dip=off", "#PrgmMode#ATI\r", "#PrgmMode#ATI\r\r\nCOMP1>", dropped);
     paging("COMP2", "COMP2", "ATI\r", "\r\nCOMP2>");
     paging("COMP2 V7 DIP off prompts", "COMP2;gen=7;dip=off", "ATI\r", "\r\nCOMP2>");
     paging("COMP2 V7 DIP off silent to #PrgmMode#", "COMP2;gen=7;dip=off", "#PrgmMode#", {});

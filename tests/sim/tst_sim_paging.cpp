@@ -97,6 +97,17 @@ void tapRows()
     row("logged in: log-off", kLoggedIn, "\x04\r", "\x1b\x04\r");
 }
 
+void comp1Rows()
+{
+    const QByteArray comp1 = kDemo + "serial1 protocol=COMP1;";
+    const QByteArray prompt = "\r\nCOMP1>";
+    row("COMP1 line to the default pager", comp1, "Hello\r\n", prompt, "1234000 512 A 4 Hello");
+    row("COMP1 one page per line", comp1, "a\rb\n\r", prompt.repeated(3), "1234000 512 A 4 a|1234000 512 A 4 b");
+    row("COMP1 default pager is a pager ID", comp1 + "serial1 idascap=1", "x\r", prompt, "1234000 512 A 4 x");
+    row("COMP1 no default pager", "mode=paging;serial1 protocol=COMP1", "x\r", prompt);
+    row("COMP1 default pager in no family", comp1 + group(1, 10, 1, {999}), "x\r", prompt);
+}
+
 } // namespace
 
 class TestSimPaging : public QObject {
@@ -110,6 +121,7 @@ private slots:
         QTest::addColumn<QByteArray>("pages");
         QTest::addColumn<int>("refusals");
         tapRows();
+        comp1Rows();
     }
 
     void answersAndPages()

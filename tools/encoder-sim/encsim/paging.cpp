@@ -287,8 +287,9 @@ private:
     Time m_lastInput = 0;
 };
 
-// COMP1: every line is a page to the default pager; the prompt follows each line. A V7 whose
-// DIP switches are not all on echoes every byte.
+// COMP1: every line is one page to the default pager, the first pager ID of group 1,
+// resolved as a short pager ID; the prompt follows each line. A V7 whose DIP switches are not
+// all on echoes every byte.
 class Comp1Handler final : public PagingHandler {
 public:
     explicit Comp1Handler(PagingHost &host) : m_host(host) {}
@@ -302,7 +303,7 @@ public:
             return;
         m_host.unit(t, line);
         if (!line.empty())
-            m_host.note("COMP1 line \"" + namedBytes(line) + "\" for the default pager (pages are not transmitted yet)");
+            page(t, line);
         m_host.reply("\r\nCOMP1>");
         m_host.endUnit();
     }
@@ -310,6 +311,22 @@ public:
     void reset() override { m_lines.reset(); }
 
 private:
+    void page(Time t, const Bytes &line)
+    {
+        const long long id = m_host.state().groups[0].pager(0);
+        if (id == 0) {
+            m_host.warn("COMP1 line " + quoted(line) + " not paged: group 1 has no first pager ID");
+            return;
+        }
+        const Bytes pager = std::to_string(id);
+        const Resolution r = m_host.resolve(pager, PagerForm::Short);
+        if (!r.ok()) {
+            m_host.warn("COMP1 line " + quoted(line) + " not paged: default pager " + pager + ": " + r.error);
+            return;
+        }
+        m_host.transmit(t, pager, r, line);
+    }
+
     PagingHost &m_host;
     LineSplitter m_lines;
 };
