@@ -331,49 +331,116 @@ private:
     LineSplitter m_lines;
 };
 
-// COMP2: DEL-framed pages (pager line, message line); any other line gets the prompt.
-// A V7 whose DIP switches are not all on stays silent.
+// COMP2: DEL DEL DEL + pager line (pager field and an optional function letter) + CR +
+// message + CR is a page; "okay" CR LF "COMP2>" accepts it, NAK + code CR LF "COMP2>" refuses
+// it. Any other line gets the prompt.
 class Comp2Handler final : public PagingHandler {
 public:
     explicit Comp2Handler(PagingHost &host) : m_host(host) {}
 
     void byte(Time t, char b) override
     {
-        Bytes line;
-        if (!m_lines.feed(b, &line))
-            return;
-        if (m_framePager) {
-            m_host.unit(t, *m_framePager);
-            m_host.note("COMP2 page frame for \"" + namedBytes(*m_framePager) + "\", message \"" + namedBytes(line) +
-                        "\" (pages are not transmitted yet)");
+        switch (m_state) {
+        case State::Line: {
+            if (b == ctl::DEL && m_lines.partial().empty()) {
+                m_state = State::Pager;
+                m_frameStart = t;
+                m_pager.clear();
+                m_message.clear();
+                return;
+            }
+            Bytes line;
+            if (!m_lines.feed(b, &line))
+                return;
+            m_host.unit(t, line);
+            m_host.reply(kPrompt);
             m_host.endUnit();
-            m_framePager.reset();
             return;
         }
-        if (!line.empty() && line[0] == ctl::DEL) {
-            std::size_t i = 0;
-            while (i < line.size() && line[i] == ctl::DEL)
-                ++i;
-            m_framePager = line.substr(i);
+        case State::Pager:
+            if (b == ctl::DEL && m_pager.empty())
+                return;
+            if (b == ctl::CR)
+                m_state = State::Message;
+            else if (m_pager.size() < kMaxLine)
+                m_pager += b;
+            return;
+        case State::Message:
+            if (b == ctl::CR) {
+                m_state = State::Line;
+                m_lines.reset();
+                frame(t);
+            } else if (m_message.size() < kMaxBlock) {
+                m_message += b;
+            }
             return;
         }
-        // Every line gets the prompt, with the DIP switches off too: such a V7 only stays
-        // silent to "#PrgmMode#", which comes without a line end.
-        m_host.unit(t, line);
-        m_host.reply("\r\nCOMP2>");
-        m_host.endUnit();
     }
 
     void reset() override
     {
         m_lines.reset();
-        m_framePager.reset();
+        m_state = State::Line;
+    }
+
+    std::optional<Time> nextTimer() const override
+    {
+        if (m_state == State::Line)
+            return std::nullopt;
+        return m_frameStart + kFrameTime;
+    }
+
+    void timer(Time t) override
+    {
+        if (m_state == State::Line || t < m_frameStart + kFrameTime)
+            return;
+        m_state = State::Line;
+        m_lines.reset();
+        m_host.unit(t, "page:" + m_pager);
+        m_host.refuse("COMP2 frame for " + quoted(m_pager) + " not completed within 5 s: NAK 08");
+        m_host.reply(nak("08"));
+        m_host.endUnit();
     }
 
 private:
+    enum class State { Line, Pager, Message };
+    static constexpr Time kFrameTime = msToTime(5000);
+    inline static const Bytes kPrompt = "\r\nCOMP2>";
+
+    static Bytes nak(const Bytes &code) { return Bytes(1, ctl::NAK) + code + kPrompt; }
+
+    void frame(Time t)
+    {
+        m_host.unit(t, "page:" + m_pager);
+        // The sender puts the function letter straight after the pager field.
+        Bytes field = m_pager;
+        std::optional<int> function;
+        if (!field.empty() && functionOfLetter(field.back())) {
+            function = functionOfLetter(field.back());
+            field.pop_back();
+        }
+        Knobs &k = m_host.knobs();
+        if (k.comp2Nak.take()) {
+            m_host.knobFired("comp2_nak: frame for " + quoted(m_pager) + " answered NAK " +
+                             quoted(k.comp2Nak.code) + left(k.comp2Nak.count));
+            m_host.reply(nak(k.comp2Nak.code));
+        } else if (const Resolution r = m_host.resolve(field, PagerForm::Any, function); !r.ok()) {
+            const char *code = r.malformed ? "08" : "03";
+            m_host.refuse("COMP2 page for " + quoted(m_pager) + " refused (" + code + "): " + r.error);
+            m_host.reply(nak(code));
+        } else {
+            m_host.transmit(t, m_pager, r, m_message);
+            m_host.reply("okay" + kPrompt);
+        }
+        m_host.endUnit();
+    }
+
     PagingHost &m_host;
     LineSplitter m_lines;
-    std::optional<Bytes> m_framePager;
+    State m_state = State::Line;
+    Time m_frameStart = 0;
+    Bytes m_pager;
+    Bytes m_message;
 };
 
 // The maker's own protocol: SOH ... EOT frames; any other line is echoed with CR BEL CR.
