@@ -131,6 +131,34 @@ void comp2Rows()
     row("COMP2 other line", comp2, "ATI\r\r", QByteArray("\r\nCOMP2>").repeated(2));
 }
 
+void snppRows()
+{
+    const QByteArray snpp = kDemo + "serial1 protocol=SNPP;";
+    const QByteArray page = "250 Pager ID Accepted\r\n", mess = "250 Message OK\r\n",
+                     sent = "250 Message Sent Successfully\r\n", invalid = "550 Error, Invalid Pager ID\r\n",
+                     incomplete = "503 Error, Pager ID or Message Incomplete\r\n";
+    row("SNPP page", snpp, "PAGE 123\r\nMESS Hello there\r\nSEND\r\n", page + mess + sent,
+        "1234023 512 A 4 Hello there");
+    row("SNPP words in any case, function letter", snpp, "page 205B\rmess x\nsend\r", page + mess + sent,
+        "1300005 1200 N 2 x");
+    row("SNPP later PAGE replaces", snpp, "PAGE 123\r\nPAGE 124\r\nMESS x\r\nSEND\r\n", page + page + mess + sent,
+        "1234024 512 A 4 x");
+    row("SNPP unknown pager", snpp, "PAGE 999\r\nMESS x\r\nSEND\r\n", invalid + mess + incomplete, {}, 2);
+    row("SNPP range test pager ID", snpp, "PAGE 0000123\r\n", invalid, {}, 1);
+    row("SNPP range test pager ID, numeric", snpp + "knob all_digit_ids=numeric", "PAGE 0000123\r\nMESS x\r\nSEND\r\n",
+        page + mess + sent, "1234023 512 A 4 x");
+    row("SNPP empty message", snpp, "PAGE 123\r\nMESS \r\nSEND\r\n", page + "550 Error, Message Required\r\n" + incomplete,
+        {}, 2);
+    row("SNPP reset and quit", snpp, "PAGE 123\r\nMESS x\r\nRESE\r\nSEND\r\nQUIT\r\n",
+        page + mess + "250 Reset OK\r\n" + incomplete + "221 OK, Goodbye\r\n", {}, 1);
+    row("snpp_fail at PAGE without line end", snpp + "knob snpp_fail=PAGE:550 04:2:noeol",
+        "PAGE 123\r\nPAGE 123\r\nPAGE 123\r\nMESS x\r\nSEND\r\n", "550 04550 04" + page + mess + sent,
+        "1234023 512 A 4 x");
+    row("snpp_fail at MESS", snpp + "knob snpp_fail=MESS:554 Message Too Long", "PAGE 123\r\nMESS x\r\nSEND\r\n",
+        page + "554 Message Too Long\r\n" + incomplete, {}, 1);
+    row("SNPP other line", snpp, "ATI\r\r", "\r\nError - Invalid Command\r\n");
+}
+
 } // namespace
 
 class TestSimPaging : public QObject {
@@ -146,6 +174,7 @@ private slots:
         tapRows();
         comp1Rows();
         comp2Rows();
+        snppRows();
     }
 
     void answersAndPages()

@@ -516,7 +516,8 @@ private:
     LineSplitter m_lines;
 };
 
-// SNPP: PAGE, MESS, SEND, RESE and QUIT are its commands; anything else is refused.
+// SNPP: "PAGE" names the pager (a later PAGE replaces it), "MESS" the message, "SEND"
+// transmits them; "RESE" and "QUIT" clear them. Every command is answered with one line.
 class SnppHandler final : public PagingHandler {
 public:
     explicit SnppHandler(PagingHost &host) : m_host(host) {}
@@ -527,19 +528,86 @@ public:
         if (!m_lines.feed(b, &line) || line.empty())
             return;
         m_host.unit(t, line);
-        const std::string word = toUpper(line.substr(0, line.find(' ')));
-        if (word == "PAGE" || word == "MESS" || word == "SEND" || word == "RESE" || word == "QUIT")
-            m_host.note("SNPP command \"" + namedBytes(line) + "\" (pages are not transmitted yet)");
-        else
+        const std::size_t blank = line.find(' ');
+        const std::string word = toUpper(line.substr(0, blank));
+        const Bytes arg = blank == Bytes::npos ? Bytes() : line.substr(blank + 1);
+        if (word != "PAGE" && word != "MESS" && word != "SEND" && word != "RESE" && word != "QUIT") {
+            m_host.note("SNPP: unknown command " + quoted(line));
             m_host.reply("\r\nError - Invalid Command\r\n");
+        } else if (!forced(word)) {
+            command(t, word, arg);
+        }
         m_host.endUnit();
     }
 
     void reset() override { m_lines.reset(); }
 
 private:
+    // snpp_fail: a reply of the knob's in place of the command's own; the command is not carried out.
+    bool forced(const std::string &word)
+    {
+        for (ForcedAnswer &f : m_host.knobs().snppFail) {
+            if (f.stage != word || !f.take())
+                continue;
+            m_host.knobFired("snpp_fail: " + word + " answered " + quoted(f.code) + (f.noEol ? " without CR LF" : "") +
+                             left(f.count));
+            m_host.reply(f.noEol ? f.code : f.code + "\r\n");
+            return true;
+        }
+        return false;
+    }
+
+    void clear()
+    {
+        m_pager.reset();
+        m_resolution = Resolution{};
+        m_message.reset();
+    }
+
+    void command(Time t, const std::string &word, const Bytes &arg)
+    {
+        if (word == "PAGE") {
+            const Bytes id = arg.substr(0, arg.find(' '));
+            m_resolution = m_host.resolve(id);
+            if (m_resolution.ok()) {
+                m_pager = id;
+                m_host.reply("250 Pager ID Accepted\r\n");
+            } else {
+                m_pager.reset();
+                m_host.refuse("SNPP pager " + quoted(id) + " refused (550): " + m_resolution.error);
+                m_host.reply("550 Error, Invalid Pager ID\r\n");
+            }
+        } else if (word == "MESS") {
+            if (arg.empty()) {
+                m_host.refuse("SNPP message empty (550)");
+                m_host.reply("550 Error, Message Required\r\n");
+            } else {
+                m_message = arg;
+                m_host.reply("250 Message OK\r\n");
+            }
+        } else if (word == "SEND") {
+            if (m_pager && m_message) {
+                m_host.transmit(t, *m_pager, m_resolution, *m_message);
+                clear();
+                m_host.reply("250 Message Sent Successfully\r\n");
+            } else {
+                m_host.refuse(std::string("SNPP SEND without ") + (m_pager ? "a message" : "a pager ID") + " (503)");
+                m_host.reply("503 Error, Pager ID or Message Incomplete\r\n");
+            }
+        } else if (word == "RESE") {
+            clear();
+            m_host.reply("250 Reset OK\r\n");
+        } else {
+            clear();
+            m_host.reply("221 OK, Goodbye\r\n");
+        }
+    }
+
     PagingHost &m_host;
     LineSplitter m_lines;
+    std::optional<Bytes> m_pager;
+    Resolution m_resolution;
+    std::optional<Bytes> m_message;
 };
 
 } // namespace
