@@ -159,6 +159,26 @@ void snppRows()
     row("SNPP other line", snpp, "ATI\r\r", "\r\nError - Invalid Command\r\n");
 }
 
+void zqRows()
+{
+    const QByteArray zq = kDemo + "serial1 protocol=ZQ;";
+    const QByteArray ack = "\x06\x04";
+    const auto nak = [](const char *code) { return "\x15" + QByteArray(code) + "\x04"; };
+    const auto frame = [](const QByteArray &head, const QByteArray &capcode, const QByteArray &message) {
+        return "\x01" + head + capcode + "\x02" + message + "\x03\x04";
+    };
+    row("ZQ page", zq, QByteArray::fromHex("013231303030303132330248454C4C4F0304"), ack, "0000123 1200 A 2 HELLO");
+    row("ZQ function 4 at 2400", zq, frame("42", "1234567", "x"), ack, "1234567 2400 A 4 x");
+    row("ZQ illegal capcode", zq, frame("15", "0000008", "x"), nak("03"), {}, 1);
+    row("ZQ bad function digit", zq, frame("55", "0000123", "x"), nak("08"), {}, 1);
+    row("ZQ bad rate digit", zq, frame("13", "0000123", "x"), nak("08"), {}, 1);
+    row("ZQ capcode not digits", zq, frame("15", "00001X3", "x"), nak("08"), {}, 1);
+    row("ZQ no STX", zq, "\x01" "150000123x\x03\x04", nak("08"), {}, 1);
+    row("zq_nak", zq + "knob zq_nak=05:1", frame("15", "0000123", "x").repeated(2), nak("05") + ack,
+        "0000123 512 A 1 x");
+    row("ZQ other line", zq, "ATI\r\r", "ATI\r\a\r");
+}
+
 } // namespace
 
 class TestSimPaging : public QObject {
@@ -175,6 +195,7 @@ private slots:
         comp1Rows();
         comp2Rows();
         snppRows();
+        zqRows();
     }
 
     void answersAndPages()

@@ -443,7 +443,14 @@ private:
     Bytes m_message;
 };
 
-// The maker's own protocol: SOH ... EOT frames; any other line is echoed with CR BEL CR.
+// The answer of the capcode protocols: ACK EOT for a page, NAK + code + EOT for a refusal.
+Bytes nakEot(const Bytes &code)
+{
+    return Bytes(1, ctl::NAK) + code + ctl::EOT;
+}
+
+// The maker's own protocol: SOH, function digit, rate digit, capcode digits, STX, message,
+// ETX, EOT. Any other line is echoed with CR BEL CR.
 class ZqHandler final : public PagingHandler {
 public:
     explicit ZqHandler(PagingHost &host) : m_host(host) {}
@@ -451,12 +458,16 @@ public:
     void byte(Time t, char b) override
     {
         if (m_inFrame) {
-            if (m_frame.size() < kMaxLine)
-                m_frame += b;
+            m_frame += b;
             if (b == ctl::EOT) {
                 m_inFrame = false;
-                m_host.unit(t, m_frame);
-                m_host.note("ZQ frame \"" + namedBytes(m_frame) + "\" (pages are not transmitted yet)");
+                frame(t, m_frame);
+                m_frame.clear();
+            } else if (m_frame.size() > kMaxBlock) {
+                m_inFrame = false;
+                m_host.unit(t, "page:");
+                m_host.refuse("ZQ frame of more than " + std::to_string(kMaxBlock) + " bytes without EOT: NAK 08");
+                m_host.reply(nakEot("08"));
                 m_host.endUnit();
                 m_frame.clear();
             }
@@ -485,6 +496,41 @@ public:
     }
 
 private:
+    void frame(Time t, const Bytes &f)
+    {
+        // SOH f r capcode STX message ETX EOT
+        const std::size_t stx = f.find(ctl::STX, 3);
+        const std::size_t etx = f.rfind(ctl::ETX);
+        const Bytes capcode = stx == Bytes::npos ? Bytes() : f.substr(3, stx - 3);
+        m_host.unit(t, "page:" + capcode);
+        Knobs &k = m_host.knobs();
+        std::string malformed;
+        if (f.size() < 3 || f[1] < '1' || f[1] > '4')
+            malformed = "function digit not 1-4";
+        else if (!rateOfCode(f[2] - '0'))
+            malformed = "rate digit not 5, 1 or 2";
+        else if (stx == Bytes::npos)
+            malformed = "no STX";
+        else if (etx == Bytes::npos || etx < stx)
+            malformed = "no ETX";
+        else if (!allDigits(capcode))
+            malformed = "capcode " + quoted(capcode) + " not digits";
+        if (k.zqNak.take()) {
+            m_host.knobFired("zq_nak: frame answered NAK " + quoted(k.zqNak.code) + left(k.zqNak.count));
+            m_host.reply(nakEot(k.zqNak.code));
+        } else if (!malformed.empty()) {
+            m_host.refuse("ZQ frame " + quoted(f) + " malformed (08): " + malformed);
+            m_host.reply(nakEot("08"));
+        } else if (const Resolution r = capcodeTarget(capcode, rateOfCode(f[2] - '0'), f[1] - '0'); !r.ok()) {
+            m_host.refuse("ZQ page refused (03): " + r.error);
+            m_host.reply(nakEot("03"));
+        } else {
+            m_host.transmit(t, capcode, r, f.substr(stx + 1, etx - stx - 1));
+            m_host.reply(Bytes{ctl::ACK, ctl::EOT});
+        }
+        m_host.endUnit();
+    }
+
     PagingHost &m_host;
     LineSplitter m_lines;
     bool m_inFrame = false;
