@@ -179,6 +179,21 @@ void zqRows()
     row("ZQ other line", zq, "ATI\r\r", "ATI\r\a\r");
 }
 
+void scopeRows()
+{
+    const QByteArray scope = kDemo + "serial1 protocol=SCOPE;";
+    const QByteArray ack = "\x06\x04";
+    const auto nak = [](const char *code) { return "\x15" + QByteArray(code) + "\x04"; };
+    row("Scope page", scope, QByteArray::fromHex("41463030303031323342" "48454C4C4F0D"), ack, "0000123 1200 A 2 HELLO");
+    row("Scope rates", scope, "AN0000123Dx\rAS1234567A2y\r", ack + ack, "0000123 512 A 4 x|1234567 2400 A 1 2y");
+    row("Scope ACK CR", scope + "knob scope_reply=ack_cr", "AN0000123Dx\r", "\x06\r", "0000123 512 A 4 x");
+    row("Scope illegal capcode", scope, "AN2097144Ax\r", nak("03"), {}, 1);
+    row("Scope no function letter", scope, "AN0000123\r", nak("08"), {}, 1);
+    row("Scope no capcode", scope, "ANAx\r", nak("08"), {}, 1);
+    row("Scope letter past D", scope, "AN0000123Ex\r", nak("08"), {}, 1);
+    row("scope_nak", scope + "knob scope_nak=04:every", "AN0000123Dx\r", nak("04"));
+}
+
 } // namespace
 
 class TestSimPaging : public QObject {
@@ -196,6 +211,7 @@ private slots:
         comp2Rows();
         snppRows();
         zqRows();
+        scopeRows();
     }
 
     void answersAndPages()

@@ -537,7 +537,8 @@ private:
     Bytes m_frame;
 };
 
-// Scope: CR-ended lines beginning "AN", "AF" or "AS" are frames; other lines are invalid.
+// Scope: a CR-ended line "AN" (512), "AF" (1200) or "AS" (2400) + capcode digits + function
+// letter + message is a page; any other line is invalid.
 class ScopeHandler final : public PagingHandler {
 public:
     explicit ScopeHandler(PagingHost &host) : m_host(host) {}
@@ -547,11 +548,34 @@ public:
         Bytes line;
         if (!m_lines.feed(b, &line) || line.empty())
             return;
-        m_host.unit(t, line);
-        if (line.rfind("AN", 0) == 0 || line.rfind("AF", 0) == 0 || line.rfind("AS", 0) == 0)
-            m_host.note("Scope frame \"" + namedBytes(line) + "\" (pages are not transmitted yet)");
-        else
+        const int rate = line.rfind("AN", 0) == 0 ? 512 : line.rfind("AF", 0) == 0 ? 1200 : line.rfind("AS", 0) == 0 ? 2400 : 0;
+        if (!rate) {
+            m_host.unit(t, line);
             m_host.reply("INVALID\r\n");
+            m_host.endUnit();
+            return;
+        }
+        std::size_t end = 2;
+        while (end < line.size() && line[end] >= '0' && line[end] <= '9')
+            ++end;
+        const Bytes capcode = line.substr(2, end - 2);
+        const int function = end < line.size() ? functionOfLetter(line[end]) : 0;
+        m_host.unit(t, "page:" + capcode);
+        Knobs &k = m_host.knobs();
+        if (k.scopeNak.take()) {
+            m_host.knobFired("scope_nak: frame answered NAK " + quoted(k.scopeNak.code) + left(k.scopeNak.count));
+            m_host.reply(nakEot(k.scopeNak.code));
+        } else if (capcode.empty() || !function) {
+            m_host.refuse("Scope frame " + quoted(line) + " malformed (08): " +
+                          (capcode.empty() ? "no capcode" : "no function letter A-D after the capcode"));
+            m_host.reply(nakEot("08"));
+        } else if (const Resolution r = capcodeTarget(capcode, rate, function); !r.ok()) {
+            m_host.refuse("Scope page refused (03): " + r.error);
+            m_host.reply(nakEot("03"));
+        } else {
+            m_host.transmit(t, capcode, r, line.substr(end + 1));
+            m_host.reply(k.scopeReplyCr ? Bytes{ctl::ACK, ctl::CR} : Bytes{ctl::ACK, ctl::EOT});
+        }
         m_host.endUnit();
     }
 
