@@ -279,6 +279,64 @@ private slots:
         QCOMPARE(rig.pages(), QByteArray());
     }
 
+    void timedPagesAndStationId()
+    {
+        // Group 1 with its timer on and canned message 2: every two minutes, unless input on a
+        // port with timed-paging reset holds it off.
+        const QByteArray timed = "record=L 1 10 1 0 0 0 0 1 2 100 200" + QByteArray(" 0").repeated(18) + ";";
+        const QByteArray both = "1234000 512 A 4 Meeting in 5 minutes|1300000 1200 N 1 Meeting in 5 minutes";
+        Rig rig(kLoggedIn + timed + "knob timed_paging=on");
+        rig.line.run(119'000);
+        QCOMPARE(rig.pages(), QByteArray());
+        rig.line.run(2000);
+        QCOMPARE(rig.pages(), both);
+        QCOMPARE(rig.core.pages()[0].protocol, std::string("TIMER"));
+        rig.line.run(60'000);
+        rig.cmd("\r"); // serial activity at 3 minutes: the next timed pages at 5 minutes
+        rig.line.run(110'000);
+        QCOMPARE(rig.core.pages().size(), std::size_t(2));
+        rig.line.run(20'000);
+        QCOMPARE(rig.core.pages().size(), std::size_t(4));
+        // Without the reset, activity changes nothing; in programming mode nothing is paged.
+        Rig noReset(kLoggedIn + timed + "serial1 pphreset=0;knob timed_paging=on");
+        noReset.line.run(60'000);
+        noReset.cmd("\r");
+        noReset.line.run(61'000);
+        QCOMPARE(noReset.core.pages().size(), std::size_t(2));
+        Rig programming("preset=demo;" + timed + "knob timed_paging=on");
+        programming.line.run(300'000);
+        QCOMPARE(programming.pages(), QByteArray());
+
+        Rig station(kDemo + "sid=KQ 123;sidint=1;knob station_id_tx=on");
+        station.line.run(121'000);
+        QCOMPARE(station.count("paging station ID \"KQ 123\" transmitted"), std::size_t(2));
+        QCOMPARE(station.pages(), QByteArray()); // an identification, not a page
+    }
+
+    void knobTexts()
+    {
+        Rig rig;
+        using Text = std::pair<const char *, const char *>;
+        for (const auto &[name, value] :
+             {Text{"nak_blocks", "-1"}, Text{"tap_logon", "maybe"}, Text{"tap_logon", "refuse:x"},
+              Text{"comp2_nak", "04:-2"}, Text{"zq_nak", "04:x"}, Text{"snpp_fail", "DATA:250"},
+              Text{"snpp_fail", "PAGE"}, Text{"scope_reply", "ack"}, Text{"all_digit_ids", "maybe"},
+              Text{"tap_prompt", "sometimes"}}) {
+            std::string error;
+            QVERIFY2(!rig.core.setKnob(0, name, value, &error), name);
+            QVERIFY(!error.empty());
+        }
+        for (const auto &[name, value] :
+             {Text{"nak_blocks", "every"}, Text{"tap_logon", "refuse"}, Text{"tap_max_len", "off"},
+              Text{"comp2_nak", "04"}, Text{"snpp_fail", "SEND:554 x:y:every:noeol"}, Text{"scope_reply", "ack_cr"},
+              Text{"all_digit_ids", "numeric"}, Text{"tap_idle_logout_s", "off"}})
+            rig.knob(name, value);
+        const ForcedAnswer &f = rig.core.knobs().snppFail.at(0);
+        QCOMPARE(f.code, std::string("554 x:y"));
+        QVERIFY(f.count == -1 && f.noEol && f.stage == "SEND");
+        QCOMPARE(rig.core.knobs().comp2Nak.count, 1);
+    }
+
     void tapXoffAndIdleLogout()
     {
         Rig rig(kLoggedIn + "knob tap_xoff=1;knob xoff_ms=300;knob pacing=off");
