@@ -103,6 +103,7 @@ void comp1Rows()
     const QByteArray prompt = "\r\nCOMP1>";
     row("COMP1 line to the default pager", comp1, "Hello\r\n", prompt, "1234000 512 A 4 Hello");
     row("COMP1 one page per line", comp1, "a\rb\n\r", prompt.repeated(3), "1234000 512 A 4 a|1234000 512 A 4 b");
+    row("COMP1 long line", comp1 + "knob pacing=off", QByteArray(2000, 'x') + "\r", prompt, "1234000 512 A 4 " + QByteArray(2000, 'x'));
     row("COMP1 default pager is a pager ID", comp1 + "serial1 idascap=1", "x\r", prompt, "1234000 512 A 4 x");
     row("COMP1 no default pager", "mode=paging;serial1 protocol=COMP1", "x\r", prompt);
     row("COMP1 default pager in no family", comp1 + group(1, 10, 1, {999}), "x\r", prompt);
@@ -349,6 +350,10 @@ private slots:
 
         rig.knob("tap_idle_logout_s", "5");
         rig.line.run(4500);
+        QVERIFY(rig.core.snapshot().tapLoggedIn);
+        // Logged in at boot: idle from the end of the boot on.
+        rig.core.powerCycle(rig.line.now());
+        rig.line.run(1500 + 4500);
         QVERIFY(rig.core.snapshot().tapLoggedIn);
         rig.line.run(1000);
         QVERIFY(!rig.core.snapshot().tapLoggedIn);

@@ -153,6 +153,7 @@ public:
     void refuse(const std::string &text) override { m_core.refusal(text); }
     void warn(const std::string &text) override { m_core.warn(text); }
     void knobFired(const std::string &text) override { m_core.event(EventKind::Knob, text); }
+    Time now() const override { return m_core.m_now; }
     Knobs &knobs() override { return m_core.m_knobs; }
     const DeviceState &state() const override { return m_core.m_state; }
     Resolution resolve(std::string_view field, PagerForm form, std::optional<int> function) const override

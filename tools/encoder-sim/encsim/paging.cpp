@@ -29,7 +29,7 @@ public:
             m_line.clear();
             return true;
         }
-        if (m_line.size() < kMaxLine)
+        if (m_line.size() < kMaxBlock)
             m_line += b;
         return false;
     }
@@ -77,7 +77,7 @@ Bytes rsAnswer(const char *text)
 class TapHandler final : public PagingHandler {
 public:
     TapHandler(PagingHost &host, std::string name)
-        : m_host(host), m_name(std::move(name)), m_loggedIn(host.knobs().tapLoggedInAtBoot)
+        : m_host(host), m_name(std::move(name)), m_loggedIn(host.knobs().tapLoggedInAtBoot), m_lastInput(host.now())
     {
     }
 
@@ -118,14 +118,18 @@ public:
     }
 
     bool loggedIn() const override { return m_loggedIn; }
-    void logIn() override { m_loggedIn = true; }
+    void logIn() override
+    {
+        m_loggedIn = true;
+        m_lastInput = m_host.now();
+    }
 
     std::optional<Time> nextTimer() const override
     {
         const int idle = m_host.knobs().tapIdleLogoutS;
         if (!m_loggedIn || idle <= 0)
             return std::nullopt;
-        return std::max(m_lastInput, Time(0)) + msToTime(idle * 1000.0);
+        return m_lastInput + msToTime(idle * 1000.0);
     }
 
     void timer(Time t) override
@@ -284,7 +288,7 @@ private:
     Bytes m_block;
     int m_tail = -1; // checksum characters after ETX, -1 before ETX
     Time m_lastAnswered = -1;
-    Time m_lastInput = 0;
+    Time m_lastInput;
 };
 
 // COMP1: every line is one page to the default pager, the first pager ID of group 1,
