@@ -273,6 +273,53 @@ private slots:
         QCOMPARE(pc->read(50), QByteArray());
     }
 
+    void tapPagesOverThePty()
+    {
+        // The TAP sender's first page after a boot, through the pseudo-terminal: prompted block,
+        // log-on, the block again; the page is then read back as the test console's tests do.
+        Simulator sim(options(Mode::Paging, 0.1, {}, DeviceState::demo()));
+        auto pc = plugIn(sim);
+        QVERIFY(pc);
+        const QByteArray block("\x02" "123\rHello\r\x03" "2:9\r");
+        pc->write(block);
+        QCOMPARE(pc->read(5000, "ID=ID=ID="), QByteArray("ID=ID=ID="));
+        pc->write("\x1bPG1\r");
+        QCOMPARE(pc->read(5000, "[p\r"), QByteArray("\x06\r\x1b[p\r"));
+        pc->write(block);
+        QCOMPARE(pc->read(5000, "\r"), QByteArray("\x06\r"));
+        QVERIFY(sim.waitForPages(1, 2s));
+        const std::vector<Page> pages = sim.pages();
+        QCOMPARE(pages.size(), std::size_t(1));
+        QCOMPARE(pages[0].capcode, 1234023LL);
+        QCOMPARE(pages[0].text, std::string("Hello"));
+        QCOMPARE(sim.stats().pages, 1);
+        QVERIFY(sim.pages(1).empty() && !sim.waitForPages(2, 20ms));
+    }
+
+    void comp2PageAtTheLineRate()
+    {
+        // Real time at 2400 baud: the 18-byte frame takes 75 ms to arrive, the encoder answers
+        // 10 ms later, and its 12-byte answer takes 50 ms more.
+        DeviceState s = DeviceState::demo();
+        s.config["serial1 protocol"] = "COMP2";
+        s.config["serial1 baud"] = "2400";
+        Simulator sim(options(Mode::Paging, 1.0, {}, s));
+        auto pc = plugIn(sim);
+        QVERIFY(pc);
+        pc->setSpeed(B2400);
+        QVERIFY(sim.waitForEvent("speed PC line speed 2400; encoder at 2400: match", 2s));
+        std::this_thread::sleep_for(60ms); // past the grace period of the old speed
+        const auto t0 = Clock::now();
+        pc->write("\x7f\x7f\x7f" "123A\rHello you\r");
+        double first = 0;
+        QCOMPARE(pc->read(5000, "COMP2>", &first), QByteArray("okay\r\nCOMP2>"));
+        const double elapsed = msSince(t0);
+        QVERIFY2(first >= 130 && elapsed >= 130, qPrintable(QString("first byte %1 ms, last %2 ms").arg(first).arg(elapsed)));
+        QVERIFY(sim.waitForPages(1, 2s));
+        QCOMPARE(sim.pages().at(0).text, std::string("Hello you"));
+        QCOMPARE(sim.pages().at(0).function, 1);
+    }
+
     void timeScale()
     {
         // A 100 s reply latency on a clock at 1/5000 of real time: 20 ms for the PC. Unscaled
