@@ -602,7 +602,9 @@ void frmCfgGroup::cmbMsg_Click()
         lblMsg->setText(QStringLiteral("Message:"));
     else if (const auto message = messageText(chosen))
         lblMsg->setText(QStringLiteral("Message: ") + *message);
-    g[GrpTimerMsg] = chosen.toLatin1();
+    // "None" is no message: the record keeps the empty group's "00" (the word itself would
+    // reach the encoder inside the group's record and the "*.pg9" file).
+    g[GrpTimerMsg] = none ? QByteArray("00") : chosen.toLatin1();
     MarkDatabaseModified();
 }
 

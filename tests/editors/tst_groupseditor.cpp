@@ -238,12 +238,12 @@ private slots:
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(texts(f, 1, {24, 25}) + backs(f, 1, {24, 25}), QStringLiteral("ON|NoneGM"));
 
-        // A click on "None" stores it at once; a message chosen with the timer on puts the
-        // group in use.
+        // A click on "None" stores "no message" at once (never the word); a message chosen with
+        // the timer on puts the group in use.
         matchingEncoder();
         clickCell(f, G::RowTimerMsg, 1);
         QVERIFY(f->cmbMsg->isVisible() && f->focusWidget() == f->cmbMsg && markedModified());
-        QCOMPARE(DB.PagerGroups[0][GrpTimerMsg], QByteArray("None"));
+        QCOMPARE(DB.PagerGroups[0][GrpTimerMsg], QByteArray("00"));
         choose(f, 1, QStringLiteral("3"));
         QCOMPARE(DB.PagerGroups[0][GrpTimerMsg] + DB.PagerGroups[0][GrpDefined], QByteArray("3YES"));
         QCOMPARE(f->lblMsg->text(), QStringLiteral("Message: Third message"));
