@@ -21,11 +21,10 @@ QByteArray readFile(const QString &path)
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
 }
 
-QByteArray numberedLines(int first, int last)
+QByteArray lines(int first, int last)
 {
     QByteArray bytes;
     for (int n = first; n <= last; ++n)
@@ -33,12 +32,13 @@ QByteArray numberedLines(int first, int last)
     return bytes;
 }
 
-using Change = MessageArchive::Change;
-
-bool same(const Change &c, bool changed, int select, bool showSelected)
+// changed, select, showSelected as one text: "1 2 0".
+QString change(const MessageArchive::Change &c)
 {
-    return c.changed == changed && c.select == select && c.showSelected == showSelected;
+    return QStringLiteral("%1 %2 %3").arg(int(c.changed)).arg(c.select).arg(int(c.showSelected));
 }
+
+const QString Unchanged = QStringLiteral("0 -1 0");
 
 } // namespace
 
@@ -46,8 +46,8 @@ class TestArchive : public QObject {
     Q_OBJECT
 private slots:
     // The first Add makes the folder and the file; entries with commas and quotes come back
-    // whole after a restart; a duplicate changes nothing (the file is not written), a text
-    // differing in case is new; CR and LF never reach the file.
+    // whole after a restart; a duplicate is not written again, a text differing in case is
+    // new; CR and LF never reach the file; a file from elsewhere may end its lines any way.
     void entriesSurviveARestart()
     {
         QTemporaryDir dir;
@@ -55,26 +55,20 @@ private slots:
         MessageArchive archive(folder);
         archive.Load();
         QVERIFY(archive.Entries().isEmpty());
-
-        QVERIFY(same(archive.Add("Call \"Base\", now"), true, 0, false));
-        QCOMPARE(archive.Path(), folder + QStringLiteral("/messages.dat"));
-        QCOMPARE(readFile(archive.Path()), QByteArray("Call \"Base\", now\r\n"));
-        QVERIFY(same(archive.Add("Two\r\nlines\n"), true, 1, false));
-        QVERIFY(same(archive.Add(""), false, -1, false));
-        QVERIFY(same(archive.Add("\r\n"), false, -1, false));
-
+        QCOMPARE(change(archive.Add("Call \"Base\", now")), QStringLiteral("1 0 0"));
+        QCOMPARE(readFile(folder + QStringLiteral("/messages.dat")), QByteArray("Call \"Base\", now\r\n"));
+        QCOMPARE(change(archive.Add("Two\r\nlines\n")), QStringLiteral("1 1 0"));
+        for (const QByteArray &nothing : {QByteArray(), QByteArray("\r\n")})
+            QCOMPARE(change(archive.Add(nothing)), Unchanged);
         writeFile(archive.Path(), "changed behind its back\r\n");
-        QVERIFY(same(archive.Add("Twolines"), false, -1, false));
+        QCOMPARE(change(archive.Add("Twolines")), Unchanged);
         QCOMPARE(readFile(archive.Path()), QByteArray("changed behind its back\r\n"));
-        QVERIFY(same(archive.Add("call \"base\", now"), true, 2, false));
+        QCOMPARE(change(archive.Add("call \"base\", now")), QStringLiteral("1 2 0"));
+        QCOMPARE(readFile(archive.Path()), QByteArray("Call \"Base\", now\r\nTwolines\r\ncall \"base\", now\r\n"));
 
-        const QByteArray expected = "Call \"Base\", now\r\nTwolines\r\ncall \"base\", now\r\n";
-        QCOMPARE(readFile(archive.Path()), expected);
         MessageArchive restarted(folder);
         restarted.Load();
-        QCOMPARE(restarted.Entries(), QList<QByteArray>({"Call \"Base\", now", "Twolines", "call \"base\", now"}));
-
-        // A file written elsewhere: any line ending, a last line without one, empty lines.
+        QCOMPARE(restarted.Entries(), archive.Entries());
         writeFile(archive.Path(), QByteArray("a\r\nb\nc\r\r\nd\xE9", 11));
         restarted.Load();
         QCOMPARE(restarted.Entries(), QList<QByteArray>({"a", "b", "c", "", QByteArray("d\xE9", 2)}));
@@ -86,25 +80,22 @@ private slots:
     {
         QTemporaryDir dir;
         MessageArchive archive(dir.path());
-        writeFile(archive.Path(), numberedLines(1, 299));
+        writeFile(archive.Path(), lines(1, 299));
         archive.Load();
-        QVERIFY(same(archive.Add("New"), true, 298, false));
-        QCOMPARE(archive.Entries().size(), 299);
-        QCOMPARE(archive.Entries().first(), QByteArray("Message 2"));
-        QCOMPARE(readFile(archive.Path()), numberedLines(2, 299) + "New\r\n");
-
-        writeFile(archive.Path(), numberedLines(1, 305));
+        QCOMPARE(change(archive.Add("New")), QStringLiteral("1 298 0"));
+        QCOMPARE(readFile(archive.Path()), lines(2, 299) + "New\r\n");
+        writeFile(archive.Path(), lines(1, 305));
         archive.Load();
         QCOMPARE(archive.Entries().size(), 305);
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("Replace"), MsgAnswer::Yes);
-        QVERIFY(same(archive.Replace(0, "First"), true, 0, true));
-        QCOMPARE(readFile(archive.Path()), "First\r\n" + numberedLines(2, 304));
+        QCOMPARE(change(archive.Replace(0, "First")), QStringLiteral("1 0 1"));
+        QCOMPARE(readFile(archive.Path()), "First\r\n" + lines(2, 304));
     }
 
-    // Delete and Replace ask first; No changes nothing. Replace does nothing (and asks nothing)
-    // for a text already in the list, the selected entry's own included, for an empty message
-    // or without a selection. After Delete nothing is selected.
+    // Delete and Replace ask first, and No changes nothing. Replace neither asks nor changes
+    // for a text already in the list (the selected entry's own included), an empty message or
+    // no selection. After Delete nothing is selected; Replace shows the entry it put in.
     void questions()
     {
         QTemporaryDir dir;
@@ -112,59 +103,56 @@ private slots:
         writeFile(archive.Path(), "one\r\ntwo\r\nthree\r\n");
         archive.Load();
         ScriptedBoxes boxes;
-        const auto ask = [&](const QString &text, MsgAnswer answer) {
-            boxes.expect(text, answer).title(QStringLiteral("Verify")).buttons(MsgButtons::YesNo).icon(MsgIcon::None);
+        const auto ask = [&](const char *text, MsgAnswer answer) {
+            boxes.expect(QString::fromLatin1(text), answer).title(QStringLiteral("Verify")).buttons(MsgButtons::YesNo).icon(MsgIcon::None);
         };
-        ask(QStringLiteral("Are you sure you want to delete the selected item?"), MsgAnswer::No);
-        ask(QStringLiteral("Are You Sure You Want to Replace the Selected Item?"), MsgAnswer::No);
-        QVERIFY(same(archive.Delete(1), false, -1, false));
-        QVERIFY(same(archive.Replace(1, "2"), false, -1, false));
-        for (const QByteArray &text : {QByteArray("two"), QByteArray("three"), QByteArray(), QByteArray("\n")})
-            QVERIFY(same(archive.Replace(1, text), false, -1, false));
-        QVERIFY(same(archive.Replace(-1, "2"), false, -1, false));
-        QVERIFY(same(archive.Delete(3), false, -1, false));
+        ask("Are you sure you want to delete the selected item?", MsgAnswer::No);
+        ask("Are You Sure You Want to Replace the Selected Item?", MsgAnswer::No);
+        QCOMPARE(change(archive.Delete(1)), Unchanged);
+        QCOMPARE(change(archive.Replace(1, "2")), Unchanged);
+        for (const QByteArray &text : {QByteArray("two"), QByteArray("three"), QByteArray("\n")})
+            QCOMPARE(change(archive.Replace(1, text)), Unchanged);
+        QCOMPARE(change(archive.Delete(3)), Unchanged);
         QCOMPARE(readFile(archive.Path()), QByteArray("one\r\ntwo\r\nthree\r\n"));
 
-        ask(QStringLiteral("Replace"), MsgAnswer::Yes);
-        QVERIFY(same(archive.Replace(1, "2\r\n"), true, 1, true));
-        ask(QStringLiteral("delete"), MsgAnswer::Yes);
-        QVERIFY(same(archive.Delete(0), true, -1, false));
+        ask("Replace", MsgAnswer::Yes);
+        ask("delete", MsgAnswer::Yes);
+        QCOMPARE(change(archive.Replace(1, "2\r\n")), QStringLiteral("1 1 1"));
+        QCOMPARE(change(archive.Delete(0)), QStringLiteral("1 -1 0"));
         QCOMPARE(readFile(archive.Path()), QByteArray("2\r\nthree\r\n"));
         boxes.verifyAllShown();
     }
 
-    // A rewrite the disk refuses (here: files may not grow past 64 bytes) keeps the old file
-    // whole and says why; the list keeps its change, and the next rewrite that fits saves it.
+    // A rewrite the disk refuses (files may not grow past 64 bytes) keeps the old file whole
+    // and says why; the list keeps its change, and the next rewrite that fits saves it.
     void aFailedRewriteKeepsTheOldFile()
     {
         QTemporaryDir dir;
         MessageArchive archive(dir.path());
-        const QByteArray old = numberedLines(1, 5); // 55 bytes
+        const QByteArray old = lines(1, 5); // 55 bytes
         writeFile(archive.Path(), old);
         archive.Load();
-
         ScriptedBoxes boxes;
         boxes.expect(QString()).title(AppTitle()).buttons(MsgButtons::OK).icon(MsgIcon::Exclamation);
+
         rlimit before{};
         QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit limited = before;
         limited.rlim_cur = 64;
         QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
-        const Change change = archive.Add("A message that does not fit");
+        const MessageArchive::Change failed = archive.Add("A message that does not fit");
         ::setrlimit(RLIMIT_FSIZE, &before);
         std::signal(SIGXFSZ, previousHandler);
 
-        QVERIFY(same(change, true, -1, false));
+        QCOMPARE(change(failed), QStringLiteral("1 -1 0"));
         boxes.verifyAllShown();
         QVERIFY(!boxes.shown().first().text.isEmpty());
         QCOMPARE(readFile(archive.Path()), old);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{MessageArchive::FileName()});
-        QCOMPARE(archive.Entries().last(), QByteArray("A message that does not fit"));
-
         boxes.expect(QStringLiteral("delete"), MsgAnswer::Yes);
-        QVERIFY(same(archive.Delete(0), true, -1, false));
-        QCOMPARE(readFile(archive.Path()), numberedLines(2, 5) + "A message that does not fit\r\n");
+        archive.Delete(0);
+        QCOMPARE(readFile(archive.Path()), lines(2, 5) + "A message that does not fit\r\n");
     }
 };
 

@@ -103,28 +103,12 @@ private slots:
         SetTimeScale(1.0);
     }
 
-    void texts()
-    {
-        QCOMPARE(RangeCountdownTitle("Solvendra", 27), QStringLiteral("Solvendra Range Test - Next Msg. in 27 Sec."));
-        QCOMPARE(RangeEndTitle("Solvendra"), QStringLiteral("Solvendra Paging Test"));
-        QCOMPARE(RangePageText("Test", 32767), QByteArray("Test 32767"));
-        QCOMPARE(NextRangePage(32766), int16_t(32767));
-        QCOMPARE(NextRangePage(32767), int16_t(1)); // the run goes on from 1
-        const struct { const char *typed; int seconds; } cycles[] = {
-            {"30", 30}, {"0", 0}, {" 5", 5}, {"07", 7}, {"", -1}, {" ", -1}, {"-1", -1}, {"1.", -1}, {"x", -1}};
-        for (const auto &c : cycles) {
-            const std::optional<int16_t> s = CycleTimeSeconds(QString::fromLatin1(c.typed));
-            QVERIFY2(s.value_or(-1) == c.seconds, c.typed);
-        }
-    }
-
     // Base Test, cycle 3 s, the PC on encoder port 2 (SNPP): Test 1 at the first tick, then the
     // countdown, each later page more than the cycle after the one before; Send stops the run
     // while a page is on the line, and nothing goes out after it.
     void pagesAtTheCycleUntilStopped()
     {
         RecordingConsole console;
-        console.pin = "555";
         test.Attach(&console);
         test.Prepare();
         QVERIFY(console.sendCaption == QStringLiteral("&Stop") && console.timer2.Enabled());
@@ -153,38 +137,19 @@ private slots:
             QVERIFY2(QRegularExpression(QStringLiteral("^Kestrane Range Test - Next Msg\\. in [0-3] Sec\\.$")).match(t).hasMatch(),
                      qPrintable(t));
         QVERIFY(!Run.bRangeTestOn && !console.timer2.Enabled());
-        QCOMPARE(console.sendCaption, QStringLiteral("&Send"));
-        QCOMPARE(console.menuCaption, QStringLiteral("Start &Range Test"));
+        QCOMPARE(console.sendCaption + console.menuCaption, QStringLiteral("&SendStart &Range Test"));
         QCOMPARE(console.message, QByteArray("Test")); // the base message again
-    }
-
-    // Cycle time 0: a page at every wait tick; the port-1 protocol (TAP) takes the pager ID as
-    // typed; the titles carry the run's brand.
-    void cycleZeroPagesAtEveryTick()
-    {
-        Run.sBrand = "Solvendra";
-        Run.sTestPort = "1";
-        RecordingConsole console;
-        test.Attach(&console);
-        test.Start("42", "Base", 0);
-        console.duringPage = [&] {
-            if (console.pages.size() == 3)
-                test.Stop();
-        };
-        test.Timer2_Timer();
-        QCOMPARE(console.messages(), QByteArrayList({"Base 1", "Base 2", "Base 3"}));
-        QVERIFY(console.pages.first().page.sender == PageSender::TAP && console.pages.first().page.pagerID == "42");
-        QCOMPARE(console.titles.last(), QStringLiteral("Solvendra Paging Test"));
-        console.titles.removeLast();
-        console.titles.removeDuplicates();
-        QCOMPARE(console.titles, QStringList{QStringLiteral("Solvendra Range Test - Next Msg. in 0 Sec.")});
+        QCOMPARE(NextRangePage(32767), int16_t(1));   // a long run goes on from 1
     }
 
     // A run starts only while no Send's page is on the line. A Start while the old run is
     // still on its way out (here: in its wait after a page) ends the old run without another
-    // page; a tick meanwhile starts nothing, and the new run counts from 1.
+    // page; a tick meanwhile starts nothing, and the new run counts from 1. Cycle time 0: a
+    // page at every tick; port 1 (TAP) takes the pager ID as typed; the titles carry the brand.
     void oneRunAndOnePageAtATime()
     {
+        Run.sBrand = "Solvendra";
+        Run.sTestPort = "1";
         RecordingConsole console;
         test.Attach(&console);
         test.Start("123", "Test", 0);
@@ -215,11 +180,15 @@ private slots:
         QCOMPARE(console.messages(), QByteArrayList({"Test 1", "Test 2"}));
         QCOMPARE(sentByNestedTick, 0);
         QVERIFY(timer2OnAfterNestedTick && Run.bRangeTestOn);
-        QVERIFY(!console.titles.contains(EndTitle));
+        QVERIFY(!console.titles.contains(QStringLiteral("Solvendra Paging Test")));
 
         test.Timer2_Timer(); // the new run's tick
         QCOMPARE(console.messages(), QByteArrayList({"Test 1", "Test 2", "Other 1", "Other 2"}));
-        QCOMPARE(console.titles.count(EndTitle), 1);
+        QVERIFY(console.pages.first().page.sender == PageSender::TAP && console.pages.first().page.pagerID == "123");
+        QCOMPARE(console.titles.last(), QStringLiteral("Solvendra Paging Test"));
+        console.titles.removeLast();
+        console.titles.removeDuplicates();
+        QCOMPARE(console.titles, QStringList{QStringLiteral("Solvendra Range Test - Next Msg. in 0 Sec.")});
     }
 
     // Closing the console ends the run at once, in its wait (whose tick is an hour away) or
@@ -252,75 +221,25 @@ private slots:
             QVERIFY(!watchdogFired);
             QCOMPARE(console.pages.size(), 1);
             QCOMPARE(console.titles.last(), SendingTitle);
-            QVERIFY(!Run.bRangeTestOn && test.bMsgTestClosed && !test.Console());
+            QVERIFY(!Run.bRangeTestOn && test.bMsgTestClosed && !test.Console() && console.sendEnabled);
             QVERIFY(!console.timer1.Enabled() && !console.timer2.Enabled());
-            QVERIFY(console.sendEnabled);
             QCOMPARE(console.menuCaption, QStringLiteral("Start &Range Test"));
             test.Timer2_Timer();
             QCOMPARE(console.pages.size(), 1);
         }
     }
 
-    // The set-up dialog: the console's pager ID and message (or Test), a cycle time that is no
-    // whole number refused with the dialog kept open, Start hiding it with the run begun, and
-    // the menu stopping the run.
-    void setupDialogStartsAndTheMenuStops()
-    {
-        SetTimeScale(1.0);
-        RecordingConsole console;
-        console.pin = "77";
-        test.Attach(&console);
-        ScriptedBoxes boxes;
-        for (int n = 0; n < 2; ++n)
-            boxes.expect(QStringLiteral("Cycle Time must be a whole number of seconds."))
-                .title(QStringLiteral("Invalid Cycle Time")).buttons(MsgButtons::OK).icon(MsgIcon::Exclamation);
-        QStringList loaded;
-        bool keptOpen = false, focusOnCycle = false, startedByRefusal = true;
-        WhenShown<frmRangeTest>([&](frmRangeTest *d) {
-            loaded << d->txtPIN->text() << d->txtBaseMsg->text() << d->txtCycleTime->text();
-            for (const char *typed : {"x", ""}) {
-                d->txtCycleTime->setText(QString::fromLatin1(typed));
-                d->cmdStart->click();
-            }
-            keptOpen = d->isVisible();
-            focusOnCycle = d->focusWidget() == d->txtCycleTime;
-            startedByRefusal = Run.bRangeTestOn;
-            d->txtPIN->setText(QStringLiteral("88"));
-            d->txtCycleTime->setText(QStringLiteral("5"));
-            d->cmdStart->click();
-        });
-        RangeTestMenuClick(nullptr);
-
-        boxes.verifyAllShown();
-        QCOMPARE(loaded, QStringList({"77", "Test", "30"}));
-        QVERIFY(keptOpen && focusOnCycle && !startedByRefusal);
-        frmRangeTest *d = forms::Find<frmRangeTest>();
-        QVERIFY(d && !d->isVisible()); // hidden, still loaded
-        QVERIFY(Run.bRangeTestOn && test.iRangeCycleSec == 5);
-        QCOMPARE(console.pin, QByteArray("88"));
-        QCOMPARE(console.title, QStringLiteral("Kestrane Range Test - Next Msg. in 5 Sec."));
-        QCOMPARE(console.sendCaption, QStringLiteral("&Stop"));
-        QCOMPARE(console.menuCaption, QStringLiteral("Stop &Range Test"));
-        QVERIFY(console.timer1.Enabled() && console.timer2.Enabled());
-
-        RangeTestMenuClick(nullptr);
-        QVERIFY(!forms::Find<frmRangeTest>() && !Run.bRangeTestOn);
-        QCOMPARE(console.sendCaption, QStringLiteral("&Send"));
-        QCOMPARE(console.menuCaption, QStringLiteral("Start &Range Test"));
-        QCOMPARE(console.message, QByteArray("Test"));
-    }
-
-    // Cancel, Escape and the close box leave without a run: Send is enabled and reads "&Send";
-    // Timer2 ticks on and its ticks do nothing.
-    void setupDialogLeftWithoutStart()
+    // The set-up dialog: the console's pager ID and message (or Test); Cancel, Escape and the
+    // close box leave without a run (Send enabled, "&Send"; Timer2's ticks do nothing); a cycle
+    // time that is no whole number is refused with the dialog kept open; Start hides it with the
+    // run begun; the menu stops the run.
+    void setupDialog()
     {
         SetTimeScale(1.0);
         RecordingConsole console;
         console.message = "Hello";
         test.Attach(&console);
         for (int way = 0; way < 3; ++way) {
-            console.sendCaption.clear();
-            console.sendEnabled = false;
             QString base;
             WhenShown<frmRangeTest>([&base, way](frmRangeTest *d) {
                 base = d->txtBaseMsg->text();
@@ -331,14 +250,51 @@ private slots:
                 else
                     d->close();
             });
+            console.sendEnabled = false;
             RangeTestMenuClick(nullptr);
             QVERIFY2(!forms::Find<frmRangeTest>() && !Run.bRangeTestOn, qPrintable(QString::number(way)));
-            QCOMPARE(base, QStringLiteral("Hello"));
-            QVERIFY(console.sendEnabled && console.sendCaption == QStringLiteral("&Send"));
+            QVERIFY(base == QStringLiteral("Hello") && console.sendEnabled && console.sendCaption == QStringLiteral("&Send"));
             QVERIFY(console.timer2.Enabled());
             test.Timer2_Timer();
             QVERIFY(console.pages.isEmpty() && console.titles.isEmpty());
         }
+
+        console.pin = "77";
+        console.message.clear();
+        ScriptedBoxes boxes;
+        for (int n = 0; n < 3; ++n)
+            boxes.expect(QStringLiteral("Cycle Time must be a whole number of seconds."))
+                .title(QStringLiteral("Invalid Cycle Time")).buttons(MsgButtons::OK).icon(MsgIcon::Exclamation);
+        QStringList loaded;
+        bool keptOpen = false, focusOnCycle = false, startedByRefusal = true;
+        WhenShown<frmRangeTest>([&](frmRangeTest *d) {
+            loaded << d->txtPIN->text() << d->txtBaseMsg->text() << d->txtCycleTime->text();
+            for (const char *typed : {"x", "", "-1"}) {
+                d->txtCycleTime->setText(QString::fromLatin1(typed));
+                d->cmdStart->click();
+            }
+            keptOpen = d->isVisible();
+            focusOnCycle = d->focusWidget() == d->txtCycleTime;
+            startedByRefusal = Run.bRangeTestOn;
+            d->txtPIN->setText(QStringLiteral("88"));
+            d->txtCycleTime->setText(QStringLiteral(" 5"));
+            d->cmdStart->click();
+        });
+        RangeTestMenuClick(nullptr);
+        boxes.verifyAllShown();
+        QCOMPARE(loaded, QStringList({"77", "Test", "30"}));
+        QVERIFY(keptOpen && focusOnCycle && !startedByRefusal);
+        frmRangeTest *d = forms::Find<frmRangeTest>();
+        QVERIFY(d && !d->isVisible()); // hidden, still loaded
+        QVERIFY(Run.bRangeTestOn && test.iRangeCycleSec == 5 && console.pin == "88");
+        QCOMPARE(console.title, QStringLiteral("Kestrane Range Test - Next Msg. in 5 Sec."));
+        QCOMPARE(console.sendCaption + console.menuCaption, QStringLiteral("&StopStop &Range Test"));
+        QVERIFY(console.timer1.Enabled() && console.timer2.Enabled());
+
+        RangeTestMenuClick(nullptr);
+        QVERIFY(!forms::Find<frmRangeTest>() && !Run.bRangeTestOn);
+        QCOMPARE(console.sendCaption + console.menuCaption, QStringLiteral("&SendStart &Range Test"));
+        QCOMPARE(console.message, QByteArray("Test"));
     }
 };
 
