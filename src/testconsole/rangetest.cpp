@@ -150,13 +150,14 @@ void RangeTestRun::Timer2_Timer()
             console->SendPage(RangeTestPage(AttachedPortProtocol(), console->PagerID(), console->Message(),
                                             console->FunctionCodeButton(), console->DataRateButton()));
         }
-        // The ticks until the next page is due.
+        // The ticks until the next page is due. Each is a wait on the console's Timer1 that also
+        // ends as soon as the run is no longer current; what the encoder says meanwhile answers
+        // no page and is dropped.
         for (;;) {
             if (current()) {
                 link.Wait({.until = [&current](const QByteArray &) { return !current(); },
                            .deadline = Deadline::Timer(m_console->Timer1(), link.bTimer1Expired),
-                           .cancellable = false,
-                           .onWriteFailure = OnWriteFailure::Wait});
+                           .cancellable = false});
                 link.bTimer1Expired = false;
             }
             if (!current()) {

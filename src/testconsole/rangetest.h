@@ -25,8 +25,11 @@
 //   Timer1_Timer       Link().bTimer1Expired = true; Timer1 off; flash while Run.bRangeTestOn
 //   cmdSendMsg_Click   if (Run.bRangeTestOn) { mnuRangeTest_Click(); return; } first of all
 //   mnuExit_Click      if (Run.bRangeTestOn) mnuRangeTest_Click(); then unload
-//   Form_Unload        RangeTestConsoleClosing();    // in place of its step 10 and the
-//                                                    // range-test part of step 11
+//   Form_Unload        RangeTestConsoleClosing();    // first of all: the run ends before the
+//                                                    // hand-over talks to the encoder (it
+//                                                    // stands for the range-test steps)
+//   Send's page        PageInFlight page; if (!page) return;   // after the stop, around the
+//                                                    // validation and the sender
 
 #include <QByteArray>
 #include <QDateTime>
