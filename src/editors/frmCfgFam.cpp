@@ -1001,19 +1001,12 @@ bool frmCfgFam::eventFilter(QObject *watched, QEvent *event)
 {
     const bool overlay = watched == txtFam || watched == cmbPgrType || watched == cmbFunc ||
                          watched == cmbRate || watched == cmbMsg;
-    if (event->type() == QEvent::Wheel && overlay) {
-        // The wheel over an editor scrolls the grid; it never changes a family's value.
-        QCoreApplication::sendEvent(fgFamilies->viewport(), event);
-        return true;
-    }
-    if (event->type() != QEvent::KeyPress)
-        return Form::eventFilter(watched, event);
-    int keyCode = KeyCodeOf(static_cast<QKeyEvent *>(event)->key());
-    if (keyCode < 0)
-        return false;
-    forms::HandlerScope scope(this);
-    Form_KeyDown(keyCode, static_cast<QKeyEvent *>(event)->modifiers());
-    return keyCode == 0;
+    const auto taken = RouteEditorEvent(event, fgFamilies, overlay,
+                                        [this](int &keyCode, Qt::KeyboardModifiers shift) {
+                                            forms::HandlerScope scope(this);
+                                            Form_KeyDown(keyCode, shift);
+                                        });
+    return taken ? *taken : Form::eventFilter(watched, event);
 }
 
 void frmCfgFam::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)

@@ -613,19 +613,12 @@ void frmCfgGroup::cmbMsg_Click()
 
 bool frmCfgGroup::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Wheel && watched == cmbMsg) {
-        // The wheel over the list scrolls the grid; it never changes a group's message.
-        QCoreApplication::sendEvent(fgGroups->viewport(), event);
-        return true;
-    }
-    if (event->type() != QEvent::KeyPress)
-        return Form::eventFilter(watched, event);
-    int keyCode = KeyCodeOf(static_cast<QKeyEvent *>(event)->key());
-    if (keyCode < 0)
-        return false;
-    forms::HandlerScope scope(this);
-    Form_KeyDown(keyCode, static_cast<QKeyEvent *>(event)->modifiers());
-    return keyCode == 0;
+    const auto taken = RouteEditorEvent(event, fgGroups, watched == cmbMsg,
+                                        [this](int &keyCode, Qt::KeyboardModifiers shift) {
+                                            forms::HandlerScope scope(this);
+                                            Form_KeyDown(keyCode, shift);
+                                        });
+    return taken ? *taken : Form::eventFilter(watched, event);
 }
 
 // Rows 3 to 23 (Group ID and the pager IDs) form the keys' cycle through a group; the

@@ -192,14 +192,12 @@ void frmCfgMsg::txtMsg_Change()
 
 bool frmCfgMsg::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::KeyPress)
-        return Form::eventFilter(watched, event);
-    int keyCode = KeyCodeOf(static_cast<QKeyEvent *>(event)->key());
-    if (keyCode < 0)
-        return false;
-    forms::HandlerScope scope(this);
-    Form_KeyDown(keyCode, static_cast<QKeyEvent *>(event)->modifiers());
-    return keyCode == 0;
+    const auto taken = RouteEditorEvent(event, fgMessages, false,
+                                        [this](int &keyCode, Qt::KeyboardModifiers shift) {
+                                            forms::HandlerScope scope(this);
+                                            Form_KeyDown(keyCode, shift);
+                                        });
+    return taken ? *taken : Form::eventFilter(watched, event);
 }
 
 void frmCfgMsg::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)

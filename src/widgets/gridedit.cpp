@@ -1,6 +1,8 @@
 #include "widgets/gridedit.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QValidator>
 
@@ -25,6 +27,23 @@ int KeyCodeOf(int qtKey)
     case Qt::Key_F1: return KeyF1;
     default: return -1;
     }
+}
+
+std::optional<bool> RouteEditorEvent(QEvent *event, QAbstractScrollArea *grid, bool overOverlay,
+                                     const KeyDownHandler &keyDown)
+{
+    if (event->type() == QEvent::Wheel && overOverlay) {
+        QCoreApplication::sendEvent(grid->viewport(), event);
+        return true;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return std::nullopt;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    int keyCode = KeyCodeOf(key->key());
+    if (keyCode < 0)
+        return false;
+    keyDown(keyCode, key->modifiers());
+    return keyCode == 0;
 }
 
 // ---------------------------------------------------------------------------------------------

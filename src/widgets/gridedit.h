@@ -6,6 +6,9 @@
 #include <QLineEdit>
 #include <QTableWidget>
 
+#include <functional>
+#include <optional>
+
 namespace gridedit {
 
 // Cell colours (red, green, blue).
@@ -31,6 +34,14 @@ constexpr int KeyF1 = 112;
 
 // The key code of a Qt key (Shift+Tab counts as Tab), or -1 for a key the editors do not use.
 int KeyCodeOf(int qtKey);
+
+// An editor window's event filter, over its grid and overlays: a key the editors use goes to
+// keyDown (the window's Form_KeyDown, which sets the code to 0 when it takes the key), and the
+// wheel over an overlay scrolls the grid instead of changing a value. Returns whether the event
+// was taken, or nothing for an event that is neither (the window's own filter sees it).
+using KeyDownHandler = std::function<void(int &keyCode, Qt::KeyboardModifiers shift)>;
+std::optional<bool> RouteEditorEvent(QEvent *event, QAbstractScrollArea *grid, bool overOverlay,
+                                     const KeyDownHandler &keyDown);
 
 // The grid of an editor. The editor keeps the current cell itself, so the view's own cursor
 // keys and keyboard search move nothing; Page Up, Page Down, Home and End scroll. Cells take no
