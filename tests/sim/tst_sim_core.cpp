@@ -1,101 +1,16 @@
 // The simulated encoder's state machine, driven in virtual time.
 #include <QtTest>
 
-#include "encsim/core.h"
-#include "encsim/records.h"
-#include "encsim/virtual_line.h"
+#include "simrig.h"
 
 #include <array>
 #include <tuple>
 
 using namespace encsim;
 
+using namespace simtest;
+
 namespace {
-
-QByteArray qb(const std::string &s)
-{
-    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string sb(const QByteArray &b)
-{
-    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
-}
-
-// "a=1;b c=2" as ordered pairs (split at the first '=').
-QList<QPair<QByteArray, QByteArray>> items(const QByteArray &text)
-{
-    QList<QPair<QByteArray, QByteArray>> out;
-    for (const QByteArray &item : text.split(';'))
-        if (const qsizetype eq = item.indexOf('='); eq > 0)
-            out.append({item.left(eq), item.mid(eq + 1)});
-    return out;
-}
-
-// One encoder and the PC end of its line. The setup text lists ';'-separated items:
-// "gen=7", "preset=demo", "fw=9.01", "port=2", "dip=off", "pet=off", "mode=paging" (or "off";
-// programming mode otherwise), "pc=2400", "knob NAME=VALUE", or a configuration value such as
-// "serial1 baud=2400". A "gen" the firmware text does not imply overrides the behaviour.
-struct Rig {
-    struct Setup {
-        DeviceState state = DeviceState::factory(9);
-        Mode mode = Mode::Programming;
-        QList<QPair<QByteArray, QByteArray>> knobs;
-        QByteArray pc;
-    };
-    static Setup parse(const QByteArray &text)
-    {
-        Setup s;
-        int gen = 0;
-        for (const auto &[key, value] : items(text)) {
-            if (key == "gen")
-                s.state = DeviceState::factory(gen = value.toInt());
-            else if (key == "preset")
-                s.state = *DeviceState::preset(sb(value));
-        }
-        for (const auto &[key, value] : items(text)) {
-            if (key == "fw")
-                s.state.firmware = sb(value);
-            else if (key == "port")
-                s.state.attachedPort = value.toInt();
-            else if (key == "dip")
-                s.state.v7DipSwitchesOn = value != "off";
-            else if (key == "pet")
-                s.state.v7PetSupported = value != "off";
-            else if (key == "mode")
-                s.mode = value == "paging" ? Mode::Paging : value == "off" ? Mode::Off : Mode::Programming;
-            else if (key == "pc")
-                s.pc = value;
-            else if (key.startsWith("knob "))
-                s.knobs.append({key.mid(5), value});
-            else if (key != "gen" && key != "preset")
-                s.state.config[sb(key)] = sb(value);
-        }
-        if (gen && s.state.generation() != gen)
-            s.state.generationOverride = gen;
-        return s;
-    }
-
-    explicit Rig(const QByteArray &setup = {}) : Rig(parse(setup)) {}
-    explicit Rig(const Setup &s) : core(s.state, nullptr, s.mode), line(core)
-    {
-        for (const auto &[name, value] : s.knobs)
-            knob(sb(name), sb(value));
-        if (!s.pc.isEmpty())
-            line.setPc(sb(s.pc));
-    }
-    QByteArray cmd(const std::string &text, double ms = 200) { return qb(line.exchange(text, ms)); }
-    QByteArray block(std::string_view id, std::string_view msg, double ms = 200) { return cmd(buildBlock(id, msg), ms); }
-    void knob(const std::string &name, const std::string &value)
-    {
-        std::string error;
-        QVERIFY2(core.setKnob(line.now(), name, value, &error), error.c_str());
-    }
-    std::size_t count(std::string_view pattern) const { return core.logPtr()->count(pattern); }
-
-    Core core;
-    VirtualLine line;
-};
 
 const QByteArray kBanner97 = "\r\nKestrane Paging Encoder v9.7\r\nPort 1\r\nID=";
 const QByteArray kAnnounce = "\r\nTAP Programming Mode, 9600 baud";
@@ -329,9 +244,11 @@ void modes()
     paging("TAP block: one prompt per CR", "TAP", blk(kReadConfigId, "L 1"), "ID=ID=ID=");
     paging("config reboot is TAP input", "TAP", "config reboot\r", "ID=", "mode=PAGING;violations=1");
     paging("PET ATI", "PET", "ATI\r\r", kBanner97);
-    paging("COMP1", "COMP1", "ATI\r", "\r\nCOMP1>");
-    paging("COMP1 CR LF is one line end", "COMP1", "hello\r\n", "\r\nCOMP1>");
-    paging("COMP1 V7 DIP off echoes", "COMP1;gen=7;dip=off", "#PrgmMode#ATI\r", "#PrgmMode#ATI\r\r\nCOMP1>");
+    // A factory encoder has no default pager for COMP1: each line is dropped with a warning.
+    const QByteArray dropped = "mode=PAGING;warnings=1";
+    paging("COMP1", "COMP1", "ATI\r", "\r\nCOMP1>", dropped);
+    paging("COMP1 CR LF is one line end", "COMP1", "hello\r\n", "\r\nCOMP1>", dropped);
+    paging("COMP1 V7 DIP off echoes", "COMP1;gen=7;dip=off", "#PrgmMode#ATI\r", "#PrgmMode#ATI\r\r\nCOMP1>", dropped);
     paging("COMP2", "COMP2", "ATI\r", "\r\nCOMP2>");
     paging("COMP2 V7 DIP off prompts", "COMP2;gen=7;dip=off", "ATI\r", "\r\nCOMP2>");
     paging("COMP2 V7 DIP off silent to #PrgmMode#", "COMP2;gen=7;dip=off", "#PrgmMode#", {});

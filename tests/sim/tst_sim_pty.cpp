@@ -273,6 +273,29 @@ private slots:
         QCOMPARE(pc->read(50), QByteArray());
     }
 
+    void tapPagesOverThePty()
+    {
+        // The TAP sender's first page after a boot, through the pseudo-terminal: prompted block,
+        // log-on, the block again; the page is then read back as the test console's tests do.
+        Simulator sim(options(Mode::Paging, 0.1, {}, DeviceState::demo()));
+        auto pc = plugIn(sim);
+        QVERIFY(pc);
+        const QByteArray block("\x02" "123\rHello\r\x03" "2:9\r");
+        pc->write(block);
+        QCOMPARE(pc->read(5000, "ID=ID=ID="), QByteArray("ID=ID=ID="));
+        pc->write("\x1bPG1\r");
+        QCOMPARE(pc->read(5000, "[p\r"), QByteArray("\x06\r\x1b[p\r"));
+        pc->write(block);
+        QCOMPARE(pc->read(5000, "\r"), QByteArray("\x06\r"));
+        QVERIFY(sim.waitForPages(1, 2s));
+        const std::vector<Page> pages = sim.pages();
+        QCOMPARE(pages.size(), std::size_t(1));
+        QCOMPARE(pages[0].capcode, 1234023LL);
+        QCOMPARE(pages[0].text, std::string("Hello"));
+        QCOMPARE(sim.stats().pages, 1);
+        QVERIFY(sim.pages(1).empty() && !sim.waitForPages(2, 20ms));
+    }
+
     void timeScale()
     {
         // A 100 s reply latency on a clock at 1/5000 of real time: 20 ms for the PC. Unscaled

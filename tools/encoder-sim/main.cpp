@@ -51,7 +51,8 @@ void usage(std::FILE *out)
         "  save [FILE]             save the state     state          show mode, settings, records\n"
         "  power on|off|cycle      hangup             cable pull|plug\n"
         "  line SETTINGS           tell the PC's line settings (line-check sidechannel)\n"
-        "  stats                   command counts     help           quit\n",
+        "  stats                   command counts     pages          the pages transmitted\n"
+        "  help                    this text          quit\n",
         out);
 }
 
@@ -146,9 +147,14 @@ bool command(Simulator &sim, const std::string &line, const std::string &stateFi
     } else if (verb == "stats") {
         const Stats s = sim.stats();
         std::printf("commands %d, queries %d, settings %d, record requests %d, record writes %d, refusals %d, "
-                    "warnings %d, violations %d, #PrgmMode# %d, ATI %d\n",
+                    "warnings %d, violations %d, #PrgmMode# %d, ATI %d, pages %d\n",
                     s.commands, s.queries, s.settings, s.recordRequests, s.recordWrites, s.refusals, s.warnings,
-                    s.violations, s.prgmModes, s.atis);
+                    s.violations, s.prgmModes, s.atis, s.pages);
+    } else if (verb == "pages") {
+        const auto pages = sim.pages();
+        for (const Page &p : pages)
+            std::printf("%12.3f %s\n", p.ms(), p.describe().c_str());
+        std::printf("%zu pages\n", pages.size());
     } else if (verb == "power") {
         if (arg == "on")
             sim.powerOn();

@@ -133,7 +133,11 @@ public:
                              m_core.m_pagingProtocol + ")");
         m_core.beginUnit(t, text, UnitClass::Other);
     }
-    void reply(const Bytes &bytes) override { m_core.respond(bytes); }
+    void reply(const Bytes &bytes, Time extraDelay) override
+    {
+        m_core.respond(bytes, ChunkKind::Normal,
+                       extraDelay > 0 ? msToTime(m_core.m_knobs.replyLatencyMs) + extraDelay : -1);
+    }
     void endUnit() override { m_core.finishUnit(); }
     void echo(Time t, const Bytes &bytes) override
     {
@@ -145,6 +149,21 @@ public:
         return m_core.m_state.generation() == 7 && !m_core.m_state.v7DipSwitchesOn;
     }
     void note(const std::string &text) override { m_core.event(EventKind::Paging, text); }
+    void refuse(const std::string &text) override { m_core.refusal(text); }
+    void warn(const std::string &text) override { m_core.warn(text); }
+    void knobFired(const std::string &text) override { m_core.event(EventKind::Knob, text); }
+    Knobs &knobs() override { return m_core.m_knobs; }
+    const DeviceState &state() const override { return m_core.m_state; }
+    Resolution resolve(std::string_view field, PagerForm form, std::optional<int> function) const override
+    {
+        const ResolveContext ctx{m_core.m_state, m_core.m_capby8InForce, m_core.m_state.attachedCfg("idascap") == "1",
+                                 m_core.m_knobs.allDigitIds};
+        return resolvePager(field, ctx, form, function);
+    }
+    void transmit(Time t, const Bytes &pager, const Resolution &resolution, const Bytes &message) override
+    {
+        m_core.transmitPages(t, pager, resolution, message);
+    }
 
 private:
     Core &m_core;
@@ -391,6 +410,10 @@ void Core::advance(Time now)
             best = m_input.front().at;
             which = 2;
         }
+        if (const auto due = pagingTimer(); due && *due <= now && *due < best) {
+            best = *due;
+            which = 3;
+        }
         if (which < 0)
             break;
         const Time saved = m_now;
@@ -400,10 +423,12 @@ void Core::advance(Time now)
         } else if (which == 1) {
             m_switchAt.reset();
             enterProgramming(best);
-        } else {
+        } else if (which == 2) {
             const InByte in = m_input.front();
             m_input.pop_front();
             processByte(in.at, in.byte);
+        } else {
+            m_paging->timer(best);
         }
         m_now = std::max(saved, m_now);
     }
@@ -422,6 +447,13 @@ void Core::advance(Time now)
     }
 }
 
+std::optional<Time> Core::pagingTimer() const
+{
+    if (m_mode != Mode::Paging || !m_paging)
+        return std::nullopt;
+    return m_paging->nextTimer();
+}
+
 std::optional<Time> Core::nextWake() const
 {
     std::optional<Time> best;
@@ -432,6 +464,7 @@ std::optional<Time> Core::nextWake() const
     consider(m_bootDoneAt);
     consider(m_switchAt);
     consider(m_noiseAt);
+    consider(pagingTimer());
     if (!m_input.empty())
         consider(m_input.front().at);
     if (!m_output.empty())
@@ -1106,6 +1139,32 @@ void Core::handleWrite(const Bytes &message)
 }
 
 // ---------------------------------------------------------------------------------------
+// Pages on the air
+
+void Core::transmitPages(Time t, const Bytes &pager, const Resolution &resolution, const Bytes &message)
+{
+    for (const auto &n : resolution.notes)
+        warn(n);
+    for (const Target &target : resolution.targets) {
+        Page p;
+        p.time = t;
+        p.port = m_state.effectiveAttachedPort();
+        p.protocol = m_pagingProtocol;
+        p.pager = pager;
+        p.via = target.via;
+        p.capcode = target.capcode;
+        p.rate = target.rate;
+        p.type = target.type;
+        p.function = target.function;
+        p.message = message;
+        p.text = pageText(m_state, target, message);
+        ++m_stats.pages;
+        m_log->add(m_now, EventKind::Page, p.describe(), p.text);
+        m_pages.push_back(std::move(p));
+    }
+}
+
+// ---------------------------------------------------------------------------------------
 // Boot and power
 
 void Core::startReboot(Time t, const std::string &why)
@@ -1339,6 +1398,11 @@ bool Core::setKnob(Time now, const std::string &nameIn, const std::string &value
     }
     if (!m_knobs.set(name, value, error))
         return false;
+    if (name == "tap_logged_in_at_boot" && m_knobs.tapLoggedInAtBoot && m_mode == Mode::Paging && m_paging &&
+        !m_paging->loggedIn()) {
+        m_paging->logIn();
+        event(EventKind::Paging, "TAP session logged in now (tap_logged_in_at_boot)");
+    }
     return done();
 }
 

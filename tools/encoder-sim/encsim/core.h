@@ -6,6 +6,7 @@
 #include "encsim/device.h"
 #include "encsim/events.h"
 #include "encsim/knobs.h"
+#include "encsim/pages.h"
 
 #include <deque>
 #include <memory>
@@ -68,6 +69,7 @@ struct Stats {
     int violations = 0;
     int prgmModes = 0;      // "#PrgmMode#" recognised
     int atis = 0;
+    int pages = 0;          // pages transmitted, one per capcode
 };
 
 class Core {
@@ -110,6 +112,8 @@ public:
     const DeviceState &state() const { return m_state; }
     const Knobs &knobs() const { return m_knobs; }
     const Stats &stats() const { return m_stats; }
+    // Every page transmitted since the core was made, in order.
+    const std::vector<Page> &pages() const { return m_pages; }
     EventLog &log() { return *m_log; }
     std::shared_ptr<EventLog> logPtr() const { return m_log; }
     Snapshot snapshot() const;
@@ -170,6 +174,10 @@ private:
     Bytes atiBanner(bool withIdPrompt) const;
     Bytes noise(std::size_t count, bool highOnly);
 
+    // Paging
+    std::optional<Time> pagingTimer() const;
+    void transmitPages(Time t, const Bytes &pager, const Resolution &resolution, const Bytes &message);
+
     class Host;
     friend class Host;
 
@@ -177,6 +185,7 @@ private:
     Knobs m_knobs;
     std::shared_ptr<EventLog> m_log;
     Stats m_stats;
+    std::vector<Page> m_pages;
     Time m_now = 0;
     Mode m_mode = Mode::Off;
     std::optional<Time> m_bootDoneAt;

@@ -22,6 +22,7 @@ std::string_view kindName(EventKind kind)
     case EventKind::Reboot: return "reboot";
     case EventKind::Lookup: return "lookup";
     case EventKind::Paging: return "paging";
+    case EventKind::Page: return "page";
     case EventKind::Knob: return "knob";
     case EventKind::Warning: return "warning";
     case EventKind::Violation: return "violation";

@@ -31,6 +31,7 @@ enum class EventKind {
     Reboot,     // boot started/finished
     Lookup,     // LOOKUP answered
     Paging,     // paging-mode input and answers
+    Page,       // a page transmitted (one capcode)
     Knob,       // a knob fired or was set
     Warning,    // coercions, lenient acceptance
     Violation,  // the PC broke the protocol

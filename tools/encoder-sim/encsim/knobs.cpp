@@ -109,7 +109,88 @@ std::string unquoteEscapes(std::string_view s)
     return out;
 }
 
+// "N" frames, "every" (-1) or "off" (0).
+std::optional<int> parseCount(std::string_view text)
+{
+    const std::string t = toLower(text);
+    if (t == "every" || t == "on" || t == "always")
+        return -1;
+    if (t == "off" || t == "none")
+        return 0;
+    return parseNonNegative(t);
+}
+
+// "CODE[:N]": the code answered after NAK to the next N frames (1 when not given).
+bool parseForcedNak(const std::string &name, const std::string &value, ForcedAnswer &target, std::string *error)
+{
+    if (iequals(value, "off") || value.empty()) {
+        target = ForcedAnswer{};
+        return true;
+    }
+    std::string code = value;
+    int count = 1;
+    if (const auto colon = value.rfind(':'); colon != std::string::npos && colon > 0) {
+        const auto n = parseCount(std::string_view(value).substr(colon + 1));
+        if (!n)
+            return fail(error, name + " is CODE[:N], N a count or every");
+        code = value.substr(0, colon);
+        count = *n;
+    }
+    const auto bytes = parseBytes(code);
+    if (!bytes || bytes->empty())
+        return fail(error, name + " needs a code such as 04");
+    target = ForcedAnswer{};
+    target.code = *bytes;
+    target.count = count;
+    return true;
+}
+
+// "STAGE:REPLY[:N][:noeol]"; a stage set again replaces its earlier failure.
+bool parseSnppFail(const std::string &value, std::vector<ForcedAnswer> &target, std::string *error)
+{
+    if (iequals(value, "off") || value.empty()) {
+        target.clear();
+        return true;
+    }
+    std::vector<std::string> parts = splitKeep(value, ':');
+    ForcedAnswer f;
+    f.count = 1;
+    f.stage = toUpper(parts.front());
+    if (f.stage != "PAGE" && f.stage != "MESS" && f.stage != "SEND")
+        return fail(error, "snpp_fail is STAGE:REPLY[:N][:noeol], STAGE being PAGE, MESS or SEND");
+    parts.erase(parts.begin());
+    if (parts.size() > 1 && iequals(parts.back(), "noeol")) {
+        f.noEol = true;
+        parts.pop_back();
+    }
+    if (parts.size() > 1) {
+        if (const auto n = parseCount(parts.back())) {
+            f.count = *n;
+            parts.pop_back();
+        }
+    }
+    std::string reply;
+    for (std::size_t i = 0; i < parts.size(); ++i)
+        reply += (i ? ":" : "") + parts[i];
+    const auto bytes = parseBytes(reply);
+    if (parts.empty() || !bytes || bytes->empty())
+        return fail(error, "snpp_fail needs a reply, e.g. PAGE:550 04:4:noeol");
+    f.code = *bytes;
+    std::erase_if(target, [&f](const ForcedAnswer &o) { return o.stage == f.stage; });
+    target.push_back(f);
+    return true;
+}
+
 } // namespace
+
+bool ForcedAnswer::take()
+{
+    if (count == 0)
+        return false;
+    if (count > 0)
+        --count;
+    return true;
+}
 
 bool Selector::matches(std::string_view unitText) const
 {
@@ -215,6 +296,9 @@ bool Knobs::isKnob(const std::string &name)
         "stall_input", "echo_commands", "ati_style", "empty_group_reply", "lookup_ending",
         "serial2_absent", "tone_reply", "boot_banner", "max_message_len", "ignore_prgmmode_count",
         "idascap_blocks_records", "checksum_check", "strict_records", "strict_protocol",
+        "nak_blocks", "tap_busy", "tap_reject", "tap_max_len", "tap_logon", "tap_prompt", "tap_idle_logout_s",
+        "tap_logged_in_at_boot", "tap_xoff", "xoff_ms", "comp2_nak", "snpp_fail", "zq_nak", "scope_nak",
+        "scope_reply", "timed_paging", "station_id_tx", "all_digit_ids",
     };
     for (const char *s : scalars)
         if (name == s)
@@ -397,6 +481,83 @@ bool Knobs::set(const std::string &nameIn, const std::string &value, std::string
             return fail(error, "ati_style trailing: bad byte escape");
         atiStyle = AtiStyle::Trailing;
         atiTrailing = *b;
+        return true;
+    }
+
+    // Paging mode.
+    auto setCount = [&](int &target) {
+        const auto n = parseCount(single);
+        if (!n)
+            return fail(error, name + " needs a count, every or off");
+        target = *n;
+        return true;
+    };
+    if (name == "nak_blocks")
+        return setCount(nakBlocks);
+    if (name == "tap_busy")
+        return setCount(tapBusy);
+    if (name == "tap_reject")
+        return setCount(tapReject);
+    if (name == "tap_xoff")
+        return setCount(tapXoff);
+    if (name == "xoff_ms")
+        return setInt(xoffMs);
+    if (name == "tap_max_len" || name == "tap_idle_logout_s") {
+        int n = 0;
+        if (!(v == "off" || v == "none" || v.empty()) && !setInt(n))
+            return false;
+        if (name == "tap_idle_logout_s")
+            tapIdleLogoutS = n;
+        else if (n > 0)
+            tapMaxLen = n;
+        else
+            tapMaxLen.reset();
+        return true;
+    }
+    if (name == "tap_logon") {
+        if (v == "accept") {
+            tapLogonRefuse = 0;
+            return true;
+        }
+        if (v == "refuse") {
+            tapLogonRefuse = -1;
+            return true;
+        }
+        const auto n = istartsWith(v, "refuse:") ? parseCount(std::string_view(v).substr(7)) : std::nullopt;
+        if (!n)
+            return fail(error, "tap_logon is accept, refuse or refuse:N");
+        tapLogonRefuse = *n;
+        return true;
+    }
+    if (name == "tap_prompt")
+        return setBool(tapPrompt);
+    if (name == "tap_logged_in_at_boot")
+        return setBool(tapLoggedInAtBoot);
+    if (name == "timed_paging")
+        return setBool(timedPaging);
+    if (name == "station_id_tx")
+        return setBool(stationIdTx);
+    if (name == "comp2_nak")
+        return parseForcedNak(name, single, comp2Nak, error);
+    if (name == "zq_nak")
+        return parseForcedNak(name, single, zqNak, error);
+    if (name == "scope_nak")
+        return parseForcedNak(name, single, scopeNak, error);
+    if (name == "snpp_fail")
+        return parseSnppFail(single, snppFail, error);
+    if (name == "scope_reply") {
+        if (v != "ack_eot" && v != "ack_cr")
+            return fail(error, "scope_reply is ack_eot or ack_cr");
+        scopeReplyCr = v == "ack_cr";
+        return true;
+    }
+    if (name == "all_digit_ids") {
+        if (v == "long_form" || v == "default")
+            allDigitIds = AllDigitIds::LongForm;
+        else if (v == "numeric")
+            allDigitIds = AllDigitIds::Numeric;
+        else
+            return fail(error, "all_digit_ids is long_form or numeric");
         return true;
     }
 

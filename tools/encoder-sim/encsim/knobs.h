@@ -69,6 +69,20 @@ enum class MismatchAnnounce { Signature, Garbage, Silence };
 enum class MismatchInput { Ignore, Noise };
 enum class MismatchOutput { Garbage, Silence, Clear };
 enum class AtiStyle { Normal, BannerOnly, IdOnly, NoV, NoCrAfterVersion, PortLetter, NoPort, Trailing };
+// How a pager field of digits only is read: by the console's own forms (5 or more characters
+// are a long form, so "0000123" is capcode 0000 and refused) or as a pager ID by its value.
+enum class AllDigitIds { LongForm, Numeric };
+
+// An answer forced on the next frames: a count of -1 means every frame.
+struct ForcedAnswer {
+    Bytes code;           // the two characters after NAK (COMP2, ZQ, Scope), the reply (SNPP)
+    int count = 0;
+    std::string stage;    // SNPP: "PAGE", "MESS" or "SEND"
+    bool noEol = false;   // SNPP: the reply without its CR LF
+
+    // Says whether the answer applies to this frame, and counts it.
+    bool take();
+};
 
 struct Knobs {
     Pacing pacing = Pacing::Burst;
@@ -98,6 +112,26 @@ struct Knobs {
     bool strictRecords = false;
     bool strictProtocol = true;
     double lineNoiseRate = 0; // random bytes per second, 0 = none
+
+    // Paging mode. Counts are "the next N frames"; -1 is every frame.
+    int nakBlocks = 0;              // TAP: blocks answered NAK
+    int tapBusy = 0;                // TAP: blocks answered "111" (busy)
+    int tapReject = 0;              // TAP: blocks answered "512" (message rejected)
+    std::optional<int> tapMaxLen;   // TAP: longer messages are rejected ("512")
+    int tapLogonRefuse = 0;         // TAP: log-ons answered NAK
+    bool tapPrompt = true;          // TAP: off = logged out, only a page block gets "ID="
+    int tapIdleLogoutS = 0;         // TAP: logged out after this idle time; 0 = never
+    bool tapLoggedInAtBoot = false; // TAP: a session is logged in from boot on
+    int tapXoff = 0;                // TAP: accepted blocks answered XOFF, then XON
+    int xoffMs = 100;               // TAP: time from the XOFF to the XON
+    ForcedAnswer comp2Nak;          // COMP2: NAK + code
+    std::vector<ForcedAnswer> snppFail; // SNPP: a reply in place of the answer at a stage
+    ForcedAnswer zqNak;             // ZQ: NAK + code
+    ForcedAnswer scopeNak;          // Scope: NAK + code
+    bool scopeReplyCr = false;      // Scope: accepted frames answered ACK CR (no EOT)
+    bool timedPaging = false;       // groups with a timer page themselves every 2 minutes
+    bool stationIdTx = false;       // the station ID goes out every sidint minutes
+    AllDigitIds allDigitIds = AllDigitIds::LongForm;
 
     std::vector<Rule> rules;
 

@@ -1,5 +1,8 @@
 #include "encsim/paging.h"
 
+#include "encsim/records.h"
+
+#include <algorithm>
 #include <optional>
 
 namespace encsim {
@@ -7,6 +10,7 @@ namespace encsim {
 namespace {
 
 constexpr std::size_t kMaxLine = 1024;
+constexpr std::size_t kMaxBlock = 4096;
 constexpr Time kEmptyLineQuiet = msToTime(100);
 
 // Splits input into lines ended by CR, LF or CR LF.
@@ -41,49 +45,251 @@ private:
     bool m_lastCR = false;
 };
 
-// TAP and PET: logged out, every line end (CR) is answered with the logon prompt, "ATI"
-// with the identification banner. An empty line right after an answered one gets nothing.
+bool take(int &count)
+{
+    if (count == 0)
+        return false;
+    if (count > 0)
+        --count;
+    return true;
+}
+
+std::string left(int count)
+{
+    return count < 0 ? " (every frame)" : " (" + std::to_string(count) + " more)";
+}
+
+std::string quoted(const Bytes &b)
+{
+    return "\"" + namedBytes(b) + "\"";
+}
+
+const Bytes kNakCr{ctl::NAK, ctl::CR};
+
+Bytes rsAnswer(const char *text)
+{
+    return Bytes(text) + ctl::CR + ctl::RS + ctl::CR;
+}
+
+// TAP and PET. Logged out (after every boot), each line end is answered with the logon
+// prompt "ID=" and "ATI" with the identification banner; ESC "PG1" logs the session in.
+// Logged in, page blocks are checked, resolved and answered ACK, NAK or a code and RS.
 class TapHandler final : public PagingHandler {
 public:
-    explicit TapHandler(PagingHost &host) : m_host(host) {}
+    TapHandler(PagingHost &host, std::string name)
+        : m_host(host), m_name(std::move(name)), m_loggedIn(host.knobs().tapLoggedInAtBoot)
+    {
+    }
 
     void byte(Time t, char b) override
     {
+        m_lastInput = t;
+        if (m_inBlock) {
+            blockByte(t, b);
+            return;
+        }
+        if (b == ctl::STX && m_loggedIn) {
+            if (!m_line.empty())
+                m_host.warn("partial line " + quoted(m_line) + " dropped by a page block");
+            m_line.clear();
+            m_inBlock = true;
+            m_block = Bytes(1, b);
+            m_tail = -1;
+            return;
+        }
+        if (b == ctl::LF)
+            return;
         if (b != ctl::CR) {
             if (m_line.size() < kMaxLine)
                 m_line += b;
             return;
         }
-        Bytes text;
-        for (char c : m_line)
-            if (c != ctl::LF)
-                text += c;
+        Bytes text = std::move(m_line);
         m_line.clear();
+        line(t, text);
+    }
+
+    void reset() override
+    {
+        m_line.clear();
+        m_inBlock = false;
+        m_block.clear();
+        m_tail = -1;
+    }
+
+    bool loggedIn() const override { return m_loggedIn; }
+    void logIn() override { m_loggedIn = true; }
+
+    std::optional<Time> nextTimer() const override
+    {
+        const int idle = m_host.knobs().tapIdleLogoutS;
+        if (!m_loggedIn || idle <= 0)
+            return std::nullopt;
+        return std::max(m_lastInput, Time(0)) + msToTime(idle * 1000.0);
+    }
+
+    void timer(Time t) override
+    {
+        if (const auto due = nextTimer(); due && *due <= t) {
+            m_loggedIn = false;
+            m_host.knobFired("tap_idle_logout_s: no input for " + std::to_string(m_host.knobs().tapIdleLogoutS) +
+                             " s, session logged out");
+        }
+    }
+
+private:
+    void blockByte(Time t, char b)
+    {
+        if (m_tail < 0) {
+            m_block += b;
+            if (b == ctl::ETX || b == ctl::ETB) {
+                m_tail = 0;
+            } else if (m_block.size() > kMaxBlock) {
+                m_inBlock = false;
+                m_block.clear();
+                m_host.unit(t, "page:");
+                m_host.refuse(m_name + " block of more than " + std::to_string(kMaxBlock) + " bytes without ETX: NAK");
+                m_host.reply(kNakCr);
+                m_host.endUnit();
+            }
+            return;
+        }
+        if (m_tail < 3) {
+            m_block += b;
+            ++m_tail;
+            return;
+        }
+        // The byte after the three checksum characters ends the block.
+        Bytes frame = std::move(m_block);
+        m_block.clear();
+        m_inBlock = false;
+        m_tail = -1;
+        block(t, frame);
+        if (b != ctl::CR) {
+            m_host.warn(m_name + " block not ended by CR after its checksum");
+            byte(t, b);
+        }
+    }
+
+    Bytes accepted() const
+    {
+        const DeviceState &s = m_host.state();
+        const Bytes verbose = Bytes("211 Page Accepted\r") + ctl::ACK + ctl::CR;
+        if (s.generation() == 7)
+            return s.cfg("briefack") == "1" ? Bytes{ctl::CR, ctl::ACK, ctl::CR} : verbose;
+        return s.attachedCfg("verbose") == "1" ? verbose : Bytes{ctl::ACK, ctl::CR};
+    }
+
+    void block(Time t, const Bytes &frame)
+    {
+        const auto pb = parseBlock(frame);
+        const Bytes pager = pb ? pb->pagerId : Bytes();
+        m_host.unit(t, "page:" + pager);
+        Knobs &k = m_host.knobs();
+        if (!pb) {
+            m_host.refuse("malformed " + m_name + " block " + quoted(frame) + ": NAK");
+            m_host.reply(kNakCr);
+        } else if (k.checksumCheck && !pb->checksumOk()) {
+            m_host.refuse(m_name + " block for " + quoted(pager) + " with checksum " + quoted(pb->checksum) +
+                          ", expected " + quoted(pb->expectedChecksum) + ": NAK");
+            m_host.reply(kNakCr);
+        } else if (take(k.nakBlocks)) {
+            m_host.knobFired("nak_blocks: block for " + quoted(pager) + " answered NAK" + left(k.nakBlocks));
+            m_host.reply(kNakCr);
+        } else if (take(k.tapBusy)) {
+            m_host.knobFired("tap_busy: block for " + quoted(pager) + " answered 111 busy" + left(k.tapBusy));
+            m_host.reply(rsAnswer("111 System Busy"));
+        } else if (take(k.tapReject)) {
+            m_host.knobFired("tap_reject: block for " + quoted(pager) + " answered 512 rejected" + left(k.tapReject));
+            m_host.reply(rsAnswer("512 Message Rejected"));
+        } else if (k.tapMaxLen && pb->message.size() > static_cast<std::size_t>(*k.tapMaxLen)) {
+            m_host.refuse(m_name + " page for " + quoted(pager) + " refused (512): message of " +
+                          std::to_string(pb->message.size()) + " characters, more than tap_max_len " +
+                          std::to_string(*k.tapMaxLen));
+            m_host.reply(rsAnswer("512 Message Rejected"));
+        } else if (const Resolution r = m_host.resolve(pager); !r.ok()) {
+            m_host.refuse(m_name + " page for " + quoted(pager) + " refused (511): " + r.error);
+            m_host.reply(rsAnswer("511 Invalid Pager ID"));
+        } else {
+            m_host.transmit(t, pager, r, pb->message);
+            if (take(k.tapXoff)) {
+                m_host.knobFired("tap_xoff: page answered XOFF, XON after " + std::to_string(k.xoffMs) + " ms" +
+                                 left(k.tapXoff));
+                m_host.reply(Bytes(1, ctl::XOFF));
+                m_host.reply(Bytes(1, ctl::XON), msToTime(k.xoffMs));
+            } else {
+                m_host.reply(accepted());
+            }
+        }
+        m_host.endUnit();
+    }
+
+    void logon(Time t)
+    {
+        m_host.unit(t, "logon");
+        Knobs &k = m_host.knobs();
+        if (!k.tapPrompt) {
+            m_host.knobFired("tap_prompt off: log-on not answered");
+        } else if (take(k.tapLogonRefuse)) {
+            m_host.knobFired("tap_logon: log-on refused with NAK" + left(k.tapLogonRefuse));
+            m_loggedIn = false;
+            m_host.reply(kNakCr);
+            m_lastAnswered = t;
+        } else {
+            m_loggedIn = true;
+            m_host.note(m_name + " log-on accepted: session logged in");
+            m_host.reply(Bytes{ctl::ACK, ctl::CR, ctl::ESC} + "[p" + ctl::CR);
+            m_lastAnswered = t;
+        }
+        m_host.endUnit();
+    }
+
+    void line(Time t, const Bytes &text)
+    {
+        if (text.size() >= 4 && text[0] == ctl::ESC && text.compare(1, 3, "PG1") == 0) {
+            logon(t);
+            return;
+        }
         m_host.unit(t, text);
         if (iequals(text, "ATI")) {
             m_host.note("ATI answered with the banner");
             m_host.reply(m_host.banner(!m_host.dipSwitchesOff()));
             m_lastAnswered = t;
+        } else if (m_loggedIn) {
+            if (text == Bytes(1, ctl::EOT)) {
+                m_host.note(m_name + " log-off: session logged out");
+                m_host.reply(Bytes{ctl::ESC, ctl::EOT, ctl::CR});
+                m_loggedIn = false;
+                m_lastAnswered = t;
+            } else if (!text.empty()) {
+                m_host.note("logged in: line " + quoted(text) + " is not a page block: no answer");
+            }
         } else if (text.empty() && m_lastAnswered >= 0 && t - m_lastAnswered <= kEmptyLineQuiet) {
             m_host.note("empty line right after an answered one: no prompt");
+        } else if (!m_host.knobs().tapPrompt && (text.empty() || text[0] != ctl::STX)) {
+            m_host.knobFired("tap_prompt off: line " + quoted(text) + " not prompted");
         } else {
-            m_host.note("logged out: line \"" + namedBytes(text) + "\" answered with the logon prompt");
+            m_host.note("logged out: line " + quoted(text) + " answered with the logon prompt");
             m_host.reply("ID=");
             m_lastAnswered = t;
         }
         m_host.endUnit();
     }
 
-    void reset() override { m_line.clear(); }
-
-private:
     PagingHost &m_host;
+    std::string m_name;
+    bool m_loggedIn = false;
     Bytes m_line;
+    bool m_inBlock = false;
+    Bytes m_block;
+    int m_tail = -1; // checksum characters after ETX, -1 before ETX
     Time m_lastAnswered = -1;
+    Time m_lastInput = 0;
 };
 
-// COMP1: every line is a page to the default pager; the prompt follows each line. A V7 whose
-// DIP switches are not all on echoes every byte.
+// COMP1: every line is one page to the default pager, the first pager ID of group 1,
+// resolved as a short pager ID; the prompt follows each line. A V7 whose DIP switches are not
+// all on echoes every byte.
 class Comp1Handler final : public PagingHandler {
 public:
     explicit Comp1Handler(PagingHost &host) : m_host(host) {}
@@ -97,7 +303,7 @@ public:
             return;
         m_host.unit(t, line);
         if (!line.empty())
-            m_host.note("COMP1 line \"" + namedBytes(line) + "\" for the default pager (pages are not transmitted yet)");
+            page(t, line);
         m_host.reply("\r\nCOMP1>");
         m_host.endUnit();
     }
@@ -105,6 +311,22 @@ public:
     void reset() override { m_lines.reset(); }
 
 private:
+    void page(Time t, const Bytes &line)
+    {
+        const long long id = m_host.state().groups[0].pager(0);
+        if (id == 0) {
+            m_host.warn("COMP1 line " + quoted(line) + " not paged: group 1 has no first pager ID");
+            return;
+        }
+        const Bytes pager = std::to_string(id);
+        const Resolution r = m_host.resolve(pager, PagerForm::Short);
+        if (!r.ok()) {
+            m_host.warn("COMP1 line " + quoted(line) + " not paged: default pager " + pager + ": " + r.error);
+            return;
+        }
+        m_host.transmit(t, pager, r, line);
+    }
+
     PagingHost &m_host;
     LineSplitter m_lines;
 };
@@ -268,7 +490,7 @@ std::unique_ptr<PagingHandler> makePagingHandler(const std::string &protocol, Pa
         return std::make_unique<ScopeHandler>(host);
     if (p == "SNPP")
         return std::make_unique<SnppHandler>(host);
-    return std::make_unique<TapHandler>(host);
+    return std::make_unique<TapHandler>(host, p == "PET" ? "PET" : "TAP");
 }
 
 } // namespace encsim

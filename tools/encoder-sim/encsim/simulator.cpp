@@ -474,6 +474,35 @@ Stats Simulator::stats() const
     return m_core.stats();
 }
 
+std::vector<Page> Simulator::pages(std::size_t since) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto &all = m_core.pages();
+    if (since >= all.size())
+        return {};
+    return std::vector<Page>(all.begin() + static_cast<std::ptrdiff_t>(since), all.end());
+}
+
+std::size_t Simulator::pageCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_core.pages().size();
+}
+
+bool Simulator::waitForPages(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::size_t next = 0;
+    while (pageCount() < count) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        std::size_t index = 0;
+        if (left.count() <= 0 || !m_log->waitFor("page port ", left, next, &index))
+            return pageCount() >= count;
+        next = index + 1;
+    }
+    return true;
+}
+
 Mode Simulator::mode() const
 {
     std::lock_guard lock(m_mutex);

@@ -76,6 +76,13 @@ public:
         return m_log->waitFor(pattern, timeout, since, index);
     }
 
+    // --- pages on the air (see paging.h) ---
+    // The pages transmitted, in order; `since` skips the first ones.
+    std::vector<Page> pages(std::size_t since = 0) const;
+    std::size_t pageCount() const;
+    // Waits until at least `count` pages have been transmitted since the simulator was made.
+    bool waitForPages(std::size_t count, std::chrono::milliseconds timeout) const;
+
     // Milliseconds since the simulator was made, on the clock its events carry (scaled time).
     double nowMs() const { return static_cast<double>(now()) / 1000.0; }
 
