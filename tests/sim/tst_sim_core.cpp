@@ -252,7 +252,8 @@ void modes()
     paging("COMP2", "COMP2", "ATI\r", "\r\nCOMP2>");
     paging("COMP2 V7 DIP off prompts", "COMP2;gen=7;dip=off", "ATI\r", "\r\nCOMP2>");
     paging("COMP2 V7 DIP off silent to #PrgmMode#", "COMP2;gen=7;dip=off", "#PrgmMode#", {});
-    paging("COMP2 frame unanswered", "COMP2", "\x7f\x7f\x7f" "123A\rHELLO\r", {});
+    paging("COMP2 frame for an unknown pager", "COMP2", "\x7f\x7f\x7f" "123A\rHELLO\r", "\x15" "03\r\nCOMP2>",
+           "mode=PAGING;refusals=1");
     paging("ZQ echo and bell", "ZQ", "ATI\r\r", "ATI\r\a\r");
     paging("SCOPE", "SCOPE", "ATI\r\r", "INVALID\r\n");
     paging("SNPP", "SNPP", "ATI\r\r", "\r\nError - Invalid Command\r\n");

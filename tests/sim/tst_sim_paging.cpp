@@ -108,6 +108,57 @@ void comp1Rows()
     row("COMP1 default pager in no family", comp1 + group(1, 10, 1, {999}), "x\r", prompt);
 }
 
+void comp2Rows()
+{
+    const QByteArray comp2 = kDemo + "serial1 protocol=COMP2;";
+    const QByteArray okay = "okay\r\nCOMP2>";
+    const auto nak = [](const char *code) { return "\x15" + QByteArray(code) + "\r\nCOMP2>"; };
+    const QByteArray del3 = "\x7f\x7f\x7f";
+    row("COMP2 page", comp2, del3 + "123A\rHello\r", okay, "1234023 512 A 1 Hello");
+    row("COMP2 one DEL", comp2, "\x7f" "123\rx\r", okay, "1234023 512 A 4 x");
+    row("COMP2 long form without letter", comp2, del3 + "1234567N12\rx\r", okay, "1234567 1200 N 3 x");
+    row("COMP2 long form and letter", comp2, del3 + "1234A50B\rx\r", okay, "0001234 512 A 2 x");
+    row("COMP2 group", comp2 + group(1, 10, 1, {100, 200}), del3 + "10D\rx\r", okay,
+        "1234000 512 A 4 x|1300000 1200 N 4 x");
+    row("COMP2 unknown pager", comp2, del3 + "999A\rx\r", nak("03"), {}, 1);
+    row("COMP2 illegal capcode", comp2 + "serial1 idascap=1", del3 + "8A\rx\r", nak("03"), {}, 1);
+    row("COMP2 malformed pager line", comp2, del3 + "12X4A\rx\r", nak("08"), {}, 1);
+    row("COMP2 empty pager line", comp2, del3 + "\rx\r", nak("08"), {}, 1);
+    row("comp2_nak four times", comp2 + "knob comp2_nak=04:4", (del3 + "123A\rx\r").repeated(5),
+        nak("04").repeated(4) + okay, "1234023 512 A 1 x");
+    row("comp2_nak other code", comp2 + "knob comp2_nak=XX", (del3 + "123A\rx\r").repeated(2), nak("XX") + okay,
+        "1234023 512 A 1 x");
+    row("COMP2 other line", comp2, "ATI\r\r", QByteArray("\r\nCOMP2>").repeated(2));
+}
+
+void snppRows()
+{
+    const QByteArray snpp = kDemo + "serial1 protocol=SNPP;";
+    const QByteArray page = "250 Pager ID Accepted\r\n", mess = "250 Message OK\r\n",
+                     sent = "250 Message Sent Successfully\r\n", invalid = "550 Error, Invalid Pager ID\r\n",
+                     incomplete = "503 Error, Pager ID or Message Incomplete\r\n";
+    row("SNPP page", snpp, "PAGE 123\r\nMESS Hello there\r\nSEND\r\n", page + mess + sent,
+        "1234023 512 A 4 Hello there");
+    row("SNPP words in any case, function letter", snpp, "page 205B\rmess x\nsend\r", page + mess + sent,
+        "1300005 1200 N 2 x");
+    row("SNPP later PAGE replaces", snpp, "PAGE 123\r\nPAGE 124\r\nMESS x\r\nSEND\r\n", page + page + mess + sent,
+        "1234024 512 A 4 x");
+    row("SNPP unknown pager", snpp, "PAGE 999\r\nMESS x\r\nSEND\r\n", invalid + mess + incomplete, {}, 2);
+    row("SNPP range test pager ID", snpp, "PAGE 0000123\r\n", invalid, {}, 1);
+    row("SNPP range test pager ID, numeric", snpp + "knob all_digit_ids=numeric", "PAGE 0000123\r\nMESS x\r\nSEND\r\n",
+        page + mess + sent, "1234023 512 A 4 x");
+    row("SNPP empty message", snpp, "PAGE 123\r\nMESS \r\nSEND\r\n", page + "550 Error, Message Required\r\n" + incomplete,
+        {}, 2);
+    row("SNPP reset and quit", snpp, "PAGE 123\r\nMESS x\r\nRESE\r\nSEND\r\nQUIT\r\n",
+        page + mess + "250 Reset OK\r\n" + incomplete + "221 OK, Goodbye\r\n", {}, 1);
+    row("snpp_fail at PAGE without line end", snpp + "knob snpp_fail=PAGE:550 04:2:noeol",
+        "PAGE 123\r\nPAGE 123\r\nPAGE 123\r\nMESS x\r\nSEND\r\n", "550 04550 04" + page + mess + sent,
+        "1234023 512 A 4 x");
+    row("snpp_fail at MESS", snpp + "knob snpp_fail=MESS:554 Message Too Long", "PAGE 123\r\nMESS x\r\nSEND\r\n",
+        page + "554 Message Too Long\r\n" + incomplete, {}, 1);
+    row("SNPP other line", snpp, "ATI\r\r", "\r\nError - Invalid Command\r\n");
+}
+
 } // namespace
 
 class TestSimPaging : public QObject {
@@ -122,6 +173,8 @@ private slots:
         QTest::addColumn<int>("refusals");
         tapRows();
         comp1Rows();
+        comp2Rows();
+        snppRows();
     }
 
     void answersAndPages()
@@ -177,6 +230,16 @@ private slots:
         QCOMPARE(quiet.cmd(sb(kLogOn), 3000), QByteArray());
         QCOMPARE(quiet.cmd("\r\r\r", 6000), QByteArray());
         QVERIFY(!quiet.core.snapshot().tapLoggedIn);
+    }
+
+    void comp2FrameLeftUnfinished()
+    {
+        Rig rig(kDemo + "serial1 protocol=COMP2");
+        rig.line.write("\x7f\x7f\x7f" "123A\rHel");
+        QCOMPARE(rig.line.run(4900), std::string());
+        QCOMPARE(qb(rig.line.run(200)), QByteArray("\x15" "08\r\nCOMP2>"));
+        QCOMPARE(rig.cmd("lo\r"), QByteArray("\r\nCOMP2>")); // the rest is a line of its own
+        QCOMPARE(rig.pages(), QByteArray());
     }
 
     void tapXoffAndIdleLogout()

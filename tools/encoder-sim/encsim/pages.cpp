@@ -26,6 +26,7 @@ Resolution longForm(std::string_view field, std::optional<int> function)
     if (std::string_view("AaNn01").find(type) == std::string_view::npos || std::string_view("512").find(rate) ==
             std::string_view::npos || func < '0' || func > '4' || !digitsValue(digits)) {
         r.error = "\"" + namedBytes(field) + "\" is neither a pager ID nor a long form";
+        r.malformed = true;
         return r;
     }
     const long long capcode = *digitsValue(digits);
@@ -173,6 +174,7 @@ Resolution resolvePager(std::string_view field, const ResolveContext &ctx, Pager
     Resolution r;
     if (field.empty()) {
         r.error = "empty pager ID";
+        r.malformed = true;
         return r;
     }
     // Digits with an optional function letter at the end.
@@ -189,6 +191,7 @@ Resolution resolvePager(std::string_view field, const ResolveContext &ctx, Pager
     if (form == PagerForm::Any && ctx.idAsCapcode) {
         if (!digitsOnly) {
             r.error = "\"" + namedBytes(field) + "\" is not a capcode (the port takes pager IDs as capcodes)";
+            r.malformed = true;
             return r;
         }
         Resolution c = capcodeTarget(digits, 512, function.value_or(4));
@@ -201,6 +204,7 @@ Resolution resolvePager(std::string_view field, const ResolveContext &ctx, Pager
         return longForm(field, function);
     if (!digitsOnly) {
         r.error = "\"" + namedBytes(field) + "\" is not a pager ID";
+        r.malformed = true;
         return r;
     }
     return shortForm(*digitsValue(digits), ctx, function);
@@ -212,6 +216,7 @@ Resolution capcodeTarget(std::string_view digits, int rate, int function)
     const auto value = digitsValue(digits);
     if (!value) {
         r.error = "capcode \"" + namedBytes(digits) + "\" is not a number";
+        r.malformed = true;
         return r;
     }
     if (!capcodeLegal(*value)) {

@@ -50,6 +50,7 @@ struct Target {
 struct Resolution {
     std::vector<Target> targets;
     std::string error;              // why the field names no pager; empty when resolved
+    bool malformed = false;         // the field is no pager ID, long form or capcode at all
     std::vector<std::string> notes; // group members left out, and why
     bool ok() const { return error.empty() && !targets.empty(); }
 };

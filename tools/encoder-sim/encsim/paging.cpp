@@ -331,49 +331,116 @@ private:
     LineSplitter m_lines;
 };
 
-// COMP2: DEL-framed pages (pager line, message line); any other line gets the prompt.
-// A V7 whose DIP switches are not all on stays silent.
+// COMP2: DEL DEL DEL + pager line (pager field and an optional function letter) + CR +
+// message + CR is a page; "okay" CR LF "COMP2>" accepts it, NAK + code CR LF "COMP2>" refuses
+// it. Any other line gets the prompt.
 class Comp2Handler final : public PagingHandler {
 public:
     explicit Comp2Handler(PagingHost &host) : m_host(host) {}
 
     void byte(Time t, char b) override
     {
-        Bytes line;
-        if (!m_lines.feed(b, &line))
-            return;
-        if (m_framePager) {
-            m_host.unit(t, *m_framePager);
-            m_host.note("COMP2 page frame for \"" + namedBytes(*m_framePager) + "\", message \"" + namedBytes(line) +
-                        "\" (pages are not transmitted yet)");
+        switch (m_state) {
+        case State::Line: {
+            if (b == ctl::DEL && m_lines.partial().empty()) {
+                m_state = State::Pager;
+                m_frameStart = t;
+                m_pager.clear();
+                m_message.clear();
+                return;
+            }
+            Bytes line;
+            if (!m_lines.feed(b, &line))
+                return;
+            m_host.unit(t, line);
+            m_host.reply(kPrompt);
             m_host.endUnit();
-            m_framePager.reset();
             return;
         }
-        if (!line.empty() && line[0] == ctl::DEL) {
-            std::size_t i = 0;
-            while (i < line.size() && line[i] == ctl::DEL)
-                ++i;
-            m_framePager = line.substr(i);
+        case State::Pager:
+            if (b == ctl::DEL && m_pager.empty())
+                return;
+            if (b == ctl::CR)
+                m_state = State::Message;
+            else if (m_pager.size() < kMaxLine)
+                m_pager += b;
+            return;
+        case State::Message:
+            if (b == ctl::CR) {
+                m_state = State::Line;
+                m_lines.reset();
+                frame(t);
+            } else if (m_message.size() < kMaxBlock) {
+                m_message += b;
+            }
             return;
         }
-        // Every line gets the prompt, with the DIP switches off too: such a V7 only stays
-        // silent to "#PrgmMode#", which comes without a line end.
-        m_host.unit(t, line);
-        m_host.reply("\r\nCOMP2>");
-        m_host.endUnit();
     }
 
     void reset() override
     {
         m_lines.reset();
-        m_framePager.reset();
+        m_state = State::Line;
+    }
+
+    std::optional<Time> nextTimer() const override
+    {
+        if (m_state == State::Line)
+            return std::nullopt;
+        return m_frameStart + kFrameTime;
+    }
+
+    void timer(Time t) override
+    {
+        if (m_state == State::Line || t < m_frameStart + kFrameTime)
+            return;
+        m_state = State::Line;
+        m_lines.reset();
+        m_host.unit(t, "page:" + m_pager);
+        m_host.refuse("COMP2 frame for " + quoted(m_pager) + " not completed within 5 s: NAK 08");
+        m_host.reply(nak("08"));
+        m_host.endUnit();
     }
 
 private:
+    enum class State { Line, Pager, Message };
+    static constexpr Time kFrameTime = msToTime(5000);
+    inline static const Bytes kPrompt = "\r\nCOMP2>";
+
+    static Bytes nak(const Bytes &code) { return Bytes(1, ctl::NAK) + code + kPrompt; }
+
+    void frame(Time t)
+    {
+        m_host.unit(t, "page:" + m_pager);
+        // The sender puts the function letter straight after the pager field.
+        Bytes field = m_pager;
+        std::optional<int> function;
+        if (!field.empty() && functionOfLetter(field.back())) {
+            function = functionOfLetter(field.back());
+            field.pop_back();
+        }
+        Knobs &k = m_host.knobs();
+        if (k.comp2Nak.take()) {
+            m_host.knobFired("comp2_nak: frame for " + quoted(m_pager) + " answered NAK " +
+                             quoted(k.comp2Nak.code) + left(k.comp2Nak.count));
+            m_host.reply(nak(k.comp2Nak.code));
+        } else if (const Resolution r = m_host.resolve(field, PagerForm::Any, function); !r.ok()) {
+            const char *code = r.malformed ? "08" : "03";
+            m_host.refuse("COMP2 page for " + quoted(m_pager) + " refused (" + code + "): " + r.error);
+            m_host.reply(nak(code));
+        } else {
+            m_host.transmit(t, m_pager, r, m_message);
+            m_host.reply("okay" + kPrompt);
+        }
+        m_host.endUnit();
+    }
+
     PagingHost &m_host;
     LineSplitter m_lines;
-    std::optional<Bytes> m_framePager;
+    State m_state = State::Line;
+    Time m_frameStart = 0;
+    Bytes m_pager;
+    Bytes m_message;
 };
 
 // The maker's own protocol: SOH ... EOT frames; any other line is echoed with CR BEL CR.
@@ -449,7 +516,8 @@ private:
     LineSplitter m_lines;
 };
 
-// SNPP: PAGE, MESS, SEND, RESE and QUIT are its commands; anything else is refused.
+// SNPP: "PAGE" names the pager (a later PAGE replaces it), "MESS" the message, "SEND"
+// transmits them; "RESE" and "QUIT" clear them. Every command is answered with one line.
 class SnppHandler final : public PagingHandler {
 public:
     explicit SnppHandler(PagingHost &host) : m_host(host) {}
@@ -460,19 +528,86 @@ public:
         if (!m_lines.feed(b, &line) || line.empty())
             return;
         m_host.unit(t, line);
-        const std::string word = toUpper(line.substr(0, line.find(' ')));
-        if (word == "PAGE" || word == "MESS" || word == "SEND" || word == "RESE" || word == "QUIT")
-            m_host.note("SNPP command \"" + namedBytes(line) + "\" (pages are not transmitted yet)");
-        else
+        const std::size_t blank = line.find(' ');
+        const std::string word = toUpper(line.substr(0, blank));
+        const Bytes arg = blank == Bytes::npos ? Bytes() : line.substr(blank + 1);
+        if (word != "PAGE" && word != "MESS" && word != "SEND" && word != "RESE" && word != "QUIT") {
+            m_host.note("SNPP: unknown command " + quoted(line));
             m_host.reply("\r\nError - Invalid Command\r\n");
+        } else if (!forced(word)) {
+            command(t, word, arg);
+        }
         m_host.endUnit();
     }
 
     void reset() override { m_lines.reset(); }
 
 private:
+    // snpp_fail: a reply of the knob's in place of the command's own; the command is not carried out.
+    bool forced(const std::string &word)
+    {
+        for (ForcedAnswer &f : m_host.knobs().snppFail) {
+            if (f.stage != word || !f.take())
+                continue;
+            m_host.knobFired("snpp_fail: " + word + " answered " + quoted(f.code) + (f.noEol ? " without CR LF" : "") +
+                             left(f.count));
+            m_host.reply(f.noEol ? f.code : f.code + "\r\n");
+            return true;
+        }
+        return false;
+    }
+
+    void clear()
+    {
+        m_pager.reset();
+        m_resolution = Resolution{};
+        m_message.reset();
+    }
+
+    void command(Time t, const std::string &word, const Bytes &arg)
+    {
+        if (word == "PAGE") {
+            const Bytes id = arg.substr(0, arg.find(' '));
+            m_resolution = m_host.resolve(id);
+            if (m_resolution.ok()) {
+                m_pager = id;
+                m_host.reply("250 Pager ID Accepted\r\n");
+            } else {
+                m_pager.reset();
+                m_host.refuse("SNPP pager " + quoted(id) + " refused (550): " + m_resolution.error);
+                m_host.reply("550 Error, Invalid Pager ID\r\n");
+            }
+        } else if (word == "MESS") {
+            if (arg.empty()) {
+                m_host.refuse("SNPP message empty (550)");
+                m_host.reply("550 Error, Message Required\r\n");
+            } else {
+                m_message = arg;
+                m_host.reply("250 Message OK\r\n");
+            }
+        } else if (word == "SEND") {
+            if (m_pager && m_message) {
+                m_host.transmit(t, *m_pager, m_resolution, *m_message);
+                clear();
+                m_host.reply("250 Message Sent Successfully\r\n");
+            } else {
+                m_host.refuse(std::string("SNPP SEND without ") + (m_pager ? "a message" : "a pager ID") + " (503)");
+                m_host.reply("503 Error, Pager ID or Message Incomplete\r\n");
+            }
+        } else if (word == "RESE") {
+            clear();
+            m_host.reply("250 Reset OK\r\n");
+        } else {
+            clear();
+            m_host.reply("221 OK, Goodbye\r\n");
+        }
+    }
+
     PagingHost &m_host;
     LineSplitter m_lines;
+    std::optional<Bytes> m_pager;
+    Resolution m_resolution;
+    std::optional<Bytes> m_message;
 };
 
 } // namespace
