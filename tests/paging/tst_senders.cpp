@@ -155,6 +155,67 @@ private slots:
         });
     }
 
+    void comp2_data()
+    {
+        columns();
+        const QString page = QStringLiteral("F COMP2 Output, PIN - '123', FC - 'D', MSG - 'Hi'");
+        const QString retry = QStringLiteral("F Retry Paging System Output, PIN - '123', MSG - 'Hi'");
+        const QString overflow = QStringLiteral("F Paging System Buffer Overflow Detected, Resending Message");
+        const QString okay = QStringLiteral("Encoder: okay<CR><LF>COMP2>");
+        row("prompt", {}, "123", {page, okay}, 1, 1);
+        // A pager ID of 8 or more characters goes without a function code (as Send gives it).
+        row("no function code", {}, "1234567N12", {QStringLiteral("F COMP2 Output, PIN - '1234567N12', MSG - 'Hi'"), okay},
+            1, 1);
+        row("invalid address", {}, "999",
+            {QStringLiteral("F COMP2 Output, PIN - '999', FC - 'D', MSG - 'Hi'"),
+             QStringLiteral("F ERROR - Invalid Address - Msg Rejected by Paging System - Msg Discarded"),
+             QStringLiteral("Encoder: <NAK>03<CR><LF>COMP2>")},
+            1, 0);
+        row("buffer overflow four times", {QStringLiteral("comp2_nak=04:4")}, "123",
+            {page, overflow, retry, overflow, retry, overflow, retry, overflow,
+             QStringLiteral("F ERROR - Retried 3 Times, Msg Discarded")},
+            0, 0);
+        row("formatting error once", {QStringLiteral("comp2_nak=08:1")}, "123",
+            {page, QStringLiteral("F Msg Formatting Error, Resending Message"), retry, okay}, 1, 1);
+        row("other code", {QStringLiteral("comp2_nak=XX")}, "123", {page, QStringLiteral("Encoder: <NAK>XX<CR><LF>COMP2>")},
+            1, 0);
+        row("silence", {QStringLiteral("drop_reply=page")}, "123", {page}, 1, 1);
+    }
+    void comp2()
+    {
+        check("COMP2", 0.1, [](PagingFixture &, const QByteArray &pin) {
+            return OutCOMP2(pin, "Hi", pin.size() >= 8 ? "" : "D");
+        });
+    }
+
+    void snpp_data()
+    {
+        columns();
+        const QString page = QStringLiteral("F SNPP Output, PIN - '123', MSG - 'Hi'");
+        const QString retry = QStringLiteral("F Retry Paging System Output, PIN - '123', MSG - 'Hi'");
+        const QString overflow = QStringLiteral("F Paging System Buffer Overflow Detected, Resending Message");
+        row("delivered", {}, "123", {page}, 1, 1);
+        row("invalid pager ID", {}, "999",
+            {QStringLiteral("F SNPP Output, PIN - '999', MSG - 'Hi'"),
+             QStringLiteral("F ERROR - Invalid Pager ID - Msg Rejected by Paging System - Msg Discarded"),
+             QStringLiteral("Encoder: 550 Error, Invalid Pager ID<CR><LF>")},
+            1, 0);
+        // The resend codes count only when the answer ends right after them: taken at the time-out.
+        row("buffer overflow four times", {QStringLiteral("snpp_fail=PAGE:550 04:4:noeol")}, "123",
+            {page, overflow, retry, overflow, retry, overflow, retry, overflow,
+             QStringLiteral("F ERROR - Retried 3 Times, Msg Discarded")},
+            0, 0);
+        row("formatting error once", {QStringLiteral("snpp_fail=PAGE:550 08:1:noeol")}, "123",
+            {page, QStringLiteral("F Msg Formatting Error, Resending Message"), retry}, 1, 1);
+        row("message refused", {QStringLiteral("snpp_fail=MESS:554 Message Too Long")}, "123",
+            {page, QStringLiteral("Encoder: 554 Message Too Long<CR><LF>")}, 1, 0);
+        row("silence", {QStringLiteral("drop_reply=PAGE")}, "123", {page}, 1, 0);
+    }
+    void snpp()
+    {
+        check("SNPP", 0.1, [](PagingFixture &, const QByteArray &pin) { return OutSNPP(pin, "Hi", ""); });
+    }
+
     // A write that fails (the far end hung up, or the port is closed) ends the page with the
     // port's error; the COMP1 sender names a closed port in its own words. Only the COMP1
     // sender says 0: the others end their call as the encoder would have.
