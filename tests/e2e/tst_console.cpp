@@ -273,7 +273,9 @@ private slots:
         int16_t result = -1;
         WhenShown<frmMessageTest>([&](frmMessageTest *c) {
             settings = Link().MSComm1->Settings();
+            SetTimeScale(0.2); // room for the log-on's answers
             result = OutTAP("123", "Hi", "Hi");
+            SetTimeScale(0.05);
             lines = logLines(c);
             c->mnuExit->trigger();
         });

@@ -139,7 +139,7 @@ private slots:
     }
     void tap()
     {
-        check("TAP", 0.05, [](PagingFixture &, const QByteArray &pin) { return OutTAP(pin, "Hi", "Hi"); });
+        check("TAP", 0.1, [](PagingFixture &, const QByteArray &pin) { return OutTAP(pin, "Hi", "Hi"); });
     }
 
     void comp1_data()
@@ -183,7 +183,7 @@ private slots:
     }
     void comp2()
     {
-        check("COMP2", 0.1, [](PagingFixture &, const QByteArray &pin) {
+        check("COMP2", 0.25, [](PagingFixture &, const QByteArray &pin) {
             return OutCOMP2(pin, "Hi", pin.size() >= 8 ? "" : "D");
         });
     }
@@ -213,7 +213,7 @@ private slots:
     }
     void snpp()
     {
-        check("SNPP", 0.1, [](PagingFixture &, const QByteArray &pin) { return OutSNPP(pin, "Hi", ""); });
+        check("SNPP", 0.25, [](PagingFixture &, const QByteArray &pin) { return OutSNPP(pin, "Hi", ""); });
     }
 
     // A write that fails (the far end hung up, or the port is closed) ends the page with the
@@ -254,9 +254,11 @@ private slots:
         else
             Link().MSComm1->setPortOpen(false);
         QCOMPARE(sendPage(protocol), result);
-        const QString error = Link().MSComm1->Output("x").text;
-        QVERIFY(!error.isEmpty());
-        QCOMPARE(fx.lines(), expected.replaceInStrings(QStringLiteral("{E}"), error));
+        // The error's text is the system's: any text will do.
+        QStringList lines = fx.lines();
+        lines.replaceInStrings(QRegularExpression(QStringLiteral("ERROR - (?!COM Port Not Open).+$")),
+                               QStringLiteral("ERROR - {E}"));
+        QCOMPARE(lines, expected);
     }
 
     // The console or the program closing ends a page's wait at once, and nothing more is logged;
