@@ -103,6 +103,7 @@ void comp1Rows()
     const QByteArray prompt = "\r\nCOMP1>";
     row("COMP1 line to the default pager", comp1, "Hello\r\n", prompt, "1234000 512 A 4 Hello");
     row("COMP1 one page per line", comp1, "a\rb\n\r", prompt.repeated(3), "1234000 512 A 4 a|1234000 512 A 4 b");
+    row("COMP1 long line", comp1 + "knob pacing=off", QByteArray(2000, 'x') + "\r", prompt, "1234000 512 A 4 " + QByteArray(2000, 'x'));
     row("COMP1 default pager is a pager ID", comp1 + "serial1 idascap=1", "x\r", prompt, "1234000 512 A 4 x");
     row("COMP1 no default pager", "mode=paging;serial1 protocol=COMP1", "x\r", prompt);
     row("COMP1 default pager in no family", comp1 + group(1, 10, 1, {999}), "x\r", prompt);
@@ -159,6 +160,41 @@ void snppRows()
     row("SNPP other line", snpp, "ATI\r\r", "\r\nError - Invalid Command\r\n");
 }
 
+void zqRows()
+{
+    const QByteArray zq = kDemo + "serial1 protocol=ZQ;";
+    const QByteArray ack = "\x06\x04";
+    const auto nak = [](const char *code) { return "\x15" + QByteArray(code) + "\x04"; };
+    const auto frame = [](const QByteArray &head, const QByteArray &capcode, const QByteArray &message) {
+        return "\x01" + head + capcode + "\x02" + message + "\x03\x04";
+    };
+    row("ZQ page", zq, QByteArray::fromHex("013231303030303132330248454C4C4F0304"), ack, "0000123 1200 A 2 HELLO");
+    row("ZQ function 4 at 2400", zq, frame("42", "1234567", "x"), ack, "1234567 2400 A 4 x");
+    row("ZQ illegal capcode", zq, frame("15", "0000008", "x"), nak("03"), {}, 1);
+    row("ZQ bad function digit", zq, frame("55", "0000123", "x"), nak("08"), {}, 1);
+    row("ZQ bad rate digit", zq, frame("13", "0000123", "x"), nak("08"), {}, 1);
+    row("ZQ capcode not digits", zq, frame("15", "00001X3", "x"), nak("08"), {}, 1);
+    row("ZQ no STX", zq, "\x01" "150000123x\x03\x04", nak("08"), {}, 1);
+    row("zq_nak", zq + "knob zq_nak=05:1", frame("15", "0000123", "x").repeated(2), nak("05") + ack,
+        "0000123 512 A 1 x");
+    row("ZQ other line", zq, "ATI\r\r", "ATI\r\a\r");
+}
+
+void scopeRows()
+{
+    const QByteArray scope = kDemo + "serial1 protocol=SCOPE;";
+    const QByteArray ack = "\x06\x04";
+    const auto nak = [](const char *code) { return "\x15" + QByteArray(code) + "\x04"; };
+    row("Scope page", scope, QByteArray::fromHex("41463030303031323342" "48454C4C4F0D"), ack, "0000123 1200 A 2 HELLO");
+    row("Scope rates", scope, "AN0000123Dx\rAS1234567A2y\r", ack + ack, "0000123 512 A 4 x|1234567 2400 A 1 2y");
+    row("Scope ACK CR", scope + "knob scope_reply=ack_cr", "AN0000123Dx\r", "\x06\r", "0000123 512 A 4 x");
+    row("Scope illegal capcode", scope, "AN2097144Ax\r", nak("03"), {}, 1);
+    row("Scope no function letter", scope, "AN0000123\r", nak("08"), {}, 1);
+    row("Scope no capcode", scope, "ANAx\r", nak("08"), {}, 1);
+    row("Scope letter past D", scope, "AN0000123Ex\r", nak("08"), {}, 1);
+    row("scope_nak", scope + "knob scope_nak=04:every", "AN0000123Dx\r", nak("04"));
+}
+
 } // namespace
 
 class TestSimPaging : public QObject {
@@ -175,6 +211,8 @@ private slots:
         comp1Rows();
         comp2Rows();
         snppRows();
+        zqRows();
+        scopeRows();
     }
 
     void answersAndPages()
@@ -242,6 +280,64 @@ private slots:
         QCOMPARE(rig.pages(), QByteArray());
     }
 
+    void timedPagesAndStationId()
+    {
+        // Group 1 with its timer on and canned message 2: every two minutes, unless input on a
+        // port with timed-paging reset holds it off.
+        const QByteArray timed = "record=L 1 10 1 0 0 0 0 1 2 100 200" + QByteArray(" 0").repeated(18) + ";";
+        const QByteArray both = "1234000 512 A 4 Meeting in 5 minutes|1300000 1200 N 1 Meeting in 5 minutes";
+        Rig rig(kLoggedIn + timed + "knob timed_paging=on");
+        rig.line.run(119'000);
+        QCOMPARE(rig.pages(), QByteArray());
+        rig.line.run(2000);
+        QCOMPARE(rig.pages(), both);
+        QCOMPARE(rig.core.pages()[0].protocol, std::string("TIMER"));
+        rig.line.run(60'000);
+        rig.cmd("\r"); // serial activity at 3 minutes: the next timed pages at 5 minutes
+        rig.line.run(110'000);
+        QCOMPARE(rig.core.pages().size(), std::size_t(2));
+        rig.line.run(20'000);
+        QCOMPARE(rig.core.pages().size(), std::size_t(4));
+        // Without the reset, activity changes nothing; in programming mode nothing is paged.
+        Rig noReset(kLoggedIn + timed + "serial1 pphreset=0;knob timed_paging=on");
+        noReset.line.run(60'000);
+        noReset.cmd("\r");
+        noReset.line.run(61'000);
+        QCOMPARE(noReset.core.pages().size(), std::size_t(2));
+        Rig programming("preset=demo;" + timed + "knob timed_paging=on");
+        programming.line.run(300'000);
+        QCOMPARE(programming.pages(), QByteArray());
+
+        Rig station(kDemo + "sid=KQ 123;sidint=1;knob station_id_tx=on");
+        station.line.run(121'000);
+        QCOMPARE(station.count("paging station ID \"KQ 123\" transmitted"), std::size_t(2));
+        QCOMPARE(station.pages(), QByteArray()); // an identification, not a page
+    }
+
+    void knobTexts()
+    {
+        Rig rig;
+        using Text = std::pair<const char *, const char *>;
+        for (const auto &[name, value] :
+             {Text{"nak_blocks", "-1"}, Text{"tap_logon", "maybe"}, Text{"tap_logon", "refuse:x"},
+              Text{"comp2_nak", "04:-2"}, Text{"zq_nak", "04:x"}, Text{"snpp_fail", "DATA:250"},
+              Text{"snpp_fail", "PAGE"}, Text{"scope_reply", "ack"}, Text{"all_digit_ids", "maybe"},
+              Text{"tap_prompt", "sometimes"}}) {
+            std::string error;
+            QVERIFY2(!rig.core.setKnob(0, name, value, &error), name);
+            QVERIFY(!error.empty());
+        }
+        for (const auto &[name, value] :
+             {Text{"nak_blocks", "every"}, Text{"tap_logon", "refuse"}, Text{"tap_max_len", "off"},
+              Text{"comp2_nak", "04"}, Text{"snpp_fail", "SEND:554 x:y:every:noeol"}, Text{"scope_reply", "ack_cr"},
+              Text{"all_digit_ids", "numeric"}, Text{"tap_idle_logout_s", "off"}})
+            rig.knob(name, value);
+        const ForcedAnswer &f = rig.core.knobs().snppFail.at(0);
+        QCOMPARE(f.code, std::string("554 x:y"));
+        QVERIFY(f.count == -1 && f.noEol && f.stage == "SEND");
+        QCOMPARE(rig.core.knobs().comp2Nak.count, 1);
+    }
+
     void tapXoffAndIdleLogout()
     {
         Rig rig(kLoggedIn + "knob tap_xoff=1;knob xoff_ms=300;knob pacing=off");
@@ -254,6 +350,10 @@ private slots:
 
         rig.knob("tap_idle_logout_s", "5");
         rig.line.run(4500);
+        QVERIFY(rig.core.snapshot().tapLoggedIn);
+        // Logged in at boot: idle from the end of the boot on.
+        rig.core.powerCycle(rig.line.now());
+        rig.line.run(1500 + 4500);
         QVERIFY(rig.core.snapshot().tapLoggedIn);
         rig.line.run(1000);
         QVERIFY(!rig.core.snapshot().tapLoggedIn);

@@ -296,6 +296,30 @@ private slots:
         QVERIFY(sim.pages(1).empty() && !sim.waitForPages(2, 20ms));
     }
 
+    void comp2PageAtTheLineRate()
+    {
+        // Real time at 2400 baud: the 18-byte frame takes 75 ms to arrive, the encoder answers
+        // 10 ms later, and its 12-byte answer takes 50 ms more.
+        DeviceState s = DeviceState::demo();
+        s.config["serial1 protocol"] = "COMP2";
+        s.config["serial1 baud"] = "2400";
+        Simulator sim(options(Mode::Paging, 1.0, {}, s));
+        auto pc = plugIn(sim);
+        QVERIFY(pc);
+        pc->setSpeed(B2400);
+        QVERIFY(sim.waitForEvent("speed PC line speed 2400; encoder at 2400: match", 2s));
+        std::this_thread::sleep_for(60ms); // past the grace period of the old speed
+        const auto t0 = Clock::now();
+        pc->write("\x7f\x7f\x7f" "123A\rHello you\r");
+        double first = 0;
+        QCOMPARE(pc->read(5000, "COMP2>", &first), QByteArray("okay\r\nCOMP2>"));
+        const double elapsed = msSince(t0);
+        QVERIFY2(first >= 130 && elapsed >= 130, qPrintable(QString("first byte %1 ms, last %2 ms").arg(first).arg(elapsed)));
+        QVERIFY(sim.waitForPages(1, 2s));
+        QCOMPARE(sim.pages().at(0).text, std::string("Hello you"));
+        QCOMPARE(sim.pages().at(0).function, 1);
+    }
+
     void timeScale()
     {
         // A 100 s reply latency on a clock at 1/5000 of real time: 20 ms for the PC. Unscaled

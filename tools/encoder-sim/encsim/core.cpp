@@ -21,6 +21,7 @@ const Bytes kInvalid = "Invalid\r\n";
 const Bytes kNakCr = std::string(1, ctl::NAK) + "\r";
 const Bytes kRsCr = std::string(1, ctl::RS) + "\r";
 const Bytes kAnnouncement = "\r\nTAP Programming Mode, 9600 baud";
+constexpr Time kTimedPagingInterval = msToTime(120'000);
 
 int baudOf(const std::string &text)
 {
@@ -152,6 +153,7 @@ public:
     void refuse(const std::string &text) override { m_core.refusal(text); }
     void warn(const std::string &text) override { m_core.warn(text); }
     void knobFired(const std::string &text) override { m_core.event(EventKind::Knob, text); }
+    Time now() const override { return m_core.m_now; }
     Knobs &knobs() override { return m_core.m_knobs; }
     const DeviceState &state() const override { return m_core.m_state; }
     Resolution resolve(std::string_view field, PagerForm form, std::optional<int> function) const override
@@ -396,6 +398,7 @@ void Core::advance(Time now)
 {
     m_now = std::max(m_now, now);
     for (;;) {
+        scheduleOwnTransmissions(m_now);
         Time best = std::numeric_limits<Time>::max();
         int which = -1;
         if (m_bootDoneAt && *m_bootDoneAt <= now && *m_bootDoneAt < best) {
@@ -414,6 +417,14 @@ void Core::advance(Time now)
             best = *due;
             which = 3;
         }
+        if (m_timedAt && *m_timedAt <= now && *m_timedAt < best) {
+            best = *m_timedAt;
+            which = 4;
+        }
+        if (m_stationAt && *m_stationAt <= now && *m_stationAt < best) {
+            best = *m_stationAt;
+            which = 5;
+        }
         if (which < 0)
             break;
         const Time saved = m_now;
@@ -427,8 +438,12 @@ void Core::advance(Time now)
             const InByte in = m_input.front();
             m_input.pop_front();
             processByte(in.at, in.byte);
-        } else {
+        } else if (which == 3) {
             m_paging->timer(best);
+        } else if (which == 4) {
+            timedGroupPages(best);
+        } else {
+            stationId(best);
         }
         m_now = std::max(saved, m_now);
     }
@@ -465,6 +480,8 @@ std::optional<Time> Core::nextWake() const
     consider(m_switchAt);
     consider(m_noiseAt);
     consider(pagingTimer());
+    consider(m_timedAt);
+    consider(m_stationAt);
     if (!m_input.empty())
         consider(m_input.front().at);
     if (!m_output.empty())
@@ -729,10 +746,14 @@ void Core::processByte(Time t, char b)
         resetParsers();
         return;
     }
-    if (m_mode == Mode::Programming)
+    if (m_mode == Mode::Programming) {
         programmingByte(t, b);
-    else if (m_paging)
+    } else if (m_paging) {
+        // Serial activity holds off the timed pages on a port whose timed-paging reset is on.
+        if (m_timedAt && m_state.attachedCfg("pphreset") == "1")
+            m_timedAt = t + kTimedPagingInterval;
         m_paging->byte(t, b);
+    }
 }
 
 void Core::onPrgmMode(Time t)
@@ -1141,7 +1162,8 @@ void Core::handleWrite(const Bytes &message)
 // ---------------------------------------------------------------------------------------
 // Pages on the air
 
-void Core::transmitPages(Time t, const Bytes &pager, const Resolution &resolution, const Bytes &message)
+void Core::transmitPages(Time t, const Bytes &pager, const Resolution &resolution, const Bytes &message,
+                         const std::string &protocol)
 {
     for (const auto &n : resolution.notes)
         warn(n);
@@ -1149,7 +1171,7 @@ void Core::transmitPages(Time t, const Bytes &pager, const Resolution &resolutio
         Page p;
         p.time = t;
         p.port = m_state.effectiveAttachedPort();
-        p.protocol = m_pagingProtocol;
+        p.protocol = protocol.empty() ? m_pagingProtocol : protocol;
         p.pager = pager;
         p.via = target.via;
         p.capcode = target.capcode;
@@ -1162,6 +1184,54 @@ void Core::transmitPages(Time t, const Bytes &pager, const Resolution &resolutio
         m_log->add(m_now, EventKind::Page, p.describe(), p.text);
         m_pages.push_back(std::move(p));
     }
+}
+
+// The encoder's own transmissions run in paging mode only: timed group pages every two
+// minutes, the station ID every sidint minutes.
+void Core::scheduleOwnTransmissions(Time t)
+{
+    const bool paging = m_mode == Mode::Paging;
+    if (!paging || !m_knobs.timedPaging)
+        m_timedAt.reset();
+    else if (!m_timedAt)
+        m_timedAt = t + kTimedPagingInterval;
+    if (!paging || !m_knobs.stationIdTx)
+        m_stationAt.reset();
+    else if (!m_stationAt)
+        m_stationAt = t + msToTime(60'000.0 * static_cast<double>(std::max(1LL, m_state.cfgNumber("sidint"))));
+}
+
+void Core::timedGroupPages(Time t)
+{
+    m_timedAt = t + kTimedPagingInterval;
+    const ResolveContext ctx{m_state, m_capby8InForce, false, m_knobs.allDigitIds};
+    for (int i = 0; i < kGroups; ++i) {
+        const Group &g = m_state.groups[static_cast<std::size_t>(i)];
+        const long long msg = g.f[7];
+        if (!g.defined() || !g.active() || g.f[6] != 1 || msg < 1 || msg > kMessages)
+            continue;
+        Resolution r = groupTargets(i + 1, ctx);
+        if (!r.ok()) {
+            warn("timed page of group " + std::to_string(i + 1) + " not sent: " + r.error);
+            continue;
+        }
+        for (auto &target : r.targets) {
+            target.via = "timer " + target.via;
+            target.prefix = target.suffix = 0;
+        }
+        event(EventKind::Paging, "timer: group " + std::to_string(i + 1) + " pages canned message " + std::to_string(msg));
+        transmitPages(t, std::to_string(g.groupId()), r, m_state.messages[static_cast<std::size_t>(msg - 1)], "TIMER");
+    }
+}
+
+void Core::stationId(Time t)
+{
+    m_stationAt.reset();
+    scheduleOwnTransmissions(t);
+    const std::string sid = m_state.cfg("sid");
+    if (m_state.generation() == 7 || !m_state.hasStationId() || sid.empty())
+        return;
+    event(EventKind::Paging, "station ID " + quoted(sid) + " transmitted");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -1274,6 +1344,7 @@ void Core::clearKnobs(Time now)
     m_now = std::max(m_now, now);
     m_knobs = Knobs{};
     m_noiseAt.reset();
+    scheduleOwnTransmissions(m_now);
     event(EventKind::Knob, "all knobs cleared");
 }
 
@@ -1403,6 +1474,7 @@ bool Core::setKnob(Time now, const std::string &nameIn, const std::string &value
         m_paging->logIn();
         event(EventKind::Paging, "TAP session logged in now (tap_logged_in_at_boot)");
     }
+    scheduleOwnTransmissions(m_now);
     return done();
 }
 

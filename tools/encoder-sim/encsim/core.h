@@ -176,7 +176,11 @@ private:
 
     // Paging
     std::optional<Time> pagingTimer() const;
-    void transmitPages(Time t, const Bytes &pager, const Resolution &resolution, const Bytes &message);
+    void transmitPages(Time t, const Bytes &pager, const Resolution &resolution, const Bytes &message,
+                       const std::string &protocol = {});
+    void scheduleOwnTransmissions(Time t);
+    void timedGroupPages(Time t);
+    void stationId(Time t);
 
     class Host;
     friend class Host;
@@ -191,6 +195,8 @@ private:
     std::optional<Time> m_bootDoneAt;
     std::optional<Time> m_switchAt;
     std::optional<Time> m_noiseAt;
+    std::optional<Time> m_timedAt;   // next timed group pages (timed_paging)
+    std::optional<Time> m_stationAt; // next station ID (station_id_tx)
     int m_tone = 0;
     bool m_capby8InForce = false;
     std::string m_pagingProtocol = "TAP", m_pagingBaud = "9600", m_pagingFormat = "N81";

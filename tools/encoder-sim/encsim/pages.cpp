@@ -96,32 +96,39 @@ Resolution shortForm(long long id, const ResolveContext &ctx, std::optional<int>
         const Group &g = ctx.state.groups[static_cast<std::size_t>(i)];
         if (!g.defined() || g.groupId() != id)
             continue;
-        const std::string name = "group " + std::to_string(i + 1);
         if (!g.active()) {
-            r.error = "group ID " + std::to_string(id) + " is " + name + ", which is not active";
+            r.error = "group ID " + std::to_string(id) + " is group " + std::to_string(i + 1) + ", which is not active";
             return r;
         }
-        for (int m = 0; m < 20; ++m) {
-            const long long member = g.pager(m);
-            if (member == 0)
-                continue;
-            std::string memberWhy;
-            if (auto t = familyTarget(member, ctx, function, &memberWhy)) {
-                t->via = name + " / " + t->via;
-                r.targets.push_back(*t);
-            } else {
-                r.notes.push_back(name + " member left out: " + memberWhy);
-            }
-        }
-        if (r.targets.empty())
-            r.error = name + " (group ID " + std::to_string(id) + ") has no member an active family holds";
-        return r;
+        return groupTargets(i + 1, ctx, function);
     }
     r.error = why;
     return r;
 }
 
 } // namespace
+
+Resolution groupTargets(int n, const ResolveContext &ctx, std::optional<int> function)
+{
+    Resolution r;
+    const Group &g = ctx.state.groups[static_cast<std::size_t>(n - 1)];
+    const std::string name = "group " + std::to_string(n);
+    for (int m = 0; m < 20; ++m) {
+        const long long member = g.pager(m);
+        if (member == 0)
+            continue;
+        std::string why;
+        if (auto t = familyTarget(member, ctx, function, &why)) {
+            t->via = name + " / " + t->via;
+            r.targets.push_back(*t);
+        } else {
+            r.notes.push_back(name + " member left out: " + why);
+        }
+    }
+    if (r.targets.empty())
+        r.error = name + " (group ID " + std::to_string(g.groupId()) + ") has no member an active family holds";
+    return r;
+}
 
 std::string Page::capcodeText() const
 {

@@ -78,6 +78,8 @@ int functionOfLetter(char letter);
 // Resolves a pager field. `function` (1-4), when given, overrides the function of every target.
 Resolution resolvePager(std::string_view field, const ResolveContext &ctx, PagerForm form = PagerForm::Any,
                         std::optional<int> function = std::nullopt);
+// Every member of group n (1-10) that an active family holds.
+Resolution groupTargets(int n, const ResolveContext &ctx, std::optional<int> function = std::nullopt);
 // A capcode given as digits (the capcode protocols), with the frame's rate and function.
 Resolution capcodeTarget(std::string_view digits, int rate, int function);
 

@@ -29,7 +29,7 @@ public:
             m_line.clear();
             return true;
         }
-        if (m_line.size() < kMaxLine)
+        if (m_line.size() < kMaxBlock)
             m_line += b;
         return false;
     }
@@ -77,7 +77,7 @@ Bytes rsAnswer(const char *text)
 class TapHandler final : public PagingHandler {
 public:
     TapHandler(PagingHost &host, std::string name)
-        : m_host(host), m_name(std::move(name)), m_loggedIn(host.knobs().tapLoggedInAtBoot)
+        : m_host(host), m_name(std::move(name)), m_loggedIn(host.knobs().tapLoggedInAtBoot), m_lastInput(host.now())
     {
     }
 
@@ -118,14 +118,18 @@ public:
     }
 
     bool loggedIn() const override { return m_loggedIn; }
-    void logIn() override { m_loggedIn = true; }
+    void logIn() override
+    {
+        m_loggedIn = true;
+        m_lastInput = m_host.now();
+    }
 
     std::optional<Time> nextTimer() const override
     {
         const int idle = m_host.knobs().tapIdleLogoutS;
         if (!m_loggedIn || idle <= 0)
             return std::nullopt;
-        return std::max(m_lastInput, Time(0)) + msToTime(idle * 1000.0);
+        return m_lastInput + msToTime(idle * 1000.0);
     }
 
     void timer(Time t) override
@@ -284,7 +288,7 @@ private:
     Bytes m_block;
     int m_tail = -1; // checksum characters after ETX, -1 before ETX
     Time m_lastAnswered = -1;
-    Time m_lastInput = 0;
+    Time m_lastInput;
 };
 
 // COMP1: every line is one page to the default pager, the first pager ID of group 1,
@@ -443,7 +447,14 @@ private:
     Bytes m_message;
 };
 
-// The maker's own protocol: SOH ... EOT frames; any other line is echoed with CR BEL CR.
+// The answer of the capcode protocols: ACK EOT for a page, NAK + code + EOT for a refusal.
+Bytes nakEot(const Bytes &code)
+{
+    return Bytes(1, ctl::NAK) + code + ctl::EOT;
+}
+
+// The maker's own protocol: SOH, function digit, rate digit, capcode digits, STX, message,
+// ETX, EOT. Any other line is echoed with CR BEL CR.
 class ZqHandler final : public PagingHandler {
 public:
     explicit ZqHandler(PagingHost &host) : m_host(host) {}
@@ -451,12 +462,16 @@ public:
     void byte(Time t, char b) override
     {
         if (m_inFrame) {
-            if (m_frame.size() < kMaxLine)
-                m_frame += b;
+            m_frame += b;
             if (b == ctl::EOT) {
                 m_inFrame = false;
-                m_host.unit(t, m_frame);
-                m_host.note("ZQ frame \"" + namedBytes(m_frame) + "\" (pages are not transmitted yet)");
+                frame(t, m_frame);
+                m_frame.clear();
+            } else if (m_frame.size() > kMaxBlock) {
+                m_inFrame = false;
+                m_host.unit(t, "page:");
+                m_host.refuse("ZQ frame of more than " + std::to_string(kMaxBlock) + " bytes without EOT: NAK 08");
+                m_host.reply(nakEot("08"));
                 m_host.endUnit();
                 m_frame.clear();
             }
@@ -485,13 +500,49 @@ public:
     }
 
 private:
+    void frame(Time t, const Bytes &f)
+    {
+        // SOH f r capcode STX message ETX EOT
+        const std::size_t stx = f.find(ctl::STX, 3);
+        const std::size_t etx = f.rfind(ctl::ETX);
+        const Bytes capcode = stx == Bytes::npos ? Bytes() : f.substr(3, stx - 3);
+        m_host.unit(t, "page:" + capcode);
+        Knobs &k = m_host.knobs();
+        std::string malformed;
+        if (f.size() < 3 || f[1] < '1' || f[1] > '4')
+            malformed = "function digit not 1-4";
+        else if (!rateOfCode(f[2] - '0'))
+            malformed = "rate digit not 5, 1 or 2";
+        else if (stx == Bytes::npos)
+            malformed = "no STX";
+        else if (etx == Bytes::npos || etx < stx)
+            malformed = "no ETX";
+        else if (!allDigits(capcode))
+            malformed = "capcode " + quoted(capcode) + " not digits";
+        if (k.zqNak.take()) {
+            m_host.knobFired("zq_nak: frame answered NAK " + quoted(k.zqNak.code) + left(k.zqNak.count));
+            m_host.reply(nakEot(k.zqNak.code));
+        } else if (!malformed.empty()) {
+            m_host.refuse("ZQ frame " + quoted(f) + " malformed (08): " + malformed);
+            m_host.reply(nakEot("08"));
+        } else if (const Resolution r = capcodeTarget(capcode, rateOfCode(f[2] - '0'), f[1] - '0'); !r.ok()) {
+            m_host.refuse("ZQ page refused (03): " + r.error);
+            m_host.reply(nakEot("03"));
+        } else {
+            m_host.transmit(t, capcode, r, f.substr(stx + 1, etx - stx - 1));
+            m_host.reply(Bytes{ctl::ACK, ctl::EOT});
+        }
+        m_host.endUnit();
+    }
+
     PagingHost &m_host;
     LineSplitter m_lines;
     bool m_inFrame = false;
     Bytes m_frame;
 };
 
-// Scope: CR-ended lines beginning "AN", "AF" or "AS" are frames; other lines are invalid.
+// Scope: a CR-ended line "AN" (512), "AF" (1200) or "AS" (2400) + capcode digits + function
+// letter + message is a page; any other line is invalid.
 class ScopeHandler final : public PagingHandler {
 public:
     explicit ScopeHandler(PagingHost &host) : m_host(host) {}
@@ -501,11 +552,34 @@ public:
         Bytes line;
         if (!m_lines.feed(b, &line) || line.empty())
             return;
-        m_host.unit(t, line);
-        if (line.rfind("AN", 0) == 0 || line.rfind("AF", 0) == 0 || line.rfind("AS", 0) == 0)
-            m_host.note("Scope frame \"" + namedBytes(line) + "\" (pages are not transmitted yet)");
-        else
+        const int rate = line.rfind("AN", 0) == 0 ? 512 : line.rfind("AF", 0) == 0 ? 1200 : line.rfind("AS", 0) == 0 ? 2400 : 0;
+        if (!rate) {
+            m_host.unit(t, line);
             m_host.reply("INVALID\r\n");
+            m_host.endUnit();
+            return;
+        }
+        std::size_t end = 2;
+        while (end < line.size() && line[end] >= '0' && line[end] <= '9')
+            ++end;
+        const Bytes capcode = line.substr(2, end - 2);
+        const int function = end < line.size() ? functionOfLetter(line[end]) : 0;
+        m_host.unit(t, "page:" + capcode);
+        Knobs &k = m_host.knobs();
+        if (k.scopeNak.take()) {
+            m_host.knobFired("scope_nak: frame answered NAK " + quoted(k.scopeNak.code) + left(k.scopeNak.count));
+            m_host.reply(nakEot(k.scopeNak.code));
+        } else if (capcode.empty() || !function) {
+            m_host.refuse("Scope frame " + quoted(line) + " malformed (08): " +
+                          (capcode.empty() ? "no capcode" : "no function letter A-D after the capcode"));
+            m_host.reply(nakEot("08"));
+        } else if (const Resolution r = capcodeTarget(capcode, rate, function); !r.ok()) {
+            m_host.refuse("Scope page refused (03): " + r.error);
+            m_host.reply(nakEot("03"));
+        } else {
+            m_host.transmit(t, capcode, r, line.substr(end + 1));
+            m_host.reply(k.scopeReplyCr ? Bytes{ctl::ACK, ctl::CR} : Bytes{ctl::ACK, ctl::EOT});
+        }
         m_host.endUnit();
     }
 

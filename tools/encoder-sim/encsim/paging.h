@@ -58,6 +58,7 @@ public:
     virtual void refuse(const std::string &text) = 0;     // a "refusal" event
     virtual void warn(const std::string &text) = 0;       // a "warning" event
     virtual void knobFired(const std::string &text) = 0;  // a "knob" event
+    virtual Time now() const = 0;
     virtual Knobs &knobs() = 0;
     virtual const DeviceState &state() const = 0;
     virtual Resolution resolve(std::string_view field, PagerForm form = PagerForm::Any,
