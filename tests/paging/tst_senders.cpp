@@ -216,6 +216,60 @@ private slots:
         check("SNPP", 0.25, [](PagingFixture &, const QByteArray &pin) { return OutSNPP(pin, "Hi", ""); });
     }
 
+    // The Kestrane and Scope senders: the encoder's side of the exchange is timed.
+    void capcodes_data()
+    {
+        QTest::addColumn<QByteArray>("protocol");
+        columns();
+        const QStringList retry = {QStringLiteral("F Retry Paging System Output, PIN - '0000123', MSG - 'Hi'")};
+        const QString overflow = QStringLiteral("F {T}: Paging System Buffer Overflow Detected, Resending Message");
+        const QString accepted = QStringLiteral("F {T}: Paging System: <ACK><EOT>");
+        for (const QByteArray protocol : {"ZQ", "SCOPE"}) {
+            const QString name = protocol == "ZQ" ? QStringLiteral("Kestrane") : QStringLiteral("Scope");
+            const auto announce = [&](const char *capcode) {
+                return QStringLiteral("F %1 Output, PIN - '%2', FC - 'D', MSG - 'Hi', DR - '512'").arg(name, QLatin1String(capcode));
+            };
+            const QString nak = (protocol == "ZQ" ? QStringLiteral("zq_nak=") : QStringLiteral("scope_nak="));
+            const auto addRow = [&](const char *road, const QStringList &knobs, const char *capcode,
+                                    const QStringList &expected, int result, int pages) {
+                QTest::addRow("%s %s", protocol.constData(), road)
+                    << protocol << knobs << QByteArray(capcode) << expected << result << pages;
+            };
+            addRow("accepted", {}, "0000123", {announce("0000123"), accepted}, 1, 1);
+            addRow("invalid address", {}, "0000008",
+                   {announce("0000008"),
+                    QStringLiteral("F {T}: ERROR - Invalid Address - Msg Rejected by Paging System - Msg Discarded"),
+                    QStringLiteral("F {T}: Paging System: <NAK>03<EOT>")},
+                   1, 0);
+            addRow("buffer overflow four times", {nak + QStringLiteral("05:4")}, "0000123",
+                   QStringList{announce("0000123"), overflow} + retry + QStringList{overflow} + retry +
+                       QStringList{overflow} + retry +
+                       QStringList{overflow, QStringLiteral("F ERROR - Retried 3 Times, Msg Discarded")},
+                   0, 0);
+            addRow("formatting error once", {nak + QStringLiteral("08:1")}, "0000123",
+                   QStringList{announce("0000123"), QStringLiteral("F {T}: Msg Formatting Error, Resending Message")} +
+                       retry + QStringList{accepted},
+                   1, 1);
+            addRow("other code", {nak + QStringLiteral("XX")}, "0000123",
+                   {announce("0000123"), QStringLiteral("F {T}: Paging System: <NAK>XX<EOT>")}, 1, 0);
+            addRow("silence", {QStringLiteral("drop_reply=page")}, "0000123",
+                   {announce("0000123"), QStringLiteral("F {T}: ERROR - No Response from Paging System")}, 1, 1);
+        }
+        // An answer without EOT is taken when the second has passed.
+        QTest::newRow("SCOPE ACK CR") << QByteArray("SCOPE") << QStringList{QStringLiteral("scope_reply=ack_cr")}
+                                      << QByteArray("0000123")
+                                      << QStringList{QStringLiteral("F Scope Output, PIN - '0000123', FC - 'D', MSG - 'Hi', DR - '512'"),
+                                                     QStringLiteral("F {T}: Paging System: <ACK><CR>")}
+                                      << 1 << 1;
+    }
+    void capcodes()
+    {
+        QFETCH(QByteArray, protocol);
+        check(protocol.constData(), 0.25, [protocol](PagingFixture &, const QByteArray &capcode) {
+            return protocol == "ZQ" ? OutKestrane(capcode, "Hi", "D", "512") : OutScope(capcode, "Hi", "D", "512");
+        });
+    }
+
     // A write that fails (the far end hung up, or the port is closed) ends the page with the
     // port's error; the COMP1 sender names a closed port in its own words. Only the COMP1
     // sender says 0: the others end their call as the encoder would have.
