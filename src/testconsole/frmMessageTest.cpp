@@ -119,10 +119,6 @@ int PageTextBox::room() const
 
 void PageTextBox::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        event->accept();
-        return;
-    }
     const QString typed = event->text();
     const bool printable = !typed.isEmpty() && typed.at(0).isPrint() &&
                            !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
@@ -275,6 +271,7 @@ frmMessageTest::frmMessageTest(QWidget *parent) : DialogForm(parent)
     Timer2 = named(new WindowTimer(this, true), "Timer2");
     Timer2->setInterval(RangeTickMs);
 
+    txtMessage->installEventFilter(this);
     connect(txtMessage, &QPlainTextEdit::textChanged, this,
             forms::Handler(this, &frmMessageTest::txtMessage_Change));
     connect(txtPIN, &QLineEdit::textChanged, this,
@@ -354,9 +351,9 @@ void frmMessageTest::Form_Load()
         link.MSComm1->setPortOpen(true);
     link.Send("config reboot\r", false);
     link.Pause(timeouts::Reboot, false);
+    SetDefaultPointer();
     if (isUnloaded() || link.bAppClosing)
         return;
-    SetDefaultPointer();
 
     // The PC's port at the attached encoder port's baud and character format.
     const bool port1 = Run.sTestPort == "1";
@@ -472,6 +469,26 @@ void frmMessageTest::txtMessage_Change()
     const int length = int(txtMessage->toPlainText().size());
     lblMsgLen->setText(QStringLiteral("Message Length: ") + QString::number(length));
     cmdSendMsg->setEnabled(length > 0);
+}
+
+void frmMessageTest::txtMessage_KeyPress(int &KeyAscii)
+{
+    if (KeyAscii == 13)
+        KeyAscii = 0; // Enter never reaches the message
+}
+
+bool frmMessageTest::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == txtMessage && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        int KeyAscii = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter
+                           ? 13
+                           : (key->text().isEmpty() ? -1 : int(key->text().at(0).unicode()));
+        txtMessage_KeyPress(KeyAscii);
+        if (KeyAscii == 0)
+            return true;
+    }
+    return DialogForm::eventFilter(watched, event);
 }
 
 void frmMessageTest::txtPIN_Change()

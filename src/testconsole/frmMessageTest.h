@@ -34,9 +34,9 @@ public:
     void SelectTop() override;
 };
 
-// The message box of a test page: the text wraps; typing stops at the longest message, Enter
-// adds nothing, and only Latin-1 characters are taken (a page is one byte per character). A
-// pasted line break becomes a blank.
+// The message box of a test page: the text wraps; typing stops at the longest message and
+// only Latin-1 characters are taken (a page is one byte per character). A pasted line break
+// becomes a blank.
 class PageTextBox : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -93,6 +93,7 @@ public:
     void Form_Load();
     void Form_Unload();
     void txtMessage_Change();
+    void txtMessage_KeyPress(int &KeyAscii);
     void txtPIN_Change();
     void Check1_Click();
     void Timer1_Timer();
@@ -111,6 +112,9 @@ public:
     LogSink &LogList() override;
     QByteArray PagerIDText() const override;
     WindowTimer &ReplyTimer() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void shapeForProtocol(const QByteArray &protocol, bool idAsCap);
