@@ -13,14 +13,19 @@ bool Stopped()
 ExchangeResult ConsoleWait(const QByteArray &command, bool discardFirst, ReplyTest until)
 {
     EncoderLink &link = Link();
+    PagingConsole *console = CurrentPagingConsole();
+    if (!console) {
+        ExchangeResult closed;
+        closed.outcome = ReplyOutcome::Closing;
+        return closed;
+    }
     // The COMP2, SNPP, Kestrane and Scope protocols ask for RTS/CTS and XON/XOFF handshaking.
     // The PC's port keeps RTS raised and takes no flow control of its own: received XON and
     // XOFF must reach the log, and a cable without CTS must not hold a test page back.
     ExchangeResult r = link.Wait({.send = command,
                                   .discardFirst = discardFirst,
                                   .until = std::move(until),
-                                  .deadline = Deadline::Timer(CurrentPagingConsole()->ReplyTimer(),
-                                                              link.bTimer1Expired),
+                                  .deadline = Deadline::Timer(console->ReplyTimer(), link.bTimer1Expired),
                                   .cancellable = false,
                                   .onWriteFailure = OnWriteFailure::End,
                                   .endsWithConsole = true});
