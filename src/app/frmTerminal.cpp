@@ -372,6 +372,8 @@ void frmTerminal::SetEnabled(Command command, bool enabled)
     case Command::ToolbarProgram: Toolbar1->ButtonByKey(QStringLiteral("program"))->setEnabled(enabled); break;
     case Command::ToolbarRead: Toolbar1->ButtonByKey(QStringLiteral("read"))->setEnabled(enabled); break;
     case Command::ToolbarTest: Toolbar1->ButtonByKey(QStringLiteral("test"))->setEnabled(enabled); break;
+    case Command::ToolbarSequence: Toolbar1->ButtonByKey(QStringLiteral("sequence"))->setEnabled(enabled); break;
+    case Command::ToolbarGroup: Toolbar1->ButtonByKey(QStringLiteral("group"))->setEnabled(enabled); break;
     }
 }
 

@@ -127,6 +127,9 @@ void frmTerminal::mnuSendMsg_Click()
 void frmTerminal::mnuTXTune_Click()
 {
     forms::HandlerScope scope(this);
+    BusyScope line(Busy::Line, BusyScope::WhenIdle);
+    if (!line)
+        return;
     forms::ShowModal<frmTXTune>(this);
     // The tuning window gives the Test menu back when the port is open; it stays so.
     if (!isUnloaded() && !Link().MSComm1->PortOpen())
@@ -143,6 +146,8 @@ void frmTerminal::Toolbar1_ButtonClick(const QString &Key)
     } else if (Key == QLatin1String("message")) {
         forms::Show<frmCfgMsg>();
     } else if (Key == QLatin1String("settings")) {
+        if (Run.TransferRunning()) // the settings a running transfer reads or sends stay as they are
+            return;
         if (!Run.bV7Encoder) {
             forms::ShowModal<frmSettings_Main>(this);
         } else {

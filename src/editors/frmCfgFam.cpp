@@ -10,6 +10,7 @@
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 #include "platform/timing.h"
+#include "widgets/gridedit.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -28,27 +29,18 @@
 #include <optional>
 #include <utility>
 
+using namespace gridedit;
+
 namespace {
 
-// Cell colours (red, green, blue).
-constexpr unsigned OnGreen = 0x00FF00;
-constexpr unsigned OffRed = 0xFF0000;
-constexpr unsigned ActiveIvory = 0xFFFFF5;
-constexpr unsigned InactiveGrey = 0xC0C0C0;
-constexpr unsigned DerivedGrey = 0x808080;   // text of End ID and End Capcode
-constexpr unsigned DarkGrey = 0x808080;      // an undefined family switched off
-constexpr unsigned InvalidMagenta = 0xFF00FF;
-constexpr unsigned CorrectedCyan = 0x00FFFF;
-
-QColor rgb(unsigned value)
-{
-    return QColor(int((value >> 16) & 0xFF), int((value >> 8) & 0xFF), int(value & 0xFF));
-}
+// Cell colours; the grey of an undefined family is also the text of End ID and End Capcode.
+constexpr unsigned DerivedGrey = UndefinedGrey;
+constexpr unsigned DarkGrey = UndefinedGrey;
+constexpr unsigned InvalidMagenta = IncompleteMagenta;
 
 constexpr int VisibleRows = 18;
 constexpr int ListExtraWidth = 20;           // a drop-down list is wider than its cell
 constexpr int DatabaseWatchMs = 100;
-constexpr int UnlimitedText = 32767;         // a line edit's own largest length limit
 constexpr int LongMessage = 90;              // the load and list labels cut longer messages
 constexpr int CutMessage = 85;
 
@@ -160,53 +152,6 @@ void setMessageLabel(QLabel *label, const QString &name, const QByteArray &field
     label->setText(name + QStringLiteral(": ") + latin(message));
 }
 
-// The grid. The editor keeps the current cell itself, so the view's own cursor keys and
-// keyboard search move nothing; Page Up, Page Down, Home and End scroll.
-class FamilyGrid final : public QTableWidget {
-public:
-    using QTableWidget::QTableWidget;
-
-protected:
-    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers) override
-    {
-        QScrollBar *bar = verticalScrollBar();
-        switch (action) {
-        case MovePageUp: bar->triggerAction(QAbstractSlider::SliderPageStepSub); break;
-        case MovePageDown: bar->triggerAction(QAbstractSlider::SliderPageStepAdd); break;
-        case MoveHome: bar->triggerAction(QAbstractSlider::SliderToMinimum); break;
-        case MoveEnd: bar->triggerAction(QAbstractSlider::SliderToMaximum); break;
-        default: break;
-        }
-        return currentIndex();
-    }
-    void keyboardSearch(const QString &) override {}
-};
-
-// Windows key codes of the keys the editor uses.
-constexpr int KeyTab = 9;
-constexpr int KeyEnter = 13;
-constexpr int KeyLeft = 37;
-constexpr int KeyUp = 38;
-constexpr int KeyRight = 39;
-constexpr int KeyDown = 40;
-constexpr int KeyF1 = 112;
-
-int keyCodeOf(int qtKey)
-{
-    switch (qtKey) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return KeyTab;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return KeyEnter;
-    case Qt::Key_Left: return KeyLeft;
-    case Qt::Key_Up: return KeyUp;
-    case Qt::Key_Right: return KeyRight;
-    case Qt::Key_Down: return KeyDown;
-    case Qt::Key_F1: return KeyF1;
-    default: return -1;
-    }
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -231,7 +176,7 @@ frmCfgFam::frmCfgFam(QWidget *parent) : Form(parent)
                                 QStringLiteral("2400"),    QStringLiteral("None"),
                                 QStringLiteral("None")};
 
-    fgFamilies = new FamilyGrid(FamilyCount, ColumnCount - 1, this);
+    fgFamilies = new EditorGrid(FamilyCount, ColumnCount - 1, this);
     fgFamilies->setObjectName(QStringLiteral("fgFamilies"));
     fgFamilies->setHorizontalHeaderLabels(titles);
     fgFamilies->setSelectionMode(QAbstractItemView::NoSelection);
@@ -318,7 +263,7 @@ frmCfgFam::frmCfgFam(QWidget *parent) : Form(parent)
     layout->addLayout(bottom);
 
     // The overlay editors lie over the grid and are shown one at a time.
-    txtFam = new QLineEdit(this);
+    txtFam = new OverlayTextBox(this);
     txtFam->setObjectName(QStringLiteral("txtFam"));
     auto makeList = [this](const char *name, const QStringList &items) {
         auto *list = new QComboBox(this);
@@ -363,8 +308,6 @@ frmCfgFam::frmCfgFam(QWidget *parent) : Form(parent)
             fgFamilies_Scroll();
         }
     });
-    // The limit follows the text first, so that the change handler finds it in place.
-    connect(txtFam, &QLineEdit::textChanged, this, [this] { limitTyping(); });
     connect(txtFam, &QLineEdit::textChanged, this, forms::Handler(this, &frmCfgFam::txtFam_Change));
     connect(cmbPgrType, &QComboBox::activated, this, forms::Handler(this, &frmCfgFam::cmbPgrType_Click));
     connect(cmbFunc, &QComboBox::activated, this, forms::Handler(this, &frmCfgFam::cmbFunc_Click));
@@ -427,7 +370,7 @@ void frmCfgFam::setCellText(int col, const QByteArray &text)
 void frmCfgFam::setCellBack(int col, Rgb color)
 {
     if (QTableWidgetItem *item = Cell(m_row, col))
-        item->setBackground(rgb(color));
+        item->setBackground(Colour(color));
 }
 
 void frmCfgFam::clearCellBack(int col)
@@ -439,7 +382,7 @@ void frmCfgFam::clearCellBack(int col)
 void frmCfgFam::setCellFore(int col, Rgb color)
 {
     if (QTableWidgetItem *item = Cell(m_row, col))
-        item->setForeground(rgb(color));
+        item->setForeground(Colour(color));
 }
 
 void frmCfgFam::paintRun(int firstCol, int lastCol, Rgb color)
@@ -472,7 +415,7 @@ void frmCfgFam::fillRow(int index)
         setCellText(c, QString());
         clearCellBack(c);
         if (QTableWidgetItem *item = Cell(m_row, c))
-            item->setForeground(c == ColEndID || c == ColEndCap ? QBrush(rgb(DerivedGrey)) : QBrush());
+            item->setForeground(c == ColEndID || c == ColEndCap ? QBrush(Colour(DerivedGrey)) : QBrush());
     }
 
     if (f[FamActive] == "1") {
@@ -601,49 +544,21 @@ void frmCfgFam::hideOverlays()
 
 void frmCfgFam::placeOverCell(QWidget *editor, bool list)
 {
-    const QModelIndex index = fgFamilies->model()->index(m_row - 1, m_col - 1);
     ++m_ignoreScroll; // bringing the cell fully into view is part of opening the editor
-    fgFamilies->scrollTo(index);
+    PlaceOverCell(this, fgFamilies, editor, m_row - 1, m_col - 1, list, ListExtraWidth);
     --m_ignoreScroll;
-    QRect cell = fgFamilies->visualRect(index);
-    cell.moveTopLeft(fgFamilies->viewport()->mapTo(this, cell.topLeft()));
-    if (!list) {
-        editor->setGeometry(cell.adjusted(0, 0, 1, 1));
-    } else {
-        const int height = qMax(editor->sizeHint().height(), cell.height() + 1);
-        editor->setGeometry(cell.left(), cell.center().y() - height / 2 + 1,
-                            cell.width() + ListExtraWidth, height);
-    }
-    editor->raise();
 }
 
 void frmCfgFam::openTextBox(int maxLength)
 {
     placeOverCell(txtFam, false);
     // The cell's text goes in whole, even when it is longer than the field takes (a five-digit
-    // Start ID from a file): a line edit cuts its text to its length limit, so the limit is
-    // lifted first and set to fit afterwards.
-    m_typedLimit = maxLength;
-    txtFam->setMaxLength(UnlimitedText);
-    txtFam->setText(cellText(m_col));
-    limitTyping();
+    // Start ID from a file); typing stops at the field's length.
+    txtFam->setStoredText(cellText(m_col), maxLength);
     txtFam->show();
     txtFam->setCursorPosition(int(txtFam->text().size()));
     txtFam->deselect();
     txtFam->setFocus();
-}
-
-// What the operator types stops at the field's length. A longer text put in from the cell
-// stays whole, and the room shrinks with it as characters are deleted, down to the field's
-// length.
-void frmCfgFam::limitTyping()
-{
-    const int limit = qMax(m_typedLimit, int(txtFam->text().size()));
-    if (txtFam->maxLength() == limit)
-        return;
-    const int caret = txtFam->cursorPosition();
-    txtFam->setMaxLength(limit); // the same text again: no change of text
-    txtFam->setCursorPosition(caret);
 }
 
 void frmCfgFam::openList(QComboBox *list)
@@ -1093,7 +1008,7 @@ bool frmCfgFam::eventFilter(QObject *watched, QEvent *event)
     }
     if (event->type() != QEvent::KeyPress)
         return Form::eventFilter(watched, event);
-    int keyCode = keyCodeOf(static_cast<QKeyEvent *>(event)->key());
+    int keyCode = KeyCodeOf(static_cast<QKeyEvent *>(event)->key());
     if (keyCode < 0)
         return false;
     forms::HandlerScope scope(this);
@@ -1178,7 +1093,7 @@ void frmCfgFam::cmdOK_Click()
     bIncompleteRecord = false;
     for (int index : DefineOrEraseFamilies()) {
         if (QTableWidgetItem *active = Cell(index + 1, ColActive)) {
-            active->setBackground(rgb(OffRed));
+            active->setBackground(Colour(OffRed));
             active->setText(QStringLiteral("OFF"));
         }
     }
@@ -1257,14 +1172,14 @@ void frmCfgFam::markCorrections(const FamiliesCheckResult &result)
         const int row = c.row + 1;
         if (QTableWidgetItem *item = Cell(row, c.column)) {
             item->setText(latin(c.newText));
-            item->setBackground(rgb(CorrectedCyan));
+            item->setBackground(Colour(CorrectedCyan));
         }
         const std::pair<int, QByteArray> derived[] = {{ColEndID, c.endIDText}, {ColEndCap, c.endCapText}};
         for (const auto &[col, text] : derived) {
             QTableWidgetItem *item = Cell(row, col);
             if (item && !text.isEmpty()) {
                 item->setText(latin(text));
-                item->setForeground(rgb(DerivedGrey));
+                item->setForeground(Colour(DerivedGrey));
             }
         }
     }

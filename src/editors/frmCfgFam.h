@@ -18,6 +18,7 @@
 
 #include "model/database.h"
 #include "platform/forms.h"
+#include "widgets/gridedit.h"
 
 #include <QWidget>
 
@@ -25,7 +26,6 @@
 
 class QComboBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
@@ -61,7 +61,7 @@ public:
 
     // Controls.
     QTableWidget *fgFamilies = nullptr;
-    QLineEdit *txtFam = nullptr;
+    gridedit::OverlayTextBox *txtFam = nullptr;
     QComboBox *cmbPgrType = nullptr;
     QComboBox *cmbFunc = nullptr;
     QComboBox *cmbRate = nullptr;
@@ -129,7 +129,6 @@ private:
     void activateForChoice();
     bool beginChoice(QComboBox *list, bool &activated);
     void openTextBox(int maxLength);
-    void limitTyping();
     void openList(QComboBox *list);
     void placeOverCell(QWidget *editor, bool list);
     void hideOverlays();
@@ -148,8 +147,6 @@ private:
     bool m_checking = false;
     // The check stopped at a family it could not move: OK keeps the window open.
     bool m_pagerIDsExceeded = false;
-    // The most characters the operator may type into txtFam for the field it lies over.
-    int m_typedLimit = 0;
     bool m_inputRefused = false;
     bool m_watchQueued = false;
 

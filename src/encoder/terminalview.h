@@ -29,6 +29,8 @@ public:
         ToolbarProgram, // the toolbar buttons keyed "program", "read" and "test"
         ToolbarRead,
         ToolbarTest,
+        ToolbarSequence, // the toolbar buttons keyed "sequence" and "group" (the families and
+        ToolbarGroup,    // groups editors)
     };
     enum class Disc { Connected, NotConnected };
 

@@ -51,6 +51,7 @@ enum class Busy {
     Detecting,        // opening the port: the line settings are being tried
     FillingDatabase,  // a read, a write or a file being opened owns the database
     CheckingFamilies, // the families check corrects the families
+    CheckingGroups,   // the groups check clears pager IDs that no family holds
 };
 
 struct RunState {

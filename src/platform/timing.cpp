@@ -1,6 +1,7 @@
 #include "platform/timing.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QThread>
 #include <QtDebug>
 
@@ -9,7 +10,32 @@
 
 namespace {
 double g_timeScale = 1.0;
+
+// The clock: the time it showed when the scale last changed (or at its first look), and the
+// steady time since then.
+struct Clock {
+    bool started = false;
+    QDateTime anchor;
+    QElapsedTimer since;
+};
+
+Clock &programClock()
+{
+    static Clock c;
+    if (!c.started) {
+        c.started = true;
+        c.anchor = QDateTime::currentDateTime();
+        c.since.start();
+    }
+    return c;
 }
+
+QDateTime clockNow(Clock &c)
+{
+    const qint64 elapsedNs = c.since.nsecsElapsed();
+    return c.anchor.addMSecs(qint64(std::llround(double(elapsedNs) / 1e6 / g_timeScale)));
+}
+} // namespace
 
 double TimeScale()
 {
@@ -22,7 +48,16 @@ void SetTimeScale(double scale)
         qWarning() << "SetTimeScale: ignored scale" << scale;
         return;
     }
+    // The clock goes on from where it is at the old pace.
+    Clock &c = programClock();
+    c.anchor = clockNow(c);
+    c.since.restart();
     g_timeScale = scale;
+}
+
+QDateTime CurrentTime()
+{
+    return clockNow(programClock());
 }
 
 int ScaledMs(int ms)

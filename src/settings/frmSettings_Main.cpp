@@ -1,13 +1,334 @@
-// The encoder settings arrive with the settings dialogs.
-
 #include "settings/frmSettings_Main.h"
 
-#include "widgets/placeholder.h"
+#include "model/changes.h"
+#include "model/database.h"
+#include "model/state.h"
+#include "platform/msgbox.h"
+#include "settings/frmPassword.h"
+#include "settings/settingsrules.h"
+#include "settings/settingswidgets.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The settings of one encoder port that the dialog shows.
+struct PortSettings {
+    QByteArray &protocol;
+    bool &verbose;
+    QByteArray &baud;
+    QByteArray &format; // parity letter, data bits, stop bits
+};
+
+PortSettings portSettings(int port)
+{
+    EncoderConfig &s = EncoderSettings;
+    if (port == 0)
+        return {s.sPort1Protocol, s.bPort1Verbose, s.sPort1Baud, s.sPort1DataBits};
+    return {s.sPort2Protocol, s.bPort2Verbose, s.sPort2Baud, s.sPort2DataBits};
+}
+
+QString latin(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes);
+}
+
+const char *const ProtocolCaptions[] = {"TAP", "PET && TAP", "COMP1", "COMP2", "Kestrane", "Scope", "SNPP"};
+constexpr int ParityEven = 0; // list positions of cboParity
+constexpr int ParityNone = 1;
+
+void selectText(QComboBox *box, const QString &text)
+{
+    box->setCurrentIndex(box->findText(text));
+}
+
+void comp1DefaultPagerBox()
+{
+    MsgBox(QStringLiteral("COMP1 Protocol Requires a Default Pager Assignment\r"
+                          "The First Pager ID in the First Pager Group is Used as the Default Pager ID\r"
+                          "The Protocol has been set to TAP"),
+           MsgButtons::OK, MsgIcon::None, QStringLiteral("COMP1 Pager ID Not Defined"));
+}
+
+} // namespace
 
 frmSettings_Main::frmSettings_Main(QWidget *parent) : DialogForm(parent)
 {
     setObjectName(QStringLiteral("frmSettings_Main"));
-    BuildPlaceholder(this, QStringLiteral(" Encoder Settings"),
-                     QStringLiteral("Changing the encoder settings is not available in this version."),
-                     [this] { forms::UnloadForm(this); });
+    setWindowTitle(QStringLiteral(" Encoder Settings"));
+
+    auto *grid = new QGridLayout(this);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
+    Frame1 = new QGroupBox(QStringLiteral("Protocol for 1st Serial Port"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    frProtocol = new QGroupBox(QStringLiteral("Protocol for 2nd Serial Port"), this);
+    frProtocol->setObjectName(QStringLiteral("frProtocol"));
+    Frame4 = new QGroupBox(QStringLiteral("Settings for 1st Serial Port"), this);
+    Frame4->setObjectName(QStringLiteral("Frame4"));
+    frSettings = new QGroupBox(QStringLiteral("Settings for 2nd Serial Port"), this);
+    frSettings->setObjectName(QStringLiteral("frSettings"));
+    grid->addWidget(Frame1, 0, 0);
+    grid->addWidget(frProtocol, 0, 1);
+    grid->addWidget(Frame4, 1, 0);
+    grid->addWidget(frSettings, 1, 1);
+    buildPortFrames(0);
+    buildPortFrames(1);
+
+    auto *buttons = new QHBoxLayout;
+    cmdDefault = new QPushButton(QStringLiteral("Restore Defaults"), this);
+    cmdDefault->setObjectName(QStringLiteral("cmdDefault"));
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdSettings = new QPushButton(QStringLiteral("Advanced Settings"), this);
+    cmdSettings->setObjectName(QStringLiteral("cmdSettings"));
+    buttons->addWidget(cmdDefault);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdSettings);
+    grid->addLayout(buttons, 2, 0, 1, 2);
+    connect(cmdDefault, &QPushButton::clicked, this, forms::Handler(this, &frmSettings_Main::cmdDefault_Click));
+    connect(cmdOK, &QPushButton::clicked, this, forms::Handler(this, &frmSettings_Main::cmdOK_Click));
+    connect(cmdSettings, &QPushButton::clicked, this, forms::Handler(this, &frmSettings_Main::cmdSettings_Click));
+}
+
+void frmSettings_Main::buildPortFrames(int port)
+{
+    const QString n = QString::number(port + 1);
+    QGroupBox *protocolFrame = port == 0 ? Frame1 : frProtocol;
+    QGroupBox *settingsFrame = port == 0 ? Frame4 : frSettings;
+    auto &protocols = port == 0 ? opt1Protocol : opt2Protocol;
+    auto &verbose = port == 0 ? opt1Verbose : opt2Verbose;
+    const auto protocolClick = forms::Handler(this, port == 0 ? &frmSettings_Main::opt1Protocol_Click
+                                                              : &frmSettings_Main::opt2Protocol_Click);
+    const auto verboseClick = forms::Handler(this, port == 0 ? &frmSettings_Main::opt1Verbose_Click
+                                                             : &frmSettings_Main::opt2Verbose_Click);
+
+    auto *protocolLayout = new QVBoxLayout(protocolFrame);
+    for (int i = 0; i < int(protocols.size()); ++i) {
+        auto *option = new QRadioButton(QString::fromLatin1(ProtocolCaptions[i]), protocolFrame);
+        option->setObjectName(QStringLiteral("opt%1Protocol_%2").arg(n).arg(i));
+        protocols[size_t(i)] = option;
+        protocolLayout->addWidget(option);
+        connect(option, &QRadioButton::clicked, this, [protocolClick, i] { protocolClick(i); });
+    }
+    protocolLayout->addStretch(1);
+
+    auto *settingsLayout = new QVBoxLayout(settingsFrame);
+    auto *verboseRow = new QHBoxLayout;
+    const char *const verboseCaptions[] = {"Verbose", "Non-Verbose"};
+    for (int i = 0; i < 2; ++i) {
+        auto *option = new QRadioButton(QString::fromLatin1(verboseCaptions[i]), settingsFrame);
+        option->setObjectName(QStringLiteral("opt%1Verbose_%2").arg(n).arg(i));
+        verbose[size_t(i)] = option;
+        verboseRow->addWidget(option);
+        connect(option, &QRadioButton::clicked, this, [verboseClick, i] { verboseClick(i); });
+    }
+    verboseRow->addStretch(1);
+    settingsLayout->addLayout(verboseRow);
+
+    const size_t p = size_t(port);
+    Frame3[p] = new QGroupBox(QStringLiteral("Baud Rate"), settingsFrame);
+    Frame3[p]->setObjectName(QStringLiteral("Frame3_%1").arg(port));
+    cboSpeed[p] = new QComboBox(Frame3[p]);
+    cboSpeed[p]->setObjectName(QStringLiteral("cboSpeed_%1").arg(port));
+    cboSpeed[p]->addItems({QStringLiteral("300"), QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("9600")});
+    (new QVBoxLayout(Frame3[p]))->addWidget(cboSpeed[p]);
+    settingsLayout->addWidget(Frame3[p]);
+
+    fraConnection[p] = new QGroupBox(QStringLiteral("Connection Preferences"), settingsFrame);
+    fraConnection[p]->setObjectName(QStringLiteral("fraConnection_%1").arg(port));
+    auto *connection = new QGridLayout(fraConnection[p]);
+    Label3[p] = new QLabel(QStringLiteral("Data Bits:"), fraConnection[p]);
+    Label3[p]->setObjectName(QStringLiteral("Label3_%1").arg(port));
+    cboDataBits[p] = new QComboBox(fraConnection[p]);
+    cboDataBits[p]->setObjectName(QStringLiteral("cboDataBits_%1").arg(port));
+    cboDataBits[p]->addItems({QStringLiteral("7"), QStringLiteral("8")});
+    Label3[p]->setBuddy(cboDataBits[p]);
+    Label4[p] = new QLabel(QStringLiteral("Parity:"), fraConnection[p]);
+    Label4[p]->setObjectName(QStringLiteral("Label4_%1").arg(port));
+    cboParity[p] = new QComboBox(fraConnection[p]);
+    cboParity[p]->setObjectName(QStringLiteral("cboParity_%1").arg(port));
+    cboParity[p]->addItems({QStringLiteral("Even"), QStringLiteral("None")});
+    Label4[p]->setBuddy(cboParity[p]);
+    connection->addWidget(Label3[p], 0, 0);
+    connection->addWidget(cboDataBits[p], 0, 1);
+    connection->addWidget(Label4[p], 1, 0);
+    connection->addWidget(cboParity[p], 1, 1);
+    settingsLayout->addWidget(fraConnection[p]);
+    settingsLayout->addStretch(1);
+
+    // A pick from a list runs its handler, also when it picks what was shown.
+    connect(cboSpeed[p], &QComboBox::activated, this,
+            [h = forms::Handler(this, &frmSettings_Main::cboSpeed_Click), port] { h(port); });
+    connect(cboDataBits[p], &QComboBox::activated, this,
+            [h = forms::Handler(this, &frmSettings_Main::cboDataBits_Click), port] { h(port); });
+    connect(cboParity[p], &QComboBox::activated, this,
+            [h = forms::Handler(this, &frmSettings_Main::cboParity_Click), port] { h(port); });
+}
+
+void frmSettings_Main::Form_Load()
+{
+    Run.bSuppressEvents = true;
+    if (Run.sFirmwareVer.contains('S')) { // no second port on this encoder
+        for (QGroupBox *frame : {frProtocol, frSettings}) {
+            frame->setEnabled(false);
+            frame->hide();
+        }
+    }
+    if (!Run.bFwV97Plus) {
+        opt1Protocol[OptSNPP]->setEnabled(false);
+        opt2Protocol[OptSNPP]->setEnabled(false);
+    }
+    // Codes the dialog cannot show become ones it can; the database still counts as matching.
+    // Selecting by code sends no click, so the handlers stay quiet.
+    for (int port = 0; port < 2; ++port) {
+        const size_t p = size_t(port);
+        PortSettings s = portSettings(port);
+        BaudOnLoad(s.baud);
+        selectText(cboSpeed[p], latin(s.baud)); // any other baud shows nothing and stays stored
+        cboParity[p]->setCurrentIndex(EvenParityOnLoad(s.format) ? ParityEven : ParityNone);
+        selectText(cboDataBits[p], latin(s.format.mid(1, 1)));
+        settingsui::SelectOption(port == 0 ? opt1Protocol : opt2Protocol,
+                                 ProtocolOptionOnLoad(s.protocol, Run.bFwV97Plus));
+        settingsui::SelectOption(port == 0 ? opt1Verbose : opt2Verbose, s.verbose ? 0 : 1);
+    }
+    settingsui::CentreOnScreen(this);
+    Run.bSuppressEvents = false;
+}
+
+void frmSettings_Main::protocolChosen(int port, int option)
+{
+    if (Run.bSuppressEvents)
+        return;
+    PortSettings s = portSettings(port);
+    s.protocol = ProtocolCodes[size_t(option)];
+    if (option == OptTAP || option == OptCOMP1) {
+        (port == 0 ? opt1Verbose : opt2Verbose)[0]->setChecked(true);
+        s.verbose = true;
+    }
+    if (port == 0 && option == OptCOMP1) {
+        if (COMP1DefaultPagerMissing(DB.PagerGroups[0])) {
+            comp1DefaultPagerBox();
+            EncoderSettings.sPort1Protocol = ProtocolCodes[OptTAP];
+            opt1Protocol[OptTAP]->setChecked(true);
+        } else if (EncoderSettings.sPort2Protocol == "COMP1") {
+            // Only one port can take COMP1 pages for the default pager.
+            comp1DefaultPagerBox();
+            EncoderSettings.sPort2Protocol = ProtocolCodes[OptTAP];
+            opt2Protocol[OptTAP]->setChecked(true);
+        }
+    }
+    MarkDatabaseModified();
+}
+
+void frmSettings_Main::opt1Protocol_Click(int Index)
+{
+    protocolChosen(0, Index);
+}
+
+void frmSettings_Main::opt2Protocol_Click(int Index)
+{
+    protocolChosen(1, Index);
+}
+
+void frmSettings_Main::verboseChosen(int port, int option)
+{
+    if (Run.bSuppressEvents)
+        return;
+    portSettings(port).verbose = option == 0;
+    MarkDatabaseModified();
+}
+
+void frmSettings_Main::opt1Verbose_Click(int Index)
+{
+    verboseChosen(0, Index);
+}
+
+void frmSettings_Main::opt2Verbose_Click(int Index)
+{
+    verboseChosen(1, Index);
+}
+
+void frmSettings_Main::cboSpeed_Click(int Index)
+{
+    if (Run.bSuppressEvents)
+        return;
+    portSettings(Index).baud = cboSpeed[size_t(Index)]->currentText().toLatin1();
+    MarkDatabaseModified();
+}
+
+// Only 7 data bits with even parity and 8 data bits without parity can be chosen here: each
+// of the two boxes sets the other.
+void frmSettings_Main::cboDataBits_Click(int Index)
+{
+    if (Run.bSuppressEvents)
+        return;
+    const size_t p = size_t(Index);
+    const bool seven = cboDataBits[p]->currentText() == QLatin1String("7");
+    cboParity[p]->setCurrentIndex(seven ? ParityEven : ParityNone);
+    portSettings(Index).format = seven ? "E71" : "N81";
+    MarkDatabaseModified();
+}
+
+void frmSettings_Main::cboParity_Click(int Index)
+{
+    if (Run.bSuppressEvents)
+        return;
+    const size_t p = size_t(Index);
+    const bool even = cboParity[p]->currentIndex() == ParityEven;
+    selectText(cboDataBits[p], even ? QStringLiteral("7") : QStringLiteral("8"));
+    portSettings(Index).format = even ? "E71" : "N81";
+    MarkDatabaseModified();
+}
+
+// Each choice as the operator would make it, so each runs its handler.
+void frmSettings_Main::cmdDefault_Click()
+{
+    opt1Protocol[OptTAP]->setChecked(true);
+    opt1Protocol_Click(OptTAP);
+    opt2Protocol[OptTAP]->setChecked(true);
+    opt2Protocol_Click(OptTAP);
+    for (int port = 0; port < 2; ++port) {
+        selectText(cboSpeed[size_t(port)], QStringLiteral("9600"));
+        cboSpeed_Click(port);
+    }
+    for (int port = 0; port < 2; ++port) {
+        selectText(cboDataBits[size_t(port)], QStringLiteral("8"));
+        cboDataBits_Click(port);
+    }
+    for (int port = 0; port < 2; ++port) {
+        cboParity[size_t(port)]->setCurrentIndex(ParityNone);
+        cboParity_Click(port);
+    }
+    opt1Verbose[0]->setChecked(true);
+    opt1Verbose_Click(0);
+    opt2Verbose[0]->setChecked(true);
+    opt2Verbose_Click(0);
+}
+
+void frmSettings_Main::cmdOK_Click()
+{
+    // Also for a hidden second port. A data-bits box that shows nothing (a stored format whose
+    // data bits are neither 7 nor 8) leaves that format as it is.
+    for (int port = 0; port < 2; ++port) {
+        const size_t p = size_t(port);
+        const QString dataBits = cboDataBits[p]->currentText();
+        if (!dataBits.isEmpty())
+            portSettings(port).format = CharacterFormat(cboParity[p]->currentIndex() == ParityEven, dataBits.toLatin1());
+    }
+    forms::UnloadForm(this);
+}
+
+void frmSettings_Main::cmdSettings_Click()
+{
+    Run.sPwdTarget = "advanced";
+    forms::ShowModal<frmPassword>(this);
 }

@@ -31,8 +31,6 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-bool frmMessageTest::bMsgTestClosed = false;
-
 namespace {
 
 constexpr int MessageMaxLength = 513;
@@ -268,7 +266,7 @@ frmMessageTest::frmMessageTest(QWidget *parent) : DialogForm(parent)
 
     Timer1 = named(new WindowTimer(this, true), "Timer1");
     Timer1->setInterval(ReplyTimerMs);
-    Timer2 = named(new WindowTimer(this, true), "Timer2");
+    Timer2 = named(new WindowTimer(this, false), "Timer2");
     Timer2->setInterval(RangeTickMs);
 
     txtMessage->installEventFilter(this);
@@ -428,11 +426,13 @@ void frmMessageTest::shapeForProtocol(const QByteArray &protocol, bool idAsCap)
 
 void frmMessageTest::Form_Unload()
 {
-    // A page on its way stops at once, and nothing more reaches the log.
+    // A page on its way stops at once, and nothing more reaches the log; a range test ends
+    // before the hand-over talks to the encoder.
     EncoderLink &link = Link();
     link.bConsoleClosing = true;
     if (CurrentPagingConsole() == this)
         SetPagingConsole(nullptr);
+    RangeTestConsoleClosing();
 
     SetHourglassPointer();
     if (link.hasView()) {
@@ -454,12 +454,9 @@ void frmMessageTest::Form_Unload()
         if (link.hasView() && !link.bAppClosing && link.MSComm1->PortOpen())
             link.view().SetEnabled(TerminalView::Command::TestMenu, true);
     }
-    Run.bRangeTestOn = false;
     mnuRangeTest->setText(QStringLiteral("Start &Range Test"));
-    forms::Unload<frmRangeTest>();
     Timer1->setEnabled(false);
     Timer2->setEnabled(false);
-    bMsgTestClosed = true;
     cmdSendMsg->setEnabled(true);
     SetDefaultPointer();
 }

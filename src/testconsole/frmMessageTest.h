@@ -82,13 +82,10 @@ public:
     LogListBox *lb_log = nullptr;
     QCheckBox *Check1 = nullptr;
     WindowTimer *Timer1 = nullptr; // the senders' reply time-out and the range test's delay
-    WindowTimer *Timer2 = nullptr; // the range test's tick
+    WindowTimer *Timer2 = nullptr; // the range test's tick, repeating
     PanelStatusBar *StatusBar1 = nullptr;
     QAction *mnuExit = nullptr;
     QAction *mnuRangeTest = nullptr;
-
-    // The console has been closed (the range test's run ends on it).
-    static bool bMsgTestClosed;
 
     void Form_Load();
     void Form_Unload();

@@ -9,6 +9,7 @@
 #include "paging/senders.h"
 #include "support/scriptedboxes.h"
 #include "testconsole/frmMessageTest.h"
+#include "testconsole/rangetest.h"
 #include "widgets/controls.h"
 
 #include "e2e/programfixture.h"
@@ -174,7 +175,7 @@ private slots:
         forms::Unload<frmMessageTest>();
 
         DB.PagerGroups[0][GrpPagerID1] = "0000";
-        frmMessageTest::bMsgTestClosed = false;
+        RangeTest().bMsgTestClosed = false;
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("COMP1 Protocol Requires a Default Pager Assignment\r"
                                     "The First Pager ID in the First Pager Group is Used as the Default Pager ID\r"
@@ -184,7 +185,7 @@ private slots:
         c = openAlone("1", "COMP1", false);
         QVERIFY(boxes.verifyAllShown());
         QVERIFY(c->isUnloaded() && !forms::IsLoaded<frmMessageTest>());
-        QVERIFY(frmMessageTest::bMsgTestClosed);
+        QVERIFY(RangeTest().bMsgTestClosed);
     }
 
     // The message box takes at most 513 characters and no Enter; Send follows both boxes, the

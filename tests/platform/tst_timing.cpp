@@ -53,6 +53,22 @@ private slots:
         QVERIFY2(t.elapsed() >= 49, qPrintable(QString::number(t.elapsed())));
     }
 
+    // The program's clock runs at the scale's pace, and goes on from where it was when the
+    // scale changes.
+    void currentTimeFollowsTheScale()
+    {
+        SetTimeScale(0.001);
+        const QDateTime before = CurrentTime();
+        Sleep(60000); // 60 ms
+        const QDateTime after = CurrentTime();
+        QVERIFY2(before.msecsTo(after) >= 60000, qPrintable(QString::number(before.msecsTo(after))));
+        SetTimeScale(1.0);
+        const QDateTime unscaled = CurrentTime();
+        QVERIFY(unscaled >= after);
+        Sleep(20);
+        QVERIFY(unscaled.msecsTo(CurrentTime()) >= 20);
+    }
+
     void doEventsRunsPendingEvents()
     {
         bool ran = false;

@@ -48,7 +48,8 @@ public:
     void SetToolbarEnabled(bool on) override
     {
         toolbarEnabled = on;
-        for (Command c : {Command::ToolbarProgram, Command::ToolbarRead, Command::ToolbarTest})
+        for (Command c : {Command::ToolbarSequence, Command::ToolbarGroup, Command::ToolbarProgram,
+                          Command::ToolbarRead, Command::ToolbarTest})
             m_enabled[c] = on;
     }
     void SetPortTexts(const QString &menuItem, const QString &button) override

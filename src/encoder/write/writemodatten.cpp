@@ -28,30 +28,17 @@ bool HoldsCRAfterAnotherCharacter(const QByteArray &reply)
 
 } // namespace
 
-ModAttenOutcome WriteModAtten(EncoderLink &link)
+ModAttenOutcome SendModAtten(EncoderLink &link, const ModAtten &atten, const ReplyTest &complete)
 {
-    const ModAtten atten = ModAttenForSlider(EncoderSettings.sModSliderVal);
     const QList<WriteCommand> commands = ModAttenCommands(atten);
-    link.view().SetPanelText(1, QString::fromLatin1(commands.first().status));
-    EncoderSettings.sAttenDB = atten.dB;
-    EncoderSettings.sModAttenC = atten.coarse;
-    EncoderSettings.sModAttenF = atten.fine;
-
-    if (!link.MSComm1->PortOpen()) {
-        // The settings that follow meet the closed port and end the write with their own box.
-        MsgBox(QStringLiteral("COM Port Not Open"), MsgButtons::OK, MsgIcon::None,
-               QStringLiteral("Communications Error"));
-        return ModAttenOutcome::GoOn;
-    }
-
     for (const WriteCommand &command : commands) {
         // A port that refuses the bytes gets no box of its own here: the silence that follows
         // is reported below. The count is cleared once more after the write; the encoder's
         // processing time keeps its answer behind it.
         link.MSComm1->DiscardInput();
         link.Send(command.bytes(), false);
-        const ExchangeResult r = link.Wait(
-            {.discardFirst = true, .until = HoldsCRAfterAnotherCharacter, .cancellable = false});
+        const ExchangeResult r =
+            link.Wait({.discardFirst = true, .until = complete, .cancellable = false});
         if (link.Gone())
             return ModAttenOutcome::Closing;
         const QByteArray &reply = r.reply;
@@ -68,4 +55,21 @@ ModAttenOutcome WriteModAtten(EncoderLink &link)
         link.bRespTimeout = false;
     }
     return ModAttenOutcome::GoOn;
+}
+
+ModAttenOutcome WriteModAtten(EncoderLink &link)
+{
+    const ModAtten atten = ModAttenForSlider(EncoderSettings.sModSliderVal);
+    link.view().SetPanelText(1, QString::fromLatin1(ModAttenCommands(atten).first().status));
+    EncoderSettings.sAttenDB = atten.dB;
+    EncoderSettings.sModAttenC = atten.coarse;
+    EncoderSettings.sModAttenF = atten.fine;
+
+    if (!link.MSComm1->PortOpen()) {
+        // The settings that follow meet the closed port and end the write with their own box.
+        MsgBox(QStringLiteral("COM Port Not Open"), MsgButtons::OK, MsgIcon::None,
+               QStringLiteral("Communications Error"));
+        return ModAttenOutcome::GoOn;
+    }
+    return SendModAtten(link, atten, HoldsCRAfterAnotherCharacter);
 }

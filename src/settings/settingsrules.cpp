@@ -1,0 +1,87 @@
+#include "settings/settingsrules.h"
+
+int ProtocolOptionOnLoad(QByteArray &code, bool snppOffered)
+{
+    for (int option = 0; option < int(ProtocolCodes.size()); ++option) {
+        if (code != ProtocolCodes[size_t(option)])
+            continue;
+        if (option == OptSNPP && !snppOffered)
+            break;
+        return option;
+    }
+    code = ProtocolCodes[OptTAP];
+    return OptTAP;
+}
+
+bool EvenParityOnLoad(QByteArray &format)
+{
+    if (format.startsWith('E'))
+        return true;
+    if (!format.startsWith('N'))
+        format = "N81";
+    return false;
+}
+
+QByteArray CharacterFormat(bool evenParity, const QByteArray &dataBits)
+{
+    return QByteArray(evenParity ? "E" : "N") + dataBits + '1';
+}
+
+void BaudOnLoad(QByteArray &baud)
+{
+    if (baud == "Invalid")
+        baud = "9600";
+}
+
+int FlowOption(const QByteArray &code)
+{
+    for (int option = 0; option < int(FlowCodes.size()); ++option)
+        if (code == FlowCodes[size_t(option)])
+            return option;
+    return -1;
+}
+
+bool COMP1DefaultPagerMissing(const PagerGroupRec &group1)
+{
+    return group1[GrpPagerID1] == "0000" || group1[GrpActive] == "0";
+}
+
+bool AccessCodeMatches(const QString &entry)
+{
+    return entry.toUpper() == QLatin1String(AccessCode);
+}
+
+bool AllDigits(const QByteArray &text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+bool DigitsAbove(const QByteArray &digits, int limit)
+{
+    qsizetype first = 0;
+    while (first < digits.size() - 1 && digits.at(first) == '0')
+        ++first;
+    const QByteArray significant = digits.mid(first);
+    const QByteArray bound = QByteArray::number(limit);
+    if (significant.size() != bound.size())
+        return significant.size() > bound.size();
+    return significant > bound;
+}
+
+DutyBatchCheck CheckDutyAndBatch(const QByteArray &dutyCycle, const QByteArray &batchQty)
+{
+    if (dutyCycle.isEmpty() || batchQty.isEmpty())
+        return DutyBatchCheck::EmptyBox;
+    if (!AllDigits(dutyCycle))
+        return DutyBatchCheck::DutyNotNumber;
+    if (!AllDigits(batchQty))
+        return DutyBatchCheck::BatchNotNumber;
+    if (dutyCycle != "0" && batchQty != "100" && DigitsAbove(batchQty, MaxManagedBatch))
+        return DutyBatchCheck::BatchTooHigh;
+    return DutyBatchCheck::Accepted;
+}

@@ -1,0 +1,66 @@
+#pragma once
+// What the settings dialogs decide without a window: the codes behind the protocol and
+// flow-control options, what the encoder settings dialog makes of stored codes it cannot show,
+// the COMP1 protocol's default pager, the access code in front of the advanced settings, and
+// the advanced settings' check of the duty cycle and the batch quantity.
+
+#include "model/database.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+
+// The protocol options of an encoder port, in the order the dialog lists them. Option 4, shown
+// as "Kestrane", stands for the code "ZQ"; option 6 (SNPP) is offered by V9 firmware of minor
+// version 7 or later only.
+inline constexpr std::array<const char *, 7> ProtocolCodes{"TAP", "PET", "COMP1", "COMP2", "ZQ", "SCOPE", "SNPP"};
+enum ProtocolOption : int { OptTAP = 0, OptPET, OptCOMP1, OptCOMP2, OptZQ, OptScope, OptSNPP };
+
+// The option a stored protocol code selects when the dialog opens. A code that is not in the
+// list, and "SNPP" while SNPP is not offered, select TAP and become "TAP".
+int ProtocolOptionOnLoad(QByteArray &code, bool snppOffered);
+
+// A stored character format (parity letter, data bits, stop bits) as the dialog shows it: "E"
+// shows even parity, "N" none; any other parity shows none and the code becomes "N81". Returns
+// whether parity is even.
+bool EvenParityOnLoad(QByteArray &format);
+
+// The character format the two boxes stand for: "E" or "N", the data bits and one stop bit.
+QByteArray CharacterFormat(bool evenParity, const QByteArray &dataBits);
+
+// The baud rate a stored baud text stands for: "Invalid" (an encoder that did not know the
+// query) is 9600.
+void BaudOnLoad(QByteArray &baud);
+
+// The flow-control options of an encoder port, in the order the dialog lists them.
+inline constexpr std::array<const char *, 5> FlowCodes{"NONE", "HW", "SW", "AHW", "ASW"};
+// The option of a flow code, or -1 for a code that is none of them.
+int FlowOption(const QByteArray &code);
+
+// COMP1 pages the first pager ID of the first pager group when a page names no pager: that
+// pager is missing while the group is switched off ("0") or its first pager ID is "0000".
+bool COMP1DefaultPagerMissing(const PagerGroupRec &group1);
+
+// The access code of the advanced settings, typed in any mix of upper and lower case.
+inline constexpr char AccessCode[] = "KVERN";
+bool AccessCodeMatches(const QString &entry);
+
+// The advanced settings' check of the duty cycle and the batch quantity, in the order OK makes
+// it: the first failure found is the answer.
+enum class DutyBatchCheck {
+    Accepted,
+    EmptyBox,        // either box is empty
+    DutyNotNumber,   // a character of the duty cycle is not a digit
+    BatchNotNumber,  // a character of the batch quantity is not a digit
+    BatchTooHigh,    // duty-cycle management is on (duty cycle not "0") and the batch is above 32
+};
+// The largest batch while duty-cycle management is on. A batch quantity of exactly "100" is
+// let through as well.
+inline constexpr int MaxManagedBatch = 32;
+DutyBatchCheck CheckDutyAndBatch(const QByteArray &dutyCycle, const QByteArray &batchQty);
+
+// Whether a text is one or more digits "0" to "9".
+bool AllDigits(const QByteArray &text);
+// Whether a text of digits stands for a number above limit, however many digits it has.
+bool DigitsAbove(const QByteArray &digits, int limit);

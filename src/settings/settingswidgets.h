@@ -1,0 +1,54 @@
+#pragma once
+// Small helpers the settings windows share.
+
+#include <QAbstractButton>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+#include <array>
+
+namespace settingsui {
+
+// Sizes the window to its contents and puts it in the middle of the screen.
+inline void CentreOnScreen(QWidget *window)
+{
+    window->adjustSize();
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        window->move(area.left() + (area.width() - window->width()) / 2,
+                     area.top() + (area.height() - window->height()) / 2);
+    }
+}
+
+// Selects one option of a group, or none for an index outside it. Selecting by code sends no
+// click, so no handler runs.
+template <class Button, size_t N>
+void SelectOption(const std::array<Button *, N> &options, int index)
+{
+    for (int i = 0; i < int(N); ++i) {
+        Button *option = options[size_t(i)];
+        if (i == index) {
+            option->setChecked(true);
+        } else if (option->isChecked()) {
+            // An option group keeps one option on; clearing the last one takes it out of the
+            // group for a moment.
+            const bool exclusive = option->autoExclusive();
+            option->setAutoExclusive(false);
+            option->setChecked(false);
+            option->setAutoExclusive(exclusive);
+        }
+    }
+}
+
+// The index of the selected option, or -1.
+template <class Button, size_t N>
+int SelectedOption(const std::array<Button *, N> &options)
+{
+    for (int i = 0; i < int(N); ++i)
+        if (options[size_t(i)]->isChecked())
+            return i;
+    return -1;
+}
+
+} // namespace settingsui

@@ -1,0 +1,106 @@
+#include "testconsole/archive.h"
+
+#include "platform/files.h"
+#include "platform/msgbox.h"
+#include "platform/pointer.h"
+
+#include <QDir>
+
+namespace {
+
+QByteArray withoutLineBreaks(QByteArray text)
+{
+    text.removeIf([](char c) { return c == '\r' || c == '\n'; });
+    return text;
+}
+
+} // namespace
+
+MessageArchive::MessageArchive(const QString &folder) : m_folder(folder) {}
+
+QString MessageArchive::Path() const
+{
+    return QDir(m_folder).filePath(FileName());
+}
+
+void MessageArchive::Load()
+{
+    m_entries.clear();
+    QByteArray content;
+    QString error;
+    if (!ReadWholeFile(Path(), &content, &error))
+        return;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < content.size(); ++i) {
+        if (content[i] != '\r' && content[i] != '\n')
+            continue;
+        m_entries.append(content.mid(start, i - start));
+        if (content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < content.size())
+        m_entries.append(content.mid(start));
+}
+
+MessageArchive::Change MessageArchive::Add(const QByteArray &message)
+{
+    const QByteArray entry = withoutLineBreaks(message);
+    if (entry.isEmpty() || m_entries.contains(entry))
+        return {};
+    m_entries.append(entry);
+    if (m_entries.size() >= MaxEntries)
+        m_entries.removeFirst();
+    Change change{.changed = true};
+    if (rewrite())
+        change.select = int(m_entries.size()) - 1;
+    return change;
+}
+
+MessageArchive::Change MessageArchive::Delete(int selected)
+{
+    if (selected < 0 || selected >= m_entries.size())
+        return {};
+    if (MsgBox(QStringLiteral("Are you sure you want to delete the selected item?"), MsgButtons::YesNo,
+               MsgIcon::None, QStringLiteral("Verify")) != MsgAnswer::Yes)
+        return {};
+    m_entries.removeAt(selected);
+    rewrite();
+    return {.changed = true};
+}
+
+MessageArchive::Change MessageArchive::Replace(int selected, const QByteArray &message)
+{
+    const QByteArray entry = withoutLineBreaks(message);
+    if (selected < 0 || selected >= m_entries.size() || entry.isEmpty() || m_entries.contains(entry))
+        return {};
+    if (MsgBox(QStringLiteral("Are You Sure You Want to Replace the Selected Item?"), MsgButtons::YesNo,
+               MsgIcon::None, QStringLiteral("Verify")) != MsgAnswer::Yes)
+        return {};
+    m_entries[selected] = entry;
+    if (m_entries.size() >= MaxEntries)
+        m_entries.removeLast();
+    rewrite();
+    Change change{.changed = true, .showSelected = true};
+    if (selected < m_entries.size())
+        change.select = selected;
+    else
+        change.showSelected = false;
+    return change;
+}
+
+bool MessageArchive::rewrite()
+{
+    QByteArray content;
+    for (const QByteArray &entry : m_entries)
+        content += entry + "\r\n";
+    QString error;
+    // The first write makes the user's data folder; a folder that cannot be made is reported
+    // by the write.
+    QDir().mkpath(m_folder);
+    if (ReplaceWholeFile(Path(), content, &error))
+        return true;
+    MsgBox(error, MsgButtons::OK, MsgIcon::Exclamation);
+    SetDefaultPointer();
+    return false;
+}

@@ -1,0 +1,345 @@
+// The encoder settings, advanced settings and access dialogs driven offscreen in the running
+// program: what they show of the stored settings, every choice and what the main window shows of
+// it, OK's checks and corrections, the preferences, and the road from the toolbar.
+
+#include "app/apptest.h"
+
+#include "settings/frmPassword.h"
+#include "settings/frmSettings.h"
+#include "settings/frmSettings_Main.h"
+#include "support/scriptedboxes.h"
+
+#include <QtWidgets>
+
+namespace {
+
+const QString Modified = QStringLiteral("Current Configuration Modified, Does Not Match Encoder");
+const QString Matches = QStringLiteral("Current View Matches Encoder Configuration");
+const QString InvalidValues = QStringLiteral("Please Enter Numerical Values For\rDuty Cycle And Batch Quantity");
+const QString IDAsCapBox = QStringLiteral("When 'ID As Capcode' mode is enabled");
+const QString COMP1Box = QStringLiteral("COMP1 Protocol Requires a Default Pager Assignment\r");
+
+template <class F>
+F *open()
+{
+    F *f = forms::Get<F>();
+    f->show();
+    return f;
+}
+
+// Picks an item from a drop-down list as the operator does, also the one it shows.
+void choose(QComboBox *list, const QString &item)
+{
+    list->showPopup();
+    list->view()->setCurrentIndex(list->view()->model()->index(list->findText(item), 0));
+    QTest::keyClick(list->view(), Qt::Key_Return);
+}
+
+} // namespace
+
+class TestSettingsDialogs : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppTestEnv> env;
+    std::unique_ptr<ScriptedBoxes> noBoxes; // a box no test scripts fails the test
+    frmTerminal *t = nullptr;
+
+    // The main window as a read leaves it.
+    void matching()
+    {
+        Run.bDBMatchesEncoder = true;
+        t->StatusBar1->setPanelText(1, Matches);
+        t->cmdLookup->setEnabled(true);
+        t->mnuSendMsg->setEnabled(true);
+        t->Toolbar1->Buttons(8)->setEnabled(true);
+    }
+    // Whether the main window shows the database modified; "matching" when it shows no change.
+    QString shown() const
+    {
+        const bool modified = !Run.bDBMatchesEncoder && t->StatusBar1->panelText(1) == Modified &&
+                              !t->cmdLookup->isEnabled() && !t->mnuSendMsg->isEnabled() &&
+                              !t->Toolbar1->Buttons(8)->isEnabled();
+        const bool unchanged = Run.bDBMatchesEncoder && t->StatusBar1->panelText(1) == Matches &&
+                               t->cmdLookup->isEnabled() && t->Toolbar1->Buttons(8)->isEnabled();
+        return modified ? QStringLiteral("modified") : unchanged ? QStringLiteral("matching") : QStringLiteral("mixed");
+    }
+    QString stored(const char *key) { return StoredPreference(AppTitle(), QString::fromLatin1(key)); }
+    bool editorsOffered() const
+    {
+        return t->Toolbar1->Buttons(2)->isEnabled() && t->Toolbar1->Buttons(3)->isEnabled();
+    }
+
+private slots:
+    void initTestCase() { IsolateSettingsForTestRun(); }
+    void init()
+    {
+        env = std::make_unique<AppTestEnv>();
+        noBoxes = std::make_unique<ScriptedBoxes>();
+        t = StartAndShowMainWindow<frmXJSplash>();
+        QVERIFY(t && t->isVisible());
+        matching();
+    }
+    void cleanup()
+    {
+        env.reset();
+        noBoxes.reset();
+    }
+
+    // Stored codes the dialog cannot show become ones it can, and the database still matches;
+    // a firmware without a second port hides its frames, and OK still rebuilds its format.
+    void encoderSettingsShowTheStoredSettings()
+    {
+        Run.sFirmwareVer = "9.7S";
+        Run.bFwV97Plus = false;
+        EncoderConfig &s = EncoderSettings;
+        s.sPort1Protocol = "SNPP";
+        s.sPort2Protocol = "";
+        s.sPort1Baud = "Invalid";
+        s.sPort2Baud = "4800";
+        s.sPort1DataBits = "O71";
+        s.sPort2DataBits = "E71";
+        s.bPort1Verbose = false;
+        auto *d = open<frmSettings_Main>();
+        QVERIFY(d->Frame1->isVisible() && d->Frame4->isVisible());
+        QVERIFY(!d->frProtocol->isVisible() && !d->frSettings->isVisible());
+        QVERIFY(!d->opt1Protocol[6]->isEnabled() && !d->opt2Protocol[6]->isEnabled());
+        QVERIFY(d->opt1Protocol[0]->isChecked() && d->opt1Verbose[1]->isChecked());
+        QCOMPARE(s.sPort1Protocol + '/' + s.sPort2Protocol, QByteArray("TAP/TAP"));
+        QCOMPARE(d->cboSpeed[0]->currentText() + '/' + QString::number(d->cboSpeed[1]->currentIndex()),
+                 QStringLiteral("9600/-1"));
+        QCOMPARE(s.sPort1Baud + '/' + s.sPort2Baud, QByteArray("9600/4800"));
+        QCOMPARE(d->cboParity[0]->currentText() + d->cboDataBits[0]->currentText() + d->cboParity[1]->currentText() +
+                     d->cboDataBits[1]->currentText(),
+                 QStringLiteral("None8Even7"));
+        QCOMPARE(s.sPort1DataBits, QByteArray("N81"));
+        QCOMPARE(shown(), QStringLiteral("matching"));
+
+        s.sPort2DataBits = "N81";
+        d->cmdOK->click();
+        QVERIFY(!forms::IsLoaded<frmSettings_Main>());
+        QCOMPARE(s.sPort2DataBits, QByteArray("E71")); // from the hidden boxes
+        QCOMPARE(shown(), QStringLiteral("matching"));
+    }
+
+    // Every choice is stored and marks the database modified, also one that changes nothing;
+    // COMP1 on port 1 needs group 1's first pager and is the only port that may use it.
+    void encoderSettingsChoices()
+    {
+        Run.bFwV97Plus = true;
+        DB.PagerGroups[0][GrpActive] = "1";
+        DB.PagerGroups[0][GrpPagerID1] = "0000";
+        auto *d = open<frmSettings_Main>();
+        QVERIFY(d->frSettings->isVisible() && d->opt2Protocol[6]->isEnabled());
+        choose(d->cboSpeed[1], QStringLiteral("9600"));
+        QCOMPARE(shown(), QStringLiteral("modified"));
+
+        matching();
+        d->opt1Verbose[1]->click();
+        QVERIFY(!EncoderSettings.bPort1Verbose);
+        noBoxes->expect(COMP1Box).title(QStringLiteral("COMP1 Pager ID Not Defined")).icon(MsgIcon::None);
+        d->opt1Protocol[2]->click();
+        QVERIFY(noBoxes->verifyAllShown());
+        QCOMPARE(EncoderSettings.sPort1Protocol, QByteArray("TAP"));
+        QVERIFY(d->opt1Protocol[0]->isChecked() && d->opt1Verbose[0]->isChecked() && EncoderSettings.bPort1Verbose);
+        QCOMPARE(shown(), QStringLiteral("modified"));
+
+        d->opt2Protocol[2]->click(); // never refused on port 2
+        DB.PagerGroups[0][GrpPagerID1] = "0012";
+        noBoxes->expect(COMP1Box);
+        d->opt1Protocol[2]->click();
+        QVERIFY(noBoxes->verifyAllShown());
+        QCOMPARE(EncoderSettings.sPort1Protocol + '/' + EncoderSettings.sPort2Protocol, QByteArray("COMP1/TAP"));
+        QVERIFY(d->opt2Protocol[0]->isChecked());
+
+        choose(d->cboDataBits[0], QStringLiteral("7"));
+        QCOMPARE(d->cboParity[0]->currentText() + EncoderSettings.sPort1DataBits, QStringLiteral("EvenE71"));
+        choose(d->cboParity[0], QStringLiteral("None"));
+        QCOMPARE(d->cboDataBits[0]->currentText() + EncoderSettings.sPort1DataBits, QStringLiteral("8N81"));
+
+        d->opt2Verbose[1]->click();
+        choose(d->cboSpeed[0], QStringLiteral("300"));
+        choose(d->cboDataBits[1], QStringLiteral("7"));
+        d->cmdDefault->click();
+        const EncoderConfig &s = EncoderSettings;
+        QCOMPARE(s.sPort1Protocol + s.sPort2Protocol + s.sPort1Baud + s.sPort2Baud + s.sPort1DataBits + s.sPort2DataBits,
+                 QByteArray("TAPTAP96009600N81N81"));
+        QVERIFY(s.bPort1Verbose && s.bPort2Verbose && d->opt2Verbose[0]->isChecked());
+        QCOMPARE(d->cboSpeed[0]->currentText() + d->cboDataBits[1]->currentText(), QStringLiteral("96008"));
+    }
+
+    void advancedSettingsArrangement_data()
+    {
+        QTest::addColumn<bool>("v7");
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::newRow("V7") << true << QByteArray("7.2");
+        QTest::newRow("no second port") << false << QByteArray("9.7S");
+    }
+    void advancedSettingsArrangement()
+    {
+        QFETCH(bool, v7);
+        QFETCH(QByteArray, firmware);
+        Run.bV7Encoder = v7;
+        Run.sFirmwareVer = firmware;
+        EncoderConfig &s = EncoderSettings;
+        s.sDutyCycle.clear();
+        s.sMaxBatch.clear();
+        s.sPort1Protocol = "COMP2";
+        s.sPort1Baud = "1200";
+        s.sPort1DataBits = "E71";
+        s.bPort1Verbose = false;
+        auto *d = open<frmSettings>();
+        for (QWidget *w : {d->chkPET, d->chkBriefACK, d->chkFlowBeforeACK})
+            QCOMPARE(w->isVisible(), v7);
+        QCOMPARE(d->Frame7->isVisible(), !v7);
+        QCOMPARE(d->chkIncCapby8->isVisible(), !v7);
+        QCOMPARE(d->frSettings->isVisible(), !firmware.contains('S'));
+        QCOMPARE(d->txDutyCycle->text() + '/' + d->txtBatchQty->text(), QStringLiteral("66/10"));
+        QCOMPARE(s.sDutyCycle + '/' + s.sMaxBatch, QByteArray("66/10"));
+        // A V7's one port runs at fixed line settings, which count as no change.
+        const QByteArray line = s.sPort1Protocol + s.sPort1Baud + s.sPort1DataBits + (s.bPort1Verbose ? "V" : "-");
+        QCOMPARE(line, v7 ? QByteArray("TAP9600N81V") : QByteArray("COMP21200E71-"));
+        QCOMPARE(shown(), QStringLiteral("matching"));
+    }
+
+    // Each control's setting and sense, the main window's labels and editors, the preferences,
+    // the station ID that marks nothing, and Restore Defaults.
+    void advancedSettingsChanges()
+    {
+        EncoderSettings.bPort2IDAsCap = true;
+        EncoderSettings.sStationID = "RELAY 7";
+        auto *d = open<frmSettings>();
+        QCOMPARE(d->txStationID->text(), QStringLiteral("RELAY 7"));
+        QTest::keyClick(d->txStationID, Qt::Key_End);
+        QTest::keyClicks(d->txStationID, QStringLiteral("-B"));
+        QCOMPARE(EncoderSettings.sStationID, QByteArray("RELAY 7-B"));
+        QCOMPARE(shown(), QStringLiteral("matching"));
+
+        noBoxes->expect(IDAsCapBox).title(QStringLiteral("Pager Family and Group Settings Ignored"));
+        d->chkIDAsCap[0]->click();
+        QVERIFY(noBoxes->verifyAllShown());
+        QVERIFY(EncoderSettings.bPort1IDAsCap && !editorsOffered());
+        QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is ON for Port 1"));
+        QCOMPARE(stored("Serial1IDAsCap"), QStringLiteral("1"));
+        QCOMPARE(shown(), QStringLiteral("modified"));
+        d->chkIDAsCap[0]->click();
+        d->chkIDAsCap[1]->click();
+        QVERIFY(!EncoderSettings.bPort1IDAsCap && editorsOffered());
+        noBoxes->expect(IDAsCapBox);
+        t->lblIDAsCap->setText(QStringLiteral("unchanged"));
+        d->chkIDAsCap[1]->click(); // port 1 has it off: the label and the editors stay
+        QVERIFY(noBoxes->verifyAllShown());
+        QVERIFY(EncoderSettings.bPort2IDAsCap && editorsOffered());
+        QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("unchanged"));
+
+        d->chkCarrierDetect->click();
+        d->optCDPolarity[1]->click();
+        d->chkPPHReset[1]->click();
+        d->optFlow2[3]->click();
+        d->chkIncCapby8->click();
+        QTest::keyClick(d->txtBatchQty, Qt::Key_Backspace);
+        const EncoderConfig &s = EncoderSettings;
+        QVERIFY(s.bIgnoreRFCD && s.bInvertRFCD && !s.bInvertData && !s.bPort2PPHReset && s.bIncCapBy8);
+        QCOMPARE(s.sPort2Flow + '/' + stored("Serial2Flow").toLatin1() + '/' + s.sMaxBatch, QByteArray("AHW/AHW/1"));
+        QCOMPARE(t->lblIncBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is ON"));
+
+        matching();
+        d->cmdResetDefaults->click();
+        QVERIFY(!s.bPort1IDAsCap && !s.bPort2IDAsCap && s.bPort1PPHReset && s.bPort2PPHReset);
+        QVERIFY(!s.bIgnoreRFCD && !s.bInvertRFCD && !s.bInvertData && !s.bIncCapBy8 && editorsOffered());
+        QCOMPARE(s.sPort1Flow + s.sPort2Flow + s.sDutyCycle + '/' + s.sMaxBatch + '/' + s.sStationID,
+                 QByteArray("HWHW66/10/RELAY 7-B"));
+        QCOMPARE(stored("Serial1IDAsCap") + stored("Serial2IDAsCap") + stored("Serial1Flow"), QStringLiteral("00HW"));
+        QCOMPARE(t->lblIncBy8->text() + '/' + t->lblIDAsCap->text(),
+                 QStringLiteral("Increment Capcodes by 8 Mode is OFF/ID As Capcode Mode is OFF for Port 1"));
+        QVERIFY(d->chkCarrierDetect->isChecked() && d->optFlow1[1]->isChecked() && d->optCDPolarity[0]->isChecked());
+        QCOMPARE(shown(), QStringLiteral("modified"));
+        QCOMPARE(stored("StationID"), QStringLiteral("<absent>")); // written by OK only
+    }
+
+    void advancedSettingsOK_data()
+    {
+        QTest::addColumn<QString>("duty");
+        QTest::addColumn<QString>("batch");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QByteArray>("after"); // duty cycle / batch quantity
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("batch above 32") << "66" << "50" << "Max Msgs per Batch will be Changed to 32"
+                                        << QByteArray("66/32") << true;
+        QTest::newRow("batch not a number") << "66" << "1a" << InvalidValues << QByteArray("66/") << false;
+        QTest::newRow("duty not a number") << "6x" << "10" << InvalidValues << QByteArray("/10") << false;
+        QTest::newRow("an empty box empties both") << "" << "10" << InvalidValues << QByteArray("/") << false;
+    }
+    void advancedSettingsOK()
+    {
+        QFETCH(QString, duty);
+        QFETCH(QString, batch);
+        QFETCH(QString, box);
+        QFETCH(QByteArray, after);
+        QFETCH(bool, closes);
+        EncoderSettings.sStationID = "RELAY 7";
+        auto *d = open<frmSettings>();
+        d->txDutyCycle->setText(duty);
+        d->txtBatchQty->setText(batch);
+        if (!box.isEmpty())
+            noBoxes->expect(box).icon(MsgIcon::Exclamation);
+        d->cmdOK->click();
+        QVERIFY(noBoxes->verifyAllShown());
+        QCOMPARE(EncoderSettings.sDutyCycle + '/' + EncoderSettings.sMaxBatch, after);
+        QCOMPARE(forms::IsLoaded<frmSettings>(), !closes);
+        if (!closes)
+            QCOMPARE(d->txDutyCycle->text() + '/' + d->txtBatchQty->text(), QString::fromLatin1(after));
+        QCOMPARE(stored("StationID"), closes ? QStringLiteral("RELAY 7") : QStringLiteral("<absent>"));
+    }
+
+    // The code in any case enables OK for good; OK does nothing once the text is no longer the
+    // code, and Enter nothing before it.
+    void accessCode()
+    {
+        Run.sPwdTarget = "advanced";
+        auto *d = open<frmPassword>();
+        QCOMPARE(d->windowTitle(), QStringLiteral("Access Advanced Encoder Settings"));
+        QTest::keyClicks(d->txtName, QStringLiteral("kVer"));
+        QTest::keyClick(d->txtName, Qt::Key_Return);
+        QVERIFY(!d->cmdOK->isEnabled() && d->isVisible());
+        QTest::keyClicks(d->txtName, QStringLiteral("nx"));
+        QVERIFY(d->cmdOK->isEnabled());
+        d->cmdOK->click();
+        QVERIFY(d->isVisible() && !forms::IsLoaded<frmSettings>());
+    }
+
+    // A V7's settings button opens the access dialog, whose OK opens the advanced settings above
+    // it; both close with them.
+    void v7RoadFromTheToolbar()
+    {
+        Run.bV7Encoder = true;
+        bool aboveAccess = false;
+        WhenShown<frmPassword>([](frmPassword *p) {
+            QTest::keyClicks(p->txtName, QStringLiteral("KVERN"));
+            QTest::keyClick(p->txtName, Qt::Key_Return);
+        });
+        WhenShown<frmSettings>([&](frmSettings *d) {
+            aboveAccess = forms::Find<frmPassword>() && forms::Find<frmPassword>()->isVisible();
+            d->cmdOK->click();
+        });
+        t->Toolbar1->ButtonByKey(QStringLiteral("settings"))->trigger();
+        QVERIFY(aboveAccess);
+        QVERIFY(!forms::IsLoaded<frmPassword>() && !forms::IsLoaded<frmSettings>());
+    }
+
+    // While a transfer runs the settings it reads or sends cannot be changed.
+    void settingsWaitForTransfers()
+    {
+        QObject scope; // closes a dialog that should not have come, so nothing hangs
+        bool opened = false;
+        QTimer::singleShot(0, &scope, [&opened] {
+            opened = forms::IsLoaded<frmSettings_Main>();
+            forms::Unload<frmSettings_Main>();
+        });
+        BusyScope line(Busy::Line);
+        t->Toolbar1->ButtonByKey(QStringLiteral("settings"))->trigger();
+        QVERIFY(!opened && !forms::IsLoaded<frmSettings_Main>());
+    }
+};
+
+QTEST_MAIN(TestSettingsDialogs)
+#include "tst_settingsdialogs.moc"
