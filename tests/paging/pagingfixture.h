@@ -3,10 +3,6 @@
 // pager IDs 100 to 149, group 1 is Group ID 10) in paging mode on COM 1, its attached port
 // running the protocol under test at 9600 baud, the program's port open at 9600,n,8,1, a
 // recording console and an open log file.
-//
-//   PagingFixture fx("COMP2", {{"comp2_nak", "04:every"}});
-//   QCOMPARE(OutCOMP2("123", "Hi", "D"), 0);
-//   QCOMPARE(fx.lines(), expected);
 
 #include "encoder/link.h"
 #include "model/state.h"
@@ -74,14 +70,10 @@ public:
     QStringList fileLines() const
     {
         QFile f(logPath());
-        if (!f.open(QIODevice::ReadOnly))
-            return {QStringLiteral("<no log file>")};
-        const QByteArray all = f.readAll();
-        QStringList lines = QString::fromLatin1(all).split(QStringLiteral("\r\n"));
+        QStringList lines = QString::fromLatin1(f.open(QIODevice::ReadOnly) ? f.readAll() : "<no log file>")
+                                .split(QStringLiteral("\r\n"));
         if (lines.last().isEmpty())
-            lines.removeLast();
-        else
-            lines << QStringLiteral("<not ended by CR LF>");
+            lines.removeLast(); // else the last line was not ended by CR LF and shows
         return lines;
     }
     // The capcodes and texts of the pages the encoder put on the air.
