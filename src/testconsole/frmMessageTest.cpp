@@ -163,6 +163,7 @@ frmMessageTest::frmMessageTest(QWidget *parent) : DialogForm(parent)
     lblPIN = named(new QLabel(QStringLiteral("Pager ID:"), this), "lblPIN");
     txtPIN = named(new QLineEdit(this), "txtPIN");
     txtPIN->setMaxLength(PagerIDMaxLength);
+    txtPIN->setMinimumWidth(txtPIN->fontMetrics().horizontalAdvance(QString(PagerIDMaxLength + 2, QLatin1Char('0'))));
     lblPIN->setBuddy(txtPIN);
     lblIDAsCap = named(new QLabel(QStringLiteral("ID As Capcode Mode is OFF for port 1"), this), "lblIDAsCap");
     Label7 = named(new QLabel(QStringLiteral("Pager Message:"), this), "Label7");
