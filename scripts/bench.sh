@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs the transfer benchmarks: a full database read, detection and full writes
-# against the simulated encoder paced at 9600 baud. Each prints its wall time, the bytes on
-# the line, the line-time floor and their ratio.
+# Builds everything and runs the transfer benchmarks: a full database read, detection, full writes
+# and 200 TAP test pages against the simulated encoder paced at 9600 baud. Each prints its wall
+# time, the bytes on the line, the line-time floor and their ratio.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -14,6 +14,7 @@ cmake --build build -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 build/bench/bench_read 3 2>/dev/null
 build/bench/bench_write 2>/dev/null
+build/bench/bench_paging 200 2>/dev/null
 
 # The test suite as scripts/test.sh runs it, eight at a time.
 start=$(date +%s.%N)

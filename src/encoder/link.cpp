@@ -104,16 +104,23 @@ void EncoderLink::Reset()
     Timer2->setEnabled(false);
     Timer1->setInterval(int(timeouts::TAPAtStart.count()));
     Timer2->setInterval(int(timeouts::ReplyAtStart.count()));
-    bCancelOp = bRespTimeout = bTimer1Expired = bAppClosing = false;
+    bCancelOp = bRespTimeout = bTimer1Expired = bAppClosing = bConsoleClosing = false;
+}
+
+CommError EncoderLink::Write(const QByteArray &bytes)
+{
+    qCDebug(lcLine) << "send" << bytes;
+    const CommError error = MSComm1->Output(bytes);
+    if (error)
+        qCDebug(lcLine) << "write failed:" << error.text;
+    return error;
 }
 
 bool EncoderLink::Send(const QByteArray &bytes, bool showFailure)
 {
-    qCDebug(lcLine) << "send" << bytes;
-    const CommError error = MSComm1->Output(bytes);
+    const CommError error = Write(bytes);
     if (!error)
         return true;
-    qCDebug(lcLine) << "write failed:" << error.text;
     if (showFailure)
         MsgBox(error.text, MsgButtons::OK, MsgIcon::Exclamation);
     return false;
@@ -127,13 +134,16 @@ ExchangeResult EncoderLink::Wait(const Exchange &exchange)
     if (!exchange.send.isEmpty()) {
         const OnWriteFailure policy = exchange.onWriteFailure;
         const bool show = policy == OnWriteFailure::ShowAndWait || policy == OnWriteFailure::ShowAndEnd;
-        if (!Send(exchange.send, show) &&
-            (policy == OnWriteFailure::ShowAndEnd || policy == OnWriteFailure::End)) {
+        result.writeError = Write(exchange.send);
+        if (result.writeError && show)
+            MsgBox(result.writeError.text, MsgButtons::OK, MsgIcon::Exclamation);
+        if (result.writeError && (policy == OnWriteFailure::ShowAndEnd || policy == OnWriteFailure::End)) {
             result.outcome = ReplyOutcome::WriteFailed;
             return result;
         }
     }
-    result.outcome = waitFor(exchange.until, exchange.deadline, exchange.cancellable, result.reply);
+    result.outcome = waitFor(exchange.until, exchange.deadline, exchange.cancellable,
+                             exchange.endsWithConsole, result.reply);
     qCDebug(lcLine) << outcomeName(result.outcome) << result.reply;
     return result;
 }
@@ -141,11 +151,11 @@ ExchangeResult EncoderLink::Wait(const Exchange &exchange)
 ReplyOutcome EncoderLink::Pause(std::chrono::milliseconds time, bool cancellable)
 {
     QByteArray ignored;
-    return waitFor(ReplyTest(), Deadline::After(int(time.count())), cancellable, ignored);
+    return waitFor(ReplyTest(), Deadline::After(int(time.count())), cancellable, false, ignored);
 }
 
 ReplyOutcome EncoderLink::waitFor(const ReplyTest &until, const Deadline &deadline,
-                                  bool cancellable, QByteArray &reply)
+                                  bool cancellable, bool endsWithConsole, QByteArray &reply)
 {
     // The deadline: a window timer raising its flag, or a fixed time.
     WindowTimer *timer = deadline.m_fixed ? nullptr : (deadline.m_timer ? deadline.m_timer : Timer2);
@@ -174,9 +184,10 @@ ReplyOutcome EncoderLink::waitFor(const ReplyTest &until, const Deadline &deadli
 
     reply.clear();
     bool answered = false;
+    const auto closing = [&] { return bAppClosing || (endsWithConsole && bConsoleClosing); };
     for (;;) {
         DoEvents();
-        if (bAppClosing)
+        if (closing())
             break;
         if (MSComm1->InBufferCount() == 0) {
             int sleep = pollMs;
@@ -199,7 +210,7 @@ ReplyOutcome EncoderLink::waitFor(const ReplyTest &until, const Deadline &deadli
             timerGuard->setInterval(interval);
     }
 
-    if (bAppClosing)
+    if (closing())
         return ReplyOutcome::Closing;
     if (cancellable && bCancelOp)
         return ReplyOutcome::Cancelled;

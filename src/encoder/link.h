@@ -11,9 +11,10 @@
 //
 // A wait optionally throws away what has arrived and writes its command, then yields to the
 // window system until the received text satisfies `until`, its deadline passes, the operator
-// cancels (when it is cancellable) or the program closes. It wakes as soon as bytes arrive and
-// otherwise looks at the flags every 50 ms. While it yields anything can run: a caller looks at
-// the closing flag (and whether the main window is still there) before it goes on.
+// cancels (when it is cancellable) or the program closes (a test page's wait also ends when the
+// test console closes). It wakes as soon as bytes arrive and otherwise looks at the flags every
+// 50 ms. While it yields anything can run: a caller looks at the closing flag (and whether the
+// main window is still there) before it goes on.
 //
 // The link also holds the main window's view (TerminalView), through which transfers show
 // their progress; without a main window the view does nothing.
@@ -35,7 +36,7 @@ enum class ReplyOutcome {
     Answered,    // the reply satisfied the test
     TimedOut,    // the deadline passed first
     Cancelled,   // the operator cancelled (a cancellable wait)
-    Closing,     // the program is closing (bAppClosing)
+    Closing,     // the program is closing (bAppClosing), or the test console is (bConsoleClosing)
     WriteFailed, // the command could not be written and the caller asked to end there
 };
 
@@ -82,11 +83,13 @@ struct Exchange {
     Deadline deadline = Deadline::ReplyTimer();
     bool cancellable = true;    // the operator's cancel (bCancelOp) ends the wait
     OnWriteFailure onWriteFailure = OnWriteFailure::ShowAndWait;
+    bool endsWithConsole = false; // a test page's wait: the test console's closing ends it
 };
 
 struct ExchangeResult {
     QByteArray reply;           // everything gathered during the wait
     ReplyOutcome outcome = ReplyOutcome::TimedOut;
+    CommError writeError;       // why the command could not be written (empty when it was)
 };
 
 // The link's times, and the pauses that give the encoder time to change its mode.
@@ -114,6 +117,7 @@ public:
     bool bRespTimeout = false;    // raised by Timer2
     bool bTimer1Expired = false;  // raised by Timer1 (and the test console's timer)
     bool bAppClosing = false;     // the operator confirmed leaving the program; never cleared
+    bool bConsoleClosing = false; // the test console is closing or closed: its pages stop
 
     void Timer1_Timer();
     void Timer2_Timer();
@@ -123,6 +127,8 @@ public:
     // Writes without waiting for anything. A failure shows the port's error text (exclamation
     // icon) when showFailure; returns true when the bytes were handed to the system.
     bool Send(const QByteArray &bytes, bool showFailure);
+    // Writes without waiting and without a word; the port's error when it failed.
+    CommError Write(const QByteArray &bytes);
     // Waits (under the time scale) while the windows go on; ends early when the program
     // closes, and when cancellable once the operator cancels.
     ReplyOutcome Pause(std::chrono::milliseconds time, bool cancellable);
@@ -141,7 +147,7 @@ public:
 
 private:
     ReplyOutcome waitFor(const ReplyTest &until, const Deadline &deadline, bool cancellable,
-                         QByteArray &reply);
+                         bool endsWithConsole, QByteArray &reply);
 
     TerminalView *m_view = nullptr;
 };

@@ -1,27 +1,441 @@
-// The console's sending, log and archive arrive with the test console; its closing already
-// returns the encoder to programming mode at 9600 baud.
-
 #include "testconsole/frmMessageTest.h"
 
 #include "encoder/link.h"
 #include "encoder/terminalview.h"
+#include "model/database.h"
 #include "model/state.h"
+#include "paging/commlog.h"
+#include "platform/folders.h"
+#include "platform/msgbox.h"
 #include "platform/pointer.h"
+#include "platform/shell.h"
+#include "platform/timing.h"
 #include "testconsole/frmRangeTest.h"
-#include "widgets/placeholder.h"
+#include "widgets/controls.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int MessageMaxLength = 513;
+constexpr int PagerIDMaxLength = 10;
+constexpr int ReplyTimerMs = 1000;
+constexpr int RangeTickMs = 1000;
+
+// The folder the log file dialog opens in: the last log file's, else the user's documents.
+QString &lastLogFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+// The PC's line settings for an encoder port: its baud and its character format ("N81",
+// "E71", anything else odd parity with 7 bits).
+QByteArray lineSettings(const QByteArray &baud, const QByteArray &format)
+{
+    if (format == "N81")
+        return baud + ",n,8,1";
+    if (format == "E71")
+        return baud + ",e,7,1";
+    return baud + ",o,7,1";
+}
+
+template <class W>
+W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+LogListBox::LogListBox(QWidget *parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+void LogListBox::InsertTop(const QByteArray &line)
+{
+    insertItem(0, QString::fromLatin1(line));
+}
+
+int LogListBox::Count() const
+{
+    return count();
+}
+
+void LogListBox::RemoveBottom()
+{
+    delete takeItem(count() - 1);
+}
+
+void LogListBox::SelectTop()
+{
+    setCurrentRow(0);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+PageTextBox::PageTextBox(QWidget *parent) : QPlainTextEdit(parent)
+{
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setTabChangesFocus(true);
+}
+
+QByteArray PageTextBox::bytes() const
+{
+    return toPlainText().toLatin1();
+}
+
+void PageTextBox::setBytes(const QByteArray &text)
+{
+    setPlainText(QString::fromLatin1(text));
+}
+
+int PageTextBox::room() const
+{
+    return m_maxLength - int(toPlainText().size()) + int(textCursor().selectedText().size());
+}
+
+void PageTextBox::keyPressEvent(QKeyEvent *event)
+{
+    const QString typed = event->text();
+    const bool printable = !typed.isEmpty() && typed.at(0).isPrint() &&
+                           !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (printable) {
+        bool latin1 = true;
+        for (QChar c : typed)
+            latin1 = latin1 && c.unicode() <= 0xFF;
+        if (!latin1 || typed.size() > room()) {
+            event->accept();
+            return;
+        }
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void PageTextBox::insertFromMimeData(const QMimeData *source)
+{
+    if (!source || !source->hasText())
+        return;
+    QString text = source->text();
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QString taken;
+    for (QChar c : text)
+        if (c.unicode() <= 0xFF)
+            taken += c;
+    insertPlainText(taken.left(qMax(0, room())));
+}
+
+// ---------------------------------------------------------------------------------------------
 
 frmMessageTest::frmMessageTest(QWidget *parent) : DialogForm(parent)
 {
     setObjectName(QStringLiteral("frmMessageTest"));
-    BuildPlaceholder(this, QStringLiteral("Paging Encoder Test"),
-                     QStringLiteral("Sending test messages is not available in this version."),
-                     [this] { forms::UnloadForm(this); });
+    setWindowTitle(QStringLiteral("Paging Encoder Test"));
+
+    auto *menuBar = new QMenuBar(this);
+    QMenu *fileMenu = menuBar->addMenu(QStringLiteral("&File"));
+    mnuExit = named(fileMenu->addAction(QStringLiteral("E&xit")), "mnuExit");
+    mnuRangeTest = named(menuBar->addAction(QStringLiteral("Start Range &Test")), "mnuRangeTest");
+
+    // The page: pager ID or capcode, message, function code and data rate, Send.
+    lblPIN = named(new QLabel(QStringLiteral("Pager ID:"), this), "lblPIN");
+    txtPIN = named(new QLineEdit(this), "txtPIN");
+    txtPIN->setMaxLength(PagerIDMaxLength);
+    txtPIN->setMinimumWidth(txtPIN->fontMetrics().horizontalAdvance(QString(PagerIDMaxLength + 2, QLatin1Char('0'))));
+    lblPIN->setBuddy(txtPIN);
+    lblIDAsCap = named(new QLabel(QStringLiteral("ID As Capcode Mode is OFF for port 1"), this), "lblIDAsCap");
+    Label7 = named(new QLabel(QStringLiteral("Pager Message:"), this), "Label7");
+    QFont heading = Label7->font();
+    heading.setBold(true);
+    Label7->setFont(heading);
+    Label3 = named(new QLabel(QStringLiteral("Message:"), this), "Label3");
+    txtMessage = named(new PageTextBox(this), "txtMessage");
+    txtMessage->setMinimumHeight(80);
+    Label3->setBuddy(txtMessage);
+    lblMsgLen = named(new QLabel(QStringLiteral("Message Length:"), this), "lblMsgLen");
+    cmdSendMsg = named(new QPushButton(QStringLiteral("&Send"), this), "cmdSendMsg");
+    cmdSendMsg->setDefault(true);
+
+    lblFC = named(new QLabel(QStringLiteral("Function Code:"), this), "lblFC");
+    m_fcGroup = new QButtonGroup(this);
+    const char *fcNames[] = {"A", "B", "C", "D"};
+    for (int i = 0; i < 4; ++i) {
+        optFC[std::size_t(i)] = new QRadioButton(QLatin1String(fcNames[i]), this);
+        optFC[std::size_t(i)]->setObjectName(QStringLiteral("optFC_%1").arg(i));
+        m_fcGroup->addButton(optFC[std::size_t(i)], i);
+    }
+    lblDataRate = named(new QLabel(QStringLiteral("RF Data Rate:"), this), "lblDataRate");
+    m_rateGroup = new QButtonGroup(this);
+    const char *rateNames[] = {"512", "1200", "2400"};
+    for (int i = 0; i < 3; ++i) {
+        optDataRate[std::size_t(i)] = new QRadioButton(QLatin1String(rateNames[i]), this);
+        optDataRate[std::size_t(i)]->setObjectName(QStringLiteral("optDataRate_%1").arg(i));
+        m_rateGroup->addButton(optDataRate[std::size_t(i)], i);
+    }
+
+    auto *page = new QGridLayout;
+    auto *pinRow = new QHBoxLayout;
+    pinRow->addWidget(lblPIN);
+    pinRow->addWidget(txtPIN);
+    pinRow->addSpacing(16);
+    pinRow->addWidget(lblIDAsCap, 1);
+    page->addLayout(pinRow, 0, 0, 1, 2);
+    page->addWidget(Label7, 1, 0, 1, 2);
+    page->addWidget(Label3, 2, 0, Qt::AlignTop);
+    page->addWidget(txtMessage, 2, 1);
+    auto *lengthRow = new QHBoxLayout;
+    lengthRow->addWidget(lblMsgLen, 1);
+    lengthRow->addWidget(cmdSendMsg);
+    page->addLayout(lengthRow, 3, 1);
+    auto *fcRow = new QHBoxLayout;
+    fcRow->addWidget(lblFC);
+    for (QRadioButton *b : optFC)
+        fcRow->addWidget(b);
+    fcRow->addStretch(1);
+    page->addLayout(fcRow, 4, 1);
+    auto *rateRow = new QHBoxLayout;
+    rateRow->addWidget(lblDataRate);
+    for (QRadioButton *b : optDataRate)
+        rateRow->addWidget(b);
+    rateRow->addStretch(1);
+    page->addLayout(rateRow, 5, 1);
+    page->setColumnStretch(1, 1);
+
+    // The message archive.
+    Label2 = named(new QLabel(QStringLiteral("Message Archive"), this), "Label2");
+    Label2->setFont(heading);
+    lb_Archive = named(new QListWidget(this), "lb_Archive");
+    cmdAdd = named(new QPushButton(QStringLiteral("&Add"), this), "cmdAdd");
+    cmdDelete = named(new QPushButton(QStringLiteral("&Delete"), this), "cmdDelete");
+    cmdReplace = named(new QPushButton(QStringLiteral("&Replace"), this), "cmdReplace");
+    auto *archive = new QVBoxLayout;
+    archive->addWidget(Label2);
+    archive->addWidget(lb_Archive, 1);
+    auto *archiveButtons = new QHBoxLayout;
+    archiveButtons->addWidget(cmdAdd);
+    archiveButtons->addWidget(cmdDelete);
+    archiveButtons->addWidget(cmdReplace);
+    archive->addLayout(archiveButtons);
+
+    // The communications log.
+    Label1 = named(new QLabel(QStringLiteral("COM Port Log"), this), "Label1");
+    Label1->setFont(heading);
+    Check1 = named(new QCheckBox(QStringLiteral("Log to File"), this), "Check1");
+    lb_log = named(new LogListBox(this), "lb_log");
+    lb_log->setMinimumHeight(160);
+    auto *logHeader = new QHBoxLayout;
+    logHeader->addWidget(Label1);
+    logHeader->addStretch(1);
+    logHeader->addWidget(Check1);
+
+    StatusBar1 = named(new PanelStatusBar(1, this), "StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+
+    auto *top = new QHBoxLayout;
+    top->addLayout(page, 3);
+    top->addSpacing(12);
+    top->addLayout(archive, 2);
+    auto *layout = new QVBoxLayout(this);
+    layout->setMenuBar(menuBar);
+    layout->addLayout(top);
+    layout->addLayout(logHeader);
+    layout->addWidget(lb_log, 1);
+    layout->addWidget(StatusBar1);
+    resize(760, 560);
+
+    Timer1 = named(new WindowTimer(this, true), "Timer1");
+    Timer1->setInterval(ReplyTimerMs);
+    Timer2 = named(new WindowTimer(this, false), "Timer2");
+    Timer2->setInterval(RangeTickMs);
+
+    txtMessage->installEventFilter(this);
+    connect(txtMessage, &QPlainTextEdit::textChanged, this,
+            forms::Handler(this, &frmMessageTest::txtMessage_Change));
+    connect(txtPIN, &QLineEdit::textChanged, this,
+            [h = forms::Handler(this, &frmMessageTest::txtPIN_Change)](const QString &) { h(); });
+    connect(Check1, &QCheckBox::clicked, this,
+            [h = forms::Handler(this, &frmMessageTest::Check1_Click)](bool) { h(); });
+    connect(Timer1, &WindowTimer::Timer, this, forms::Handler(this, &frmMessageTest::Timer1_Timer));
+    connect(Timer2, &WindowTimer::Timer, this, forms::Handler(this, &frmMessageTest::Timer2_Timer));
+    connect(mnuExit, &QAction::triggered, this, [h = forms::Handler(this, &frmMessageTest::mnuExit_Click)] { h(); });
+    connect(mnuRangeTest, &QAction::triggered, this,
+            [h = forms::Handler(this, &frmMessageTest::mnuRangeTest_Click)] { h(); });
+    connect(cmdSendMsg, &QPushButton::clicked, this,
+            [h = forms::Handler(this, &frmMessageTest::cmdSendMsg_Click)] { h(); });
+    connect(cmdAdd, &QPushButton::clicked, this, [h = forms::Handler(this, &frmMessageTest::cmdAdd_Click)] { h(); });
+    connect(cmdDelete, &QPushButton::clicked, this,
+            [h = forms::Handler(this, &frmMessageTest::cmdDelete_Click)] { h(); });
+    connect(cmdReplace, &QPushButton::clicked, this,
+            [h = forms::Handler(this, &frmMessageTest::cmdReplace_Click)] { h(); });
+    connect(lb_Archive, &QListWidget::itemClicked, this,
+            [h = forms::Handler(this, &frmMessageTest::lb_Archive_Click)](QListWidgetItem *) { h(); });
+}
+
+frmMessageTest::~frmMessageTest()
+{
+    if (CurrentPagingConsole() == this)
+        SetPagingConsole(nullptr);
+}
+
+LogSink &frmMessageTest::LogList()
+{
+    return *lb_log;
+}
+
+QByteArray frmMessageTest::PagerIDText() const
+{
+    return txtPIN->text().toLatin1();
+}
+
+WindowTimer &frmMessageTest::ReplyTimer()
+{
+    return *Timer1;
+}
+
+void frmMessageTest::setOptions(QButtonGroup *group, bool enabled, int selected)
+{
+    const QList<QAbstractButton *> buttons = group->buttons();
+    if (selected < 0) {
+        group->setExclusive(false);
+        for (QAbstractButton *b : buttons)
+            b->setChecked(false);
+        group->setExclusive(true);
+    } else if (QAbstractButton *b = group->button(selected)) {
+        b->setChecked(true);
+    }
+    for (QAbstractButton *b : buttons)
+        b->setEnabled(enabled);
+}
+
+void frmMessageTest::Form_Load()
+{
+    EncoderLink &link = Link();
+    link.bConsoleClosing = false;
+    SetPagingConsole(this);
+
+    SetHourglassPointer();
+    adjustSize();
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+    }
+    txtMessage->setMaxLength(MessageMaxLength);
+    mnuRangeTest->setEnabled(false);
+    cmdSendMsg->setEnabled(false);
+
+    // Out of programming mode: the encoder reboots into paging mode on its ports.
+    if (!link.MSComm1->PortOpen())
+        link.MSComm1->setPortOpen(true);
+    link.Send("config reboot\r", false);
+    link.Pause(timeouts::Reboot, false);
+    SetDefaultPointer();
+    if (isUnloaded() || link.bAppClosing)
+        return;
+
+    // The PC's port at the attached encoder port's baud and character format.
+    const bool port1 = Run.sTestPort == "1";
+    const QByteArray baud = port1 ? EncoderSettings.sPort1Baud : EncoderSettings.sPort2Baud;
+    const QByteArray format = port1 ? EncoderSettings.sPort1DataBits : EncoderSettings.sPort2DataBits;
+    const QByteArray protocol = port1 ? EncoderSettings.sPort1Protocol : EncoderSettings.sPort2Protocol;
+    const bool idAsCap = port1 ? EncoderSettings.bPort1IDAsCap : EncoderSettings.bPort2IDAsCap;
+    const QByteArray settings = lineSettings(baud, format);
+    link.MSComm1->setSettings(settings);
+
+    const QString settingsText = QString::fromLatin1(settings);
+    if (protocol == "ZQ")
+        StatusBar1->setPanelText(1, QStringLiteral("Kestrane Protocol, ") + settingsText);
+    else
+        StatusBar1->setPanelText(1, QString::fromLatin1(protocol) + QStringLiteral(" Protocol, ") + settingsText +
+                                        (port1 ? QStringLiteral(": Port 1 - COM") : QStringLiteral(": Port 2 - COM")) +
+                                        QString::number(link.MSComm1->CommPort()));
+    optFC[3]->setChecked(true);
+    lblIDAsCap->setText(QStringLiteral("ID As Capcode Mode is ") + (idAsCap ? QStringLiteral("ON") : QStringLiteral("OFF")) +
+                        (port1 ? QStringLiteral(" for Port 1") : QStringLiteral(" for Port 2")));
+    shapeForProtocol(protocol, idAsCap);
+    SetDefaultPointer();
+}
+
+// Which fields the operator fills in for the port's protocol, what the pager field is called,
+// and which function codes and data rates exist.
+void frmMessageTest::shapeForProtocol(const QByteArray &protocol, bool idAsCap)
+{
+    const QString pagerIDCaption = idAsCap ? QStringLiteral("Pager Capcode:") : QStringLiteral("Pager ID:");
+    if (protocol == "TAP" || protocol == "PET" || protocol == "COMP2") {
+        const bool comp2 = protocol == "COMP2";
+        txtPIN->setEnabled(true);
+        txtPIN->clear();
+        lblPIN->setText(pagerIDCaption);
+        lblFC->setVisible(comp2);
+        setOptions(m_fcGroup, comp2, 3);
+        setOptions(m_rateGroup, false, -1);
+    } else if (protocol == "COMP1") {
+        lblFC->setVisible(false);
+        setOptions(m_fcGroup, false, 3);
+        setOptions(m_rateGroup, false, -1);
+        // COMP1 pages go to the first pager ID of the first pager group.
+        QByteArray id = DB.PagerGroups[0][GrpPagerID1];
+        if (id == "0000") {
+            MsgBox(QStringLiteral("COMP1 Protocol Requires a Default Pager Assignment\r"
+                                  "The First Pager ID in the First Pager Group is Used as the Default Pager ID\r"
+                                  "The Protocol has been set to TAP"),
+                   MsgButtons::OK, MsgIcon::None, QStringLiteral("COMP1 Pager ID Not Defined"));
+            forms::UnloadForm(this);
+            return;
+        }
+        while (id.startsWith('0'))
+            id.remove(0, 1);
+        txtPIN->setText(QString::fromLatin1(id));
+        txtPIN->setEnabled(false);
+    } else if (protocol == "ZQ" || protocol == "SCOPE") {
+        txtPIN->setEnabled(true);
+        txtPIN->clear();
+        lblPIN->setText(QStringLiteral("Pager Capcode:"));
+        lblFC->setVisible(true);
+        setOptions(m_fcGroup, true, 3);
+        setOptions(m_rateGroup, true, 0);
+    } else if (protocol == "SNPP") {
+        txtPIN->setEnabled(true);
+        txtPIN->clear();
+        lblPIN->setText(QStringLiteral("Pager ID:"));
+        lblFC->setVisible(false);
+        setOptions(m_fcGroup, false, 3);
+        setOptions(m_rateGroup, false, 0);
+    }
 }
 
 void frmMessageTest::Form_Unload()
 {
-    SetHourglassPointer();
+    // A page on its way stops at once, and nothing more reaches the log; a range test ends
+    // before the hand-over talks to the encoder.
     EncoderLink &link = Link();
+    link.bConsoleClosing = true;
+    if (CurrentPagingConsole() == this)
+        SetPagingConsole(nullptr);
+    RangeTestConsoleClosing();
+
+    SetHourglassPointer();
     if (link.hasView()) {
         // Back into programming mode, then the identification at 9600 baud.
         link.MSComm1->DiscardInput();
@@ -41,7 +455,96 @@ void frmMessageTest::Form_Unload()
         if (link.hasView() && !link.bAppClosing && link.MSComm1->PortOpen())
             link.view().SetEnabled(TerminalView::Command::TestMenu, true);
     }
-    Run.bRangeTestOn = false;
-    forms::Unload<frmRangeTest>();
+    mnuRangeTest->setText(QStringLiteral("Start &Range Test"));
+    Timer1->setEnabled(false);
+    Timer2->setEnabled(false);
+    cmdSendMsg->setEnabled(true);
     SetDefaultPointer();
 }
+
+void frmMessageTest::txtMessage_Change()
+{
+    const int length = int(txtMessage->toPlainText().size());
+    lblMsgLen->setText(QStringLiteral("Message Length: ") + QString::number(length));
+    cmdSendMsg->setEnabled(length > 0);
+}
+
+void frmMessageTest::txtMessage_KeyPress(int &KeyAscii)
+{
+    if (KeyAscii == 13)
+        KeyAscii = 0; // Enter never reaches the message
+}
+
+bool frmMessageTest::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == txtMessage && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        int KeyAscii = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter
+                           ? 13
+                           : (key->text().isEmpty() ? -1 : int(key->text().at(0).unicode()));
+        txtMessage_KeyPress(KeyAscii);
+        if (KeyAscii == 0)
+            return true;
+    }
+    return DialogForm::eventFilter(watched, event);
+}
+
+void frmMessageTest::txtPIN_Change()
+{
+    if (!txtPIN->text().isEmpty()) {
+        mnuRangeTest->setEnabled(true);
+        if (!txtMessage->toPlainText().isEmpty())
+            cmdSendMsg->setEnabled(true);
+    } else {
+        mnuRangeTest->setEnabled(false);
+        cmdSendMsg->setEnabled(false);
+    }
+}
+
+void frmMessageTest::Check1_Click()
+{
+    if (Check1->isChecked()) {
+        QPointer<frmMessageTest> self(this);
+        OpenCommLogFile([self] {
+            if (!self || self->isUnloaded())
+                return QString();
+            FileDialogRequest request;
+            request.save = true; // the operator may name a file that does not exist yet
+            request.title = QStringLiteral("Open Communications Log File");
+            request.filter = QStringLiteral("Log Files (*.log *.LOG);;All Files (*)");
+            request.directory = lastLogFolder().isEmpty() ? DocumentsFolder() : lastLogFolder();
+            request.confirmOverwrite = false; // asked with the program's own question
+            const QString path = FileDialog(self, request);
+            if (!path.isEmpty())
+                lastLogFolder() = QFileInfo(path).absolutePath();
+            return path;
+        });
+    } else if (CommLogFile().IsOpen()) {
+        CommLogFile().Close();
+    }
+}
+
+void frmMessageTest::Timer1_Timer()
+{
+    Link().bTimer1Expired = true;
+    Timer1->setEnabled(false);
+    if (Run.bRangeTestOn)
+        FlashWindow(this);
+}
+
+void frmMessageTest::mnuExit_Click()
+{
+    if (Run.bRangeTestOn)
+        mnuRangeTest_Click();
+    forms::UnloadForm(this);
+}
+
+// Sending a test page, the range test and the message archive come with the next version of
+// the console; their controls are in place.
+void frmMessageTest::cmdSendMsg_Click() {}
+void frmMessageTest::mnuRangeTest_Click() {}
+void frmMessageTest::Timer2_Timer() {}
+void frmMessageTest::cmdAdd_Click() {}
+void frmMessageTest::cmdDelete_Click() {}
+void frmMessageTest::cmdReplace_Click() {}
+void frmMessageTest::lb_Archive_Click() {}

@@ -1,13 +1,122 @@
 #pragma once
-// The message test console: sends test pages through the encoder port the PC is attached to.
-// Modal; while it is open the encoder is out of programming mode, and its closing puts it back.
+// The message test console: sends test pages into the encoder through the encoder port the PC
+// is attached to, in that port's paging protocol, and shows the communications log. Modal;
+// while it is open the encoder is out of programming mode and the PC's port runs at the
+// attached port's baud and character format; its closing puts the encoder back into
+// programming mode at 9600 baud.
 
+#include "paging/console.h"
 #include "platform/forms.h"
 
-class frmMessageTest : public forms::DialogForm<frmMessageTest> {
+#include <QListWidget>
+#include <QPlainTextEdit>
+
+#include <array>
+
+class PanelStatusBar;
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class WindowTimer;
+
+// The log list: the latest line on top.
+class LogListBox : public QListWidget, public LogSink {
+    Q_OBJECT
+public:
+    explicit LogListBox(QWidget *parent = nullptr);
+    void InsertTop(const QByteArray &line) override;
+    int Count() const override;
+    void RemoveBottom() override;
+    void SelectTop() override;
+};
+
+// The message box of a test page: the text wraps; typing stops at the longest message and
+// only Latin-1 characters are taken (a page is one byte per character). A pasted line break
+// becomes a blank.
+class PageTextBox : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit PageTextBox(QWidget *parent = nullptr);
+    int maxLength() const { return m_maxLength; }
+    void setMaxLength(int length) { m_maxLength = length; }
+    QByteArray bytes() const;
+    void setBytes(const QByteArray &text);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void insertFromMimeData(const QMimeData *source) override;
+
+private:
+    int room() const; // characters that may still be typed in place of the selection
+    int m_maxLength = 32767;
+};
+
+class frmMessageTest : public forms::DialogForm<frmMessageTest>, public PagingConsole {
     Q_OBJECT
 public:
     explicit frmMessageTest(QWidget *parent = nullptr);
+    ~frmMessageTest() override;
 
+    QLabel *lblPIN = nullptr;
+    QLineEdit *txtPIN = nullptr;
+    QLabel *Label7 = nullptr;
+    QLabel *Label3 = nullptr;
+    PageTextBox *txtMessage = nullptr;
+    QLabel *lblMsgLen = nullptr;
+    QPushButton *cmdSendMsg = nullptr;
+    QLabel *lblFC = nullptr;
+    std::array<QRadioButton *, 4> optFC{};       // "A", "B", "C", "D"
+    QLabel *lblDataRate = nullptr;
+    std::array<QRadioButton *, 3> optDataRate{}; // "512", "1200", "2400"
+    QLabel *lblIDAsCap = nullptr;
+    QLabel *Label2 = nullptr;
+    QListWidget *lb_Archive = nullptr;
+    QPushButton *cmdAdd = nullptr;
+    QPushButton *cmdDelete = nullptr;
+    QPushButton *cmdReplace = nullptr;
+    QLabel *Label1 = nullptr;
+    LogListBox *lb_log = nullptr;
+    QCheckBox *Check1 = nullptr;
+    WindowTimer *Timer1 = nullptr; // the senders' reply time-out and the range test's delay
+    WindowTimer *Timer2 = nullptr; // the range test's tick, repeating
+    PanelStatusBar *StatusBar1 = nullptr;
+    QAction *mnuExit = nullptr;
+    QAction *mnuRangeTest = nullptr;
+
+    void Form_Load();
     void Form_Unload();
+    void txtMessage_Change();
+    void txtMessage_KeyPress(int &KeyAscii);
+    void txtPIN_Change();
+    void Check1_Click();
+    void Timer1_Timer();
+    void mnuExit_Click();
+
+    // Sending, the range test and the message archive.
+    void cmdSendMsg_Click();
+    void mnuRangeTest_Click();
+    void Timer2_Timer();
+    void cmdAdd_Click();
+    void cmdDelete_Click();
+    void cmdReplace_Click();
+    void lb_Archive_Click();
+
+    // What the senders use of the console.
+    LogSink &LogList() override;
+    QByteArray PagerIDText() const override;
+    WindowTimer &ReplyTimer() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void shapeForProtocol(const QByteArray &protocol, bool idAsCap);
+    static void setOptions(QButtonGroup *group, bool enabled, int selected);
+
+    QButtonGroup *m_fcGroup = nullptr;
+    QButtonGroup *m_rateGroup = nullptr;
 };

@@ -1,0 +1,180 @@
+#include "paging/commlog.h"
+
+#include "encoder/lookup.h"
+#include "paging/console.h"
+#include "platform/msgbox.h"
+#include "platform/pointer.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+void AddToLog(const QByteArray &line, bool toFile, bool selectTop)
+{
+    if (PagingConsole *console = CurrentPagingConsole()) {
+        LogSink &list = console->LogList();
+        list.InsertTop(line);
+        while (list.Count() > MaxLogLines)
+            list.RemoveBottom();
+        if (selectTop)
+            list.SelectTop();
+    }
+    if (toFile)
+        CommLogFile().Append(line);
+}
+
+void AddLogLine(const QByteArray &line)
+{
+    AddToLog(line, false, true);
+}
+
+void LogInline(const QByteArray &line)
+{
+    AddToLog(line, true, false);
+}
+
+QByteArray NameControls(const QByteArray &reply, bool allTwelve)
+{
+    static const struct {
+        char code;
+        const char *name;
+    } names[] = {
+        {'\r', "<CR>"},   {'\x06', "<ACK>"}, {'\x1b', "<ESC>"}, {'\x1e', "<RS>"},
+        {'\x04', "<EOT>"}, {'\x15', "<NAK>"}, {'\n', "<LF>"},   {'\x13', "<XOFF>"},
+        {'\x11', "<XON>"}, {'\x01', "<SOH>"}, {'\x02', "<STX>"}, {'\x03', "<ETX>"},
+    };
+    const int count = allTwelve ? 12 : 9;
+    QByteArray text = reply;
+    for (int i = 0; i < count; ++i)
+        text = ReplaceText(text, QByteArray(1, names[i].code), names[i].name);
+    return text;
+}
+
+QByteArray TimePrefix(const QDateTime &at)
+{
+    const QLocale locale = QLocale::system();
+    const QDate d = at.date();
+    const QTime t = at.time();
+    const int hour12 = t.hour() % 12 == 0 ? 12 : t.hour() % 12;
+    QString designator = t.hour() < 12 ? locale.amText() : locale.pmText();
+    if (designator.isEmpty())
+        designator = t.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
+    const QString text = QStringLiteral("%1/%2/%3 %4:%5 %6")
+                             .arg(d.month())
+                             .arg(d.day())
+                             .arg(d.year() % 100, 2, 10, QLatin1Char('0'))
+                             .arg(hour12)
+                             .arg(t.minute(), 2, 10, QLatin1Char('0'))
+                             .arg(designator);
+    return text.toLatin1();
+}
+
+QByteArray GeneralDate(const QDateTime &at)
+{
+    const QLocale locale = QLocale::system();
+    // The long time form without its time zone ("t"), which the general date does not show.
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    timeFormat.remove(QLatin1Char('t'));
+    timeFormat = timeFormat.trimmed();
+    return (locale.toString(at.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+            locale.toString(at.time(), timeFormat))
+        .toLatin1();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+LogFile::LogFile() = default;
+LogFile::~LogFile() = default;
+
+bool LogFile::IsOpen() const
+{
+    return m_file && m_file->isOpen();
+}
+
+QString LogFile::FileName() const
+{
+    return IsOpen() ? m_file->fileName() : QString();
+}
+
+bool LogFile::Open(const QString &path, bool replace, QString *error)
+{
+    auto file = std::make_unique<QFile>(path);
+    const QIODevice::OpenMode mode =
+        QIODevice::WriteOnly | (replace ? QIODevice::Truncate : QIODevice::Append);
+    if (!file->open(mode)) {
+        if (error)
+            *error = file->errorString();
+        return false;
+    }
+    Close();
+    m_file = std::move(file);
+    return true;
+}
+
+bool LogFile::Append(const QByteArray &line, QString *error)
+{
+    if (!IsOpen()) {
+        if (error)
+            *error = QStringLiteral("The log file is not open");
+        return false;
+    }
+    const QByteArray record = line + "\r\n";
+    if (m_file->write(record) != record.size() || !m_file->flush()) {
+        if (error)
+            *error = m_file->errorString();
+        return false;
+    }
+    return true;
+}
+
+void LogFile::Close()
+{
+    if (m_file)
+        m_file->close();
+    m_file.reset();
+}
+
+LogFile &CommLogFile()
+{
+    static LogFile file;
+    static const bool closedAtTheEnd = [] {
+        qAddPostRoutine([] { CommLogFile().Close(); });
+        return true;
+    }();
+    (void)closedAtTheEnd;
+    return file;
+}
+
+void OpenCommLogFile(const std::function<QString()> &chooseFile)
+{
+    QString path;
+    bool replace = false;
+    for (;;) {
+        path = chooseFile();
+        if (path.isEmpty())
+            return;
+        const QFileInfo info(path);
+        if (!info.exists() || !info.isFile())
+            break; // a new file (what is not a file is refused by the opening)
+        const MsgAnswer answer = MsgBox(QStringLiteral("Replace existing file - ") + path + QLatin1Char('?'),
+                                        MsgButtons::YesNoCancel, MsgIcon::Question);
+        if (answer == MsgAnswer::Cancel)
+            continue;
+        replace = answer == MsgAnswer::Yes;
+        break;
+    }
+
+    QString error;
+    if (!CommLogFile().Open(path, replace, &error)) {
+        MsgBox(error, MsgButtons::OK, MsgIcon::Exclamation);
+        SetDefaultPointer();
+        return;
+    }
+    const QByteArray line =
+        GeneralDate(QDateTime::currentDateTime()) + ": Log File Opened - " + QFile::encodeName(path);
+    AddToLog(line, false, true);
+    if (!CommLogFile().Append(line, &error))
+        MsgBox(error);
+}

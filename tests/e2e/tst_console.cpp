@@ -1,0 +1,305 @@
+// The message test console offscreen: how it shapes itself for the attached port, its message
+// box and buttons, the log file chosen through its box, its timer; and against the simulated
+// encoder the hand-over to paging mode and back, and a console closed while a page waits.
+
+#include "app/apptest.h"
+#include "model/database.h"
+#include "paging/commlog.h"
+#include "paging/frames.h"
+#include "paging/senders.h"
+#include "support/scriptedboxes.h"
+#include "testconsole/frmMessageTest.h"
+#include "testconsole/rangetest.h"
+#include "widgets/controls.h"
+
+#include "e2e/programfixture.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+using namespace encodertest;
+
+namespace {
+
+QStringList logLines(const frmMessageTest *console) // in the order they were added
+{
+    QStringList lines;
+    for (int i = console->lb_log->count() - 1; i >= 0; --i)
+        lines << console->lb_log->item(i)->text();
+    return lines;
+}
+
+} // namespace
+
+class TestConsole : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppTestEnv> env;
+    std::unique_ptr<SimEncoder> encoder;
+
+    // The console opened without a main window and without an encoder (the port leads nowhere).
+    static frmMessageTest *openAlone(const QByteArray &port, const QByteArray &protocol, bool idAsCap,
+                                     const QByteArray &baud = "9600", const QByteArray &format = "N81")
+    {
+        Run.sTestPort = port;
+        const bool one = port == "1";
+        (one ? EncoderSettings.sPort1Protocol : EncoderSettings.sPort2Protocol) = protocol;
+        (one ? EncoderSettings.bPort1IDAsCap : EncoderSettings.bPort2IDAsCap) = idAsCap;
+        (one ? EncoderSettings.sPort1Baud : EncoderSettings.sPort2Baud) = baud;
+        (one ? EncoderSettings.sPort1DataBits : EncoderSettings.sPort2DataBits) = format;
+        return forms::Get<frmMessageTest>();
+    }
+
+    // The demo encoder (pager IDs 100 to 149, group 1 is Group ID 10) in programming mode, its
+    // attached port 1 running protocol at baud and format; the program detects and reads it.
+    frmTerminal *connect(const char *protocol, const char *baud, const char *format)
+    {
+        DeviceState state = DeviceState::demo();
+        state.config["serial1 protocol"] = protocol;
+        state.config["serial1 baud"] = baud;
+        state.config["serial1 databits"] = format;
+        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming);
+        if (!encoder->ok())
+            return nullptr;
+        frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("Paging Encoder Was Detected"));
+        t->mnuOpen->trigger();
+        return boxes.verifyAllShown() && Run.bDBMatchesEncoder ? t : nullptr;
+    }
+
+private slots:
+    void initTestCase() { IsolateSettingsForTestRun(); }
+    void init()
+    {
+        env = std::make_unique<AppTestEnv>();
+        SetTimeScale(0.05);
+    }
+    void cleanup()
+    {
+        CommLogFile().Close();
+        encoder.reset();
+        env.reset();
+    }
+
+    // The port's protocol decides what the pager field is called, which function codes and
+    // data rates exist, and the status line; the PC's port takes the port's baud and format.
+    void shapes_data()
+    {
+        QTest::addColumn<QByteArray>("port");
+        QTest::addColumn<QByteArray>("protocol");
+        QTest::addColumn<bool>("idAsCap");
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("TAP") << QByteArray("1") << QByteArray("TAP") << false << QByteArray("N81")
+                             << "2400,n,8,1 | TAP Protocol, 2400,n,8,1: Port 1 - COM1 | Pager ID: | "
+                                "ID As Capcode Mode is OFF for Port 1 | FC hidden, off D | rate off none";
+        QTest::newRow("PET, capcodes, port 2")
+            << QByteArray("2") << QByteArray("PET") << true << QByteArray("E71")
+            << "2400,e,7,1 | PET Protocol, 2400,e,7,1: Port 2 - COM1 | Pager Capcode: | "
+               "ID As Capcode Mode is ON for Port 2 | FC hidden, off D | rate off none";
+        QTest::newRow("COMP2, no port") << QByteArray("") << QByteArray("COMP2") << false << QByteArray("O71")
+                                        << "2400,o,7,1 | COMP2 Protocol, 2400,o,7,1: Port 2 - COM1 | Pager ID: | "
+                                           "ID As Capcode Mode is OFF for Port 2 | FC shown, on D | rate off none";
+        QTest::newRow("ZQ") << QByteArray("1") << QByteArray("ZQ") << false << QByteArray("N81")
+                            << "2400,n,8,1 | Kestrane Protocol, 2400,n,8,1 | Pager Capcode: | "
+                               "ID As Capcode Mode is OFF for Port 1 | FC shown, on D | rate on 512";
+        QTest::newRow("SCOPE") << QByteArray("1") << QByteArray("SCOPE") << false << QByteArray("N81")
+                               << "2400,n,8,1 | SCOPE Protocol, 2400,n,8,1: Port 1 - COM1 | Pager Capcode: | "
+                                  "ID As Capcode Mode is OFF for Port 1 | FC shown, on D | rate on 512";
+        QTest::newRow("SNPP, capcodes") << QByteArray("1") << QByteArray("SNPP") << true << QByteArray("N81")
+                                        << "2400,n,8,1 | SNPP Protocol, 2400,n,8,1: Port 1 - COM1 | Pager ID: | "
+                                           "ID As Capcode Mode is ON for Port 1 | FC hidden, off D | rate off 512";
+    }
+    void shapes()
+    {
+        QFETCH(QByteArray, port);
+        QFETCH(QByteArray, protocol);
+        QFETCH(bool, idAsCap);
+        QFETCH(QByteArray, format);
+        QFETCH(QString, shown);
+        frmMessageTest *c = openAlone(port, protocol, idAsCap, "2400", format);
+        const auto options = [](const auto &buttons, const QStringList &names) {
+            QString chosen = QStringLiteral("none");
+            for (std::size_t i = 0; i < buttons.size(); ++i)
+                if (buttons[i]->isChecked())
+                    chosen = names[int(i)];
+            const bool on = std::all_of(buttons.begin(), buttons.end(), [](auto *b) { return b->isEnabled(); });
+            return (on ? QStringLiteral("on ") : QStringLiteral("off ")) + chosen;
+        };
+        const QStringList got = {QString::fromLatin1(Link().MSComm1->Settings()), c->StatusBar1->panelText(1),
+                                 c->lblPIN->text(), c->lblIDAsCap->text(),
+                                 (c->lblFC->isVisibleTo(c) ? QStringLiteral("FC shown, ") : QStringLiteral("FC hidden, ")) +
+                                     options(c->optFC, {"A", "B", "C", "D"}),
+                                 QStringLiteral("rate ") + options(c->optDataRate, {"512", "1200", "2400"})};
+        QCOMPARE(got.join(QStringLiteral(" | ")), shown);
+        QVERIFY(c->txtPIN->isEnabled() && c->txtPIN->text().isEmpty());
+        QVERIFY(!c->cmdSendMsg->isEnabled() && !c->mnuRangeTest->isEnabled() && !HourglassShown());
+    }
+
+    // COMP1 pages go to the first pager ID of group 1, shown without its leading zeros and not
+    // editable; with none assigned the console says so and does not stay open.
+    void comp1DefaultPager()
+    {
+        DB.PagerGroups[0][GrpPagerID1] = "0042";
+        frmMessageTest *c = openAlone("1", "COMP1", false);
+        QCOMPARE(c->txtPIN->text(), QStringLiteral("42"));
+        QVERIFY(!c->txtPIN->isEnabled() && c->mnuRangeTest->isEnabled() && !c->cmdSendMsg->isEnabled());
+        QVERIFY(!c->lblFC->isVisibleTo(c));
+        forms::Unload<frmMessageTest>();
+
+        DB.PagerGroups[0][GrpPagerID1] = "0000";
+        RangeTest().bMsgTestClosed = false;
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("COMP1 Protocol Requires a Default Pager Assignment\r"
+                                    "The First Pager ID in the First Pager Group is Used as the Default Pager ID\r"
+                                    "The Protocol has been set to TAP"))
+            .title(QStringLiteral("COMP1 Pager ID Not Defined"))
+            .icon(MsgIcon::None);
+        c = openAlone("1", "COMP1", false);
+        QVERIFY(boxes.verifyAllShown());
+        QVERIFY(c->isUnloaded() && !forms::IsLoaded<frmMessageTest>());
+        QVERIFY(RangeTest().bMsgTestClosed);
+    }
+
+    // The message box takes at most 513 characters and no Enter; Send follows both boxes, the
+    // range test the pager field.
+    void messageAndButtons()
+    {
+        frmMessageTest *c = openAlone("1", "TAP", false);
+        c->show();
+        c->txtPIN->setText(QStringLiteral("123"));
+        QVERIFY(c->mnuRangeTest->isEnabled() && !c->cmdSendMsg->isEnabled());
+        c->txtMessage->setFocus();
+        QTest::keyClicks(c->txtMessage, QStringLiteral("ab"));
+        QTest::keyClick(c->txtMessage, Qt::Key_Return);
+        QCOMPARE(c->txtMessage->toPlainText(), QStringLiteral("ab"));
+        QVERIFY(c->cmdSendMsg->isEnabled());
+        QTest::keyClicks(c->txtMessage, QString(520, QLatin1Char('x')));
+        QCOMPARE(c->txtMessage->toPlainText().size(), 513);
+        QCOMPARE(c->lblMsgLen->text(), QStringLiteral("Message Length: 513"));
+        c->txtPIN->clear();
+        QVERIFY(!c->mnuRangeTest->isEnabled() && !c->cmdSendMsg->isEnabled());
+        c->txtMessage->clear();
+        c->txtPIN->setText(QStringLiteral("1"));
+        QTest::keyClicks(c->txtMessage, QStringLiteral("z"));
+        QVERIFY(c->cmdSendMsg->isEnabled());
+        QCOMPARE(c->lblMsgLen->text(), QStringLiteral("Message Length: 1"));
+    }
+
+    // "Log to File" asks for a file in the documents folder; a new name is taken as it stands,
+    // and the opening line is the list's selected top line. Unchecking closes the file; closing
+    // the console does not.
+    void logFileBox()
+    {
+        frmMessageTest *c = openAlone("1", "TAP", false);
+        const QString path = env->homeFolder() + QStringLiteral("/new name");
+        env->dialogAnswers.push_back(path);
+        c->Check1->click();
+        QCOMPARE(env->dialogs.size(), 1);
+        const FileDialogRequest &asked = env->dialogs.first();
+        QVERIFY(asked.save && !asked.confirmOverwrite && asked.directory == DocumentsFolder());
+        QCOMPARE(asked.title, QStringLiteral("Open Communications Log File"));
+        QVERIFY(c->lb_log->item(0)->text().endsWith(QStringLiteral(": Log File Opened - ") + path));
+        QCOMPARE(c->lb_log->currentRow(), 0);
+        forms::Unload<frmMessageTest>();
+        QCOMPARE(CommLogFile().FileName(), path);
+
+        c = openAlone("1", "TAP", false);
+        QVERIFY(!c->Check1->isChecked());
+        c->Check1->click(); // checked: the dialog is cancelled, the file stays open
+        QVERIFY(CommLogFile().IsOpen() && c->Check1->isChecked());
+        c->Check1->click();
+        QVERIFY(!CommLogFile().IsOpen());
+    }
+
+    // The one-second timer raises the senders' flag; during a range test it also flashes the
+    // console.
+    void replyTimer()
+    {
+        QList<QWidget *> flashed;
+        SetFlashWindowHook([&flashed](QWidget *w) { flashed << w; });
+        frmMessageTest *c = openAlone("1", "TAP", false);
+        Run.bRangeTestOn = true;
+        c->Timer1->setEnabled(true);
+        QTRY_VERIFY(Link().bTimer1Expired);
+        SetFlashWindowHook({});
+        QVERIFY(!c->Timer1->Enabled());
+        QCOMPARE(flashed, QList<QWidget *>{c});
+    }
+
+    // Opening hands the encoder to paging mode at the port's line settings, a page goes through
+    // (logging on first), and closing brings it back to programming mode at 9600 baud: the
+    // program reads and programs the encoder as before.
+    void handOverAndBack()
+    {
+        frmTerminal *t = connect("TAP", "2400", "O71");
+        QVERIFY(t);
+        const std::size_t opened = encoder->sim().eventCount();
+        QByteArray settings;
+        QStringList lines;
+        int16_t result = -1;
+        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+            settings = Link().MSComm1->Settings();
+            SetTimeScale(0.2); // room for the log-on's answers
+            result = OutTAP("123", "Hi", "Hi");
+            SetTimeScale(0.05);
+            lines = logLines(c);
+            c->mnuExit->trigger();
+        });
+        t->mnuSendMsg->trigger();
+        QCOMPARE(settings, QByteArray("2400,o,7,1"));
+        QCOMPARE(result, int16_t(1));
+        QCOMPARE(lines.first(), QStringLiteral("TAP Output: PIN - '123', MSG - 'Hi'"));
+        QCOMPARE(lines.last(), QStringLiteral("Encoder: <ACK><CR>"));
+        const QList<QByteArray> sent = CommandsSent(*encoder, opened);
+        QCOMPARE(sent.first(), QByteArray("config reboot\r"));
+        QCOMPARE(sent.last(), QByteArray("#PrgmMode#ATI\r"));
+        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,n,8,1"));
+        QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
+        QVERIFY(t->mnuTest->isEnabled());
+
+        ScriptedBoxes boxes;
+        t->Toolbar1->ButtonByKey(QStringLiteral("read"))->trigger();
+        t->Toolbar1->ButtonByKey(QStringLiteral("program"))->trigger();
+        QVERIFY(Run.bDBMatchesEncoder);
+        QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Encoder Matches Current Configuration"));
+    }
+
+    // Closing the console while a page waits for the encoder ends the page at once: nothing
+    // more is logged, and the closing's own commands go out after it.
+    void closingWhileAPageWaits()
+    {
+        frmTerminal *t = connect("ZQ", "9600", "N81");
+        QVERIFY(t);
+        int16_t result = -1;
+        QStringList lines;
+        bool unloaded = false;
+        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+            forms::HandlerScope running(c); // as Send's handler would be
+            encoder->sim().powerOff();
+            SetTimeScale(1.0); // the page's wait lasts its whole second; the console closes within it
+            QTimer::singleShot(100, c, [c] {
+                SetTimeScale(0.05); // the closing's wait for the silent encoder is short again
+                c->mnuExit->trigger();
+            });
+            result = OutKestrane("0000123", "Hi", "D", "512");
+            unloaded = c->isUnloaded();
+            lines = logLines(c);
+        });
+        t->mnuSendMsg->trigger();
+        QCOMPARE(result, int16_t(0));
+        QVERIFY(unloaded);
+        QCOMPARE(lines, QStringList{QStringLiteral("Kestrane Output, PIN - '0000123', FC - 'D', MSG - 'Hi', DR - '512'")});
+        QVERIFY(!forms::IsLoaded<frmMessageTest>());
+        const QList<QByteArray> sent = CommandsSent(*encoder);
+        QCOMPARE(sent.last(), KestraneFrame("0000123", "Hi", "D", "512") + "#PrgmMode#ATI\r");
+    }
+};
+
+QTEST_MAIN(TestConsole)
+#include "tst_console.moc"

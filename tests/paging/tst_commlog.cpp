@@ -1,0 +1,90 @@
+#include <QtTest>
+
+#include "paging/commlog.h"
+#include "support/scriptedboxes.h"
+
+#include "paging/recorderconsole.h"
+
+#include <QTemporaryDir>
+
+// The log list's bound and selection, and the log file: which lines reach it, how a file is
+// chosen, replaced or continued, and that a failed choice keeps the file in use.
+class TestCommLog : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+
+    QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
+    static QByteArray contents(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    // Opens the log file through the dialog's answers, in turn.
+    static void open(QStringList answers)
+    {
+        OpenCommLogFile([&answers] { return answers.isEmpty() ? QString() : answers.takeFirst(); });
+    }
+
+private slots:
+    void cleanup() { CommLogFile().Close(); }
+
+    void listKeepsTheLatest299()
+    {
+        RecorderConsole console;
+        for (int i = 1; i <= 301; ++i)
+            AddLogLine(QByteArray::number(i));
+        QCOMPARE(console.lines.size(), 299);
+        QCOMPARE(console.lines.first(), QByteArray("301"));
+        QCOMPARE(console.lines.last(), QByteArray("3"));
+        QCOMPARE(console.selected, 0);
+        // An inline line leaves the selection on the line it was on.
+        LogInline("inline");
+        QCOMPARE(console.lines.size(), 299);
+        QCOMPARE(console.selected, 1);
+    }
+
+    // A new file starts with the opening line; inline lines follow, list-only lines do not.
+    // Choosing an existing file asks: Cancel shows the dialog again, No writes after the old
+    // content, Yes starts afresh. A failed choice keeps the file in use; closing ends the writing.
+    void choosingAFile()
+    {
+        RecorderConsole console;
+        ScriptedBoxes boxes;
+        open({path("a.log")});
+        QVERIFY(CommLogFile().IsOpen());
+        QCOMPARE(console.lines.size(), 1);
+        QVERIFY(console.lines[0].endsWith(": Log File Opened - " + QFile::encodeName(path("a.log"))));
+        LogInline("to the file");
+        AddLogLine("list only");
+        // Every line is in the file as soon as it is logged.
+        QCOMPARE(contents(path("a.log")), console.lines[2] + "\r\nto the file\r\n");
+
+        boxes.expect(QStringLiteral("Replace existing file - ") + path("a.log") + QLatin1Char('?'), MsgAnswer::Cancel)
+            .buttons(MsgButtons::YesNoCancel)
+            .icon(MsgIcon::Question);
+        boxes.expect(QStringLiteral("Replace existing file"), MsgAnswer::No);
+        open({path("a.log"), path("a.log")});
+        QVERIFY(boxes.verifyAllShown());
+        LogInline("second");
+        const QByteArray a = contents(path("a.log"));
+        QVERIFY2(a.startsWith(console.lines[4] + "\r\nto the file\r\n" + console.lines[1] + "\r\nsecond\r\n"), a);
+
+        boxes.expect(QStringLiteral("Replace existing file"), MsgAnswer::Yes);
+        open({path("a.log")});
+        QCOMPARE(contents(path("a.log")), console.lines[0] + "\r\n");
+
+        // Cancelled, or a file that cannot be opened (said in a box): the file in use stays.
+        open({});
+        boxes.expect(QString(), MsgAnswer::OK).icon(MsgIcon::Exclamation);
+        open({dir.filePath(QStringLiteral("missing/folder/c.log"))});
+        QVERIFY(boxes.verifyAllShown());
+        LogInline("still here");
+        QVERIFY(contents(path("a.log")).endsWith("\r\nstill here\r\n"));
+        CommLogFile().Close();
+        LogInline("gone");
+        QVERIFY(!contents(path("a.log")).contains("gone"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommLog)
+#include "tst_commlog.moc"
