@@ -5,12 +5,16 @@
 #include "model/database.h"
 #include "model/state.h"
 #include "paging/commlog.h"
+#include "paging/senders.h"
 #include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 #include "platform/shell.h"
 #include "platform/timing.h"
 #include "testconsole/frmRangeTest.h"
+#include "testconsole/pagerid.h"
+#include "testconsole/rangetest.h"
+#include "testconsole/testpage.h"
 #include "widgets/controls.h"
 
 #include <QAction>
@@ -149,7 +153,31 @@ void PageTextBox::insertFromMimeData(const QMimeData *source)
 
 // ---------------------------------------------------------------------------------------------
 
-frmMessageTest::frmMessageTest(QWidget *parent) : DialogForm(parent)
+// The console as the range test sees it.
+class frmMessageTest::RangeSide : public RangeTestConsole {
+public:
+    explicit RangeSide(frmMessageTest *console) : c(console) {}
+    QByteArray PagerID() const override { return c->txtPIN->text().toLatin1(); }
+    void SetPagerID(const QByteArray &pagerID) override { c->txtPIN->setText(QString::fromLatin1(pagerID)); }
+    QByteArray Message() const override { return c->txtMessage->bytes(); }
+    void SetMessage(const QByteArray &message) override { c->txtMessage->setBytes(message); }
+    void SetTitle(const QString &title) override { c->setWindowTitle(title); }
+    void SetSendCaption(const QString &caption) override { c->cmdSendMsg->setText(caption); }
+    void EnableSend() override { c->cmdSendMsg->setEnabled(true); }
+    void SetRangeMenuCaption(const QString &caption) override { c->mnuRangeTest->setText(caption); }
+    int FunctionCodeButton() const override { return c->m_fcGroup->checkedId(); }
+    int DataRateButton() const override { return c->m_rateGroup->checkedId(); }
+    WindowTimer &Timer1() override { return *c->Timer1; }
+    WindowTimer &Timer2() override { return *c->Timer2; }
+    void SendPage(const TestPage &page) override { c->SendPage(page); }
+
+private:
+    frmMessageTest *c;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+frmMessageTest::frmMessageTest(QWidget *parent) : DialogForm(parent), m_range(std::make_unique<RangeSide>(this))
 {
     setObjectName(QStringLiteral("frmMessageTest"));
     setWindowTitle(QStringLiteral("Paging Encoder Test"));
@@ -289,14 +317,22 @@ frmMessageTest::frmMessageTest(QWidget *parent) : DialogForm(parent)
             [h = forms::Handler(this, &frmMessageTest::cmdDelete_Click)] { h(); });
     connect(cmdReplace, &QPushButton::clicked, this,
             [h = forms::Handler(this, &frmMessageTest::cmdReplace_Click)] { h(); });
+    // An entry chosen by the mouse or the keys, or clicked again after the message was edited.
     connect(lb_Archive, &QListWidget::itemClicked, this,
             [h = forms::Handler(this, &frmMessageTest::lb_Archive_Click)](QListWidgetItem *) { h(); });
+    connect(lb_Archive, &QListWidget::currentRowChanged, this,
+            [h = forms::Handler(this, &frmMessageTest::lb_Archive_Click)](int row) {
+                if (row >= 0)
+                    h();
+            });
 }
 
 frmMessageTest::~frmMessageTest()
 {
     if (CurrentPagingConsole() == this)
         SetPagingConsole(nullptr);
+    if (RangeTest().Console() == m_range.get())
+        RangeTest().Attach(nullptr);
 }
 
 LogSink &frmMessageTest::LogList()
@@ -334,6 +370,7 @@ void frmMessageTest::Form_Load()
     EncoderLink &link = Link();
     link.bConsoleClosing = false;
     SetPagingConsole(this);
+    RangeTest().Attach(m_range.get());
 
     SetHourglassPointer();
     adjustSize();
@@ -344,6 +381,11 @@ void frmMessageTest::Form_Load()
     txtMessage->setMaxLength(MessageMaxLength);
     mnuRangeTest->setEnabled(false);
     cmdSendMsg->setEnabled(false);
+
+    // The message archive; without a file the list starts empty.
+    m_archive = std::make_unique<MessageArchive>(UserDataFolder());
+    m_archive->Load();
+    showArchive({.changed = true});
 
     // Out of programming mode: the encoder reboots into paging mode on its ports.
     if (!link.MSComm1->PortOpen())
@@ -539,12 +581,110 @@ void frmMessageTest::mnuExit_Click()
     forms::UnloadForm(this);
 }
 
-// Sending a test page, the range test and the message archive come with the next version of
-// the console; their controls are in place.
-void frmMessageTest::cmdSendMsg_Click() {}
-void frmMessageTest::mnuRangeTest_Click() {}
-void frmMessageTest::Timer2_Timer() {}
-void frmMessageTest::cmdAdd_Click() {}
-void frmMessageTest::cmdDelete_Click() {}
-void frmMessageTest::cmdReplace_Click() {}
-void frmMessageTest::lb_Archive_Click() {}
+void frmMessageTest::cmdSendMsg_Click()
+{
+    // During a range test this button is its Stop.
+    if (Run.bRangeTestOn) {
+        mnuRangeTest_Click();
+        return;
+    }
+    // One page on the line at a time: a click while a page is on its way (the check below
+    // yields too) does nothing.
+    PageInFlight page;
+    if (!page)
+        return;
+    Link().Timer2->setInterval(10000);
+    if (!ValidatePagerID(txtPIN->text().toLatin1())) {
+        MsgBox(QStringLiteral("Pager ID Value is Invalid"), MsgButtons::OK, MsgIcon::None, QStringLiteral("Invalid PIN"));
+        SetDefaultPointer();
+        return;
+    }
+    if (isUnloaded())
+        return;
+    SendPage(SendMsgPage(AttachedPortProtocol(), txtPIN->text().toLatin1(), txtMessage->bytes(),
+                         m_fcGroup->checkedId(), m_rateGroup->checkedId()));
+}
+
+void frmMessageTest::SendPage(const TestPage &p)
+{
+    switch (p.sender) {
+    case PageSender::TAP:
+        OutTAP(p.pagerID, p.message, p.message);
+        break;
+    case PageSender::COMP1:
+        OutCOMP1(p.message);
+        break;
+    case PageSender::COMP2:
+        OutCOMP2(p.pagerID, p.message, p.functionCode);
+        break;
+    case PageSender::Kestrane:
+        OutKestrane(p.pagerID, p.message, p.functionCode, p.rate);
+        break;
+    case PageSender::Scope:
+        OutScope(p.pagerID, p.message, p.functionCode, p.rate);
+        break;
+    case PageSender::SNPP:
+        OutSNPP(p.pagerID, p.message, p.functionCode);
+        break;
+    case PageSender::None:
+        break;
+    }
+}
+
+void frmMessageTest::mnuRangeTest_Click()
+{
+    RangeTestMenuClick(this);
+}
+
+void frmMessageTest::Timer2_Timer()
+{
+    RangeTest().Timer2_Timer();
+}
+
+// Shows the archive's list after a change: the entry to select is selected without putting it
+// into the message box, unless the change says so.
+void frmMessageTest::showArchive(const MessageArchive::Change &change)
+{
+    if (!change.changed || !m_archive)
+        return;
+    bArchiveBusy = true;
+    lb_Archive->clear();
+    for (const QByteArray &entry : m_archive->Entries())
+        lb_Archive->addItem(QString::fromLatin1(entry));
+    lb_Archive->setCurrentRow(change.select);
+    if (change.select < 0)
+        lb_Archive->clearSelection();
+    bArchiveBusy = false;
+    if (change.showSelected && change.select >= 0)
+        lb_Archive_Click();
+}
+
+void frmMessageTest::cmdAdd_Click()
+{
+    if (m_archive && !txtMessage->toPlainText().isEmpty())
+        showArchive(m_archive->Add(txtMessage->bytes()));
+}
+
+void frmMessageTest::cmdDelete_Click()
+{
+    if (m_archive && lb_Archive->currentItem() && lb_Archive->currentItem()->isSelected())
+        showArchive(m_archive->Delete(lb_Archive->currentRow()));
+}
+
+void frmMessageTest::cmdReplace_Click()
+{
+    if (m_archive && lb_Archive->currentItem() && lb_Archive->currentItem()->isSelected())
+        showArchive(m_archive->Replace(lb_Archive->currentRow(), txtMessage->bytes()));
+}
+
+void frmMessageTest::lb_Archive_Click()
+{
+    if (bArchiveBusy)
+        return;
+    QListWidgetItem *item = lb_Archive->currentItem();
+    if (!item || !item->isSelected())
+        return;
+    txtMessage->setBytes(item->text().toLatin1());
+    if (!txtPIN->text().isEmpty() && Link().MSComm1->PortOpen())
+        mnuRangeTest->setEnabled(true);
+}

@@ -7,11 +7,13 @@
 
 #include "paging/console.h"
 #include "platform/forms.h"
+#include "testconsole/archive.h"
 
 #include <QListWidget>
 #include <QPlainTextEdit>
 
 #include <array>
+#include <memory>
 
 class PanelStatusBar;
 class QAction;
@@ -22,6 +24,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class WindowTimer;
+struct TestPage;
 
 // The log list: the latest line on top.
 class LogListBox : public QListWidget, public LogSink {
@@ -110,13 +113,22 @@ public:
     QByteArray PagerIDText() const override;
     WindowTimer &ReplyTimer() override;
 
+    // Hands a test page to the sender of its protocol.
+    void SendPage(const TestPage &page);
+
+    bool bArchiveBusy = false; // the archive list is being changed by code: selecting does nothing
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    class RangeSide;
     void shapeForProtocol(const QByteArray &protocol, bool idAsCap);
     static void setOptions(QButtonGroup *group, bool enabled, int selected);
+    void showArchive(const MessageArchive::Change &change);
 
     QButtonGroup *m_fcGroup = nullptr;
     QButtonGroup *m_rateGroup = nullptr;
+    std::unique_ptr<RangeSide> m_range;        // what the range test uses of the console
+    std::unique_ptr<MessageArchive> m_archive; // "messages.dat", from the opening on
 };

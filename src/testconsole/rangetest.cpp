@@ -81,7 +81,11 @@ void RangeTestRun::Start(const QByteArray &pagerID, const QByteArray &baseMessag
     iRangeCycleSec = cycleSec;
     m_console->SetTitle(RangeCountdownTitle(Run.sBrand, cycleSec));
     dtRangeNextMsg = wholeSeconds(CurrentTime()).addSecs(cycleSec);
-    m_console->Timer1().setEnabled(true);
+    // Timer1's tick raises the flag that a page's wait for the encoder also ends on: while a
+    // Send's page is on its way it is left alone, or that page would give up on an encoder
+    // that is still answering.
+    if (!PageInFlight::Active())
+        m_console->Timer1().setEnabled(true);
     m_console->Timer2().setEnabled(true);
 }
 

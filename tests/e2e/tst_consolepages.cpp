@@ -1,0 +1,382 @@
+// Test pages from the console window opened from the main window's menu, against the simulated
+// encoder: Send in each protocol, one page on the line at a time, the range test stopped by
+// Send and by closing the console; and the message archive kept in its file.
+
+#include "app/apptest.h"
+#include "model/database.h"
+#include "paging/commlog.h"
+#include "support/scriptedboxes.h"
+#include "testconsole/archive.h"
+#include "testconsole/frmMessageTest.h"
+#include "testconsole/frmRangeTest.h"
+
+#include "e2e/programfixture.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace encodertest;
+
+namespace {
+
+QStringList logLines(const frmMessageTest *console) // in the order they were added
+{
+    QStringList lines;
+    for (int i = console->lb_log->count() - 1; i >= 0; --i)
+        lines << console->lb_log->item(i)->text();
+    return lines;
+}
+
+// Runs step every few milliseconds, inside whichever loop is running, until it returns true.
+void Repeatedly(QObject *context, std::function<bool()> step)
+{
+    auto *timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, step] {
+        if (step()) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(3);
+}
+
+// Lets the program run until done() or, at the latest, after a generous bound.
+void RunUntil(const std::function<bool()> &done)
+{
+    const QDeadlineTimer bound(20000);
+    while (!done() && !bound.hasExpired())
+        QTest::qWait(5);
+}
+
+// The console's range-test menu, then the set-up dialog's Start with the cycle time.
+void StartRangeTest(frmMessageTest *c, const QString &cycle)
+{
+    WhenShown<frmRangeTest>([cycle](frmRangeTest *d) {
+        d->txtCycleTime->setText(cycle);
+        d->cmdStart->click();
+    });
+    c->mnuRangeTest->trigger();
+}
+
+QStringList texts(const std::vector<encsim::Page> &pages)
+{
+    QStringList t;
+    for (const encsim::Page &p : pages)
+        t << QString::fromStdString(p.message);
+    return t;
+}
+
+} // namespace
+
+class TestConsolePages : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppTestEnv> env;
+    std::unique_ptr<SimEncoder> encoder;
+
+    // The demo encoder (pager IDs 100 to 149 at capcodes 1234000 on, group 1 is Group ID 10,
+    // its first pager 100), its port 1 speaking protocol and a TAP session already open; the
+    // program detects and reads it from the main window.
+    frmTerminal *connect(const char *protocol)
+    {
+        DeviceState state = DeviceState::demo();
+        state.config["serial1 protocol"] = protocol;
+        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming,
+                                               Knobs{{"tap_logged_in_at_boot", "on"}});
+        if (!encoder->ok())
+            return nullptr;
+        frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("Paging Encoder Was Detected"));
+        t->mnuOpen->trigger();
+        return boxes.verifyAllShown() && Run.bDBMatchesEncoder ? t : nullptr;
+    }
+
+    static frmMessageTest *openAlone()
+    {
+        Run.sTestPort = "1";
+        EncoderSettings.sPort1Protocol = "TAP";
+        return forms::Get<frmMessageTest>();
+    }
+
+    static QString archivePath() { return MessageArchive(UserDataFolder()).Path(); }
+
+private slots:
+    void initTestCase() { IsolateSettingsForTestRun(); }
+    void init()
+    {
+        env = std::make_unique<AppTestEnv>();
+        SetTimeScale(0.05);
+        QFile::remove(archivePath());
+    }
+    void cleanup()
+    {
+        CommLogFile().Close();
+        encoder.reset();
+        env.reset();
+    }
+
+    // Send hands the page to the sender of the attached port's protocol with the console's
+    // pager field, function code and data rate; the encoder puts it on the air.
+    void sendInEachProtocol_data()
+    {
+        QTest::addColumn<QByteArray>("protocol");
+        QTest::addColumn<QString>("pin");
+        QTest::addColumn<int>("fc");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<QString>("page");
+        // protocol, capcode, pager field as received, rate, function, how it was resolved, text
+        QTest::newRow("TAP") << QByteArray("TAP") << "123" << -1 << -1 << "TAP 1234023 123 512/4 family 1: Hi there";
+        QTest::newRow("COMP1") << QByteArray("COMP1") << "" << -1 << -1 << "COMP1 1234000 100 512/4 family 1: Hi there";
+        QTest::newRow("COMP2") << QByteArray("COMP2") << "123" << 1 << -1 << "COMP2 1234023 123B 512/2 family 1: Hi there";
+        QTest::newRow("SNPP") << QByteArray("SNPP") << "123" << -1 << -1 << "SNPP 1234023 123 512/4 family 1: Hi there";
+        QTest::newRow("ZQ") << QByteArray("ZQ") << "1234023" << 2 << 1 << "ZQ 1234023 1234023 1200/3 capcode: Hi there";
+        QTest::newRow("SCOPE") << QByteArray("SCOPE") << "1234023" << 0 << 2 << "SCOPE 1234023 1234023 2400/1 capcode: Hi there";
+    }
+    void sendInEachProtocol()
+    {
+        QFETCH(QByteArray, protocol);
+        QFETCH(QString, pin);
+        QFETCH(int, fc);
+        QFETCH(int, rate);
+        QFETCH(QString, page);
+        frmTerminal *t = connect(protocol.constData());
+        QVERIFY(t);
+        QStringList log;
+        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+            if (!pin.isEmpty())
+                c->txtPIN->setText(pin);
+            c->txtMessage->setBytes("Hi there");
+            if (fc >= 0)
+                c->optFC[std::size_t(fc)]->setChecked(true);
+            if (rate >= 0)
+                c->optDataRate[std::size_t(rate)]->setChecked(true);
+            c->cmdSendMsg->click();
+            encoder->sim().waitForPages(1, std::chrono::seconds(5));
+            log = logLines(c);
+            c->mnuExit->trigger();
+        });
+        t->mnuSendMsg->trigger();
+        const std::vector<encsim::Page> pages = encoder->sim().pages();
+        QCOMPARE(pages.size(), std::size_t(1));
+        const encsim::Page &p = pages.front();
+        QCOMPARE(QStringLiteral("%1 %2 %3 %4/%5 %6: %7")
+                     .arg(QString::fromStdString(p.protocol))
+                     .arg(p.capcode)
+                     .arg(QString::fromLatin1(p.pager.c_str()))
+                     .arg(p.rate)
+                     .arg(p.function)
+                     .arg(QString::fromStdString(p.via), QString::fromStdString(p.message)),
+                 page);
+        QVERIFY(log.first().contains(QStringLiteral("Hi there")));
+    }
+
+    // A page is on the line from the click until its sender returns: a second click meanwhile
+    // (the pager-ID check yields) sends nothing, a pager ID the check refuses sends nothing, and
+    // a range test started meanwhile neither cuts the Send's wait for its answer short nor sends
+    // its first page before that answer.
+    void onePageOnTheLineAtATime()
+    {
+        frmTerminal *t = connect("TAP");
+        QVERIFY(t);
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("Pager ID value is incorrect.\rPager ID value not in current database"))
+            .title(QStringLiteral("Invalid ID"));
+        boxes.expect(QStringLiteral("Pager ID Value is Invalid")).title(QStringLiteral("Invalid PIN")).icon(MsgIcon::None);
+        std::size_t afterDoubleClick = 0, afterRefusal = 0;
+        QStringList log, pagesBeforeStop;
+        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+            c->txtPIN->setText(QStringLiteral("123"));
+            c->txtMessage->setBytes("Hi");
+            QTimer::singleShot(0, c, [c] { c->cmdSendMsg->click(); });
+            c->cmdSendMsg->click();
+            encoder->sim().waitForPages(2, std::chrono::milliseconds(300)); // a second page would show here
+            afterDoubleClick = encoder->sim().pageCount();
+
+            c->txtPIN->setText(QStringLiteral("999"));
+            c->cmdSendMsg->click();
+            afterRefusal = encoder->sim().pageCount();
+
+            // The encoder takes its time over the next page; the range test is started while
+            // the Send waits for its answer.
+            c->txtPIN->setText(QStringLiteral("123"));
+            c->txtMessage->setBytes("Before the range test");
+            encoder->sim().setKnob("reply_latency_ms", "2000");
+            QTimer::singleShot(0, c, [c] { StartRangeTest(c, QStringLiteral("0")); });
+            c->cmdSendMsg->click();
+            encoder->sim().setKnob("reply_latency_ms", "10");
+            Repeatedly(c, [&, c] {
+                if (encoder->sim().pageCount() < afterRefusal + 3)
+                    return false;
+                c->cmdSendMsg->click(); // Stop
+                return true;
+            });
+            RunUntil([c] { return !Run.bRangeTestOn && c->cmdSendMsg->text() == QStringLiteral("&Send"); });
+            log = logLines(c);
+            c->mnuExit->trigger();
+        });
+        t->mnuSendMsg->trigger();
+        QCOMPARE(afterDoubleClick, std::size_t(1));
+        QCOMPARE(afterRefusal, std::size_t(1));
+        QVERIFY(boxes.verifyAllShown());
+        const QStringList sent = texts(encoder->sim().pages());
+        QCOMPARE(sent.mid(0, 4), (QStringList{"Hi", "Before the range test", "Before the range test 1",
+                                              "Before the range test 2"}));
+        // The range page was written after the encoder had answered the Send's page.
+        const qsizetype before = log.indexOf(QStringLiteral("TAP Output: PIN - '123', MSG - 'Before the range test'"));
+        const qsizetype first = log.indexOf(QStringLiteral("TAP Output: PIN - '123', MSG - 'Before the range test 1'"));
+        QVERIFY(before >= 0 && first > before);
+        QVERIFY2(log.mid(before, first - before).contains(QStringLiteral("Encoder: <ACK><CR>")), qPrintable(log.join("\n")));
+    }
+
+    // A range test of numbered pages at the cycle time, the title counting down, stopped by
+    // Send: no page after the stop, and the console as before the test.
+    void rangeTestStoppedBySend()
+    {
+        frmTerminal *t = connect("TAP");
+        QVERIFY(t);
+        QStringList titles;
+        std::size_t atStop = 0, later = 0;
+        QString captionWhileRunning, message, menu, send;
+        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+            QObject::connect(c, &QWidget::windowTitleChanged, c, [&titles](const QString &title) { titles << title; });
+            c->txtPIN->setText(QStringLiteral("123"));
+            Repeatedly(c, [&, c] {
+                if (encoder->sim().pageCount() < 3)
+                    return false;
+                captionWhileRunning = c->cmdSendMsg->text();
+                atStop = encoder->sim().pageCount();
+                c->cmdSendMsg->click();
+                return true;
+            });
+            StartRangeTest(c, QStringLiteral("2"));
+            RunUntil([&titles] { return titles.endsWith(QStringLiteral("Solvendra Paging Test")); });
+            QTest::qWait(ScaledMs(4000)); // past the next page's time
+            later = encoder->sim().pageCount();
+            message = c->txtMessage->toPlainText();
+            menu = c->mnuRangeTest->text();
+            send = c->cmdSendMsg->text();
+            c->mnuExit->trigger();
+        });
+        t->mnuSendMsg->trigger();
+        QCOMPARE(captionWhileRunning, QStringLiteral("&Stop"));
+        QVERIFY(atStop >= 3);
+        QCOMPARE(later, atStop);
+        QCOMPARE((QStringList{message, menu, send}), (QStringList{"Test", "Start &Range Test", "&Send"}));
+
+        const std::vector<encsim::Page> pages = encoder->sim().pages();
+        QCOMPARE(texts(pages).mid(0, 3), (QStringList{"Test 1", "Test 2", "Test 3"}));
+        // The second page is due the cycle time after Start, each later one the cycle time
+        // after the page before it.
+        for (std::size_t i = 2; i < pages.size(); ++i)
+            QVERIFY2(pages[i].ms() - pages[i - 1].ms() > 1900, qPrintable(QString::number(pages[i].ms() - pages[i - 1].ms())));
+        // The countdown from the cycle time to 0, the end title after the stop.
+        const QString countdown = QStringLiteral("Solvendra Range Test - Next Msg. in %1 Sec.");
+        QCOMPARE(titles.first(), countdown.arg(2));
+        QVERIFY(titles.contains(countdown.arg(1)) && titles.contains(countdown.arg(0)));
+        QCOMPARE(titles.last(), QStringLiteral("Solvendra Paging Test"));
+        for (const QString &title : titles.mid(1, titles.size() - 2))
+            QVERIFY2(title == countdown.arg(0) || title == countdown.arg(1) || title == countdown.arg(2), qPrintable(title));
+    }
+
+    // Closing the console during a range test ends the run at once: the hand-over back to
+    // programming mode is the last thing the encoder hears.
+    void closingTheConsoleEndsTheRange()
+    {
+        frmTerminal *t = connect("TAP");
+        QVERIFY(t);
+        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+            c->txtPIN->setText(QStringLiteral("123"));
+            Repeatedly(c, [&, c] {
+                if (encoder->sim().pageCount() < 2)
+                    return false;
+                c->close();
+                return true;
+            });
+            StartRangeTest(c, QStringLiteral("0"));
+        });
+        t->mnuSendMsg->trigger(); // returns once the run has ended
+        QVERIFY(!forms::IsLoaded<frmMessageTest>() && !Run.bRangeTestOn);
+        QByteArray stream;
+        for (const QByteArray &command : CommandsSent(*encoder))
+            stream += command;
+        QVERIFY(stream.contains("Test 2"));
+        QCOMPARE(stream.mid(stream.lastIndexOf("#PrgmMode#")), QByteArray("#PrgmMode#ATI\r"));
+        QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
+    }
+
+    // The archive in the console: Add, a click, Replace and Delete as the operator uses them,
+    // the file they leave, and the list as it comes back when the console opens again.
+    void archiveKeptInItsFile()
+    {
+        frmMessageTest *c = openAlone();
+        QCOMPARE(c->lb_Archive->count(), 0);
+        const QByteArray quoted = "Call 555-0100, \"now\", please";
+        for (const QByteArray &m : {quoted, QByteArray("second"), QByteArray("third")}) {
+            c->txtMessage->setBytes(m);
+            c->cmdAdd->click();
+        }
+        QCOMPARE(c->lb_Archive->currentRow(), 2);
+        c->lb_Archive->setCurrentRow(0);
+        QCOMPARE(c->txtMessage->bytes(), quoted);
+
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("Replace the Selected Item"), MsgAnswer::Yes).title(QStringLiteral("Verify"));
+        c->lb_Archive->setCurrentRow(1);
+        c->txtMessage->setBytes("replaced");
+        c->cmdReplace->click();
+        QCOMPARE(c->lb_Archive->currentRow(), 1);
+        boxes.expect(QStringLiteral("delete the selected item"), MsgAnswer::Yes).title(QStringLiteral("Verify"));
+        c->lb_Archive->setCurrentRow(2);
+        c->cmdDelete->click();
+        QVERIFY(boxes.verifyAllShown());
+        QVERIFY(c->lb_Archive->selectedItems().isEmpty());
+        QCOMPARE(c->txtMessage->bytes(), QByteArray("third")); // Delete leaves the message box alone
+
+        QCOMPARE(ReadFile(archivePath()), quoted + "\r\nreplaced\r\n");
+        forms::Unload<frmMessageTest>();
+        forms::DestroyAll();
+        c = openAlone();
+        QStringList shown;
+        for (int i = 0; i < c->lb_Archive->count(); ++i)
+            shown << c->lb_Archive->item(i)->text();
+        QCOMPARE(shown, (QStringList{QString::fromLatin1(quoted), "replaced"}));
+    }
+
+    // A rewrite the disk refuses (files may not grow past 16 bytes): the system's reason in a
+    // box, the old file as it was, the list with the new entry.
+    void aFailedArchiveRewrite()
+    {
+        QDir().mkpath(UserDataFolder());
+        WriteFile(archivePath(), "old\r\n");
+        frmMessageTest *c = openAlone();
+        ScriptedBoxes boxes;
+        boxes.expect(QString()).title(AppTitle()).buttons(MsgButtons::OK).icon(MsgIcon::Exclamation);
+        c->txtMessage->setBytes("A message longer than the disk allows");
+
+        rlimit before{};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = before;
+        limited.rlim_cur = 16;
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        c->cmdAdd->click();
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QVERIFY(boxes.verifyAllShown());
+        QVERIFY(!boxes.shown().first().text.isEmpty());
+        QCOMPARE(ReadFile(archivePath()), QByteArray("old\r\n"));
+        QCOMPARE(c->lb_Archive->count(), 2);
+        QCOMPARE(c->lb_Archive->item(1)->text(), QStringLiteral("A message longer than the disk allows"));
+        QVERIFY(!HourglassShown());
+    }
+};
+
+QTEST_MAIN(TestConsolePages)
+#include "tst_consolepages.moc"
