@@ -239,13 +239,15 @@ private slots:
     {
         frmTerminal *t = connect("TAP", "2400", "O71");
         QVERIFY(t);
+        // The page goes straight in (the log-on's roads are the senders' tests).
+        QVERIFY(encoder->sim().setKnob("tap_logged_in_at_boot", "on"));
         const std::size_t opened = encoder->sim().eventCount();
         QByteArray settings;
         QStringList lines;
         int16_t result = -1;
         WhenShown<frmMessageTest>([&](frmMessageTest *c) {
             settings = Link().MSComm1->Settings();
-            SetTimeScale(0.2); // room for the log-on's answers
+            SetTimeScale(0.2); // room for the page's answer at 2400 baud
             result = OutTAP("123", "Hi", "Hi");
             SetTimeScale(0.05);
             lines = logLines(c);
