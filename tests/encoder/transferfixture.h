@@ -75,8 +75,12 @@ public:
         if (!plug(std::move(state), encsim::Mode::Programming, std::move(knobs)))
             return false;
         MSComm *port = Link().MSComm1;
-        if (port->setCommPort(1) || port->setSettings("9600,n,8,1") || port->setPortOpen(true))
+        if (port->setCommPort(1) || port->setSettings("9600,n,8,1"))
             return false;
+        if (const CommError e = port->setPortOpen(true)) {
+            qWarning("the port did not open: %s", qPrintable(e.text));
+            return false;
+        }
         Run.sFirmwareVer = firmware;
         Run.sTestPort = QByteArray::number(attached);
         Run.bV7Encoder = generation == 7;
