@@ -15,6 +15,8 @@
 #include <QPdfWriter>
 #include <QPrinter>
 
+#include <algorithm>
+
 namespace {
 
 constexpr double TwipsPerInch = 1440.0;
