@@ -5,7 +5,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 pkgs=(cmake ninja-build g++ make pkg-config
       qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-      qt6-qpa-plugins fonts-dejavu-core
+      qt6-qpa-plugins fonts-dejavu-core poppler-utils
       xvfb xauth)
 missing=()
 for p in "${pkgs[@]}"; do

@@ -118,7 +118,7 @@ void frmTerminal::buildMenus()
         forms::HandlerScope scope(this);
         if (Run.TransferRunning()) // a half-read or half-corrected database is not printed
             return;
-        mnuPrintDB_Click(this, txtConfigNotes->text());
+        mnuPrintDB_Click(this, txtConfigNotes->notes());
     });
     bar_(file, "Bar4");
     mnuFileExit = item(file, "mnuFileExit", tr("E&xit"), &frmTerminal::mnuFileExit_Click);

@@ -1,10 +1,12 @@
 #pragma once
-// The printed listing of the pager database.
+// File > Print Database Configuration: the two-page listing on the printer, or in a PDF file,
+// that the printer dialog chose.
 
-class QString;
+class QByteArray;
 class QWidget;
 
-// File > Print Database Configuration: the printer dialog (owned by owner), then the listing
-// with the configuration notes, as many copies as the dialog asks for. A cancelled dialog
-// prints nothing.
-void mnuPrintDB_Click(QWidget *owner, const QString &notes);
+// The printer dialog (owned by owner), then as many copies of the listing as it asks for, with
+// the configuration notes, in one print job. A cancelled dialog prints nothing and says
+// nothing. A printer or file that fails ends the job with nothing printed or written, and a
+// box says why.
+void mnuPrintDB_Click(QWidget *owner, const QByteArray &notes);
