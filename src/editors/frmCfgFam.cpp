@@ -3,6 +3,7 @@
 #include "platform/folders.h"
 #include "platform/shell.h"
 #include "editors/familiescheck.h"
+#include "editors/groupscheck.h"
 #include "encoder/frmCancelSend.h"
 #include "encoder/link.h"
 #include "model/changes.h"
@@ -62,17 +63,6 @@ std::optional<long long> fieldNumber(const QByteArray &text)
         if (t[k] < '0' || t[k] > '9')
             return std::nullopt;
     return t.toLongLong();
-}
-
-// What the operator typed, read as a number: digits only.
-std::optional<long long> typedNumber(const QByteArray &text)
-{
-    if (text.isEmpty() || text.size() > 9)
-        return std::nullopt;
-    for (char ch : text)
-        if (ch < '0' || ch > '9')
-            return std::nullopt;
-    return text.toLongLong();
 }
 
 QByteArray zeroFilled(const QByteArray &text, qsizetype width)
@@ -828,7 +818,7 @@ void frmCfgFam::txtFam_Change()
         return;
     }
 
-    const auto n = typedNumber(text);
+    const auto n = DigitsValue(text); // digits only
     switch (c) {
     case ColPagerQty:
         if (!n || *n < 1 || *n > 999) {

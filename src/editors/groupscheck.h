@@ -17,8 +17,9 @@ extern bool bGroupsEdited;
 // Set by the check when it cleared a pager ID; the editor's OK reads and clears it.
 extern bool bPagerIDsAdjusted;
 
-// The value of a group ID or pager ID: digits only (a blank, sign or point would break the
-// encoder's blank-separated record), at most nine of them. Nothing for any other text.
+// The value of a typed number (a group ID, a pager ID, a family's field): digits only (a blank,
+// sign or point would break the encoder's blank-separated record), at most nine of them.
+// Nothing for any other text.
 std::optional<long long> DigitsValue(const QByteArray &text);
 
 // Whether a pager ID or message number field is given: not empty, and above 0 when it is a

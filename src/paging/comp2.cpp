@@ -22,10 +22,7 @@ int16_t OutCOMP2(QByteArray pagerID, const QByteArray &message, QByteArray funct
         if (resends.isResend()) {
             LogInline(RetryLine(pagerID, message));
         } else {
-            QByteArray line = "COMP2 Output, PIN - '" + pagerID;
-            if (!functionCode.isEmpty())
-                line += "', FC - '" + functionCode;
-            LogInline(line + "', MSG - '" + message + "'");
+            LogInline(OutputLine("COMP2", pagerID, functionCode, message));
         }
         const ExchangeResult r = ConsoleWait(frame, true, HoldsAny({COMP2Prompt()}));
         if (r.outcome == ReplyOutcome::Closing)

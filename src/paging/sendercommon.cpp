@@ -38,4 +38,13 @@ QByteArray RetryLine(const QByteArray &pagerID, const QByteArray &message)
     return "Retry Paging System Output, PIN - '" + pagerID + "', MSG - '" + message + "'";
 }
 
+QByteArray OutputLine(const char *protocol, const QByteArray &pagerID, const QByteArray &functionCode,
+                      const QByteArray &message)
+{
+    QByteArray line = protocol + QByteArray(" Output, PIN - '") + pagerID;
+    if (!functionCode.isEmpty())
+        line += "', FC - '" + functionCode;
+    return line + "', MSG - '" + message + "'";
+}
+
 } // namespace paging

@@ -21,6 +21,10 @@ ExchangeResult ConsoleWait(const QByteArray &command, bool discardFirst, ReplyTe
 
 // "Retry Paging System Output, PIN - '<pin>', MSG - '<message>'"
 QByteArray RetryLine(const QByteArray &pagerID, const QByteArray &message);
+// The first line of a COMP2 or SNPP page: "<protocol> Output, PIN - '<pin>', FC - '<code>',
+// MSG - '<message>'", without the function code's part when there is none.
+QByteArray OutputLine(const char *protocol, const QByteArray &pagerID, const QByteArray &functionCode,
+                      const QByteArray &message);
 // Lines several protocols log in the same words.
 inline constexpr char RetriedThreeTimes[] = "ERROR - Retried 3 Times, Msg Discarded";
 inline constexpr char BufferOverflowLine[] = "Paging System Buffer Overflow Detected, Resending Message";

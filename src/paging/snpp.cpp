@@ -35,10 +35,7 @@ int16_t OutSNPP(QByteArray pagerID, const QByteArray &message, QByteArray functi
         if (resends.isResend()) {
             LogInline(RetryLine(pagerID, message));
         } else {
-            QByteArray announce = "SNPP Output, PIN - '" + pagerID;
-            if (!functionCode.isEmpty())
-                announce += "', FC - '" + functionCode;
-            LogInline(announce + "', MSG - '" + message + "'");
+            LogInline(OutputLine("SNPP", pagerID, functionCode, message));
         }
         const ExchangeResult r = ConsoleWait(page, true, line);
         if (r.outcome == ReplyOutcome::Closing)
