@@ -31,7 +31,8 @@ constexpr int SliderPageStep = 5;
 
 // A slider that reports a released mouse button and a released key after it has handled them
 // itself (so a drag has ended before anything is sent). A key held down reports its release
-// once.
+// once. The wheel does not move it: a wheel turn has no release to send the attenuation on,
+// and the gain shown would not be the encoder's.
 class ReleaseSlider final : public QSlider {
 public:
     using QSlider::QSlider;
@@ -51,6 +52,7 @@ protected:
         if (keyUp && !event->isAutoRepeat())
             keyUp(event->key());
     }
+    void wheelEvent(QWheelEvent *event) override { event->ignore(); }
 };
 
 void portClosedBox()

@@ -191,6 +191,11 @@ private slots:
             frmTXTune *w = openTuning();
             QCOMPARE(w->Slider1->value(), position);
             QCOMPARE(w->Text1->text(), QString::fromLatin1(GainForSlider(position).toText()));
+            // The wheel moves nothing: it would show a gain that is never sent.
+            QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(w->Slider1, &wheel);
+            QCOMPARE(w->Slider1->value(), position);
             w->close();
         }
         openTuning()->Slider1->setValue(500);
