@@ -111,7 +111,9 @@ QByteArray PageTextBox::bytes() const
 
 void PageTextBox::setBytes(const QByteArray &text)
 {
-    setPlainText(QString::fromLatin1(text));
+    // Like typing, a text put in by the program stops at the longest message (an over-long line
+    // of the archive file).
+    setPlainText(QString::fromLatin1(text.left(m_maxLength)));
 }
 
 int PageTextBox::room() const

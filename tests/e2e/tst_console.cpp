@@ -293,7 +293,12 @@ private slots:
             unloaded = c->isUnloaded();
             lines = logLines(c);
         });
+        const int replyInterval = Link().Timer2->Interval();
         t->mnuSendMsg->trigger();
+        // The silent encoder's "ATI" ends with the reply timer, without a word, and leaves the
+        // timer as it was for the exchanges that follow.
+        QVERIFY(!Link().bRespTimeout && !Link().Timer2->Enabled());
+        QCOMPARE(Link().Timer2->Interval(), replyInterval);
         QCOMPARE(result, int16_t(0));
         QVERIFY(unloaded);
         QCOMPARE(lines, QStringList{QStringLiteral("Kestrane Output, PIN - '0000123', FC - 'D', MSG - 'Hi', DR - '512'")});

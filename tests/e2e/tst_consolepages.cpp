@@ -346,6 +346,14 @@ private slots:
         for (int i = 0; i < c->lb_Archive->count(); ++i)
             shown << c->lb_Archive->item(i)->text();
         QCOMPARE(shown, (QStringList{QString::fromLatin1(quoted), "replaced"}));
+
+        // A line of the file longer than a message comes into the message box cut at 513.
+        forms::Unload<frmMessageTest>();
+        WriteFile(archivePath(), QByteArray(600, 'x') + "\r\n");
+        c = openAlone();
+        c->lb_Archive->setCurrentRow(0);
+        QCOMPARE(c->txtMessage->bytes(), QByteArray(513, 'x'));
+        QCOMPARE(c->lblMsgLen->text(), QStringLiteral("Message Length: 513"));
     }
 
     // A rewrite the disk refuses (files may not grow past 16 bytes): the system's reason in a
