@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QSerialPort>
+#include <QThread>
 
 #include <climits>
 #include <termios.h>
@@ -247,7 +248,15 @@ CommError MSComm::setPortOpen(bool open)
     m_port->setPortName(path);
     applyLine(m_line);
     m_port->clearError();
-    if (!m_port->open(QIODevice::ReadWrite)) {
+    bool opened = m_port->open(QIODevice::ReadWrite);
+    // The device's lock file may still be held for a moment by a program that has just let the
+    // device go (it closes the device before it removes its lock): a few short tries more.
+    for (int retry = 0; !opened && m_port->error() == QSerialPort::PermissionError && retry < 5; ++retry) {
+        QThread::msleep(20);
+        m_port->clearError();
+        opened = m_port->open(QIODevice::ReadWrite);
+    }
+    if (!opened) {
         QString text = m_port->errorString();
         if (text.isEmpty())
             text = QStringLiteral("Open failed");

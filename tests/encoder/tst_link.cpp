@@ -29,7 +29,8 @@ private slots:
         pty = std::make_unique<PtyPair>();
         QVERIFY2(pty->ok(), qPrintable(pty->error()));
         SetComDevicePathOverride(1, pty->linkPath());
-        QVERIFY(!link.MSComm1->setPortOpen(true));
+        const CommError opened = link.MSComm1->setPortOpen(true);
+        QVERIFY2(!opened, qPrintable(opened.text));
         link.Timer2->setInterval(2000);
     }
     void cleanup()
