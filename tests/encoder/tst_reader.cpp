@@ -69,19 +69,6 @@ class TestReader : public QObject {
         return true;
     }
 
-    // Runs action (once) inside the read's waits when panel 1 shows the given step.
-    void atStep(const QString &step, std::function<void()> action)
-    {
-        auto *poll = new QTimer(fx->scope.get());
-        connect(poll, &QTimer::timeout, poll, [this, poll, step, action] {
-            if (fx->view.panel(1) != kProgress + step)
-                return;
-            poll->stop();
-            action();
-        });
-        poll->start(1);
-    }
-
 private slots:
     void cleanup() { fx.reset(); }
 
@@ -249,9 +236,10 @@ private slots:
         QFETCH(bool, close);
         DeviceState state = FullState(8);
         setIDAsCap(state, true);
-        // Family 5 is never answered: the cancel or the close comes within its reply time.
+        // Family 5 is never answered: the cancel or the close comes once the encoder has its
+        // request, within its reply time.
         QVERIFY(connectTo(state, {{"drop_reply", "\"read:G 5\""}}, 0.2));
-        atStep(QStringLiteral("Family 5"), [&] {
+        fx->onEncoderEvent("read \"G 5\"", [&] {
             if (close)
                 fx->closeProgram();
             else
