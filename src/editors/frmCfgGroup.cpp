@@ -633,8 +633,7 @@ void frmCfgGroup::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
         return;
     }
     const int key = KeyCode;
-    if (key != KeyTab && key != KeyEnter && key != KeyLeft && key != KeyUp && key != KeyRight &&
-        key != KeyDown)
+    if (!IsNavigationKey(key))
         return;
     KeyCode = 0;
     if (Run.bDBBusy() || m_checking)

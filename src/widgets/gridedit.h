@@ -34,6 +34,11 @@ constexpr int KeyF1 = 112;
 
 // The key code of a Qt key (Shift+Tab counts as Tab), or -1 for a key the editors do not use.
 int KeyCodeOf(int qtKey);
+// Tab, Enter and the four arrows: the keys that move an editor's current cell.
+constexpr bool IsNavigationKey(int keyCode)
+{
+    return keyCode == KeyTab || keyCode == KeyEnter || (keyCode >= KeyLeft && keyCode <= KeyDown);
+}
 
 // An editor window's event filter, over its grid and overlays: a key the editors use goes to
 // keyDown (the window's Form_KeyDown, which sets the code to 0 when it takes the key), and the

@@ -9,11 +9,14 @@
 #include "model/database.h"
 #include "support/scriptedboxes.h"
 
+#include "editors/editortest.h"
+
 #include <QtWidgets>
+
+using namespace editortest;
 
 namespace {
 
-const QString Modified = QStringLiteral("Current Configuration Modified, Does Not Match Encoder");
 
 using F = frmCfgFam;
 
@@ -32,19 +35,12 @@ QStringList rowTexts(F *f, int row)
     return texts;
 }
 
-// The backgrounds of the cells, a letter each: G on green, R off red, I ivory, g inactive grey,
-// D dark grey, M magenta (missing), C cyan (corrected), "." none.
+// The backgrounds of the cells, a letter each (BackgroundLetter).
 QString backs(F *f, int row, std::initializer_list<int> cols)
 {
-    static const QHash<QRgb, QChar> codes = {{qRgb(0, 255, 0), 'G'},     {qRgb(255, 0, 0), 'R'},
-                                             {qRgb(255, 255, 245), 'I'}, {qRgb(192, 192, 192), 'g'},
-                                             {qRgb(128, 128, 128), 'D'}, {qRgb(255, 0, 255), 'M'},
-                                             {qRgb(0, 255, 255), 'C'}};
     QString letters;
-    for (int col : cols) {
-        const QBrush b = f->Cell(row, col)->background();
-        letters += b.style() == Qt::NoBrush ? QChar('.') : codes.value(b.color().rgb(), '?');
-    }
+    for (int col : cols)
+        letters += BackgroundLetter(f->Cell(row, col));
     return letters;
 }
 
@@ -77,18 +73,13 @@ void retype(F *f, const QString &keys) // over what the text box holds
 void choose(QComboBox *list, const QString &item)
 {
     QVERIFY(list->isVisible());
-    list->showPopup();
-    list->view()->setCurrentIndex(list->view()->model()->index(list->findText(item), 0));
-    QTest::keyClick(list->view(), Qt::Key_Return);
+    Choose(list, item);
 }
 
 // The text box lies over the cell, holding the focus.
 bool textBoxOver(F *f, int row, int col)
 {
-    QTableWidget *g = f->fgFamilies;
-    const QPoint centre = g->viewport()->mapTo(f, g->visualRect(g->model()->index(row - 1, col - 1)).center());
-    return f->txtFam->isVisible() && f->focusWidget() == f->txtFam && f->Row() == row && f->Col() == col &&
-           f->txtFam->geometry().contains(centre);
+    return LiesOver(f, f->fgFamilies, f->txtFam, row - 1, col - 1) && f->Row() == row && f->Col() == col;
 }
 
 } // namespace
@@ -100,14 +91,7 @@ class TestFamiliesEditor : public QObject {
     std::unique_ptr<ScriptedBoxes> noBoxes; // a box no test scripts fails the test
     frmTerminal *t = nullptr;
 
-    F *openEditor()
-    {
-        t->Toolbar1->ButtonByKey(QStringLiteral("sequence"))->trigger();
-        F *f = forms::Find<F>();
-        if (!f || !f->isVisible())
-            qFatal("the families editor did not come up");
-        return f;
-    }
+    F *openEditor() { return OpenFromToolbar<F>(t, "sequence"); }
 
     void matchingEncoder()
     {

@@ -13,11 +13,14 @@
 #include "model/database.h"
 #include "support/scriptedboxes.h"
 
+#include "editors/editortest.h"
+
 #include <QtWidgets>
+
+using namespace editortest;
 
 namespace {
 
-const QString Modified = QStringLiteral("Current Configuration Modified, Does Not Match Encoder");
 const QString TimerQuestion = QStringLiteral("Timer Function Causes Automatic Paging Every 2 Minutes");
 const QString Incomplete = QStringLiteral("Pager Group Definition is Incomplete\rAs Shown by Magenta Fields\r"
                                           "Are You Sure You Want to Exit?");
@@ -33,19 +36,12 @@ QString texts(G *f, int col, std::initializer_list<int> rows)
     return t.join(QLatin1Char('|'));
 }
 
-// The backgrounds of the cells, a letter each: G green, R red, I ivory, g light grey, D grey,
-// M magenta, C cyan, "." none.
+// The backgrounds of the cells, a letter each (BackgroundLetter).
 QString backs(G *f, int col, std::initializer_list<int> rows)
 {
-    static const QHash<QRgb, QChar> codes = {{qRgb(0, 255, 0), 'G'},     {qRgb(255, 0, 0), 'R'},
-                                             {qRgb(255, 255, 245), 'I'}, {qRgb(192, 192, 192), 'g'},
-                                             {qRgb(128, 128, 128), 'D'}, {qRgb(255, 0, 255), 'M'},
-                                             {qRgb(0, 255, 255), 'C'}};
     QString letters;
-    for (int r : rows) {
-        const QBrush b = f->Cell(r, col)->background();
-        letters += b.style() == Qt::NoBrush ? QChar('.') : codes.value(b.color().rgb(), '?');
-    }
+    for (int r : rows)
+        letters += BackgroundLetter(f->Cell(r, col));
     return letters;
 }
 
@@ -66,18 +62,12 @@ void type(G *f, int row, int col, const QString &keys) // over what the cell hol
 void choose(G *f, int col, const QString &item)
 {
     clickCell(f, G::RowTimerMsg, col);
-    QComboBox *list = f->cmbMsg;
-    list->showPopup();
-    list->view()->setCurrentIndex(list->view()->model()->index(list->findText(item), 0));
-    QTest::keyClick(list->view(), Qt::Key_Return);
+    Choose(f->cmbMsg, item);
 }
 
 bool textBoxOver(G *f, int row, int col)
 {
-    QTableWidget *g = f->fgGroups;
-    const QPoint centre = g->viewport()->mapTo(f, g->visualRect(g->model()->index(row - 1, col - 1)).center());
-    return f->txtGrp->isVisible() && f->focusWidget() == f->txtGrp && f->Row() == row && f->Col() == col &&
-           f->txtGrp->geometry().contains(centre);
+    return LiesOver(f, f->fgGroups, f->txtGrp, row - 1, col - 1) && f->Row() == row && f->Col() == col;
 }
 
 } // namespace
@@ -89,14 +79,7 @@ class TestGroupsEditor : public QObject {
     std::unique_ptr<ScriptedBoxes> noBoxes; // a box no test scripts fails the test
     frmTerminal *t = nullptr;
 
-    G *openEditor()
-    {
-        t->Toolbar1->ButtonByKey(QStringLiteral("group"))->trigger();
-        G *f = forms::Find<G>();
-        if (!f || !f->isVisible())
-            qFatal("the groups editor did not come up");
-        return f;
-    }
+    G *openEditor() { return OpenFromToolbar<G>(t, "group"); }
 
     void matchingEncoder()
     {

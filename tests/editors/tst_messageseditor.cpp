@@ -9,11 +9,14 @@
 #include "model/database.h"
 #include "support/scriptedboxes.h"
 
+#include "editors/editortest.h"
+
 #include <QtWidgets>
+
+using namespace editortest;
 
 namespace {
 
-const QString Modified = QStringLiteral("Current Configuration Modified, Does Not Match Encoder");
 const QString QuoteRefused = QStringLiteral("Double Quote Characters (\") are Not Allowed");
 
 using M = frmCfgMsg;
@@ -26,10 +29,8 @@ QChar back(M *f, int row)
 
 bool textBoxOver(M *f, int row)
 {
-    QTableWidget *g = f->fgMessages;
-    const QPoint centre = g->viewport()->mapTo(f, g->visualRect(g->model()->index(row - 1, 0)).center());
-    return f->txtMsg->isVisible() && f->focusWidget() == f->txtMsg && f->Row() == row &&
-           f->txtMsg->geometry().contains(centre) && f->txtMsg->cursorPosition() == f->txtMsg->text().size();
+    return LiesOver(f, f->fgMessages, f->txtMsg, row - 1, 0) && f->Row() == row &&
+           f->txtMsg->cursorPosition() == f->txtMsg->text().size();
 }
 
 void paste(QLineEdit *box, const QString &text)
@@ -47,14 +48,7 @@ class TestMessagesEditor : public QObject {
     std::unique_ptr<ScriptedBoxes> noBoxes; // a box no test scripts fails the test
     frmTerminal *t = nullptr;
 
-    M *openEditor()
-    {
-        t->Toolbar1->ButtonByKey(QStringLiteral("message"))->trigger();
-        M *f = forms::Find<M>();
-        if (!f || !f->isVisible())
-            qFatal("the messages editor did not come up");
-        return f;
-    }
+    M *openEditor() { return OpenFromToolbar<M>(t, "message"); }
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
