@@ -41,7 +41,6 @@ constexpr unsigned InvalidMagenta = IncompleteMagenta;
 
 constexpr int VisibleRows = 18;
 constexpr int ListExtraWidth = 20;           // a drop-down list is wider than its cell
-constexpr int DatabaseWatchMs = 100;
 constexpr int LongMessage = 90;              // the load and list labels cut longer messages
 constexpr int CutMessage = 85;
 
@@ -1204,16 +1203,8 @@ void frmCfgFam::watchDatabase()
         return;
     // Never in the middle of one of the editor's own handlers (a message box, the check):
     // looked at again once it has returned.
-    if (core().busy > 0) {
-        if (!m_watchQueued) {
-            m_watchQueued = true;
-            QTimer::singleShot(DatabaseWatchMs, this, [this] {
-                m_watchQueued = false;
-                watchDatabase();
-            });
-        }
+    if (!m_lookLater.now(core().busy > 0))
         return;
-    }
     if (Run.bDBBusy() != m_inputRefused) {
         m_inputRefused = Run.bDBBusy();
         setInputEnabled(!Run.bDBBusy());

@@ -148,7 +148,7 @@ private:
     // The check stopped at a family it could not move: OK keeps the window open.
     bool m_pagerIDsExceeded = false;
     bool m_inputRefused = false;
-    bool m_watchQueued = false;
+    gridedit::LookLater m_lookLater{this, [this] { watchDatabase(); }};
 
     // What the grid shows, to notice changes made behind the editor's back.
     struct Shown {

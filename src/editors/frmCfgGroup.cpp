@@ -28,7 +28,6 @@ namespace {
 
 constexpr int GroupIDChars = 4;     // what may be typed into txtGrp
 constexpr int ListExtraWidth = 20;  // the message list is wider than its cell
-constexpr int DatabaseWatchMs = 100;
 
 const char *const CheckingText = "Checking Groups Database";
 const char *const NoneText = "None";
@@ -804,16 +803,8 @@ void frmCfgGroup::watchDatabase(ModelChange what)
         return;
     // Never in the middle of one of the editor's own handlers (a message box, the check):
     // looked at again once it has returned.
-    if (core().busy > 0 || m_checking) {
-        if (!m_watchQueued) {
-            m_watchQueued = true;
-            QTimer::singleShot(DatabaseWatchMs, this, [this] {
-                m_watchQueued = false;
-                watchDatabase(ModelChange::Busy);
-            });
-        }
+    if (!m_lookLater.now(core().busy > 0 || m_checking))
         return;
-    }
     if (Run.bDBBusy() != m_inputRefused) {
         m_inputRefused = Run.bDBBusy();
         setInputEnabled(!Run.bDBBusy());

@@ -13,6 +13,7 @@
 // New). While the encoder's database is read or written (Run.bDBBusy()) the editor takes no
 // input.
 
+#include "model/changes.h"
 #include "platform/forms.h"
 #include "widgets/gridedit.h"
 
@@ -22,7 +23,6 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableWidgetItem;
-enum class ModelChange;
 
 class frmCfgGroup : public forms::Form<frmCfgGroup, QWidget> {
     Q_OBJECT
@@ -107,5 +107,5 @@ private:
     bool m_checking = false;
     bool m_inputRefused = false;
     bool m_redrawPending = false;
-    bool m_watchQueued = false;
+    gridedit::LookLater m_lookLater{this, [this] { watchDatabase(ModelChange::Busy); }};
 };

@@ -22,7 +22,6 @@ using namespace gridedit;
 namespace {
 
 constexpr int MessageChars = 60;    // what may be typed into a message
-constexpr int DatabaseWatchMs = 100;
 
 } // namespace
 
@@ -251,16 +250,8 @@ void frmCfgMsg::watchDatabase(ModelChange what)
         return;
     // Never in the middle of one of the editor's own handlers (the quote's box): looked at
     // again once it has returned.
-    if (core().busy > 0) {
-        if (!m_watchQueued) {
-            m_watchQueued = true;
-            QTimer::singleShot(DatabaseWatchMs, this, [this] {
-                m_watchQueued = false;
-                watchDatabase(ModelChange::Busy);
-            });
-        }
+    if (!m_lookLater.now(core().busy > 0))
         return;
-    }
     if (Run.bDBBusy() != m_inputRefused) {
         m_inputRefused = Run.bDBBusy();
         setInputEnabled(!Run.bDBBusy());

@@ -8,6 +8,7 @@
 // The grid is drawn afresh when the database has been replaced (a read, a file opened, New).
 // While the encoder's database is read or written (Run.bDBBusy()) the editor takes no input.
 
+#include "model/changes.h"
 #include "platform/forms.h"
 #include "widgets/gridedit.h"
 
@@ -15,7 +16,6 @@
 
 class QPushButton;
 class QTableWidgetItem;
-enum class ModelChange;
 
 class frmCfgMsg : public forms::Form<frmCfgMsg, QWidget> {
     Q_OBJECT
@@ -53,5 +53,5 @@ private:
     int m_row = 1;
     bool m_inputRefused = false;
     bool m_redrawPending = false;
-    bool m_watchQueued = false;
+    gridedit::LookLater m_lookLater{this, [this] { watchDatabase(ModelChange::Busy); }};
 };

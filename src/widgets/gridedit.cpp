@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QTimer>
 #include <QValidator>
 
 namespace gridedit {
@@ -27,6 +28,20 @@ int KeyCodeOf(int qtKey)
     case Qt::Key_F1: return KeyF1;
     default: return -1;
     }
+}
+
+bool LookLater::now(bool inHandler)
+{
+    if (!inHandler)
+        return true;
+    if (!m_queued) {
+        m_queued = true;
+        QTimer::singleShot(100, m_owner, [this] {
+            m_queued = false;
+            m_look();
+        });
+    }
+    return false;
 }
 
 std::optional<bool> RouteEditorEvent(QEvent *event, QAbstractScrollArea *grid, bool overOverlay,

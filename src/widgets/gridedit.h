@@ -80,6 +80,21 @@ private:
     int m_typedLimit = 0;
 };
 
+// A look at the shared database that an editor must not take inside one of its own handlers
+// (a message box, a check): asked for there, it runs once, a short while later, however often
+// it was asked meanwhile.
+class LookLater {
+public:
+    LookLater(QObject *owner, std::function<void()> look) : m_owner(owner), m_look(std::move(look)) {}
+    // True when the look may be taken now; otherwise (inHandler) one later look is queued.
+    bool now(bool inHandler);
+
+private:
+    QObject *m_owner;
+    std::function<void()> m_look;
+    bool m_queued = false;
+};
+
 // Lays an editor over the grid's cell (view row and column), bringing the cell into view
 // first. A list is as high as it needs and wider than the cell by extraWidth.
 void PlaceOverCell(QWidget *form, QTableWidget *grid, QWidget *editor, int row, int col, bool list,
