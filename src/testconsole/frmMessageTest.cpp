@@ -60,6 +60,16 @@ QByteArray lineSettings(const QByteArray &baud, const QByteArray &format)
     return baud + ",o,7,1";
 }
 
+// The main window's commands held off for a scope (the view given back as it was at the end;
+// a main window that has gone by then is not touched).
+class CommandsHeld {
+public:
+    CommandsHeld() { Link().view().HoldCommands(true); }
+    ~CommandsHeld() { Link().view().HoldCommands(false); }
+    CommandsHeld(const CommandsHeld &) = delete;
+    CommandsHeld &operator=(const CommandsHeld &) = delete;
+};
+
 template <class W>
 W *named(W *widget, const char *name)
 {
@@ -389,7 +399,11 @@ void frmMessageTest::Form_Load()
     m_archive->Load();
     showArchive({.changed = true});
 
-    // Out of programming mode: the encoder reboots into paging mode on its ports.
+    // Out of programming mode: the encoder reboots into paging mode on its ports. Until the PC's
+    // port runs at the attached port's settings the line is the console's: the main window
+    // takes no command (its close box still ends the program, as during a read).
+    BusyScope line(Busy::Line);
+    const CommandsHeld held;
     if (!link.MSComm1->PortOpen())
         link.MSComm1->setPortOpen(true);
     link.Send("config reboot\r", false);
@@ -480,12 +494,14 @@ void frmMessageTest::Form_Unload()
     RangeTestConsoleClosing();
 
     SetHourglassPointer();
-    if (link.hasView()) {
-        // Back into programming mode, then the identification at 9600 baud.
+    // Back into programming mode, then the identification at 9600 baud. Not when the program is
+    // closing: its exit has already told the encoder to reboot and closed the port, which stays
+    // closed, and the encoder hears nothing more.
+    if (!link.Gone()) {
         link.MSComm1->DiscardInput();
         link.Send("#PrgmMode#", true);
     }
-    if (link.hasView()) {
+    if (!link.Gone()) {
         link.MSComm1->setPortOpen(false);
         link.MSComm1->setSettings("9600,n,8,1");
         link.MSComm1->setPortOpen(true);
@@ -496,7 +512,7 @@ void frmMessageTest::Form_Unload()
                    .onWriteFailure = OnWriteFailure::Wait});
         link.bRespTimeout = false;
         link.Pause(timeouts::Settle, false);
-        if (link.hasView() && !link.bAppClosing && link.MSComm1->PortOpen())
+        if (!link.Gone() && link.MSComm1->PortOpen())
             link.view().SetEnabled(TerminalView::Command::TestMenu, true);
     }
     mnuRangeTest->setText(QStringLiteral("Start &Range Test"));
