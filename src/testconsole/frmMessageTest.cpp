@@ -550,19 +550,24 @@ void frmMessageTest::Form_Unload()
     // Back into programming mode, then the identification at 9600 baud. Not when the program is
     // closing: its exit has already told the encoder to reboot and closed the port, which stays
     // closed, and the encoder hears nothing more.
+    bool handedBack = false;
     if (!link.Gone()) {
         link.MSComm1->DiscardInput();
-        link.Send("#PrgmMode#", true);
+        handedBack = link.Send("#PrgmMode#", true);
     }
     if (!link.Gone()) {
         link.MSComm1->setPortOpen(false);
         link.MSComm1->setSettings("9600,n,8,1");
         link.MSComm1->setPortOpen(true);
-        // Until the identification's "Port", the reply time-out, or the program's end.
-        link.Wait({.send = "ATI\r",
-                   .until = HoldsAny({"Port"}),
-                   .cancellable = false,
-                   .onWriteFailure = OnWriteFailure::Wait});
+        // Until the identification's "Port", the reply time-out, or the program's end. A line
+        // that took neither command (an adapter pulled out) gives no answer to wait for.
+        if (handedBack)
+            link.Wait({.send = "ATI\r",
+                       .until = HoldsAny({"Port"}),
+                       .cancellable = false,
+                       .onWriteFailure = OnWriteFailure::End});
+        else
+            link.Write("ATI\r");
         link.bRespTimeout = false;
         link.Pause(timeouts::Settle, false);
         if (!link.Gone() && link.MSComm1->PortOpen())
