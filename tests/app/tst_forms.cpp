@@ -4,7 +4,6 @@
 #include "platform/forms.h"
 #include "platform/timing.h"
 
-#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -50,21 +49,7 @@ public:
 class frmProbeDialog : public forms::DialogForm<frmProbeDialog> {
     Q_OBJECT
 public:
-    explicit frmProbeDialog(QWidget *parent = nullptr) : DialogForm(parent)
-    {
-        auto *layout = new QVBoxLayout(this);
-        txtEntry = new QLineEdit(this);
-        cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-        layout->addWidget(txtEntry);
-        layout->addWidget(cmdCancel);
-        connect(cmdCancel, &QPushButton::clicked, this, [this] {
-            ++cancelClicks;
-            forms::UnloadForm(this);
-        });
-    }
-    QLineEdit *txtEntry = nullptr;
-    QPushButton *cmdCancel = nullptr;
-    int cancelClicks = 0;
+    explicit frmProbeDialog(QWidget *parent = nullptr) : DialogForm(parent) {}
     void Form_QueryUnload(bool &Cancel, forms::UnloadMode) { Cancel = g_refuse; }
     void Form_Unload() { ++g_unloads; }
 };
@@ -156,51 +141,6 @@ private slots:
         QVERIFY(stayedUp);
         QVERIFY(!forms::IsLoaded<frmProbeDialog>());
         QCOMPARE(g_unloads, 4);
-    }
-
-    // Escape is the Cancel button of a window that names one, from whichever control has the
-    // focus, and nothing at all in a window that names none; other keys go on as before.
-    void escapeIsTheCancelButtonOrNothing()
-    {
-        for (const bool named : {false, true}) {
-            int clicks = -1;
-            bool stayedUp = false;
-            QTimer::singleShot(0, [named, &clicks, &stayedUp] {
-                frmProbeDialog *d = forms::Find<frmProbeDialog>();
-                if (!d)
-                    return;
-                if (named)
-                    d->setEscapeButton(d->cmdCancel);
-                d->txtEntry->setFocus();
-                QTest::keyClicks(d->txtEntry, QStringLiteral("ab"));
-                QTest::keyClick(d->txtEntry, Qt::Key_Escape);
-                if (!d->isUnloaded())
-                    QTest::keyClick(d, Qt::Key_Escape);
-                clicks = d->cancelClicks;
-                stayedUp = !d->isUnloaded() && d->isVisible() && d->txtEntry->text() == QStringLiteral("ab");
-                if (!d->isUnloaded())
-                    d->reject();
-            });
-            const int before = g_unloads;
-            forms::ShowModal<frmProbeDialog>();
-            QVERIFY(!forms::IsLoaded<frmProbeDialog>());
-            QCOMPARE(g_unloads, before + 1);
-            QCOMPARE(stayedUp, !named);        // named: the first Escape pressed Cancel
-            QCOMPARE(clicks, named ? 1 : 0);
-        }
-
-        // A disabled Cancel is not pressed by Escape either.
-        bool stayedUp = false;
-        QTimer::singleShot(0, [&stayedUp] {
-            frmProbeDialog *d = forms::Find<frmProbeDialog>();
-            d->setEscapeButton(d->cmdCancel);
-            d->cmdCancel->setEnabled(false);
-            QTest::keyClick(d, Qt::Key_Escape);
-            stayedUp = d->isVisible() && d->cancelClicks == 0;
-            d->reject();
-        });
-        forms::ShowModal<frmProbeDialog>();
-        QVERIFY(stayedUp);
     }
 };
 

@@ -33,41 +33,33 @@ using namespace encodertest;
 
 namespace {
 
-// Runs action on the window find() gives once it is up, from inside whichever loop is running
-// (its modal loop); gives up after ten seconds.
-void WhenUp(std::function<QWidget *()> find, std::function<void(QWidget *)> action)
+// Runs action once ready() holds, from inside whichever loop is running (a modal window's, a
+// wait's); gives up after ten seconds.
+void When(std::function<bool()> ready, std::function<void()> action)
 {
     auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, find, action, deadline = QDeadlineTimer(10000)] {
-        QWidget *w = find();
-        const bool up = w && w->isVisible();
-        if (!up && !deadline.hasExpired())
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, ready, action, deadline = QDeadlineTimer(10000)] {
+        const bool now = ready();
+        if (!now && !deadline.hasExpired())
             return;
         poll->stop();
         poll->deleteLater();
-        if (up)
-            action(w);
+        if (now)
+            action();
     });
-    poll->start(3);
+    poll->start(2);
 }
 
 // Runs action once, inside the console's opening pause: the console is loading (not shown yet)
 // and the encoder has been told to reboot.
 void DuringTheOpeningPause(SimEncoder &encoder, std::size_t since, std::function<void()> action)
 {
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, &encoder, since, action, deadline = QDeadlineTimer(10000)] {
-        const frmMessageTest *c = forms::Find<frmMessageTest>();
-        const bool pausing = c && !c->isVisible() && !c->isUnloaded() &&
-                             CommandsSent(encoder, since).contains("config reboot\r");
-        if (!pausing && !deadline.hasExpired())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        if (pausing)
-            action();
-    });
-    poll->start(2);
+    When(
+        [&encoder, since] {
+            const frmMessageTest *c = forms::Find<frmMessageTest>();
+            return c && !c->isVisible() && !c->isUnloaded() && CommandsSent(encoder, since).contains("config reboot\r");
+        },
+        action);
 }
 
 QStringList logLines(const frmMessageTest *console) // in the order they were added
@@ -190,125 +182,96 @@ private slots:
     {
         QTest::addColumn<QString>("window");
         QTest::addColumn<bool>("hasCancel");
-        QTest::newRow("test console") << QStringLiteral("console") << false;
-        QTest::newRow("range test setup") << QStringLiteral("range") << true;
-        QTest::newRow("COM port properties") << QStringLiteral("properties") << true;
-        QTest::newRow("access dialog") << QStringLiteral("access") << true;
-        QTest::newRow("transmitter tuning") << QStringLiteral("tuning") << false;
-        QTest::newRow("encoder settings") << QStringLiteral("settings") << false;
-        QTest::newRow("advanced settings") << QStringLiteral("advanced") << false;
+        QTest::newRow("test console") << QStringLiteral("frmMessageTest") << false;
+        QTest::newRow("range test setup") << QStringLiteral("frmRangeTest") << true;
+        QTest::newRow("COM port properties") << QStringLiteral("frmProperties") << true;
+        QTest::newRow("access dialog") << QStringLiteral("frmPassword") << true;
+        QTest::newRow("transmitter tuning") << QStringLiteral("frmTXTune") << false;
+        QTest::newRow("encoder settings") << QStringLiteral("frmSettings_Main") << false;
+        QTest::newRow("advanced settings") << QStringLiteral("frmSettings") << false;
     }
     void escapeInModalWindows()
     {
         QFETCH(QString, window);
         QFETCH(bool, hasCancel);
-
         struct Road {
-            bool stayedOpen = false; // after the key or the click
-            QString before;          // what the window's closing may change, before
-            QString during;          // the same right after the key or the click
-            QString after;           // once the window has gone
+            bool stayedOpen = false;
+            QString before, during, after; // what a closing may change: before, after the key or
+                                           // click, once the window has gone
         };
         const auto run = [&](bool escape) {
             fresh();
             Road road;
-            frmTerminal *t = nullptr;
-            frmMessageTest *alone = nullptr;
             std::size_t mark = 0;
-            std::function<QWidget *()> find;
-            std::function<void()> open;
-            std::function<QString()> state;
-            if (window == QLatin1String("console")) {
-                t = connect();
-                if (!t)
-                    return road;
-                mark = encoder->sim().eventCount();
-                find = [] { return forms::Find<frmMessageTest>(); };
-                open = [t] { t->mnuSendMsg->trigger(); };
-                state = [this, mark] {
-                    QStringList sent;
-                    for (const QByteArray &c : CommandsSent(*encoder, mark))
-                        sent << QString::fromLatin1(c);
-                    return QString::fromLatin1(encsim::modeName(encoder->sim().mode()).data()) + QLatin1Char('|') +
-                           sent.join(QLatin1Char(','));
-                };
-            } else if (window == QLatin1String("range")) {
-                alone = openAlone();
-                alone->txtPIN->setText(QStringLiteral("100"));
-                find = [] { return forms::Find<frmRangeTest>(); };
-                open = [alone] { alone->mnuRangeTest->trigger(); };
-                state = [alone] {
-                    return QStringLiteral("%1 %2 %3 %4 %5 %6")
-                        .arg(Run.bRangeTestOn)
-                        .arg(alone->cmdSendMsg->text())
-                        .arg(alone->cmdSendMsg->isEnabled())
-                        .arg(alone->mnuRangeTest->text())
-                        .arg(alone->Timer2->Enabled())
-                        .arg(forms::IsLoaded<frmRangeTest>());
-                };
-            } else if (window == QLatin1String("properties")) {
-                SaveSetting(QStringLiteral("Properties"), QStringLiteral("Settings"), QStringLiteral("2400,e,7,1"));
-                find = [] { return forms::Find<frmProperties>(); };
-                open = [] { forms::ShowModal<frmProperties>(); };
-                state = [] {
-                    return GetSetting(QStringLiteral("Properties"), QStringLiteral("Settings")) + QLatin1Char(' ') +
-                           GetSetting(QStringLiteral("Properties"), QStringLiteral("CommPort")) + QLatin1Char(' ') +
-                           QString::fromLatin1(Link().MSComm1->Settings()) + QLatin1Char(' ') +
-                           QString::number(Link().MSComm1->CommPort()) +
-                           QString::number(forms::IsLoaded<frmProperties>());
-                };
-            } else if (window == QLatin1String("access")) {
-                Run.sPwdTarget = "advanced";
-                find = [] { return forms::Find<frmPassword>(); };
-                open = [] { forms::ShowModal<frmPassword>(); };
-                state = [] {
-                    return QStringLiteral("%1 %2").arg(forms::IsLoaded<frmPassword>()).arg(forms::IsLoaded<frmSettings>());
-                };
-            } else {
-                if (window == QLatin1String("tuning")) {
-                    find = [] { return forms::Find<frmTXTune>(); };
-                    open = [] { forms::ShowModal<frmTXTune>(); };
-                } else if (window == QLatin1String("settings")) {
-                    find = [] { return forms::Find<frmSettings_Main>(); };
-                    open = [] { forms::ShowModal<frmSettings_Main>(); };
-                } else {
-                    find = [] { return forms::Find<frmSettings>(); };
-                    open = [] { forms::ShowModal<frmSettings>(); };
+            const auto state = [&] {
+                QStringList s = {GetSetting(QStringLiteral("Properties"), QStringLiteral("Settings")),
+                                 GetSetting(QStringLiteral("Properties"), QStringLiteral("ModSliderVal")),
+                                 QString::fromLatin1(Link().MSComm1->Settings()),
+                                 QString::number(Run.bDBMatchesEncoder), QString::number(Run.bRangeTestOn)};
+                QStringList shown;
+                for (QWidget *w : QApplication::topLevelWidgets())
+                    if (w->isVisible())
+                        shown << w->objectName();
+                shown.sort();
+                s << shown;
+                if (const frmMessageTest *c = forms::Find<frmMessageTest>())
+                    s << c->cmdSendMsg->text() << QString::number(c->cmdSendMsg->isEnabled()) << c->mnuRangeTest->text();
+                if (encoder) {
+                    s << QString::fromLatin1(encsim::modeName(encoder->sim().mode()).data());
+                    for (const QByteArray &command : CommandsSent(*encoder, mark))
+                        s << QString::fromLatin1(command);
                 }
-                state = [] {
-                    return QStringLiteral("%1 %2 %3 %4")
-                        .arg(Run.bDBMatchesEncoder)
-                        .arg(QString::fromLatin1(EncoderSettings.sModSliderVal))
-                        .arg(GetSetting(QStringLiteral("Properties"), QStringLiteral("ModSliderVal")))
-                        .arg(GetSetting(QStringLiteral("Properties"), QStringLiteral("StationID")));
-                };
+                return s.join(QLatin1Char('|'));
+            };
+            std::function<void()> open;
+            if (window == QLatin1String("frmMessageTest")) {
+                frmTerminal *t = connect();
+                mark = encoder ? encoder->sim().eventCount() : 0;
+                open = [t] { if (t) t->mnuSendMsg->trigger(); };
+            } else if (window == QLatin1String("frmRangeTest")) {
+                frmMessageTest *alone = openAlone();
+                alone->txtPIN->setText(QStringLiteral("100"));
+                open = [alone] { alone->mnuRangeTest->trigger(); };
+            } else if (window == QLatin1String("frmProperties")) {
+                SaveSetting(QStringLiteral("Properties"), QStringLiteral("Settings"), QStringLiteral("2400,e,7,1"));
+                open = [] { forms::ShowModal<frmProperties>(); };
+            } else if (window == QLatin1String("frmPassword")) {
+                Run.sPwdTarget = "advanced";
+                open = [] { forms::ShowModal<frmPassword>(); };
+            } else if (window == QLatin1String("frmTXTune")) {
+                open = [] { forms::ShowModal<frmTXTune>(); };
+            } else if (window == QLatin1String("frmSettings_Main")) {
+                open = [] { forms::ShowModal<frmSettings_Main>(); };
+            } else {
+                open = [] { forms::ShowModal<frmSettings>(); };
             }
-
-            WhenUp(find, [&](QWidget *w) {
+            const auto find = [window]() -> QWidget * {
+                for (QWidget *w : QApplication::topLevelWidgets())
+                    if (w->objectName() == window && w->isVisible())
+                        return w;
+                return nullptr;
+            };
+            When([&] { return find() != nullptr; }, [&] {
+                QWidget *w = find();
                 if (encoder) // the encoder has come up in paging mode
                     encoder->sim().waitForEvent("mode BOOTING -> PAGING", std::chrono::seconds(5), mark);
+                if (auto *access = qobject_cast<frmPassword *>(w)) // the code typed: Cancel still opens nothing
+                    access->txtName->setText(QStringLiteral("kvern"));
                 road.before = state();
-                if (window == QLatin1String("access")) // the code typed: Cancel still opens nothing
-                    forms::Find<frmPassword>()->txtName->setText(QStringLiteral("kvern"));
-                if (!escape) {
+                if (!escape)
                     w->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->click();
-                } else {
-                    QWidget *focus = w->focusWidget() ? w->focusWidget() : w;
-                    QTest::keyClick(focus, Qt::Key_Escape);
-                    if (auto *c = qobject_cast<frmMessageTest *>(w)) {
-                        c->txtMessage->setFocus();
-                        QTest::keyClick(c->txtMessage, Qt::Key_Escape);
-                    }
-                }
-                road.stayedOpen = find() == w && w->isVisible();
+                else
+                    QTest::keyClick(w->focusWidget() ? w->focusWidget() : w, Qt::Key_Escape);
+                if (auto *c = qobject_cast<frmMessageTest *>(w); c && !c->isUnloaded())
+                    QTest::keyClick(c->txtMessage, Qt::Key_Escape);
+                road.stayedOpen = find() == w;
                 road.during = state();
                 if (road.stayedOpen)
                     w->close(); // the close box ends the test of this window
             });
             open();
             road.after = state();
-            if (alone)
-                forms::Unload<frmMessageTest>();
+            forms::Unload<frmMessageTest>();
             return road;
         };
 
@@ -316,15 +279,15 @@ private slots:
         if (!hasCancel) {
             QVERIFY2(escaped.stayedOpen, qPrintable(window));
             QCOMPARE(escaped.during, escaped.before);
-            if (window == QLatin1String("console"))
-                QCOMPARE(escaped.during, QStringLiteral("PAGING|config reboot\r"));
+            if (window == QLatin1String("frmMessageTest"))
+                QVERIFY(escaped.during.endsWith(QStringLiteral("|PAGING|config reboot\r")));
             return;
         }
         const Road clicked = run(false);
         QVERIFY(!escaped.stayedOpen && !clicked.stayedOpen);
+        QCOMPARE(escaped.before, clicked.before);
         QCOMPARE(escaped.during, clicked.during);
         QCOMPARE(escaped.after, clicked.after);
-        QCOMPARE(escaped.before, clicked.before);
     }
 
     // From the reboot until the PC's port runs at the paging port's settings the console owns
