@@ -416,6 +416,23 @@ void frmTerminal::CloseTestConsole()
     forms::Unload<frmMessageTest>();
 }
 
+void frmTerminal::HoldCommands(bool held)
+{
+    if (held == m_commandsHeld)
+        return;
+    m_commandsHeld = held;
+    if (held) {
+        m_heldButtons.clear();
+        for (int position = 1; position <= Toolbar1->ButtonCount(); ++position)
+            m_heldButtons << Toolbar1->Buttons(position)->isEnabled();
+        Toolbar1->setAllButtonsEnabled(false);
+        return;
+    }
+    for (int position = 1; position <= Toolbar1->ButtonCount() && position <= m_heldButtons.size(); ++position)
+        Toolbar1->Buttons(position)->setEnabled(m_heldButtons[position - 1]);
+    m_heldButtons.clear();
+}
+
 bool frmTerminal::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::KeyPress || isUnloaded())

@@ -9,6 +9,7 @@
 #include "platform/forms.h"
 #include "widgets/controls.h"
 
+#include <QList>
 #include <QMainWindow>
 
 class QAction;
@@ -114,6 +115,7 @@ public:
     void ShowCancelWindow(const QString &step) override;
     void CloseCancelWindow() override;
     void CloseTestConsole() override;
+    void HoldCommands(bool held) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -130,4 +132,6 @@ private:
     QString databaseStateSuffix() const;
 
     QStackedLayout *m_discs = nullptr;
+    QList<bool> m_heldButtons; // while the commands are held: each toolbar button's state before
+    bool m_commandsHeld = false;
 };

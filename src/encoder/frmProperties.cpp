@@ -78,6 +78,7 @@ frmProperties::frmProperties(QWidget *parent) : DialogForm(parent)
     cmdOK->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    setEscapeButton(cmdCancel);
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
     layout->addLayout(buttons);

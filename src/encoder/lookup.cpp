@@ -13,14 +13,22 @@ QByteArray ReplaceText(QByteArray text, QByteArray search, QByteArray replacemen
 {
     if (search.isEmpty())
         return text;
+    // The result is built in one go (no replacement inside the text, which would move its rest
+    // each time): the cost grows with the text's length.
+    qsizetype at = text.indexOf(search);
+    if (at < 0)
+        return text;
+    QByteArray result;
+    result.reserve(text.size());
     qsizetype from = 0;
-    for (;;) {
-        const qsizetype at = text.indexOf(search, from);
-        if (at < 0)
-            return text;
-        text.replace(at, search.size(), replacement);
-        from = at + replacement.size();
+    while (at >= 0) {
+        result.append(text.constData() + from, at - from);
+        result.append(replacement);
+        from = at + search.size();
+        at = text.indexOf(search, from);
     }
+    result.append(text.constData() + from, text.size() - from);
+    return result;
 }
 
 QByteArray LookupCommand(const QByteArray &pagerID)

@@ -56,4 +56,8 @@ public:
     virtual void CloseCancelWindow() = 0;
     // The message test console closes (its closing talks to the encoder and may yield).
     virtual void CloseTestConsole() = 0;
+    // While the test console hands the encoder over to paging mode the main window takes no
+    // command (every toolbar button is off, as during a read); released, each button is as it
+    // was. A view that shows no commands does nothing.
+    virtual void HoldCommands(bool held) { (void)held; }
 };

@@ -37,6 +37,7 @@ void LogInline(const QByteArray &line)
 
 QByteArray NameControls(const QByteArray &reply, bool allTwelve)
 {
+    // One pass over the reply: each byte is looked up once, so a long answer costs its length.
     static const struct {
         char code;
         const char *name;
@@ -45,10 +46,20 @@ QByteArray NameControls(const QByteArray &reply, bool allTwelve)
         {'\x04', "<EOT>"}, {'\x15', "<NAK>"}, {'\n', "<LF>"},   {'\x13', "<XOFF>"},
         {'\x11', "<XON>"}, {'\x01', "<SOH>"}, {'\x02', "<STX>"}, {'\x03', "<ETX>"},
     };
+    const char *nameOf[32] = {};
     const int count = allTwelve ? 12 : 9;
-    QByteArray text = reply;
     for (int i = 0; i < count; ++i)
-        text = ReplaceText(text, QByteArray(1, names[i].code), names[i].name);
+        nameOf[static_cast<unsigned char>(names[i].code)] = names[i].name;
+
+    QByteArray text;
+    text.reserve(reply.size());
+    for (char c : reply) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code < 32 && nameOf[code])
+            text.append(nameOf[code]);
+        else
+            text.append(c);
+    }
     return text;
 }
 

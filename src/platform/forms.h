@@ -13,7 +13,9 @@
 //   void Form_Load();
 //   void Form_QueryUnload(bool &Cancel, forms::UnloadMode mode);
 //   void Form_Unload();
-// The close box, Escape in a dialog and QDialog::accept/reject all go through the same unload.
+// The close box and QDialog::accept/reject all go through the same unload. Escape in a modal
+// window presses the Cancel button the window names (DialogForm::setEscapeButton); a window that
+// names none takes no action on Escape.
 //
 // Unloading ends the instance: the next Get makes a fresh one. The object itself is deleted
 // only once no handler of it is running: handlers connected with forms::Handler (and Load,
@@ -21,10 +23,12 @@
 // Code that yields to the event loop (wait loops, modal boxes) and then goes on touching a
 // window keeps a QPointer or asks Find again, and checks isUnloaded() on the window it holds.
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QWidget>
 
@@ -135,7 +139,10 @@ private:
     FormCore m_core;
 };
 
-// A window that is shown modally: accept, reject, Escape and the close box all unload it.
+// A window that is shown modally: accept, reject and the close box unload it. Escape is the
+// window's Cancel button when it has one (named with setEscapeButton): it clicks it, so it does
+// exactly what Cancel does. In a window without Cancel, Escape does nothing: the test console,
+// say, is not closed by a stray key while a page or a range test runs.
 template <class F>
 class DialogForm : public Form<F, QDialog> {
 public:
@@ -150,6 +157,25 @@ public:
         this->setResult(result);
         UnloadForm(static_cast<F *>(this), UnloadMode::Code);
     }
+
+    void setEscapeButton(QAbstractButton *button) { m_escapeButton = button; }
+    QAbstractButton *escapeButton() const { return m_escapeButton.data(); }
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (!event->matches(QKeySequence::Cancel)) {
+            Form<F, QDialog>::keyPressEvent(event);
+            return;
+        }
+        event->accept();
+        QAbstractButton *cancel = m_escapeButton.data();
+        if (cancel && cancel->isEnabled() && cancel->isVisibleTo(this))
+            cancel->click();
+    }
+
+private:
+    QPointer<QAbstractButton> m_escapeButton;
 };
 
 // The loaded instance, or nullptr. Never loads. A window that is running its Form_Unload is

@@ -31,6 +31,7 @@ frmPassword::frmPassword(QWidget *parent) : DialogForm(parent)
     cmdOK->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    setEscapeButton(cmdCancel);
     buttons->addStretch(1);
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);

@@ -33,6 +33,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -59,6 +61,38 @@ QByteArray lineSettings(const QByteArray &baud, const QByteArray &format)
         return baud + ",e,7,1";
     return baud + ",o,7,1";
 }
+
+// The main window's commands held off for a scope (the view given back as it was at the end;
+// a main window that has gone by then is not touched).
+class CommandsHeld {
+public:
+    CommandsHeld() { Link().view().HoldCommands(true); }
+    ~CommandsHeld() { Link().view().HoldCommands(false); }
+    CommandsHeld(const CommandsHeld &) = delete;
+    CommandsHeld &operator=(const CommandsHeld &) = delete;
+};
+
+} // namespace
+
+QString AdmitPageText(const QString &text, int room)
+{
+    QString taken;
+    taken.reserve(qBound(qsizetype(0), qsizetype(room), text.size()));
+    for (qsizetype i = 0; i < text.size() && taken.size() < room; ++i) {
+        QChar c = text[i];
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+            ++i;
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar::ParagraphSeparator ||
+            c == QChar::LineSeparator)
+            c = QLatin1Char(' ');
+        else if (c.unicode() > 0xFF)
+            continue;
+        taken += c;
+    }
+    return taken;
+}
+
+namespace {
 
 template <class W>
 W *named(W *widget, const char *name)
@@ -102,55 +136,84 @@ PageTextBox::PageTextBox(QWidget *parent) : QPlainTextEdit(parent)
 {
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setTabChangesFocus(true);
+    // Every change of the text passes here, whatever made it, before anything is drawn.
+    connect(document(), &QTextDocument::contentsChanged, this, &PageTextBox::admitChange);
+}
+
+QString PageTextBox::text() const
+{
+    // Not toPlainText(): it turns a non-breaking space into a blank.
+    QString raw = document()->toRawText();
+    raw.remove(QChar::ParagraphSeparator);
+    return raw;
 }
 
 QByteArray PageTextBox::bytes() const
 {
-    return toPlainText().toLatin1();
+    return text().toLatin1();
 }
 
 void PageTextBox::setBytes(const QByteArray &text)
 {
-    // Like typing, a text put in by the program stops at the longest message (an over-long line
-    // of the archive file).
-    setPlainText(QString::fromLatin1(text.left(m_maxLength)));
+    setPlainText(AdmitPageText(QString::fromLatin1(text), m_maxLength));
 }
 
 int PageTextBox::room() const
 {
-    return m_maxLength - int(toPlainText().size()) + int(textCursor().selectedText().size());
-}
-
-void PageTextBox::keyPressEvent(QKeyEvent *event)
-{
-    const QString typed = event->text();
-    const bool printable = !typed.isEmpty() && typed.at(0).isPrint() &&
-                           !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-    if (printable) {
-        bool latin1 = true;
-        for (QChar c : typed)
-            latin1 = latin1 && c.unicode() <= 0xFF;
-        if (!latin1 || typed.size() > room()) {
-            event->accept();
-            return;
-        }
-    }
-    QPlainTextEdit::keyPressEvent(event);
+    return m_maxLength - int(text().size()) + int(textCursor().selectedText().size());
 }
 
 void PageTextBox::insertFromMimeData(const QMimeData *source)
 {
-    if (!source || !source->hasText())
+    // Taken in before it reaches the text, so a long paste is cut at once.
+    if (source && source->hasText())
+        insertPlainText(AdmitPageText(source->text(), room()));
+}
+
+void PageTextBox::admitChange()
+{
+    if (m_admitting)
         return;
-    QString text = source->text();
-    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    QString taken;
-    for (QChar c : text)
-        if (c.unicode() <= 0xFF)
-            taken += c;
-    insertPlainText(taken.left(qMax(0, room())));
+    const QString now = document()->toRawText(); // line breaks as paragraph separators
+    const QString &before = m_admitted;
+    const qsizetype shorter = qMin(before.size(), now.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && before[prefix] == now[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter && before[before.size() - 1 - suffix] == now[now.size() - 1 - suffix])
+        ++suffix;
+
+    // What came in ends where the caret stands after it, when the text behind the caret is the
+    // text that was there before; otherwise at the end of what differs.
+    const qsizetype growth = now.size() - before.size();
+    const qsizetype caret = textCursor().position();
+    qsizetype end = now.size() - qMin(suffix, shorter - prefix);
+    if (caret <= now.size() && now.size() - caret <= suffix && caret >= qMax(qsizetype(0), growth))
+        end = caret;
+    const qsizetype start = qMin(prefix, end - qMax(qsizetype(0), growth));
+    const QString came = now.mid(start, end - start);
+    const QString taken = AdmitPageText(came, int(m_maxLength - start - (now.size() - end)));
+    if (taken == came) {
+        m_admitted = now;
+        return;
+    }
+
+    // Corrected as part of the same edit, so that one undo takes back both.
+    m_admitting = true;
+    QTextCursor fix(document());
+    fix.joinPreviousEditBlock();
+    fix.setPosition(int(start));
+    fix.setPosition(int(end), QTextCursor::KeepAnchor);
+    fix.insertText(taken);
+    fix.endEditBlock();
+    if (caret == end) {
+        QTextCursor moved = textCursor();
+        moved.setPosition(int(start + taken.size()));
+        setTextCursor(moved);
+    }
+    m_admitting = false;
+    m_admitted = document()->toRawText();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -389,7 +452,11 @@ void frmMessageTest::Form_Load()
     m_archive->Load();
     showArchive({.changed = true});
 
-    // Out of programming mode: the encoder reboots into paging mode on its ports.
+    // Out of programming mode: the encoder reboots into paging mode on its ports. Until the PC's
+    // port runs at the attached port's settings the line is the console's: the main window
+    // takes no command (its close box still ends the program, as during a read).
+    BusyScope line(Busy::Line);
+    const CommandsHeld held;
     if (!link.MSComm1->PortOpen())
         link.MSComm1->setPortOpen(true);
     link.Send("config reboot\r", false);
@@ -480,23 +547,30 @@ void frmMessageTest::Form_Unload()
     RangeTestConsoleClosing();
 
     SetHourglassPointer();
-    if (link.hasView()) {
-        // Back into programming mode, then the identification at 9600 baud.
+    // Back into programming mode, then the identification at 9600 baud. Not when the program is
+    // closing: its exit has already told the encoder to reboot and closed the port, which stays
+    // closed, and the encoder hears nothing more.
+    bool handedBack = false;
+    if (!link.Gone()) {
         link.MSComm1->DiscardInput();
-        link.Send("#PrgmMode#", true);
+        handedBack = link.Send("#PrgmMode#", true);
     }
-    if (link.hasView()) {
+    if (!link.Gone()) {
         link.MSComm1->setPortOpen(false);
         link.MSComm1->setSettings("9600,n,8,1");
         link.MSComm1->setPortOpen(true);
-        // Until the identification's "Port", the reply time-out, or the program's end.
-        link.Wait({.send = "ATI\r",
-                   .until = HoldsAny({"Port"}),
-                   .cancellable = false,
-                   .onWriteFailure = OnWriteFailure::Wait});
+        // Until the identification's "Port", the reply time-out, or the program's end. A line
+        // that took neither command (an adapter pulled out) gives no answer to wait for.
+        if (handedBack)
+            link.Wait({.send = "ATI\r",
+                       .until = HoldsAny({"Port"}),
+                       .cancellable = false,
+                       .onWriteFailure = OnWriteFailure::End});
+        else
+            link.Write("ATI\r");
         link.bRespTimeout = false;
         link.Pause(timeouts::Settle, false);
-        if (link.hasView() && !link.bAppClosing && link.MSComm1->PortOpen())
+        if (!link.Gone() && link.MSComm1->PortOpen())
             link.view().SetEnabled(TerminalView::Command::TestMenu, true);
     }
     mnuRangeTest->setText(QStringLiteral("Start &Range Test"));
@@ -508,7 +582,7 @@ void frmMessageTest::Form_Unload()
 
 void frmMessageTest::txtMessage_Change()
 {
-    const int length = int(txtMessage->toPlainText().size());
+    const int length = int(txtMessage->text().size());
     lblMsgLen->setText(QStringLiteral("Message Length: ") + QString::number(length));
     cmdSendMsg->setEnabled(length > 0);
 }
@@ -537,7 +611,7 @@ void frmMessageTest::txtPIN_Change()
 {
     if (!txtPIN->text().isEmpty()) {
         mnuRangeTest->setEnabled(true);
-        if (!txtMessage->toPlainText().isEmpty())
+        if (!txtMessage->text().isEmpty())
             cmdSendMsg->setEnabled(true);
     } else {
         mnuRangeTest->setEnabled(false);
@@ -663,7 +737,7 @@ void frmMessageTest::showArchive(const MessageArchive::Change &change)
 
 void frmMessageTest::cmdAdd_Click()
 {
-    if (m_archive && !txtMessage->toPlainText().isEmpty())
+    if (m_archive && !txtMessage->text().isEmpty())
         showArchive(m_archive->Add(txtMessage->bytes()));
 }
 

@@ -37,25 +37,36 @@ public:
     void SelectTop() override;
 };
 
-// The message box of a test page: the text wraps; typing stops at the longest message and
-// only Latin-1 characters are taken (a page is one byte per character). A pasted line break
-// becomes a blank.
+// What of text may come into a test page's message that has room characters left: each line
+// break becomes a blank (a CR LF pair one), characters beyond Latin-1 are left out, and the
+// rest is cut at room.
+QString AdmitPageText(const QString &text, int room);
+
+// The message box of a test page: the text wraps. It holds one line of at most maxLength
+// characters, each of them one byte of the page (Latin-1), however the text comes in (typing,
+// an input method, a paste, a drop, the program): a line break becomes a blank, a character
+// beyond Latin-1 is left out and what goes past the limit is cut, before the text is ever
+// shown. Its text is read as it is held: a non-breaking space (0xA0) stays one.
 class PageTextBox : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit PageTextBox(QWidget *parent = nullptr);
     int maxLength() const { return m_maxLength; }
     void setMaxLength(int length) { m_maxLength = length; }
+    QString text() const;
     QByteArray bytes() const;
     void setBytes(const QByteArray &text);
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
 
 private:
-    int room() const; // characters that may still be typed in place of the selection
+    int room() const; // characters that may still come in place of the selection
+    void admitChange();
+
     int m_maxLength = 32767;
+    QString m_admitted;      // the text as it stood after the last change
+    bool m_admitting = false; // admitChange is correcting the text
 };
 
 class frmMessageTest : public forms::DialogForm<frmMessageTest>, public PagingConsole {

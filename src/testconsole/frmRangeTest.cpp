@@ -92,6 +92,7 @@ frmRangeTest::frmRangeTest(QWidget *parent) : DialogForm(parent)
     cmdStart->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    setEscapeButton(cmdCancel);
     buttons->addWidget(cmdStart);
     buttons->addWidget(cmdCancel);
     layout->addLayout(buttons);
@@ -118,7 +119,7 @@ void frmRangeTest::Form_Load()
 
 void frmRangeTest::Form_Unload()
 {
-    // Closed without Start (Cancel, Escape, the close box): the console's Send is itself again.
+    // Closed without Start (Cancel, or Escape which presses it, the close box): the console's Send is itself again.
     if (!m_started)
         RangeTest().Cancel();
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The range test's set-up dialog "Range Test Setup": the base message, the pager ID and the
 // cycle time of the test (rangetest.h runs it). Shown modally, owned by the console. Start
-// hides it (it stays loaded until the test stops); Cancel, Escape and the close box leave it
-// without starting.
+// hides it (it stays loaded until the test stops); Cancel (Escape presses it) and the close box
+// leave it without starting.
 
 #include "platform/forms.h"
 

@@ -118,7 +118,7 @@ private slots:
                 if (road == 0)
                     d->reject();
                 else if (road == 1)
-                    QTest::keyClick(d, Qt::Key_Escape);
+                    d->close();
                 else
                     d->accept();
             });

@@ -32,6 +32,11 @@ private slots:
                                       << QByteArray("abc");
         QTest::newRow("shorter replacement") << QByteArray("xxabxxab") << QByteArray("ab")
                                              << QByteArray("") << QByteArray("xxxx");
+        QTest::newRow("at both ends, overlapping candidates")
+            << QByteArray("aaaXaaa") << QByteArray("aa") << QByteArray("b") << QByteArray("baXba");
+        QTest::newRow("a long text of many occurrences")
+            << QByteArray("list ").repeated(20000) << QByteArray("list") << QByteArray("Group")
+            << QByteArray("Group ").repeated(20000);
     }
     void replaceTextGoesOnAfterEachReplacement()
     {

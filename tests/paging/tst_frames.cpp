@@ -60,6 +60,22 @@ private slots:
                  QByteArray("<CR><ACK><ESC><RS><EOT><NAK><LF><XOFF><XON><SOH><STX><ETX>\x07"));
         QCOMPARE(NameControls(all, false), QByteArray("<CR><ACK><ESC><RS><EOT><NAK><LF><XOFF><XON>\x01\x02\x03\x07"));
         QCOMPARE(NameControls("okay 250", true), QByteArray("okay 250"));
+        QCOMPARE(NameControls("", true), QByteArray());
+        // Bytes around the named ones are kept as they are, 0x80 and above included.
+        QCOMPARE(NameControls(QByteArray("\x00" "a\r\n\xa0\xff\x1f", 7), false),
+                 QByteArray("\x00" "a<CR><LF>\xa0\xff\x1f", 13));
+
+        // An answer of 1.35 MB that is nearly all control characters is named whole.
+        QByteArray big;
+        QByteArray expected;
+        for (int i = 0; i < 135000; ++i) {
+            big += QByteArray("\r\n\x06x\x15\x02\x03\x13\x11\x1b", 10);
+            expected += "<CR><LF><ACK>x<NAK><STX><ETX><XOFF><XON><ESC>";
+        }
+        QCOMPARE(big.size(), 1350000);
+        const QByteArray named = NameControls(big, true);
+        QCOMPARE(named.size(), expected.size());
+        QVERIFY(named == expected);
     }
 
     void timePrefix()
