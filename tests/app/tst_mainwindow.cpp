@@ -308,10 +308,16 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         const QString large = site.filePath("large.pg9");
         WriteFile(large, QByteArray(MaxFileBytes + 1, 'x'));
+        // Each box holds the system's words, or says what is wrong with the file.
         ScriptedBoxes boxes;
-        for (const QString &bad : {site.filePath("no such file.pg9"), QStringLiteral("/proc/self/mem"), fifo,
-                                   QStringLiteral("/dev/zero"), large}) {
-            boxes.expect(QString()).icon(MsgIcon::Exclamation).title(kSolvendraTitle);
+        const QList<std::pair<QString, QString>> refused = {
+            {site.filePath("no such file.pg9"), QStringLiteral("No such file or directory")},
+            {QStringLiteral("/proc/self/mem"), QStringLiteral("Input/output error")},
+            {fifo, QStringLiteral("fifo.pg9 is not a regular file")},
+            {QStringLiteral("/dev/zero"), QStringLiteral("zero is not a regular file")},
+            {large, QStringLiteral("large.pg9 is too large (more than 1 MB)")}};
+        for (const auto &[bad, why] : refused) {
+            boxes.expect(why).icon(MsgIcon::Exclamation).title(kSolvendraTitle);
             env->dialogAnswers.push_back(bad);
             t->mnuOpenFile->trigger();
         }
