@@ -251,6 +251,7 @@ private slots:
         WriteFile(original, content);
         frmTerminal *t = mainWindow();
         const QString programFolder = QDir::currentPath();
+        QVERIFY(QDir(env->homeFolder()).mkdir(QStringLiteral("Documents")));
 
         env->dialogAnswers.push_back(original);
         t->mnuOpenFile->trigger();
@@ -356,6 +357,28 @@ private slots:
         QCOMPARE(env->dialogs.size(), dialogs);
         QCOMPARE(ReadFile(existing), before);
         QCOMPARE(t->StatusBar1->panelText(1), status);
+    }
+
+    // Without a documents folder Open and Save As start in the home folder with no name (a
+    // folder that is not there would be proposed as the file's name); a current file whose
+    // folder has gone is proposed there under its own name.
+    void dialogsStartInAFolderThatIsThere()
+    {
+        frmTerminal *t = mainWindow();
+        t->mnuOpenFile->trigger();
+        t->mnuSaveAs->trigger();
+        QCOMPARE(env->dialogs.size(), 2);
+        for (const FileDialogRequest &asked : env->dialogs) {
+            QCOMPARE(asked.directory, env->homeFolder());
+            QCOMPARE(asked.defaultName, QString());
+        }
+        {
+            QTemporaryDir gone;
+            Run.sDBFilePath = gone.filePath(QStringLiteral("site.pg9"));
+        }
+        t->mnuSaveAs->trigger();
+        QCOMPARE(env->dialogs.last().directory, env->homeFolder());
+        QCOMPARE(env->dialogs.last().defaultName, QStringLiteral("site.pg9"));
     }
 
     // While a transfer runs, the commands that would start another do nothing.
