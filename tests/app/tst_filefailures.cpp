@@ -1,9 +1,10 @@
 // Disks that say no, met through the program's windows: a save past a file-size limit (the
-// program lives, the old file stays, the box says "File too large"), a save onto a full disk
-// and a PDF listing past a file-size limit, each said in the system's own words.
+// program lives, the old file stays, the box says "File too large"), a save that fills the
+// disk half way and a PDF listing past a file-size limit, each said in the system's own words.
 
 #include "app/apptest.h"
 #include "app/program.h"
+#include "model/database.h"
 #include "model/dbfile.h"
 #include "support/filelimits.h"
 #include "support/scriptedboxes.h"
@@ -82,9 +83,15 @@ private slots:
             QSKIP("no right to mount a small file system");
         frmTerminal *t = StartProgram<frmSplash>();
         QVERIFY(t);
+        // Room for the first page of the new file, not for all of it: the write stops half way.
+        for (QByteArray &message : DB.CannedMsgs)
+            message = QByteArray(200, 'm');
+        QVERIFY(WriteDBFile(t->txtConfigNotes->notes()).size() > 4096);
         const QString file = disk.filePath(QStringLiteral("site.pg9"));
         WriteFile(file, "old\r\n");
+        WriteFile(disk.filePath(QStringLiteral("room")), "r");
         QVERIFY(disk.fill());
+        QVERIFY(QFile::remove(disk.filePath(QStringLiteral("room"))));
         const QString status = t->StatusBar1->panelText(1);
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("No space left on device")).icon(MsgIcon::Exclamation).title(kKestraneTitle);

@@ -1,7 +1,6 @@
 #include <QtTest>
 
 #include "paging/commlog.h"
-#include "support/filelimits.h"
 #include "support/scriptedboxes.h"
 
 #include "paging/recorderconsole.h"
@@ -107,27 +106,6 @@ private slots:
         QCOMPARE(open({fifo}).openError, QStringLiteral("fifo.log is not a regular file"));
         QCOMPARE(CommLogFile().FileName(), path("in use.log"));
         QCOMPARE(console.lines.size(), 1);
-    }
-
-    // Writes a full disk refuses are counted with the system's text, the opening line's
-    // included; the list goes on as before.
-    void refusedWritesAreCounted()
-    {
-        SmallFileSystem disk;
-        if (!disk.ok())
-            QSKIP("no right to mount a small file system");
-        RecorderConsole console;
-        const int before = CommLogFile().FailedWrites();
-        QVERIFY(disk.fill());
-        const LogFileOpening full = open({disk.filePath(QStringLiteral("full.log"))});
-        QVERIFY(full.opened);
-        QCOMPARE(full.lineError, QStringLiteral("No space left on device"));
-        LogInline("no room");
-        QCOMPARE(CommLogFile().FailedWrites(), before + 2);
-        QCOMPARE(CommLogFile().LastFailure(), QStringLiteral("No space left on device"));
-        QCOMPARE(CommLogFile().LastFailedFile(), disk.filePath(QStringLiteral("full.log")));
-        QCOMPARE(console.lines.first(), QByteArray("no room"));
-        CommLogFile().Close();
     }
 };
 
