@@ -28,7 +28,8 @@ namespace {
 const QString kProperties = QStringLiteral("Properties");
 const QString kFilter = QStringLiteral("Pager Database Files (*.pg9)");
 
-// The file dialog's request: it starts at the current file, else in the user's documents.
+// The file dialog's request: it starts at the current file, else in the user's documents (or
+// home) folder with no name; a current file whose folder is gone is proposed in the latter.
 FileDialogRequest dialogRequest(bool save)
 {
     FileDialogRequest request;
@@ -39,7 +40,7 @@ FileDialogRequest dialogRequest(bool save)
     request.confirmOverwrite = false;
     if (!Run.sDBFilePath.isEmpty()) {
         const QFileInfo current(Run.sDBFilePath);
-        request.directory = current.absolutePath();
+        request.directory = DialogFolder(current.absolutePath());
         request.defaultName = current.fileName();
     } else {
         request.directory = DocumentsFolder();

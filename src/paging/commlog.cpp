@@ -2,14 +2,17 @@
 
 #include "encoder/lookup.h"
 #include "paging/console.h"
+#include "platform/files.h"
 #include "platform/msgbox.h"
-#include "platform/pointer.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+
+#include <cerrno>
+#include <unistd.h>
 
 void AddToLog(const QByteArray &line, bool toFile, bool selectTop)
 {
@@ -97,30 +100,41 @@ QByteArray GeneralDate(const QDateTime &at)
 // ---------------------------------------------------------------------------------------------
 
 LogFile::LogFile() = default;
-LogFile::~LogFile() = default;
+
+LogFile::~LogFile()
+{
+    Close();
+}
 
 bool LogFile::IsOpen() const
 {
-    return m_file && m_file->isOpen();
+    return m_fd >= 0;
 }
 
 QString LogFile::FileName() const
 {
-    return IsOpen() ? m_file->fileName() : QString();
+    return IsOpen() ? m_name : QString();
 }
 
 bool LogFile::Open(const QString &path, bool replace, QString *error)
 {
-    auto file = std::make_unique<QFile>(path);
-    const QIODevice::OpenMode mode =
-        QIODevice::WriteOnly | (replace ? QIODevice::Truncate : QIODevice::Append);
-    if (!file->open(mode)) {
+    QString failure;
+    const int fd = OpenRegularFile(path, OpenFor::Appending, &failure);
+    if (fd >= 0 && replace && ::ftruncate(fd, 0) != 0) {
+        failure = SystemErrorText(errno);
+        ::close(fd);
         if (error)
-            *error = file->errorString();
+            *error = failure;
+        return false;
+    }
+    if (fd < 0) {
+        if (error)
+            *error = failure;
         return false;
     }
     Close();
-    m_file = std::move(file);
+    m_fd = fd;
+    m_name = path;
     return true;
 }
 
@@ -131,10 +145,13 @@ bool LogFile::Append(const QByteArray &line, QString *error)
             *error = QStringLiteral("The log file is not open");
         return false;
     }
-    const QByteArray record = line + "\r\n";
-    if (m_file->write(record) != record.size() || !m_file->flush()) {
+    QString failure;
+    if (!WriteToFile(m_fd, line + "\r\n", &failure)) {
+        ++m_failedWrites;
+        m_lastFailure = failure;
+        m_lastFailedFile = m_name;
         if (error)
-            *error = m_file->errorString();
+            *error = failure;
         return false;
     }
     return true;
@@ -142,9 +159,10 @@ bool LogFile::Append(const QByteArray &line, QString *error)
 
 void LogFile::Close()
 {
-    if (m_file)
-        m_file->close();
-    m_file.reset();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_name.clear();
 }
 
 LogFile &CommLogFile()
@@ -158,14 +176,14 @@ LogFile &CommLogFile()
     return file;
 }
 
-void OpenCommLogFile(const std::function<QString()> &chooseFile)
+LogFileOpening OpenCommLogFile(const std::function<QString()> &chooseFile)
 {
     QString path;
     bool replace = false;
     for (;;) {
         path = chooseFile();
         if (path.isEmpty())
-            return;
+            return {};
         const QFileInfo info(path);
         if (!info.exists() || !info.isFile())
             break; // a new file (what is not a file is refused by the opening)
@@ -177,15 +195,13 @@ void OpenCommLogFile(const std::function<QString()> &chooseFile)
         break;
     }
 
-    QString error;
-    if (!CommLogFile().Open(path, replace, &error)) {
-        MsgBox(error, MsgButtons::OK, MsgIcon::Exclamation);
-        SetDefaultPointer();
-        return;
-    }
+    LogFileOpening opening;
+    if (!CommLogFile().Open(path, replace, &opening.openError))
+        return opening;
+    opening.opened = true;
     const QByteArray line =
         GeneralDate(QDateTime::currentDateTime()) + ": Log File Opened - " + QFile::encodeName(path);
     AddToLog(line, false, true);
-    if (!CommLogFile().Append(line, &error))
-        MsgBox(error);
+    CommLogFile().Append(line, &opening.lineError);
+    return opening;
 }

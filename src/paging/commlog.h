@@ -11,7 +11,6 @@
 #include <memory>
 
 class QDateTime;
-class QFile;
 
 constexpr int MaxLogLines = 299;
 
@@ -50,26 +49,44 @@ public:
     QString FileName() const; // as it was opened; empty when closed
 
     // Opens path, emptied first when replace, else to be written after its content; creates it
-    // when it does not exist. The file open before is closed only once path is open, so a failed
-    // open keeps it. On failure returns false with the system's text in error.
+    // when it does not exist. Only a regular file is taken (a FIFO or a device is refused
+    // without waiting on it). The file open before is closed only once path is open, so a
+    // failed open keeps it. On failure returns false with the system's text in error.
     bool Open(const QString &path, bool replace, QString *error);
     // The line and CR LF at the end of the file. False (with the system's text) when the file is
-    // closed or the write failed.
+    // closed or the write failed; a failed write is counted.
     bool Append(const QByteArray &line, QString *error = nullptr);
     void Close();
 
+    // Writes that failed since the program started, the file each went to and why the latest
+    // failed: the console says once per opening that the log file is incomplete.
+    int FailedWrites() const { return m_failedWrites; }
+    QString LastFailure() const { return m_lastFailure; }
+    QString LastFailedFile() const { return m_lastFailedFile; }
+
 private:
-    std::unique_ptr<QFile> m_file;
+    int m_fd = -1;
+    QString m_name;
+    int m_failedWrites = 0;
+    QString m_lastFailure;
+    QString m_lastFailedFile;
 };
 
 // The program's one log file. It outlives the console: it is closed when the console's "Log to
 // File" box is unchecked, and when the program ends.
 LogFile &CommLogFile();
 
+// What asking for a log file came to.
+struct LogFileOpening {
+    bool opened = false; // false with no openError: the operator cancelled
+    QString openError;   // the chosen file could not be opened: the system's text
+    QString lineError;   // opened, but its first line could not be written: the system's text
+};
+
 // Asks for a log file and opens it: chooseFile shows the file dialog and returns the chosen
 // name, empty when the operator cancelled (then nothing changes). For an existing file asks
 // "Replace existing file - <name>?": Yes empties it, No keeps its content and writes after it,
 // Cancel shows the dialog again. Then the opening line: the date and time, ": Log File Opened -
-// " and the name, in the list and the file. A file that cannot be opened is said in a box with
-// the system's text, and the file open before stays in use.
-void OpenCommLogFile(const std::function<QString()> &chooseFile);
+// " and the name, in the list and the file. A file that cannot be opened leaves the file open
+// before in use. The console says what failed.
+LogFileOpening OpenCommLogFile(const std::function<QString()> &chooseFile);

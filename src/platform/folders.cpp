@@ -56,5 +56,10 @@ QString UserDataFolder()
 QString DocumentsFolder()
 {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return documents.isEmpty() ? QDir::homePath() : documents;
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+QString DialogFolder(const QString &preferred)
+{
+    return !preferred.isEmpty() && QFileInfo(preferred).isDir() ? preferred : DocumentsFolder();
 }

@@ -21,5 +21,11 @@ QString SetupIniPath();
 // for the files it writes. Not created here.
 QString UserDataFolder();
 
-// Where file dialogs open when no file has been used yet.
+// Where file dialogs open when no file has been used yet: the user's documents folder, or the
+// home folder when there is no documents folder.
 QString DocumentsFolder();
+
+// The folder a file dialog opens in: preferred (the folder of the last file used) when it is
+// an existing folder, else DocumentsFolder(). A dialog told to open in a folder that is not
+// there takes the folder's name for the file's.
+QString DialogFolder(const QString &preferred);

@@ -65,7 +65,7 @@ void addHeader(ListingPage &page, const ListingInput &in)
 void addFooter(ListingPage &page, const ListingInput &in, int number)
 {
     page.texts << ListingText{ListingFont::Bold, ListingAnchor::Centre, 0, 750, true,
-                              ListingFooter(in.filePath, number)};
+                              ListingFooter(in.fileName, number)};
 }
 
 } // namespace
@@ -206,11 +206,11 @@ QString ListingDate(QDate date)
     return QStringLiteral("%1. %2, %3").arg(month).arg(date.day()).arg(date.year());
 }
 
-QString ListingFooter(const QString &filePath, int page)
+QString ListingFooter(const QString &fileName, int page)
 {
     const QString number = QStringLiteral("p. %1 of 2").arg(page);
-    return filePath.isEmpty() ? number
-                              : QStringLiteral("Filename: ") + filePath + QStringLiteral("    ") + number;
+    return fileName.isEmpty() ? number
+                              : QStringLiteral("Filename: ") + fileName + QStringLiteral("    ") + number;
 }
 
 QList<ListingPage> ListingPages(const ListingInput &in)

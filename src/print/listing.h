@@ -64,15 +64,16 @@ QByteArray GroupLine(GroupRow row, const std::array<PagerGroupRec, GroupCount> &
 
 // The printed date, "mmm. d, yyyy" ("Dec. 6, 2025"), month names from the default locale.
 QString ListingDate(QDate date);
-// The footer of page 1 or 2; filePath empty: the page alone.
-QString ListingFooter(const QString &filePath, int page);
+// The footer of page 1 or 2: "Filename: ", the file's name (without its folder) and the page;
+// fileName empty: the page alone.
+QString ListingFooter(const QString &fileName, int page);
 
 struct ListingInput {
     const PagerDatabase *db = &DB;
     const EncoderConfig *settings = &EncoderSettings;
     QByteArray brand;    // "Kestrane" or "Solvendra"
     QByteArray notes;    // the configuration notes
-    QString filePath;    // the database file, empty when none
+    QString fileName;    // the database file's name without its folder, empty when none
     QDate today;
 };
 

@@ -208,7 +208,7 @@ void mnuPrintDB_Click(QWidget *owner, const QByteArray &notes)
     ListingInput in;
     in.brand = Run.sBrand;
     in.notes = notes;
-    in.filePath = Run.sDBFilePath;
+    in.fileName = QString::fromLatin1(Run.sDBFileName);
     in.today = QDate::currentDate();
     const QList<ListingPage> pages = ListingPages(in);
 

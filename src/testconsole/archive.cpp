@@ -5,6 +5,7 @@
 #include "platform/pointer.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -13,6 +14,8 @@ QByteArray withoutLineBreaks(QByteArray text)
     text.removeIf([](char c) { return c == '\r' || c == '\n'; });
     return text;
 }
+
+const QString ArchiveTitle = QStringLiteral("Message Archive");
 
 } // namespace
 
@@ -26,10 +29,17 @@ QString MessageArchive::Path() const
 void MessageArchive::Load()
 {
     m_entries.clear();
+    m_readError.clear();
+    const QFileInfo file(Path());
+    if (!file.exists() && !file.isSymLink())
+        return; // not made yet: the first Add makes it
     QByteArray content;
-    QString error;
-    if (!ReadWholeFile(Path(), &content, &error))
+    if (!ReadWholeFile(Path(), &content, &m_readError, MaxArchiveBytes)) {
+        // Kept as it is: a rewrite would put the empty list in place of every message it holds.
+        if (m_readError.isEmpty())
+            m_readError = QStringLiteral("The file could not be read");
         return;
+    }
     qsizetype start = 0;
     for (qsizetype i = 0; i < content.size(); ++i) {
         if (content[i] != '\r' && content[i] != '\n')
@@ -43,8 +53,29 @@ void MessageArchive::Load()
         m_entries.append(content.mid(start));
 }
 
+void MessageArchive::SayUnreadable() const
+{
+    MsgBox(QStringLiteral("The message archive could not be read:\r") + m_readError +
+               QStringLiteral("\rIt is kept as it is; messages cannot be added, replaced or deleted "
+                              "in this session."),
+           MsgButtons::OK, MsgIcon::Exclamation, ArchiveTitle);
+}
+
+bool MessageArchive::refuseChange() const
+{
+    if (m_readError.isEmpty())
+        return false;
+    MsgBox(QStringLiteral("The message archive could not be read when this window opened:\r") + m_readError +
+               QStringLiteral("\rNothing was changed."),
+           MsgButtons::OK, MsgIcon::Exclamation, ArchiveTitle);
+    SetDefaultPointer();
+    return true;
+}
+
 MessageArchive::Change MessageArchive::Add(const QByteArray &message)
 {
+    if (refuseChange())
+        return {};
     const QByteArray entry = withoutLineBreaks(message);
     if (entry.isEmpty() || m_entries.contains(entry))
         return {};
@@ -59,6 +90,8 @@ MessageArchive::Change MessageArchive::Add(const QByteArray &message)
 
 MessageArchive::Change MessageArchive::Delete(int selected)
 {
+    if (refuseChange())
+        return {};
     if (selected < 0 || selected >= m_entries.size())
         return {};
     if (MsgBox(QStringLiteral("Are you sure you want to delete the selected item?"), MsgButtons::YesNo,
@@ -71,6 +104,8 @@ MessageArchive::Change MessageArchive::Delete(int selected)
 
 MessageArchive::Change MessageArchive::Replace(int selected, const QByteArray &message)
 {
+    if (refuseChange())
+        return {};
     const QByteArray entry = withoutLineBreaks(message);
     if (selected < 0 || selected >= m_entries.size() || entry.isEmpty() || m_entries.contains(entry))
         return {};

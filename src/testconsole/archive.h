@@ -4,8 +4,10 @@
 // one message per line, each line ended by CR LF, in list order. The file is read when the
 // console opens and written whole after every change, through the checked replace of whole
 // files: a failed write leaves the old file as it was and says why, and the list keeps its
-// change. A message never holds CR or LF (they are taken out on Add and Replace), so each one
-// comes back as one entry.
+// change. An archive that is there but cannot be read (too large, unreadable, not a regular
+// file) is never written in that session: the list starts empty, and Add, Replace and Delete
+// say that it could not be read and change nothing. A message never holds CR or LF (they are
+// taken out on Add and Replace), so each one comes back as one entry.
 //
 // The list is plain data; the console's list box shows Entries() and applies each Change:
 //
@@ -29,8 +31,14 @@ public:
     const QList<QByteArray> &Entries() const { return m_entries; }
 
     // Reads the file: each line one entry (a line may end in CR LF, CR or LF; a last line
-    // without an ending is an entry too). A missing or unreadable file leaves the list empty.
+    // without an ending is an entry too). A missing file leaves the list empty. A file that is
+    // there but cannot be read whole leaves it empty too, and ReadError() says why.
     void Load();
+    // Why the file could not be read at the last Load (the system's text, or that it is too
+    // large or not a regular file); empty when it was read or is not there yet.
+    const QString &ReadError() const { return m_readError; }
+    // The box the console shows once at its opening when the file could not be read.
+    void SayUnreadable() const;
 
     // What an operation did to the list.
     struct Change {
@@ -40,6 +48,9 @@ public:
         bool showSelected = false; // the selected entry goes into the message box
     };
 
+    // Add, Delete and Replace of an archive that could not be read say so in a box
+    // ("Message Archive", exclamation icon, OK) and change nothing, whatever they are given.
+    //
     // Appends the message (CR and LF taken out) unless it is empty or already in the list
     // (exact comparison); a list that then holds MaxEntries or more loses its first entry. The
     // new entry is selected once the file is written; its text is already the message box's.
@@ -56,7 +67,10 @@ private:
     // Writes the whole list; a failure shows the system's text (exclamation icon, OK, the
     // application title). True when the file holds the list.
     bool rewrite();
+    // True (after the box) when the archive could not be read and so must not be changed.
+    bool refuseChange() const;
 
     QString m_folder;
     QList<QByteArray> m_entries;
+    QString m_readError;
 };

@@ -447,10 +447,20 @@ void frmMessageTest::Form_Load()
     mnuRangeTest->setEnabled(false);
     cmdSendMsg->setEnabled(false);
 
-    // The message archive; without a file the list starts empty.
+    // The message archive; without a file the list starts empty. One that is there but cannot
+    // be read is said once, and left alone for the rest of this opening.
     m_archive = std::make_unique<MessageArchive>(UserDataFolder());
     m_archive->Load();
     showArchive({.changed = true});
+    if (!m_archive->ReadError().isEmpty()) {
+        SetDefaultPointer();
+        m_archive->SayUnreadable();
+        if (isUnloaded())
+            return;
+        SetHourglassPointer();
+    }
+    // From here on, a line the log file refuses is said once in this opening.
+    m_logFailuresBefore = CommLogFile().FailedWrites();
 
     // Out of programming mode: the encoder reboots into paging mode on its ports. Until the PC's
     // port runs at the attached port's settings the line is the console's: the main window
@@ -623,20 +633,27 @@ void frmMessageTest::Check1_Click()
 {
     if (Check1->isChecked()) {
         QPointer<frmMessageTest> self(this);
-        OpenCommLogFile([self] {
+        const LogFileOpening opening = OpenCommLogFile([self] {
             if (!self || self->isUnloaded())
                 return QString();
             FileDialogRequest request;
             request.save = true; // the operator may name a file that does not exist yet
             request.title = QStringLiteral("Open Communications Log File");
             request.filter = QStringLiteral("Log Files (*.log *.LOG);;All Files (*)");
-            request.directory = lastLogFolder().isEmpty() ? DocumentsFolder() : lastLogFolder();
+            request.directory = DialogFolder(lastLogFolder());
             request.confirmOverwrite = false; // asked with the program's own question
             const QString path = FileDialog(self, request);
             if (!path.isEmpty())
                 lastLogFolder() = QFileInfo(path).absolutePath();
             return path;
         });
+        if (!opening.openError.isEmpty()) {
+            MsgBox(opening.openError, MsgButtons::OK, MsgIcon::Exclamation);
+            SetDefaultPointer();
+        } else if (!opening.lineError.isEmpty()) {
+            MsgBox(opening.lineError);
+            m_logFailuresBefore = CommLogFile().FailedWrites(); // said already
+        }
     } else if (CommLogFile().IsOpen()) {
         CommLogFile().Close();
     }
@@ -705,6 +722,20 @@ void frmMessageTest::SendPage(const TestPage &p)
     case PageSender::None:
         break;
     }
+    sayIfLogIncomplete();
+}
+
+// The first line of this opening that the log file refused (a full disk, a file-size limit) is
+// said once, after the page; the log list goes on as before.
+void frmMessageTest::sayIfLogIncomplete()
+{
+    const LogFile &log = CommLogFile();
+    if (m_logIncompleteSaid || isUnloaded() || log.FailedWrites() == m_logFailuresBefore)
+        return;
+    m_logIncompleteSaid = true;
+    MsgBox(QStringLiteral("The Log File is Incomplete: a Line Could Not Be Written to ") + log.LastFailedFile() +
+               QStringLiteral("\r") + log.LastFailure(),
+           MsgButtons::OK, MsgIcon::Exclamation);
 }
 
 void frmMessageTest::mnuRangeTest_Click()
@@ -737,20 +768,27 @@ void frmMessageTest::showArchive(const MessageArchive::Change &change)
 
 void frmMessageTest::cmdAdd_Click()
 {
-    if (m_archive && !txtMessage->text().isEmpty())
+    if (m_archive)
         showArchive(m_archive->Add(txtMessage->bytes()));
+}
+
+// The selected entry of the archive list, -1 when none is.
+int frmMessageTest::selectedArchiveRow() const
+{
+    const QListWidgetItem *item = lb_Archive->currentItem();
+    return item && item->isSelected() ? lb_Archive->currentRow() : -1;
 }
 
 void frmMessageTest::cmdDelete_Click()
 {
-    if (m_archive && lb_Archive->currentItem() && lb_Archive->currentItem()->isSelected())
-        showArchive(m_archive->Delete(lb_Archive->currentRow()));
+    if (m_archive)
+        showArchive(m_archive->Delete(selectedArchiveRow()));
 }
 
 void frmMessageTest::cmdReplace_Click()
 {
-    if (m_archive && lb_Archive->currentItem() && lb_Archive->currentItem()->isSelected())
-        showArchive(m_archive->Replace(lb_Archive->currentRow(), txtMessage->bytes()));
+    if (m_archive)
+        showArchive(m_archive->Replace(selectedArchiveRow(), txtMessage->bytes()));
 }
 
 void frmMessageTest::lb_Archive_Click()

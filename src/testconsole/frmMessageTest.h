@@ -137,9 +137,13 @@ private:
     void shapeForProtocol(const QByteArray &protocol, bool idAsCap);
     static void setOptions(QButtonGroup *group, bool enabled, int selected);
     void showArchive(const MessageArchive::Change &change);
+    int selectedArchiveRow() const;
+    void sayIfLogIncomplete();
 
     QButtonGroup *m_fcGroup = nullptr;
     QButtonGroup *m_rateGroup = nullptr;
     std::unique_ptr<RangeSide> m_range;        // what the range test uses of the console
     std::unique_ptr<MessageArchive> m_archive; // "messages.dat", from the opening on
+    int m_logFailuresBefore = 0;               // the log file's failed writes at the opening
+    bool m_logIncompleteSaid = false;          // this opening has said the log file is incomplete
 };

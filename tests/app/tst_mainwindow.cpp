@@ -251,6 +251,7 @@ private slots:
         WriteFile(original, content);
         frmTerminal *t = mainWindow();
         const QString programFolder = QDir::currentPath();
+        QVERIFY(QDir(env->homeFolder()).mkdir(QStringLiteral("Documents")));
 
         env->dialogAnswers.push_back(original);
         t->mnuOpenFile->trigger();
@@ -308,10 +309,16 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         const QString large = site.filePath("large.pg9");
         WriteFile(large, QByteArray(MaxFileBytes + 1, 'x'));
+        // Each box holds the system's words, or says what is wrong with the file.
         ScriptedBoxes boxes;
-        for (const QString &bad : {site.filePath("no such file.pg9"), QStringLiteral("/proc/self/mem"), fifo,
-                                   QStringLiteral("/dev/zero"), large}) {
-            boxes.expect(QString()).icon(MsgIcon::Exclamation).title(kSolvendraTitle);
+        const QList<std::pair<QString, QString>> refused = {
+            {site.filePath("no such file.pg9"), QStringLiteral("No such file or directory")},
+            {QStringLiteral("/proc/self/mem"), QStringLiteral("Input/output error")},
+            {fifo, QStringLiteral("fifo.pg9 is not a regular file")},
+            {QStringLiteral("/dev/zero"), QStringLiteral("zero is not a regular file")},
+            {large, QStringLiteral("large.pg9 is too large (more than 1 MB)")}};
+        for (const auto &[bad, why] : refused) {
+            boxes.expect(why).icon(MsgIcon::Exclamation).title(kSolvendraTitle);
             env->dialogAnswers.push_back(bad);
             t->mnuOpenFile->trigger();
         }
@@ -350,6 +357,28 @@ private slots:
         QCOMPARE(env->dialogs.size(), dialogs);
         QCOMPARE(ReadFile(existing), before);
         QCOMPARE(t->StatusBar1->panelText(1), status);
+    }
+
+    // Without a documents folder Open and Save As start in the home folder with no name (a
+    // folder that is not there would be proposed as the file's name); a current file whose
+    // folder has gone is proposed there under its own name.
+    void dialogsStartInAFolderThatIsThere()
+    {
+        frmTerminal *t = mainWindow();
+        t->mnuOpenFile->trigger();
+        t->mnuSaveAs->trigger();
+        QCOMPARE(env->dialogs.size(), 2);
+        for (const FileDialogRequest &asked : env->dialogs) {
+            QCOMPARE(asked.directory, env->homeFolder());
+            QCOMPARE(asked.defaultName, QString());
+        }
+        {
+            QTemporaryDir gone;
+            Run.sDBFilePath = gone.filePath(QStringLiteral("site.pg9"));
+        }
+        t->mnuSaveAs->trigger();
+        QCOMPARE(env->dialogs.last().directory, env->homeFolder());
+        QCOMPARE(env->dialogs.last().defaultName, QStringLiteral("site.pg9"));
     }
 
     // While a transfer runs, the commands that would start another do nothing.

@@ -7,6 +7,7 @@
 #include "paging/commlog.h"
 #include "paging/frames.h"
 #include "paging/senders.h"
+#include "support/filelimits.h"
 #include "support/scriptedboxes.h"
 #include "testconsole/frmMessageTest.h"
 #include "testconsole/rangetest.h"
@@ -20,6 +21,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <sys/stat.h>
 
 using namespace encodertest;
 
@@ -202,7 +205,9 @@ private slots:
         c->Check1->click();
         QCOMPARE(env->dialogs.size(), 1);
         const FileDialogRequest &asked = env->dialogs.first();
-        QVERIFY(asked.save && !asked.confirmOverwrite && asked.directory == DocumentsFolder());
+        // No documents folder in this home: the home folder, not a file named "Documents".
+        QVERIFY(asked.save && !asked.confirmOverwrite && asked.directory == env->homeFolder());
+        QVERIFY(asked.defaultName.isEmpty());
         QCOMPARE(asked.title, QStringLiteral("Open Communications Log File"));
         QVERIFY(c->lb_log->item(0)->text().endsWith(QStringLiteral(": Log File Opened - ") + path));
         QCOMPARE(c->lb_log->currentRow(), 0);
@@ -215,6 +220,50 @@ private slots:
         QVERIFY(CommLogFile().IsOpen() && c->Check1->isChecked());
         c->Check1->click();
         QVERIFY(!CommLogFile().IsOpen());
+    }
+
+    // A FIFO chosen as log file is refused at once with the reason in the open failure's box.
+    // A line the disk refuses (here a file-size limit) is said once in an opening of the
+    // console, after the page, and again in the next opening; the list goes on.
+    void aLogFileThatSaysNo()
+    {
+        frmMessageTest *c = openAlone("1", "ZQ", false);
+        const QString fifo = env->homeFolder() + QStringLiteral("/pipe.log");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("pipe.log is not a regular file")).icon(MsgIcon::Exclamation).title(AppTitle());
+        env->dialogAnswers.push_back(fifo);
+        c->Check1->click();
+        QVERIFY(boxes.verifyAllShown());
+        QVERIFY(!CommLogFile().IsOpen() && c->lb_log->count() == 0 && !HourglassShown());
+
+        const QString log = env->homeFolder() + QStringLiteral("/limited.log");
+        env->dialogAnswers.push_back(log);
+        c->Check1->click();
+        c->Check1->click();
+        QVERIFY(CommLogFile().IsOpen());
+        const auto sendTwoPagesPastTheLimit = [&](frmMessageTest *console) {
+            console->txtPIN->setText(QStringLiteral("1234000"));
+            console->txtMessage->setBytes("Hi");
+            boxes.expect(QStringLiteral("The Log File is Incomplete: a Line Could Not Be Written to ") + log +
+                         QStringLiteral("\rFile too large"))
+                .icon(MsgIcon::Exclamation)
+                .title(AppTitle());
+            const int lines = console->lb_log->count();
+            {
+                FileSizeLimit limit(QFileInfo(log).size() + 4);
+                QVERIFY(limit.ok());
+                console->cmdSendMsg->click();
+                console->cmdSendMsg->click();
+            }
+            QVERIFY(boxes.verifyAllShown());
+            QCOMPARE(console->lb_log->count(), lines + 4); // two lines for each page
+        };
+        sendTwoPagesPastTheLimit(c);
+        QCOMPARE(boxes.shown().size(), 2);
+        forms::Unload<frmMessageTest>();
+        sendTwoPagesPastTheLimit(openAlone("1", "ZQ", false));
+        QCOMPARE(boxes.shown().size(), 3);
     }
 
     // The one-second timer raises the senders' flag; during a range test it also flashes the

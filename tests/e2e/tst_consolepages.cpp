@@ -19,8 +19,10 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace encodertest;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -358,6 +360,99 @@ private slots:
         c->lb_Archive->setCurrentRow(0);
         QCOMPARE(c->txtMessage->bytes(), QByteArray(513, 'x'));
         QCOMPARE(c->lblMsgLen->text(), QStringLiteral("Message Length: 513"));
+    }
+
+    // An archive that is there but cannot be read is said once at the opening, with the
+    // reason, and is never written in that opening: Add, Replace and Delete say so and change
+    // neither the list nor the file.
+    void anUnreadableArchiveIsKept_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("over the limit") << "large" << "messages.dat is too large (more than 16 MB)";
+        QTest::newRow("unreadable") << "no rights" << "Permission denied";
+        QTest::newRow("read error") << "read error" << "Input/output error";
+        QTest::newRow("a folder") << "folder" << "messages.dat is not a regular file";
+        QTest::newRow("a FIFO") << "fifo" << "messages.dat is not a regular file";
+    }
+    void anUnreadableArchiveIsKept()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QDir().mkpath(UserDataFolder());
+        const QString path = archivePath();
+        const QByteArray name = QFile::encodeName(path);
+        if (kind == "large"_L1) {
+            WriteFile(path, "first\r\n");
+            QFile f(path);
+            QVERIFY(f.resize(17 * 1024 * 1024)); // sparse: cheap
+        } else if (kind == "no rights"_L1) {
+            WriteFile(path, "first\r\n");
+            QVERIFY(::chmod(name.constData(), 0) == 0);
+            if (QFile(path).open(QIODevice::ReadOnly))
+                QSKIP("this user reads files without read rights");
+        } else if (kind == "read error"_L1) {
+            QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path));
+        } else if (kind == "folder"_L1) {
+            QVERIFY(QDir().mkdir(path));
+        } else {
+            QVERIFY(::mkfifo(name.constData(), 0600) == 0);
+        }
+        const auto state = [&] {
+            const QFileInfo info(path);
+            return QStringLiteral("%1 %2 %3 %4")
+                .arg(info.isSymLink() ? info.symLinkTarget() : QString())
+                .arg(info.isDir())
+                .arg(info.size())
+                .arg(info.lastModified().toMSecsSinceEpoch());
+        };
+        const QString before = state();
+
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("The message archive could not be read:\r") + reason +
+                     QStringLiteral("\rIt is kept as it is"))
+            .title(QStringLiteral("Message Archive"))
+            .icon(MsgIcon::Exclamation);
+        frmMessageTest *c = openAlone();
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(c->lb_Archive->count(), 0);
+        for (int button = 0; button < 3; ++button) // Add, Replace, Delete
+            boxes.expect(QStringLiteral("The message archive could not be read when this window opened:\r") + reason +
+                         QStringLiteral("\rNothing was changed."))
+                .title(QStringLiteral("Message Archive"))
+                .icon(MsgIcon::Exclamation);
+        c->txtMessage->setBytes("A new message");
+        c->cmdAdd->click();
+        c->cmdReplace->click();
+        c->cmdDelete->click();
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(c->lb_Archive->count(), 0);
+        QVERIFY(!HourglassShown());
+        forms::Unload<frmMessageTest>();
+        QCOMPARE(state(), before);
+        if (kind == "large"_L1) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.read(7), QByteArray("first\r\n"));
+        }
+        if (kind == "no rights"_L1)
+            ::chmod(name.constData(), 0600);
+        QFile::remove(path);
+        QDir().rmdir(path);
+    }
+
+    // The archive reads files far larger than a pager database file.
+    void aLargeArchiveIsRead()
+    {
+        QDir().mkpath(UserDataFolder());
+        QByteArray bytes;
+        for (int n = 0; n < 3000; ++n)
+            bytes += QByteArray::number(n) + QByteArray(500, 'm') + "\r\n";
+        QVERIFY(bytes.size() > 1024 * 1024);
+        WriteFile(archivePath(), bytes);
+        frmMessageTest *c = openAlone();
+        QCOMPARE(c->lb_Archive->count(), 3000);
+        QVERIFY(c->lb_Archive->item(2999)->text().startsWith("2999mmm"_L1));
     }
 
     // A rewrite the disk refuses (files may not grow past 16 bytes): the system's reason in a

@@ -7,6 +7,9 @@
 
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 // The log list's bound and selection, and the log file: which lines reach it, how a file is
 // chosen, replaced or continued, and that a failed choice keeps the file in use.
 class TestCommLog : public QObject {
@@ -20,9 +23,9 @@ class TestCommLog : public QObject {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
     // Opens the log file through the dialog's answers, in turn.
-    static void open(QStringList answers)
+    static LogFileOpening open(QStringList answers)
     {
-        OpenCommLogFile([&answers] { return answers.isEmpty() ? QString() : answers.takeFirst(); });
+        return OpenCommLogFile([&answers] { return answers.isEmpty() ? QString() : answers.takeFirst(); });
     }
 
 private slots:
@@ -73,16 +76,36 @@ private slots:
         open({path("a.log")});
         QCOMPARE(contents(path("a.log")), console.lines[0] + "\r\n");
 
-        // Cancelled, or a file that cannot be opened (said in a box): the file in use stays.
-        open({});
-        boxes.expect(QString(), MsgAnswer::OK).icon(MsgIcon::Exclamation);
-        open({dir.filePath(QStringLiteral("missing/folder/c.log"))});
+        // Cancelled, or a file that cannot be opened (the system's text for the console to
+        // say): the file in use stays.
+        const LogFileOpening cancelled = open({});
+        QVERIFY(!cancelled.opened && cancelled.openError.isEmpty());
+        QCOMPARE(open({dir.filePath(QStringLiteral("missing/folder/c.log"))}).openError,
+                 QStringLiteral("No such file or directory"));
         QVERIFY(boxes.verifyAllShown());
         LogInline("still here");
         QVERIFY(contents(path("a.log")).endsWith("\r\nstill here\r\n"));
         CommLogFile().Close();
         LogInline("gone");
         QVERIFY(!contents(path("a.log")).contains("gone"));
+    }
+
+    // A FIFO chosen as log file is refused at once, whether something reads it or not (the
+    // opening would otherwise wait for a reader for ever), and the file in use stays.
+    void aFifoIsRefused()
+    {
+        RecorderConsole console;
+        QVERIFY(open({path("in use.log")}).opened);
+        const QString fifo = path("fifo.log");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        const LogFileOpening withReader = open({fifo});
+        ::close(reader);
+        QCOMPARE(withReader.openError, QStringLiteral("fifo.log is not a regular file"));
+        QCOMPARE(open({fifo}).openError, QStringLiteral("fifo.log is not a regular file"));
+        QCOMPARE(CommLogFile().FileName(), path("in use.log"));
+        QCOMPARE(console.lines.size(), 1);
     }
 };
 

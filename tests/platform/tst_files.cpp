@@ -1,13 +1,16 @@
-// Whole files: a replacement that does not fit leaves the old file as it was, and reading
-// refuses what is not a regular file or is too large.
+// Whole files: a replacement that does not fit leaves the old file as it was and says why in the
+// system's words; reading refuses what is not a regular file or is too large.
 
 #include <QtTest>
 
 #include "platform/files.h"
 
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,7 +34,8 @@ int replaceUnderASizeLimit(const QString &path)
     QString error;
     if (ReplaceWholeFile(path, newContent(), &error))
         return 1;
-    return error.isEmpty() ? 2 : 0;
+    std::printf("%s\n", qPrintable(error));
+    return error == QLatin1String("File too large") ? 0 : 2;
 }
 
 } // namespace
@@ -56,7 +60,7 @@ private slots:
         child.start(QCoreApplication::applicationFilePath(), {});
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), 0);
+        QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData()); // "File too large"
 
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), old);
@@ -82,15 +86,36 @@ private slots:
 
         QByteArray content = "untouched";
         QString error;
-        for (const QString &path : {fifo, large, QStringLiteral("/dev/zero"), dir.path(), dir.filePath("missing")}) {
+        const QList<std::pair<QString, QString>> refused = {
+            {fifo, QStringLiteral("fifo is not a regular file")},
+            {large, QStringLiteral("large is too large (more than 1 MB)")},
+            {QStringLiteral("/dev/zero"), QStringLiteral("zero is not a regular file")},
+            {dir.path(), QFileInfo(dir.path()).fileName() + QStringLiteral(" is not a regular file")},
+            {dir.filePath("missing"), QStringLiteral("No such file or directory")},
+            {QStringLiteral("/proc/self/mem"), QStringLiteral("Input/output error")}};
+        for (const auto &[path, why] : refused) {
             error.clear();
             QVERIFY2(!ReadWholeFile(path, &content, &error), qPrintable(path));
-            QVERIFY2(!error.isEmpty(), qPrintable(path));
+            QCOMPARE(error, why);
         }
         QCOMPARE(content, QByteArray("untouched"));
+        // A larger limit for the files that need one.
+        QVERIFY(ReadWholeFile(large, &content, &error, MaxArchiveBytes));
+        QCOMPARE(content.size(), MaxFileBytes + 1);
         // Nor is anything but a regular file replaced.
         QVERIFY(!ReplaceWholeFile(fifo, "x", &error));
         QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+    }
+
+    // A write the device refuses, in the system's words.
+    void aRefusedWrite()
+    {
+        const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        QVERIFY(full >= 0);
+        QString error;
+        QVERIFY(!WriteToFile(full, "line\r\n", &error));
+        ::close(full);
+        QCOMPARE(error, QStringLiteral("No space left on device"));
     }
 };
 

@@ -302,10 +302,12 @@ private slots:
         EncoderSettings.sPort2Baud = "1200";
         EncoderSettings.sPort2DataBits = "E71";
         EncoderSettings.sPort2Flow = "NONE";
-        Run.sDBFilePath = u"/home/tech/hilltop.pg9"_s;
+        // The footer names the file without its folder, however deep it lies.
+        Run.sDBFilePath = u"/home/tech/customers/north region/hilltop relay station/2025/hilltop.pg9"_s;
+        Run.sDBFileName = "hilltop.pg9";
         t->txtConfigNotes->setNotes("Hilltop site, rack 2 & spare");
 
-        Listing e{u"Kestrane"_s, u"Hilltop site, rack 2 & spare"_s, u"/home/tech/hilltop.pg9"_s, {}, {}, {}, {}};
+        Listing e{u"Kestrane"_s, u"Hilltop site, rack 2 & spare"_s, u"hilltop.pg9"_s, {}, {}, {}, {}};
         e.families = QStringList{
             u"   1     ON      10         1     10  0000100  0000109   Alpha    1  1200  None     3  "_s,
             u"   2     ON     100      2000   2099  1234567  1234666  Numeric   3  2400   12      7  "_s,
