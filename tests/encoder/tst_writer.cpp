@@ -696,10 +696,7 @@ private slots:
         QTest::addColumn<QString>("named"); // empty: the write goes through
         QTest::newRow("V9 canned message with a bare CR") << 9 << "message 5" << "Canned Message 5";
         QTest::newRow("V9 protocol holding an echo") << 9 << "port 1 protocol" << "Port 1 Protocol";
-        QTest::newRow("V9 station ID with an LF") << 9 << "station ID" << "Station ID";
         QTest::newRow("V9 start capcode of a family in use") << 9 << "family 3" << "Family 3 Start Capcode";
-        QTest::newRow("V9 pager ID of a group in use") << 9 << "group 10" << "Group 10 Pager ID 5";
-        QTest::newRow("V7 canned message with a bare CR") << 7 << "message 5" << "Canned Message 5";
         QTest::newRow("V7 batch size with a tab") << 7 << "batch size" << "Max Msgs/Batch";
         QTest::newRow("V7: the protocol is not sent") << 7 << "port 1 protocol" << QString();
         QTest::newRow("V9: a family not in use is not sent") << 9 << "family 4" << QString();
@@ -715,14 +712,10 @@ private slots:
             DB.CannedMsgs[4] = "Gate open\rcall 555";
         else if (value == "port 1 protocol")
             EncoderSettings.sPort1Protocol = "config serial1 protocol?\rTAP";
-        else if (value == "station ID")
-            EncoderSettings.sStationID = "RELAY\n7";
         else if (value == "family 3")
             DB.Families[2][FamStartCap] = "0204\r800";
         else if (value == "family 4")
             DB.Families[3][FamStartCap] = "0999\r999"; // Defined is "yes": not in use
-        else if (value == "group 10")
-            DB.PagerGroups[9][GrpPagerID1 + 4] = "01\x03" "50";
         else if (value == "batch size")
             EncoderSettings.sMaxBatch = "1\t0";
         const QString label = fx->view.label(Label::IDAsCap), before = status();
