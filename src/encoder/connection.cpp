@@ -204,11 +204,14 @@ private:
             return switchToProgramming();
         }
         if (reply.contains("COMP1>")) {
-            // A V7 with its switches off echoes the request instead of switching.
+            // A V7 with its switches off echoes the request instead of switching. The link
+            // takes an answer that begins with the request for a line's echo and judges what
+            // follows it; so the request counts as come back when it stands after such an
+            // echo, or when it came and no switch to programming mode was announced.
             const ExchangeResult p = exchange(kPrgmMode, {"9600 baud"}, false, false);
             if (const auto stop = interrupted())
                 return *stop;
-            if (p.reply.contains(kPrgmMode))
+            if (p.reply.contains(kPrgmMode) || (p.raw.contains(kPrgmMode) && !p.reply.contains("9600 baud")))
                 return Ending::V7Refusal;
             return lateIdentification();
         }

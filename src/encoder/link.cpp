@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
+
 // QT_LOGGING_RULES="pagersetup.line.debug=true" logs every command and reply.
 Q_LOGGING_CATEGORY(lcLine, "pagersetup.line", QtWarningMsg)
 
@@ -53,6 +55,43 @@ ReplyTest HoldsAny(QList<QByteArray> texts)
                 return true;
         return false;
     };
+}
+
+QByteArray ReplyAfterEcho(const QByteArray &sent, const QByteArray &gathered)
+{
+    if (sent.isEmpty())
+        return gathered;
+    // Every way the echo may go: the written bytes, each CR of them optionally followed by an
+    // LF the line added. ends holds where each way has got to in gathered.
+    QList<qsizetype> ends{0};
+    bool more = false; // gathered stops inside a possible echo
+    for (qsizetype i = 0; i < sent.size() && !ends.isEmpty(); ++i) {
+        const char c = sent.at(i);
+        QList<qsizetype> next;
+        for (const qsizetype at : std::as_const(ends)) {
+            if (at == gathered.size()) {
+                more = true;
+                continue;
+            }
+            if (gathered.at(at) != c)
+                continue; // this way diverges
+            next << at + 1;
+            if (c == '\r') {
+                if (at + 1 == gathered.size())
+                    more = true; // an added LF may still come
+                else if (gathered.at(at + 1) == '\n')
+                    next << at + 2;
+            }
+        }
+        std::sort(next.begin(), next.end());
+        next.erase(std::unique(next.begin(), next.end()), next.end());
+        ends = next;
+    }
+    if (more)
+        return QByteArray();
+    if (ends.isEmpty())
+        return gathered; // no echo
+    return gathered.mid(*std::max_element(ends.cbegin(), ends.cend()));
 }
 
 EncoderLink::EncoderLink(QObject *parent) : QObject(parent)
@@ -142,20 +181,23 @@ ExchangeResult EncoderLink::Wait(const Exchange &exchange)
             return result;
         }
     }
-    result.outcome = waitFor(exchange.until, exchange.deadline, exchange.cancellable,
-                             exchange.endsWithConsole, result.reply);
-    qCDebug(lcLine) << outcomeName(result.outcome) << result.reply;
+    result.outcome = waitFor(exchange.send, exchange.until, exchange.deadline, exchange.cancellable,
+                             exchange.endsWithConsole, result.raw);
+    result.reply = ReplyAfterEcho(exchange.send, result.raw);
+    qCDebug(lcLine) << outcomeName(result.outcome) << result.raw;
     return result;
 }
 
 ReplyOutcome EncoderLink::Pause(std::chrono::milliseconds time, bool cancellable)
 {
     QByteArray ignored;
-    return waitFor(ReplyTest(), Deadline::After(int(time.count())), cancellable, false, ignored);
+    return waitFor(QByteArray(), ReplyTest(), Deadline::After(int(time.count())), cancellable, false,
+                   ignored);
 }
 
-ReplyOutcome EncoderLink::waitFor(const ReplyTest &until, const Deadline &deadline,
-                                  bool cancellable, bool endsWithConsole, QByteArray &reply)
+ReplyOutcome EncoderLink::waitFor(const QByteArray &sent, const ReplyTest &until,
+                                  const Deadline &deadline, bool cancellable, bool endsWithConsole,
+                                  QByteArray &raw)
 {
     // The deadline: a window timer raising its flag, or a fixed time.
     WindowTimer *timer = deadline.m_fixed ? nullptr : (deadline.m_timer ? deadline.m_timer : Timer2);
@@ -182,7 +224,7 @@ ReplyOutcome EncoderLink::waitFor(const ReplyTest &until, const Deadline &deadli
         connect(timer, &WindowTimer::Timer, &sleeper, &QEventLoop::quit);
     const int pollMs = ScaledMs(int(timeouts::Poll.count()));
 
-    reply.clear();
+    raw.clear();
     bool answered = false;
     const auto closing = [&] { return bAppClosing || (endsWithConsole && bConsoleClosing); };
     for (;;) {
@@ -199,8 +241,9 @@ ReplyOutcome EncoderLink::waitFor(const ReplyTest &until, const Deadline &deadli
                 poll.stop();
             }
         }
-        reply += MSComm1->Input();
-        answered = until && until(reply);
+        raw += MSComm1->Input();
+        // The echo is taken off the whole of what has come each time: its LF may come later.
+        answered = until && until(ReplyAfterEcho(sent, raw));
         if (answered || expired() || (cancellable && bCancelOp))
             break;
     }

@@ -14,7 +14,8 @@
 // cancels (when it is cancellable) or the program closes (a test page's wait also ends when the
 // test console closes). It wakes as soon as bytes arrive and otherwise looks at the flags every
 // 50 ms. While it yields anything can run: a caller looks at the closing flag (and whether the
-// main window is still there) before it goes on.
+// main window is still there) before it goes on. What is judged and handed back is the reply
+// less an echo of the command that a line on the way may have sent back first.
 //
 // The link also holds the main window's view (TerminalView), through which transfers show
 // their progress; without a main window the view does nothing.
@@ -53,6 +54,14 @@ using ReplyTest = std::function<bool(const QByteArray &reply)>;
 // Complete once the reply holds any of the texts.
 ReplyTest HoldsAny(QList<QByteArray> texts);
 
+// The reply of an exchange without the echo of its command. A line or terminal server between
+// the PC and the encoder may send every byte written back before the encoder's answer, and may
+// add an LF after each CR of the command. When gathered begins with such an echo of sent, what
+// follows it is returned; while gathered is still the beginning of a possible echo (more of it
+// may come, an LF after a final CR included) nothing is; a reply that is no echo of sent (or
+// an exchange that sent nothing) is returned whole.
+QByteArray ReplyAfterEcho(const QByteArray &sent, const QByteArray &gathered);
+
 // When a wait gives up.
 class Deadline {
 public:
@@ -79,7 +88,7 @@ private:
 struct Exchange {
     QByteArray send = {};       // written first; empty: nothing is written
     bool discardFirst = false;  // what has arrived is thrown away before the write
-    ReplyTest until = {};       // the reply is complete; empty: only the deadline ends the wait
+    ReplyTest until = {};       // the reply (less an echo) is complete; empty: only the deadline ends it
     Deadline deadline = Deadline::ReplyTimer();
     bool cancellable = true;    // the operator's cancel (bCancelOp) ends the wait
     OnWriteFailure onWriteFailure = OnWriteFailure::ShowAndWait;
@@ -87,7 +96,8 @@ struct Exchange {
 };
 
 struct ExchangeResult {
-    QByteArray reply;           // everything gathered during the wait
+    QByteArray reply;           // what was gathered, less the echo of the command (ReplyAfterEcho)
+    QByteArray raw;             // everything gathered during the wait, an echo included
     ReplyOutcome outcome = ReplyOutcome::TimedOut;
     CommError writeError;       // why the command could not be written (empty when it was)
 };
@@ -146,8 +156,9 @@ public:
     void Reset();
 
 private:
-    ReplyOutcome waitFor(const ReplyTest &until, const Deadline &deadline, bool cancellable,
-                         bool endsWithConsole, QByteArray &reply);
+    // Gathers into raw; the text judged by until is ReplyAfterEcho(sent, raw).
+    ReplyOutcome waitFor(const QByteArray &sent, const ReplyTest &until, const Deadline &deadline,
+                         bool cancellable, bool endsWithConsole, QByteArray &raw);
 
     TerminalView *m_view = nullptr;
 };

@@ -86,9 +86,12 @@ private slots:
         QTest::addColumn<QString>("gain");
         QTest::addColumn<int>("coarse");
         QTest::addColumn<int>("fine");
-        QTest::newRow("0.0 dB") << 60 << "0.0" << 9 << 5;
-        QTest::newRow("the end of the table") << 795 << "-73.5" << 39 << 0;
-        QTest::newRow("the slider's end") << 834 << "-77.4" << 39 << 39;
+        QTest::addColumn<QString>("echo"); // what the line sends back before the answer
+        QTest::newRow("0.0 dB") << 60 << "0.0" << 9 << 5 << "off";
+        QTest::newRow("the end of the table") << 795 << "-73.5" << 39 << 0 << "off";
+        QTest::newRow("the slider's end") << 834 << "-77.4" << 39 << 39 << "off";
+        QTest::newRow("0.0 dB, echoing line") << 60 << "0.0" << 9 << 5 << "on";
+        QTest::newRow("0.0 dB, line echoing CR as CR LF") << 60 << "0.0" << 9 << 5 << "crlf";
     }
     void sliderReleases()
     {
@@ -96,7 +99,8 @@ private slots:
         QFETCH(QString, gain);
         QFETCH(int, coarse);
         QFETCH(int, fine);
-        connectEncoder();
+        QFETCH(QString, echo);
+        connectEncoder({{"echo", echo.toStdString()}});
         frmTXTune *w = openTuning();
         releaseAt(w, position);
         QCOMPARE(w->Text1->text(), gain);

@@ -92,6 +92,16 @@ public:
     // Everything the program sent, one command or record block per entry.
     QList<QByteArray> sent(std::size_t since = 0) { return encodertest::CommandsSent(*encoder, since); }
 
+    // Every byte the encoder (and a line that echoes) sent the program, in order.
+    QByteArray received()
+    {
+        QByteArray bytes;
+        for (const encsim::Event &e : sim().events())
+            if (e.kind == encsim::EventKind::Output)
+                bytes += QByteArray::fromStdString(e.bytes);
+        return bytes;
+    }
+
     // Runs action inside the program's waits once the encoder has logged an event matching
     // pattern. The action records; the test asserts after the transfer has returned.
     void onEncoderEvent(const char *pattern, std::function<void()> action)

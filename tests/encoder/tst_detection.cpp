@@ -78,6 +78,13 @@ private slots:
         QTest::newRow("encoder left in programming mode") << 9 << QByteArray("9.01") << "TAP" << "9600"
                                                           << QStringList{"start_mode=programming"} << first
                                                           << "Paging Encoder V9";
+        // A line that sends every byte back: the request's echo is not the encoder's.
+        QTest::newRow("echoing line, TAP port ignoring the request")
+            << 8 << QByteArray("8.12") << "TAP" << "9600" << ignoreOne + QStringList{"echo=crlf"} << first
+            << "Paging Encoder V8";
+        QTest::newRow("echoing line, COMP1 prompt") << 8 << QByteArray("8.12") << "COMP1" << "9600"
+                                                   << ignoreOne + QStringList{"echo=on"} << first << "Paging Encoder V8";
+
     }
     void theEncoderIsFound()
     {
@@ -220,21 +227,26 @@ private slots:
         QTest::addColumn<int>("generation");
         QTest::addColumn<QString>("protocol");
         QTest::addColumn<int>("ignoredRequests");
-        QTest::newRow("TAP port: identification without logon prompt") << 7 << "TAP" << 0;
-        QTest::newRow("COMP1 port: the request comes back") << 7 << "COMP1" << 0;
+        QTest::addColumn<QString>("echo"); // what the line sends back
+        QTest::newRow("TAP port: identification without logon prompt") << 7 << "TAP" << 0 << "off";
+        QTest::newRow("COMP1 port: the request comes back") << 7 << "COMP1" << 0 << "off";
         // (A V7 that stays silent on a COMP2 port is played by an encoder that ignores both
         // programming requests.)
-        QTest::newRow("COMP2 port: no answer to the request") << 9 << "COMP2" << 2;
+        QTest::newRow("COMP2 port: no answer to the request") << 9 << "COMP2" << 2 << "off";
+        QTest::newRow("COMP2 port behind an echoing line") << 9 << "COMP2" << 2 << "crlf";
     }
     void aV7NotInProgrammingModeIsRefused()
     {
         QFETCH(int, generation);
         QFETCH(QString, protocol);
         QFETCH(int, ignoredRequests);
+        QFETCH(QString, echo);
         DeviceState state = DeviceState::factory(generation);
         state.v7DipSwitchesOn = false;
         state.config["serial1 protocol"] = protocol.toStdString();
-        QVERIFY(start(state, {{"pacing", "off"}, {"ignore_prgmmode_count", std::to_string(ignoredRequests)}}));
+        QVERIFY(start(state, {{"pacing", "off"},
+                              {"ignore_prgmmode_count", std::to_string(ignoredRequests)},
+                              {"echo", echo.toStdString()}}));
 
         fx->boxes.expect(kV7).title(QStringLiteral("V7 Paging System Detected")).buttons(MsgButtons::OK);
         OpenClosePort();
@@ -290,10 +302,18 @@ private slots:
     // The whole road without a window: the toggle finds the encoder, announces it and reads it
     // at once; the database then matches the encoder, and writing it back leaves the encoder
     // as it was.
+    void foundReadAndWrittenBack_data()
+    {
+        QTest::addColumn<QString>("echo"); // what the line sends back
+        QTest::newRow("plain line") << "off";
+        QTest::newRow("echoing line") << "on";
+        QTest::newRow("line echoing CR as CR LF") << "crlf";
+    }
     void foundReadAndWrittenBack()
     {
+        QFETCH(QString, echo);
         DeviceState state = FullState(9);
-        QVERIFY(start(state, {{"pacing", "off"}}));
+        QVERIFY(start(state, {{"pacing", "off"}, {"echo", echo.toStdString()}}));
         Run.bDBMatchesEncoder = true; // no question before the read
         Run.sTestPort = "1";
         EncoderSettings.sPort1Baud = "9600";

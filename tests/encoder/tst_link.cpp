@@ -149,6 +149,67 @@ private slots:
         QCOMPARE(r.outcome, ReplyOutcome::Answered);
     }
 
+    // A line that sends the command back before the answer (as it is, or with an LF after
+    // each of its CRs): the echo is taken off what is judged, also while it comes in pieces.
+    void theEchoIsTakenOffTheReply_data()
+    {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("gathered");
+        QTest::addColumn<QByteArray>("reply");
+        const QByteArray q("config maxbatch?\r");
+        QTest::newRow("no echo") << q << QByteArray("10\r\n") << QByteArray("10\r\n");
+        QTest::newRow("echo, then the answer") << q << q + "10\r\n" << QByteArray("10\r\n");
+        QTest::newRow("echo with CR LF, then the answer") << q << QByteArray("config maxbatch?\r\n10\r\n")
+                                                         << QByteArray("10\r\n");
+        QTest::newRow("part of the echo") << q << QByteArray("config max") << QByteArray();
+        QTest::newRow("the echo whole: its LF may follow") << q << q << QByteArray();
+        QTest::newRow("a reply that begins like the command")
+            << q << QByteArray("config x\r\n") << QByteArray("config x\r\n");
+        QTest::newRow("the paging port's bell answer") << QByteArray("ATI\r\r") << QByteArray("ATI\r\a\r")
+                                                      << QByteArray("ATI\r\a\r");
+        QTest::newRow("two CRs, each with an LF") << QByteArray("ATI\r\r") << QByteArray("ATI\r\n\r\n\r\nID=")
+                                                  << QByteArray("\r\nID=");
+        QTest::newRow("two CRs as they are, an answer beginning CR LF")
+            << QByteArray("ATI\r\r") << QByteArray("ATI\r\r\r\nID=") << QByteArray("\r\nID=");
+        QTest::newRow("CR LF command, LF added") << QByteArray("config pet?\r\n") << QByteArray("config pet?\r\n\n1\r\n")
+                                                 << QByteArray("1\r\n");
+        QTest::newRow("no ending") << QByteArray("#PrgmMode#") << QByteArray("#PrgmMode#\r\nTAP")
+                                   << QByteArray("\r\nTAP");
+        QTest::newRow("a record block") << QByteArray("\x02" "061c74\rL 1\r\x03" "123\r")
+                                        << QByteArray("\x02" "061c74\r\nL 1\r\n\x03" "123\r\nL 1 0000\r\n")
+                                        << QByteArray("L 1 0000\r\n");
+        QTest::newRow("nothing sent") << QByteArray() << QByteArray("\r\nID=") << QByteArray("\r\nID=");
+    }
+    void theEchoIsTakenOffTheReply()
+    {
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, gathered);
+        QFETCH(QByteArray, reply);
+        QCOMPARE(ReplyAfterEcho(sent, gathered), reply);
+    }
+
+    // Through the port: the echo arrives in pieces and its LF in a later read; its own CR LF
+    // does not end the wait, the answer after it does. The whole text stays at hand.
+    void anEchoDoesNotEndTheWait()
+    {
+        QTimer::singleShot(20, this, [this] { pty->write("config max"); });
+        QTimer::singleShot(120, this, [this] { pty->write("batch?\r"); });
+        QTimer::singleShot(220, this, [this] { pty->write("\n"); });
+        QTimer::singleShot(320, this, [this] { pty->write("10\r\n"); });
+        const auto r = ask("config maxbatch?\r", {"\r\n"});
+        QCOMPARE(r.outcome, ReplyOutcome::Answered);
+        QCOMPARE(r.reply, QByteArray("10\r\n"));
+        QCOMPARE(r.raw, QByteArray("config maxbatch?\r\n10\r\n"));
+
+        // An echo and nothing else: no answer.
+        SetTimeScale(0.1);
+        QTimer::singleShot(20, this, [this] { pty->write("config sid?\r\n"); });
+        const auto silent = ask("config sid?\r", {"\r\n"});
+        QCOMPARE(silent.outcome, ReplyOutcome::TimedOut);
+        QCOMPARE(silent.reply, QByteArray());
+        QCOMPARE(silent.raw, QByteArray("config sid?\r\n"));
+    }
+
     // What a command that cannot be written does is the caller's choice.
     void aFailedWrite_data()
     {

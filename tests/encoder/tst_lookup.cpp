@@ -156,6 +156,24 @@ private slots:
         QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 124, Cap=1234024, Type=A, Rate=512, Func=4"));
     }
 
+    // A line that sends the command back first: its line ending is not the answer's.
+    void anEchoIsNotTheAnswer_data()
+    {
+        QTest::addColumn<QString>("echo");
+        QTest::newRow("echo") << "on";
+        QTest::newRow("echo with CR LF") << "crlf";
+    }
+    void anEchoIsNotTheAnswer()
+    {
+        QFETCH(QString, echo);
+        TransferFixture fx(0.05);
+        QVERIFY(fx.connectTo(encsim::DeviceState::demo(), {{"pacing", "burst"}, {"echo", echo.toStdString()}}));
+        LookupPagerID("123");
+        QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 123, Cap=1234023, Type=A, Rate=512, Func=4"));
+        QVERIFY(!Link().bRespTimeout);
+        QVERIFY(fx.received().startsWith("LOOKUP 123\r"));
+    }
+
     // Port 1 takes pager IDs as capcodes: the lookup checks the capcode itself and asks nothing.
     void capcodeModeAnswersLocally()
     {

@@ -8,6 +8,8 @@
 
 #include "encoder/read/reader.h"
 #include "encoder/transferfixture.h"
+#include "encoder/controlbytes.h"
+#include "model/dbfile.h"
 
 using namespace encodertest;
 using Command = TerminalView::Command;
@@ -203,6 +205,83 @@ private slots:
         fx->sim().cablePlug();
         QCOMPARE(fx->sim().getState().config.at("serial1 idascap"), std::string(restored ? "1" : "0"));
         QCOMPARE(v.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is %1 for Port 1").arg(restored ? "ON" : "OFF"));
+    }
+
+    // A line that sends every command back before the encoder's answer (a terminal server,
+    // say; some add an LF after each CR) changes nothing in what is read: the displayed
+    // database, the settings and the saved file are those of a read on a plain line.
+    void anEchoingLineReadsTheSame_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QStringList>("knobs");
+        QTest::newRow("V9, echo") << 9 << QStringList{"echo=on"};
+        QTest::newRow("V9, echo with CR LF, at the line's pace") << 9 << QStringList{"echo=crlf", "pacing=burst"};
+        QTest::newRow("V9, the encoder's own echo") << 9 << QStringList{"echo_commands=on"};
+        QTest::newRow("V7, echo") << 7 << QStringList{"echo=on"};
+        QTest::newRow("V7, echo with CR LF") << 7 << QStringList{"echo=crlf"};
+    }
+    void anEchoingLineReadsTheSame()
+    {
+        QFETCH(int, generation);
+        QFETCH(QStringList, knobs);
+        DeviceState state = FullState(generation);
+        setIDAsCap(state, true);
+
+        QVERIFY(connectTo(state));
+        read();
+        QCOMPARE(fx->view.panel(1), kMatches);
+        const QByteArray plainFile = WriteDBFile("notes");
+
+        fx.reset();
+        QVERIFY(connectTo(state, KnobsFrom(knobs)));
+        read();
+        QCOMPARE(fx->boxes.shown().size(), 0);
+        QCOMPARE(fx->view.panel(1), kMatches);
+        QVERIFY(Run.bDBMatchesEncoder);
+        const QStringList differences = SettingsDifferences(state) + DatabaseDifferences(state);
+        QVERIFY2(differences.isEmpty(), qPrintable(differences.join(QLatin1String("; "))));
+        QCOMPARE(WriteDBFile("notes"), plainFile);
+        QVERIFY(fx->sim().getState().config == state.config); // ID-as-capcode back on
+        QVERIFY(fx->received().contains("config maxbatch?\r")); // the line did echo
+    }
+
+    // A settings answer whose value still holds a control byte (a bare CR, say) is not a value:
+    // the read ends as on a time-out, and the setting keeps what it held.
+    void aValueHoldingAControlByteIsNoAnswer_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("V9 protocol with a bare CR")
+            << 9 << "config serial1 protocol?" << "T<CR>AP<CR><LF>" << "Port 1 Protocol";
+        QTest::newRow("V9 station ID with an LF") << 9 << "config sid?" << "RELAY<LF>7<CR><LF>" << "Station ID";
+        QTest::newRow("V9 batch size with a tab") << 9 << "config maxbatch?" << "2<0x09>5<CR><LF>" << "Max Msgs/Batch";
+        QTest::newRow("V7 flow with a bare CR")
+            << 7 << "config altfc?" << "altfc<CR>1<CR><LF>" << "NAK Before Flow Mode";
+    }
+    void aValueHoldingAControlByteIsNoAnswer()
+    {
+        QFETCH(int, generation);
+        QFETCH(QString, command);
+        QFETCH(QString, answer);
+        QFETCH(QString, status);
+        const QString knob = QLatin1Char('"') + command + QStringLiteral("\" bytes=") + answer;
+        QVERIFY(connectTo(FullState(generation), {{"replace_reply", knob.toStdString()}}));
+        const EncoderConfig before = EncoderSettings;
+        fx->boxes.expect(kReadError).title(QStringLiteral("Read Error")).icon(MsgIcon::None);
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(fx->boxes.shown().size(), 1);
+        QCOMPARE(fx->view.panel(1), kProgress + status);
+        QVERIFY(!Run.bDBMatchesEncoder);
+        QCOMPARE(fx->sent().last(), command.toLatin1() + (generation == 7 ? "\r\n" : "\r"));
+        // Nothing of the answer was stored.
+        if (generation == 7)
+            QCOMPARE(EncoderSettings.sPort1Flow, before.sPort1Flow);
+        else
+            QCOMPARE(EncoderSettings.sPort1Protocol, before.sPort1Protocol);
+        QVERIFY(!HoldsControlByte(WriteDBFile(QByteArray()).replace("\r\n", "")));
     }
 
     // A line that goes away during the read: the read error, and the port's own error once

@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include "encoder/write/writecheck.h"
 #include "encoder/write/writecommands.h"
 #include "encoder/write/writerecords.h"
 #include "model/database.h"
@@ -162,6 +163,45 @@ private slots:
         f[FamDefined] = "Yes";
         QCOMPARE(FamilyRecordText(7, f), QByteArray("G 7 0 8 5 A 0 0 0 0 0"));
         QCOMPARE(MessageRecordText(15, "SAY \"HI\" caf\xE9"), QByteArray("M 15 \"SAY \"HI\" caf\xE9\""));
+    }
+
+    // The first value a write would send that holds a control byte, named as the editors and
+    // the settings name it; the values a write does not send are passed over.
+    void aValueWithAControlByteIsNamed()
+    {
+        const auto named = [](WriterVariant v, const QByteArray &firmware = "9.7") {
+            return FieldWithControlByte(v, firmware).value_or("none");
+        };
+        const auto both = [&] { return named(WriterVariant::TwoPort) + " / " + named(WriterVariant::V7); };
+        QCOMPARE(both(), QByteArray("none / none"));
+
+        DB.CannedMsgs[14] = "caf\xe9 \"open\" ~"; // Latin-1 letters, quotes, tilde: text
+        DB.Families[5] = {"1", "0123456", "2", "N", "3", "010", "0100", "07", "0\x7f", "NO"};
+        DB.PagerGroups[3][GrpTimerMsg] = "0\r3";
+        QCOMPARE(both(), QByteArray("none / none")); // neither record is in use
+        DB.CannedMsgs[11] = "\x1b[p";
+        QCOMPARE(both(), QByteArray("Canned Message 12 / Canned Message 12"));
+        DB.Families[5][FamDefined] = "YES";
+        QCOMPARE(both(), QByteArray("Family 6 Suffix Msg / Family 6 Suffix Msg"));
+        DB.PagerGroups[3][GrpDefined] = "YES";
+        QCOMPARE(both(), QByteArray("Group 4 Timer Msg # / Group 4 Timer Msg #"));
+        DB.PagerGroups[1][GrpDefined] = "YES";
+        DB.PagerGroups[1][GrpPagerID20] = "01\n0";
+        QCOMPARE(both(), QByteArray("Group 2 Pager ID 20 / Group 2 Pager ID 20"));
+        DB.PagerGroups[1][GrpReference] = "\r"; // kept in the file, never sent
+        DB.PagerGroups[1][GrpAux1Msg] = "\r";
+        QCOMPARE(both(), QByteArray("Group 2 Aux 1 Msg / Group 2 Aux 1 Msg"));
+
+        // The settings go first; a V7 sends two of the texts.
+        EncoderSettings.sPort2DataBits = "N81\r";
+        QCOMPARE(both(), QByteArray("Port 2 Data Bits / Group 2 Aux 1 Msg"));
+        EncoderSettings.sPort1Flow = "HW\rX";
+        QCOMPARE(both(), QByteArray("Port 1 Flow Control / Group 2 Aux 1 Msg"));
+        EncoderSettings.sStationID = "\tW1AW";
+        QCOMPARE(both(), QByteArray("Station ID / Group 2 Aux 1 Msg"));
+        QCOMPARE(named(WriterVariant::TwoPort, "9.01"), QByteArray("Port 1 Flow Control")); // no station ID
+        EncoderSettings.sMaxBatch = "1\r";
+        QCOMPARE(both(), QByteArray("Station ID / Max Msgs/Batch"));
     }
 
     // Each record waits for RS CR; only a two-port encoder's groups get the long reply wait.

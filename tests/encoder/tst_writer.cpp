@@ -8,6 +8,7 @@
 #include "encoder/read/reader.h"
 #include "encoder/transferfixture.h"
 #include "encoder/write/writer.h"
+#include "encoder/write/writerecords.h"
 #include "model/dbfile.h"
 
 #include <QRegularExpression>
@@ -22,13 +23,9 @@ const QString kWriteError = QStringLiteral(
     "Error Writing Pager Database at\r9600,n,8,1  COM Port 1\rPlease Check Connections, Paging "
     "Encoder Configuration,\ror COM Port Settings, and Try Again");
 const QByteArray kMatches = "Encoder Matches Current Configuration";
-// No line pacing. The modulation attenuation commands clear what has arrived once more right
-// after they are written, so their answers come behind the encoder's processing time (on a
-// real line the command's own transmission time keeps them behind it); without it the
-// program's discard and the encoder's answer would race.
-const Knobs kFast = {{"pacing", "off"},
-                     {"delay_reply", "\"CONFIG MODATTENC\" every ms=400"},
-                     {"delay_reply", "\"CONFIG MODATTENF\" every ms=400"}};
+// No line pacing: every answer, the modulation attenuation's included, comes as soon as the
+// encoder has it.
+const Knobs kFast = {{"pacing", "off"}};
 
 QStringList lines(const std::string &text)
 {
@@ -636,6 +633,106 @@ private slots:
             .title("COM Port Not Open").icon(MsgIcon::Critical);
         program();
         QVERIFY(sent().isEmpty());
+        QVERIFY(!fx->view.mentioned(Command::ToolbarProgram)); // the toolbar was left alone
+        QCOMPARE(fx->view.label(Label::IDAsCap), label);
+        QCOMPARE(status(), before);
+        QVERIFY(!Run.bDBBusy() && !HourglassShown());
+    }
+
+    // A line that sends every byte back before the encoder's answer (as it is, or each CR as CR
+    // LF): the encoder takes the same commands, one record after the other, and ends up as
+    // after a write on a plain line.
+    void anEchoingLineTakesTheSameWrite_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QString>("echo");
+        QTest::newRow("V9 with tuning, echo") << 9 << "on";
+        QTest::newRow("V9 with tuning, echo with CR LF") << 9 << "crlf";
+        QTest::newRow("V7, echo") << 7 << "on";
+        QTest::newRow("V7, echo with CR LF") << 7 << "crlf";
+    }
+    void anEchoingLineTakesTheSameWrite()
+    {
+        QFETCH(int, generation);
+        QFETCH(QString, echo);
+        encsim::DeviceState factory = encsim::DeviceState::factory(generation);
+        factory.config[factory.portKey(1, "idascap")] = "1"; // the guard switches it off and back
+
+        QVERIFY(connectTo(factory));
+        fillDatabase(generation);
+        EncoderSettings.bPort1IDAsCap = true;
+        Run.bTestEnabled = true;
+        program();
+        QCOMPARE(status(), QString::fromLatin1(kMatches));
+        const QByteArrayList plainSent = sent();
+        const QStringList plainState = lines(sim().saveState());
+
+        Knobs knobs = kFast;
+        knobs.emplace_back("echo", echo.toStdString());
+        fx.reset();
+        QVERIFY(connectTo(factory, knobs));
+        fillDatabase(generation);
+        EncoderSettings.bPort1IDAsCap = true;
+        Run.bTestEnabled = true;
+        program();
+        QCOMPARE(fx->boxes.shown().size(), 0);
+        QCOMPARE(status(), QString::fromLatin1(kMatches));
+        QVERIFY(Run.bDBMatchesEncoder);
+        QCOMPARE(sent(), plainSent);
+        QCOMPARE(sim().stats().recordWrites, RecordCount);
+        QCOMPARE(lines(sim().saveState()), plainState);
+        verifyNothingRefused();
+        verifyCleanedUp();
+        QVERIFY(fx->received().contains(generation == 7 ? "\x02" "052e39\r" : "\x02" "0047d16\r")); // echoed
+    }
+
+    // A value that holds a control byte would not arrive as it stands (a CR ends its command
+    // and sends the rest as another): nothing is written, and one box names the value. Values
+    // the write does not send do not count.
+    void aValueWithAControlByteIsNotSent_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("named"); // empty: the write goes through
+        QTest::newRow("V9 canned message with a bare CR") << 9 << "message 5" << "Canned Message 5";
+        QTest::newRow("V9 protocol holding an echo") << 9 << "port 1 protocol" << "Port 1 Protocol";
+        QTest::newRow("V9 start capcode of a family in use") << 9 << "family 3" << "Family 3 Start Capcode";
+        QTest::newRow("V7 batch size with a tab") << 7 << "batch size" << "Max Msgs/Batch";
+        QTest::newRow("V7: the protocol is not sent") << 7 << "port 1 protocol" << QString();
+        QTest::newRow("V9: a family not in use is not sent") << 9 << "family 4" << QString();
+    }
+    void aValueWithAControlByteIsNotSent()
+    {
+        QFETCH(int, generation);
+        QFETCH(QString, value);
+        QFETCH(QString, named);
+        QVERIFY(connectTo(encsim::DeviceState::factory(generation)));
+        fillDatabase(generation);
+        if (value == "message 5")
+            DB.CannedMsgs[4] = "Gate open\rcall 555";
+        else if (value == "port 1 protocol")
+            EncoderSettings.sPort1Protocol = "config serial1 protocol?\rTAP";
+        else if (value == "family 3")
+            DB.Families[2][FamStartCap] = "0204\r800";
+        else if (value == "family 4")
+            DB.Families[3][FamStartCap] = "0999\r999"; // Defined is "yes": not in use
+        else if (value == "batch size")
+            EncoderSettings.sMaxBatch = "1\t0";
+        const QString label = fx->view.label(Label::IDAsCap), before = status();
+        if (named.isEmpty()) {
+            program();
+            QCOMPARE(fx->boxes.shown().size(), 0);
+            QCOMPARE(status(), QString::fromLatin1(kMatches));
+            return;
+        }
+        fx->boxes.expect(named + " Holds a Control Character (Such as a Line Break)\r"
+                                 "Nothing was Written to the Encoder\r"
+                                 "Please Correct the Entry and Try Again")
+            .title("Write Error").icon(MsgIcon::None).buttons(MsgButtons::OK);
+        program();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QVERIFY(sent().isEmpty());
+        QCOMPARE(sim().stats().commands, 0);
         QVERIFY(!fx->view.mentioned(Command::ToolbarProgram)); // the toolbar was left alone
         QCOMPARE(fx->view.label(Label::IDAsCap), label);
         QCOMPARE(status(), before);

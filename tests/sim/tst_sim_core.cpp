@@ -283,6 +283,12 @@ void replyKnobs()
          "G 21 0 0000000 5 A 0 000 0000 00 00\r\n");
     knob("signature inside", "signature_inside=", "#PrgmMode#", "\r\n*" + kSig + "*\r\n");
     knob("echo", "echo_commands=on", "config maxbatch?\r", "config maxbatch?\r10\r\n");
+    // The line's echo: every byte taken, the LF after the CR included, ahead of the answer.
+    knob("line echo", "echo=on", "config maxbatch?\r\n", "config maxbatch?\r\n10\r\n");
+    knob("line echo, CR as CR LF", "echo=crlf", "ATI\r\r", "ATI\r\n\r\n" + kBanner97);
+    knob("line echo of a record block", "echo=crlf", blk(kReadConfigId, "M 1"),
+         blk(kReadConfigId, "M 1").replace("\r", "\r\n") + "M 1 \"\"\r\n");
+    knob("line echo and the announcement", "echo=on", "#PrgmMode#", "#PrgmMode#\r\nTAP Programming Mode, 9600 baud");
 }
 
 } // namespace

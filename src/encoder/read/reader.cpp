@@ -1,5 +1,6 @@
 #include "encoder/read/reader.h"
 
+#include "encoder/controlbytes.h"
 #include "encoder/link.h"
 #include "encoder/read/records.h"
 #include "encoder/read/settingsqueries.h"
@@ -104,6 +105,12 @@ private:
         // answer to an earlier command, a paging port's prompt) would shift every answer after
         // it onto the wrong record.
         QByteArray record = {};
+        // A settings query: the value of a complete answer must be plain text. A control byte
+        // left in it (a bare CR, say) means the line brought something other than the value,
+        // and storing it would put that into the settings and the saved file. The control
+        // bytes that are an answer of their own (the RS of a V7 without PET) may stand in it.
+        bool settingValue = false;
+        QByteArray allowedControls = {};
     };
 
     // A settings query or a record request failed: no answer in time, the logon prompt, or an
@@ -113,6 +120,9 @@ private:
         if (r.outcome != ReplyOutcome::Answered && m_link.bRespTimeout)
             return true;
         if (check.logonPrompt(r.reply))
+            return true;
+        if (check.settingValue && r.outcome == ReplyOutcome::Answered &&
+            HoldsControlByte(answerValue(FirstLine(r.reply)), check.allowedControls))
             return true;
         return !check.record.isEmpty() && r.reply.contains(CRLF) &&
                !AnswersRequest(FirstLine(r.reply), check.record);
@@ -251,6 +261,9 @@ private:
                 expected << QByteArray("\x1E");
             const QByteArray command = q.command + (m_v7 ? CRLF : QByteArray("\r"));
             ReplyCheck check;
+            check.settingValue = true;
+            if (q.endsAtRS)
+                check.allowedControls = "\x1E";
             if (q.operatorText) // only what follows the value's line can be the prompt
                 check.logonPrompt = [](const QByteArray &reply) {
                     return reply.mid(FirstLine(reply).size()).contains(LogonPrompt);

@@ -33,12 +33,13 @@ ModAttenOutcome SendModAtten(EncoderLink &link, const ModAtten &atten, const Rep
     const QList<WriteCommand> commands = ModAttenCommands(atten);
     for (const WriteCommand &command : commands) {
         // A port that refuses the bytes gets no box of its own here: the silence that follows
-        // is reported below. The count is cleared once more after the write; the encoder's
-        // processing time keeps its answer behind it.
-        link.MSComm1->DiscardInput();
-        link.Send(command.bytes(), false);
-        const ExchangeResult r =
-            link.Wait({.discardFirst = true, .until = complete, .cancellable = false});
+        // is reported below. What arrives once the command is written is kept: an answer (or
+        // the echo of the command, which the link takes off) may come at once.
+        const ExchangeResult r = link.Wait({.send = command.bytes(),
+                                            .discardFirst = true,
+                                            .until = complete,
+                                            .cancellable = false,
+                                            .onWriteFailure = OnWriteFailure::Wait});
         if (link.Gone())
             return ModAttenOutcome::Closing;
         const QByteArray &reply = r.reply;

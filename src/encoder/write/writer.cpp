@@ -1,6 +1,7 @@
 // Programming the encoder with the displayed database.
 //
-// A write runs: start (the port must be open), the ID-as-capcode guard on the attached encoder
+// A write runs: start (the port must be open, and no value to be sent may hold a control
+// byte: either refusal sends nothing), the ID-as-capcode guard on the attached encoder
 // port, the modulation attenuation (two-port encoders, transmitter tuning enabled), the
 // settings, the 75 records, the ID-as-capcode setting of the port(s), the success step and the
 // clean-up. The first command that fails ends the write with one message box; nothing is
@@ -16,6 +17,7 @@
 #include "encoder/link.h"
 #include "encoder/read/records.h"
 #include "encoder/terminalview.h"
+#include "encoder/write/writecheck.h"
 #include "encoder/write/writecommands.h"
 #include "encoder/write/writemodatten.h"
 #include "encoder/write/writerecords.h"
@@ -46,9 +48,10 @@ class WriteRun {
 public:
     WriteRun() : m_link(Link()) {}
 
-    // The start. False when the write does not run: no main window, or the port is closed
-    // (said in a box); nothing then needs cleaning up.
-    bool start(std::optional<int> replyTimeoutMs)
+    // The start. False when the write does not run: no main window, the port is closed, or a
+    // value to be sent holds a control byte (either said in a box); nothing then needs
+    // cleaning up, and nothing has been sent.
+    bool start(WriterVariant variant, std::optional<int> replyTimeoutMs)
     {
         if (gone())
             return false;
@@ -62,6 +65,16 @@ public:
             MsgBox(QStringLiteral("COM Port ") + QString::number(m_link.MSComm1->CommPort()) +
                        QStringLiteral(" is Not Open\rPlease Open Port and Try Again"),
                    MsgButtons::OK, MsgIcon::Critical, QStringLiteral("COM Port Not Open"));
+            SetDefaultPointer();
+            m_filling.reset();
+            return false;
+        }
+        if (const auto field = FieldWithControlByte(variant, Run.sFirmwareVer)) {
+            MsgBox(latin1(*field) +
+                       QStringLiteral(" Holds a Control Character (Such as a Line Break)\r"
+                                      "Nothing was Written to the Encoder\r"
+                                      "Please Correct the Entry and Try Again"),
+                   MsgButtons::OK, MsgIcon::None, QStringLiteral("Write Error"));
             SetDefaultPointer();
             m_filling.reset();
             return false;
@@ -228,7 +241,7 @@ private:
 void WriteEncoderDB()
 {
     WriteRun run;
-    if (!run.start(std::nullopt))
+    if (!run.start(WriterVariant::TwoPort, std::nullopt))
         return;
     if (run.guard(TwoPortIDAsCapGuard(Run.sTestPort)) && (!Run.bTestEnabled || run.modAtten()) &&
         run.sendAll(TwoPortSettingsCommands()) && run.sendAll(RecordCommands(WriterVariant::TwoPort)) &&
@@ -240,7 +253,7 @@ void WriteEncoderDB()
 void WriteEncoderDBV7()
 {
     WriteRun run;
-    if (!run.start(V7WriteTimeoutMs))
+    if (!run.start(WriterVariant::V7, V7WriteTimeoutMs))
         return;
     bool ok = run.guard(V7IDAsCapGuard());
     if (ok) {

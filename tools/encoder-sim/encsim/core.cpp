@@ -582,6 +582,28 @@ void Core::schedule(Time ready, const Bytes &bytes, ChunkKind kind, int baud, co
     }
 }
 
+// The line's echo of a byte taken: it goes back as the byte arrives, at the line's pace, ahead
+// of any reply the encoder has queued for later (the encoder answers a command at its CR, while
+// the LF after it is still being echoed).
+void Core::scheduleEcho(Time t, char b)
+{
+    if (m_mode == Mode::Off)
+        return;
+    const Bytes bytes = b == '\r' && m_knobs.echo == Echo::CrLf ? Bytes("\r\n") : Bytes(1, b);
+    const int baud = listenBaud() > 0 ? listenBaud() : 9600;
+    const Time ct = m_knobs.pacing == Pacing::Off ? 0 : charTime(baud);
+    Time due = std::max(t, m_echoFreeAt);
+    for (char c : bytes) {
+        due += ct;
+        const OutChunk chunk{due, Bytes(1, c), baud, listenFormat(), ChunkKind::Normal};
+        const auto at = std::upper_bound(m_output.begin(), m_output.end(), due,
+                                         [](Time d, const OutChunk &o) { return d < o.due; });
+        m_output.insert(at, chunk);
+    }
+    m_echoFreeAt = due;
+    m_outputFreeAt = std::max(m_outputFreeAt, due);
+}
+
 // ---------------------------------------------------------------------------------------
 // Units of decoded input and their replies
 
@@ -716,7 +738,11 @@ void Core::resetParsers()
 
 void Core::processByte(Time t, char b)
 {
-    if (m_mode == Mode::Off || m_mode == Mode::Booting)
+    if (m_mode == Mode::Off)
+        return;
+    if (m_knobs.echo != Echo::Off)
+        scheduleEcho(t, b);
+    if (m_mode == Mode::Booting)
         return;
     m_window += b;
     if (m_window.size() > kPrgmMode.size())

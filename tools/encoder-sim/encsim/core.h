@@ -171,6 +171,7 @@ private:
     void respond(Bytes reply, ChunkKind kind = ChunkKind::Normal, Time baseDelay = -1);
     void finishUnit();
     void schedule(Time ready, const Bytes &bytes, ChunkKind kind, int baud, const std::string &format);
+    void scheduleEcho(Time t, char b);
     Bytes atiBanner(bool withIdPrompt) const;
     Bytes noise(std::size_t count, bool highOnly);
 
@@ -226,6 +227,7 @@ private:
     // Output
     std::deque<OutChunk> m_output;
     Time m_outputFreeAt = 0;
+    Time m_echoFreeAt = 0; // the line's echo (knob echo) goes out on its own pace
     std::optional<Unit> m_unit;
     std::mt19937 m_rng{20240601u};
 };

@@ -293,7 +293,7 @@ bool Knobs::isKnob(const std::string &name)
     static const char *scalars[] = {
         "pacing", "reply_latency_ms", "announce_delay_ms", "reboot_ms", "switch_delay_ms", "line_check",
         "grace_ms", "mismatch_announce", "mismatch_input", "mismatch_output", "hangup_recreate_ms",
-        "stall_input", "echo_commands", "ati_style", "empty_group_reply", "lookup_ending",
+        "stall_input", "echo_commands", "echo", "ati_style", "empty_group_reply", "lookup_ending",
         "serial2_absent", "tone_reply", "boot_banner", "max_message_len", "ignore_prgmmode_count",
         "idascap_blocks_records", "checksum_check", "strict_records", "strict_protocol",
         "nak_blocks", "tap_busy", "tap_reject", "tap_max_len", "tap_logon", "tap_prompt", "tap_idle_logout_s",
@@ -408,6 +408,16 @@ bool Knobs::set(const std::string &nameIn, const std::string &value, std::string
         return setBool(stallInput);
     if (name == "echo_commands")
         return setBool(echoCommands);
+    if (name == "echo") {
+        if (v == "crlf") {
+            echo = Echo::CrLf;
+        } else if (const auto on = parseBool(v)) {
+            echo = *on ? Echo::On : Echo::Off;
+        } else {
+            return fail(error, "echo is off, on or crlf");
+        }
+        return true;
+    }
     if (name == "serial2_absent")
         return setBool(serial2Absent);
     if (name == "idascap_blocks_records")

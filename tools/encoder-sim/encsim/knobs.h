@@ -68,6 +68,9 @@ enum class LineCheck { Baud, Off, Sidechannel };
 enum class MismatchAnnounce { Signature, Garbage, Silence };
 enum class MismatchInput { Ignore, Noise };
 enum class MismatchOutput { Garbage, Silence, Clear };
+// A line (a terminal server, say) that sends every byte it takes back to the PC: Off, every
+// byte as it is, or every CR as CR LF.
+enum class Echo { Off, On, CrLf };
 enum class AtiStyle { Normal, BannerOnly, IdOnly, NoV, NoCrAfterVersion, PortLetter, NoPort, Trailing };
 // How a pager field of digits only is read: by the console's own forms (5 or more characters
 // are a long form, so "0000123" is capcode 0000 and refused) or as a pager ID by its value.
@@ -98,6 +101,7 @@ struct Knobs {
     int hangupRecreateMs = 0; // 0: the line stays hung up
     bool stallInput = false;
     bool echoCommands = false;
+    Echo echo = Echo::Off;
     AtiStyle atiStyle = AtiStyle::Normal;
     Bytes atiTrailing;
     std::optional<EmptyGroupStyle> emptyGroupReply; // default: short on V8/V9, full on V7
