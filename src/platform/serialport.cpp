@@ -402,7 +402,8 @@ CommError MSComm::setPortOpen(bool open)
         m_port->clearError();
         return makeError(CommError::OpenFailed, openFailureText(configured, text, permission));
     }
-    m_openedPath = path;
+    // A bare name ("ttyS0") is a device in /dev, as QSerialPort takes it.
+    m_openedPath = path.startsWith(QLatin1Char('/')) ? path : QStringLiteral("/dev/") + path;
     applyLine(m_line);
     // Control lines up as a Windows port has them; a pseudo-terminal refuses both calls,
     // which is no error here.

@@ -6,7 +6,8 @@
 // The line itself: a change of line settings on the open port, and a close, first let the
 // bytes written last go out at the settings they were written at (the system's buffer drains,
 // then the port waits out the rest of their time on the line, 10 bits a character plus 20 ms
-// for the buffer of a USB adapter). A close leaves the device at the settings it had, not the
+// for the buffer of a USB adapter; a physical time, which the tests' time scale does not
+// shorten, spent in a plain sleep without handling events). A close leaves the device at the settings it had, not the
 // ones found when it was opened (QSerialPort puts those back as it closes; the port sets the
 // current ones again through a second handle before it lets the device go). So bytes written
 // just before a close or a change of speed reach the far end as they were sent.
@@ -81,7 +82,7 @@ public:
     // them (see above); it is no error when closed.
     CommError setPortOpen(bool open);
 
-    // The device went away while the port was open: every Output and Input since has reported
+    // The device went away while the port was open: from then on Output and Input report
     // DeviceGone with the system's text, and the device itself has been let go. The port still
     // counts as open until it is closed; deviceGone() told of it once.
     bool DeviceGone() const { return m_gone; }
