@@ -83,7 +83,8 @@ private slots:
     {
         frmTerminal *t = connected();
         QVERIFY(t);
-        QVERIFY(encoder->sim().setKnob("hangup", "\"read:G 21\""));
+        // The request goes unanswered: the read waits for it, and no later request is written.
+        QVERIFY(encoder->sim().setKnob("drop_reply", "\"read:G 21\"") && encoder->sim().setKnob("hangup", "\"read:G 21\""));
         QString portWhileTheBoxIsUp;
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("Error Reading Pager Database")).title(QStringLiteral("Read Error")).then([&] {
@@ -104,7 +105,7 @@ private slots:
     {
         frmTerminal *t = connected();
         QVERIFY(t);
-        QVERIFY(encoder->sim().setKnob("hangup", "\"write:G 3\""));
+        QVERIFY(encoder->sim().setKnob("drop_reply", "\"write:G 3\"") && encoder->sim().setKnob("hangup", "\"write:G 3\""));
         QString portWhileTheBoxIsUp;
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("Error Writing Pager Database")).title(QStringLiteral("Write Error")).then([&] {
