@@ -58,7 +58,13 @@ frmTerminal::frmTerminal(QWidget *parent) : Form(parent)
     connect(&ModelEvents::instance(), &ModelEvents::changed, this, [this](ModelChange what) {
         if (what == ModelChange::DatabaseModified && !isUnloaded())
             ShowDatabaseModified();
+        if (what == ModelChange::Busy && m_deviceGone) // after the handler that ended the busy state
+            QMetaObject::invokeMethod(this, &frmTerminal::closeGonePortWhenIdle, Qt::QueuedConnection);
     });
+    connect(&Link(), &EncoderLink::deviceGone, this, [this] {
+        m_deviceGone = true;
+        closeGonePortWhenIdle();
+    }, Qt::QueuedConnection);
 
     Link().setView(this);
 }

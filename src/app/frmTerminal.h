@@ -130,8 +130,12 @@ private:
     // finished (the "Database Not Saved" box says so otherwise).
     bool mayWriteDatabaseFile();
     QString databaseStateSuffix() const;
+    // The port's device has gone away: once nothing runs on the line any more (the transfer
+    // that met it has shown its own boxes), the port is closed as the port command closes it.
+    void closeGonePortWhenIdle();
 
     QStackedLayout *m_discs = nullptr;
     QList<bool> m_heldButtons; // while the commands are held: each toolbar button's state before
     bool m_commandsHeld = false;
+    bool m_deviceGone = false;
 };

@@ -179,3 +179,16 @@ void frmTerminal::cmdLookup_Click()
         return;
     LookupPagerID(txLookup->text().toLatin1());
 }
+
+void frmTerminal::closeGonePortWhenIdle()
+{
+    if (!m_deviceGone || isUnloaded() || Link().bAppClosing || Run.busy != Busy::Idle)
+        return;
+    m_deviceGone = false;
+    const MSComm *port = Link().MSComm1;
+    if (port->PortOpen() && !port->DeviceGone())
+        return; // opened again since, on a device that is there
+    forms::HandlerScope scope(this);
+    BusyScope line(Busy::Line, BusyScope::WhenIdle);
+    CloseGonePort();
+}

@@ -394,12 +394,13 @@ void openingSteps(int entryInterval)
     exitSteps();
 }
 
-void closingSteps()
+// lineGone: the device has gone away; nothing is sent and there is no reboot to wait for.
+void closingSteps(bool lineGone = false)
 {
     EncoderLink &l = Link();
     const QString n = portNumber();
     bool rebooted = false;
-    if (!Run.bV7Encoder) {
+    if (!Run.bV7Encoder && !lineGone) {
         // Out of programming mode (a port that cannot be opened gets nothing and no message).
         SetHourglassPointer();
         if (!l.MSComm1->PortOpen())
@@ -465,6 +466,20 @@ void Toggle()
 }
 
 } // namespace
+
+void CloseGonePort()
+{
+    EncoderLink &l = Link();
+    if (!l.hasView() || Run.busy == Busy::Detecting)
+        return;
+    l.bCancelOp = false;
+    l.MSComm1->setPortOpen(false);
+    l.Timer2->setInterval(8000);
+    closingSteps(true);
+    if (gone())
+        return;
+    exitSteps();
+}
 
 void OpenClosePort()
 {

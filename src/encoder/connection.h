@@ -14,3 +14,8 @@
 // nothing while there is no main window's view.
 void OpenClosePort();
 
+// The port's device has gone away (a USB adapter pulled out): the port is closed as the port
+// command closes it, without the reboot that could not reach the encoder, and the main window
+// shows it closed. Does nothing while there is no main window's view or a detection runs.
+void CloseGonePort();
+

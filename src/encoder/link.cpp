@@ -99,6 +99,7 @@ EncoderLink::EncoderLink(QObject *parent) : QObject(parent)
     setObjectName(QStringLiteral("EncoderLink"));
     MSComm1 = new MSComm(this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
+    connect(MSComm1, &MSComm::deviceGone, this, &EncoderLink::deviceGone);
     Timer1 = new WindowTimer(this, true);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer2 = new WindowTimer(this, true);

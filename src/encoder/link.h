@@ -155,6 +155,11 @@ public:
     // start-up intervals and stopped, flags down. For tests.
     void Reset();
 
+signals:
+    // The port's device has gone away (MSComm::deviceGone): the port is to be closed once the
+    // transfer that meets it has ended. May come from inside a wait.
+    void deviceGone();
+
 private:
     // Gathers into raw; the text judged by until is ReplyAfterEcho(sent, raw).
     ReplyOutcome waitFor(const QByteArray &sent, const ReplyTest &until, const Deadline &deadline,

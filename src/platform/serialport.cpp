@@ -9,8 +9,13 @@
 #include <QSerialPort>
 #include <QThread>
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
+#include <fcntl.h>
 #include <termios.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -18,6 +23,27 @@ const char *const kNotOpenText = "Port not open";
 const char *const kAlreadyOpenText = "Port already open";
 const char *const kInvalidPortText = "Invalid port number";
 const char *const kInvalidSettingsText = "Invalid property value";
+
+// What a serial device is given beyond its bytes' own time on the line before its settings
+// change or it is closed: the buffer of a USB adapter drains after the driver's.
+constexpr std::chrono::milliseconds kLineMargin{20};
+constexpr int kBitsPerCharacter = 10; // start, 8 data bits or 7 and parity, stop
+
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The open failure as the operator sees it: the device and the system's reason, and what to
+// do when the user may not use the device at all.
+QString openFailureText(const QString &path, const QString &reason, bool permission)
+{
+    QString text = path + QStringLiteral(": ") + reason;
+    if (permission)
+        text += QStringLiteral("\rYour user must be allowed to use serial devices "
+                               "(on Debian: a member of the dialout group, then log in again).");
+    return text;
+}
 
 CommError makeError(CommError::Code code, const QString &text)
 {
@@ -138,6 +164,16 @@ MSComm::MSComm(QObject *parent)
         if (!m_pulling)
             emit readyRead();
     });
+    // A device that goes away is noticed by the event loop as well (QSerialPort would then
+    // report its error over and over). The device is let go outside QSerialPort's own handler.
+    connect(m_port.get(), &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
+            error != QSerialPort::WriteError)
+            return;
+        if (m_gone || !checkGone())
+            return;
+        QMetaObject::invokeMethod(this, &MSComm::releaseGoneDevice, Qt::QueuedConnection);
+    });
 }
 
 MSComm::~MSComm()
@@ -196,6 +232,10 @@ CommError MSComm::setSettings(const QByteArray &text)
     if (!LineSettings::parse(trimmed, &line) || line.dataBits < 5)
         return makeError(CommError::InvalidSettings, QString::fromLatin1(kInvalidSettingsText));
 
+    if (m_gone)
+        releaseGoneDevice();
+    if (m_port->isOpen() && !(line == m_line))
+        letLastBytesGo();
     m_port->clearError();
     if (!applyLine(line)) {
         QString text = m_port->error() != QSerialPort::NoError ? m_port->errorString()
@@ -213,31 +253,118 @@ CommError MSComm::setSettings(const QByteArray &text)
 
 bool MSComm::PortOpen() const
 {
-    return m_port->isOpen();
+    return m_port->isOpen() || m_gone;
+}
+
+void MSComm::lineWritten(qint64 bytes)
+{
+    // Earlier writes have left the system's buffer once the last one has (the drain below);
+    // the last one's bytes may still be on their way out of an adapter's buffer.
+    const auto lineTime = std::chrono::microseconds(bytes * kBitsPerCharacter * 1'000'000 / qMax(1, m_line.baud));
+    m_lineFreeAt = std::chrono::steady_clock::now() + lineTime;
+    m_lineBusy = true;
+}
+
+void MSComm::letLastBytesGo()
+{
+    if (!m_lineBusy)
+        return;
+    m_lineBusy = false;
+    // The system's buffer first, then the rest of the bytes' time on the line: a physical time,
+    // never shortened, and short (bounded by what was written last). No events meanwhile.
+    if (m_port->isOpen() && m_port->handle() >= 0)
+        ::tcdrain(m_port->handle());
+    std::this_thread::sleep_until(m_lineFreeAt + kLineMargin);
+}
+
+void MSComm::closeKeepingSettings()
+{
+    // QSerialPort puts back the terminal settings it found at opening as it closes. A second
+    // handle keeps the device open past that, so the settings in force go back on before the
+    // device is let go.
+    const int fd = m_port->handle();
+    termios current{};
+    int keep = -1;
+    if (fd >= 0 && ::tcgetattr(fd, &current) == 0)
+        keep = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    m_port->close();
+    if (keep >= 0) {
+        ::tcsetattr(keep, TCSANOW, &current);
+        ::close(keep);
+    }
+}
+
+bool MSComm::checkGone()
+{
+    if (m_gone)
+        return true;
+    if (!m_port->isOpen())
+        return false;
+    QString text;
+    if (m_port->error() == QSerialPort::ResourceError)
+        text = m_port->errorString();
+    // A terminal that has been hung up answers every request with an error.
+    termios settings{};
+    const int fd = m_port->handle();
+    if (text.isEmpty() && fd >= 0 && ::tcgetattr(fd, &settings) != 0 &&
+        (errno == EIO || errno == ENXIO || errno == ENODEV))
+        text = systemText(errno);
+    if (text.isEmpty() && !m_openedPath.isEmpty() && !QFileInfo::exists(m_openedPath))
+        text = systemText(ENODEV);
+    if (text.isEmpty())
+        return false;
+    markGone(text);
+    return true;
+}
+
+void MSComm::markGone(const QString &text)
+{
+    if (m_gone)
+        return;
+    m_gone = true;
+    m_goneText = text.isEmpty() ? systemText(EIO) : text;
+    m_lineBusy = false;
+    emit deviceGone();
+}
+
+void MSComm::releaseGoneDevice()
+{
+    if (!m_gone || !m_port->isOpen())
+        return;
+    m_port->close();
+    m_port->clearError();
+}
+
+CommError MSComm::goneError() const
+{
+    return makeError(CommError::DeviceGone, m_goneText);
 }
 
 CommError MSComm::setPortOpen(bool open)
 {
     if (!open) {
-        if (m_port->isOpen()) {
-            // QSerialPort puts back the settings it found at opening as it closes; on a real
-            // UART that would change the speed under bytes still on their way out, so let them
-            // go first (a pseudo-terminal returns at once).
-            if (m_port->handle() >= 0)
-                ::tcdrain(m_port->handle());
-            m_port->close();
+        if (m_gone) {
+            releaseGoneDevice();
+            m_gone = false;
+            m_goneText.clear();
+        } else if (m_port->isOpen()) {
+            letLastBytesGo();
+            closeKeepingSettings();
         }
+        m_lineBusy = false;
+        m_openedPath.clear();
         m_port->clearError();
         return CommError::ok();
     }
-    if (m_port->isOpen())
+    if (PortOpen())
         return makeError(CommError::PortAlreadyOpen, QString::fromLatin1(kAlreadyOpenText));
 
-    QString path = devicePath();
-    if (path.isEmpty())
+    const QString configured = devicePath();
+    if (configured.isEmpty())
         return makeError(CommError::OpenFailed, QString::fromLatin1(kInvalidPortText));
     // A link (a /dev/serial/by-id name, a pseudo-terminal's link) opens its target, so that
     // the port's lock file names the real device whichever name was used.
+    QString path = configured;
     if (path.startsWith(QLatin1Char('/'))) {
         const QString target = QFileInfo(path).canonicalFilePath();
         if (!target.isEmpty())
@@ -246,7 +373,14 @@ CommError MSComm::setPortOpen(bool open)
 
     m_port->clearError();
     m_port->setPortName(path);
-    applyLine(m_line);
+    // Opened at the speed in 8N1, then given the character format: a device that cannot carry
+    // the format (a pseudo-terminal, whose settings the last close left in place) would refuse
+    // the opening itself.
+    LineSettings plain = m_line;
+    plain.parity = 'n';
+    plain.dataBits = 8;
+    plain.stopTenths = m_line.stopTenths == 20 ? 20 : 10;
+    applyLine(plain);
     m_port->clearError();
     bool opened = m_port->open(QIODevice::ReadWrite);
     // The device's lock file may still be held for a moment by a program that has just let the
@@ -260,9 +394,17 @@ CommError MSComm::setPortOpen(bool open)
         QString text = m_port->errorString();
         if (text.isEmpty())
             text = QStringLiteral("Open failed");
+        // Refused by the device's own permissions (not by another program's lock on it).
+        const QByteArray native = QFile::encodeName(path);
+        const bool permission = m_port->error() == QSerialPort::PermissionError &&
+                                ::faccessat(AT_FDCWD, native.constData(), R_OK | W_OK, AT_EACCESS) != 0 &&
+                                errno == EACCES;
         m_port->clearError();
-        return makeError(CommError::OpenFailed, text);
+        return makeError(CommError::OpenFailed, openFailureText(configured, text, permission));
     }
+    // A bare name ("ttyS0") is a device in /dev, as QSerialPort takes it.
+    m_openedPath = path.startsWith(QLatin1Char('/')) ? path : QStringLiteral("/dev/") + path;
+    applyLine(m_line);
     // Control lines up as a Windows port has them; a pseudo-terminal refuses both calls,
     // which is no error here.
     m_port->setDataTerminalReady(true);
@@ -293,7 +435,7 @@ void MSComm::pullPending()
 
 int MSComm::InBufferCount()
 {
-    if (!m_port->isOpen())
+    if (m_gone || !m_port->isOpen())
         return 0;
     pullPending();
     const qint64 n = m_port->bytesAvailable();
@@ -302,6 +444,8 @@ int MSComm::InBufferCount()
 
 CommError MSComm::DiscardInput()
 {
+    if (m_gone) // nothing comes from a device that is gone
+        return CommError::ok();
     if (!m_port->isOpen())
         return notOpenError();
     m_port->clearError();
@@ -313,19 +457,28 @@ CommError MSComm::DiscardInput()
 
 CommError MSComm::Output(const QByteArray &bytes)
 {
+    if (m_gone)
+        return goneError();
     if (!m_port->isOpen())
         return notOpenError();
     if (bytes.isEmpty())
         return CommError::ok();
     m_port->clearError();
 
-    const qint64 written = m_port->write(bytes);
-    if (written != bytes.size()) {
-        QString text = m_port->errorString();
+    // The device gone: told as such, and let go at once.
+    const auto failed = [this](const QString &text) {
+        if (checkGone()) {
+            releaseGoneDevice();
+            return goneError();
+        }
         m_port->clear(QSerialPort::Output);
         m_port->clearError();
         return makeError(CommError::WriteFailed, text);
-    }
+    };
+
+    const qint64 written = m_port->write(bytes);
+    if (written != bytes.size())
+        return failed(m_port->errorString());
 
     // Hand every byte to the operating system before returning: a few seconds plus the time
     // the bytes take on the line (12 bits a character covers every format).
@@ -337,18 +490,15 @@ CommError MSComm::Output(const QByteArray &bytes)
         if (m_port->bytesToWrite() == 0)
             break;
         const QSerialPort::SerialPortError err = m_port->error();
-        if (err != QSerialPort::NoError && err != QSerialPort::TimeoutError) {
-            QString text = m_port->errorString();
-            m_port->clear(QSerialPort::Output); // the line is broken: drop what is left
-            m_port->clearError();
-            return makeError(CommError::WriteFailed, text);
-        }
+        if (err != QSerialPort::NoError && err != QSerialPort::TimeoutError)
+            return failed(m_port->errorString()); // the line is broken: what is left is dropped
         if (deadline.hasExpired()) {
             m_port->clearError();
             return makeError(CommError::WriteFailed, QStringLiteral("Write timed out"));
         }
     }
     m_port->clearError();
+    lineWritten(bytes.size());
     return CommError::ok();
 }
 
@@ -356,6 +506,11 @@ QByteArray MSComm::Input(CommError *error)
 {
     if (error)
         *error = CommError::ok();
+    if (m_gone) {
+        if (error)
+            *error = goneError();
+        return QByteArray();
+    }
     if (!m_port->isOpen()) {
         if (error)
             *error = notOpenError();
@@ -364,8 +519,15 @@ QByteArray MSComm::Input(CommError *error)
     pullPending();
     const QSerialPort::SerialPortError err = m_port->error();
     QByteArray data = m_port->readAll();
-    if (err != QSerialPort::NoError && err != QSerialPort::TimeoutError && data.isEmpty()) {
-        if (error)
+    if (m_gone || (err != QSerialPort::NoError && err != QSerialPort::TimeoutError)) {
+        // What arrived before the device went away is still handed over.
+        if (checkGone()) {
+            releaseGoneDevice();
+            if (error && data.isEmpty())
+                *error = goneError();
+            return data;
+        }
+        if (error && data.isEmpty())
             *error = makeError(CommError::ReadFailed, m_port->errorString());
     }
     m_port->clearError();

@@ -2,10 +2,20 @@
 // The PC's serial port as the program uses it: a port number ("COM 1" to "COM 8"), a line
 // settings text such as "9600,n,8,1", an open state, and polled byte input and output.
 // Built on QSerialPort. Every call that can fail returns a CommError; an empty one is success.
+//
+// The line itself: a change of line settings on the open port, and a close, first let the
+// bytes written last go out at the settings they were written at (the system's buffer drains,
+// then the port waits out the rest of their time on the line, 10 bits a character plus 20 ms
+// for the buffer of a USB adapter; a physical time, which the tests' time scale does not
+// shorten, spent in a plain sleep without handling events). A close leaves the device at the settings it had, not the
+// ones found when it was opened (QSerialPort puts those back as it closes; the port sets the
+// current ones again through a second handle before it lets the device go). So bytes written
+// just before a close or a change of speed reach the far end as they were sent.
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <memory>
 
 class QSerialPort;
@@ -20,6 +30,8 @@ struct CommError {
         OpenFailed,         // the device is missing, busy or not a serial port
         WriteFailed,        // the operating system refused the bytes
         ReadFailed,
+        DeviceGone,         // the device went away while the port was open (a USB adapter
+                            // pulled out, the far end of a pseudo-terminal closed)
     };
     Code code = None;
     QString text; // the system's error text, shown to the operator as it stands
@@ -38,6 +50,7 @@ struct LineSettings {
     // "9600,n,8,1": baud, parity letter in either case, data bits, stop bits (1, 1.5, 2),
     // separated by commas, blanks around the parts allowed. Returns false for anything else.
     static bool parse(const QByteArray &text, LineSettings *out);
+    bool operator==(const LineSettings &) const = default;
 };
 
 class MSComm : public QObject {
@@ -53,18 +66,26 @@ public:
     QByteArray Settings() const { return m_settings; }
     // Refused (with InvalidSettings, text "Invalid property value") unless LineSettings::parse
     // accepts it; 4 data bits are refused as well (the port supports 5 to 8). Applied to the
-    // open port at once. A character format the device cannot carry is not an error: a
+    // open port at once, after the bytes written last have had their time on the line at the
+    // old settings (see above). A character format the device cannot carry is not an error: a
     // pseudo-terminal, for one, keeps 8 bits without parity; only the speed is seen there.
     CommError setSettings(const QByteArray &text);
 
+    // True from a successful opening until the close, also after the device has gone away.
     bool PortOpen() const;
     // Opens the device ComDevicePath(CommPort()) (a link opens its target): PortAlreadyOpen
-    // when open, OpenFailed with the system's text when the device is missing, held by another
-    // port object or program, or no serial device. Never software or hardware flow control.
-    // Closing waits until the system has sent what was written, and is no error when closed.
-    // When the far end goes away (a pseudo-terminal's master closes, an adapter is pulled) the
-    // port stays open and Output reports WriteFailed.
+    // when open, OpenFailed when the device is missing, held by another port object or
+    // program, or no serial device; its text names the device and gives the system's reason
+    // ("/dev/ttyUSB0: Permission denied"), and when the user may not use the device it adds
+    // that the user must be allowed to use serial devices. Never software or hardware flow
+    // control. Closing lets the last bytes go out at their settings and keeps the device at
+    // them (see above); it is no error when closed.
     CommError setPortOpen(bool open);
+
+    // The device went away while the port was open: from then on Output and Input report
+    // DeviceGone with the system's text, and the device itself has been let go. The port still
+    // counts as open until it is closed; deviceGone() told of it once.
+    bool DeviceGone() const { return m_gone; }
 
     // Bytes received and not yet read.
     int InBufferCount();
@@ -73,11 +94,13 @@ public:
 
     // Writes the bytes and returns once the operating system holds all of them, so a close
     // right after a write loses nothing. PortNotOpen ("Port not open") when closed;
-    // WriteFailed with the system's text when the system refuses them, or "Write timed out"
-    // when the far end takes nothing for a few seconds beyond the bytes' time on the line.
+    // DeviceGone when the device has gone away; WriteFailed with the system's text when the
+    // system refuses them, or "Write timed out" when the far end takes nothing for a few
+    // seconds beyond the bytes' time on the line.
     CommError Output(const QByteArray &bytes);
     // Reads and removes everything received so far (possibly nothing), including what the
-    // system holds and the event loop has not yet fetched. PortNotOpen when closed.
+    // system holds and the event loop has not yet fetched. PortNotOpen when closed,
+    // DeviceGone when the device has gone away.
     QByteArray Input(CommError *error = nullptr);
 
     // The device path "COM n" stands for (see the COM map).
@@ -88,15 +111,33 @@ public:
 signals:
     // Bytes have arrived; the link's wait wakes on it.
     void readyRead();
+    // The device has gone away while the port was open (once until the port is closed). It
+    // may come from inside Output or Input, and from the event loop while nothing is sent.
+    void deviceGone();
 
 private:
     bool applyLine(const LineSettings &line); // to the QSerialPort (open or not)
     void pullPending();                       // what the OS holds into the port's buffer
+    void lineWritten(qint64 bytes);           // the last write's time on the line
+    void letLastBytesGo();                    // before a change of settings or a close
+    void closeKeepingSettings();
+    // After a failure: whether the device has gone away (the system says so, the terminal is
+    // hung up, or its device node has vanished); marks it gone when it has.
+    bool checkGone();
+    void markGone(const QString &text);
+    void releaseGoneDevice();
+    CommError goneError() const;
+
     std::unique_ptr<QSerialPort> m_port;
     bool m_pulling = false;
     int m_commPort = 1;
     QByteArray m_settings = "9600,n,8,1";
     LineSettings m_line;
+    QString m_openedPath;      // the device node the port opened (a link's target)
+    bool m_lineBusy = false;   // bytes were written whose line time may not be over
+    std::chrono::steady_clock::time_point m_lineFreeAt; // the last write's bytes are out
+    bool m_gone = false;
+    QString m_goneText;
 };
 
 // The COM map: "COM n" to a device path. Defaults: COM1..COM4 = /dev/ttyS0..3,

@@ -321,6 +321,70 @@ private slots:
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Encoder Matches Current Configuration"));
     }
 
+    // Closing the console hands the encoder back to programming mode from any paging protocol
+    // and speed: "#PrgmMode#" goes out at the port's speed before the PC's port changes to
+    // 9600 baud (the encoder judges the bytes at the speed they arrive at), and the main
+    // window then reads the encoder.
+    void closingHandsTheEncoderBack_data()
+    {
+        QTest::addColumn<QByteArray>("protocol");
+        QTest::addColumn<QByteArray>("baud");
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QByteArray>("settings"); // the PC's port while the console is open
+        QTest::newRow("TAP") << QByteArray("TAP") << QByteArray("2400") << QByteArray("O71") << QByteArray("2400,o,7,1");
+        QTest::newRow("PET") << QByteArray("PET") << QByteArray("1200") << QByteArray("E71") << QByteArray("1200,e,7,1");
+        QTest::newRow("COMP1") << QByteArray("COMP1") << QByteArray("2400") << QByteArray("N81") << QByteArray("2400,n,8,1");
+        QTest::newRow("COMP2") << QByteArray("COMP2") << QByteArray("1200") << QByteArray("O71") << QByteArray("1200,o,7,1");
+        QTest::newRow("SNPP") << QByteArray("SNPP") << QByteArray("2400") << QByteArray("E71") << QByteArray("2400,e,7,1");
+        QTest::newRow("ZQ") << QByteArray("ZQ") << QByteArray("1200") << QByteArray("N81") << QByteArray("1200,n,8,1");
+        QTest::newRow("SCOPE") << QByteArray("SCOPE") << QByteArray("2400") << QByteArray("O71") << QByteArray("2400,o,7,1");
+    }
+    void closingHandsTheEncoderBack()
+    {
+        QFETCH(QByteArray, protocol);
+        QFETCH(QByteArray, baud);
+        QFETCH(QByteArray, format);
+        QFETCH(QByteArray, settings);
+        // The encoder is in programming mode, as after a read; the program knows its attached
+        // port (the detection and the read are other tests').
+        DeviceState state = DeviceState::demo();
+        state.config["serial1 protocol"] = protocol.toStdString();
+        state.config["serial1 baud"] = baud.toStdString();
+        state.config["serial1 databits"] = format.toStdString();
+        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming);
+        QVERIFY2(encoder->ok(), qPrintable(encoder->error()));
+        frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
+        Run.sTestPort = "1";
+        EncoderSettings.sPort1Protocol = protocol;
+        EncoderSettings.sPort1Baud = baud;
+        EncoderSettings.sPort1DataBits = format;
+        DB.PagerGroups[0][GrpPagerID1] = "0100"; // COMP1's default pager
+        Run.bDBMatchesEncoder = true;
+        Run.bNoDetect = true; // the port opens without a detection
+        t->mnuOpen->trigger();
+        QVERIFY(Link().MSComm1->PortOpen() && !Run.bNoDetect);
+
+        const std::size_t opened = encoder->sim().eventCount();
+        QByteArray consoleSettings;
+        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+            consoleSettings = Link().MSComm1->Settings();
+            c->mnuExit->trigger();
+        });
+        t->mnuSendMsg->trigger();
+        QCOMPARE(consoleSettings, settings);
+        QCOMPARE(CommandsSent(*encoder, opened), (QList<QByteArray>{"config reboot\r", "#PrgmMode#ATI\r"}));
+        QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
+        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,n,8,1"));
+        QCOMPARE(encoder->count("speed ignored"), std::size_t(0));
+
+        ScriptedBoxes boxes; // none
+        t->Toolbar1->ButtonByKey(QStringLiteral("read"))->trigger();
+        QCOMPARE(boxes.shown().size(), 0);
+        QVERIFY(Run.bDBMatchesEncoder);
+        QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Current View Matches Encoder Configuration"));
+        QCOMPARE(EncoderSettings.sPort1Protocol, protocol);
+    }
+
     // Closing the console while a page waits for the encoder ends the page at once: nothing
     // more is logged, and the closing's own commands go out after it.
     void closingWhileAPageWaits()

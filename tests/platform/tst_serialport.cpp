@@ -6,11 +6,18 @@
 #include "support/isolatedsettings.h"
 #include "support/ptypair.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
+#include <linux/capability.h>
 #include <memory>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 // Input until `count` bytes came or timeoutMs passed (no event loop needed).
@@ -28,6 +35,43 @@ QByteArray inputAtLeast(MSComm &comm, int count, int timeoutMs = 5000)
     }
     return got;
 }
+
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// While it lives, the calling thread works without the right to override file permissions (a
+// process run by root has it), so that a device's permissions count as for any user.
+class WithoutPermissionOverride {
+public:
+    WithoutPermissionOverride()
+    {
+        if (::geteuid() != 0) {
+            m_ok = true; // nothing to give up
+            return;
+        }
+        m_header.version = _LINUX_CAPABILITY_VERSION_3;
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_ok = ::syscall(SYS_capset, &m_header, lowered) == 0;
+        m_lowered = m_ok;
+    }
+    ~WithoutPermissionOverride()
+    {
+        if (m_lowered)
+            ::syscall(SYS_capset, &m_header, m_saved);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    __user_cap_header_struct m_header{};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_ok = false;
+    bool m_lowered = false;
+};
 } // namespace
 
 class TestSerialPort : public QObject {
@@ -251,10 +295,11 @@ private slots:
     }
 
     // Output returns once the system holds every byte: a close right after it loses nothing,
-    // and a large write is handed over while the far end reads.
+    // and a write larger than the system's buffer is handed over while the far end reads. (At
+    // a high speed: the close lets the bytes have their time on the line.)
     void outputHandsEveryByteOver()
     {
-        QVERIFY(!comm->setPortOpen(true));
+        QVERIFY(!comm->setSettings("230400,n,8,1") && !comm->setPortOpen(true));
         QByteArray bytes;
         for (int i = 0; i < 3000; ++i)
             bytes.append(char('A' + i % 26));
@@ -265,7 +310,7 @@ private slots:
 
         QVERIFY(!comm->setPortOpen(true));
         bytes.clear();
-        for (int i = 0; i < 200000; ++i)
+        for (int i = 0; i < 40000; ++i)
             bytes.append(char(i * 7));
         QByteArray received; // the reader's until it is joined
         std::thread reader([&received, far = pty.get(), expected = bytes.size()] {
@@ -279,25 +324,113 @@ private slots:
         QVERIFY(received == bytes);
     }
 
-    void farEndHungUpReportsAWriteError()
+    // A far end that hangs up (a USB adapter pulled out): the port says the device is gone, at
+    // once and with the system's reason, tells of it once, and still counts as open until it
+    // is closed; the device itself is let go (its node has vanished: it does not open again).
+    void farEndHungUpReportsTheDeviceGone()
     {
         QVERIFY(!comm->setPortOpen(true));
+        QSignalSpy gone(comm.get(), &MSComm::deviceGone);
         pty->closeMaster();
-        // At once with the system's reason, not after the write time-out.
         for (int i = 0; i < 2; ++i) {
             const CommError err = comm->Output("ATI\r");
-            QCOMPARE(err.code, CommError::WriteFailed);
-            QVERIFY(!err.text.isEmpty());
-            QVERIFY2(err.text != QLatin1String("Write timed out"), qPrintable(err.text));
+            QCOMPARE(err.code, CommError::DeviceGone);
+            QCOMPARE(err.text, systemText(EIO));
         }
-        // Reading and counting neither hang nor crash, nor does the event loop.
         CommError err;
         QCOMPARE(comm->Input(&err), QByteArray());
-        QVERIFY2(err.code == CommError::None || err.code == CommError::ReadFailed, qPrintable(err.text));
+        QCOMPARE(err.code, CommError::DeviceGone);
         QCOMPARE(comm->InBufferCount(), 0);
         QVERIFY(!comm->DiscardInput());
-        QTest::qWait(20);
+        QVERIFY(!comm->setSettings("2400,n,8,1")); // kept for the next opening
+        QTest::qWait(20);                            // the event loop does not report it again
+        QCOMPARE(gone.count(), 1);
+        QVERIFY(comm->PortOpen() && comm->DeviceGone());
+        QCOMPARE(comm->setPortOpen(true).code, CommError::PortAlreadyOpen);
+
         QVERIFY(!comm->setPortOpen(false));
+        QVERIFY(!comm->PortOpen() && !comm->DeviceGone());
+        QCOMPARE(comm->Output("x").code, CommError::PortNotOpen);
+        err = comm->setPortOpen(true);
+        QCOMPARE(err.code, CommError::OpenFailed);
+        QVERIFY2(err.text.startsWith(pty->linkPath() + QStringLiteral(": ")), qPrintable(err.text));
+    }
+
+    // Noticed while nothing is sent: the event loop alone tells of it.
+    void farEndHangingUpWhileIdleIsNoticed()
+    {
+        QVERIFY(!comm->setPortOpen(true));
+        QSignalSpy gone(comm.get(), &MSComm::deviceGone);
+        pty->closeMaster();
+        QVERIFY(gone.wait(2000));
+        QTest::qWait(20);
+        QCOMPARE(gone.count(), 1);
+        QVERIFY(comm->PortOpen() && comm->DeviceGone());
+        QCOMPARE(comm->Output("x").code, CommError::DeviceGone);
+    }
+
+    // A change of speed and a close right after a write wait until the bytes have had their
+    // time on the line at the old speed (10 bits a character, and a margin); the close leaves
+    // the device at the settings in force, not those it had when the port opened.
+    void lastBytesGoOutAtTheirSpeed()
+    {
+        QVERIFY(!comm->setPortOpen(true));
+        QVERIFY(!comm->setSettings("1200,n,8,1"));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!comm->Output("#PrgmMode#"));
+        QVERIFY(!comm->setSettings("9600,n,8,1"));
+        QVERIFY2(clock.elapsed() >= 10 * 10 * 1000 / 1200 + 20, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(pty->slaveBaud(), 9600);
+
+        QVERIFY(!comm->setSettings("2400,n,8,2"));
+        clock.restart();
+        QVERIFY(!comm->Output("config reboot\r"));
+        QVERIFY(!comm->setPortOpen(false));
+        QVERIFY2(clock.elapsed() >= 14 * 10 * 1000 / 2400 + 20, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(pty->slaveBaud(), 2400);
+        QVERIFY(pty->slaveTwoStopBits());
+        QCOMPARE(pty->read(1000, 24), QByteArray("#PrgmMode#config reboot\r"));
+
+        // Opened again in another character format, which the device cannot carry.
+        QVERIFY(!comm->setSettings("1200,e,7,1") && !comm->setPortOpen(true));
+        QCOMPARE(pty->slaveBaud(), 1200);
+    }
+
+    // An open that fails names the device and the system's reason; a device the user may not
+    // use says what the user needs. A device held by another program is no matter of rights.
+    void openFailureNamesTheDevice()
+    {
+        QTemporaryDir dir;
+        const QString missing = dir.filePath(QStringLiteral("ttyUSB9"));
+        SetComDevicePathOverride(5, missing);
+        QVERIFY(!comm->setCommPort(5));
+        CommError err = comm->setPortOpen(true);
+        QCOMPARE(err.code, CommError::OpenFailed);
+        QCOMPARE(err.text, missing + QStringLiteral(": ") + systemText(ENOENT));
+
+        QVERIFY(!comm->setCommPort(1));
+        MSComm holder;
+        QVERIFY(!holder.setPortOpen(true));
+        err = comm->setPortOpen(true);
+        QCOMPARE(err.code, CommError::OpenFailed);
+        QVERIFY2(err.text.startsWith(pty->linkPath() + QStringLiteral(": ")), qPrintable(err.text));
+        QVERIFY2(!err.text.contains(QStringLiteral("dialout")), qPrintable(err.text));
+        QVERIFY(!holder.setPortOpen(false));
+
+        QVERIFY(::chmod(QFile::encodeName(pty->slavePath()).constData(), 0) == 0);
+        {
+            WithoutPermissionOverride asAUser;
+            if (!asAUser.ok())
+                QSKIP("the right to override file permissions cannot be given up");
+            err = comm->setPortOpen(true);
+        }
+        QCOMPARE(err.code, CommError::OpenFailed);
+        const QStringList lines = err.text.split(QLatin1Char('\r'));
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], pty->linkPath() + QStringLiteral(": ") + systemText(EACCES));
+        QVERIFY2(lines[1].contains(QStringLiteral("serial devices")) && lines[1].contains(QStringLiteral("dialout group")),
+                 qPrintable(lines[1]));
         QVERIFY(!comm->PortOpen());
     }
 };

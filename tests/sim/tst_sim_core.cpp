@@ -383,7 +383,6 @@ private slots:
         }
         // Noise: mismatched input is taken as random bytes ending a line.
         Rig noisy("knob mismatch_input=noise;knob mismatch_output=clear;pc=1200");
-        noisy.line.run(100); // past the grace period of the previous speed
         QVERIFY(noisy.cmd("config maxbatch?\r").contains("Invalid"));
         // Side channel: the character format counts too; programming mode talks N81, so the
         // E71 PC hears the signature.
@@ -392,6 +391,47 @@ private slots:
         QCOMPARE(side.cmd("#PrgmMode#"), QByteArray());
         side.core.tellLineSettings(side.line.now(), *LineSettings::parse("9600,e,7,1"));
         QCOMPARE(side.cmd("#PrgmMode#"), kSig);
+    }
+
+    // Each byte is judged by the PC's speed when the encoder's receiver takes it in, its time on
+    // the line after it was written: a PC that changes its speed (or closes a port that puts
+    // other settings back) before its bytes are out garbles them; grace_ms forgives that.
+    void bytesAreJudgedAsTheyArrive()
+    {
+        // "#PrgmMode#" at 2400 takes 42 ms to arrive.
+        Rig early("mode=paging;serial1 baud=2400;pc=2400");
+        early.line.write("#PrgmMode#");
+        early.line.run(20);
+        early.line.setPc("9600,n,8,1");
+        early.line.run(100);
+        QCOMPARE(early.core.mode(), Mode::Paging);
+        QCOMPARE(early.core.log().count("ignored 6 bytes sent at 9600"), std::size_t(1)); // 4 were in
+
+        Rig waited("mode=paging;serial1 baud=2400;pc=2400");
+        waited.line.write("#PrgmMode#");
+        waited.line.run(45);
+        waited.line.setPc("9600,n,8,1");
+        QCOMPARE(waited.cmd("ATI\r"), kAnnounce + kBanner97);
+        QCOMPARE(waited.core.mode(), Mode::Programming);
+
+        // The speed before the change is forgiven within grace_ms (none by default).
+        Rig forgiven("mode=paging;serial1 baud=2400;pc=2400;knob grace_ms=50");
+        forgiven.line.write("#PrgmMode#");
+        forgiven.line.run(20);
+        forgiven.line.setPc("9600,n,8,1");
+        forgiven.line.run(100);
+        QCOMPARE(forgiven.core.mode(), Mode::Programming);
+        QCOMPARE(forgiven.core.log().count("within grace_ms"), std::size_t(1));
+
+        // Bytes that arrive at the right speed after garbled ones are understood again.
+        Rig mixed("mode=paging;serial1 baud=2400;pc=9600");
+        mixed.line.write("xx");
+        mixed.line.run(5);
+        mixed.line.setPc("2400,n,8,1");
+        mixed.line.write("#PrgmMode#");
+        mixed.line.run(100);
+        QCOMPARE(mixed.core.mode(), Mode::Programming);
+        QCOMPARE(mixed.core.log().count("ignored 2 bytes sent at 9600"), std::size_t(1));
     }
 
     void rebootPowerAndTones()

@@ -183,7 +183,6 @@ private slots:
         // 2400 as the signature.
         pc->setSpeed(B2400);
         QVERIFY(sim.waitForEvent("speed PC line speed 2400; encoder at 2400: match", 2s));
-        std::this_thread::sleep_for(10ms); // past the grace period of the old speed (50 ms at a tenth)
         pc->write("#PrgmMode#");
         QCOMPARE(pc->read(5000, kSig), kSig);
         QCOMPARE(sim.mode(), Mode::Programming);
@@ -192,6 +191,34 @@ private slots:
         QVERIFY(sim.waitForEvent("speed PC line speed 9600; encoder at 9600: match", 2s));
         pc->write("ATI\r\r");
         QCOMPARE(pc->read(5000, "ID="), kBanner);
+    }
+
+    // Bytes are judged by the speed the line has when they arrive, also when the PC has closed
+    // its port by then: a port that puts other settings back as it closes garbles them, one
+    // that keeps its settings does not.
+    void bytesWrittenJustBeforeACloseAreJudgedAtTheLinesSpeed()
+    {
+        DeviceState s = DeviceState::factory(9);
+        s.config["serial1 baud"] = "1200";
+        Simulator sim(options(Mode::Paging, 1.0, {}, s));
+        for (const bool restored : {true, false}) {
+            auto pc = plugIn(sim);
+            QVERIFY(pc);
+            pc->setSpeed(B1200);
+            QVERIFY(sim.waitForEvent("speed PC line speed 1200; encoder at 1200: match", 2s));
+            const std::size_t mark = sim.eventCount();
+            // 83 ms on the line at 1200 baud; the port closes at once.
+            QCOMPARE(pc->write("#PrgmMode#"), ssize_t(10));
+            if (restored)
+                pc->setSpeed(B9600);
+            pc->close();
+            if (restored) {
+                QVERIFY(sim.waitForEvent("speed ignored", 2s, mark));
+                QCOMPARE(sim.mode(), Mode::Paging);
+            } else {
+                QVERIFY(sim.waitForEvent("mode PAGING -> PROGRAMMING", 2s, mark));
+            }
+        }
     }
 
     void burstPacingTakesTheLineTime()
@@ -308,7 +335,6 @@ private slots:
         QVERIFY(pc);
         pc->setSpeed(B2400);
         QVERIFY(sim.waitForEvent("speed PC line speed 2400; encoder at 2400: match", 2s));
-        std::this_thread::sleep_for(60ms); // past the grace period of the old speed
         const auto t0 = Clock::now();
         pc->write("\x7f\x7f\x7f" "123A\rHello you\r");
         double first = 0;

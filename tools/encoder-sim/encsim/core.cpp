@@ -351,47 +351,71 @@ void Core::receive(Time now, std::string_view bytes)
         m_log->add(m_now, EventKind::Input, "(cable pulled, lost) " + namedBytes(bytes), Bytes(bytes));
         return;
     }
+    // The bytes are on the line at the PC's speed; the receiver judges each one as it takes it
+    // in (heard()), by the line settings in force then: a PC that changes its speed, or
+    // closes a port that puts other settings back, before its bytes are out garbles them.
+    const LineSettings pc = pcLine();
+    m_log->add(m_now, EventKind::Input, namedBytes(bytes) + "   [PC " + pc.text() + "]", Bytes(bytes));
+    const Time ct = m_knobs.pacing == Pacing::Off ? 0 : charTime(pc.baud > 0 ? pc.baud : listenBaud());
+    Time at = ct == 0 ? m_now : std::max(m_now, m_inputFreeAt);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        at += ct;
+        m_input.push_back(InByte{at, bytes[i], i + 1 == bytes.size()});
+    }
+    if (ct != 0)
+        m_inputFreeAt = at;
+}
+
+bool Core::heard(const InByte &in)
+{
     const int listen = listenBaud();
     const std::string format = listenFormat();
     const LineSettings pc = pcLine();
     bool ok = lineMatches(pc, listen, format);
-    if (!ok && m_knobs.lineCheck == LineCheck::Baud && m_prevPcLastSeen >= 0 && m_prevPc.baud > 0 &&
-        m_now - m_prevPcLastSeen <= msToTime(m_knobs.graceMs) && lineMatches(m_prevPc, listen, format)) {
+    if (!ok && m_knobs.lineCheck == LineCheck::Baud && m_knobs.graceMs > 0 && m_prevPcLastSeen >= 0 &&
+        m_prevPc.baud > 0 && m_now - m_prevPcLastSeen <= msToTime(m_knobs.graceMs) &&
+        lineMatches(m_prevPc, listen, format)) {
         ok = true;
-        event(EventKind::Speed, "input accepted at the previous speed " + m_prevPc.text() + " (within grace_ms)");
+        if (!m_graceNoted)
+            event(EventKind::Speed, "input accepted at the previous speed " + m_prevPc.text() + " (within grace_ms)");
+        m_graceNoted = true;
     }
-    m_log->add(m_now, EventKind::Input,
-               namedBytes(bytes) + "   [PC " + pc.text() + (ok ? "" : ", encoder at " + std::to_string(listen)) + "]",
-               Bytes(bytes));
-    Bytes data(bytes);
-    if (!ok) {
-        if (m_mode == Mode::Programming)
-            violation("command bytes sent at " + pc.text() + " while the encoder is in programming mode at 9600");
-        if (m_knobs.mismatchInput == MismatchInput::Ignore) {
-            event(EventKind::Speed, "ignored " + std::to_string(bytes.size()) + " bytes sent at " + pc.text() +
-                                        ": the encoder listens at " + std::to_string(listen));
-            return;
+    if (ok) {
+        endGarbled();
+    } else {
+        if (m_garbled.count == 0) {
+            m_garbled.pc = pc;
+            m_garbled.listen = listen;
         }
-        // What a receiver at the wrong speed makes of it: a few garbled characters, taken as a line.
-        const std::size_t n =
-            std::max<std::size_t>(1, bytes.size() * static_cast<std::size_t>(listen) /
-                                         static_cast<std::size_t>(std::max(1, pc.baud)));
-        data = noise(n, true) + "\r";
-        event(EventKind::Knob, "mismatch_input noise: " + std::to_string(bytes.size()) + " bytes at " + pc.text() +
-                                   " received as " + namedBytes(data));
+        ++m_garbled.count;
     }
-    if (m_knobs.pacing == Pacing::Off) {
-        for (char c : data)
-            m_input.push_back(InByte{m_now, c});
+    if (in.lastOfWrite) {
+        endGarbled();
+        m_graceNoted = false;
+    }
+    return ok;
+}
+
+void Core::endGarbled()
+{
+    if (m_garbled.count == 0)
+        return;
+    const Garbled g = std::exchange(m_garbled, Garbled{});
+    if (m_mode == Mode::Programming)
+        violation("command bytes sent at " + g.pc.text() + " while the encoder is in programming mode at 9600");
+    if (m_knobs.mismatchInput == MismatchInput::Ignore) {
+        event(EventKind::Speed, "ignored " + std::to_string(g.count) + " bytes sent at " + g.pc.text() +
+                                    ": the encoder listens at " + std::to_string(g.listen));
         return;
     }
-    const Time ct = charTime(ok && pc.baud > 0 ? pc.baud : listen);
-    Time at = std::max(m_now, m_inputFreeAt);
-    for (char c : data) {
-        at += ct;
-        m_input.push_back(InByte{at, c});
-    }
-    m_inputFreeAt = at;
+    // What a receiver at the wrong speed makes of it: a few garbled characters, taken as a line.
+    const std::size_t n = std::max<std::size_t>(
+        1, g.count * static_cast<std::size_t>(g.listen) / static_cast<std::size_t>(std::max(1, g.pc.baud)));
+    const Bytes data = noise(n, true) + "\r";
+    event(EventKind::Knob, "mismatch_input noise: " + std::to_string(g.count) + " bytes at " + g.pc.text() +
+                               " received as " + namedBytes(data));
+    for (char c : data)
+        processByte(m_now, c);
 }
 
 void Core::advance(Time now)
@@ -437,7 +461,8 @@ void Core::advance(Time now)
         } else if (which == 2) {
             const InByte in = m_input.front();
             m_input.pop_front();
-            processByte(in.at, in.byte);
+            if (heard(in))
+                processByte(in.at, in.byte);
         } else if (which == 3) {
             m_paging->timer(best);
         } else if (which == 4) {
@@ -1300,6 +1325,7 @@ void Core::powerOff(Time now)
         event(EventKind::Mode, std::string(modeName(m_mode)) + " -> OFF");
     m_mode = Mode::Off;
     m_input.clear();
+    m_garbled = Garbled{};
     m_output.clear();
     m_bootDoneAt.reset();
     m_switchAt.reset();

@@ -123,9 +123,18 @@ public:
 private:
     enum class UnitClass { ConfigLine, Record, PrgmMode, Other };
     enum class ChunkKind { Normal, Announcement };
+    // A byte on its way in: taken in by the encoder's receiver at `at` (its time on the line
+    // after the PC wrote it), and judged by the PC's line settings at that moment.
     struct InByte {
         Time at;
         char byte;
+        bool lastOfWrite; // the last byte of what the PC wrote at once
+    };
+    // Bytes taken in at a speed other than the encoder's, one after the other.
+    struct Garbled {
+        std::size_t count = 0;
+        LineSettings pc;
+        int listen = 0;
     };
     struct OutChunk {
         Time due;
@@ -150,6 +159,8 @@ private:
     // Input
     bool lineMatches(const LineSettings &pc, int baud, const std::string &format) const;
     LineSettings pcLine() const;
+    bool heard(const InByte &in); // the receiver makes out the byte at the line's settings now
+    void endGarbled();
     void processByte(Time t, char b);
     void onPrgmMode(Time t);
     void enterProgramming(Time t);
@@ -215,6 +226,8 @@ private:
     // Input
     std::deque<InByte> m_input;
     Time m_inputFreeAt = 0;
+    Garbled m_garbled;
+    bool m_graceNoted = false;
     Bytes m_window; // last bytes, for "#PrgmMode#"
     Bytes m_line;
     bool m_lastCR = false;

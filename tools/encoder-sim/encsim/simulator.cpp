@@ -187,28 +187,25 @@ void Simulator::run()
         t = now();
         if (m_pty.isOpen()) {
             short revents = fds[1].fd >= 0 ? fds[1].revents : 0;
-            bool raced = false;
+            // The line settings as they are now, also while the PC's port is closed (the
+            // device keeps what was set last): bytes still on their way in are judged by them.
+            if (const auto line = m_pty.sampleLine())
+                m_core.observeLine(t, *line);
             if (m_pcClosed) {
                 pollfd probe{m_pty.fd(), POLLIN, 0};
                 ::poll(&probe, 1, 0);
                 // Bytes waiting while the port looks closed: the PC opened it, wrote and
                 // closed it again between two looks. They went out on the line, so they are
-                // read; the speed they went at can no longer be seen (closing a port puts its
-                // old settings back), so they are not judged by it.
-                raced = (probe.revents & POLLHUP) && (probe.revents & POLLIN);
+                // read, and judged like any others.
+                const bool raced = (probe.revents & POLLHUP) && (probe.revents & POLLIN);
                 if (!(probe.revents & POLLHUP) || raced) {
                     m_pcClosed = false;
                     m_core.pcPortOpened(t);
                     revents = POLLIN; // look for bytes at once
                 }
             }
-            if (!m_pcClosed) {
-                if (raced)
-                    m_core.observeLine(t, LineSettings{});
-                else if (const auto line = m_pty.sampleLine())
-                    m_core.observeLine(t, *line);
+            if (!m_pcClosed)
                 serviceMaster(t, revents);
-            }
         }
         m_core.advance(t);
         const Bytes out = m_core.transmit(t);
