@@ -410,3 +410,8 @@ void SetComDevicePathOverride(int number, const QString &path)
     else
         comOverrides().insert(number, path);
 }
+
+QString ComDevicePathOverride(int number)
+{
+    return comOverrides().value(number);
+}

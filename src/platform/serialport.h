@@ -106,3 +106,4 @@ QString ComDevicePath(int number);
 // The default map alone (empty outside 1..8); start-up writes it into the stored preferences.
 QString DefaultComDevicePath(int number);
 void SetComDevicePathOverride(int number, const QString &path); // empty path removes it
+QString ComDevicePathOverride(int number); // empty when there is none
