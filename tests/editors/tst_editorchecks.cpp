@@ -19,57 +19,12 @@
 
 using namespace editortest;
 
-namespace {
-
-// What an OK pressed inside the running check left behind, noted from inside the check's
-// waits and compared once the check has returned.
-struct PressedInside {
-    int presses = 0;
-    bool cancelWindowStayed = false;
-    bool otherEditorStayed = false;
-    bool otherStillEdited = false;
-    bool ownEditorStayed = false;
-};
-
-} // namespace
-
 class TestEditorChecks : public QObject {
     Q_OBJECT
 
     std::unique_ptr<AppTestEnv> env;
     std::unique_ptr<ScriptedBoxes> noBoxes; // a box no test scripts fails the test
     frmTerminal *t = nullptr;
-
-    // Both editors open, each with an edit to check. The families and groups are sound, so
-    // each check passes and closes its editor when it runs to the end.
-    void openBoth(frmCfgFam *&fam, frmCfgGroup *&grp)
-    {
-        fam = OpenFromToolbar<frmCfgFam>(t, "sequence");
-        grp = OpenFromToolbar<frmCfgGroup>(t, "group");
-        bFamiliesEdited = true;
-        bGroupsEdited = true;
-    }
-
-    // Presses `other`'s OK, then `own`'s OK, once the running check shows its cancel window.
-    void pressInside(QTimer &presser, PressedInside &seen, QPushButton *other, QPushButton *own,
-                     const std::function<bool()> &otherEditorOpen, const std::function<bool()> &otherEdited,
-                     const std::function<bool()> &ownEditorOpen)
-    {
-        connect(&presser, &QTimer::timeout, this, [&seen, &presser, other, own, otherEditorOpen, otherEdited, ownEditorOpen] {
-            QPointer<frmCancelSend> cancel = forms::Find<frmCancelSend>();
-            if (!cancel || !cancel->isVisible())
-                return;
-            presser.stop();
-            ++seen.presses;
-            other->click();
-            own->click();
-            seen.cancelWindowStayed = cancel && cancel->isVisible() && !cancel->isUnloaded();
-            seen.otherEditorStayed = otherEditorOpen();
-            seen.otherStillEdited = otherEdited();
-            seen.ownEditorStayed = ownEditorOpen();
-        });
-        presser.start(0);
-    }
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
@@ -92,59 +47,62 @@ private slots:
         noBoxes.reset();
     }
 
-    // The families editor's OK inside the groups check: no families check starts, the groups
-    // check keeps its cancel window, and the families editor stays open with its edit. Once the
-    // groups check is over, the families editor's OK works again.
-    void familiesOKInsideTheGroupsCheck()
+    // Both editors open with an edit to check; the families and groups are sound, so a check
+    // that runs to its end closes its editor. Inside the first editor's check (at its cancel
+    // window) the other editor's OK and its own are pressed: no second check starts, the
+    // cancel window stays, the other editor stays open with its edit. Afterwards the other
+    // editor's OK works again.
+    void noSecondCheckInsideTheFirst_data()
     {
-        frmCfgFam *fam = nullptr;
-        frmCfgGroup *grp = nullptr;
-        openBoth(fam, grp);
-        QTimer presser;
-        PressedInside seen;
-        pressInside(
-            presser, seen, fam->cmdOK, grp->cmdOK, [] { return forms::IsLoaded<frmCfgFam>(); },
-            [] { return bFamiliesEdited; }, [] { return forms::IsLoaded<frmCfgGroup>(); });
-        grp->cmdOK->click();
-        presser.stop();
-
-        QCOMPARE(seen.presses, 1);
-        QVERIFY(seen.cancelWindowStayed);
-        QVERIFY(seen.otherEditorStayed && seen.otherStillEdited);
-        QVERIFY(seen.ownEditorStayed);
-        // The groups check ran to its end alone and closed its editor and the cancel window.
-        QVERIFY(!forms::IsLoaded<frmCfgGroup>() && !forms::IsLoaded<frmCancelSend>());
-        QVERIFY(!bGroupsEdited && !Run.bEditorCheckRunning && Run.busy == Busy::Idle);
-        QVERIFY(forms::IsLoaded<frmCfgFam>() && fam->isVisible() && bFamiliesEdited);
-
-        fam->cmdOK->click();
-        QVERIFY(!forms::IsLoaded<frmCfgFam>() && !bFamiliesEdited && Run.bDBCheckOK);
+        QTest::addColumn<bool>("groupsFirst");
+        QTest::newRow("families OK inside the groups check") << true;
+        QTest::newRow("groups OK inside the families check") << false;
     }
-
-    // The other way round: the groups editor's OK inside the families check.
-    void groupsOKInsideTheFamiliesCheck()
+    void noSecondCheckInsideTheFirst()
     {
-        frmCfgFam *fam = nullptr;
-        frmCfgGroup *grp = nullptr;
-        openBoth(fam, grp);
+        QFETCH(bool, groupsFirst);
+        frmCfgFam *fam = OpenFromToolbar<frmCfgFam>(t, "sequence");
+        frmCfgGroup *grp = OpenFromToolbar<frmCfgGroup>(t, "group");
+        bFamiliesEdited = bGroupsEdited = true;
+        QPushButton *first = groupsFirst ? grp->cmdOK : fam->cmdOK;
+        QPushButton *other = groupsFirst ? fam->cmdOK : grp->cmdOK;
+        const auto otherOpenAndEdited = [groupsFirst] {
+            return groupsFirst ? forms::IsLoaded<frmCfgFam>() && bFamiliesEdited
+                               : forms::IsLoaded<frmCfgGroup>() && bGroupsEdited;
+        };
+
+        // Noted from inside the check's waits, compared once it has returned.
+        int presses = 0;
+        bool cancelWindowStayed = false, otherStayed = false, firstStayed = false;
         QTimer presser;
-        PressedInside seen;
-        pressInside(
-            presser, seen, grp->cmdOK, fam->cmdOK, [] { return forms::IsLoaded<frmCfgGroup>(); },
-            [] { return bGroupsEdited; }, [] { return forms::IsLoaded<frmCfgFam>(); });
-        fam->cmdOK->click();
+        connect(&presser, &QTimer::timeout, this, [&] {
+            QPointer<frmCancelSend> cancel = forms::Find<frmCancelSend>();
+            if (!cancel || !cancel->isVisible())
+                return;
+            presser.stop();
+            ++presses;
+            other->click();
+            first->click();
+            cancelWindowStayed = cancel && cancel->isVisible() && !cancel->isUnloaded();
+            otherStayed = otherOpenAndEdited();
+            firstStayed = groupsFirst ? forms::IsLoaded<frmCfgGroup>() : forms::IsLoaded<frmCfgFam>();
+        });
+        presser.start(0);
+        first->click();
         presser.stop();
 
-        QCOMPARE(seen.presses, 1);
-        QVERIFY(seen.cancelWindowStayed);
-        QVERIFY(seen.otherEditorStayed && seen.otherStillEdited);
-        QVERIFY(seen.ownEditorStayed);
-        QVERIFY(!forms::IsLoaded<frmCfgFam>() && !forms::IsLoaded<frmCancelSend>());
-        QVERIFY(!bFamiliesEdited && !Run.bEditorCheckRunning && Run.busy == Busy::Idle);
-        QVERIFY(forms::IsLoaded<frmCfgGroup>() && grp->isVisible() && bGroupsEdited);
+        QCOMPARE(presses, 1);
+        QVERIFY(cancelWindowStayed);
+        QVERIFY(otherStayed && firstStayed);
+        // The first check ran to its end alone and closed its editor and the cancel window.
+        QVERIFY(!forms::IsLoaded<frmCancelSend>() && !Run.bEditorCheckRunning && Run.busy == Busy::Idle);
+        QVERIFY(groupsFirst ? !forms::IsLoaded<frmCfgGroup>() && !bGroupsEdited
+                            : !forms::IsLoaded<frmCfgFam>() && !bFamiliesEdited);
+        QVERIFY(otherOpenAndEdited());
 
-        grp->cmdOK->click();
-        QVERIFY(!forms::IsLoaded<frmCfgGroup>() && !bGroupsEdited && Run.bDBCheckOK);
+        other->click();
+        QVERIFY(!forms::IsLoaded<frmCfgFam>() && !forms::IsLoaded<frmCfgGroup>());
+        QVERIFY(!bFamiliesEdited && !bGroupsEdited && Run.bDBCheckOK);
     }
 };
 
