@@ -260,17 +260,18 @@ void paginateByLines(QTextDocument &doc, double pageHeight)
                 QTextCursor cursor(block);
                 cursor.setPosition(block.position() + line.textStart());
                 cursor.insertBlock(format);
-                const QTextBlock rest = cursor.block();
-                if (QTextList *restList = rest.textList())
-                    restList->remove(rest);
                 QTextBlockFormat before = format;
                 before.setBottomMargin(0);
                 QTextCursor(block).setBlockFormat(before);
+                // A block's format names its list: the second part names none.
                 QTextBlockFormat after = format;
+                after.setObjectIndex(-1);
                 after.setTopMargin(0);
                 after.setIndent(format.indent() + listIndent);
                 after.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
                 cursor.setBlockFormat(after);
+                if (QTextList *restList = cursor.block().textList())
+                    restList->remove(cursor.block());
                 split = true;
                 break;
             }
