@@ -123,7 +123,11 @@ int main(int argc, char **argv)
         return MsgAnswer::OK;
     });
 
+    // COM 1 leads to a link of the encoder's own, never to the bare /dev/pts/N that the
+    // system may hand to another program's pseudo-terminal once this one closes.
+    QTemporaryDir linkFolder;
     encsim::SimulatorOptions options;
+    options.symlinkPath = linkFolder.filePath(QStringLiteral("encoder")).toStdString();
     options.state = fullDatabase();
     options.startMode = encsim::Mode::Paging;
     options.knobs = {{"pacing", "burst"},
@@ -135,7 +139,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "simulated encoder: %s\n", error.c_str());
         return 1;
     }
-    SetComDevicePathOverride(1, QString::fromStdString(sim.slavePath()));
+    SetComDevicePathOverride(1, QString::fromStdString(sim.symlinkPath()));
 
     forms::Get<frmXJSplash>();
     if (frmXJSplash *splash = forms::Find<frmXJSplash>())

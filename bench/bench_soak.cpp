@@ -76,11 +76,12 @@ std::string readLine(int fd)
 }
 
 // The child: the demo encoder in programming mode (its port 1 a TAP port at 9600 baud), its
-// TAP session open from every start, no pacing. It tells the parent its terminal's path, then
+// TAP session open from every start, no pacing. It tells the parent its link's path, then
 // answers "count" with the pages put on the air, until "quit" or the pipe closes.
-int runEncoder(int commands, int answers)
+int runEncoderAt(const std::string &link, int commands, int answers)
 {
     encsim::SimulatorOptions options;
+    options.symlinkPath = link;
     options.state = encsim::DeviceState::demo();
     options.startMode = encsim::Mode::Programming;
     options.knobs = {{"pacing", "off"}, {"tap_logged_in_at_boot", "on"}};
@@ -92,7 +93,7 @@ int runEncoder(int commands, int answers)
         std::fprintf(stderr, "simulated encoder: %s\n", error.c_str());
         return 1;
     }
-    writeLine(answers, sim.slavePath());
+    writeLine(answers, sim.symlinkPath());
     for (;;) {
         const std::string command = readLine(commands);
         if (command == "count")
@@ -100,6 +101,21 @@ int runEncoder(int commands, int answers)
         else
             return 0;
     }
+}
+
+int runEncoder(int commands, int answers)
+{
+    // The program opens a link of the encoder's own, never the bare /dev/pts/N that the
+    // system may hand to another program's pseudo-terminal once this one closes.
+    char folder[] = "/tmp/bench-soak-XXXXXX";
+    if (!::mkdtemp(folder)) {
+        writeLine(answers, "");
+        std::fprintf(stderr, "no folder for the encoder's link\n");
+        return 1;
+    }
+    const int status = runEncoderAt(std::string(folder) + "/encoder", commands, answers);
+    ::rmdir(folder);
+    return status;
 }
 
 } // namespace
@@ -134,8 +150,8 @@ int main(int argc, char **argv)
         ::waitpid(child, nullptr, 0);
         return status;
     };
-    const std::string slave = readLine(answers);
-    if (slave.empty())
+    const std::string link = readLine(answers);
+    if (link.empty())
         return finish(1);
 
     QTemporaryDir config, program;
@@ -152,7 +168,7 @@ int main(int argc, char **argv)
         return MsgAnswer::OK;
     });
     SetTimeScale(Scale);
-    SetComDevicePathOverride(1, QString::fromStdString(slave));
+    SetComDevicePathOverride(1, QString::fromStdString(link));
 
     Run.sTestPort = "1";
     Run.sBrand = "Kestrane";

@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPAGERSETUP_WERROR=ON >/dev/null
 cmake --build build -j "$(nproc)"
 cd build && ctest --output-on-failure -j "$(nproc)" --timeout 300

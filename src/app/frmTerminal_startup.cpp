@@ -30,6 +30,7 @@ Q_LOGGING_CATEGORY(lcFiles, "pagersetup.files", QtWarningMsg)
 namespace {
 
 const QString kProperties = QStringLiteral("Properties");
+const QString kPorts = QStringLiteral("Ports");
 
 bool iniSwitch(const QString &iniPath, const char *key)
 {
@@ -156,6 +157,15 @@ void frmTerminal::Form_Load()
         Run.iCommPort = portNumberOf(storedPort);
     }
     Link().MSComm1->setCommPort(Run.iCommPort);
+
+    // The COM map beside them, so that a user who must lead a COM number elsewhere finds the
+    // table to edit. Only missing keys are written, with the default map's paths (which a
+    // missing key stands for anyway): a user's entry, even an empty one, stays as it is.
+    for (int number = 1; number <= 8; ++number) {
+        const QString key = QStringLiteral("COM%1").arg(number);
+        if (!HasSetting(AppTitle(), kPorts, key))
+            SaveSetting(kPorts, key, DefaultComDevicePath(number));
+    }
 
     // 14. The last file, the tuning slider and the station ID.
     const QString lastFile = GetSetting(kProperties, QStringLiteral("LastFile"));

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -1064,7 +1065,9 @@ void frmCfgFam::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
 
 void frmCfgFam::cmdOK_Click()
 {
-    if (Run.bDBBusy() || m_checking)
+    // Inside a check (this editor's or the other's) OK does nothing: a second check would end
+    // with the first one's cancel window.
+    if (Run.bDBBusy() || m_checking || Run.bEditorCheckRunning)
         return;
     hideOverlays();
     setCol(ColFamily);
@@ -1099,6 +1102,7 @@ bool frmCfgFam::CheckFamiliesDatabase()
     QPointer<frmCfgFam> self(this);
     // No encoder command starts while the families are corrected.
     BusyScope checking(Busy::CheckingFamilies, BusyScope::WhenIdle);
+    const QScopedValueRollback checkRuns(Run.bEditorCheckRunning, true);
     m_checking = true;
     m_pagerIDsExceeded = false;
     const std::array<FamilyRec, FamilyCount> before = DB.Families;

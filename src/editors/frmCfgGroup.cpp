@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
@@ -684,7 +685,9 @@ void frmCfgGroup::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
 
 void frmCfgGroup::cmdOK_Click()
 {
-    if (Run.bDBBusy() || m_checking)
+    // Inside a check (this editor's or the other's) OK does nothing: a second check would end
+    // with the first one's cancel window.
+    if (Run.bDBBusy() || m_checking || Run.bEditorCheckRunning)
         return;
     hideOverlays();
 
@@ -726,6 +729,7 @@ bool frmCfgGroup::CheckGroupPagerIDs()
     QPointer<frmCfgGroup> self(this);
     // No encoder command and no file starts while the pager IDs are checked.
     BusyScope checking(Busy::CheckingGroups, BusyScope::WhenIdle);
+    const QScopedValueRollback checkRuns(Run.bEditorCheckRunning, true);
     m_checking = true;
 
     GroupsCheckHooks hooks;

@@ -77,6 +77,9 @@ struct RunState {
     int16_t iTokenCount = 0;
 
     Busy busy = Busy::Idle;     // change it through BusyScope
+    // The families or the groups check runs (under its cancel window): neither editor's OK
+    // starts another check inside it.
+    bool bEditorCheckRunning = false;
     // Program code is filling the database: the editors take no input and mark nothing.
     bool bDBBusy() const { return busy == Busy::FillingDatabase; }
     // A command talks to the encoder, or something holds the encoder commands off.

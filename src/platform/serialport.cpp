@@ -553,6 +553,13 @@ QString ComDevicePath(int number)
         GetSetting(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(number)).trimmed();
     if (!stored.isEmpty())
         return stored;
+    return DefaultComDevicePath(number);
+}
+
+QString DefaultComDevicePath(int number)
+{
+    if (number < 1 || number > 8)
+        return QString();
     if (number <= 4)
         return QStringLiteral("/dev/ttyS%1").arg(number - 1);
     return QStringLiteral("/dev/ttyUSB%1").arg(number - 5);
@@ -564,4 +571,9 @@ void SetComDevicePathOverride(int number, const QString &path)
         comOverrides().remove(number);
     else
         comOverrides().insert(number, path);
+}
+
+QString ComDevicePathOverride(int number)
+{
+    return comOverrides().value(number);
 }

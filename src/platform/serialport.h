@@ -144,4 +144,7 @@ private:
 // COM5..COM8 = /dev/ttyUSB0..3. The brand's stored preferences override any number in section
 // "Ports", key "COM1".."COM8". Tests may override a number directly.
 QString ComDevicePath(int number);
+// The default map alone (empty outside 1..8); start-up writes it into the stored preferences.
+QString DefaultComDevicePath(int number);
 void SetComDevicePathOverride(int number, const QString &path); // empty path removes it
+QString ComDevicePathOverride(int number); // empty when there is none

@@ -76,6 +76,12 @@ void SaveSetting(const QString &appName, const QString &section, const QString &
     store.sync();
 }
 
+bool HasSetting(const QString &appName, const QString &section, const QString &key)
+{
+    QSettings store(SettingsStoreFile(appName), QSettings::IniFormat);
+    return store.contains(keyFor(section, key));
+}
+
 QString GetSetting(const QString &section, const QString &key, const QString &defaultValue)
 {
     return GetSetting(AppTitle(), section, key, defaultValue);

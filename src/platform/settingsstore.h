@@ -11,6 +11,8 @@ QString GetSetting(const QString &appName, const QString &section, const QString
                    const QString &defaultValue = QString());
 void SaveSetting(const QString &appName, const QString &section, const QString &key,
                  const QString &value);
+// Whether the store holds the key at all (an empty value counts).
+bool HasSetting(const QString &appName, const QString &section, const QString &key);
 // The same under the current application title.
 // Note: a call with three texts matches both forms and does not compile; write the
 // application name (AppTitle()) and all four texts, or the two-text form.

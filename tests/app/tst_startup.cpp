@@ -132,6 +132,57 @@ private slots:
             QCOMPARE(t->Toolbar1->Buttons(position)->isEnabled(), position <= 5);
     }
 
+    // The COM map is written out beside "Settings" and "CommPort": at a first start the eight
+    // keys with the default paths; a user's own entries (an empty one too) stay, only missing
+    // keys are added; the next start changes nothing; the tests' own COM paths still win.
+    void theComMapIsWrittenOnce()
+    {
+        const QString ports = QStringLiteral("Ports");
+        const auto stored = [&ports](const QString &app, int n) {
+            return GetSetting(app, ports, QStringLiteral("COM%1").arg(n), QStringLiteral("<absent>"));
+        };
+        const QStringList defaults = {"/dev/ttyS0",   "/dev/ttyS1",   "/dev/ttyS2",   "/dev/ttyS3",
+                                      "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB2", "/dev/ttyUSB3"};
+        SaveSetting(kKestraneTitle, ports, QStringLiteral("COM1"), QStringLiteral("/dev/ttyACM0"));
+        SaveSetting(kKestraneTitle, ports, QStringLiteral("COM6"), QString());
+
+        ScriptedBoxes boxes; // no box comes
+        StartProgram<frmXJSplash>();
+        QStringList written;
+        for (int n = 1; n <= 8; ++n)
+            written << stored(kSolvendraTitle, n);
+        QCOMPARE(written, defaults);
+        QCOMPARE(StoredPreference(kSolvendraTitle, "Settings"), QStringLiteral("9600,n,8,1"));
+        QCOMPARE(stored(kKestraneTitle, 2), QStringLiteral("<absent>")); // the other brand's own
+        QCOMPARE(ComDevicePath(1), QStringLiteral("/nonexistent-pagersetup/tty1"));
+
+        // The other brand, where the user led COM 1 elsewhere and emptied COM 6.
+        forms::DestroyAll();
+        ResetProgramState();
+        StartProgram<frmSplash>();
+        QStringList kept;
+        for (int n = 1; n <= 8; ++n)
+            kept << stored(kKestraneTitle, n);
+        QStringList expected = defaults;
+        expected[0] = QStringLiteral("/dev/ttyACM0");
+        expected[5] = QString();
+        QCOMPARE(kept, expected);
+
+        // A second start leaves the file as it is.
+        const QByteArray before = ReadFile(SettingsStoreFile(kKestraneTitle));
+        QVERIFY(before.contains("[Ports]") && before.contains("COM1=/dev/ttyACM0"));
+        forms::DestroyAll();
+        ResetProgramState();
+        StartProgram<frmSplash>();
+        QCOMPARE(ReadFile(SettingsStoreFile(kKestraneTitle)), before);
+
+        // The map the program uses: the user's entry, the default for an empty one.
+        SetComDevicePathOverride(1, QString());
+        SetComDevicePathOverride(6, QString());
+        QCOMPARE(ComDevicePath(1), QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(ComDevicePath(6), QStringLiteral("/dev/ttyUSB1"));
+    }
+
     // The stored line settings, port, slider and station are applied. A stored port that is not
     // a number leaves the number at 0 and the control at COM 1. Settings the port refuses are
     // reported, the port runs at 9600,n,8,1 and start-up goes on; the stored text is left for

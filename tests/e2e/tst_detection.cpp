@@ -85,6 +85,9 @@ private slots:
         DeviceState state = DeviceState::factory(9);
         state.firmware = "9.7";
         state.config["serial1 baud"] = "2400";
+        // The encoder judges an attempt's bytes by the line speed it sees when it reads them:
+        // its thread must read them within the attempt's wait, 300 ms and more at a fifth.
+        SetTimeScale(0.2);
         frmTerminal *t = start(state, {{"pacing", "off"}});
         Run.bDBMatchesEncoder = false; // the first attempt then uses the port's own settings
         watchAttempts();

@@ -2,7 +2,11 @@
 // program sets, and that bytes written just before a close reach it. (The replies, endings and
 // fault knobs of the encoder are tested with the simulator; the transfers, with the link.)
 
+#include <QFileInfo>
 #include <QtTest>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 #include "encoder/link.h"
 #include "model/state.h"
@@ -59,7 +63,9 @@ private slots:
 
     void theEncoderSeesTheBaudRateTheProgramSets()
     {
-        QVERIFY(plug(encsim::DeviceState::factory(9), encsim::Mode::Paging));
+        // No grace for bytes at the speed the port had a moment before: the port was opened at
+        // 9600 just now, and the bytes below go out at 2400.
+        QVERIFY(plug(encsim::DeviceState::factory(9), encsim::Mode::Paging, {{"grace_ms", "0"}}));
         // At 2400 baud the encoder (listening at 9600) cannot make out "#PrgmMode#".
         QVERIFY(!port->setSettings("2400,n,8,1"));
         QVERIFY(!port->Output("#PrgmMode#"));
@@ -83,6 +89,36 @@ private slots:
         QTRY_COMPARE(encoder->sim().getState().config.at("maxbatch"), std::string("33"));
     }
 
+
+    // The encoder is reached through its own link only. When it hangs up, or goes, a late open
+    // of COM 1 fails instead of reaching the pseudo-terminal that next gets its number (another
+    // test's encoder, perhaps). Going, it first closes the program's port, and COM 1 leads back
+    // to where it led before.
+    void aLateOpenReachesNoOtherEncoder()
+    {
+        const QString before = QStringLiteral("/nonexistent-pagersetup/tty1");
+        SetComDevicePathOverride(1, before);
+        QVERIFY(plug(encsim::DeviceState::factory(9), encsim::Mode::Paging));
+        const QString link = encoder->linkPath();
+        QCOMPARE(port->devicePath(), link);
+        QVERIFY(!link.startsWith(QLatin1String("/dev/")) && QFileInfo(link).isSymLink());
+        encoder->sim().hangup();
+        QVERIFY(encoderLogged("hangup: pseudo-terminal closed"));
+        struct stat st {};
+        QVERIFY(::lstat(QFile::encodeName(link).constData(), &st) != 0 && errno == ENOENT);
+        port->setPortOpen(false);
+        QCOMPARE(port->setPortOpen(true).code, CommError::OpenFailed);
+
+        encoder.reset();
+        QCOMPARE(ComDevicePath(1), before);
+        QVERIFY(plug(encsim::DeviceState::factory(9), encsim::Mode::Paging));
+        QVERIFY(port->PortOpen() && port->devicePath() == encoder->linkPath());
+        encoder.reset();
+        QVERIFY(!port->PortOpen());
+        QCOMPARE(ComDevicePath(1), before);
+        QCOMPARE(port->setPortOpen(true).code, CommError::OpenFailed);
+        SetComDevicePathOverride(1, QString());
+    }
 };
 
 QTEST_MAIN(TestSerialSim)

@@ -133,8 +133,8 @@ private slots:
         QCOMPARE(comm->CommPort(), 8);
     }
 
-    // Opening fails, with the system's reason, on a port another object holds (by its link or
-    // its own path) and on what is no port; the held port opens once it is free.
+    // Opening fails, with the system's reason, on a port another object holds (by the same link
+    // or by another name) and on what is no port; the held port opens once it is free.
     void openFailsOnWhatIsNoFreePort()
     {
         const auto failsToOpen = [](MSComm &port) {
@@ -144,13 +144,16 @@ private slots:
         QVERIFY(!comm->setPortOpen(true));
         MSComm other;
         QVERIFY(failsToOpen(other));
-        SetComDevicePathOverride(2, pty->slavePath());
+        QTemporaryDir dir;
+        const QString secondName = dir.filePath("second-name");
+        QVERIFY(QFile::link(pty->slavePath(), secondName));
+        SetComDevicePathOverride(2, secondName);
         QVERIFY(!other.setCommPort(2) && failsToOpen(other));
         comm->setPortOpen(false);
         QVERIFY(!other.setPortOpen(true) && !other.Output("x"));
         QCOMPARE(pty->read(1000, 1), QByteArray("x"));
+        other.setPortOpen(false);
 
-        QTemporaryDir dir;
         QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("dangling")));
         QFile file(dir.filePath("file"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);

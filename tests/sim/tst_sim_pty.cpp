@@ -4,6 +4,8 @@
 
 #include "encsim/simulator.h"
 
+#include <QTemporaryDir>
+
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -11,6 +13,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -81,10 +84,21 @@ const QByteArray kBanner = "\r\nKestrane Paging Encoder v9.7\r\nPort 1\r\nID=";
 const QByteArray kAnnounce = "\r\nTAP Programming Mode, 9600 baud";
 const QByteArray kSig("\x89\x22\x21\x21\xA1\xFE", 6);
 
+// A fresh link name for each simulator, in a folder of this run's own. The PC's end opens the
+// link, never the bare /dev/pts/N, which the system gives to the next pseudo-terminal (another
+// test's, perhaps) once this one is closed.
+std::string freshLink()
+{
+    static QTemporaryDir folder;
+    static int count = 0;
+    return folder.filePath(QString("encoder%1").arg(++count)).toStdString();
+}
+
 SimulatorOptions options(Mode mode, double timeScale, std::vector<std::pair<std::string, std::string>> knobs = {},
                          DeviceState state = DeviceState::factory(9))
 {
     SimulatorOptions o;
+    o.symlinkPath = freshLink();
     o.state = std::move(state);
     o.startMode = mode;
     o.timeScale = timeScale;
@@ -98,7 +112,7 @@ std::unique_ptr<PcPort> plugIn(Simulator &sim, const std::string &path = {})
     const std::size_t mark = sim.eventCount();
     if (!sim.running() && !sim.start())
         return nullptr;
-    auto pc = std::make_unique<PcPort>(path.empty() ? sim.slavePath() : path);
+    auto pc = std::make_unique<PcPort>(path.empty() ? sim.symlinkPath() : path);
     return sim.waitForEvent("line PC port open", 2s, mark) ? std::move(pc) : nullptr;
 }
 
@@ -298,6 +312,11 @@ private slots:
         pc->write("config maxbatch?\r");
         QVERIFY(sim.waitForEvent("line hangup: pseudo-terminal closed", 2s, mark));
         QCOMPARE(pc->read(50), QByteArray());
+        // The device's name went with it: a new open cannot reach the next pseudo-terminal
+        // that gets the old one's number.
+        struct stat st {};
+        QVERIFY(::lstat(o.symlinkPath.c_str(), &st) != 0 && errno == ENOENT);
+        QVERIFY(::open(o.symlinkPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK) < 0 && errno == ENOENT);
     }
 
     void tapPagesOverThePty()

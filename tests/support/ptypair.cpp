@@ -92,6 +92,10 @@ PtyPair::~PtyPair()
 
 void PtyPair::closeMaster()
 {
+    // The device's name goes first, as a pulled adapter's does: once the master is closed the
+    // system may give its number to another pseudo-terminal, and the link must not lead there.
+    if (!m_linkPath.isEmpty())
+        QFile::remove(m_linkPath);
     if (m_master >= 0) {
         ::close(m_master);
         m_master = -1;

@@ -31,7 +31,9 @@ public:
     bool ok() const { return m_master >= 0 && !m_slavePath.isEmpty(); }
     QString error() const { return m_error; }
 
-    QString slavePath() const { return m_slavePath; } // e.g. /dev/pts/7
+    // e.g. /dev/pts/7. Open the link instead: once the master closes, the system hands this
+    // number to the next pseudo-terminal, which may be another test's.
+    QString slavePath() const { return m_slavePath; }
     QString linkPath() const { return m_linkPath; }   // a symbolic link to it in a temp folder
     int masterFd() const { return m_master; }
 
@@ -49,7 +51,8 @@ public:
     int slaveBaud() const; // the output speed in bits per second (0 when unknown)
     bool slaveTwoStopBits() const;
 
-    // Closes the master: the far end hangs up (the slave then reports errors).
+    // Closes the master: the far end hangs up (the slave then reports errors). The link goes
+    // first, so that no later open reaches the pseudo-terminal that next gets this number.
     void closeMaster();
 
 private:

@@ -3,6 +3,13 @@
 // life of the object. End-to-end tests make one per test, after the program's test
 // environment (which points every COM port at nothing).
 //
+// The COM port leads to a link of the encoder's own in a temporary folder, never to the bare
+// /dev/pts/N: the system hands that number to the next pseudo-terminal as soon as this one
+// closes (after a hangup, or once the encoder is gone), and that may be another test's
+// encoder. The link goes with the encoder (and with a hangup), so a late open fails instead.
+// When the encoder goes, the program's port is closed first if it is open on the link, and
+// the COM port leads back to where it led before.
+//
 // The encoder's clock runs at the program's time scale, TimeScale(), as it is when the
 // SimEncoder is made: a test sets the scale first, and then the encoder's latencies, reboots
 // and line times shrink with the program's timeouts. A later SetTimeScale does not reach the
@@ -15,11 +22,13 @@
 //   ... drive the program ...
 //   QCOMPARE(encoder->stats().recordRequests, 75);
 
+#include "encoder/link.h"
 #include "encsim/simulator.h"
 #include "platform/serialport.h"
 #include "platform/timing.h"
 
 #include <QString>
+#include <QTemporaryDir>
 
 #include <string>
 #include <utility>
@@ -30,8 +39,13 @@ public:
     explicit SimEncoder(encsim::DeviceState state = encsim::DeviceState::factory(9),
                         encsim::Mode startMode = encsim::Mode::Paging,
                         std::vector<std::pair<std::string, std::string>> knobs = {}, int com = 1)
-        : m_com(com), m_sim(options(std::move(state), startMode, std::move(knobs)))
+        : m_com(com), m_previous(ComDevicePathOverride(com)),
+          m_sim(options(std::move(state), startMode, std::move(knobs), linkIn(m_dir)))
     {
+        if (!m_dir.isValid()) {
+            m_error = QStringLiteral("no temporary folder for the encoder's link: ") + m_dir.errorString();
+            return;
+        }
         std::string error;
         if (!m_sim.start(&error)) {
             m_error = QString::fromStdString(error);
@@ -41,9 +55,20 @@ public:
         for (const encsim::Event &e : m_sim.events())
             if (e.text.rfind("knob ", 0) == 0 && e.text.find(" refused: ") != std::string::npos)
                 m_error += QString::fromStdString(e.text) + QLatin1Char('\n');
-        SetComDevicePathOverride(m_com, QString::fromStdString(m_sim.slavePath()));
+        m_link = QString::fromStdString(m_sim.symlinkPath());
+        SetComDevicePathOverride(m_com, m_link);
     }
-    ~SimEncoder() { SetComDevicePathOverride(m_com, QString()); }
+    ~SimEncoder()
+    {
+        if (m_link.isEmpty())
+            return;
+        MSComm *port = Link().MSComm1;
+        if (port->PortOpen() && port->devicePath() == m_link)
+            port->setPortOpen(false);
+        // A later encoder on the same COM port keeps its own link.
+        if (ComDevicePathOverride(m_com) == m_link)
+            SetComDevicePathOverride(m_com, m_previous);
+    }
     SimEncoder(const SimEncoder &) = delete;
     SimEncoder &operator=(const SimEncoder &) = delete;
 
@@ -53,22 +78,34 @@ public:
     encsim::Simulator &sim() { return m_sim; }
     encsim::Simulator *operator->() { return &m_sim; }
 
+    // The path the COM port leads to: a link to the encoder's pseudo-terminal.
+    QString linkPath() const { return m_link; }
+
     // How many logged events match pattern (the event log's own matching).
     std::size_t count(std::string_view pattern) { return m_sim.log().count(pattern); }
 
 private:
     static encsim::SimulatorOptions options(encsim::DeviceState state, encsim::Mode startMode,
-                                            std::vector<std::pair<std::string, std::string>> knobs)
+                                            std::vector<std::pair<std::string, std::string>> knobs,
+                                            std::string link)
     {
         encsim::SimulatorOptions o;
+        o.symlinkPath = std::move(link);
         o.state = std::move(state);
         o.startMode = startMode;
         o.knobs = std::move(knobs);
         o.timeScale = TimeScale();
         return o;
     }
+    static std::string linkIn(const QTemporaryDir &dir)
+    {
+        return dir.isValid() ? dir.filePath(QStringLiteral("encoder")).toStdString() : std::string();
+    }
 
     int m_com;
+    QString m_previous; // where the COM port led before
+    QTemporaryDir m_dir;
+    QString m_link;
     QString m_error;
-    encsim::Simulator m_sim;
+    encsim::Simulator m_sim; // after m_dir: its link goes before the folder
 };

@@ -29,6 +29,7 @@
 #include <QTextList>
 #include <QTextTable>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -42,6 +43,10 @@ constexpr double MarginBottomMm = 22;
 constexpr double FooterFromBottomMm = 12;
 constexpr double BodyPoints = 10;
 constexpr const char *BodyFamily = "DejaVu Sans";
+
+// How far a block may lie across a page's edge and still count as the page's own: far less
+// than a line, far more than the layout's rounding.
+constexpr double PageEdgeDots = 1.0;
 
 double mm(double millimetres)
 {
@@ -217,6 +222,65 @@ void keepHeadingsWithText(QTextDocument &doc, double pageHeight)
     }
 }
 
+// Where a line of a block lies in the document, as laid out.
+double lineTop(QAbstractTextDocumentLayout *layout, const QTextBlock &block, const QTextLine &line)
+{
+    return layout->blockBoundingRect(block).top() + line.y();
+}
+
+// Gives every paragraph one page. The layout breaks a paragraph between two lines at the foot
+// of a page, but it draws a block whole wherever any of it shows: a paragraph that runs onto
+// the next page would be drawn on both, the lines of the other page hidden by the clip but in
+// the PDF's text all the same, where a search finds them twice. So, with the lines laid out,
+// a paragraph that crosses the foot of a page is split there into two blocks: the lines on
+// the next page become a block of their own that starts that page and goes on with the same
+// margins and indent (without a second list marker). Headings are kept with their text again
+// after each split.
+void paginateByLines(QTextDocument &doc, double pageHeight)
+{
+    QAbstractTextDocumentLayout *layout = doc.documentLayout();
+    // A block that starts a page may begin a hair above it (the layout rounds to 1/64).
+    const auto pageOf = [pageHeight](double y) { return int(std::floor((y + PageEdgeDots) / pageHeight)); };
+    for (int round = 0; round < 1000; ++round) {
+        keepHeadingsWithText(doc, pageHeight);
+        doc.pageCount(); // the layout is lazy: this finishes it
+        bool split = false;
+        for (QTextBlock block = doc.begin(); block.isValid() && !split; block = block.next()) {
+            const QTextLayout *lines = block.layout();
+            if (!lines || lines->lineCount() < 2 || QTextCursor(block).currentTable())
+                continue; // a table's rows go to the next page whole
+            const int firstPage = pageOf(lineTop(layout, block, lines->lineAt(0)));
+            for (int i = 1; i < lines->lineCount(); ++i) {
+                const QTextLine line = lines->lineAt(i);
+                if (pageOf(lineTop(layout, block, line)) == firstPage)
+                    continue;
+                const QTextBlockFormat format = block.blockFormat();
+                QTextList *list = block.textList();
+                const int listIndent = list ? list->format().indent() : 0;
+                QTextCursor cursor(block);
+                cursor.setPosition(block.position() + line.textStart());
+                cursor.insertBlock(format);
+                QTextBlockFormat before = format;
+                before.setBottomMargin(0);
+                QTextCursor(block).setBlockFormat(before);
+                // A block's format names its list: the second part names none.
+                QTextBlockFormat after = format;
+                after.setObjectIndex(-1);
+                after.setTopMargin(0);
+                after.setIndent(format.indent() + listIndent);
+                after.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                cursor.setBlockFormat(after);
+                if (QTextList *restList = cursor.block().textList())
+                    restList->remove(cursor.block());
+                split = true;
+                break;
+            }
+        }
+        if (!split)
+            return;
+    }
+}
+
 struct Heading {
     int level;
     QString text;
@@ -291,9 +355,14 @@ void drawDocumentPage(QPainter &painter, QTextDocument &doc, const Geometry &g, 
     const double height = g.body.height();
     painter.save();
     painter.translate(g.body.left(), g.body.top() - page * height);
+    const QRectF band(0, page * height, g.body.width(), height);
+    painter.setClipRect(band);
+    // The layout draws every block that touches the band, edges included. Each block lies on
+    // one page (see paginateByLines), but one that starts a page starts on the band's edge:
+    // it would be drawn on the page before too, hidden by the clip yet in the PDF's text. So
+    // the blocks are picked by a band a hair smaller than the clip.
     QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = QRectF(0, page * height, g.body.width(), height);
-    painter.setClipRect(context.clip);
+    context.clip = band.adjusted(0, PageEdgeDots, 0, -PageEdgeDots);
     doc.documentLayout()->draw(&painter, context);
     painter.restore();
 }
@@ -452,7 +521,7 @@ int main(int argc, char *argv[])
     body.setMarkdown(filled.markdown, QTextDocument::MarkdownDialectGitHub);
     styleDocument(body, colour);
     body.setPageSize(g.body.size());
-    keepHeadingsWithText(body, g.body.height());
+    paginateByLines(body, g.body.height());
     const QList<Heading> headings = headingsOf(body, g.body.height());
     if (headings.isEmpty()) {
         fail(QStringLiteral("%1 has no headings").arg(in.fileName()));

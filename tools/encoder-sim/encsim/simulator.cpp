@@ -277,6 +277,10 @@ void Simulator::doHangup(Time t)
 {
     if (!m_pty.isOpen())
         return;
+    // Like a pulled adapter, the device's name goes with it; the link first, so that it never
+    // leads to the next pseudo-terminal that gets this one's number.
+    if (!m_symlink.empty())
+        Pty::unlinkIfPointsTo(m_symlink, m_slave);
     m_pty.close();
     m_pending.clear();
     m_pcClosed = true;
