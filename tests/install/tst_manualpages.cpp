@@ -90,9 +90,15 @@ private slots:
         const QStringList sourceLines = filled.split(QLatin1Char('\n'));
         static const QRegularExpression rule(QStringLiteral("^\\|?\\s*:?-{3,}"));
         for (qsizetype i = 1; i < sourceLines.size(); ++i)
-            if (rule.match(sourceLines[i]).hasMatch())
+            if (rule.match(sourceLines[i]).hasMatch()) {
+                // Each heading cell, and neighbouring cells the importer reads as one line.
+                QStringList cells;
                 for (const QString &cell : sourceLines[i - 1].split(QLatin1Char('|'), Qt::SkipEmptyParts))
-                    repeated << normalized(QString(cell).remove(QLatin1Char('`')).remove(QLatin1Char('*')));
+                    cells << normalized(QString(cell).remove(QLatin1Char('`')).remove(QLatin1Char('*')));
+                for (qsizetype first = 0; first < cells.size(); ++first)
+                    for (qsizetype last = first; last < cells.size(); ++last)
+                        repeated << cells.mid(first, last - first + 1).join(QLatin1Char(' '));
+            }
 
         // The PDF's text without the title page and the footers.
         const QByteArray pages = run(QStringLiteral("pdftotext"), {"-f", "2", "-enc", "UTF-8", pdf, "-"}, &ok);
