@@ -3,6 +3,7 @@
 #include "model/changes.h"
 #include "model/database.h"
 #include "model/state.h"
+#include "paging/protocols.h"
 #include "platform/msgbox.h"
 #include "settings/frmPassword.h"
 #include "settings/settingsrules.h"
@@ -40,7 +41,12 @@ QString latin(const QByteArray &bytes)
     return QString::fromLatin1(bytes);
 }
 
-const char *const ProtocolCaptions[] = {"TAP", "PET && TAP", "COMP1", "COMP2", "Kestrane", "Scope", "SNPP"};
+// What the detected encoder's firmware offers; before any detection, a two-port encoder's.
+Firmware encoderFirmware()
+{
+    return {.v7 = Run.bV7Encoder, .v97Plus = Run.bFwV97Plus};
+}
+
 constexpr int ParityEven = 0; // list positions of cboParity
 constexpr int ParityNone = 1;
 
@@ -112,10 +118,11 @@ void frmSettings_Main::buildPortFrames(int port)
                                                              : &frmSettings_Main::opt2Verbose_Click);
 
     auto *protocolLayout = new QVBoxLayout(protocolFrame);
-    for (int i = 0; i < int(protocols.size()); ++i) {
-        auto *option = new QRadioButton(QString::fromLatin1(ProtocolCaptions[i]), protocolFrame);
+    const std::span<const PagingProtocol> table = PagingProtocols();
+    for (int i = 0; i < int(table.size()); ++i) {
+        auto *option = new QRadioButton(QString::fromLatin1(table[size_t(i)].caption), protocolFrame);
         option->setObjectName(QStringLiteral("opt%1Protocol_%2").arg(n).arg(i));
-        protocols[size_t(i)] = option;
+        protocols.push_back(option);
         protocolLayout->addWidget(option);
         connect(option, &QRadioButton::clicked, this, [protocolClick, i] { protocolClick(i); });
     }
@@ -183,9 +190,13 @@ void frmSettings_Main::Form_Load()
             frame->hide();
         }
     }
-    if (!Run.bFwV97Plus) {
-        opt1Protocol[OptSNPP]->setEnabled(false);
-        opt2Protocol[OptSNPP]->setEnabled(false);
+    // What the encoder's firmware does not offer is greyed out.
+    const Firmware firmware = encoderFirmware();
+    for (size_t i = 0; i < opt1Protocol.size(); ++i) {
+        if (!OfferedBy(PagingProtocols()[i], firmware)) {
+            opt1Protocol[i]->setEnabled(false);
+            opt2Protocol[i]->setEnabled(false);
+        }
     }
     // Codes the dialog cannot show become ones it can; the database still counts as matching.
     // Selecting by code sends no click, so the handlers stay quiet.
@@ -197,7 +208,7 @@ void frmSettings_Main::Form_Load()
         cboParity[p]->setCurrentIndex(EvenParityOnLoad(s.format) ? ParityEven : ParityNone);
         selectText(cboDataBits[p], latin(s.format.mid(1, 1)));
         settingsui::SelectOption(port == 0 ? opt1Protocol : opt2Protocol,
-                                 ProtocolOptionOnLoad(s.protocol, Run.bFwV97Plus));
+                                 ProtocolOptionOnLoad(s.protocol, firmware));
         settingsui::SelectOption(port == 0 ? opt1Verbose : opt2Verbose, s.verbose ? 0 : 1);
     }
     settingsui::CentreOnScreen(this);
@@ -208,22 +219,27 @@ void frmSettings_Main::protocolChosen(int port, int option)
 {
     if (Run.bSuppressEvents)
         return;
+    const PagingProtocol &chosen = PagingProtocols()[size_t(option)];
     PortSettings s = portSettings(port);
-    s.protocol = ProtocolCodes[size_t(option)];
-    if (option == OptTAP || option == OptCOMP1) {
+    s.protocol = chosen.code;
+    if (chosen.chosenVerbose) {
         (port == 0 ? opt1Verbose : opt2Verbose)[0]->setChecked(true);
         s.verbose = true;
     }
-    if (port == 0 && option == OptCOMP1) {
+    // A protocol whose pages go to the first pager of the first group needs that pager, and
+    // only port 1 is checked for it; only one port can take such pages.
+    if (port == 0 && chosen.defaultPager) {
+        const PagingProtocol &fallback = DefaultPagingProtocol();
+        const size_t fallbackOption = size_t(PagingProtocolIndex(fallback));
+        const PagingProtocol *port2 = FindPagingProtocol(EncoderSettings.sPort2Protocol);
         if (COMP1DefaultPagerMissing(DB.PagerGroups[0])) {
             comp1DefaultPagerBox();
-            EncoderSettings.sPort1Protocol = ProtocolCodes[OptTAP];
-            opt1Protocol[OptTAP]->setChecked(true);
-        } else if (EncoderSettings.sPort2Protocol == "COMP1") {
-            // Only one port can take COMP1 pages for the default pager.
+            EncoderSettings.sPort1Protocol = fallback.code;
+            opt1Protocol[fallbackOption]->setChecked(true);
+        } else if (port2 && port2->defaultPager) {
             comp1DefaultPagerBox();
-            EncoderSettings.sPort2Protocol = ProtocolCodes[OptTAP];
-            opt2Protocol[OptTAP]->setChecked(true);
+            EncoderSettings.sPort2Protocol = fallback.code;
+            opt2Protocol[fallbackOption]->setChecked(true);
         }
     }
     MarkDatabaseModified();
@@ -292,10 +308,11 @@ void frmSettings_Main::cboParity_Click(int Index)
 // Each choice as the operator would make it, so each runs its handler.
 void frmSettings_Main::cmdDefault_Click()
 {
-    opt1Protocol[OptTAP]->setChecked(true);
-    opt1Protocol_Click(OptTAP);
-    opt2Protocol[OptTAP]->setChecked(true);
-    opt2Protocol_Click(OptTAP);
+    const int protocol = PagingProtocolIndex(DefaultPagingProtocol());
+    opt1Protocol[size_t(protocol)]->setChecked(true);
+    opt1Protocol_Click(protocol);
+    opt2Protocol[size_t(protocol)]->setChecked(true);
+    opt2Protocol_Click(protocol);
     for (int port = 0; port < 2; ++port) {
         selectText(cboSpeed[size_t(port)], QStringLiteral("9600"));
         cboSpeed_Click(port);

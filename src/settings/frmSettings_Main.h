@@ -7,11 +7,12 @@
 //
 // The main window shows it modally for a two-port encoder and before any detection. Firmware
 // whose version holds "S" offers no second port: its frames are hidden (and still rebuilt by
-// OK). Controls of both ports come in pairs: index 0 is port 1, index 1 port 2.
+// OK). A protocol that the encoder's firmware does not offer shows greyed out. Controls of both ports come in pairs: index 0 is port 1, index 1 port 2.
 
 #include "platform/forms.h"
 
 #include <array>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
@@ -29,8 +30,10 @@ public:
     QGroupBox *frProtocol = nullptr; // "Protocol for 2nd Serial Port"
     QGroupBox *Frame4 = nullptr;     // "Settings for 1st Serial Port"
     QGroupBox *frSettings = nullptr; // "Settings for 2nd Serial Port"
-    std::array<QRadioButton *, 7> opt1Protocol{}; // TAP, PET & TAP, COMP1, COMP2, Kestrane, Scope, SNPP
-    std::array<QRadioButton *, 7> opt2Protocol{};
+    // One option per paging protocol, in the order of their table: TAP, PET & TAP, COMP1, COMP2,
+    // Kestrane, Scope, SNPP.
+    std::vector<QRadioButton *> opt1Protocol;
+    std::vector<QRadioButton *> opt2Protocol;
     std::array<QRadioButton *, 2> opt1Verbose{};  // Verbose, Non-Verbose
     std::array<QRadioButton *, 2> opt2Verbose{};
     std::array<QGroupBox *, 2> Frame3{};          // "Baud Rate"

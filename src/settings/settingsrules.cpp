@@ -1,16 +1,12 @@
 #include "settings/settingsrules.h"
 
-int ProtocolOptionOnLoad(QByteArray &code, bool snppOffered)
+int ProtocolOptionOnLoad(QByteArray &code, const Firmware &firmware)
 {
-    for (int option = 0; option < int(ProtocolCodes.size()); ++option) {
-        if (code != ProtocolCodes[size_t(option)])
-            continue;
-        if (option == OptSNPP && !snppOffered)
-            break;
-        return option;
-    }
-    code = ProtocolCodes[OptTAP];
-    return OptTAP;
+    const PagingProtocol *protocol = FindPagingProtocol(code);
+    if (!protocol || !OfferedBy(*protocol, firmware))
+        protocol = &DefaultPagingProtocol();
+    code = protocol->code;
+    return PagingProtocolIndex(*protocol);
 }
 
 bool EvenParityOnLoad(QByteArray &format)

@@ -1,25 +1,23 @@
 #pragma once
-// What the settings dialogs decide without a window: the codes behind the protocol and
-// flow-control options, what the encoder settings dialog makes of stored codes it cannot show,
-// the COMP1 protocol's default pager, the access code in front of the advanced settings, and
-// the advanced settings' check of the duty cycle and the batch quantity.
+// What the settings dialogs decide without a window: the protocol option a stored code
+// selects, the codes behind the flow-control options, what the encoder settings dialog makes of
+// stored codes it cannot show, the COMP1 protocol's default pager, the access code in front of
+// the advanced settings, and the advanced settings' check of the duty cycle and the batch
+// quantity.
 
 #include "model/database.h"
+#include "paging/protocols.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <array>
 
-// The protocol options of an encoder port, in the order the dialog lists them. Option 4, shown
-// as "Kestrane", stands for the code "ZQ"; option 6 (SNPP) is offered by V9 firmware of minor
-// version 7 or later only.
-inline constexpr std::array<const char *, 7> ProtocolCodes{"TAP", "PET", "COMP1", "COMP2", "ZQ", "SCOPE", "SNPP"};
-enum ProtocolOption : int { OptTAP = 0, OptPET, OptCOMP1, OptCOMP2, OptZQ, OptScope, OptSNPP };
-
-// The option a stored protocol code selects when the dialog opens. A code that is not in the
-// list, and "SNPP" while SNPP is not offered, select TAP and become "TAP".
-int ProtocolOptionOnLoad(QByteArray &code, bool snppOffered);
+// The protocol options of an encoder port are the rows of the paging protocols' table, in its
+// order (paging/protocols.h). The option a stored protocol code selects when the dialog opens:
+// a code that is not in the table, and one that the encoder's firmware does not offer, select
+// the default protocol and become its code.
+int ProtocolOptionOnLoad(QByteArray &code, const Firmware &firmware);
 
 // A stored character format (parity letter, data bits, stop bits) as the dialog shows it: "E"
 // shows even parity, "N" none; any other parity shows none and the code becomes "N81". Returns

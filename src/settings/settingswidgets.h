@@ -6,8 +6,6 @@
 #include <QScreen>
 #include <QWidget>
 
-#include <array>
-
 namespace settingsui {
 
 // Sizes the window to its contents and puts it in the middle of the screen.
@@ -21,13 +19,13 @@ inline void CentreOnScreen(QWidget *window)
     }
 }
 
-// Selects one option of a group, or none for an index outside it. Selecting by code sends no
-// click, so no handler runs.
-template <class Button, size_t N>
-void SelectOption(const std::array<Button *, N> &options, int index)
+// Selects one option of a group (an array or a vector of buttons), or none for an index outside
+// it. Selecting by code sends no click, so no handler runs.
+template <class Options>
+void SelectOption(const Options &options, int index)
 {
-    for (int i = 0; i < int(N); ++i) {
-        Button *option = options[size_t(i)];
+    for (int i = 0; i < int(options.size()); ++i) {
+        QAbstractButton *option = options[size_t(i)];
         if (i == index) {
             option->setChecked(true);
         } else if (option->isChecked()) {
@@ -42,10 +40,10 @@ void SelectOption(const std::array<Button *, N> &options, int index)
 }
 
 // The index of the selected option, or -1.
-template <class Button, size_t N>
-int SelectedOption(const std::array<Button *, N> &options)
+template <class Options>
+int SelectedOption(const Options &options)
 {
-    for (int i = 0; i < int(N); ++i)
+    for (int i = 0; i < int(options.size()); ++i)
         if (options[size_t(i)]->isChecked())
             return i;
     return -1;

@@ -5,7 +5,7 @@
 #include "model/database.h"
 #include "model/state.h"
 #include "paging/commlog.h"
-#include "paging/senders.h"
+#include "paging/protocols.h"
 #include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
@@ -484,66 +484,62 @@ void frmMessageTest::Form_Load()
     const QByteArray settings = lineSettings(baud, format);
     link.MSComm1->setSettings(settings);
 
-    const QString settingsText = QString::fromLatin1(settings);
-    if (protocol == "ZQ")
-        StatusBar1->setPanelText(1, QStringLiteral("Kestrane Protocol, ") + settingsText);
-    else
-        StatusBar1->setPanelText(1, QString::fromLatin1(protocol) + QStringLiteral(" Protocol, ") + settingsText +
-                                        (port1 ? QStringLiteral(": Port 1 - COM") : QStringLiteral(": Port 2 - COM")) +
-                                        QString::number(link.MSComm1->CommPort()));
+    // The status line names the protocol (a code without a row by itself), the line settings
+    // and, unless its row says not, the encoder port and the PC's COM port.
+    const PagingProtocol *row = FindPagingProtocol(protocol);
+    QString status = (row && row->consoleName ? QString::fromLatin1(row->consoleName) : QString::fromLatin1(protocol)) +
+                     QStringLiteral(" Protocol, ") + QString::fromLatin1(settings);
+    if (!row || row->consoleNamesPort)
+        status += (port1 ? QStringLiteral(": Port 1 - COM") : QStringLiteral(": Port 2 - COM")) +
+                  QString::number(link.MSComm1->CommPort());
+    StatusBar1->setPanelText(1, status);
     optFC[3]->setChecked(true);
     lblIDAsCap->setText(QStringLiteral("ID As Capcode Mode is ") + (idAsCap ? QStringLiteral("ON") : QStringLiteral("OFF")) +
                         (port1 ? QStringLiteral(" for Port 1") : QStringLiteral(" for Port 2")));
-    shapeForProtocol(protocol, idAsCap);
+    if (row)
+        shapeForProtocol(*row, idAsCap);
     SetDefaultPointer();
 }
 
 // Which fields the operator fills in for the port's protocol, what the pager field is called,
 // and which function codes and data rates exist.
-void frmMessageTest::shapeForProtocol(const QByteArray &protocol, bool idAsCap)
+void frmMessageTest::shapeForProtocol(const PagingProtocol &protocol, bool idAsCap)
 {
-    const QString pagerIDCaption = idAsCap ? QStringLiteral("Pager Capcode:") : QStringLiteral("Pager ID:");
-    if (protocol == "TAP" || protocol == "PET" || protocol == "COMP2") {
-        const bool comp2 = protocol == "COMP2";
-        txtPIN->setEnabled(true);
-        txtPIN->clear();
-        lblPIN->setText(pagerIDCaption);
-        lblFC->setVisible(comp2);
-        setOptions(m_fcGroup, comp2, 3);
-        setOptions(m_rateGroup, false, -1);
-    } else if (protocol == "COMP1") {
-        lblFC->setVisible(false);
-        setOptions(m_fcGroup, false, 3);
-        setOptions(m_rateGroup, false, -1);
-        // COMP1 pages go to the first pager ID of the first pager group.
-        QByteArray id = DB.PagerGroups[0][GrpPagerID1];
-        if (id == "0000") {
-            MsgBox(QStringLiteral("COMP1 Protocol Requires a Default Pager Assignment\r"
-                                  "The First Pager ID in the First Pager Group is Used as the Default Pager ID\r"
-                                  "The Protocol has been set to TAP"),
-                   MsgButtons::OK, MsgIcon::None, QStringLiteral("COMP1 Pager ID Not Defined"));
-            forms::UnloadForm(this);
-            return;
-        }
-        while (id.startsWith('0'))
-            id.remove(0, 1);
-        txtPIN->setText(QString::fromLatin1(id));
-        txtPIN->setEnabled(false);
-    } else if (protocol == "ZQ" || protocol == "SCOPE") {
-        txtPIN->setEnabled(true);
-        txtPIN->clear();
+    switch (protocol.pagerCaption) {
+    case PagerCaption::Unchanged:
+        break;
+    case PagerCaption::ByIDAsCapcode:
+        lblPIN->setText(idAsCap ? QStringLiteral("Pager Capcode:") : QStringLiteral("Pager ID:"));
+        break;
+    case PagerCaption::Capcode:
         lblPIN->setText(QStringLiteral("Pager Capcode:"));
-        lblFC->setVisible(true);
-        setOptions(m_fcGroup, true, 3);
-        setOptions(m_rateGroup, true, 0);
-    } else if (protocol == "SNPP") {
+        break;
+    case PagerCaption::PagerID:
+        lblPIN->setText(QStringLiteral("Pager ID:"));
+        break;
+    }
+    lblFC->setVisible(protocol.functionCodes);
+    setOptions(m_fcGroup, protocol.functionCodes, protocol.functionCodeButton);
+    setOptions(m_rateGroup, protocol.dataRates, protocol.dataRateButton);
+    if (!protocol.defaultPager) {
         txtPIN->setEnabled(true);
         txtPIN->clear();
-        lblPIN->setText(QStringLiteral("Pager ID:"));
-        lblFC->setVisible(false);
-        setOptions(m_fcGroup, false, 3);
-        setOptions(m_rateGroup, false, 0);
+        return;
     }
+    // The protocol's pages go to the first pager ID of the first pager group.
+    QByteArray id = DB.PagerGroups[0][GrpPagerID1];
+    if (id == "0000") {
+        MsgBox(QStringLiteral("COMP1 Protocol Requires a Default Pager Assignment\r"
+                              "The First Pager ID in the First Pager Group is Used as the Default Pager ID\r"
+                              "The Protocol has been set to TAP"),
+               MsgButtons::OK, MsgIcon::None, QStringLiteral("COMP1 Pager ID Not Defined"));
+        forms::UnloadForm(this);
+        return;
+    }
+    while (id.startsWith('0'))
+        id.remove(0, 1);
+    txtPIN->setText(QString::fromLatin1(id));
+    txtPIN->setEnabled(false);
 }
 
 void frmMessageTest::Form_Unload()
@@ -700,28 +696,8 @@ void frmMessageTest::cmdSendMsg_Click()
 
 void frmMessageTest::SendPage(const TestPage &p)
 {
-    switch (p.sender) {
-    case PageSender::TAP:
-        OutTAP(p.pagerID, p.message, p.message);
-        break;
-    case PageSender::COMP1:
-        OutCOMP1(p.message);
-        break;
-    case PageSender::COMP2:
-        OutCOMP2(p.pagerID, p.message, p.functionCode);
-        break;
-    case PageSender::Kestrane:
-        OutKestrane(p.pagerID, p.message, p.functionCode, p.rate);
-        break;
-    case PageSender::Scope:
-        OutScope(p.pagerID, p.message, p.functionCode, p.rate);
-        break;
-    case PageSender::SNPP:
-        OutSNPP(p.pagerID, p.message, p.functionCode);
-        break;
-    case PageSender::None:
-        break;
-    }
+    if (p.sender)
+        p.sender(p);
     sayIfLogIncomplete();
 }
 

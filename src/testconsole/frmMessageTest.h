@@ -24,6 +24,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class WindowTimer;
+struct PagingProtocol;
 struct TestPage;
 
 // The log list: the latest line on top.
@@ -134,7 +135,7 @@ protected:
 
 private:
     class RangeSide;
-    void shapeForProtocol(const QByteArray &protocol, bool idAsCap);
+    void shapeForProtocol(const PagingProtocol &protocol, bool idAsCap);
     static void setOptions(QButtonGroup *group, bool enabled, int selected);
     void showArchive(const MessageArchive::Change &change);
     int selectedArchiveRow() const;

@@ -2,6 +2,7 @@
 
 #include "model/database.h"
 #include "model/state.h"
+#include "paging/protocols.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 
@@ -155,7 +156,8 @@ PagerIDVerdict CheckPagerID(const QByteArray &typed, const QByteArray &testPort,
     const bool port1 = testPort == "1";
     const QByteArray &protocol = port1 ? settings.sPort1Protocol : settings.sPort2Protocol;
     const bool idAsCap = port1 ? settings.bPort1IDAsCap : settings.bPort2IDAsCap;
-    if (protocol == "ZQ" || protocol == "SCOPE" || idAsCap)
+    const PagingProtocol *row = FindPagingProtocol(protocol);
+    if ((row && row->pagerCaption == PagerCaption::Capcode) || idAsCap)
         return capcodeVerdict(typed);
     return pagerIDVerdict(typed, port1, db);
 }

@@ -1,14 +1,15 @@
 #pragma once
 // The check of the pager ID or capcode typed into the test console before a Send.
 //
-// The attached encoder port decides the mode. Capcode mode (its protocol is "ZQ" or "SCOPE", or
-// it takes pager IDs as capcodes): the text must be a legal capcode, digits only, not 0 to 8,
-// not 2007664 to 2007671, not 2045056 to 2045063, not above 2097143. Pager-ID mode, a text of
-// 5 or more characters (the long form): digits followed by a type code (A, a, N, n, 0, 1), a
-// rate code (5, 1, 2) and a function code (0 to 4); it is taken as it is. A shorter text: digits,
-// optionally ending in a function letter A to D that the look-up leaves out, which a defined
-// family's pager-ID range holds or a defined group has as its ID (port 1 compares group IDs as
-// numbers, port 2 as texts: "0012" is not "12" there).
+// The attached encoder port decides the mode. Capcode mode (its protocol's pager field takes
+// capcodes, as the Kestrane and Scope protocols' do, or the port takes pager IDs as capcodes):
+// the text must be a legal capcode, digits only, not 0 to 8, not 2007664 to 2007671, not
+// 2045056 to 2045063, not above 2097143. Pager-ID mode, a text of 5 or more characters (the
+// long form): digits followed by a type code (A, a, N, n, 0, 1), a rate code (5, 1, 2) and a
+// function code (0 to 4); it is taken as it is. A shorter text: digits, optionally ending in a
+// function letter A to D that the look-up leaves out, which a defined family's pager-ID range
+// holds or a defined group has as its ID (port 1 compares group IDs as numbers, port 2 as
+// texts: "0012" is not "12" there).
 
 #include <QByteArray>
 #include <QString>

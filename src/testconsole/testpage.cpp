@@ -6,35 +6,40 @@ namespace {
 
 bool g_pageInFlight = false;
 
+QByteArray pagerIDArg(PagerIDArg arg, const QByteArray &typed)
+{
+    switch (arg) {
+    case PagerIDArg::AsTyped: return typed;
+    case PagerIDArg::Padded: return PaddedPagerID(typed);
+    case PagerIDArg::None: break;
+    }
+    return {};
+}
+
+QByteArray functionCodeArg(FunctionCodeArg arg, const QByteArray &typed, int button)
+{
+    switch (arg) {
+    case FunctionCodeArg::Letter: return FunctionCodeLetter(button);
+    case FunctionCodeArg::LetterUpTo7: return typed.size() <= 7 ? FunctionCodeLetter(button) : QByteArray();
+    case FunctionCodeArg::None: break;
+    }
+    return {};
+}
+
 TestPage page(const QByteArray &protocol, const QByteArray &typed, const QByteArray &message,
               int functionCodeButton, int dataRateButton, bool rangeTest)
 {
-    const QByteArray letter = FunctionCodeLetter(functionCodeButton);
+    const PagingProtocol *row = FindPagingProtocol(protocol);
+    if (!row)
+        return {};
+    const PageArgs &args = rangeTest ? row->range : row->send;
     TestPage p;
+    p.sender = row->sender;
     p.message = message;
-    if (protocol == "TAP" || protocol == "PET") {
-        p.sender = PageSender::TAP;
-        p.pagerID = typed;
-    } else if (protocol == "COMP1") {
-        p.sender = PageSender::COMP1;
-    } else if (protocol == "COMP2") {
-        p.sender = PageSender::COMP2;
-        p.pagerID = typed;
-        if (rangeTest || typed.size() <= 7)
-            p.functionCode = letter;
-    } else if (protocol == "ZQ" || protocol == "SCOPE") {
-        p.sender = protocol == "ZQ" ? PageSender::Kestrane : PageSender::Scope;
-        p.pagerID = PaddedPagerID(typed);
-        p.functionCode = letter;
+    p.pagerID = pagerIDArg(args.pagerID, typed);
+    p.functionCode = functionCodeArg(args.functionCode, typed, functionCodeButton);
+    if (args.rate)
         p.rate = DataRateText(dataRateButton);
-    } else if (protocol == "SNPP") {
-        p.sender = PageSender::SNPP;
-        p.pagerID = rangeTest ? PaddedPagerID(typed) : typed;
-        if (rangeTest)
-            p.functionCode = letter;
-    } else {
-        p.message.clear();
-    }
     return p;
 }
 

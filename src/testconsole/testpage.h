@@ -1,31 +1,13 @@
 #pragma once
 // One test page of the console: which sender takes it and with what, for a Send click and for a
-// page of the range test (their calls differ for COMP2 and SNPP), and the guard that keeps two
-// pages off the line at once.
+// page of the range test (the protocol's row says what each gives its sender), and the guard
+// that keeps two pages off the line at once.
+
+#include "paging/protocols.h"
 
 #include <QByteArray>
 
 struct EncoderConfig;
-
-// The senders, by the attached encoder port's protocol.
-enum class PageSender {
-    None,     // a protocol without a sender: nothing is sent and nothing is said
-    TAP,      // "TAP" and "PET": OutTAP(pagerID, message, message)
-    COMP1,    // OutCOMP1(message); the sender reads the pager ID for its log line itself
-    COMP2,    // OutCOMP2(pagerID, message, functionCode)
-    Kestrane, // "ZQ": OutKestrane(pagerID, message, functionCode, rate)
-    Scope,    // "SCOPE": OutScope(pagerID, message, functionCode, rate)
-    SNPP,     // OutSNPP(pagerID, message, functionCode)
-};
-
-// A page as its sender takes it: the arguments the sender does not take are empty.
-struct TestPage {
-    PageSender sender = PageSender::None;
-    QByteArray pagerID;      // as typed, or padded to 7 characters (Kestrane, Scope, range SNPP)
-    QByteArray message;
-    QByteArray functionCode; // "A" to "D"; empty where the sender is given an empty text
-    QByteArray rate;         // "512", "1200" or "2400"
-};
 
 // The protocol of the encoder port the PC is attached to: port 1's when testPort is "1",
 // port 2's for any other text (also an empty one).
@@ -43,8 +25,9 @@ QByteArray FunctionCodeLetter(int button);
 // any other (or none) "2400".
 QByteArray DataRateText(int button);
 
-// The page of a Send click. COMP2 gets an empty function code for a pager ID longer than 7
-// characters; SNPP gets the pager ID as typed and an empty function code.
+// The page of a Send click, by the protocol's row (a code without one gives a page without a
+// sender). COMP2 gets an empty function code for a pager ID longer than 7 characters; SNPP
+// gets the pager ID as typed and an empty function code.
 TestPage SendMsgPage(const QByteArray &protocol, const QByteArray &typedPagerID,
                      const QByteArray &message, int functionCodeButton, int dataRateButton);
 // A page of the range test. COMP2 always gets the function code; SNPP gets the padded pager ID

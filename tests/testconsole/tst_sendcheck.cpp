@@ -121,16 +121,17 @@ private slots:
     // A range-test page differs from a Send's for COMP2 and SNPP.
     void pagesForTheSenders()
     {
-        using S = PageSender;
-        const struct { const char *protocol, *typed; int fc, rate; bool range; S sender; const char *id, *code, *rateText; } rows[] = {
-            {"PET", "123", 0, 0, false, S::TAP, "123", "", ""},
-            {"COMP2", "1234567", 0, -1, false, S::COMP2, "1234567", "A", ""},
-            {"COMP2", "12345678", 0, -1, false, S::COMP2, "12345678", "", ""},
-            {"COMP2", "12345678", 0, -1, true, S::COMP2, "12345678", "A", ""},
-            {"ZQ", "123", 3, 2, false, S::Kestrane, "0000123", "D", "2400"},
-            {"SNPP", "123", 1, 0, false, S::SNPP, "123", "", ""},
-            {"SNPP", "123", 1, 0, true, S::SNPP, "0000123", "B", ""},
-            {"tap", "123", 3, 0, false, S::None, "", "", ""},
+        const auto senderOf = [](const char *protocol) { return FindPagingProtocol(protocol)->sender; };
+        const PageSender TAP = senderOf("TAP"), COMP2 = senderOf("COMP2"), Kestrane = senderOf("ZQ"), SNPP = senderOf("SNPP");
+        const struct { const char *protocol, *typed; int fc, rate; bool range; PageSender sender; const char *id, *code, *rateText; } rows[] = {
+            {"PET", "123", 0, 0, false, TAP, "123", "", ""},
+            {"COMP2", "1234567", 0, -1, false, COMP2, "1234567", "A", ""},
+            {"COMP2", "12345678", 0, -1, false, COMP2, "12345678", "", ""},
+            {"COMP2", "12345678", 0, -1, true, COMP2, "12345678", "A", ""},
+            {"ZQ", "123", 3, 2, false, Kestrane, "0000123", "D", "2400"},
+            {"SNPP", "123", 1, 0, false, SNPP, "123", "", ""},
+            {"SNPP", "123", 1, 0, true, SNPP, "0000123", "B", ""},
+            {"tap", "123", 3, 0, false, nullptr, "", "", ""},
         };
         for (const auto &r : rows) {
             const TestPage p = (r.range ? RangeTestPage : SendMsgPage)(r.protocol, r.typed, "Hi", r.fc, r.rate);
