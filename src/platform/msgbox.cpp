@@ -1,7 +1,6 @@
 #include "platform/msgbox.h"
 
 #include <QCoreApplication>
-#include <QList>
 #include <QtDebug>
 
 namespace {

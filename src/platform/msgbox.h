@@ -8,8 +8,6 @@
 #include <QString>
 #include <functional>
 
-class QWidget;
-
 enum class MsgButtons { OK, OKCancel, AbortRetryIgnore, YesNoCancel, YesNo, RetryCancel };
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgAnswer { OK, Cancel, Abort, Retry, Ignore, Yes, No };

@@ -1,6 +1,5 @@
 #include "platform/serialport.h"
 
-#include "platform/msgbox.h"
 #include "platform/settingsstore.h"
 
 #include <QDeadlineTimer>

@@ -7,10 +7,11 @@
 // bytes written last go out at the settings they were written at (the system's buffer drains,
 // then the port waits out the rest of their time on the line, 10 bits a character plus 20 ms
 // for the buffer of a USB adapter; a physical time, which the tests' time scale does not
-// shorten, spent in a plain sleep without handling events). A close leaves the device at the settings it had, not the
-// ones found when it was opened (QSerialPort puts those back as it closes; the port sets the
-// current ones again through a second handle before it lets the device go). So bytes written
-// just before a close or a change of speed reach the far end as they were sent.
+// shorten, spent in a plain sleep without handling events). A close leaves the device at the
+// settings it had, not the ones found when it was opened (QSerialPort puts those back as it
+// closes; the port sets the current ones again through a second handle before it lets the
+// device go). So bytes written just before a close or a change of speed reach the far end as
+// they were sent.
 
 #include <QByteArray>
 #include <QObject>

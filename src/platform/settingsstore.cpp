@@ -2,7 +2,6 @@
 
 #include "platform/msgbox.h"
 
-#include <QDir>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
