@@ -146,7 +146,7 @@ private:
         Link().bRespTimeout = false;
         Link().Timer2->setEnabled(false);
         setLine(settings);
-        Link().Timer2->setInterval(DetectionTimeoutMs(settings));
+        Link().Timer2->setInterval(int(DetectionTimeout(settings).count()));
         SetHourglassPointer();
 
         Link().MSComm1->DiscardInput();
@@ -453,7 +453,7 @@ void Toggle()
     if (gone())
         return;
     const int entryInterval = l.Timer2->Interval();
-    l.Timer2->setInterval(8000);
+    l.Timer2->setInterval(int(timeouts::AfterToggle.count()));
 
     if (l.MSComm1->PortOpen()) {
         openingSteps(entryInterval);
@@ -474,7 +474,7 @@ void CloseGonePort()
         return;
     l.bCancelOp = false;
     l.MSComm1->setPortOpen(false);
-    l.Timer2->setInterval(8000);
+    l.Timer2->setInterval(int(timeouts::AfterToggle.count()));
     closingSteps(true);
     if (gone())
         return;

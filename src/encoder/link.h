@@ -20,6 +20,7 @@
 // The link also holds the main window's view (TerminalView), through which transfers show
 // their progress; without a main window the view does nothing.
 
+#include "encoder/timeouts.h"
 #include "platform/serialport.h"
 #include "platform/timing.h"
 
@@ -101,17 +102,6 @@ struct ExchangeResult {
     ReplyOutcome outcome = ReplyOutcome::TimedOut;
     CommError writeError;       // why the command could not be written (empty when it was)
 };
-
-// The link's times, and the pauses that give the encoder time to change its mode.
-namespace timeouts {
-using namespace std::chrono_literals;
-constexpr std::chrono::milliseconds Poll = 50ms;             // between two looks at the flags
-constexpr std::chrono::milliseconds Fallback = 8000ms;       // a reply timer without interval
-constexpr std::chrono::milliseconds ReplyAtStart = 6000ms;   // Timer2's interval at start-up
-constexpr std::chrono::milliseconds TAPAtStart = 1000ms;     // Timer1's interval at start-up
-constexpr std::chrono::milliseconds Reboot = 2500ms;         // the encoder reboots or switches mode
-constexpr std::chrono::milliseconds Settle = 75ms;           // after a switch to 9600 baud
-} // namespace timeouts
 
 class EncoderLink : public QObject {
     Q_OBJECT

@@ -135,7 +135,7 @@ void LookupPagerID(const QByteArray &entry)
             return;
     }
     link.view().SetLabel(Label::LookupResponse, QString());
-    link.Timer2->setInterval(4000);
+    link.Timer2->setInterval(int(timeouts::Lookup.count()));
     const ExchangeResult r = link.Wait({.send = LookupCommand(entry),
                                         .discardFirst = true,
                                         .until = HoldsAny({"\r\n", "\n\r"}),

@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr int BlockWaitMs = 8000;  // the encoder's answer to a page block
-constexpr int LogonWaitMs = 3000;  // the go-ahead after the log-on command
-constexpr int WakeUpWaitMs = 2000; // the log-on prompt after a wake-up
 constexpr int NakResends = 2;      // resends after a NAK (three NAKs end the page)
 constexpr int WakeUpRepeats = 2;   // the wake-up goes out up to three times
 constexpr int BusyAnswers = 10;    // busy answers in a row that end the page
@@ -21,10 +18,10 @@ constexpr int Logons = 3;          // log-ons for one page
 const QByteArray LogonFailed = "ERROR - Error Logging Into Paging System, Message Discarded";
 
 // One wait on the main window's Timer1. A write that fails ends it at once.
-ExchangeResult tapWait(const QByteArray &command, int intervalMs, ReplyTest until)
+ExchangeResult tapWait(const QByteArray &command, std::chrono::milliseconds interval, ReplyTest until)
 {
     EncoderLink &link = Link();
-    link.Timer1->setInterval(intervalMs);
+    link.Timer1->setInterval(int(interval.count()));
     ExchangeResult r = link.Wait({.send = command,
                                   .until = std::move(until),
                                   .deadline = Deadline::Timer(*link.Timer1, link.bTimer1Expired),
@@ -57,10 +54,10 @@ Logon logOn(int &logons)
         AddLogLine("Sending Terminal ID");
         link.MSComm1->DiscardInput();
         const ReplyTest goAhead = HoldsAny({"[p\r"});
-        ExchangeResult r = tapWait(TAPLogonCommand(), LogonWaitMs, goAhead);
+        ExchangeResult r = tapWait(TAPLogonCommand(), timeouts::TAPLogon, goAhead);
         if (r.outcome == ReplyOutcome::WriteFailed) {
             AddLogLine(errorLine(r.writeError));
-            r = tapWait(QByteArray(), LogonWaitMs, goAhead);
+            r = tapWait(QByteArray(), timeouts::TAPLogon, goAhead);
         }
         if (r.outcome == ReplyOutcome::Closing)
             return Logon::Stopped;
@@ -83,13 +80,13 @@ Logon logOn(int &logons)
             return reply.contains("ID=");
         };
         for (int repeats = 0;; ++repeats) {
-            r = tapWait(TAPWakeUp(), WakeUpWaitMs, prompt);
+            r = tapWait(TAPWakeUp(), timeouts::TAPWakeUp, prompt);
             if (r.outcome == ReplyOutcome::WriteFailed) {
                 if (r.writeError.code == CommError::PortNotOpen) {
                     AddLogLine("ERROR - COM Port Not Open, Message Discarded");
                     return Logon::Ended;
                 }
-                r = tapWait(QByteArray(), WakeUpWaitMs, prompt);
+                r = tapWait(QByteArray(), timeouts::TAPWakeUp, prompt);
             }
             if (r.outcome == ReplyOutcome::Closing || stoppedFromOutside)
                 return Logon::Stopped;
@@ -121,7 +118,7 @@ int16_t OutTAP(QByteArray pagerID, const QByteArray &message, QByteArray message
         for (;;) {
             AddLogLine((retry ? "Retry TAP Output: PIN - '" : "TAP Output: PIN - '") + pagerID +
                        "', MSG - '" + messageToLog + "'");
-            const ExchangeResult r = tapWait(block, BlockWaitMs, answered);
+            const ExchangeResult r = tapWait(block, timeouts::TAPBlock, answered);
             if (r.outcome == ReplyOutcome::Closing)
                 return 0;
             if (r.outcome == ReplyOutcome::WriteFailed) {

@@ -41,8 +41,6 @@ namespace {
 
 constexpr int MessageMaxLength = 513;
 constexpr int PagerIDMaxLength = 10;
-constexpr int ReplyTimerMs = 1000;
-constexpr int RangeTickMs = 1000;
 
 // The folder the log file dialog opens in: the last log file's, else the user's documents.
 QString &lastLogFolder()
@@ -359,9 +357,9 @@ frmMessageTest::frmMessageTest(QWidget *parent) : DialogForm(parent), m_range(st
     resize(760, 560);
 
     Timer1 = named(new WindowTimer(this, true), "Timer1");
-    Timer1->setInterval(ReplyTimerMs);
+    Timer1->setInterval(int(timeouts::ConsoleReply.count()));
     Timer2 = named(new WindowTimer(this, false), "Timer2");
-    Timer2->setInterval(RangeTickMs);
+    Timer2->setInterval(int(timeouts::RangeTick.count()));
 
     txtMessage->installEventFilter(this);
     connect(txtMessage, &QPlainTextEdit::textChanged, this,
@@ -686,7 +684,7 @@ void frmMessageTest::cmdSendMsg_Click()
     PageInFlight page;
     if (!page)
         return;
-    Link().Timer2->setInterval(10000);
+    Link().Timer2->setInterval(int(timeouts::SendPage.count()));
     if (!ValidatePagerID(txtPIN->text().toLatin1())) {
         MsgBox(QStringLiteral("Pager ID Value is Invalid"), MsgButtons::OK, MsgIcon::None, QStringLiteral("Invalid PIN"));
         SetDefaultPointer();

@@ -51,13 +51,13 @@ public:
     // The start. False when the write does not run: no main window, the port is closed, or a
     // value to be sent holds a control byte (either said in a box); nothing then needs
     // cleaning up, and nothing has been sent.
-    bool start(WriterVariant variant, std::optional<int> replyTimeoutMs)
+    bool start(WriterVariant variant, std::optional<std::chrono::milliseconds> replyTimeout)
     {
         if (gone())
             return false;
         m_filling.emplace(Busy::FillingDatabase);
-        if (replyTimeoutMs)
-            m_link.Timer2->setInterval(*replyTimeoutMs);
+        if (replyTimeout)
+            m_link.Timer2->setInterval(int(replyTimeout->count()));
         m_link.bCancelOp = false;
         m_timer1Interval = m_link.Timer1->Interval();
         SetHourglassPointer();
@@ -148,8 +148,8 @@ public:
             view().SetLabel(TerminalView::Label::IDAsCap, latin1(command.label));
         if (!command.status.isEmpty())
             view().SetPanelText(1, latin1(command.status));
-        if (command.replyTimeoutMs > 0)
-            m_link.Timer2->setInterval(command.replyTimeoutMs);
+        if (command.replyTimeout.count() > 0)
+            m_link.Timer2->setInterval(int(command.replyTimeout.count()));
         if (command.onSend)
             command.onSend();
         const ExchangeResult result = m_link.Wait(
@@ -253,7 +253,7 @@ void WriteEncoderDB()
 void WriteEncoderDBV7()
 {
     WriteRun run;
-    if (!run.start(WriterVariant::V7, V7WriteTimeoutMs))
+    if (!run.start(WriterVariant::V7, timeouts::V7Write))
         return;
     bool ok = run.guard(V7IDAsCapGuard());
     if (ok) {
