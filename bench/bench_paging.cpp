@@ -63,8 +63,8 @@ int main(int argc, char **argv)
     EncoderSettings.sPort1Protocol = "TAP";
     EncoderSettings.sPort1Baud = "9600";
     EncoderSettings.sPort1DataBits = "N81";
-    MSComm *port = Link().MSComm1;
-    if (port->setCommPort(1) || port->setSettings("9600,n,8,1") || port->setPortOpen(true)) {
+    EncoderLink &link = Link();
+    if (link.setPortNumber(1) || link.setLine("9600,n,8,1") || link.openPort()) {
         std::fprintf(stderr, "the port does not open\n");
         return 1;
     }

@@ -127,7 +127,7 @@ void frmCfgMsg::drawMessage(int row)
 
 void frmCfgMsg::Form_Load()
 {
-    Link().Timer1->setEnabled(false);
+    Link().stopTapTimer();
     Run.bSuppressEvents = true;
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - rect().center());

@@ -172,11 +172,11 @@ void frmTXTune::sendTone(const QByteArray &command)
     if (m_exchanging)
         return;
     EncoderLink &link = Link();
-    if (!link.MSComm1->PortOpen()) {
+    if (!link.isOpen()) {
         portClosedBox();
         return;
     }
-    link.MSComm1->DiscardInput();
+    link.discardInput();
     link.Send(command + '\r', true);
 }
 
@@ -226,7 +226,7 @@ void frmTXTune::sendAttenuation()
         EncoderSettings.sModSliderVal = QByteArray::number(position);
         EncoderSettings.sModAttenC = atten.coarse;
         EncoderSettings.sModAttenF = atten.fine;
-        if (!link.MSComm1->PortOpen()) {
+        if (!link.isOpen()) {
             portClosedBox();
             return;
         }
@@ -254,6 +254,6 @@ void frmTXTune::mnuExit_Click()
 void frmTXTune::Form_Unload()
 {
     EncoderLink &link = Link();
-    if (link.MSComm1->PortOpen())
+    if (link.isOpen())
         link.view().SetEnabled(TerminalView::Command::TestMenu, true);
 }

@@ -431,7 +431,7 @@ void frmMessageTest::setOptions(QButtonGroup *group, bool enabled, int selected)
 void frmMessageTest::Form_Load()
 {
     EncoderLink &link = Link();
-    link.bConsoleClosing = false;
+    link.setConsoleClosing(false);
     SetPagingConsole(this);
     RangeTest().Attach(m_range.get());
 
@@ -465,12 +465,12 @@ void frmMessageTest::Form_Load()
     // takes no command (its close box still ends the program, as during a read).
     BusyScope line(Busy::Line);
     const CommandsHeld held;
-    if (!link.MSComm1->PortOpen())
-        link.MSComm1->setPortOpen(true);
+    if (!link.isOpen())
+        link.openPort();
     link.Send("config reboot\r", false);
     link.Pause(timeouts::Reboot, false);
     SetDefaultPointer();
-    if (isUnloaded() || link.bAppClosing)
+    if (isUnloaded() || link.closing())
         return;
 
     // The PC's port at the attached encoder port's baud and character format.
@@ -480,7 +480,7 @@ void frmMessageTest::Form_Load()
     const QByteArray protocol = port1 ? EncoderSettings.sPort1Protocol : EncoderSettings.sPort2Protocol;
     const bool idAsCap = port1 ? EncoderSettings.bPort1IDAsCap : EncoderSettings.bPort2IDAsCap;
     const QByteArray settings = lineSettings(baud, format);
-    link.MSComm1->setSettings(settings);
+    link.setLine(settings);
 
     const QString settingsText = QString::fromLatin1(settings);
     if (protocol == "ZQ")
@@ -488,7 +488,7 @@ void frmMessageTest::Form_Load()
     else
         StatusBar1->setPanelText(1, QString::fromLatin1(protocol) + QStringLiteral(" Protocol, ") + settingsText +
                                         (port1 ? QStringLiteral(": Port 1 - COM") : QStringLiteral(": Port 2 - COM")) +
-                                        QString::number(link.MSComm1->CommPort()));
+                                        QString::number(link.portNumber()));
     optFC[3]->setChecked(true);
     lblIDAsCap->setText(QStringLiteral("ID As Capcode Mode is ") + (idAsCap ? QStringLiteral("ON") : QStringLiteral("OFF")) +
                         (port1 ? QStringLiteral(" for Port 1") : QStringLiteral(" for Port 2")));
@@ -549,7 +549,7 @@ void frmMessageTest::Form_Unload()
     // A page on its way stops at once, and nothing more reaches the log; a range test ends
     // before the hand-over talks to the encoder.
     EncoderLink &link = Link();
-    link.bConsoleClosing = true;
+    link.setConsoleClosing(true);
     if (CurrentPagingConsole() == this)
         SetPagingConsole(nullptr);
     RangeTestConsoleClosing();
@@ -560,13 +560,13 @@ void frmMessageTest::Form_Unload()
     // closed, and the encoder hears nothing more.
     bool handedBack = false;
     if (!link.Gone()) {
-        link.MSComm1->DiscardInput();
+        link.discardInput();
         handedBack = link.Send("#PrgmMode#", true);
     }
     if (!link.Gone()) {
-        link.MSComm1->setPortOpen(false);
-        link.MSComm1->setSettings("9600,n,8,1");
-        link.MSComm1->setPortOpen(true);
+        link.closePort();
+        link.setLine("9600,n,8,1");
+        link.openPort();
         // Until the identification's "Port", the reply time-out, or the program's end. A line
         // that took neither command (an adapter pulled out) gives no answer to wait for.
         if (handedBack)
@@ -576,9 +576,8 @@ void frmMessageTest::Form_Unload()
                        .onWriteFailure = OnWriteFailure::End});
         else
             link.Write("ATI\r");
-        link.bRespTimeout = false;
         link.Pause(timeouts::Settle, false);
-        if (!link.Gone() && link.MSComm1->PortOpen())
+        if (!link.Gone() && link.isOpen())
             link.view().SetEnabled(TerminalView::Command::TestMenu, true);
     }
     mnuRangeTest->setText(QStringLiteral("Start &Range Test"));
@@ -659,7 +658,7 @@ void frmMessageTest::Check1_Click()
 
 void frmMessageTest::Timer1_Timer()
 {
-    Link().bTimer1Expired = true;
+    Link().consoleTimerTicked();
     Timer1->setEnabled(false);
     if (Run.bRangeTestOn)
         FlashWindow(this);
@@ -684,7 +683,7 @@ void frmMessageTest::cmdSendMsg_Click()
     PageInFlight page;
     if (!page)
         return;
-    Link().Timer2->setInterval(int(timeouts::SendPage.count()));
+    Link().setReplyInterval(timeouts::SendPage); // for the exchanges that follow
     if (!ValidatePagerID(txtPIN->text().toLatin1())) {
         MsgBox(QStringLiteral("Pager ID Value is Invalid"), MsgButtons::OK, MsgIcon::None, QStringLiteral("Invalid PIN"));
         SetDefaultPointer();
@@ -797,6 +796,6 @@ void frmMessageTest::lb_Archive_Click()
     if (!item || !item->isSelected())
         return;
     txtMessage->setBytes(item->text().toLatin1());
-    if (!txtPIN->text().isEmpty() && Link().MSComm1->PortOpen())
+    if (!txtPIN->text().isEmpty() && Link().isOpen())
         mnuRangeTest->setEnabled(true);
 }

@@ -322,7 +322,7 @@ private slots:
             if (close)
                 fx->closeProgram();
             else
-                Link().bCancelOp = true;
+                Link().cancel();
         });
         read();
         QCOMPARE(fx->boxes.shown().size(), 0);
@@ -339,7 +339,7 @@ private slots:
         QCOMPARE(fx->sim().getState().config.at("serial1 idascap"), std::string("1"));
         QCOMPARE(fx->view.panel(1), kProgress + QStringLiteral("Family 5"));
         QVERIFY(!Run.bDBMatchesEncoder);
-        QVERIFY(Link().MSComm1->PortOpen());
+        QVERIFY(Link().isOpen());
     }
 
     // The guard's commands must be confirmed with the generation's own text; otherwise the
@@ -380,7 +380,7 @@ private slots:
         QVERIFY(!Run.bDBMatchesEncoder);
         QVERIFY(fx->view.panel(1) != kMatches);
         QCOMPARE(fx->view.front, TerminalView::Disc::NotConnected);
-        QVERIFY(Link().MSComm1->PortOpen());
+        QVERIFY(Link().isOpen());
     }
 
     // A COMP1 port needs a default pager (the first pager ID of the first group): without one

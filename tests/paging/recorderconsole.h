@@ -14,7 +14,7 @@ public:
     RecorderConsole()
     {
         timer.setInterval(1000);
-        QObject::connect(&timer, &WindowTimer::Timer, [] { Link().bTimer1Expired = true; });
+        QObject::connect(&timer, &WindowTimer::Timer, [] { Link().consoleTimerTicked(); });
         SetPagingConsole(this);
     }
     ~RecorderConsole() override

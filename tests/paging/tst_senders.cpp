@@ -211,12 +211,15 @@ class TestSenders : public QObject {
         QVERIFY(fx.ready);
         // The console stays the current one when it closes, so that a line logged after it would show.
         const auto close = [action] {
-            (action.startsWith(QStringLiteral("console")) ? Link().bConsoleClosing : Link().bAppClosing) = true;
+            if (action.startsWith(QStringLiteral("console")))
+                Link().setConsoleClosing(true);
+            else
+                Link().setClosing();
         };
         if (action == QLatin1String("hangup"))
             fx.encoder->sim().hangup();
         else if (action == QLatin1String("closed"))
-            Link().MSComm1->setPortOpen(false);
+            Link().closePort();
         else if (action == QLatin1String("console") || action == QLatin1String("program"))
             close();
         else if (!action.isEmpty()) {
@@ -234,8 +237,7 @@ class TestSenders : public QObject {
 
         if (action.startsWith(QStringLiteral("console")) || action.startsWith(QStringLiteral("program"))) {
             // On the line: the first frame when the closing came in its wait, else nothing.
-            Link().bAppClosing = Link().bConsoleClosing = false;
-            Link().MSComm1->Output("|");
+            Link().Write("|");
             const auto written = [&fx] {
                 QByteArray all;
                 for (const encsim::Event &e : fx.encoder->sim().events())
