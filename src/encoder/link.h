@@ -1,13 +1,19 @@
 #pragma once
-// The line to the encoder: one object, not a window, that owns the serial port (MSComm1), the
-// encoder reply timer (Timer2) and the TAP reply timer (Timer1), the operator's cancel flag and
-// the program's closing flag, and the one wait that every conversation with the encoder is
-// made of:
+// The line to the encoder: one object, not a window, that keeps to itself the serial port
+// (MSComm1), the encoder reply timer (Timer2) and the TAP reply timer (Timer1), the operator's
+// cancel flag and the program's closing flags, and offers the one wait that every conversation
+// with the encoder is made of:
 //
 //   const ExchangeResult r = Link().Wait({.send = "config maxbatch?\r",
 //                                         .discardFirst = true,
-//                                         .until = HoldsAny({"\r\n"})});
+//                                         .until = HoldsAny({"\r\n"}),
+//                                         .deadline = Deadline::ReplyTimer(timeouts::Lookup)});
 //   if (r.outcome == ReplyOutcome::Answered) ...
+//
+// An exchange states its deadline and reads its outcome; the timers' flags are the link's own
+// and are down again when a wait returns. Everything else goes through a few intent methods:
+// the port (open, close, COM number, line settings, discard), the reply timer's interval that
+// later exchanges find, the operator's cancel, and the program's and the test console's closing.
 //
 // A wait optionally throws away what has arrived and writes its command, then yields to the
 // window system until the received text satisfies `until`, its deadline passes, the operator
@@ -191,10 +197,10 @@ signals:
     // transfer that meets it has ended. May come from inside a wait.
     void deviceGone();
 
+private:
     // Tests look at the timers and flags through tests/support/linktestaccess.h.
     friend struct LinkTestAccess;
 
-public: // (moving to private)
     MSComm *MSComm1 = nullptr;     // the serial line to the encoder
     WindowTimer *Timer1 = nullptr; // TAP reply time-out, one-shot; its event raises bTimer1Expired
     WindowTimer *Timer2 = nullptr; // encoder reply time-out, one-shot; its event raises bRespTimeout
@@ -208,7 +214,6 @@ public: // (moving to private)
     void Timer1_Timer();
     void Timer2_Timer();
 
-private:
     // Gathers into raw; the text judged by until is ReplyAfterEcho(sent, raw). timedOut: the
     // deadline had passed at the end.
     ReplyOutcome waitFor(const QByteArray &sent, const ReplyTest &until, const Deadline &deadline,
