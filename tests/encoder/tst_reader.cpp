@@ -8,6 +8,7 @@
 
 #include "encoder/read/reader.h"
 #include "encoder/transferfixture.h"
+#include "support/linktestaccess.h"
 #include "encoder/controlbytes.h"
 #include "model/dbfile.h"
 
@@ -340,6 +341,25 @@ private slots:
         QCOMPARE(fx->view.panel(1), kProgress + QStringLiteral("Family 5"));
         QVERIFY(!Run.bDBMatchesEncoder);
         QVERIFY(Link().isOpen());
+    }
+
+    // A cancel that comes in the same look as the reply time-out counts as the time-out: the
+    // read error, not a silent stop.
+    void aCancelWithTheTimeoutIsAReadError()
+    {
+        QVERIFY(connectTo(FullState(8), {{"drop_reply", "\"read:G 5\""}}));
+        WindowTimer &replyTimer = LinkTestAccess::replyTimer(Link());
+        QMetaObject::Connection once;
+        once = connect(&replyTimer, &WindowTimer::Timer, this, [&once] {
+            Link().cancel();
+            disconnect(once);
+        });
+        fx->boxes.expect(kReadError).title(QStringLiteral("Read Error"));
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(fx->sent().last(), Block("G 5"));
+        QCOMPARE(fx->view.panel(1), kProgress + QStringLiteral("Family 5"));
+        QVERIFY(!Run.bDBMatchesEncoder);
     }
 
     // The guard's commands must be confirmed with the generation's own text; otherwise the
