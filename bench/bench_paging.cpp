@@ -16,7 +16,6 @@
 #include "platform/folders.h"
 #include "platform/forms.h"
 #include "platform/msgbox.h"
-#include "platform/serialport.h"
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
 #include "stallmeter.h"

@@ -18,7 +18,6 @@
 #include "model/state.h"
 #include "platform/forms.h"
 #include "platform/msgbox.h"
-#include "platform/serialport.h"
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
 #include "stallmeter.h"

@@ -17,7 +17,6 @@
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
-#include "platform/serialport.h"
 #include "settings/frmPassword.h"
 #include "settings/frmSettings_Main.h"
 #include "settings/frmTXTune.h"

@@ -6,7 +6,6 @@
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/shell.h"
-#include "platform/timing.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -7,7 +7,6 @@
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
-#include "platform/serialport.h"
 #include "platform/settingsstore.h"
 #include "settings/settingswidgets.h"
 
