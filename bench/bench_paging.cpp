@@ -16,7 +16,6 @@
 #include "platform/folders.h"
 #include "platform/forms.h"
 #include "platform/msgbox.h"
-#include "platform/serialport.h"
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
 #include "stallmeter.h"
@@ -63,8 +62,8 @@ int main(int argc, char **argv)
     EncoderSettings.sPort1Protocol = "TAP";
     EncoderSettings.sPort1Baud = "9600";
     EncoderSettings.sPort1DataBits = "N81";
-    MSComm *port = Link().MSComm1;
-    if (port->setCommPort(1) || port->setSettings("9600,n,8,1") || port->setPortOpen(true)) {
+    EncoderLink &link = Link();
+    if (link.setPortNumber(1) || link.setLine("9600,n,8,1") || link.openPort()) {
         std::fprintf(stderr, "the port does not open\n");
         return 1;
     }

@@ -164,7 +164,7 @@ int main(int argc, char **argv)
     t->mnuOpen->trigger();
     const qint64 detectionMs = clock.elapsed();
     stalls.stop();
-    if (!Link().MSComm1->PortOpen() || Run.sFirmwareVer.isEmpty()) {
+    if (!Link().isOpen() || Run.sFirmwareVer.isEmpty()) {
         std::fprintf(stderr, "the encoder was not detected\n");
         return 1;
     }

@@ -175,8 +175,8 @@ int main(int argc, char **argv)
     EncoderSettings.sPort1Protocol = "TAP";
     EncoderSettings.sPort1Baud = "9600";
     EncoderSettings.sPort1DataBits = "N81";
-    MSComm *port = Link().MSComm1;
-    if (port->setCommPort(1) || port->setSettings("9600,n,8,1") || port->setPortOpen(true)) {
+    EncoderLink &encoderLink = Link();
+    if (encoderLink.setPortNumber(1) || encoderLink.setLine("9600,n,8,1") || encoderLink.openPort()) {
         std::fprintf(stderr, "the port does not open\n");
         return finish(1);
     }

@@ -18,7 +18,6 @@
 #include "model/state.h"
 #include "platform/forms.h"
 #include "platform/msgbox.h"
-#include "platform/serialport.h"
 #include "platform/settingsstore.h"
 #include "platform/shell.h"
 #include "stallmeter.h"
@@ -87,7 +86,7 @@ bool runWrite(frmTerminal *, int generation, Figures *out)
         std::fprintf(stderr, "simulated encoder: %s\n", qPrintable(encoder.error()));
         return false;
     }
-    if (Link().MSComm1->setCommPort(1) || Link().MSComm1->setSettings("9600,n,8,1") || Link().MSComm1->setPortOpen(true)) {
+    if (Link().setPortNumber(1) || Link().setLine("9600,n,8,1") || Link().openPort()) {
         std::fprintf(stderr, "the port does not open\n");
         return false;
     }
@@ -109,7 +108,7 @@ bool runWrite(frmTerminal *, int generation, Figures *out)
     out->wallS = clock.nsecsElapsed() / 1e9;
     stalls.stop();
     out->stallMs = stalls.longestStallMs();
-    Link().MSComm1->setPortOpen(false);
+    Link().closePort();
 
     QByteArray sent;
     for (const encsim::Event &e : encoder->events(first)) {

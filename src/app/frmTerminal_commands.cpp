@@ -17,7 +17,6 @@
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
-#include "platform/serialport.h"
 #include "settings/frmPassword.h"
 #include "settings/frmSettings_Main.h"
 #include "settings/frmTXTune.h"
@@ -58,7 +57,7 @@ void frmTerminal::mnuProperties_Click()
     BusyScope line(Busy::Line, BusyScope::WhenIdle);
     if (!line)
         return;
-    if (Link().MSComm1->PortOpen())
+    if (Link().isOpen())
         OpenClosePort();
     if (isUnloaded())
         return;
@@ -96,7 +95,7 @@ void frmTerminal::mnuWriteDB_Click()
         else
             WriteEncoderDB();
     }
-    if (!isUnloaded() && Link().MSComm1->PortOpen())
+    if (!isUnloaded() && Link().isOpen())
         mnuTest->setEnabled(true);
 }
 
@@ -106,8 +105,8 @@ void frmTerminal::mnuSendMsg_Click()
     BusyScope line(Busy::Line, BusyScope::WhenIdle);
     if (!line)
         return;
-    if (!Link().MSComm1->PortOpen()) {
-        MsgBox(QStringLiteral("COM Port ") + QString::number(Link().MSComm1->CommPort()) +
+    if (!Link().isOpen()) {
+        MsgBox(QStringLiteral("COM Port ") + QString::number(Link().portNumber()) +
                    QStringLiteral(" is Not Open\rPlease Open Port and Try Again"),
                MsgButtons::OK, MsgIcon::Critical, QStringLiteral("COM Port Not Open"));
         SetDefaultPointer();
@@ -132,7 +131,7 @@ void frmTerminal::mnuTXTune_Click()
         return;
     forms::ShowModal<frmTXTune>(this);
     // The tuning window gives the Test menu back when the port is open; it stays so.
-    if (!isUnloaded() && !Link().MSComm1->PortOpen())
+    if (!isUnloaded() && !Link().isOpen())
         mnuTest->setEnabled(false);
 }
 
@@ -182,11 +181,11 @@ void frmTerminal::cmdLookup_Click()
 
 void frmTerminal::closeGonePortWhenIdle()
 {
-    if (!m_deviceGone || isUnloaded() || Link().bAppClosing || Run.busy != Busy::Idle)
+    const EncoderLink &link = Link();
+    if (!m_deviceGone || isUnloaded() || link.closing() || Run.busy != Busy::Idle)
         return;
     m_deviceGone = false;
-    const MSComm *port = Link().MSComm1;
-    if (port->PortOpen() && !port->DeviceGone())
+    if (link.isOpen() && !link.lineGone())
         return; // opened again since, on a device that is there
     forms::HandlerScope scope(this);
     BusyScope line(Busy::Line, BusyScope::WhenIdle);

@@ -46,7 +46,7 @@ void frmTerminal::Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode)
         Cancel = true;
         return;
     }
-    Link().bAppClosing = true;
+    Link().setClosing();
 }
 
 void frmTerminal::Form_Unload()
@@ -54,11 +54,10 @@ void frmTerminal::Form_Unload()
     // The encoder leaves programming mode; V7 encoders and a never-detected encoder too. No
     // step here reports a failure.
     EncoderLink &link = Link();
-    if (!link.MSComm1->PortOpen())
-        link.MSComm1->setPortOpen(true);
+    if (!link.isOpen())
+        link.openPort();
     link.Send("config reboot\r", false);
-    if (link.MSComm1->PortOpen())
-        link.MSComm1->setPortOpen(false);
+    link.closePort();
 
     forms::Unload<frmMessageTest>();
     forms::Unload<frmRangeTest>();
@@ -73,8 +72,7 @@ void frmTerminal::Form_Unload()
     forms::Unload<frmCfgFam>();
     forms::Unload<frmTXTune>();
 
-    link.Timer1->setEnabled(false);
-    link.Timer2->setEnabled(false);
+    link.stopTimers();
     // From here on the encoder code has no main window to show anything in.
     link.setView(nullptr);
 }

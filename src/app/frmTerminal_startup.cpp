@@ -136,16 +136,16 @@ void frmTerminal::Form_Load()
     // 9600,n,8,1 so that start-up can finish.
     const QString stored = GetSetting(kProperties, QStringLiteral("Settings"));
     if (!stored.isEmpty()) {
-        if (const CommError e = Link().MSComm1->setSettings(stored.toLatin1())) {
+        if (const CommError e = Link().setLine(stored.toLatin1())) {
             MsgBox(QStringLiteral("Error in setting COM object: ") + e.text, MsgButtons::OK,
                    MsgIcon::Exclamation, AppTitle());
             SetDefaultPointer();
-            Link().MSComm1->setSettings("9600,n,8,1");
+            Link().setLine("9600,n,8,1");
         }
     } else {
-        Link().MSComm1->setSettings("9600,n,8,1");
+        Link().setLine("9600,n,8,1");
         SaveSetting(kProperties, QStringLiteral("Settings"),
-                    QString::fromLatin1(Link().MSComm1->Settings()));
+                    QString::fromLatin1(Link().lineSettings()));
     }
 
     // 13. Port number; the port stays closed.
@@ -156,7 +156,7 @@ void frmTerminal::Form_Load()
     } else {
         Run.iCommPort = portNumberOf(storedPort);
     }
-    Link().MSComm1->setCommPort(Run.iCommPort);
+    Link().setPortNumber(Run.iCommPort);
 
     // The COM map beside them, so that a user who must lead a COM number elsewhere finds the
     // table to edit. Only missing keys are written, with the default map's paths (which a
@@ -184,7 +184,7 @@ void frmTerminal::Form_Load()
     EncoderSettings.sStationID = GetSetting(kProperties, QStringLiteral("StationID")).toLatin1();
 
     // 15. Port texts.
-    const QString n = QString::number(Link().MSComm1->CommPort());
+    const QString n = QString::number(Link().portNumber());
     ImgNotConnected->setToolTip(QStringLiteral(" Enable COM ") + n + QLatin1Char(' '));
     ImgConnected->setToolTip(QStringLiteral(" Disable COM ") + n + QLatin1Char(' '));
     cmdComStatus->setText(QStringLiteral("Open COM ") + n);

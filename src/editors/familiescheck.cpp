@@ -39,7 +39,7 @@ public:
     {
         for (m_pass = 1;; ++m_pass) {
             m_passUnchanged = true;
-            Link().bCancelOp = false;
+            Link().clearCancel();
             if (m_hooks.passStarted)
                 m_hooks.passStarted();
             if (!capcodeScan() || !pagerIDScan()) {
@@ -66,7 +66,7 @@ private:
 
     bool stopRequested() const
     {
-        return m_hooks.yieldAndStop ? m_hooks.yieldAndStop() : Link().bCancelOp;
+        return m_hooks.yieldAndStop ? m_hooks.yieldAndStop() : Link().cancelled();
     }
 
     bool takesPart(int row) const

@@ -60,11 +60,11 @@ struct FamilyCorrection {
 };
 
 struct FamiliesCheckHooks {
-    // Called at the start of every pass, after the link's bCancelOp has been cleared: the window shows
+    // Called at the start of every pass, after the link's cancel has been cleared: the window shows
     // the cancel window ("Checking Families Database") and the hourglass here.
     std::function<void()> passStarted;
     // Called at every point where the check lets pending events run; returns true when the
-    // operator asked to stop. When empty the check only reads the link's bCancelOp.
+    // operator asked to stop. When empty the check only reads the link's cancel (Link().cancelled()).
     std::function<bool()> yieldAndStop;
     // A family taking part whose StartCap, StartID or PagerQty cannot be used (not a whole
     // number, or a quantity outside 1..999). It is reported once per check and left alone.
@@ -85,7 +85,7 @@ struct FamiliesCheckResult {
 };
 
 // Checks and corrects the shared Families with the capcode step of bIncCapBy8. Clears
-// bCancelOp at the start of every pass, sets bFamFieldsAdjusted at the end of a pass that
+// the link's cancel at the start of every pass, sets bFamFieldsAdjusted at the end of a pass that
 // corrected anything and clears bFamiliesEdited when it runs to its end (a cancel leaves it
 // set). The final "fields were adjusted" box is the window's: it shows it when the result is
 // ok and bFamFieldsAdjusted is set, and the "cannot be moved" box when pagerIDsExceededRow

@@ -455,7 +455,7 @@ void frmCfgFam::fillGrid()
 
 void frmCfgFam::Form_Load()
 {
-    Link().Timer1->setEnabled(false);
+    Link().stopTapTimer();
     Run.bSuppressEvents = true;
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - rect().center());
@@ -1117,7 +1117,7 @@ bool frmCfgFam::CheckFamiliesDatabase()
     };
     hooks.yieldAndStop = [self] {
         DoEvents();
-        return Link().bCancelOp || Link().bAppClosing || !self || self->isUnloaded();
+        return Link().cancelled() || Link().closing() || !self || self->isUnloaded();
     };
     hooks.fault = [](int, const QString &text) { MsgBox(text, MsgButtons::OK); };
     const FamiliesCheckResult result = ::CheckFamiliesDatabase(hooks);

@@ -293,7 +293,7 @@ void frmCfgGroup::fillGrid()
 
 void frmCfgGroup::Form_Load()
 {
-    Link().Timer1->setEnabled(false);
+    Link().stopTapTimer();
     Run.bSuppressEvents = true;
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - rect().center());
@@ -742,7 +742,7 @@ bool frmCfgGroup::CheckGroupPagerIDs()
     };
     hooks.yieldAndStop = [self] {
         DoEvents();
-        return Link().bCancelOp || Link().bAppClosing || !self || self->isUnloaded();
+        return Link().cancelled() || Link().closing() || !self || self->isUnloaded();
     };
     const GroupsCheckResult result = ::CheckGroupPagerIDs(hooks);
 

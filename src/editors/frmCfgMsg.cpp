@@ -6,7 +6,6 @@
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/shell.h"
-#include "platform/timing.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -127,7 +126,7 @@ void frmCfgMsg::drawMessage(int row)
 
 void frmCfgMsg::Form_Load()
 {
-    Link().Timer1->setEnabled(false);
+    Link().stopTapTimer();
     Run.bSuppressEvents = true;
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - rect().center());

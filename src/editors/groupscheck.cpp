@@ -121,7 +121,7 @@ public:
 
     GroupsCheckResult run()
     {
-        Link().bCancelOp = false;
+        Link().clearCancel();
         if (m_hooks.started)
             m_hooks.started();
         for (int i = 0; i < GroupCount; ++i) {
@@ -154,7 +154,7 @@ public:
     }
 
 private:
-    bool stopRequested() const { return m_hooks.yieldAndStop ? m_hooks.yieldAndStop() : Link().bCancelOp; }
+    bool stopRequested() const { return m_hooks.yieldAndStop ? m_hooks.yieldAndStop() : Link().cancelled(); }
 
     GroupsCheckResult cancelled()
     {

@@ -58,12 +58,12 @@ struct ClearedPagerID {
 };
 
 struct GroupsCheckHooks {
-    // Called once at the start, after the link's bCancelOp has been cleared: the window shows
+    // Called once at the start, after the link's cancel has been cleared: the window shows
     // the cancel window ("Checking Groups Database") and the hourglass here.
     std::function<void()> started;
     // Called at every point where the check lets pending events run (once per group, per
     // pager ID and per family looked at); returns true when the operator asked to stop. When
-    // empty the check only reads the link's bCancelOp.
+    // empty the check only reads the link's cancel (Link().cancelled()).
     std::function<bool()> yieldAndStop;
 };
 

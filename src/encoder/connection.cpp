@@ -28,12 +28,12 @@ bool gone()
 
 QString portNumber()
 {
-    return QString::number(Link().MSComm1->CommPort());
+    return QString::number(Link().portNumber());
 }
 
 void setLine(const QByteArray &settings)
 {
-    Link().MSComm1->setSettings(settings); // settings the port refuses leave the previous ones
+    Link().setLine(settings); // settings the port refuses leave the previous ones
 }
 
 void Toggle();
@@ -79,7 +79,7 @@ enum class Ending { Detected, V7Refusal, NotDetectedQuiet, NotDetectedReboot, Ca
 
 class Detection {
 public:
-    explicit Detection(int entryInterval) : m_entry(entryInterval) {}
+    explicit Detection(std::chrono::milliseconds entryInterval) : m_entry(entryInterval) {}
 
     Ending run()
     {
@@ -95,8 +95,6 @@ private:
     // while the database matches the encoder); then the table, less what attempt 0 tried.
     QList<QByteArray> lineSettingsToTry()
     {
-        Link().bRespTimeout = false;
-        Link().Timer2->setEnabled(false);
         if (Run.bVirginMode)
             setLine(kProgrammingSettings);
         if (Run.bDBMatchesEncoder) {
@@ -104,29 +102,32 @@ private:
             setLine(AttachedPortSettings(one ? EncoderSettings.sPort1Baud : EncoderSettings.sPort2Baud,
                                          one ? EncoderSettings.sPort1DataBits : EncoderSettings.sPort2DataBits));
         }
-        QList<QByteArray> attempts{Link().MSComm1->Settings()};
+        QList<QByteArray> attempts{Link().lineSettings()};
         for (const QByteArray &settings : DetectionSettingsTable())
             if (settings != attempts.first())
                 attempts << settings;
         return attempts;
     }
 
-    // One exchange; every wait of a detection puts the entry interval back afterwards. A
-    // command the port cannot write is reported once and ends the detection (a line that has
-    // gone away gives the same error at every write).
+    // One exchange, on the reply timer at the interval it holds unless a deadline is given;
+    // every wait of a detection puts the entry interval back afterwards. A command the port
+    // cannot write is reported once and ends the detection (a line that has gone away gives
+    // the same error at every write).
     ExchangeResult exchange(const QByteArray &command, const QList<QByteArray> &expected,
-                            bool cancellable, bool discardFirst)
+                            bool cancellable, bool discardFirst,
+                            Deadline deadline = Deadline::ReplyTimer())
     {
         ExchangeResult r = Link().Wait({.send = command,
                                         .discardFirst = discardFirst,
                                         .until = HoldsAny(expected),
+                                        .deadline = deadline,
                                         .cancellable = cancellable,
                                         .onWriteFailure = OnWriteFailure::ShowAndEnd});
         if (r.outcome == ReplyOutcome::WriteFailed) {
             m_writeFailed = true;
             return r;
         }
-        Link().Timer2->setInterval(m_entry);
+        Link().setReplyInterval(m_entry);
         return r;
     }
 
@@ -143,29 +144,26 @@ private:
     // One line setting; no ending when the next one is to be tried.
     std::optional<Ending> attempt(const QByteArray &settings, bool last)
     {
-        Link().bRespTimeout = false;
-        Link().Timer2->setEnabled(false);
         setLine(settings);
-        Link().Timer2->setInterval(DetectionTimeoutMs(settings));
         SetHourglassPointer();
 
-        Link().MSComm1->DiscardInput();
+        Link().discardInput();
         Link().view().ShowCancelWindow(QStringLiteral("Attempting to Detect Paging Encoder\non COM Port ") +
                                        portNumber() + QStringLiteral(" at ") + QString::fromLatin1(settings));
 
-        ExchangeResult r = exchange(kPrgmMode, {"TAP", ProgrammingSignature()}, true, false);
+        ExchangeResult r = exchange(kPrgmMode, {"TAP", ProgrammingSignature()}, true, false,
+                                    Deadline::ReplyTimer(DetectionTimeout(settings)));
         if (const auto stop = interrupted())
             return *stop;
         if (r.outcome == ReplyOutcome::Cancelled)
             return Ending::Cancelled;
-        Link().bRespTimeout = false;
 
         if (r.reply.contains("TAP") || r.reply.contains(ProgrammingSignature())) {
             // Programming mode: the encoder now talks at 9600 baud.
-            Link().Pause(timeouts::Reboot, true);
+            const ReplyOutcome paused = Link().Pause(timeouts::Reboot, true);
             if (const auto stop = interrupted())
                 return *stop;
-            if (Link().bCancelOp)
+            if (paused == ReplyOutcome::Cancelled)
                 return Ending::Cancelled;
             setLine(kProgrammingSettings);
             r = exchange(kATI, {"ID="}, true, true);
@@ -173,7 +171,6 @@ private:
                 return *stop;
             if (r.outcome == ReplyOutcome::Cancelled)
                 return Ending::Cancelled;
-            Link().bRespTimeout = false;
             if (r.reply.contains("ID=")) {
                 takeIdentity(r.reply);
                 labelGeneration(true);
@@ -188,7 +185,6 @@ private:
             return *stop;
         if (r.outcome == ReplyOutcome::Cancelled)
             return Ending::Cancelled;
-        Link().bRespTimeout = false;
         const QByteArray &reply = r.reply;
 
         if (reply.contains("ID=")) {
@@ -242,7 +238,6 @@ private:
         exchange(kPrgmMode, {"9600 baud"}, false, false);
         if (const auto stop = interrupted())
             return *stop;
-        Link().bRespTimeout = false;
         setLine(kProgrammingSettings);
         Link().Pause(timeouts::Settle, false);
         if (const auto stop = interrupted())
@@ -253,7 +248,6 @@ private:
     // After a protocol prompt and the switch: the identification, which labels the window only.
     Ending lateIdentification()
     {
-        Link().bRespTimeout = false;
         setLine(kProgrammingSettings);
         Link().Pause(timeouts::Settle, false);
         if (const auto stop = interrupted())
@@ -261,7 +255,6 @@ private:
         const ExchangeResult r = exchange(kATI, {"ID="}, false, false);
         if (const auto stop = interrupted())
             return *stop;
-        Link().bRespTimeout = false;
         if (r.reply.contains("ID=")) {
             takeIdentity(r.reply);
             labelGeneration(false);
@@ -269,7 +262,7 @@ private:
         return Ending::Detected;
     }
 
-    int m_entry;
+    std::chrono::milliseconds m_entry;
     bool m_writeFailed = false;
 };
 
@@ -352,13 +345,11 @@ void notDetectedEnding(bool rebootForm)
 
 void cancelledEnding()
 {
-    Link().bCancelOp = false;
-    Link().bRespTimeout = false;
-    Link().Timer2->setEnabled(false);
+    Link().clearCancel();
     Toggle();
 }
 
-void openingSteps(int entryInterval)
+void openingSteps(std::chrono::milliseconds entryInterval)
 {
     TerminalView &view = Link().view();
     const QString n = portNumber();
@@ -403,8 +394,8 @@ void closingSteps(bool lineGone = false)
     if (!Run.bV7Encoder && !lineGone) {
         // Out of programming mode (a port that cannot be opened gets nothing and no message).
         SetHourglassPointer();
-        if (!l.MSComm1->PortOpen())
-            l.MSComm1->setPortOpen(true);
+        if (!l.isOpen())
+            l.openPort();
         rebooted = l.Send("config reboot\r", false);
     }
     TerminalView &view = l.view();
@@ -426,7 +417,7 @@ void closingSteps(bool lineGone = false)
     if (gone())
         return;
 
-    l.MSComm1->setPortOpen(false);
+    l.closePort();
     setLine(kProgrammingSettings);
     if (!Run.bV7Encoder) {
         // The encoder reboots; nothing is sent its way meanwhile. Without a reboot on the line
@@ -445,17 +436,16 @@ void Toggle()
     EncoderLink &l = Link();
     if (!l.hasView())
         return;
-    l.bCancelOp = false;
+    l.clearCancel();
 
-    const bool wasOpen = l.MSComm1->PortOpen();
-    if (const CommError e = l.MSComm1->setPortOpen(!wasOpen))
+    if (const CommError e = l.isOpen() ? l.closePort() : l.openPort())
         MsgBox(e.text, MsgButtons::OK, MsgIcon::Exclamation);
     if (gone())
         return;
-    const int entryInterval = l.Timer2->Interval();
-    l.Timer2->setInterval(8000);
+    const std::chrono::milliseconds entryInterval = l.replyInterval();
+    l.setReplyInterval(timeouts::AfterToggle);
 
-    if (l.MSComm1->PortOpen()) {
+    if (l.isOpen()) {
         openingSteps(entryInterval);
         return;
     }
@@ -472,9 +462,9 @@ void CloseGonePort()
     EncoderLink &l = Link();
     if (!l.hasView() || Run.busy == Busy::Detecting)
         return;
-    l.bCancelOp = false;
-    l.MSComm1->setPortOpen(false);
-    l.Timer2->setInterval(8000);
+    l.clearCancel();
+    l.closePort();
+    l.setReplyInterval(timeouts::AfterToggle);
     closingSteps(true);
     if (gone())
         return;

@@ -44,7 +44,7 @@ frmCancelSend::frmCancelSend(QWidget *parent) : Form(parent)
 
 void frmCancelSend::Command1_Click()
 {
-    Link().bCancelOp = true;
+    Link().cancel();
 }
 
 bool frmCancelSend::event(QEvent *e)
@@ -76,7 +76,7 @@ void frmCancelSend::Form_Activate()
 
 void frmCancelSend::Form_Deactivate()
 {
-    if (Link().bCancelOp || m_comeBackQueued || isUnloaded())
+    if (Link().cancelled() || m_comeBackQueued || isUnloaded())
         return;
     // Coming back is queued: the activation that is going on finishes first.
     m_comeBackQueued = true;
@@ -92,7 +92,7 @@ void frmCancelSend::Form_Deactivate()
 
 void frmCancelSend::comeBack()
 {
-    if (isUnloaded() || !isVisible() || Link().bCancelOp)
+    if (isUnloaded() || !isVisible() || Link().cancelled())
         return;
     // A modal dialog keeps the front; so do the windows of other programs (only another window
     // of this program going active calls the window back).

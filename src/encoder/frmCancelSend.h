@@ -1,6 +1,6 @@
 #pragma once
 // The cancel window of long operations: a step text and a Cancel button that raises the link's
-// bCancelOp.
+// cancel (Link().cancel()).
 // The running operation shows it, polls the flag between its yields and unloads the window at
 // its end; the button itself stops nothing.
 //

@@ -101,20 +101,19 @@ void frmProperties::Form_Load()
 
 void frmProperties::LoadPortProperties()
 {
-    MSComm *comm = Link().MSComm1;
-    if (comm->PortOpen())
-        comm->setPortOpen(false);
+    EncoderLink &link = Link();
+    link.closePort();
 
     // Only the ports that open now are offered.
     for (int n = 1; n <= 8; ++n) {
-        if (comm->setCommPort(n))
+        if (link.setPortNumber(n))
             continue;
-        if (comm->setPortOpen(true))
+        if (link.openPort())
             continue;
-        comm->setPortOpen(false);
+        link.closePort();
         cboPort->addItem(QStringLiteral("Com%1").arg(n));
     }
-    comm->setPortOpen(false);
+    link.closePort();
 
     cboSpeed->addItems({QStringLiteral("300"), QStringLiteral("1200"), QStringLiteral("2400"),
                         QStringLiteral("9600")});
@@ -145,48 +144,47 @@ void frmProperties::LoadPortProperties()
         selectText(cboDataBits, settings.mid(bitsPos - 1, 1));
 
     if (Run.iCommPort > 0) {
-        comm->setCommPort(Run.iCommPort);
+        link.setPortNumber(Run.iCommPort);
     } else {
         Run.iCommPort = 1;
-        comm->setCommPort(1);
+        link.setPortNumber(1);
         SaveSetting(kProperties, QStringLiteral("CommPort"), QStringLiteral("1"));
     }
-    selectText(cboPort, QStringLiteral("Com%1").arg(comm->CommPort()));
+    selectText(cboPort, QStringLiteral("Com%1").arg(link.portNumber()));
 }
 
 void frmProperties::cmdOK_Click()
 {
     EncoderLink &link = Link();
-    MSComm *comm = link.MSComm1;
     const int newPort = cboPort->currentIndex() >= 0 ? cboPort->currentText().mid(3).toInt() : 0;
-    const int oldPort = comm->CommPort();
+    const int oldPort = link.portNumber();
     if (newPort != oldPort) {
-        if (const CommError e = comm->setCommPort(newPort)) {
+        if (const CommError e = link.setPortNumber(newPort)) {
             MsgBox(e.text, MsgButtons::OK, MsgIcon::Exclamation);
-            comm->setCommPort(oldPort);
+            link.setPortNumber(oldPort);
             SetDefaultPointer();
             return;
         }
-        const QString n = QString::number(comm->CommPort());
+        const QString n = QString::number(link.portNumber());
         TerminalView &view = link.view();
         view.SetPortTexts(QStringLiteral("&Open Port"), QStringLiteral("Open COM ") + n);
         view.SetDiscTips(QStringLiteral(" Disable COM ") + n + QLatin1Char(' '),
                          QStringLiteral(" Enable COM ") + n + QLatin1Char(' '));
         view.SetEnabled(TerminalView::Command::ReadDB, false);
         view.SetEnabled(TerminalView::Command::WriteDB, false);
-        Run.iCommPort = int16_t(comm->CommPort());
+        Run.iCommPort = int16_t(link.portNumber());
     }
 
     const QString parity = cboParity->currentText().left(1);
     const QString settings = cboSpeed->currentText().trimmed() + QLatin1Char(',') + parity +
                              QLatin1Char(',') + cboDataBits->currentText().trimmed() +
                              QStringLiteral(",1");
-    if (const CommError e = comm->setSettings(settings.toLatin1())) {
+    if (const CommError e = link.setLine(settings.toLatin1())) {
         MsgBox(e.text, MsgButtons::OK, MsgIcon::Exclamation);
         return;
     }
-    SaveSetting(kProperties, QStringLiteral("Settings"), QString::fromLatin1(comm->Settings()));
-    SaveSetting(kProperties, QStringLiteral("CommPort"), QString::number(comm->CommPort()));
+    SaveSetting(kProperties, QStringLiteral("Settings"), QString::fromLatin1(link.lineSettings()));
+    SaveSetting(kProperties, QStringLiteral("CommPort"), QString::number(link.portNumber()));
     forms::UnloadForm(this);
 }
 

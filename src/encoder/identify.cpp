@@ -1,5 +1,7 @@
 #include "encoder/identify.h"
 
+#include "encoder/timeouts.h"
+
 std::optional<QByteArray> GetEncoderVersion(const QByteArray &reply)
 {
     // The "v" is looked for from just after "Encoder" (from the seventh character when the
@@ -46,17 +48,17 @@ std::optional<int> FirmwareMinor(const QByteArray &version)
     return digits.toInt();
 }
 
-int DetectionTimeoutMs(const QByteArray &settings)
+std::chrono::milliseconds DetectionTimeout(const QByteArray &settings)
 {
     if (settings == "9600,n,8,1" || settings == "9600,e,7,1")
-        return 1500;
+        return timeouts::Detect9600;
     if (settings == "2400,n,8,1" || settings == "2400,e,7,1")
-        return 3000;
+        return timeouts::Detect2400;
     if (settings == "1200,n,8,1" || settings == "1200,e,7,1")
-        return 6000;
+        return timeouts::Detect1200;
     if (settings == "300,n,8,1" || settings == "300,e,7,1")
-        return 7500;
-    return 8000;
+        return timeouts::Detect300;
+    return timeouts::DetectOther;
 }
 
 const QList<QByteArray> &DetectionSettingsTable()

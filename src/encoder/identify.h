@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <chrono>
 #include <optional>
 
 // The firmware version after the "v" that follows "Encoder", up to the CR and cut at the
@@ -18,7 +19,7 @@ QByteArray GetEncoderPort(const QByteArray &reply);
 std::optional<int> FirmwareMinor(const QByteArray &version);
 
 // The time-out of a detection attempt's first wait for its line settings.
-int DetectionTimeoutMs(const QByteArray &settings);
+std::chrono::milliseconds DetectionTimeout(const QByteArray &settings);
 
 // The line settings detection tries after its first attempt, in order.
 const QList<QByteArray> &DetectionSettingsTable();

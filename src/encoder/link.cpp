@@ -104,8 +104,8 @@ EncoderLink::EncoderLink(QObject *parent) : QObject(parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer2 = new WindowTimer(this, true);
     Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer1->setInterval(int(timeouts::TAPAtStart.count()));
-    Timer2->setInterval(int(timeouts::ReplyAtStart.count()));
+    setTapInterval(timeouts::TAPAtStart);
+    setReplyInterval(timeouts::ReplyAtStart);
     connect(Timer1, &WindowTimer::Timer, this, &EncoderLink::Timer1_Timer);
     connect(Timer2, &WindowTimer::Timer, this, &EncoderLink::Timer2_Timer);
 }
@@ -122,6 +122,117 @@ void EncoderLink::Timer2_Timer()
 {
     Timer2->setEnabled(false);
     bRespTimeout = true;
+}
+
+CommError EncoderLink::openPort()
+{
+    return MSComm1->setPortOpen(true);
+}
+
+CommError EncoderLink::closePort()
+{
+    return MSComm1->setPortOpen(false);
+}
+
+bool EncoderLink::isOpen() const
+{
+    return MSComm1->PortOpen();
+}
+
+bool EncoderLink::lineGone() const
+{
+    return MSComm1->DeviceGone();
+}
+
+int EncoderLink::portNumber() const
+{
+    return MSComm1->CommPort();
+}
+
+CommError EncoderLink::setPortNumber(int number)
+{
+    return MSComm1->setCommPort(number);
+}
+
+QByteArray EncoderLink::lineSettings() const
+{
+    return MSComm1->Settings();
+}
+
+CommError EncoderLink::setLine(const QByteArray &settings)
+{
+    return MSComm1->setSettings(settings);
+}
+
+QString EncoderLink::devicePath() const
+{
+    return MSComm1->devicePath();
+}
+
+void EncoderLink::discardInput()
+{
+    MSComm1->DiscardInput();
+}
+
+std::chrono::milliseconds EncoderLink::replyInterval() const
+{
+    return std::chrono::milliseconds(Timer2->Interval());
+}
+
+void EncoderLink::setReplyInterval(std::chrono::milliseconds interval)
+{
+    Timer2->setInterval(int(interval.count()));
+}
+
+std::chrono::milliseconds EncoderLink::tapInterval() const
+{
+    return std::chrono::milliseconds(Timer1->Interval());
+}
+
+void EncoderLink::setTapInterval(std::chrono::milliseconds interval)
+{
+    Timer1->setInterval(int(interval.count()));
+}
+
+void EncoderLink::stopTapTimer()
+{
+    Timer1->setEnabled(false);
+}
+
+bool EncoderLink::tapTimerStopped() const
+{
+    return !Timer1->Enabled() && !bTimer1Expired;
+}
+
+void EncoderLink::stopTimers()
+{
+    Timer1->setEnabled(false);
+    Timer2->setEnabled(false);
+}
+
+void EncoderLink::consoleTimerTicked()
+{
+    bTimer1Expired = true;
+}
+
+void EncoderLink::cancel()
+{
+    bCancelOp = true;
+}
+
+void EncoderLink::clearCancel()
+{
+    bCancelOp = false;
+}
+
+void EncoderLink::setClosing()
+{
+    bAppClosing = true;
+}
+
+void EncoderLink::setConsoleClosing(bool closing)
+{
+    bConsoleClosing = closing;
 }
 
 TerminalView &EncoderLink::view()
@@ -142,8 +253,8 @@ void EncoderLink::Reset()
     MSComm1->setSettings("9600,n,8,1");
     Timer1->setEnabled(false);
     Timer2->setEnabled(false);
-    Timer1->setInterval(int(timeouts::TAPAtStart.count()));
-    Timer2->setInterval(int(timeouts::ReplyAtStart.count()));
+    setTapInterval(timeouts::TAPAtStart);
+    setReplyInterval(timeouts::ReplyAtStart);
     bCancelOp = bRespTimeout = bTimer1Expired = bAppClosing = bConsoleClosing = false;
 }
 
@@ -183,7 +294,7 @@ ExchangeResult EncoderLink::Wait(const Exchange &exchange)
         }
     }
     result.outcome = waitFor(exchange.send, exchange.until, exchange.deadline, exchange.cancellable,
-                             exchange.endsWithConsole, result.raw);
+                             exchange.endsWithConsole, result.raw, result.timedOut);
     result.reply = ReplyAfterEcho(exchange.send, result.raw);
     qCDebug(lcLine) << outcomeName(result.outcome) << result.raw;
     return result;
@@ -192,20 +303,38 @@ ExchangeResult EncoderLink::Wait(const Exchange &exchange)
 ReplyOutcome EncoderLink::Pause(std::chrono::milliseconds time, bool cancellable)
 {
     QByteArray ignored;
-    return waitFor(QByteArray(), ReplyTest(), Deadline::After(int(time.count())), cancellable, false,
-                   ignored);
+    bool timedOut = false;
+    return waitFor(QByteArray(), ReplyTest(), Deadline::After(time), cancellable, false, ignored, timedOut);
 }
 
 ReplyOutcome EncoderLink::waitFor(const QByteArray &sent, const ReplyTest &until,
                                   const Deadline &deadline, bool cancellable, bool endsWithConsole,
-                                  QByteArray &raw)
+                                  QByteArray &raw, bool &timedOut)
 {
-    // The deadline: a window timer raising its flag, or a fixed time.
-    WindowTimer *timer = deadline.m_fixed ? nullptr : (deadline.m_timer ? deadline.m_timer : Timer2);
-    bool *expiredFlag = deadline.m_fixed ? nullptr : (deadline.m_flag ? deadline.m_flag : &bRespTimeout);
+    // The deadline: a one-shot window timer raising its flag, or a fixed time.
+    WindowTimer *timer = nullptr;
+    bool *expiredFlag = nullptr;
+    switch (deadline.m_kind) {
+    case Deadline::Kind::ReplyTimer:
+        timer = Timer2;
+        expiredFlag = &bRespTimeout;
+        break;
+    case Deadline::Kind::TAPTimer:
+        timer = Timer1;
+        expiredFlag = &bTimer1Expired;
+        break;
+    case Deadline::Kind::ConsoleTimer:
+        timer = deadline.m_timer;
+        expiredFlag = &bTimer1Expired;
+        break;
+    case Deadline::Kind::After:
+        break;
+    }
+    if (timer && deadline.m_kind != Deadline::Kind::ConsoleTimer && deadline.m_time.count() > 0)
+        timer->setInterval(int(deadline.m_time.count()));
     QPointer<WindowTimer> timerGuard(timer);
     const int interval = timer ? timer->Interval() : 0;
-    QDeadlineTimer fixedEnd(deadline.m_fixed ? ScaledMs(deadline.m_ms) : 0);
+    QDeadlineTimer fixedEnd(timer ? 0 : ScaledMs(int(deadline.m_time.count())));
     if (timer) {
         if (interval <= 0)
             timer->setInterval(int(timeouts::Fallback.count()));
@@ -248,11 +377,15 @@ ReplyOutcome EncoderLink::waitFor(const QByteArray &sent, const ReplyTest &until
         if (answered || expired() || (cancellable && bCancelOp))
             break;
     }
+    timedOut = expired();
+    // The timer stops and its flag goes down: the outcome (and timedOut) tell the caller.
     if (timerGuard) {
         timerGuard->setEnabled(false);
         if (interval <= 0)
             timerGuard->setInterval(interval);
     }
+    if (expiredFlag)
+        *expiredFlag = false;
 
     if (closing())
         return ReplyOutcome::Closing;

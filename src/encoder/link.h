@@ -1,13 +1,19 @@
 #pragma once
-// The line to the encoder: one object, not a window, that owns the serial port (MSComm1), the
-// encoder reply timer (Timer2) and the TAP reply timer (Timer1), the operator's cancel flag and
-// the program's closing flag, and the one wait that every conversation with the encoder is
-// made of:
+// The line to the encoder: one object, not a window, that keeps to itself the serial port
+// (MSComm1), the encoder reply timer (Timer2) and the TAP reply timer (Timer1), the operator's
+// cancel flag and the program's closing flags, and offers the one wait that every conversation
+// with the encoder is made of:
 //
 //   const ExchangeResult r = Link().Wait({.send = "config maxbatch?\r",
 //                                         .discardFirst = true,
-//                                         .until = HoldsAny({"\r\n"})});
+//                                         .until = HoldsAny({"\r\n"}),
+//                                         .deadline = Deadline::ReplyTimer(timeouts::Lookup)});
 //   if (r.outcome == ReplyOutcome::Answered) ...
+//
+// An exchange states its deadline and reads its outcome; the timers' flags are the link's own
+// and are down again when a wait returns. Everything else goes through a few intent methods:
+// the port (open, close, COM number, line settings, discard), the reply timer's interval that
+// later exchanges find, the operator's cancel, and the program's and the test console's closing.
 //
 // A wait optionally throws away what has arrived and writes its command, then yields to the
 // window system until the received text satisfies `until`, its deadline passes, the operator
@@ -20,6 +26,7 @@
 // The link also holds the main window's view (TerminalView), through which transfers show
 // their progress; without a main window the view does nothing.
 
+#include "encoder/timeouts.h"
 #include "platform/serialport.h"
 #include "platform/timing.h"
 
@@ -65,23 +72,29 @@ QByteArray ReplyAfterEcho(const QByteArray &sent, const QByteArray &gathered);
 // When a wait gives up.
 class Deadline {
 public:
-    // The encoder reply timer Timer2 at the interval it holds: bRespTimeout is cleared, the
-    // timer armed, and its event ends the wait. A timer without an interval would never end a
-    // silent wait: such a wait runs FallbackTimeoutMs and the interval is put back.
-    static Deadline ReplyTimer() { return Deadline(); }
-    // Any one-shot window timer whose event raises flag, used in the same way.
-    static Deadline Timer(WindowTimer &timer, bool &flag) { return Deadline(&timer, &flag, 0); }
-    // A fixed time (ms, under the time scale): a pause.
-    static Deadline After(int ms) { return Deadline(nullptr, nullptr, ms); }
+    // The reply timer (Timer2) at the interval it holds: 6000 ms at start-up, afterwards what
+    // its last user set. Its event ends the wait. A timer without an interval would never end
+    // a silent wait: such a wait runs timeouts::Fallback and the timer keeps its interval.
+    static Deadline ReplyTimer() { return Deadline(Kind::ReplyTimer, {}); }
+    // The reply timer set to interval first (0: the one it holds); it keeps that interval for
+    // later exchanges that use the one it holds.
+    static Deadline ReplyTimer(std::chrono::milliseconds interval) { return Deadline(Kind::ReplyTimer, interval); }
+    // The TAP timer (Timer1) set to interval.
+    static Deadline TAPTimer(std::chrono::milliseconds interval) { return Deadline(Kind::TAPTimer, interval); }
+    // The test console's one-shot, one-second timer at the interval it holds. Its event raises
+    // the link's console-timer flag (EncoderLink::consoleTimerTicked), as the TAP timer's does.
+    static Deadline ConsoleTimer(WindowTimer &timer) { return Deadline(Kind::ConsoleTimer, {}, &timer); }
+    // A fixed time (under the time scale): a pause.
+    static Deadline After(std::chrono::milliseconds time) { return Deadline(Kind::After, time); }
 
 private:
     friend class EncoderLink;
-    Deadline() = default;
-    Deadline(WindowTimer *timer, bool *flag, int ms) : m_timer(timer), m_flag(flag), m_ms(ms), m_fixed(!timer) {}
-    WindowTimer *m_timer = nullptr;
-    bool *m_flag = nullptr;
-    int m_ms = 0;
-    bool m_fixed = false;
+    enum class Kind { ReplyTimer, TAPTimer, ConsoleTimer, After };
+    Deadline(Kind kind, std::chrono::milliseconds time, WindowTimer *timer = nullptr)
+        : m_kind(kind), m_time(time), m_timer(timer) {}
+    Kind m_kind;
+    std::chrono::milliseconds m_time; // the interval to set (0: the one in place), or the pause
+    WindowTimer *m_timer;
 };
 
 // One exchange with the encoder.
@@ -99,38 +112,18 @@ struct ExchangeResult {
     QByteArray reply;           // what was gathered, less the echo of the command (ReplyAfterEcho)
     QByteArray raw;             // everything gathered during the wait, an echo included
     ReplyOutcome outcome = ReplyOutcome::TimedOut;
+    // The deadline had passed when the wait ended, whatever the outcome says: a reply and the
+    // time-out may come in the same look (Answered, and timed out), and a cancel may meet a
+    // time-out (Cancelled, and timed out).
+    bool timedOut = false;
     CommError writeError;       // why the command could not be written (empty when it was)
 };
-
-// The link's times, and the pauses that give the encoder time to change its mode.
-namespace timeouts {
-using namespace std::chrono_literals;
-constexpr std::chrono::milliseconds Poll = 50ms;             // between two looks at the flags
-constexpr std::chrono::milliseconds Fallback = 8000ms;       // a reply timer without interval
-constexpr std::chrono::milliseconds ReplyAtStart = 6000ms;   // Timer2's interval at start-up
-constexpr std::chrono::milliseconds TAPAtStart = 1000ms;     // Timer1's interval at start-up
-constexpr std::chrono::milliseconds Reboot = 2500ms;         // the encoder reboots or switches mode
-constexpr std::chrono::milliseconds Settle = 75ms;           // after a switch to 9600 baud
-} // namespace timeouts
 
 class EncoderLink : public QObject {
     Q_OBJECT
 public:
     explicit EncoderLink(QObject *parent = nullptr);
     ~EncoderLink() override;
-
-    MSComm *MSComm1 = nullptr;    // the serial line to the encoder
-    WindowTimer *Timer1 = nullptr; // TAP reply time-out, one-shot; its event raises bTimer1Expired
-    WindowTimer *Timer2 = nullptr; // encoder reply time-out, one-shot; its event raises bRespTimeout
-
-    bool bCancelOp = false;       // the operator's cancel (the cancel window's button)
-    bool bRespTimeout = false;    // raised by Timer2
-    bool bTimer1Expired = false;  // raised by Timer1 (and the test console's timer)
-    bool bAppClosing = false;     // the operator confirmed leaving the program; never cleared
-    bool bConsoleClosing = false; // the test console is closing or closed: its pages stop
-
-    void Timer1_Timer();
-    void Timer2_Timer();
 
     // Writes, throws away first when asked, and waits as the exchange says.
     ExchangeResult Wait(const Exchange &exchange);
@@ -142,6 +135,50 @@ public:
     // Waits (under the time scale) while the windows go on; ends early when the program
     // closes, and when cancellable once the operator cancels.
     ReplyOutcome Pause(std::chrono::milliseconds time, bool cancellable);
+
+    // The port: its COM number, line settings ("9600,n,8,1") and open state, as MSComm has
+    // them; each change can fail with the port's error.
+    CommError openPort();
+    CommError closePort(); // no error when closed
+    bool isOpen() const;
+    // The device went away while the port was open; it still counts as open until closed.
+    bool lineGone() const;
+    int portNumber() const;
+    CommError setPortNumber(int number); // refused while open
+    QByteArray lineSettings() const;
+    CommError setLine(const QByteArray &settings); // settings the port refuses leave the old ones
+    QString devicePath() const;
+    // Throws away what has arrived and not been read.
+    void discardInput();
+
+    // The reply timer's interval, which an exchange on Deadline::ReplyTimer() finds. Setting it
+    // without a wait: for the exchanges that follow.
+    std::chrono::milliseconds replyInterval() const;
+    void setReplyInterval(std::chrono::milliseconds interval);
+    // The TAP timer's interval (a write keeps it over its run).
+    std::chrono::milliseconds tapInterval() const;
+    void setTapInterval(std::chrono::milliseconds interval);
+    // Another activity stops the TAP timer (the grid editors as they load); a TAP wait that
+    // meets it stopped before its time ends its page.
+    void stopTapTimer();
+    bool tapTimerStopped() const;
+    // Both timers stop (the main window goes).
+    void stopTimers();
+    // The test console's one-second timer has ticked: the flag that the TAP timer raises goes
+    // up, and a wait on either timer ends.
+    void consoleTimerTicked();
+
+    // The operator's cancel (the cancel window's button). An operation clears it as it starts.
+    void cancel();
+    bool cancelled() const { return bCancelOp; }
+    void clearCancel();
+
+    // The operator confirmed leaving the program; never cleared. Every wait ends.
+    void setClosing();
+    bool closing() const { return bAppClosing; }
+    // The test console is closing or closed: its pages stop (false as it opens).
+    void setConsoleClosing(bool closing);
+    bool consoleClosing() const { return bConsoleClosing; }
 
     // The main window's view; a view that does nothing while there is none.
     TerminalView &view();
@@ -161,9 +198,26 @@ signals:
     void deviceGone();
 
 private:
-    // Gathers into raw; the text judged by until is ReplyAfterEcho(sent, raw).
+    // Tests look at the timers and flags through tests/support/linktestaccess.h.
+    friend struct LinkTestAccess;
+
+    MSComm *MSComm1 = nullptr;     // the serial line to the encoder
+    WindowTimer *Timer1 = nullptr; // TAP reply time-out, one-shot; its event raises bTimer1Expired
+    WindowTimer *Timer2 = nullptr; // encoder reply time-out, one-shot; its event raises bRespTimeout
+
+    bool bCancelOp = false;       // the operator's cancel (the cancel window's button)
+    bool bRespTimeout = false;    // raised by Timer2; down again when its wait has ended
+    bool bTimer1Expired = false;  // raised by Timer1 and the test console's timer; as above
+    bool bAppClosing = false;     // the operator confirmed leaving the program; never cleared
+    bool bConsoleClosing = false; // the test console is closing or closed: its pages stop
+
+    void Timer1_Timer();
+    void Timer2_Timer();
+
+    // Gathers into raw; the text judged by until is ReplyAfterEcho(sent, raw). timedOut: the
+    // deadline had passed at the end.
     ReplyOutcome waitFor(const QByteArray &sent, const ReplyTest &until, const Deadline &deadline,
-                         bool cancellable, bool endsWithConsole, QByteArray &raw);
+                         bool cancellable, bool endsWithConsole, QByteArray &raw, bool &timedOut);
 
     TerminalView *m_view = nullptr;
 };

@@ -135,14 +135,14 @@ void LookupPagerID(const QByteArray &entry)
             return;
     }
     link.view().SetLabel(Label::LookupResponse, QString());
-    link.Timer2->setInterval(4000);
+    // The lookup's interval stays on the reply timer for later exchanges.
     const ExchangeResult r = link.Wait({.send = LookupCommand(entry),
                                         .discardFirst = true,
                                         .until = HoldsAny({"\r\n", "\n\r"}),
+                                        .deadline = Deadline::ReplyTimer(timeouts::Lookup),
                                         .cancellable = false});
     if (!link.hasView())
         return;
-    link.Timer2->setEnabled(false);
     // The line ending is part of the answer; the label shows it as a line break.
     QString shown = QString::fromLatin1(RewriteLookupReply(r.reply));
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));

@@ -51,7 +51,7 @@ public:
     virtual void BringToFront(Disc disc) = 0;
 
     // The cancel window of long operations: shown with its step text, or unloaded. Its button
-    // raises the link's bCancelOp.
+    // raises the link's cancel (Link().cancel()).
     virtual void ShowCancelWindow(const QString &step) = 0;
     virtual void CloseCancelWindow() = 0;
     // The message test console closes (its closing talks to the encoder and may yield).

@@ -11,7 +11,7 @@ int16_t OutCOMP1(QByteArray message)
     if (paging::Stopped())
         return 0;
     EncoderLink &link = Link();
-    link.MSComm1->DiscardInput();
+    link.discardInput();
     const CommError error = link.Write(COMP1Frame(message));
     if (error.code == CommError::PortNotOpen) {
         AddLogLine("ERROR - COM Port Not Open, Message Discarded for Serial Port Plain Text Output");

@@ -24,7 +24,7 @@ public:
     virtual LogSink &LogList() = 0;
     // The pager field as it stands (the COMP1 sender's log line reads it).
     virtual QByteArray PagerIDText() const = 0;
-    // The one-second, one-shot timer whose event raises the link's bTimer1Expired.
+    // The one-second, one-shot timer; its event tells the link (EncoderLink::consoleTimerTicked).
     virtual WindowTimer &ReplyTimer() = 0;
 };
 

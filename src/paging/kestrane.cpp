@@ -26,7 +26,7 @@ int16_t SendCapcodePage(const QByteArray &frame, const QByteArray &announce, con
 {
     if (Stopped())
         return 0;
-    Link().bCancelOp = false;
+    Link().clearCancel();
     Resends resends;
     for (;;) {
         if (!resends.another()) {

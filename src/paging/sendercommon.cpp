@@ -7,12 +7,11 @@ namespace paging {
 bool Stopped()
 {
     const EncoderLink &link = Link();
-    return !CurrentPagingConsole() || link.bAppClosing || link.bConsoleClosing;
+    return !CurrentPagingConsole() || link.closing() || link.consoleClosing();
 }
 
 ExchangeResult ConsoleWait(const QByteArray &command, bool discardFirst, ReplyTest until)
 {
-    EncoderLink &link = Link();
     PagingConsole *console = CurrentPagingConsole();
     if (!console) {
         ExchangeResult closed;
@@ -22,15 +21,13 @@ ExchangeResult ConsoleWait(const QByteArray &command, bool discardFirst, ReplyTe
     // The COMP2, SNPP, Kestrane and Scope protocols ask for RTS/CTS and XON/XOFF handshaking.
     // The PC's port keeps RTS raised and takes no flow control of its own: received XON and
     // XOFF must reach the log, and a cable without CTS must not hold a test page back.
-    ExchangeResult r = link.Wait({.send = command,
-                                  .discardFirst = discardFirst,
-                                  .until = std::move(until),
-                                  .deadline = Deadline::Timer(console->ReplyTimer(), link.bTimer1Expired),
-                                  .cancellable = false,
-                                  .onWriteFailure = OnWriteFailure::End,
-                                  .endsWithConsole = true});
-    link.bTimer1Expired = false;
-    return r;
+    return Link().Wait({.send = command,
+                        .discardFirst = discardFirst,
+                        .until = std::move(until),
+                        .deadline = Deadline::ConsoleTimer(console->ReplyTimer()),
+                        .cancellable = false,
+                        .onWriteFailure = OnWriteFailure::End,
+                        .endsWithConsole = true});
 }
 
 QByteArray RetryLine(const QByteArray &pagerID, const QByteArray &message)

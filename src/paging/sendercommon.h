@@ -15,8 +15,7 @@ bool Stopped();
 
 // Throws away what has arrived (when discardFirst), writes command and waits on the console's
 // one-second timer until the reply satisfies until. A failed write ends it at once
-// (WriteFailed, the port's error in writeError). The timer is stopped and bTimer1Expired
-// cleared afterwards.
+// (WriteFailed, the port's error in writeError). The timer is stopped afterwards.
 ExchangeResult ConsoleWait(const QByteArray &command, bool discardFirst, ReplyTest until);
 
 // "Retry Paging System Output, PIN - '<pin>', MSG - '<message>'"

@@ -1,7 +1,7 @@
 // The TAP sender. It sends the page block at once, as if the encoder were logged on already,
 // and logs on only when the encoder answers with its log-on prompt ("ID="); after a page it
-// stays logged on, so that the next page goes straight through. Its waits run on the main
-// window's Timer1 with their own intervals.
+// stays logged on, so that the next page goes straight through. Its waits run on the link's TAP
+// timer with their own intervals.
 
 #include "paging/commlog.h"
 #include "paging/frames.h"
@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr int BlockWaitMs = 8000;  // the encoder's answer to a page block
-constexpr int LogonWaitMs = 3000;  // the go-ahead after the log-on command
-constexpr int WakeUpWaitMs = 2000; // the log-on prompt after a wake-up
 constexpr int NakResends = 2;      // resends after a NAK (three NAKs end the page)
 constexpr int WakeUpRepeats = 2;   // the wake-up goes out up to three times
 constexpr int BusyAnswers = 10;    // busy answers in a row that end the page
@@ -20,19 +17,15 @@ constexpr int Logons = 3;          // log-ons for one page
 
 const QByteArray LogonFailed = "ERROR - Error Logging Into Paging System, Message Discarded";
 
-// One wait on the main window's Timer1. A write that fails ends it at once.
-ExchangeResult tapWait(const QByteArray &command, int intervalMs, ReplyTest until)
+// One wait on the TAP timer. A write that fails ends it at once.
+ExchangeResult tapWait(const QByteArray &command, std::chrono::milliseconds interval, ReplyTest until)
 {
-    EncoderLink &link = Link();
-    link.Timer1->setInterval(intervalMs);
-    ExchangeResult r = link.Wait({.send = command,
-                                  .until = std::move(until),
-                                  .deadline = Deadline::Timer(*link.Timer1, link.bTimer1Expired),
-                                  .cancellable = false,
-                                  .onWriteFailure = OnWriteFailure::End,
-                                  .endsWithConsole = true});
-    link.bTimer1Expired = false;
-    return r;
+    return Link().Wait({.send = command,
+                        .until = std::move(until),
+                        .deadline = Deadline::TAPTimer(interval),
+                        .cancellable = false,
+                        .onWriteFailure = OnWriteFailure::End,
+                        .endsWithConsole = true});
 }
 
 QByteArray errorLine(const CommError &error)
@@ -55,12 +48,12 @@ Logon logOn(int &logons)
         ++logons;
         AddLogLine("Encoder: ID=<CR><LF>");
         AddLogLine("Sending Terminal ID");
-        link.MSComm1->DiscardInput();
+        link.discardInput();
         const ReplyTest goAhead = HoldsAny({"[p\r"});
-        ExchangeResult r = tapWait(TAPLogonCommand(), LogonWaitMs, goAhead);
+        ExchangeResult r = tapWait(TAPLogonCommand(), timeouts::TAPLogon, goAhead);
         if (r.outcome == ReplyOutcome::WriteFailed) {
             AddLogLine(errorLine(r.writeError));
-            r = tapWait(QByteArray(), LogonWaitMs, goAhead);
+            r = tapWait(QByteArray(), timeouts::TAPLogon, goAhead);
         }
         if (r.outcome == ReplyOutcome::Closing)
             return Logon::Stopped;
@@ -71,25 +64,25 @@ Logon logOn(int &logons)
             return Logon::Stopped;
         }
 
-        // Wake-up until the log-on prompt comes back. Another activity that stops Timer1
-        // during this wait ends the page.
-        link.MSComm1->DiscardInput();
+        // Wake-up until the log-on prompt comes back. Another activity that stops the TAP
+        // timer during this wait ends the page.
+        link.discardInput();
         bool stoppedFromOutside = false;
         const ReplyTest prompt = [&](const QByteArray &reply) {
-            if (!link.Timer1->Enabled() && !link.bTimer1Expired) {
+            if (link.tapTimerStopped()) {
                 stoppedFromOutside = true;
                 return true;
             }
             return reply.contains("ID=");
         };
         for (int repeats = 0;; ++repeats) {
-            r = tapWait(TAPWakeUp(), WakeUpWaitMs, prompt);
+            r = tapWait(TAPWakeUp(), timeouts::TAPWakeUp, prompt);
             if (r.outcome == ReplyOutcome::WriteFailed) {
                 if (r.writeError.code == CommError::PortNotOpen) {
                     AddLogLine("ERROR - COM Port Not Open, Message Discarded");
                     return Logon::Ended;
                 }
-                r = tapWait(QByteArray(), WakeUpWaitMs, prompt);
+                r = tapWait(QByteArray(), timeouts::TAPWakeUp, prompt);
             }
             if (r.outcome == ReplyOutcome::Closing || stoppedFromOutside)
                 return Logon::Stopped;
@@ -109,7 +102,7 @@ int16_t OutTAP(QByteArray pagerID, const QByteArray &message, QByteArray message
 {
     if (paging::Stopped())
         return 0;
-    Link().MSComm1->DiscardInput();
+    Link().discardInput();
     const ReplyTest answered = HoldsAny({QByteArray(1, ctl::ACK), QByteArray(1, ctl::NAK),
                                          QByteArray(1, ctl::RS), QByteArray(1, ctl::XOFF)});
     bool retry = false; // a NAK or busy answer came: the page lines say "Retry"
@@ -121,7 +114,7 @@ int16_t OutTAP(QByteArray pagerID, const QByteArray &message, QByteArray message
         for (;;) {
             AddLogLine((retry ? "Retry TAP Output: PIN - '" : "TAP Output: PIN - '") + pagerID +
                        "', MSG - '" + messageToLog + "'");
-            const ExchangeResult r = tapWait(block, BlockWaitMs, answered);
+            const ExchangeResult r = tapWait(block, timeouts::TAPBlock, answered);
             if (r.outcome == ReplyOutcome::Closing)
                 return 0;
             if (r.outcome == ReplyOutcome::WriteFailed) {

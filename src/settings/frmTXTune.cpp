@@ -7,7 +7,6 @@
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
-#include "platform/serialport.h"
 #include "platform/settingsstore.h"
 #include "settings/settingswidgets.h"
 
@@ -172,11 +171,11 @@ void frmTXTune::sendTone(const QByteArray &command)
     if (m_exchanging)
         return;
     EncoderLink &link = Link();
-    if (!link.MSComm1->PortOpen()) {
+    if (!link.isOpen()) {
         portClosedBox();
         return;
     }
-    link.MSComm1->DiscardInput();
+    link.discardInput();
     link.Send(command + '\r', true);
 }
 
@@ -226,7 +225,7 @@ void frmTXTune::sendAttenuation()
         EncoderSettings.sModSliderVal = QByteArray::number(position);
         EncoderSettings.sModAttenC = atten.coarse;
         EncoderSettings.sModAttenF = atten.fine;
-        if (!link.MSComm1->PortOpen()) {
+        if (!link.isOpen()) {
             portClosedBox();
             return;
         }
@@ -254,6 +253,6 @@ void frmTXTune::mnuExit_Click()
 void frmTXTune::Form_Unload()
 {
     EncoderLink &link = Link();
-    if (link.MSComm1->PortOpen())
+    if (link.isOpen())
         link.view().SetEnabled(TerminalView::Command::TestMenu, true);
 }

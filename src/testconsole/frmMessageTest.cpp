@@ -41,8 +41,6 @@ namespace {
 
 constexpr int MessageMaxLength = 513;
 constexpr int PagerIDMaxLength = 10;
-constexpr int ReplyTimerMs = 1000;
-constexpr int RangeTickMs = 1000;
 
 // The folder the log file dialog opens in: the last log file's, else the user's documents.
 QString &lastLogFolder()
@@ -359,9 +357,9 @@ frmMessageTest::frmMessageTest(QWidget *parent) : DialogForm(parent), m_range(st
     resize(760, 560);
 
     Timer1 = named(new WindowTimer(this, true), "Timer1");
-    Timer1->setInterval(ReplyTimerMs);
+    Timer1->setInterval(int(timeouts::ConsoleReply.count()));
     Timer2 = named(new WindowTimer(this, false), "Timer2");
-    Timer2->setInterval(RangeTickMs);
+    Timer2->setInterval(int(timeouts::RangeTick.count()));
 
     txtMessage->installEventFilter(this);
     connect(txtMessage, &QPlainTextEdit::textChanged, this,
@@ -433,7 +431,7 @@ void frmMessageTest::setOptions(QButtonGroup *group, bool enabled, int selected)
 void frmMessageTest::Form_Load()
 {
     EncoderLink &link = Link();
-    link.bConsoleClosing = false;
+    link.setConsoleClosing(false);
     SetPagingConsole(this);
     RangeTest().Attach(m_range.get());
 
@@ -467,12 +465,12 @@ void frmMessageTest::Form_Load()
     // takes no command (its close box still ends the program, as during a read).
     BusyScope line(Busy::Line);
     const CommandsHeld held;
-    if (!link.MSComm1->PortOpen())
-        link.MSComm1->setPortOpen(true);
+    if (!link.isOpen())
+        link.openPort();
     link.Send("config reboot\r", false);
     link.Pause(timeouts::Reboot, false);
     SetDefaultPointer();
-    if (isUnloaded() || link.bAppClosing)
+    if (isUnloaded() || link.closing())
         return;
 
     // The PC's port at the attached encoder port's baud and character format.
@@ -482,7 +480,7 @@ void frmMessageTest::Form_Load()
     const QByteArray protocol = port1 ? EncoderSettings.sPort1Protocol : EncoderSettings.sPort2Protocol;
     const bool idAsCap = port1 ? EncoderSettings.bPort1IDAsCap : EncoderSettings.bPort2IDAsCap;
     const QByteArray settings = lineSettings(baud, format);
-    link.MSComm1->setSettings(settings);
+    link.setLine(settings);
 
     // The status line names the protocol (a code without a row by itself), the line settings
     // and, unless its row says not, the encoder port and the PC's COM port.
@@ -491,7 +489,7 @@ void frmMessageTest::Form_Load()
                      QStringLiteral(" Protocol, ") + QString::fromLatin1(settings);
     if (!row || row->consoleNamesPort)
         status += (port1 ? QStringLiteral(": Port 1 - COM") : QStringLiteral(": Port 2 - COM")) +
-                  QString::number(link.MSComm1->CommPort());
+                  QString::number(link.portNumber());
     StatusBar1->setPanelText(1, status);
     optFC[3]->setChecked(true);
     lblIDAsCap->setText(QStringLiteral("ID As Capcode Mode is ") + (idAsCap ? QStringLiteral("ON") : QStringLiteral("OFF")) +
@@ -547,7 +545,7 @@ void frmMessageTest::Form_Unload()
     // A page on its way stops at once, and nothing more reaches the log; a range test ends
     // before the hand-over talks to the encoder.
     EncoderLink &link = Link();
-    link.bConsoleClosing = true;
+    link.setConsoleClosing(true);
     if (CurrentPagingConsole() == this)
         SetPagingConsole(nullptr);
     RangeTestConsoleClosing();
@@ -558,13 +556,13 @@ void frmMessageTest::Form_Unload()
     // closed, and the encoder hears nothing more.
     bool handedBack = false;
     if (!link.Gone()) {
-        link.MSComm1->DiscardInput();
+        link.discardInput();
         handedBack = link.Send("#PrgmMode#", true);
     }
     if (!link.Gone()) {
-        link.MSComm1->setPortOpen(false);
-        link.MSComm1->setSettings("9600,n,8,1");
-        link.MSComm1->setPortOpen(true);
+        link.closePort();
+        link.setLine("9600,n,8,1");
+        link.openPort();
         // Until the identification's "Port", the reply time-out, or the program's end. A line
         // that took neither command (an adapter pulled out) gives no answer to wait for.
         if (handedBack)
@@ -574,9 +572,8 @@ void frmMessageTest::Form_Unload()
                        .onWriteFailure = OnWriteFailure::End});
         else
             link.Write("ATI\r");
-        link.bRespTimeout = false;
         link.Pause(timeouts::Settle, false);
-        if (!link.Gone() && link.MSComm1->PortOpen())
+        if (!link.Gone() && link.isOpen())
             link.view().SetEnabled(TerminalView::Command::TestMenu, true);
     }
     mnuRangeTest->setText(QStringLiteral("Start &Range Test"));
@@ -657,7 +654,7 @@ void frmMessageTest::Check1_Click()
 
 void frmMessageTest::Timer1_Timer()
 {
-    Link().bTimer1Expired = true;
+    Link().consoleTimerTicked();
     Timer1->setEnabled(false);
     if (Run.bRangeTestOn)
         FlashWindow(this);
@@ -682,7 +679,7 @@ void frmMessageTest::cmdSendMsg_Click()
     PageInFlight page;
     if (!page)
         return;
-    Link().Timer2->setInterval(10000);
+    Link().setReplyInterval(timeouts::SendPage); // for the exchanges that follow
     if (!ValidatePagerID(txtPIN->text().toLatin1())) {
         MsgBox(QStringLiteral("Pager ID Value is Invalid"), MsgButtons::OK, MsgIcon::None, QStringLiteral("Invalid PIN"));
         SetDefaultPointer();
@@ -775,6 +772,6 @@ void frmMessageTest::lb_Archive_Click()
     if (!item || !item->isSelected())
         return;
     txtMessage->setBytes(item->text().toLatin1());
-    if (!txtPIN->text().isEmpty() && Link().MSComm1->PortOpen())
+    if (!txtPIN->text().isEmpty() && Link().isOpen())
         mnuRangeTest->setEnabled(true);
 }

@@ -136,13 +136,12 @@ void RangeTestRun::Timer2_Timer()
     const QScopedValueRollback running(m_running, true);
     const quint64 run = m_generation;
     EncoderLink &link = Link();
-    link.bTimer1Expired = false;
     console->Timer2().setEnabled(false);
 
     // Whether this run goes on: not stopped, not replaced by a new Start, the console still
     // there, the program not closing.
     const auto current = [this, run, &link] {
-        return m_console && Run.bRangeTestOn && m_generation == run && !link.bAppClosing;
+        return m_console && Run.bRangeTestOn && m_generation == run && !link.closing();
     };
     int16_t page = 0;
     for (;;) {
@@ -160,13 +159,12 @@ void RangeTestRun::Timer2_Timer()
         for (;;) {
             if (current()) {
                 link.Wait({.until = [&current](const QByteArray &) { return !current(); },
-                           .deadline = Deadline::Timer(m_console->Timer1(), link.bTimer1Expired),
+                           .deadline = Deadline::ConsoleTimer(m_console->Timer1()),
                            .cancellable = false});
-                link.bTimer1Expired = false;
             }
             if (!current()) {
                 // Stopped: the console says so. Replaced or closed: the new run or nothing.
-                if (m_console && m_generation == run && !link.bAppClosing)
+                if (m_console && m_generation == run && !link.closing())
                     m_console->SetTitle(RangeEndTitle(Run.sBrand));
                 return;
             }

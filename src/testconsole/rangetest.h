@@ -22,7 +22,7 @@
 //   Form_Load          RangeTest().Attach(this);
 //   mnuRangeTest_Click RangeTestMenuClick(this);     // starts with the set-up dialog, or stops
 //   Timer2_Timer       RangeTest().Timer2_Timer();   // Timer2: 1000 ms, repeating
-//   Timer1_Timer       Link().bTimer1Expired = true; Timer1 off; flash while Run.bRangeTestOn
+//   Timer1_Timer       Link().consoleTimerTicked(); Timer1 off; flash while Run.bRangeTestOn
 //   cmdSendMsg_Click   if (Run.bRangeTestOn) { mnuRangeTest_Click(); return; } first of all
 //   mnuExit_Click      if (Run.bRangeTestOn) mnuRangeTest_Click(); then unload
 //   Form_Unload        RangeTestConsoleClosing();    // first of all: the run ends before the
@@ -55,7 +55,8 @@ public:
     virtual void SetRangeMenuCaption(const QString &caption) = 0; // mnuRangeTest
     virtual int FunctionCodeButton() const = 0;                 // optFC: 0..3, -1 none on
     virtual int DataRateButton() const = 0;                     // optDataRate: 0..2, -1 none on
-    // Timer1: the senders' one-second reply timer, whose event raises Link().bTimer1Expired.
+    // Timer1: the senders' one-second reply timer; its event tells the link
+    // (Link().consoleTimerTicked()).
     virtual WindowTimer &Timer1() = 0;
     // Timer2: the range test's tick, 1000 ms, repeating.
     virtual WindowTimer &Timer2() = 0;

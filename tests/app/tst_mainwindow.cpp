@@ -14,6 +14,7 @@
 #include "settings/frmPassword.h"
 #include "settings/frmSettings_Main.h"
 #include "settings/frmTXTune.h"
+#include "support/linktestaccess.h"
 #include "support/ptypair.h"
 #include "support/scriptedboxes.h"
 #include "testconsole/frmMessageTest.h"
@@ -65,7 +66,7 @@ private:
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
         QVERIFY(Run.bDBMatchesEncoder);
-        QVERIFY(Link().MSComm1->PortOpen());
+        QVERIFY(Link().isOpen());
     }
 
     QString stored(const QString &key) { return StoredPreference(kSolvendraTitle, key); }
@@ -73,7 +74,7 @@ private:
     // The connection controls as they stand for COM 1, open or closed.
     void expectPortControls(frmTerminal *t, bool open)
     {
-        QCOMPARE(Link().MSComm1->PortOpen(), open);
+        QCOMPARE(Link().isOpen(), open);
         QCOMPARE(t->StatusBar1->panelText(2), open ? QStringLiteral("COM 1 Open") : QStringLiteral("COM 1 Closed"));
         QCOMPARE(t->FrontImage(), open ? t->ImgConnected : t->ImgNotConnected);
         QCOMPARE(t->mnuOpen->text(), open ? QStringLiteral("&Close Port") : QStringLiteral("&Open Port"));
@@ -431,14 +432,14 @@ private slots:
             consoleWasUp = true;
             t->mnuOpen->trigger(); // a second transfer: ignored
             t->cmdLookup->click();
-            portStayedOpen = Link().MSComm1->PortOpen();
+            portStayedOpen = Link().isOpen();
             t->close();
         });
         t->Toolbar1->Buttons(8)->trigger();
         QVERIFY(consoleWasUp && portStayedOpen);
         QVERIFY(boxes.verifyAllShown());
-        QVERIFY(Link().bAppClosing);
-        QVERIFY(!Link().MSComm1->PortOpen()); // as the exit left it
+        QVERIFY(Link().closing());
+        QVERIFY(!Link().isOpen()); // as the exit left it
         QVERIFY(!forms::IsLoaded<frmTerminal>());
         QVERIFY(!forms::IsLoaded<frmMessageTest>());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -518,7 +519,7 @@ private slots:
                 .buttons(MsgButtons::YesNo);
             t->mnuFileExit->trigger();
             QVERIFY(boxes.verifyAllShown());
-            QVERIFY(forms::IsLoaded<frmTerminal>() && !Link().bAppClosing);
+            QVERIFY(forms::IsLoaded<frmTerminal>() && !Link().closing());
         }
         t->mnuAbout->trigger();
         QVERIFY(forms::Find<frmXJSplash>() && forms::Find<frmXJSplash>()->isVisible());
@@ -532,7 +533,7 @@ private slots:
         QTest::keyClick(t->txtConfigNotes, Qt::Key_Escape);
         QVERIFY(!forms::IsLoaded<frmTerminal>());
         QVERIFY(!forms::IsLoaded<frmXJSplash>()); // the About window goes with it
-        QVERIFY(Link().bAppClosing);
+        QVERIFY(Link().closing());
         // The port was closed: it is opened just to take the encoder out of programming mode.
         QCOMPARE(pty.readUntilQuiet(30, 1000), QByteArray("config reboot\r"));
     }
@@ -576,19 +577,22 @@ private slots:
     void timersRaiseTheirFlagOncePerArming()
     {
         mainWindow();
-        QCOMPARE(Link().Timer1->Interval(), 1000);
-        QCOMPARE(Link().Timer2->Interval(), 6000);
-        QVERIFY(!Link().Timer1->Enabled());
-        QVERIFY(!Link().Timer2->Enabled());
-        for (auto [timer, flag] : {std::pair{Link().Timer1, &Link().bTimer1Expired}, {Link().Timer2, &Link().bRespTimeout}}) {
-            *flag = false;
+        EncoderLink &link = Link();
+        QCOMPARE(link.tapInterval().count(), 1000);
+        QCOMPARE(link.replyInterval().count(), 6000);
+        QVERIFY(!LinkTestAccess::tapTimer(link).Enabled());
+        QVERIFY(!LinkTestAccess::replyTimer(link).Enabled());
+        // Armed outside a wait, each raises its flag once and stops.
+        using Flag = bool (*)(const EncoderLink &);
+        for (auto [timer, flag] : {std::pair<WindowTimer *, Flag>{&LinkTestAccess::tapTimer(link), &LinkTestAccess::timer1Expired},
+                                   {&LinkTestAccess::replyTimer(link), &LinkTestAccess::replyTimedOut}}) {
+            QSignalSpy ticks(timer, &WindowTimer::Timer);
             timer->setInterval(10);
             timer->setEnabled(true);
-            QTRY_VERIFY_WITH_TIMEOUT(*flag, 2000);
+            QTRY_VERIFY_WITH_TIMEOUT(flag(link), 2000);
             QVERIFY(!timer->Enabled());
-            *flag = false;
             QTest::qWait(60);
-            QVERIFY(!*flag);
+            QCOMPARE(ticks.count(), 1);
             QCOMPARE(timer->Interval(), 10); // the interval stays as its last user left it
         }
     }

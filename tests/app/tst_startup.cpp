@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(t->lblVersion->text(), QStringLiteral("Firmware Version:"));
         QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is OFF for port 1"));
         QCOMPARE(t->lblIncBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
-        QVERIFY(!Link().MSComm1->PortOpen());
+        QVERIFY(!Link().isOpen());
         QCOMPARE(EncoderSettings.sModSliderVal, QByteArray("47"));
         QCOMPARE(AttenTable[39].dB.toText(), QByteArray("73.5"));
 
@@ -217,8 +217,8 @@ private slots:
                 .buttons(MsgButtons::OK);
         frmTerminal *t = StartProgram<frmXJSplash>();
         QVERIFY(boxes.verifyAllShown());
-        QCOMPARE(Link().MSComm1->Settings(), applied);
-        QCOMPARE(Link().MSComm1->CommPort(), control);
+        QCOMPARE(Link().lineSettings(), applied);
+        QCOMPARE(Link().portNumber(), control);
         QCOMPARE(Run.iCommPort, int16_t(number));
         QCOMPARE(EncoderSettings.sModSliderVal, QByteArray("12"));
         QCOMPARE(EncoderSettings.sStationID, QByteArray("WXY123"));

@@ -8,6 +8,7 @@
 #include "paging/frames.h"
 #include "paging/senders.h"
 #include "support/filelimits.h"
+#include "support/linktestaccess.h"
 #include "support/scriptedboxes.h"
 #include "testconsole/frmMessageTest.h"
 #include "testconsole/rangetest.h"
@@ -134,7 +135,7 @@ private slots:
             const bool on = std::all_of(buttons.begin(), buttons.end(), [](auto *b) { return b->isEnabled(); });
             return (on ? QStringLiteral("on ") : QStringLiteral("off ")) + chosen;
         };
-        const QStringList got = {QString::fromLatin1(Link().MSComm1->Settings()), c->StatusBar1->panelText(1),
+        const QStringList got = {QString::fromLatin1(Link().lineSettings()), c->StatusBar1->panelText(1),
                                  c->lblPIN->text(), c->lblIDAsCap->text(),
                                  (c->lblFC->isVisibleTo(c) ? QStringLiteral("FC shown, ") : QStringLiteral("FC hidden, ")) +
                                      options(c->optFC, {"A", "B", "C", "D"}),
@@ -275,7 +276,7 @@ private slots:
         frmMessageTest *c = openAlone("1", "TAP", false);
         Run.bRangeTestOn = true;
         c->Timer1->setEnabled(true);
-        QTRY_VERIFY(Link().bTimer1Expired);
+        QTRY_VERIFY(LinkTestAccess::timer1Expired(Link()));
         SetFlashWindowHook({});
         QVERIFY(!c->Timer1->Enabled());
         QCOMPARE(flashed, QList<QWidget *>{c});
@@ -295,7 +296,7 @@ private slots:
         QStringList lines;
         int16_t result = -1;
         WhenShown<frmMessageTest>([&](frmMessageTest *c) {
-            settings = Link().MSComm1->Settings();
+            settings = Link().lineSettings();
             SetTimeScale(0.2); // room for the page's answer at 2400 baud
             result = OutTAP("123", "Hi", "Hi");
             SetTimeScale(0.05);
@@ -310,7 +311,7 @@ private slots:
         const QList<QByteArray> sent = CommandsSent(*encoder, opened);
         QCOMPARE(sent.first(), QByteArray("config reboot\r"));
         QCOMPARE(sent.last(), QByteArray("#PrgmMode#ATI\r"));
-        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,n,8,1"));
+        QCOMPARE(Link().lineSettings(), QByteArray("9600,n,8,1"));
         QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
         QVERIFY(t->mnuTest->isEnabled());
 
@@ -362,19 +363,19 @@ private slots:
         Run.bDBMatchesEncoder = true;
         Run.bNoDetect = true; // the port opens without a detection
         t->mnuOpen->trigger();
-        QVERIFY(Link().MSComm1->PortOpen() && !Run.bNoDetect);
+        QVERIFY(Link().isOpen() && !Run.bNoDetect);
 
         const std::size_t opened = encoder->sim().eventCount();
         QByteArray consoleSettings;
         WhenShown<frmMessageTest>([&](frmMessageTest *c) {
-            consoleSettings = Link().MSComm1->Settings();
+            consoleSettings = Link().lineSettings();
             c->mnuExit->trigger();
         });
         t->mnuSendMsg->trigger();
         QCOMPARE(consoleSettings, settings);
         QCOMPARE(CommandsSent(*encoder, opened), (QList<QByteArray>{"config reboot\r", "#PrgmMode#ATI\r"}));
         QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
-        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,n,8,1"));
+        QCOMPARE(Link().lineSettings(), QByteArray("9600,n,8,1"));
         QCOMPARE(encoder->count("speed ignored"), std::size_t(0));
 
         ScriptedBoxes boxes; // none
@@ -406,12 +407,12 @@ private slots:
             unloaded = c->isUnloaded();
             lines = logLines(c);
         });
-        const int replyInterval = Link().Timer2->Interval();
+        const std::chrono::milliseconds replyInterval = Link().replyInterval();
         t->mnuSendMsg->trigger();
         // The silent encoder's "ATI" ends with the reply timer, without a word, and leaves the
         // timer as it was for the exchanges that follow.
-        QVERIFY(!Link().bRespTimeout && !Link().Timer2->Enabled());
-        QCOMPARE(Link().Timer2->Interval(), replyInterval);
+        QVERIFY(!LinkTestAccess::replyTimedOut(Link()) && !LinkTestAccess::replyTimer(Link()).Enabled());
+        QCOMPARE(Link().replyInterval(), replyInterval);
         QCOMPARE(result, int16_t(0));
         QVERIFY(unloaded);
         QCOMPARE(lines, QStringList{QStringLiteral("Kestrane Output, PIN - '0000123', FC - 'D', MSG - 'Hi', DR - '512'")});

@@ -12,6 +12,7 @@
 #include "settings/frmSettings.h"
 #include "settings/frmSettings_Main.h"
 #include "settings/frmTXTune.h"
+#include "support/linktestaccess.h"
 #include "support/scriptedboxes.h"
 #include "testconsole/archive.h"
 #include "testconsole/frmMessageTest.h"
@@ -152,9 +153,9 @@ class TestConsoleWindow : public QObject {
     // seen the port closed (so everything written before has reached it).
     void expectClosedWithTheLine(QPointer<frmTerminal> t, std::size_t since)
     {
-        QVERIFY(Link().bAppClosing);
+        QVERIFY(Link().closing());
         QVERIFY(!forms::IsLoaded<frmTerminal>() && !forms::IsLoaded<frmMessageTest>());
-        QVERIFY(!Link().MSComm1->PortOpen()); // the exit closed it and nothing opened it again
+        QVERIFY(!Link().isOpen()); // the exit closed it and nothing opened it again
         QVERIFY(encoder->sim().waitForEvent("line PC port closed", std::chrono::seconds(5), since));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(t.isNull());
@@ -206,7 +207,7 @@ private slots:
             const auto state = [&] {
                 QStringList s = {GetSetting(QStringLiteral("Properties"), QStringLiteral("Settings")),
                                  GetSetting(QStringLiteral("Properties"), QStringLiteral("ModSliderVal")),
-                                 QString::fromLatin1(Link().MSComm1->Settings()),
+                                 QString::fromLatin1(Link().lineSettings()),
                                  QString::number(Run.bDBMatchesEncoder), QString::number(Run.bRangeTestOn)};
                 QStringList shown;
                 for (QWidget *w : QApplication::topLevelWidgets())
@@ -492,7 +493,7 @@ private slots:
     {
         frmTerminal *t = connect();
         QVERIFY(t);
-        QSignalSpy expiries(Link().Timer2, &WindowTimer::Timer);
+        QSignalSpy expiries(&LinkTestAccess::replyTimer(Link()), &WindowTimer::Timer);
         ScriptedBoxes boxes;
         boxes.expect(QString()).icon(MsgIcon::Exclamation).buttons(MsgButtons::OK); // "#PrgmMode#" not written
         bool closed = false;
@@ -506,7 +507,7 @@ private slots:
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(boxes.shown().size(), 1);
         QCOMPARE(expiries.count(), 0);
-        QVERIFY(!Link().Timer2->Enabled() && !Link().bRespTimeout);
+        QVERIFY(!LinkTestAccess::replyTimer(Link()).Enabled() && !LinkTestAccess::replyTimedOut(Link()));
         QVERIFY(!forms::IsLoaded<frmMessageTest>());
     }
 };

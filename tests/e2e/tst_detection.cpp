@@ -129,15 +129,15 @@ private slots:
             ++round;
             caption = c->windowTitle();
             topmost = c->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-            flagClearAtStart = !Link().bCancelOp;
+            flagClearAtStart = !Link().cancelled();
             // Every way to toggle the port is ignored while the detection runs.
             OpenClosePort();
             t->mnuOpen->trigger();
             t->cmdComStatus->click();
             QTest::mouseClick(t->ImgConnected, Qt::LeftButton);
-            stillDetecting = (Run.busy == Busy::Detecting) && Link().MSComm1->PortOpen();
+            stillDetecting = (Run.busy == Busy::Detecting) && Link().isOpen();
             c->Command1->click();
-            cancelRaised = Link().bCancelOp;
+            cancelRaised = Link().cancelled();
             windowStays = forms::IsLoaded<frmCancelSend>(); // the detection unloads it
         });
         t->mnuOpen->trigger();
@@ -146,24 +146,24 @@ private slots:
         QVERIFY(topmost);
         QCOMPARE(caption, QStringLiteral("Paging Encoder Programming"));
         QVERIFY(flagClearAtStart);
-        QVERIFY(!Link().MSComm1->PortOpen());
-        QVERIFY(!Link().bCancelOp && !(Run.busy == Busy::Detecting));
+        QVERIFY(!Link().isOpen());
+        QVERIFY(!Link().cancelled() && !(Run.busy == Busy::Detecting));
         QVERIFY(!forms::IsLoaded<frmCancelSend>());
         const QByteArray sent = CommandsSent(*encoder).join();
         QCOMPARE(sent.count("#PrgmMode#"), 1);
         QCOMPARE(sent.count("config reboot\r"), 1); // the close
 
         // A cancel left over from before does not stop the next one.
-        Link().bCancelOp = true;
+        Link().cancel();
         WhenShown<frmCancelSend>([&](frmCancelSend *c) {
             ++round;
-            flagClearAtStart = !Link().bCancelOp;
+            flagClearAtStart = !Link().cancelled();
             c->Command1->click();
         });
         t->mnuOpen->trigger();
         QCOMPARE(round, 2);
         QVERIFY(flagClearAtStart);
-        QVERIFY(!Link().MSComm1->PortOpen());
+        QVERIFY(!Link().isOpen());
     }
 
     // The program may be closed while a detection waits: everything ends without another box.
@@ -176,7 +176,7 @@ private slots:
         WhenShown<frmCancelSend>([&](frmCancelSend *) { t->close(); });
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
-        QVERIFY(Link().bAppClosing);
+        QVERIFY(Link().closing());
         QVERIFY(!forms::IsLoaded<frmTerminal>());
         QVERIFY(!forms::IsLoaded<frmCancelSend>());
         QVERIFY(!(Run.busy == Busy::Detecting));
@@ -191,7 +191,7 @@ private slots:
         SetTimeScale(1.0);
         frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
         QVERIFY(QTest::qWaitForWindowActive(t));
-        Link().bCancelOp = false;
+        Link().clearCancel();
         frmCancelSend *c = forms::Show<frmCancelSend>();
         QVERIFY(QTest::qWaitForWindowActive(c));
         const QRect screen = c->screen()->geometry();
@@ -222,7 +222,7 @@ private slots:
         // After Cancel it stays where it is when another window goes active.
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(c));
         c->Command1->click();
-        QVERIFY(Link().bCancelOp);
+        QVERIFY(Link().cancelled());
         t->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(t));
         QTest::qWait(50);

@@ -51,7 +51,7 @@ class TestLostDevice : public QObject {
     static void verifyShownClosed(frmTerminal *t)
     {
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
-        QVERIFY(!Link().MSComm1->PortOpen());
+        QVERIFY(!Link().isOpen());
         QCOMPARE(t->FrontImage(), t->ImgNotConnected);
         QCOMPARE(t->mnuOpen->text(), QStringLiteral("&Open Port"));
         QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 1"));
@@ -96,8 +96,8 @@ private slots:
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(boxes.shown().size(), 1);
         verifyShownClosed(t);
-        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,n,8,1"));
-        QCOMPARE(Link().Timer2->Interval(), 8000);
+        QCOMPARE(Link().lineSettings(), QByteArray("9600,n,8,1"));
+        QCOMPARE(Link().replyInterval().count(), 8000);
     }
 
     // Gone during a write: the write's box, then the port is shown closed.

@@ -42,7 +42,7 @@ struct Shown {
 Shown look(const frmProperties *d)
 {
     return Shown{items(d->cboPort), d->cboPort->currentText(), d->cboSpeed->currentText(),
-                 d->cboParity->currentText(), d->cboDataBits->currentText(), Link().MSComm1->PortOpen()};
+                 d->cboParity->currentText(), d->cboDataBits->currentText(), Link().isOpen()};
 }
 } // namespace
 
@@ -70,7 +70,7 @@ private slots:
         SetComDevicePathOverride(3, three.linkPath());
         SaveSetting(kSolvendraTitle, kProperties, QStringLiteral("Settings"), QStringLiteral("2400,e,7,1.5"));
         frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
-        QCOMPARE(Link().MSComm1->Settings(), QByteArray("2400,e,7,1.5"));
+        QCOMPARE(Link().lineSettings(), QByteArray("2400,e,7,1.5"));
 
         {
             ScriptedBoxes boxes;
@@ -78,7 +78,7 @@ private slots:
             t->mnuOpen->trigger();
             QVERIFY(boxes.verifyAllShown());
         }
-        QVERIFY(Link().MSComm1->PortOpen());
+        QVERIFY(Link().isOpen());
         const std::size_t beforeDialog = encoder->eventCount();
 
         // Opened with the port open: the port is closed first, with the encoder's reboot.
@@ -103,10 +103,10 @@ private slots:
         QCOMPARE(shown.bits, QStringLiteral("7"));
 
         QVERIFY(!forms::IsLoaded<frmProperties>());
-        QVERIFY(!Link().MSComm1->PortOpen());
-        QCOMPARE(Link().MSComm1->CommPort(), 3);
+        QVERIFY(!Link().isOpen());
+        QCOMPARE(Link().portNumber(), 3);
         QCOMPARE(Run.iCommPort, int16_t(3));
-        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,N,8,1"));
+        QCOMPARE(Link().lineSettings(), QByteArray("9600,N,8,1"));
         QCOMPARE(stored(QStringLiteral("Settings")), QStringLiteral("9600,N,8,1"));
         QCOMPARE(stored(QStringLiteral("CommPort")), QStringLiteral("3"));
         QCOMPARE(t->cmdComStatus->text(), QStringLiteral("Open COM 3"));
@@ -129,11 +129,11 @@ private slots:
         QCOMPARE(shown.parity, QStringLiteral("Odd"));
         QCOMPARE(shown.bits, QStringLiteral("8"));
         QVERIFY(!forms::IsLoaded<frmProperties>());
-        QCOMPARE(Link().MSComm1->CommPort(), 3);
-        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,N,8,1"));
+        QCOMPARE(Link().portNumber(), 3);
+        QCOMPARE(Link().lineSettings(), QByteArray("9600,N,8,1"));
         QCOMPARE(stored(QStringLiteral("Settings")), QStringLiteral("1200,O,8,1"));
         QCOMPARE(stored(QStringLiteral("CommPort")), QStringLiteral("3"));
-        QVERIFY(!Link().MSComm1->PortOpen());
+        QVERIFY(!Link().isOpen());
         QCOMPARE(three.read(50, 1), QByteArray()); // probing sends nothing
     }
 };

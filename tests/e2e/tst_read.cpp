@@ -171,14 +171,14 @@ private slots:
         QVERIFY(t->cmdLookup->isEnabled());
         QCOMPARE(t->FrontImage(), t->ImgConnected);
         QVERIFY(!Run.bDBBusy() && !Run.bNoDetect && !HourglassShown());
-        QVERIFY(Link().MSComm1->PortOpen());
+        QVERIFY(Link().isOpen());
 
         // Closing: a two-port encoder is rebooted out of programming mode, a V7 gets nothing.
         const std::size_t beforeClose = encoder->sim().eventCount();
         t->cmdComStatus->click();
-        QVERIFY(!Link().MSComm1->PortOpen());
+        QVERIFY(!Link().isOpen());
         QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
-        QCOMPARE(Link().Timer2->Interval(), 8000);
+        QCOMPARE(Link().replyInterval().count(), 8000);
         QTest::qWait(50);
         const QList<QByteArray> closing = CommandsSent(*encoder, beforeClose);
         QCOMPARE(closing, v7 ? QList<QByteArray>{} : QList<QByteArray>{"config reboot\r"});
@@ -196,7 +196,7 @@ private slots:
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(boxes.shown().size(), 2);
-        QVERIFY(Link().bAppClosing);
+        QVERIFY(Link().closing());
         QVERIFY(!forms::IsLoaded<frmTerminal>());
         QVERIFY(!Run.bDBBusy() && !HourglassShown());
         // The encoder may take in the last bytes a moment after the program has closed its port.
@@ -231,7 +231,7 @@ private slots:
             QTest::mouseClick(t->ImgNotConnected, Qt::LeftButton);
             QVERIFY(boxes.verifyAllShown());
         }
-        QVERIFY(Link().MSComm1->PortOpen());
+        QVERIFY(Link().isOpen());
         QVERIFY(CommandsSent(*encoder, mark).isEmpty());
         QVERIFY(t->mnuReadDB->isEnabled() && t->mnuTest->isEnabled());
         QVERIFY(!t->Toolbar1->Buttons(8)->isEnabled()); // the database does not match

@@ -20,7 +20,7 @@ class TestSerialSim : public QObject {
     Q_OBJECT
 
     std::unique_ptr<SimEncoder> encoder;
-    MSComm *port = nullptr;
+    EncoderLink *port = nullptr;
 
     bool plug(encsim::DeviceState state, encsim::Mode mode,
               std::vector<std::pair<std::string, std::string>> knobs = {})
@@ -30,8 +30,8 @@ class TestSerialSim : public QObject {
             qWarning() << encoder->error();
             return false;
         }
-        port = Link().MSComm1;
-        return !port->setCommPort(1) && !port->setSettings("9600,n,8,1") && !port->setPortOpen(true);
+        port = &Link();
+        return !port->setPortNumber(1) && !port->setLine("9600,n,8,1") && !port->openPort();
     }
 
     ExchangeResult ask(const QByteArray &command, const QList<QByteArray> &expected,
@@ -52,7 +52,7 @@ private slots:
         ResetProgramState();
         SetTimeScale(0.2); // the program's waits and the encoder's delays alike
         Link().Reset();
-        Link().Timer2->setInterval(1500);
+        Link().setReplyInterval(std::chrono::milliseconds(1500));
     }
     void cleanup()
     {
@@ -67,13 +67,13 @@ private slots:
         // 9600 just now, and the bytes below go out at 2400.
         QVERIFY(plug(encsim::DeviceState::factory(9), encsim::Mode::Paging, {{"grace_ms", "0"}}));
         // At 2400 baud the encoder (listening at 9600) cannot make out "#PrgmMode#".
-        QVERIFY(!port->setSettings("2400,n,8,1"));
-        QVERIFY(!port->Output("#PrgmMode#"));
+        QVERIFY(!port->setLine("2400,n,8,1"));
+        QVERIFY(!port->Write("#PrgmMode#"));
         QVERIFY(encoderLogged("PC line speed 2400"));
         QVERIFY(encoderLogged("ignored"));
         QVERIFY(encoder->sim().mode() != encsim::Mode::Programming);
         // Changed while open, the new speed is what the encoder hears next.
-        QVERIFY(!port->setSettings("9600,n,8,1"));
+        QVERIFY(!port->setLine("9600,n,8,1"));
         const auto r = ask("#PrgmMode#", {"9600 baud"}, false);
         QCOMPARE(r.outcome, ReplyOutcome::Answered);
         QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
@@ -83,8 +83,8 @@ private slots:
     void bytesWrittenJustBeforeACloseReachTheEncoder()
     {
         QVERIFY(plug(encsim::DeviceState::factory(9), encsim::Mode::Programming));
-        QVERIFY(!port->Output("config maxbatch 33\r"));
-        QVERIFY(!port->setPortOpen(false));
+        QVERIFY(!port->Write("config maxbatch 33\r"));
+        QVERIFY(!port->closePort());
         QVERIFY(encoderLogged("maxbatch"));
         QTRY_COMPARE(encoder->sim().getState().config.at("maxbatch"), std::string("33"));
     }
@@ -106,17 +106,17 @@ private slots:
         QVERIFY(encoderLogged("hangup: pseudo-terminal closed"));
         struct stat st {};
         QVERIFY(::lstat(QFile::encodeName(link).constData(), &st) != 0 && errno == ENOENT);
-        port->setPortOpen(false);
-        QCOMPARE(port->setPortOpen(true).code, CommError::OpenFailed);
+        port->closePort();
+        QCOMPARE(port->openPort().code, CommError::OpenFailed);
 
         encoder.reset();
         QCOMPARE(ComDevicePath(1), before);
         QVERIFY(plug(encsim::DeviceState::factory(9), encsim::Mode::Paging));
-        QVERIFY(port->PortOpen() && port->devicePath() == encoder->linkPath());
+        QVERIFY(port->isOpen() && port->devicePath() == encoder->linkPath());
         encoder.reset();
-        QVERIFY(!port->PortOpen());
+        QVERIFY(!port->isOpen());
         QCOMPARE(ComDevicePath(1), before);
-        QCOMPARE(port->setPortOpen(true).code, CommError::OpenFailed);
+        QCOMPARE(port->openPort().code, CommError::OpenFailed);
         SetComDevicePathOverride(1, QString());
     }
 };

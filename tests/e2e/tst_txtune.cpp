@@ -39,9 +39,9 @@ class TestTXTune : public QObject {
                                      {"delay_reply", "\"CONFIG MODATTENF\" every ms=1000"}});
         encoder = std::make_unique<SimEncoder>(DeviceState::factory(9), encsim::Mode::Programming, knobs);
         QVERIFY2(encoder->ok(), qPrintable(encoder->error()));
-        MSComm *port = Link().MSComm1;
-        QVERIFY(!port->setCommPort(1) && !port->setSettings("9600,n,8,1"));
-        const CommError error = port->setPortOpen(true);
+        EncoderLink &link = Link();
+        QVERIFY(!link.setPortNumber(1) && !link.setLine("9600,n,8,1"));
+        const CommError error = link.openPort();
         QVERIFY2(!error, qPrintable(error.text));
     }
     frmTXTune *openTuning()

@@ -92,8 +92,8 @@ private slots:
         QVERIFY2(encoder->ok(), qPrintable(encoder->error()));
         frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
         QVERIFY(t && t->isVisible());
-        QVERIFY(!Link().MSComm1->setCommPort(1) && !Link().MSComm1->setSettings("9600,n,8,1") &&
-                !Link().MSComm1->setPortOpen(true));
+        QVERIFY(!Link().setPortNumber(1) && !Link().setLine("9600,n,8,1") &&
+                !Link().openPort());
         Run.sFirmwareVer = "9.7";
         Run.sTestPort = "1";
         Run.bV7Encoder = false;

@@ -152,12 +152,12 @@ private slots:
         for (const int cancelInPass : {1, 2}) {
             init();
             setThreeFamilies();
-            Link().bCancelOp = true;
+            Link().cancel();
             int passes = 0;
             const auto result = CheckFamiliesDatabase({[&] { ++passes; }, [&] {
                                                            if (passes == cancelInPass)
-                                                               Link().bCancelOp = true;
-                                                           return Link().bCancelOp;
+                                                               Link().cancel();
+                                                           return Link().cancelled();
                                                        }, {}});
             QVERIFY(result.cancelled && !result.ok && bFamiliesEdited);
             QCOMPARE(result.corrections.size(), cancelInPass == 1 ? 0 : 4);

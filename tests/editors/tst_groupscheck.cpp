@@ -104,8 +104,8 @@ private slots:
         DB.PagerGroups[0] = group("0012", "1", {"0101", "0102"});
         DB.PagerGroups[1] = group("0013", "1", {"0101"});
         int yields = 0;
-        Link().bCancelOp = true; // left over from an earlier operation: cleared at the start
-        const GroupsCheckResult r = CheckGroupPagerIDs({{}, [&] { return ++yields >= 130 || Link().bCancelOp; }});
+        Link().cancel(); // left over from an earlier operation: cleared at the start
+        const GroupsCheckResult r = CheckGroupPagerIDs({{}, [&] { return ++yields >= 130 || Link().cancelled(); }});
         QVERIFY(r.cancelled && !r.ok && bGroupsEdited && bPagerIDsAdjusted && yields == 130);
         QCOMPARE(pagerIDs(0).mid(0, 2) + pagerIDs(1).mid(0, 1), QByteArrayList({"0000", "0000", "0101"}));
     }

@@ -74,10 +74,10 @@ public:
         const int attached = state.effectiveAttachedPort();
         if (!plug(std::move(state), encsim::Mode::Programming, std::move(knobs)))
             return false;
-        MSComm *port = Link().MSComm1;
-        if (port->setCommPort(1) || port->setSettings("9600,n,8,1"))
+        EncoderLink &link = Link();
+        if (link.setPortNumber(1) || link.setLine("9600,n,8,1"))
             return false;
-        if (const CommError e = port->setPortOpen(true)) {
+        if (const CommError e = link.openPort()) {
             qWarning("the port did not open: %s", qPrintable(e.text));
             return false;
         }
@@ -120,7 +120,7 @@ public:
     // no view any more.
     void closeProgram()
     {
-        Link().bAppClosing = true;
+        Link().setClosing();
         Link().setView(nullptr);
     }
 

@@ -125,8 +125,8 @@ private slots:
         QCOMPARE(Run.bFwV97Plus, version == "9.7" || version == "9.10");
         QVERIFY(!Run.bV7Encoder);
         QCOMPARE(fx->sim().mode(), encsim::Mode::Programming);
-        QCOMPARE(Link().MSComm1->Settings(), QByteArray("9600,n,8,1"));
-        QVERIFY(Link().MSComm1->PortOpen());
+        QCOMPARE(Link().lineSettings(), QByteArray("9600,n,8,1"));
+        QVERIFY(Link().isOpen());
         QCOMPARE(v.panel(2), QStringLiteral("COM 1 Open"));
         QCOMPARE(v.portButtonText, QStringLiteral("Close COM 1"));
         QCOMPARE(v.portMenuText, QStringLiteral("&Close Port"));
@@ -180,8 +180,8 @@ private slots:
 
         QVERIFY(start(DeviceState::factory(9), KnobsFrom(knobs), scale));
         Run.bDBMatchesEncoder = matching;
-        QVERIFY(!Link().MSComm1->setSettings(portSettings));
-        Link().Timer2->setInterval(entryInterval);
+        QVERIFY(!Link().setLine(portSettings));
+        Link().setReplyInterval(std::chrono::milliseconds(entryInterval));
 
         bool cancelWindowAtTheBox = true;
         fx->boxes.expect(kNotDetected)
@@ -200,7 +200,7 @@ private slots:
         QTRY_COMPARE(sent().count("config reboot\r"), reboots);
         QCOMPARE(sent().count("#PrgmMode#"), settingsTried.size());
         QCOMPARE(sent().count("ATI\r\r"), settingsTried.size());
-        QVERIFY(!Link().MSComm1->PortOpen());
+        QVERIFY(!Link().isOpen());
         QCOMPARE(v.panel(2), QStringLiteral("COM 1 Closed"));
         QCOMPARE(v.portButtonText, QStringLiteral("Open COM 1"));
         QCOMPARE(v.front, Disc::NotConnected);
@@ -208,7 +208,7 @@ private slots:
                           Command::ToolbarProgram, Command::ToolbarRead, Command::ToolbarTest})
             QVERIFY(!v.enabled(c, true));
         QVERIFY(v.enabled(Command::ComStatus));
-        QCOMPARE(Link().Timer2->Interval(), 8000);
+        QCOMPARE(Link().replyInterval().count(), 8000);
         QVERIFY(!v.cancelWindowShown && !HourglassShown() && !Run.bNoDetect);
     }
 
@@ -221,7 +221,7 @@ private slots:
         OpenClosePort();
         QVERIFY(fx->boxes.verifyAllShown());
         QCOMPARE(fx->boxes.shown().size(), 2);
-        QVERIFY(!Link().MSComm1->PortOpen());
+        QVERIFY(!Link().isOpen());
         QCOMPARE(fx->view.panel(2), QStringLiteral("COM 1 Closed"));
         QVERIFY(!fx->view.cancelWindowShown && !HourglassShown());
     }
@@ -258,7 +258,7 @@ private slots:
         OpenClosePort();
         QVERIFY(fx->boxes.verifyAllShown());
         QVERIFY(Run.bV7Encoder);
-        QVERIFY(!Link().MSComm1->PortOpen());
+        QVERIFY(!Link().isOpen());
         QCOMPARE(fx->view.panel(2), QStringLiteral("COM 1 Closed"));
         const QByteArray sent = fx->sent().join();
         QCOMPARE(sent.count("config reboot"), 0);
@@ -272,18 +272,18 @@ private slots:
     {
         // The cancel comes within the first attempt's time.
         QVERIFY(start(DeviceState::factory(9), {{"power", "off"}}, 0.3));
-        Link().bCancelOp = true;
+        Link().cancel();
         bool flagClearAtStart = false, stillDetecting = false;
         fx->onEncoderEvent("#PrgmMode#", [&] {
-            flagClearAtStart = !Link().bCancelOp;
+            flagClearAtStart = !Link().cancelled();
             OpenClosePort(); // ignored while the detection runs
-            stillDetecting = Run.busy == Busy::Detecting && Link().MSComm1->PortOpen();
-            Link().bCancelOp = true; // the cancel window's button
+            stillDetecting = Run.busy == Busy::Detecting && Link().isOpen();
+            Link().cancel(); // the cancel window's button
         });
         OpenClosePort();
         QVERIFY(flagClearAtStart && stillDetecting);
-        QVERIFY(!Link().MSComm1->PortOpen());
-        QVERIFY(!Link().bCancelOp && Run.busy == Busy::Idle);
+        QVERIFY(!Link().isOpen());
+        QVERIFY(!Link().cancelled() && Run.busy == Busy::Idle);
         QVERIFY(!fx->view.cancelWindowShown);
         QCOMPARE(fx->view.cancelSteps.size(), 1);
         QCOMPARE(fx->boxes.shown().size(), 0);

@@ -43,11 +43,11 @@ private slots:
     {
         QByteArrayList tried;
         for (const QByteArray &s : DetectionSettingsTable())
-            tried << s + '=' + QByteArray::number(DetectionTimeoutMs(s));
+            tried << s + '=' + QByteArray::number(DetectionTimeout(s).count());
         QCOMPARE(tried.join(' '), QByteArray("9600,n,8,1=1500 9600,e,7,1=1500 2400,n,8,1=3000 2400,e,7,1=3000 "
                                              "1200,n,8,1=6000 1200,e,7,1=6000 300,n,8,1=7500 300,e,7,1=7500"));
-        QCOMPARE(DetectionTimeoutMs("4800,n,8,1"), 8000);
-        QCOMPARE(DetectionTimeoutMs("9600,N,8,1"), 8000); // the table's texts are exact
+        QCOMPARE(DetectionTimeout("4800,n,8,1").count(), 8000);
+        QCOMPARE(DetectionTimeout("9600,N,8,1").count(), 8000); // the table's texts are exact
         QCOMPARE(AttachedPortSettings("2400", "E71") + ' ' + AttachedPortSettings("1200", "N81") + ' '
                      + AttachedPortSettings("300", "O71") + ' ' + AttachedPortSettings("300", "n81"),
                  QByteArray("2400,e,7,1 1200,n,8,1 300,o,7,1 300,o,7,1"));

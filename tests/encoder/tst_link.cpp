@@ -5,8 +5,11 @@
 #include "model/state.h"
 #include "platform/serialport.h"
 #include "platform/timing.h"
+#include "support/linktestaccess.h"
 #include "support/ptypair.h"
 #include "support/scriptedboxes.h"
+
+using namespace std::chrono_literals;
 
 // The link's wait against a far end that the test plays by hand over a pseudo-terminal.
 class TestLink : public QObject {
@@ -29,9 +32,9 @@ private slots:
         pty = std::make_unique<PtyPair>();
         QVERIFY2(pty->ok(), qPrintable(pty->error()));
         SetComDevicePathOverride(1, pty->linkPath());
-        const CommError opened = link.MSComm1->setPortOpen(true);
+        const CommError opened = link.openPort();
         QVERIFY2(!opened, qPrintable(opened.text));
-        link.Timer2->setInterval(2000);
+        link.setReplyInterval(2000ms);
     }
     void cleanup()
     {
@@ -42,7 +45,7 @@ private slots:
     }
 
     // The reply is gathered over several wake-ups until it holds what the wait asks for; the
-    // command went out first, and the reply timer is stopped afterwards.
+    // command went out first, and the reply timer is stopped afterwards with its flag down.
     void answeredWhenTheReplyArrivesInPieces()
     {
         QTimer::singleShot(30, this, [this] { pty->write("MAXB"); });
@@ -52,64 +55,97 @@ private slots:
         QCOMPARE(r.outcome, ReplyOutcome::Answered);
         QVERIFY(r.reply.startsWith("MAXBATCH 10\r\n"));
         QCOMPARE(pty->read(500, 17), QByteArray("config maxbatch?\r"));
-        QVERIFY(!link.Timer2->Enabled());
-        QVERIFY(!link.bRespTimeout);
+        QVERIFY(!r.timedOut);
+        QVERIFY(!LinkTestAccess::replyTimer(link).Enabled());
+        QVERIFY(!LinkTestAccess::replyTimedOut(link));
     }
 
     void discardDropsWhatCameBefore()
     {
         pty->write("stale ID=\r\n");
-        QTRY_VERIFY(link.MSComm1->InBufferCount() > 0);
+        QTRY_VERIFY(LinkTestAccess::unread(link) > 0);
         QTimer::singleShot(20, this, [this] { pty->write("fresh\r\n"); });
         const auto r = ask("q\r", {"\r\n"});
         QCOMPARE(r.reply, QByteArray("fresh\r\n"));
 
         // Without the discard, what was waiting is gathered into the reply.
         pty->write("left over ");
-        QTRY_VERIFY(link.MSComm1->InBufferCount() > 0);
+        QTRY_VERIFY(LinkTestAccess::unread(link) > 0);
         QTimer::singleShot(20, this, [this] { pty->write("9600 baud"); });
         const auto r2 = link.Wait({.send = "#PrgmMode#", .until = HoldsAny({"9600 baud"}), .cancellable = false});
         QCOMPARE(r2.outcome, ReplyOutcome::Answered);
         QCOMPARE(r2.reply, QByteArray("left over 9600 baud"));
     }
 
-    // The reply timer ends a silent wait and raises its flag; a timer without an interval still
-    // ends it and keeps its interval for the next user. A pause lasts its time.
+    // The reply timer ends a silent wait; the result says it timed out and the link takes its
+    // flag down. A timer without an interval still ends it and keeps its interval for the next
+    // user. A pause lasts its time.
     void deadlines()
     {
         SetTimeScale(0.02);
-        link.Timer2->setInterval(6000); // 120 ms under the scale
+        link.setReplyInterval(6000ms); // 120 ms under the scale
         QElapsedTimer clock;
         clock.start();
         auto r = ask("config sid?\r", {"\r\n"});
         QCOMPARE(r.outcome, ReplyOutcome::TimedOut);
-        QVERIFY(link.bRespTimeout);
+        QVERIFY(r.timedOut && !LinkTestAccess::replyTimedOut(link));
         QVERIFY(clock.elapsed() >= 100);
 
-        link.Timer2->setInterval(0);
+        link.setReplyInterval(0ms);
         clock.restart();
         r = ask("config sid?\r", {"\r\n"});
         QCOMPARE(r.outcome, ReplyOutcome::TimedOut);
+        QVERIFY(r.timedOut);
         QVERIFY(clock.elapsed() >= 140); // 8000 ms under the scale
-        QCOMPARE(link.Timer2->Interval(), 0);
+        QCOMPARE(link.replyInterval(), 0ms);
 
-        // Another timer and its own flag.
-        bool expired = false;
-        WindowTimer other;
-        connect(&other, &WindowTimer::Timer, this, [&] { expired = true; });
-        other.setInterval(1000);
-        r = link.Wait({.send = "x\r", .until = HoldsAny({"never"}), .deadline = Deadline::Timer(other, expired)});
+        // An exchange that brings its own interval leaves it on the reply timer for the next.
+        r = link.Wait({.send = "x\r", .until = HoldsAny({"never"}), .deadline = Deadline::ReplyTimer(3000ms)});
+        QVERIFY(r.outcome == ReplyOutcome::TimedOut && r.timedOut);
+        QCOMPARE(link.replyInterval(), 3000ms);
+
+        // The console's one-second timer: its event, told to the link, ends the wait.
+        WindowTimer console;
+        connect(&console, &WindowTimer::Timer, this, [this] { link.consoleTimerTicked(); });
+        console.setInterval(1000);
+        r = link.Wait({.send = "x\r", .until = HoldsAny({"never"}), .deadline = Deadline::ConsoleTimer(console)});
         QCOMPARE(r.outcome, ReplyOutcome::TimedOut);
-        QVERIFY(expired && !other.Enabled());
+        QVERIFY(r.timedOut && !console.Enabled() && !LinkTestAccess::timer1Expired(link));
+        QCOMPARE(link.replyInterval(), 3000ms);
+
+        // The TAP timer at the sender's interval, which stays on it.
+        r = link.Wait({.send = "x\r", .until = HoldsAny({"never"}), .deadline = Deadline::TAPTimer(2000ms)});
+        QVERIFY(r.outcome == ReplyOutcome::TimedOut && r.timedOut);
+        QCOMPARE(link.tapInterval(), 2000ms);
+        QVERIFY(!LinkTestAccess::tapTimer(link).Enabled() && !LinkTestAccess::timer1Expired(link));
 
         clock.restart();
         QCOMPARE(link.Pause(std::chrono::milliseconds(5000), true), ReplyOutcome::TimedOut);
         QVERIFY(clock.elapsed() >= 90);
     }
 
+    // Another activity stops the TAP timer while a wait runs on it (a grid editor loading): the
+    // wait's test can tell that from the timer's own end. The console's tick also ends a TAP
+    // wait: both raise the same flag.
+    void theTapTimerStoppedOrTheConsoleTicked()
+    {
+        SetTimeScale(0.02);
+        bool stopped = false;
+        QTimer::singleShot(20, this, [this] { link.stopTapTimer(); });
+        auto r = link.Wait({.until = [&](const QByteArray &) { return stopped = link.tapTimerStopped(); },
+                            .deadline = Deadline::TAPTimer(std::chrono::minutes(5))});
+        QCOMPARE(r.outcome, ReplyOutcome::Answered);
+        QVERIFY(stopped && !r.timedOut);
+
+        QTimer::singleShot(20, this, [this] { link.consoleTimerTicked(); });
+        r = link.Wait({.until = HoldsAny({"never"}), .deadline = Deadline::TAPTimer(std::chrono::minutes(5))});
+        QVERIFY(r.outcome == ReplyOutcome::TimedOut && r.timedOut);
+        QVERIFY(!LinkTestAccess::timer1Expired(link));
+    }
+
     void cancelAndClosing()
     {
-        link.bCancelOp = true; // already set: one look, then Cancelled
+        link.cancel(); // already set: one look, then Cancelled
         auto r = ask("x\r", {"\r\n"});
         QCOMPARE(r.outcome, ReplyOutcome::Cancelled);
         // Not cancellable: the flag does not count.
@@ -117,28 +153,31 @@ private slots:
         r = ask("#PrgmMode#", {"9600 baud"}, false);
         QCOMPARE(r.outcome, ReplyOutcome::Answered);
         // Raised while waiting; a pause ends too.
-        link.bCancelOp = false;
-        QTimer::singleShot(100, this, [this] { link.bCancelOp = true; });
+        link.clearCancel();
+        QTimer::singleShot(100, this, [this] { link.cancel(); });
         r = ask("x\r", {"\r\n"});
         QCOMPARE(r.outcome, ReplyOutcome::Cancelled);
         QCOMPARE(link.Pause(std::chrono::minutes(1), true), ReplyOutcome::Cancelled);
         // A closing program ends any wait.
-        link.bCancelOp = false;
-        QTimer::singleShot(100, this, [this] { link.bAppClosing = true; });
+        link.clearCancel();
+        QTimer::singleShot(100, this, [this] { link.setClosing(); });
         r = ask("#PrgmMode#", {"9600 baud"}, false);
         QCOMPARE(r.outcome, ReplyOutcome::Closing);
         QCOMPARE(link.Pause(std::chrono::minutes(1), false), ReplyOutcome::Closing);
         QVERIFY(link.Gone());
     }
 
+    // The reply and the time-out in the same look: Answered, and the result says it timed out
+    // too, for a caller that judges the time-out first.
     void answeredBeatsTimeoutInTheSameLook()
     {
         pty->write("ID=");
-        QTRY_VERIFY(link.MSComm1->InBufferCount() > 0);
-        QTimer::singleShot(0, this, [this] { link.bRespTimeout = true; });
+        QTRY_VERIFY(LinkTestAccess::unread(link) > 0);
+        QTimer::singleShot(0, this, [this] { LinkTestAccess::fireReplyTimer(link); });
         const auto r = link.Wait({.send = "ATI\r", .until = HoldsAny({"ID="})});
         QCOMPARE(r.outcome, ReplyOutcome::Answered);
-        QVERIFY(link.bRespTimeout);
+        QVERIFY(r.timedOut);
+        QVERIFY(!LinkTestAccess::replyTimedOut(link));
     }
 
     void signatureInsideOtherText()
@@ -227,7 +266,7 @@ private slots:
         QFETCH(bool, box);
         QFETCH(int, outcome);
         SetTimeScale(0.01);
-        QVERIFY(!link.MSComm1->setPortOpen(false));
+        QVERIFY(!link.closePort());
         ScriptedBoxes boxes;
         if (box)
             boxes.expect("Port not open").icon(MsgIcon::Exclamation).buttons(MsgButtons::OK);
@@ -236,8 +275,8 @@ private slots:
                                   .onWriteFailure = OnWriteFailure(policy)});
         QCOMPARE(int(r.outcome), outcome);
         QVERIFY(boxes.verifyAllShown());
-        QCOMPARE(link.bRespTimeout, outcome == int(ReplyOutcome::TimedOut));
-        QVERIFY(!link.Timer2->Enabled());
+        QCOMPARE(r.timedOut, outcome == int(ReplyOutcome::TimedOut));
+        QVERIFY(!LinkTestAccess::replyTimer(link).Enabled() && !LinkTestAccess::replyTimedOut(link));
     }
 
     // The view is the main window's while one is registered, and does nothing otherwise.

@@ -2,6 +2,7 @@
 
 #include "encoder/lookup.h"
 #include "encoder/transferfixture.h"
+#include "support/linktestaccess.h"
 
 using Label = TerminalView::Label;
 
@@ -120,19 +121,20 @@ private slots:
         // An empty box is asked all the same.
         QCOMPARE(lookUp(""), QList<QByteArray>{"LOOKUP \r\n"});
         QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: Invalid ID"));
-        QCOMPARE(Link().Timer2->Interval(), 4000);
-        QVERIFY(!Link().Timer2->Enabled());
+        QCOMPARE(Link().replyInterval().count(), 4000);
+        QVERIFY(!LinkTestAccess::replyTimer(Link()).Enabled());
 
         // A line feed followed by a carriage return ends the answer as well, before the time-out.
+        QSignalSpy timeouts(&LinkTestAccess::replyTimer(Link()), &WindowTimer::Timer);
         QVERIFY(fx.sim().setKnob("lookup_ending", "lfcr"));
         lookUp("201");
-        QVERIFY(!Link().bRespTimeout);
+        QCOMPARE(timeouts.count(), 0);
         QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 201, Cap=1300001, Type=N, Rate=1200, Func=1"));
 
         // No ending: what arrived is shown once the 4000 ms have passed; no answer: nothing.
         QVERIFY(fx.sim().setKnob("lookup_ending", "none"));
         lookUp("101");
-        QVERIFY(Link().bRespTimeout);
+        QCOMPARE(timeouts.count(), 1);
         QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 101, Cap=1234001, Type=A, Rate=512, Func=4"));
         QVERIFY(fx.sim().setKnob("drop_reply", "LOOKUP"));
         lookUp("102");
@@ -168,9 +170,10 @@ private slots:
         QFETCH(QString, echo);
         TransferFixture fx(0.05);
         QVERIFY(fx.connectTo(encsim::DeviceState::demo(), {{"pacing", "burst"}, {"echo", echo.toStdString()}}));
+        QSignalSpy timeouts(&LinkTestAccess::replyTimer(Link()), &WindowTimer::Timer);
         LookupPagerID("123");
         QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 123, Cap=1234023, Type=A, Rate=512, Func=4"));
-        QVERIFY(!Link().bRespTimeout);
+        QCOMPARE(timeouts.count(), 0);
         QVERIFY(fx.received().startsWith("LOOKUP 123\r"));
     }
 

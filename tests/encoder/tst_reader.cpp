@@ -8,6 +8,7 @@
 
 #include "encoder/read/reader.h"
 #include "encoder/transferfixture.h"
+#include "support/linktestaccess.h"
 #include "encoder/controlbytes.h"
 #include "model/dbfile.h"
 
@@ -322,7 +323,7 @@ private slots:
             if (close)
                 fx->closeProgram();
             else
-                Link().bCancelOp = true;
+                Link().cancel();
         });
         read();
         QCOMPARE(fx->boxes.shown().size(), 0);
@@ -339,7 +340,26 @@ private slots:
         QCOMPARE(fx->sim().getState().config.at("serial1 idascap"), std::string("1"));
         QCOMPARE(fx->view.panel(1), kProgress + QStringLiteral("Family 5"));
         QVERIFY(!Run.bDBMatchesEncoder);
-        QVERIFY(Link().MSComm1->PortOpen());
+        QVERIFY(Link().isOpen());
+    }
+
+    // A cancel that comes in the same look as the reply time-out counts as the time-out: the
+    // read error, not a silent stop.
+    void aCancelWithTheTimeoutIsAReadError()
+    {
+        QVERIFY(connectTo(FullState(8), {{"drop_reply", "\"read:G 5\""}}));
+        WindowTimer &replyTimer = LinkTestAccess::replyTimer(Link());
+        QMetaObject::Connection once;
+        once = connect(&replyTimer, &WindowTimer::Timer, this, [&once] {
+            Link().cancel();
+            disconnect(once);
+        });
+        fx->boxes.expect(kReadError).title(QStringLiteral("Read Error"));
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(fx->sent().last(), Block("G 5"));
+        QCOMPARE(fx->view.panel(1), kProgress + QStringLiteral("Family 5"));
+        QVERIFY(!Run.bDBMatchesEncoder);
     }
 
     // The guard's commands must be confirmed with the generation's own text; otherwise the
@@ -380,7 +400,7 @@ private slots:
         QVERIFY(!Run.bDBMatchesEncoder);
         QVERIFY(fx->view.panel(1) != kMatches);
         QCOMPARE(fx->view.front, TerminalView::Disc::NotConnected);
-        QVERIFY(Link().MSComm1->PortOpen());
+        QVERIFY(Link().isOpen());
     }
 
     // A COMP1 port needs a default pager (the first pager ID of the first group): without one

@@ -213,7 +213,7 @@ private slots:
             QCOMPARE(list[9].status + '|' + list[10].status + '|' + list[74].status,
                      W + "Group 10|" + W + "Family 1|" + W + "Message 15");
             for (int i = 0; i < 75; ++i)
-                QCOMPARE(list[i].replyEnd + QByteArray::number(list[i].replyTimeoutMs) +
+                QCOMPARE(list[i].replyEnd + QByteArray::number(list[i].replyTimeout.count()) +
                              (list[i].messageRecord ? " message" : "") + (list[i].setting ? " setting" : ""),
                          "\x1e\r" + QByteArray(v == WriterVariant::TwoPort && i < 10 ? "4000" : "0") +
                              (i >= 60 ? " message" : ""));

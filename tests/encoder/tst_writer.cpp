@@ -7,6 +7,7 @@
 
 #include "encoder/read/reader.h"
 #include "encoder/transferfixture.h"
+#include "support/linktestaccess.h"
 #include "encoder/write/writer.h"
 #include "encoder/write/writerecords.h"
 #include "model/dbfile.h"
@@ -169,10 +170,11 @@ class TestWriter : public QObject {
     void verifyCleanedUp()
     {
         QVERIFY(!Run.bDBBusy());
-        QVERIFY(!Link().bCancelOp);
+        QVERIFY(!Link().cancelled());
         QVERIFY(!HourglassShown());
         QVERIFY(!fx->view.cancelWindowShown);
-        QVERIFY(!Link().Timer2->Enabled());
+        QVERIFY(!LinkTestAccess::replyTimer(Link()).Enabled());
+        QVERIFY(!LinkTestAccess::replyTimedOut(Link()));
         QVERIFY(fx->view.toolbarEnabled);
     }
 
@@ -259,7 +261,7 @@ private slots:
         // The V7 label keeps what the guard found; the two-port label ends on port 2's setting.
         QCOMPARE(fx->view.label(Label::IDAsCap), v7 ? QStringLiteral("ID As Capcode Mode is OFF")
                                            : QStringLiteral("ID As Capcode Mode is OFF for Port 2"));
-        QCOMPARE(Link().Timer2->Interval(), v7 ? 8000 : 4000);
+        QCOMPARE(Link().replyInterval().count(), v7 ? 8000 : 4000);
     }
 
     // What the program reads from one encoder it writes into another: the second ends up
@@ -284,9 +286,9 @@ private slots:
 
         SimEncoder other(encsim::DeviceState::factory(9), encsim::Mode::Programming, kFast, 2);
         QVERIFY2(other.ok(), qPrintable(other.error()));
-        QVERIFY(!Link().MSComm1->setPortOpen(false));
-        QVERIFY(!Link().MSComm1->setCommPort(2));
-        QVERIFY(!Link().MSComm1->setPortOpen(true));
+        QVERIFY(!Link().closePort());
+        QVERIFY(!Link().setPortNumber(2));
+        QVERIFY(!Link().openPort());
         program();
         QCOMPARE(status(), QString::fromLatin1(kMatches));
 
@@ -386,7 +388,6 @@ private slots:
         QCOMPARE(sent().last(), lastSent);
         QCOMPARE(status(), lastStatus);
         QCOMPARE(Run.bDBMatchesEncoder, matchedBefore);
-        QVERIFY(!Link().bRespTimeout);
         verifyCleanedUp();
     }
 
@@ -546,7 +547,7 @@ private slots:
         program();
         QCOMPARE(sent(), expected);
         QCOMPARE(fx->view.front, TerminalView::Disc::NotConnected);
-        QVERIFY(Link().MSComm1->PortOpen());
+        QVERIFY(Link().isOpen());
         QVERIFY(fx->view.label(Label::IDAsCap).startsWith(QStringLiteral("ID As Capcode Mode is ON")));
         verifyCleanedUp();
     }
@@ -589,8 +590,8 @@ private slots:
         encsim::DeviceState state = encsim::DeviceState::factory(9);
         state.config["serial1 idascap"] = "1";
         QVERIFY(connectTo(state));
-        QVERIFY(!Link().MSComm1->Output("config ignorerfcd?\r"));
-        QTRY_VERIFY(Link().MSComm1->InBufferCount() >= 3); // "0" CR LF waits unread
+        QVERIFY(!Link().Write("config ignorerfcd?\r"));
+        QTRY_VERIFY(LinkTestAccess::unread(Link()) >= 3); // "0" CR LF waits unread
         fx->boxes.expect(kWriteError).title("Write Error");
         program();
         QCOMPARE(sent().mid(0, 2), (QByteArrayList{"config ignorerfcd?\r", "CONFIG SERIAL1 IDASCAP?\r"}));
@@ -614,7 +615,7 @@ private slots:
         QVERIFY(sim().setKnob("drop_reply", "\"" + during.toStdString() + "\""));
         // Another operation's cancel window is up; its button is what the write honours.
         fx->onEncoderEvent(during.startsWith("write") ? "write G 5 stored" : "IDASCAP?",
-                           [] { Link().bCancelOp = true; });
+                           [] { Link().cancel(); });
         if (writeError)
             fx->boxes.expect(kWriteError).title("Write Error");
         program();
@@ -627,7 +628,7 @@ private slots:
     void aClosedPortIsRefused()
     {
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
-        QVERIFY(!Link().MSComm1->setPortOpen(false));
+        QVERIFY(!Link().closePort());
         const QString label = fx->view.label(Label::IDAsCap), before = status();
         fx->boxes.expect("COM Port 1 is Not Open\rPlease Open Port and Try Again")
             .title("COM Port Not Open").icon(MsgIcon::Critical);

@@ -31,9 +31,9 @@ public:
         encsim::DeviceState state = encsim::DeviceState::demo();
         state.config["serial1 protocol"] = protocol;
         encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Paging, std::move(knobs));
-        MSComm *port = Link().MSComm1;
-        ready = encoder->ok() && !port->setCommPort(1) && !port->setSettings("9600,n,8,1") &&
-                !port->setPortOpen(true) && CommLogFile().Open(logPath(), true, nullptr);
+        EncoderLink &link = Link();
+        ready = encoder->ok() && !link.setPortNumber(1) && !link.setLine("9600,n,8,1") &&
+                !link.openPort() && CommLogFile().Open(logPath(), true, nullptr);
         if (!encoder->ok())
             qWarning().noquote() << encoder->error();
     }

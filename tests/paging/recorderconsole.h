@@ -1,7 +1,7 @@
 #pragma once
 // A test console without widgets: it records the log list (with its selection, as a list box
 // keeps it on the selected line), shows a pager field and owns the one-second reply timer,
-// whose event raises the link's bTimer1Expired. It is the current console while it lives.
+// whose event it tells the link (consoleTimerTicked). It is the current console while it lives.
 
 #include "encoder/link.h"
 #include "paging/console.h"
@@ -14,7 +14,7 @@ public:
     RecorderConsole()
     {
         timer.setInterval(1000);
-        QObject::connect(&timer, &WindowTimer::Timer, [] { Link().bTimer1Expired = true; });
+        QObject::connect(&timer, &WindowTimer::Timer, [] { Link().consoleTimerTicked(); });
         SetPagingConsole(this);
     }
     ~RecorderConsole() override

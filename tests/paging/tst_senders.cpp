@@ -4,6 +4,7 @@
 #include "paging/senders.h"
 
 #include "paging/pagingfixture.h"
+#include "support/linktestaccess.h"
 
 namespace {
 
@@ -211,12 +212,15 @@ class TestSenders : public QObject {
         QVERIFY(fx.ready);
         // The console stays the current one when it closes, so that a line logged after it would show.
         const auto close = [action] {
-            (action.startsWith(QStringLiteral("console")) ? Link().bConsoleClosing : Link().bAppClosing) = true;
+            if (action.startsWith(QStringLiteral("console")))
+                Link().setConsoleClosing(true);
+            else
+                Link().setClosing();
         };
         if (action == QLatin1String("hangup"))
             fx.encoder->sim().hangup();
         else if (action == QLatin1String("closed"))
-            Link().MSComm1->setPortOpen(false);
+            Link().closePort();
         else if (action == QLatin1String("console") || action == QLatin1String("program"))
             close();
         else if (!action.isEmpty()) {
@@ -234,8 +238,7 @@ class TestSenders : public QObject {
 
         if (action.startsWith(QStringLiteral("console")) || action.startsWith(QStringLiteral("program"))) {
             // On the line: the first frame when the closing came in its wait, else nothing.
-            Link().bAppClosing = Link().bConsoleClosing = false;
-            Link().MSComm1->Output("|");
+            Link().Write("|");
             const auto written = [&fx] {
                 QByteArray all;
                 for (const encsim::Event &e : fx.encoder->sim().events())
@@ -255,6 +258,39 @@ private slots:
     void others() { check(); }
     void interrupted_data() { g_rows = Rows::Interrupted, rows(); }
     void interrupted() { check(); }
+
+    // A grid editor that loads while the TAP sender waits for the log-on prompt after a wake-up
+    // stops the TAP timer: the page ends there (0), with nothing more logged or sent.
+    void aStoppedTapTimerEndsTheWakeUp()
+    {
+        PagingFixture fx("TAP", encodertest::KnobsFrom({QStringLiteral("tap_prompt=off")}), 0.1);
+        QVERIFY(fx.ready);
+        WindowTimer &tap = LinkTestAccess::tapTimer(Link());
+        int wakeUpsStopped = 0;
+        QTimer watch; // the wake-up's wait is the one on the TAP timer at its 2000 ms
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (tap.Enabled() && tap.Interval() == 2000) {
+                ++wakeUpsStopped;
+                Link().stopTapTimer();
+            }
+        });
+        watch.start(1);
+        bool fallback = false; // a wait that missed the stop would end only here
+        QTimer closing;
+        closing.setSingleShot(true);
+        QObject::connect(&closing, &QTimer::timeout, [&fallback] {
+            fallback = true;
+            Link().setConsoleClosing(true);
+        });
+        closing.start(5000);
+        QCOMPARE(sendPage(fx, "TAP", "123"), int16_t(0));
+        watch.stop();
+        QVERIFY(!fallback);
+        QCOMPARE(wakeUpsStopped, 1);
+        QCOMPARE(fx.lines(), expand("TAP", "123",
+                                    QStringLiteral("{A}|Encoder: ID=|Paging System Requires Login, Logging In"
+                                                   "|Encoder: ID=<CR><LF>|Sending Terminal ID")));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSenders)

@@ -62,9 +62,9 @@ public:
     {
         if (m_link.isEmpty())
             return;
-        MSComm *port = Link().MSComm1;
-        if (port->PortOpen() && port->devicePath() == m_link)
-            port->setPortOpen(false);
+        EncoderLink &link = Link();
+        if (link.isOpen() && link.devicePath() == m_link)
+            link.closePort();
         // A later encoder on the same COM port keeps its own link.
         if (ComDevicePathOverride(m_com) == m_link)
             SetComDevicePathOverride(m_com, m_previous);

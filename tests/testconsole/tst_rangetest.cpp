@@ -41,7 +41,7 @@ public:
     {
         timer1.setInterval(1000);
         timer2.setInterval(1000);
-        QObject::connect(&timer1, &WindowTimer::Timer, &timer1, [] { Link().bTimer1Expired = true; });
+        QObject::connect(&timer1, &WindowTimer::Timer, &timer1, [] { Link().consoleTimerTicked(); });
     }
     QByteArray PagerID() const override { return pin; }
     void SetPagerID(const QByteArray &p) override { pin = p; }
@@ -204,7 +204,7 @@ private slots:
         watchdog.setSingleShot(true);
         connect(&watchdog, &QTimer::timeout, this, [&watchdogFired] {
             watchdogFired = true;
-            Link().bAppClosing = true;
+            Link().setClosing();
         });
         watchdog.start(30000);
         for (bool inTheWait : {true, false}) {

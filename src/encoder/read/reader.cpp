@@ -11,7 +11,6 @@
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
-#include "platform/serialport.h"
 
 #include <functional>
 
@@ -50,12 +49,11 @@ public:
 
         {
             BusyScope filling(Busy::FillingDatabase);
-            m_link.bCancelOp = false;
-            m_link.bRespTimeout = false;
+            m_link.clearCancel();
             view().SetToolbarEnabled(false);
             // A V7 read takes whatever is still waiting as part of its first answer.
             if (!m_v7)
-                m_link.MSComm1->DiscardInput();
+                m_link.discardInput();
 
             Stop stop = guard();
             if (stop == Stop::None)
@@ -90,8 +88,8 @@ private:
              .onWriteFailure = m_writeErrorShown ? OnWriteFailure::End : OnWriteFailure::ShowAndEnd});
         if (r.outcome == ReplyOutcome::WriteFailed) {
             m_writeErrorShown = true;
-            m_link.bRespTimeout = true;
             r.outcome = ReplyOutcome::TimedOut;
+            r.timedOut = true;
         }
         return r;
     }
@@ -114,10 +112,11 @@ private:
     };
 
     // A settings query or a record request failed: no answer in time, the logon prompt, or an
-    // answer to something else. Judged before the cancel.
+    // answer to something else. Judged before the cancel: a cancel that meets the time-out is
+    // a read error.
     bool failedReply(const ExchangeResult &r, const ReplyCheck &check) const
     {
-        if (r.outcome != ReplyOutcome::Answered && m_link.bRespTimeout)
+        if (r.outcome != ReplyOutcome::Answered && r.timedOut)
             return true;
         if (check.logonPrompt(r.reply))
             return true;
@@ -162,9 +161,7 @@ private:
 
     Stop cancelledAtGuard()
     {
-        m_link.bCancelOp = false;
-        m_link.bRespTimeout = false;
-        m_link.Timer2->setEnabled(false);
+        m_link.clearCancel();
         return Stop::Cancelled;
     }
 
@@ -177,7 +174,7 @@ private:
             return Stop::Gone;
         if (r.outcome == ReplyOutcome::Cancelled)
             return cancelledAtGuard();
-        m_link.bRespTimeout = false; // no answer counts as off
+        // No answer counts as off.
 
         m_changed = true;
         if (!r.reply.startsWith('1')) {
@@ -194,7 +191,6 @@ private:
             return Stop::Gone;
         if (r.outcome == ReplyOutcome::Cancelled)
             return cancelledAtGuard();
-        m_link.bRespTimeout = false;
         if (!r.reply.contains(idAsCapConfirmation()))
             return improperResponse();
         m_switchedOff = true;
@@ -217,16 +213,14 @@ private:
 
     Stop readError()
     {
-        m_link.bRespTimeout = false;
         MsgBox(QStringLiteral("Error Reading Pager Database at\r") +
-                   QString::fromLatin1(m_link.MSComm1->Settings()) + QStringLiteral("  COM Port ") +
-                   QString::number(m_link.MSComm1->CommPort()) +
+                   QString::fromLatin1(m_link.lineSettings()) + QStringLiteral("  COM Port ") +
+                   QString::number(m_link.portNumber()) +
                    QStringLiteral("\rPlease Check Connections, Paging Encoder Configuration,\r"
                                   "or COM Port Settings, and Try Again"),
                MsgButtons::OK, MsgIcon::None, QStringLiteral("Read Error"));
         if (gone())
             return Stop::Gone;
-        m_link.Timer2->setEnabled(false);
         SetDefaultPointer();
         return Stop::Failed;
     }
@@ -341,7 +335,6 @@ private:
         if (r.outcome == ReplyOutcome::Cancelled)
             return cancelledAtGuard();
         m_restoreAnswered = true;
-        m_link.bRespTimeout = false;
         if (!r.reply.contains(idAsCapConfirmation()))
             return improperResponse();
         m_restored = true;
@@ -362,7 +355,6 @@ private:
             exchange(idAsCapCommand(" 1"), {idAsCapConfirmation()}, true, false);
         if (gone())
             return;
-        m_link.bRespTimeout = false;
         m_restored = r.reply.contains(idAsCapConfirmation());
         if (m_restored || m_switchedOff)
             view().SetLabel(TerminalView::Label::IDAsCap, idAsCapLabel(m_restored));

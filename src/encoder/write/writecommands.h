@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <chrono>
 #include <functional>
 
 inline constexpr char EndingCR[] = "\r";
@@ -14,8 +15,6 @@ inline constexpr char EndingCRLF[] = "\r\n";
 inline constexpr char EndingLF[] = "\n";
 // RS CR: the encoder's acknowledgement of a record.
 inline constexpr char RecordAck[] = "\x1e\r";
-// The reply interval a V7 write sets at its start and keeps for every command and record.
-inline constexpr int V7WriteTimeoutMs = 8000;
 // What every progress text of a write begins with.
 inline constexpr char WritingProgress[] = "Writing Pager Database - ";
 // The encoder's answer to a setting it does not take.
@@ -29,7 +28,7 @@ struct WriteCommand {
     QByteArray replyEnd;      // the wait for the reply ends once the reply holds this
     QByteArray mustContain;   // when set, a reply without this text is improper
     QByteArray mustStartWith; // when set, a reply not beginning with this text is improper
-    int replyTimeoutMs = 0;   // reply timer interval to set before sending; 0: the one in place
+    std::chrono::milliseconds replyTimeout{0}; // the reply timer set to it first; 0: the one in place
     std::function<void()> onSend; // when set, runs just before the command goes out
     // A setting ("config ..."): the encoder may refuse its value (SettingRefused) and the write
     // goes on.

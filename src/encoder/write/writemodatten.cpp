@@ -7,8 +7,6 @@
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
-#include "platform/serialport.h"
-#include "platform/timing.h"
 
 namespace {
 
@@ -53,7 +51,6 @@ ModAttenOutcome SendModAtten(EncoderLink &link, const ModAtten &atten, const Rep
             failureBox("Improper Response from Encoder");
             return ModAttenOutcome::Failed;
         }
-        link.bRespTimeout = false;
     }
     return ModAttenOutcome::GoOn;
 }
@@ -66,7 +63,7 @@ ModAttenOutcome WriteModAtten(EncoderLink &link)
     EncoderSettings.sModAttenC = atten.coarse;
     EncoderSettings.sModAttenF = atten.fine;
 
-    if (!link.MSComm1->PortOpen()) {
+    if (!link.isOpen()) {
         // The settings that follow meet the closed port and end the write with their own box.
         MsgBox(QStringLiteral("COM Port Not Open"), MsgButtons::OK, MsgIcon::None,
                QStringLiteral("Communications Error"));

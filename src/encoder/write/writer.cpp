@@ -24,8 +24,6 @@
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
-#include "platform/serialport.h"
-#include "platform/timing.h"
 
 #include <optional>
 
@@ -51,18 +49,18 @@ public:
     // The start. False when the write does not run: no main window, the port is closed, or a
     // value to be sent holds a control byte (either said in a box); nothing then needs
     // cleaning up, and nothing has been sent.
-    bool start(WriterVariant variant, std::optional<int> replyTimeoutMs)
+    bool start(WriterVariant variant, std::optional<std::chrono::milliseconds> replyTimeout)
     {
         if (gone())
             return false;
         m_filling.emplace(Busy::FillingDatabase);
-        if (replyTimeoutMs)
-            m_link.Timer2->setInterval(*replyTimeoutMs);
-        m_link.bCancelOp = false;
-        m_timer1Interval = m_link.Timer1->Interval();
+        if (replyTimeout)
+            m_link.setReplyInterval(*replyTimeout);
+        m_link.clearCancel();
+        m_tapInterval = m_link.tapInterval();
         SetHourglassPointer();
-        if (!m_link.MSComm1->PortOpen()) {
-            MsgBox(QStringLiteral("COM Port ") + QString::number(m_link.MSComm1->CommPort()) +
+        if (!m_link.isOpen()) {
+            MsgBox(QStringLiteral("COM Port ") + QString::number(m_link.portNumber()) +
                        QStringLiteral(" is Not Open\rPlease Open Port and Try Again"),
                    MsgButtons::OK, MsgIcon::Critical, QStringLiteral("COM Port Not Open"));
             SetDefaultPointer();
@@ -79,7 +77,7 @@ public:
             m_filling.reset();
             return false;
         }
-        m_link.bCancelOp = false;
+        m_link.clearCancel();
         view().SetToolbarEnabled(false);
         return true;
     }
@@ -101,11 +99,10 @@ public:
             return false;
         }
         if (query.outcome == ReplyOutcome::Cancelled) {
-            m_link.bCancelOp = false;
-            m_link.bRespTimeout = false;
+            m_link.clearCancel();
             return false;
         }
-        m_link.bRespTimeout = false; // no answer means the mode is off
+        // No answer means the mode is off.
         const bool on = query.reply.startsWith('1');
         view().SetLabel(TerminalView::Label::IDAsCap, latin1(on ? g.labelOn : g.labelOff));
         if (!on)
@@ -116,11 +113,10 @@ public:
         if (gone())
             return false;
         if (off.outcome == ReplyOutcome::Cancelled) {
-            m_link.bCancelOp = false;
-            m_link.bRespTimeout = false;
+            m_link.clearCancel();
             return false;
         }
-        m_link.bRespTimeout = false; // what has arrived is judged
+        // What has arrived is judged.
         if (!off.reply.contains(g.switchOff.mustContain)) {
             MsgBox(QStringLiteral("The Paging Encoder did not Properly Respond to IDASCAP Command.\r"
                                   "Please Check Connections, Paging Encoder Configuration,\r"
@@ -148,28 +144,27 @@ public:
             view().SetLabel(TerminalView::Label::IDAsCap, latin1(command.label));
         if (!command.status.isEmpty())
             view().SetPanelText(1, latin1(command.status));
-        if (command.replyTimeoutMs > 0)
-            m_link.Timer2->setInterval(command.replyTimeoutMs);
         if (command.onSend)
             command.onSend();
-        const ExchangeResult result = m_link.Wait(
-            {.send = command.bytes(), .discardFirst = true, .until = HoldsAny({command.replyEnd})});
+        const ExchangeResult result =
+            m_link.Wait({.send = command.bytes(),
+                         .discardFirst = true,
+                         .until = HoldsAny({command.replyEnd}),
+                         .deadline = Deadline::ReplyTimer(command.replyTimeout)});
         if (gone())
             return false;
         const bool logonPrompt = command.messageRecord ? LogonPromptOutsideQuotes(result.reply)
                                                        : result.reply.contains(LogonPrompt);
         if (result.outcome != ReplyOutcome::Answered || logonPrompt) {
-            m_link.bRespTimeout = false;
-            m_link.bCancelOp = false;
-            MsgBox(QStringLiteral("Error Writing Pager Database at\r") + latin1(m_link.MSComm1->Settings()) +
-                       QStringLiteral("  COM Port ") + QString::number(m_link.MSComm1->CommPort()) +
+            m_link.clearCancel();
+            MsgBox(QStringLiteral("Error Writing Pager Database at\r") + latin1(m_link.lineSettings()) +
+                       QStringLiteral("  COM Port ") + QString::number(m_link.portNumber()) +
                        QStringLiteral("\rPlease Check Connections, Paging Encoder Configuration,\r"
                                       "or COM Port Settings, and Try Again"),
                    MsgButtons::OK, MsgIcon::None, QStringLiteral("Write Error"));
             SetDefaultPointer();
             return false;
         }
-        m_link.bRespTimeout = false;
         if (command.setting && SettingRefused(result.reply))
             m_refused << progressItem(command.status);
         return true;
@@ -191,7 +186,7 @@ public:
     void discardInput()
     {
         if (!gone())
-            m_link.MSComm1->DiscardInput();
+            m_link.discardInput();
     }
 
     // The last command has been answered. Unless the encoder refused a setting, it now holds
@@ -218,7 +213,7 @@ public:
     {
         if (!gone()) {
             view().SetToolbarEnabled(true);
-            m_link.Timer1->setInterval(m_timer1Interval);
+            m_link.setTapInterval(m_tapInterval);
         }
         SetDefaultPointer();
         view().CloseCancelWindow();
@@ -232,7 +227,7 @@ private:
 
     EncoderLink &m_link;
     QByteArrayList m_refused; // the progress items of the settings the encoder refused
-    int m_timer1Interval = 0;
+    std::chrono::milliseconds m_tapInterval{0}; // the TAP timer's, put back at the end
     std::optional<BusyScope> m_filling;
 };
 
@@ -253,7 +248,7 @@ void WriteEncoderDB()
 void WriteEncoderDBV7()
 {
     WriteRun run;
-    if (!run.start(WriterVariant::V7, V7WriteTimeoutMs))
+    if (!run.start(WriterVariant::V7, timeouts::V7Write))
         return;
     bool ok = run.guard(V7IDAsCapGuard());
     if (ok) {

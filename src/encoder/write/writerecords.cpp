@@ -1,6 +1,7 @@
 #include "encoder/write/writerecords.h"
 
 #include "encoder/recordblock.h"
+#include "encoder/timeouts.h"
 
 namespace {
 QByteArray head(char letter, int number) { return QByteArray(1, letter) + ' ' + QByteArray::number(number); }
@@ -80,7 +81,7 @@ QList<WriteCommand> RecordCommands(WriterVariant variant)
         c.replyEnd = RecordAck;
         c.messageRecord = kind == RecordKind::Message;
         if (variant == WriterVariant::TwoPort && kind == RecordKind::Group)
-            c.replyTimeoutMs = TwoPortRecordTimeoutMs;
+            c.replyTimeout = timeouts::TwoPortRecord;
         list.append(c);
     }
     return list;

@@ -14,8 +14,6 @@ enum class WriterVariant { TwoPort, V7 };
 
 inline constexpr char WriteConfigPagerID[] = "0047d16";
 inline constexpr char WriteConfigPagerIDV7[] = "052e39";
-// The reply interval of the two-port writer's records, set before each group record.
-inline constexpr int TwoPortRecordTimeoutMs = 4000;
 inline constexpr int RecordCount = GroupCount + FamilyCount + MessageCount;
 
 QByteArray WriteConfigPagerIDFor(WriterVariant variant);
