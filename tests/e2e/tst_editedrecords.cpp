@@ -10,6 +10,7 @@
 #include "support/scriptedboxes.h"
 
 #include "e2e/programfixture.h"
+#include "editors/editortest.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -116,9 +117,7 @@ private slots:
         ScriptedBoxes noBoxes; // a box no step scripts fails the test
 
         // A family typed and chosen in the editor.
-        t->Toolbar1->ButtonByKey(QStringLiteral("sequence"))->trigger();
-        frmCfgFam *f = forms::Find<frmCfgFam>();
-        QVERIFY(f);
+        frmCfgFam *f = editortest::OpenFromToolbar<frmCfgFam>(t, "sequence");
         type(f, 1, 2, QStringLiteral("25"));
         type(f, 1, 3, QStringLiteral("1200"));
         type(f, 1, 5, QStringLiteral("1048576"));
@@ -161,9 +160,7 @@ private slots:
         ScriptedBoxes boxes;
 
         // Message 3, typed.
-        t->Toolbar1->ButtonByKey(QStringLiteral("message"))->trigger();
-        frmCfgMsg *m = forms::Find<frmCfgMsg>();
-        QVERIFY(m);
+        frmCfgMsg *m = editortest::OpenFromToolbar<frmCfgMsg>(t, "message");
         QTest::keyClick(m->txtMsg, Qt::Key_Down);
         QTest::keyClick(m->txtMsg, Qt::Key_Down);
         QTest::keyClicks(m->txtMsg, QStringLiteral("Evacuate, stairs B"));
@@ -172,9 +169,7 @@ private slots:
 
         // Group 2: its pager IDs first, then the group ID, a reference and a timer with
         // message 3.
-        t->Toolbar1->ButtonByKey(QStringLiteral("group"))->trigger();
-        frmCfgGroup *f = forms::Find<frmCfgGroup>();
-        QVERIFY(f);
+        frmCfgGroup *f = editortest::OpenFromToolbar<frmCfgGroup>(t, "group");
         type(f, 4, 2, QStringLiteral("101"));
         type(f, 5, 2, QStringLiteral("0102"));
         type(f, 6, 2, QStringLiteral("149"));
