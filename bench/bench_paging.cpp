@@ -10,14 +10,9 @@
 //
 //   bench_paging [pages]        (offscreen unless QT_QPA_PLATFORM says otherwise; default 200)
 
-#include "encoder/link.h"
-#include "model/state.h"
+#include "benchprogram.h"
 #include "paging/senders.h"
-#include "platform/folders.h"
 #include "platform/forms.h"
-#include "platform/msgbox.h"
-#include "platform/settingsstore.h"
-#include "platform/shell.h"
 #include "stallmeter.h"
 #include "support/simencoder.h"
 #include "testconsole/frmMessageTest.h"
@@ -42,14 +37,7 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
     const int pages = argc > 1 ? std::atoi(argv[1]) : 200;
-    SetSettingsStoreFolder(config.path());
-    SetDataFolderOverride(program.path());
-    SetPreviousInstanceHook([](const QString &) { return false; });
-    SetMsgBoxResponder([](const MsgBoxRequest &box) {
-        std::fprintf(stderr, "unexpected message box \"%s\": %s\n", qPrintable(box.title), qPrintable(box.text));
-        std::exit(1);
-        return MsgAnswer::OK;
-    });
+    IsolateBenchProgram(config, program);
 
     // The demo encoder in programming mode, its port 1 a TAP port at 9600 baud, as detection
     // leaves it; pager ID 123 is one of its pagers.
@@ -58,15 +46,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "simulated encoder: %s\n", qPrintable(encoder.error()));
         return 1;
     }
-    Run.sTestPort = "1";
-    EncoderSettings.sPort1Protocol = "TAP";
-    EncoderSettings.sPort1Baud = "9600";
-    EncoderSettings.sPort1DataBits = "N81";
-    EncoderLink &link = Link();
-    if (link.setPortNumber(1) || link.setLine("9600,n,8,1") || link.openPort()) {
-        std::fprintf(stderr, "the port does not open\n");
+    if (!OpenOnDemoTAPPort())
         return 1;
-    }
 
     frmMessageTest *console = forms::Get<frmMessageTest>();
     const QByteArray message = QByteArray("Range check ") + QByteArray(68, 'x');

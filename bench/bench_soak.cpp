@@ -12,14 +12,8 @@
 //
 //   bench_soak [pages]        (offscreen unless QT_QPA_PLATFORM says otherwise; default 10000)
 
-#include "encoder/link.h"
-#include "model/state.h"
-#include "platform/folders.h"
+#include "benchprogram.h"
 #include "platform/forms.h"
-#include "platform/msgbox.h"
-#include "platform/serialport.h"
-#include "platform/settingsstore.h"
-#include "platform/shell.h"
 #include "platform/timing.h"
 #include "testconsole/frmMessageTest.h"
 #include "testconsole/frmRangeTest.h"
@@ -158,28 +152,14 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", program.path().toLocal8Bit());
     QApplication app(argc, argv);
-    SetSettingsStoreFolder(config.path());
-    SetDataFolderOverride(program.path());
-    SetPreviousInstanceHook([](const QString &) { return false; });
+    IsolateBenchProgram(config, program);
     SetFlashWindowHook([](QWidget *) {});
-    SetMsgBoxResponder([](const MsgBoxRequest &box) {
-        std::fprintf(stderr, "unexpected message box \"%s\": %s\n", qPrintable(box.title), qPrintable(box.text));
-        std::exit(1);
-        return MsgAnswer::OK;
-    });
     SetTimeScale(Scale);
     SetComDevicePathOverride(1, QString::fromStdString(link));
 
-    Run.sTestPort = "1";
     Run.sBrand = "Kestrane";
-    EncoderSettings.sPort1Protocol = "TAP";
-    EncoderSettings.sPort1Baud = "9600";
-    EncoderSettings.sPort1DataBits = "N81";
-    EncoderLink &encoderLink = Link();
-    if (encoderLink.setPortNumber(1) || encoderLink.setLine("9600,n,8,1") || encoderLink.openPort()) {
-        std::fprintf(stderr, "the port does not open\n");
+    if (!OpenOnDemoTAPPort())
         return finish(1);
-    }
     frmMessageTest *console = forms::Get<frmMessageTest>();
     console->txtPIN->setText(QStringLiteral("123"));
     console->txtMessage->setBytes("Soak");

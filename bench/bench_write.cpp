@@ -7,19 +7,14 @@
 //
 //   QT_QPA_PLATFORM=offscreen ./bench_write
 
-#include "encoder/link.h"
-#include "platform/folders.h"
-#include "platform/shell.h"
 #include "app/frmTerminal.h"
 #include "app/frmXJSplash.h"
 #include "support/simencoder.h"
 #include "encoder/write/writer.h"
 #include "model/database.h"
 #include "model/state.h"
+#include "benchprogram.h"
 #include "platform/forms.h"
-#include "platform/msgbox.h"
-#include "platform/settingsstore.h"
-#include "platform/shell.h"
 #include "stallmeter.h"
 
 #include <QApplication>
@@ -86,13 +81,10 @@ bool runWrite(frmTerminal *, int generation, Figures *out)
         std::fprintf(stderr, "simulated encoder: %s\n", qPrintable(encoder.error()));
         return false;
     }
-    if (Link().setPortNumber(1) || Link().setLine("9600,n,8,1") || Link().openPort()) {
-        std::fprintf(stderr, "the port does not open\n");
+    if (const QString error = encodertest::OpenDetectedPort(generation == 7 ? "7.2" : "9.7"); !error.isEmpty()) {
+        std::fprintf(stderr, "the port does not open: %s\n", qPrintable(error));
         return false;
     }
-    Run.bV7Encoder = generation == 7;
-    Run.sFirmwareVer = generation == 7 ? "7.2" : "9.7";
-    Run.sTestPort = "1";
     Run.bTestEnabled = generation != 7;
     Run.bDBMatchesEncoder = true;
 
@@ -144,14 +136,7 @@ int main(int argc, char **argv)
     QTemporaryDir config, program;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
-    SetSettingsStoreFolder(config.path());
-    SetDataFolderOverride(program.path());
-    SetPreviousInstanceHook([](const QString &) { return false; });
-    SetMsgBoxResponder([](const MsgBoxRequest &box) {
-        std::fprintf(stderr, "unexpected message box \"%s\": %s\n", qPrintable(box.title), qPrintable(box.text));
-        std::exit(1);
-        return MsgAnswer::OK;
-    });
+    IsolateBenchProgram(config, program);
 
     forms::Get<frmXJSplash>();
     frmTerminal *t = forms::Find<frmTerminal>();

@@ -1,36 +1,27 @@
 #include "editors/frmCfgFam.h"
 
-#include "platform/folders.h"
-#include "platform/shell.h"
+#include "editors/editorsteps.h"
 #include "editors/familiescheck.h"
 #include "editors/groupscheck.h"
-#include "encoder/frmCancelSend.h"
-#include "encoder/link.h"
 #include "model/changes.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
-#include "platform/pointer.h"
-#include "platform/timing.h"
 #include "widgets/gridedit.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScopedValueRollback>
-#include <QScreen>
 #include <QScrollBar>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <optional>
 #include <utility>
 
+using namespace editorsteps;
 using namespace gridedit;
 
 namespace {
@@ -191,9 +182,7 @@ frmCfgFam::frmCfgFam(QWidget *parent) : Form(parent)
 
     const QFontMetrics fm(fgFamilies->font());
     const QFontMetrics hfm(columns->font());
-    const int rowHeight = qMax(fm.height() + 8, 22);
-    rows->setMinimumSectionSize(rowHeight);
-    rows->setDefaultSectionSize(rowHeight);
+    const int rowHeight = SetRowHeight(fgFamilies, 8, 22);
     QStringList rowTitles;
     for (int r = 1; r <= FamilyCount; ++r)
         rowTitles << QLatin1Char(' ') + QString::number(r);
@@ -233,14 +222,9 @@ frmCfgFam::frmCfgFam(QWidget *parent) : Form(parent)
         label->setTextFormat(Qt::PlainText);
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     }
-    cmdOK = new QPushButton(QStringLiteral("&OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setMinimumWidth(88);
+    cmdOK = MakeOKButton(this);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
-    layout->setSpacing(2);
-    layout->addWidget(fgFamilies);
+    auto *layout = MakeEditorLayout(this, fgFamilies, 2);
     layout->addSpacing(4);
     layout->addWidget(lblPrefix);
     layout->addWidget(lblSuffix);
@@ -271,14 +255,8 @@ frmCfgFam::frmCfgFam(QWidget *parent) : Form(parent)
     for (int n = 1; n <= MessageCount; ++n)
         messages << QString::number(n);
     cmbMsg = makeList("cmbMsg", messages);
-    for (QWidget *overlay : std::initializer_list<QWidget *>{txtFam, cmbPgrType, cmbFunc, cmbRate, cmbMsg}) {
-        overlay->hide();
-        overlay->installEventFilter(this);
-    }
     // Every key passes the window first (see Form_KeyDown).
-    installEventFilter(this);
-    fgFamilies->installEventFilter(this);
-    cmdOK->installEventFilter(this);
+    FilterEditorKeys(this, fgFamilies, {cmdOK}, {txtFam, cmbPgrType, cmbFunc, cmbRate, cmbMsg});
 
     connect(fgFamilies, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
         forms::HandlerScope scope(this);
@@ -455,10 +433,7 @@ void frmCfgFam::fillGrid()
 
 void frmCfgFam::Form_Load()
 {
-    Link().stopTapTimer();
-    Run.bSuppressEvents = true;
-    if (QScreen *s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    BeginLoad(this);
     m_row = 1;
     setCol(ColFamily);
 
@@ -478,23 +453,15 @@ void frmCfgFam::Form_Load()
     Run.bSuppressEvents = false;
 
     takeSnapshot();
-    if (Run.bDBBusy()) {
-        m_inputRefused = true;
-        setInputEnabled(false);
-    }
+    m_watch.followDatabase();
 }
 
 void frmCfgFam::Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode)
 {
     Q_UNUSED(UnloadMode);
-    if (!bIncompleteRecord)
-        return;
-    bIncompleteRecord = false;
-    const MsgAnswer answer =
-        MsgBox(QStringLiteral("Pager Families Definition is Incomplete\rAs Shown by Magenta Fields.\r"
-                              "Incomplete Records Will be Erased.\rAre You Sure You Want to Exit?"),
-               MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Incomplete Database Definition"));
-    if (answer == MsgAnswer::No)
+    if (KeepOpenWhenIncomplete(bIncompleteRecord,
+                               QStringLiteral("Pager Families Definition is Incomplete\rAs Shown by Magenta Fields.\r"
+                                              "Incomplete Records Will be Erased.\rAre You Sure You Want to Exit?")))
         Cancel = true;
 }
 
@@ -763,12 +730,8 @@ void frmCfgFam::activateForChoice()
 
 void frmCfgFam::txtFam_Change()
 {
-    if (Run.bSuppressEvents)
+    if (!HandlerGoesOn(m_checking, [this] { hideOverlays(); }))
         return;
-    if (Run.bDBBusy() || m_checking) {
-        hideOverlays();
-        return;
-    }
     const int c = m_col;
     if (c != ColPagerQty && c != ColStartID && c != ColStartCap)
         return;
@@ -866,12 +829,8 @@ void frmCfgFam::txtFam_Change()
 // The steps every list choice shares. False when the choice is not to be handled.
 bool frmCfgFam::beginChoice(QComboBox *list, bool &activated)
 {
-    if (Run.bSuppressEvents)
+    if (!HandlerGoesOn(m_checking, [this] { hideOverlays(); }))
         return false;
-    if (Run.bDBBusy() || m_checking) {
-        hideOverlays();
-        return false;
-    }
     const bool ownColumn = list == cmbPgrType ? m_col == ColPgrType
                            : list == cmbFunc  ? m_col == ColFunc
                            : list == cmbRate  ? m_col == ColRate
@@ -987,31 +946,10 @@ void frmCfgFam::cmbMsg_Click()
 // ---------------------------------------------------------------------------------------------
 // Keys
 
-bool frmCfgFam::eventFilter(QObject *watched, QEvent *event)
+void frmCfgFam::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers)
 {
-    const bool overlay = watched == txtFam || watched == cmbPgrType || watched == cmbFunc ||
-                         watched == cmbRate || watched == cmbMsg;
-    const auto taken = RouteEditorEvent(event, fgFamilies, overlay,
-                                        [this](int &keyCode, Qt::KeyboardModifiers shift) {
-                                            forms::HandlerScope scope(this);
-                                            Form_KeyDown(keyCode, shift);
-                                        });
-    return taken ? *taken : Form::eventFilter(watched, event);
-}
-
-void frmCfgFam::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
-{
-    Q_UNUSED(Shift); // Shift+Tab moves like Tab
-    if (KeyCode == KeyF1) {
-        OpenHelpManual();
-        KeyCode = 0;
-        return;
-    }
-    const int key = KeyCode;
-    if (!IsNavigationKey(key))
-        return;
-    KeyCode = 0;
-    if (Run.bDBBusy() || m_checking)
+    const auto key = TakeEditorKey(KeyCode);
+    if (!key || Run.bDBBusy() || m_checking)
         return;
 
     const int next = m_row == FamilyCount ? 1 : m_row + 1;
@@ -1028,7 +966,7 @@ void frmCfgFam::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
             click(col);
     };
 
-    switch (key) {
+    switch (*key) {
     case KeyTab:
     case KeyEnter:
     case KeyRight:
@@ -1065,9 +1003,7 @@ void frmCfgFam::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
 
 void frmCfgFam::cmdOK_Click()
 {
-    // Inside a check (this editor's or the other's) OK does nothing: a second check would end
-    // with the first one's cancel window.
-    if (Run.bDBBusy() || m_checking || Run.bEditorCheckRunning)
+    if (!EditorCheck::MayStart(m_checking))
         return;
     hideOverlays();
     setCol(ColFamily);
@@ -1099,34 +1035,18 @@ void frmCfgFam::cmdOK_Click()
 
 bool frmCfgFam::CheckFamiliesDatabase()
 {
-    QPointer<frmCfgFam> self(this);
     // No encoder command starts while the families are corrected.
-    BusyScope checking(Busy::CheckingFamilies, BusyScope::WhenIdle);
-    const QScopedValueRollback checkRuns(Run.bEditorCheckRunning, true);
-    m_checking = true;
+    EditorCheck check(this, Busy::CheckingFamilies, m_checking, CheckingText);
     m_pagerIDsExceeded = false;
     const std::array<FamilyRec, FamilyCount> before = DB.Families;
 
     FamiliesCheckHooks hooks;
-    hooks.passStarted = [] {
-        SetHourglassPointer();
-        if (frmCancelSend *cancel = forms::Get<frmCancelSend>(); cancel && !cancel->isUnloaded()) {
-            cancel->Label1->setText(QString::fromLatin1(CheckingText));
-            forms::Show<frmCancelSend>();
-        }
-    };
-    hooks.yieldAndStop = [self] {
-        DoEvents();
-        return Link().cancelled() || Link().closing() || !self || self->isUnloaded();
-    };
+    hooks.passStarted = [&check] { check.passStarted(); };
+    hooks.yieldAndStop = [&check] { return check.yieldAndStop(); };
     hooks.fault = [](int, const QString &text) { MsgBox(text, MsgButtons::OK); };
     const FamiliesCheckResult result = ::CheckFamiliesDatabase(hooks);
-
-    forms::Unload<frmCancelSend>();
-    SetDefaultPointer();
-    if (!self || isUnloaded())
+    if (!check.finished())
         return result.ok;
-    m_checking = false;
 
     markCorrections(result);
     // What the grid now shows: the families as they were, with the corrections.
@@ -1183,10 +1103,7 @@ void frmCfgFam::setInputEnabled(bool enabled)
 {
     if (!enabled)
         hideOverlays();
-    fgFamilies->setEnabled(enabled);
-    cmdOK->setEnabled(enabled);
-    if (enabled && isActiveWindow())
-        fgFamilies->setFocus();
+    SetGridInput(fgFamilies, cmdOK, enabled, isActiveWindow());
 }
 
 void frmCfgFam::takeSnapshot()
@@ -1203,17 +1120,7 @@ bool frmCfgFam::databaseChangedElsewhere() const
 
 void frmCfgFam::watchDatabase()
 {
-    if (isUnloaded())
-        return;
-    // Never in the middle of one of the editor's own handlers (a message box, the check):
-    // looked at again once it has returned.
-    if (!m_lookLater.now(core().busy > 0))
-        return;
-    if (Run.bDBBusy() != m_inputRefused) {
-        m_inputRefused = Run.bDBBusy();
-        setInputEnabled(!Run.bDBBusy());
-    }
-    if (Run.bDBBusy())
+    if (isUnloaded() || !m_watch.mayLook(core().busy > 0))
         return;
     if (databaseChangedElsewhere()) {
         const bool suppressed = Run.bSuppressEvents;

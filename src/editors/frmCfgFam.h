@@ -16,6 +16,7 @@
 // input; when the database has changed under it (a read, a file opened, New) it shows the new
 // contents. It hears of both through the model's change notification.
 
+#include "editors/editorsteps.h"
 #include "model/database.h"
 #include "platform/forms.h"
 #include "widgets/gridedit.h"
@@ -82,7 +83,8 @@ public:
     // Window handlers.
     void Form_Load();
     void Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode);
-    // Sees every key before the focused control; sets KeyCode to 0 when it used the key.
+    // Sees every key before the focused control; sets KeyCode to 0 when it used the key. Shift+Tab
+    // moves like Tab.
     // KeyCode: 9 Tab, 13 Enter, 37 Left, 38 Up, 39 Right, 40 Down, 112 F1.
     void Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift);
 
@@ -99,9 +101,6 @@ public:
     // Runs the families check under the cancel window, marks the cells it corrected and tells
     // the operator when anything was adjusted. True only when the check ran to its end.
     bool CheckFamiliesDatabase();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     using Rgb = unsigned;
@@ -147,8 +146,8 @@ private:
     bool m_checking = false;
     // The check stopped at a family it could not move: OK keeps the window open.
     bool m_pagerIDsExceeded = false;
-    bool m_inputRefused = false;
-    gridedit::LookLater m_lookLater{this, [this] { watchDatabase(); }};
+    editorsteps::DatabaseWatch m_watch{this, [this](bool enabled) { setInputEnabled(enabled); },
+                                       [this] { watchDatabase(); }};
 
     // What the grid shows, to notice changes made behind the editor's back.
     struct Shown {

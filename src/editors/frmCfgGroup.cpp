@@ -1,28 +1,21 @@
 #include "editors/frmCfgGroup.h"
 
+#include "editors/editorsteps.h"
 #include "editors/groupscheck.h"
-#include "encoder/frmCancelSend.h"
-#include "encoder/link.h"
 #include "model/changes.h"
 #include "model/database.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
-#include "platform/pointer.h"
-#include "platform/shell.h"
-#include "platform/timing.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QScopedValueRollback>
-#include <QScreen>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
+using namespace editorsteps;
 using namespace gridedit;
 
 namespace {
@@ -100,9 +93,7 @@ frmCfgGroup::frmCfgGroup(QWidget *parent) : Form(parent)
     // Every row and every group in view, no caption and no value cut.
     const QFontMetrics fm(fgGroups->font());
     const QFontMetrics hfm(columns->font());
-    const int rowHeight = qMax(fm.height() + 6, 20);
-    rows->setMinimumSectionSize(rowHeight);
-    rows->setDefaultSectionSize(rowHeight);
+    const int rowHeight = SetRowHeight(fgGroups, 6, 20);
     int captionWidth = 0;
     for (const QString &t : std::as_const(rowTitles))
         captionWidth = qMax(captionWidth, hfm.horizontalAdvance(t));
@@ -123,14 +114,9 @@ frmCfgGroup::frmCfgGroup(QWidget *parent) : Form(parent)
     lblMsg->setObjectName(QStringLiteral("lblMsg"));
     lblMsg->setTextFormat(Qt::PlainText);
     lblMsg->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    cmdOK = new QPushButton(QStringLiteral("&OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setMinimumWidth(88);
+    cmdOK = MakeOKButton(this);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
-    layout->setSpacing(6);
-    layout->addWidget(fgGroups);
+    auto *layout = MakeEditorLayout(this, fgGroups, 6);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(lblMsg, 1);
     bottom->addWidget(cmdOK);
@@ -145,14 +131,9 @@ frmCfgGroup::frmCfgGroup(QWidget *parent) : Form(parent)
     for (int n = 1; n <= MessageCount; ++n)
         cmbMsg->addItem(QString::number(n));
     cmbMsg->setMaxVisibleItems(MessageCount + 1);
-    for (QWidget *overlay : std::initializer_list<QWidget *>{txtGrp, cmbMsg}) {
-        overlay->hide();
-        overlay->installEventFilter(this);
-    }
+    txtGrp->hide();
     // Every key passes the window first (see Form_KeyDown).
-    installEventFilter(this);
-    fgGroups->installEventFilter(this);
-    cmdOK->installEventFilter(this);
+    FilterEditorKeys(this, fgGroups, {cmdOK, txtGrp}, {cmbMsg});
 
     connect(fgGroups, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
         forms::HandlerScope scope(this);
@@ -293,20 +274,14 @@ void frmCfgGroup::fillGrid()
 
 void frmCfgGroup::Form_Load()
 {
-    Link().stopTapTimer();
-    Run.bSuppressEvents = true;
-    if (QScreen *s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    BeginLoad(this);
     setCell(0, 1);
     fillGrid();
     show();
     fgGroups->setFocus();
     setCell(RowGroupID, 1);
     Run.bSuppressEvents = false;
-    if (Run.bDBBusy()) {
-        m_inputRefused = true;
-        setInputEnabled(false);
-    }
+    m_watch.followDatabase();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -361,12 +336,8 @@ void frmCfgGroup::openList()
 
 void frmCfgGroup::fgGroups_Click()
 {
-    if (Run.bSuppressEvents)
+    if (!HandlerGoesOn(m_checking, [this] { hideOverlays(); }))
         return;
-    if (Run.bDBBusy() || m_checking) {
-        hideOverlays();
-        return;
-    }
     Run.bSuppressEvents = true;
     hideOverlays();
     const int col = m_col;
@@ -510,12 +481,8 @@ void frmCfgGroup::toggleTimer(int col)
 
 void frmCfgGroup::txtGrp_Change()
 {
-    if (Run.bSuppressEvents)
+    if (!HandlerGoesOn(m_checking, [this] { hideOverlays(); }))
         return;
-    if (Run.bDBBusy() || m_checking) {
-        hideOverlays();
-        return;
-    }
     const int row = m_row;
     const int col = m_col;
     if (col < 1 || !(row == RowReference || row == RowGroupID || isPagerIDRow(row)))
@@ -578,12 +545,8 @@ void frmCfgGroup::txtGrp_Change()
 
 void frmCfgGroup::cmbMsg_Click()
 {
-    if (Run.bSuppressEvents)
+    if (!HandlerGoesOn(m_checking, [this] { hideOverlays(); }))
         return;
-    if (Run.bDBBusy() || m_checking) {
-        hideOverlays();
-        return;
-    }
     const int col = m_col;
     if (col < 1 || m_row != RowTimerMsg || cmbMsg->currentIndex() < 0)
         return;
@@ -611,32 +574,13 @@ void frmCfgGroup::cmbMsg_Click()
 // ---------------------------------------------------------------------------------------------
 // Keys
 
-bool frmCfgGroup::eventFilter(QObject *watched, QEvent *event)
-{
-    const auto taken = RouteEditorEvent(event, fgGroups, watched == cmbMsg,
-                                        [this](int &keyCode, Qt::KeyboardModifiers shift) {
-                                            forms::HandlerScope scope(this);
-                                            Form_KeyDown(keyCode, shift);
-                                        });
-    return taken ? *taken : Form::eventFilter(watched, event);
-}
-
 // Rows 3 to 23 (Group ID and the pager IDs) form the keys' cycle through a group; the
 // Reference, Active and timer rows are reached with the mouse only, so a key never switches
 // anything. From a row caption the keys go on with the group last used.
-void frmCfgGroup::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
+void frmCfgGroup::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers)
 {
-    Q_UNUSED(Shift); // Shift+Tab moves like Tab
-    if (KeyCode == KeyF1) {
-        OpenHelpManual();
-        KeyCode = 0;
-        return;
-    }
-    const int key = KeyCode;
-    if (!IsNavigationKey(key))
-        return;
-    KeyCode = 0;
-    if (Run.bDBBusy() || m_checking)
+    const auto key = TakeEditorKey(KeyCode);
+    if (!key || Run.bDBBusy() || m_checking)
         return;
 
     constexpr int first = RowGroupID;
@@ -644,7 +588,7 @@ void frmCfgGroup::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
     constexpr int groups = ColumnCount - 1;
     int col = m_col >= 1 ? m_col : m_lastGroupCol;
     int row = m_row;
-    switch (key) {
+    switch (*key) {
     case KeyTab:
     case KeyEnter:
     case KeyRight:
@@ -685,9 +629,7 @@ void frmCfgGroup::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
 
 void frmCfgGroup::cmdOK_Click()
 {
-    // Inside a check (this editor's or the other's) OK does nothing: a second check would end
-    // with the first one's cancel window.
-    if (Run.bDBBusy() || m_checking || Run.bEditorCheckRunning)
+    if (!EditorCheck::MayStart(m_checking))
         return;
     hideOverlays();
 
@@ -726,31 +668,14 @@ void frmCfgGroup::cmdOK_Click()
 
 bool frmCfgGroup::CheckGroupPagerIDs()
 {
-    QPointer<frmCfgGroup> self(this);
     // No encoder command and no file starts while the pager IDs are checked.
-    BusyScope checking(Busy::CheckingGroups, BusyScope::WhenIdle);
-    const QScopedValueRollback checkRuns(Run.bEditorCheckRunning, true);
-    m_checking = true;
-
+    EditorCheck check(this, Busy::CheckingGroups, m_checking, CheckingText);
     GroupsCheckHooks hooks;
-    hooks.started = [] {
-        SetHourglassPointer();
-        if (frmCancelSend *cancel = forms::Get<frmCancelSend>(); cancel && !cancel->isUnloaded()) {
-            cancel->Label1->setText(QString::fromLatin1(CheckingText));
-            forms::Show<frmCancelSend>();
-        }
-    };
-    hooks.yieldAndStop = [self] {
-        DoEvents();
-        return Link().cancelled() || Link().closing() || !self || self->isUnloaded();
-    };
+    hooks.started = [&check] { check.passStarted(); };
+    hooks.yieldAndStop = [&check] { return check.yieldAndStop(); };
     const GroupsCheckResult result = ::CheckGroupPagerIDs(hooks);
-
-    forms::Unload<frmCancelSend>();
-    SetDefaultPointer();
-    if (!self || isUnloaded())
+    if (!check.finished())
         return result.ok;
-    m_checking = false;
 
     for (const ClearedPagerID &cleared : result.cleared) {
         const int row = RowPagerID1 + cleared.pagerID;
@@ -769,14 +694,9 @@ bool frmCfgGroup::CheckGroupPagerIDs()
 void frmCfgGroup::Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode)
 {
     Q_UNUSED(UnloadMode);
-    if (!bIncompleteRecord)
-        return;
-    bIncompleteRecord = false;
-    const MsgAnswer answer =
-        MsgBox(QStringLiteral("Pager Group Definition is Incomplete\rAs Shown by Magenta Fields\r"
-                              "Are You Sure You Want to Exit?"),
-               MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Incomplete Database Definition"));
-    if (answer == MsgAnswer::No)
+    if (KeepOpenWhenIncomplete(bIncompleteRecord, QStringLiteral("Pager Group Definition is Incomplete\r"
+                                                                 "As Shown by Magenta Fields\r"
+                                                                 "Are You Sure You Want to Exit?")))
         Cancel = true;
 }
 
@@ -793,27 +713,16 @@ void frmCfgGroup::setInputEnabled(bool enabled)
 {
     if (!enabled)
         hideOverlays();
-    fgGroups->setEnabled(enabled);
-    cmdOK->setEnabled(enabled);
-    if (enabled && isActiveWindow())
-        fgGroups->setFocus();
+    SetGridInput(fgGroups, cmdOK, enabled, isActiveWindow());
 }
 
 void frmCfgGroup::watchDatabase(ModelChange what)
 {
     if (what == ModelChange::DatabaseReplaced)
         m_redrawPending = true;
-    if (isUnloaded() || (!m_redrawPending && Run.bDBBusy() == m_inputRefused))
+    if (isUnloaded() || (!m_redrawPending && m_watch.inputFollows()))
         return;
-    // Never in the middle of one of the editor's own handlers (a message box, the check):
-    // looked at again once it has returned.
-    if (!m_lookLater.now(core().busy > 0 || m_checking))
-        return;
-    if (Run.bDBBusy() != m_inputRefused) {
-        m_inputRefused = Run.bDBBusy();
-        setInputEnabled(!Run.bDBBusy());
-    }
-    if (Run.bDBBusy() || !m_redrawPending)
+    if (!m_watch.mayLook(core().busy > 0 || m_checking) || !m_redrawPending)
         return;
     m_redrawPending = false;
     const bool suppressed = Run.bSuppressEvents;

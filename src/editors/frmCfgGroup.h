@@ -13,6 +13,7 @@
 // New). While the encoder's database is read or written (Run.bDBBusy()) the editor takes no
 // input.
 
+#include "editors/editorsteps.h"
 #include "model/changes.h"
 #include "platform/forms.h"
 #include "widgets/gridedit.h"
@@ -62,7 +63,8 @@ public:
 
     // Window handlers.
     void Form_Load();
-    // Sees every key before the focused control; sets KeyCode to 0 when it used the key.
+    // Sees every key before the focused control; sets KeyCode to 0 when it used the key. Shift+Tab
+    // moves like Tab.
     void Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift);
     void cmdOK_Click();
     void Form_QueryUnload(bool &Cancel, forms::UnloadMode UnloadMode);
@@ -76,9 +78,6 @@ public:
     // Runs the groups check under the cancel window, marks the pager IDs it cleared and tells
     // the operator when any was. True only when the check ran to its end.
     bool CheckGroupPagerIDs();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void setText(int row, int col, const QString &text);
@@ -105,7 +104,7 @@ private:
     int m_col = 0;
     int m_lastGroupCol = 1;  // the group the keys go on with when the current cell is a caption
     bool m_checking = false;
-    bool m_inputRefused = false;
     bool m_redrawPending = false;
-    gridedit::LookLater m_lookLater{this, [this] { watchDatabase(ModelChange::Busy); }};
+    editorsteps::DatabaseWatch m_watch{this, [this](bool enabled) { setInputEnabled(enabled); },
+                                       [this] { watchDatabase(ModelChange::Busy); }};
 };

@@ -1,21 +1,18 @@
 #include "editors/frmCfgMsg.h"
 
-#include "encoder/link.h"
+#include "editors/editorsteps.h"
 #include "model/changes.h"
 #include "model/database.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
-#include "platform/shell.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
+using namespace editorsteps;
 using namespace gridedit;
 
 namespace {
@@ -47,9 +44,7 @@ frmCfgMsg::frmCfgMsg(QWidget *parent) : Form(parent)
     // Every message in view, as wide as 60 capitals.
     const QFontMetrics fm(fgMessages->font());
     const QFontMetrics hfm(columns->font());
-    const int rowHeight = qMax(fm.height() + 6, 20);
-    rows->setMinimumSectionSize(rowHeight);
-    rows->setDefaultSectionSize(rowHeight);
+    const int rowHeight = SetRowHeight(fgMessages, 6, 20);
     rows->setFixedWidth(hfm.horizontalAdvance(QStringLiteral(" 15")) + 18);
     const int columnWidth = fm.horizontalAdvance(QString(MessageChars, QLatin1Char('N'))) + 14;
     fgMessages->setColumnWidth(0, columnWidth);
@@ -59,14 +54,9 @@ frmCfgMsg::frmCfgMsg(QWidget *parent) : Form(parent)
     fgMessages->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     fgMessages->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-    cmdOK = new QPushButton(QStringLiteral("&OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setMinimumWidth(88);
+    cmdOK = MakeOKButton(this);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
-    layout->setSpacing(8);
-    layout->addWidget(fgMessages);
+    auto *layout = MakeEditorLayout(this, fgMessages, 8);
     auto *bottom = new QHBoxLayout;
     bottom->addStretch(1);
     bottom->addWidget(cmdOK);
@@ -77,8 +67,7 @@ frmCfgMsg::frmCfgMsg(QWidget *parent) : Form(parent)
     txtMsg->setObjectName(QStringLiteral("txtMsg"));
     txtMsg->hide();
     // Every key passes the window first (see Form_KeyDown).
-    for (QObject *o : std::initializer_list<QObject *>{this, fgMessages, txtMsg, cmdOK})
-        o->installEventFilter(this);
+    FilterEditorKeys(this, fgMessages, {cmdOK, txtMsg}, {});
 
     connect(fgMessages, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
         forms::HandlerScope scope(this);
@@ -126,20 +115,14 @@ void frmCfgMsg::drawMessage(int row)
 
 void frmCfgMsg::Form_Load()
 {
-    Link().stopTapTimer();
-    Run.bSuppressEvents = true;
-    if (QScreen *s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    BeginLoad(this);
     for (int n = 1; n <= MessageCount; ++n)
         drawMessage(n);
     setRow(1);
     show();
     fgMessages_Click();
     Run.bSuppressEvents = false;
-    if (Run.bDBBusy()) {
-        m_inputRefused = true;
-        setInputEnabled(false);
-    }
+    m_watch.followDatabase();
 }
 
 void frmCfgMsg::fgMessages_Click()
@@ -162,12 +145,8 @@ void frmCfgMsg::fgMessages_Click()
 
 void frmCfgMsg::txtMsg_Change()
 {
-    if (Run.bSuppressEvents)
+    if (!HandlerGoesOn(false, [this] { txtMsg->hide(); }))
         return;
-    if (Run.bDBBusy()) {
-        txtMsg->hide();
-        return;
-    }
     QString text = txtMsg->text();
     const qsizetype quote = text.indexOf(QLatin1Char('"'));
     if (quote >= 0) {
@@ -188,39 +167,15 @@ void frmCfgMsg::txtMsg_Change()
     MarkDatabaseModified();
 }
 
-bool frmCfgMsg::eventFilter(QObject *watched, QEvent *event)
+void frmCfgMsg::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers)
 {
-    const auto taken = RouteEditorEvent(event, fgMessages, false,
-                                        [this](int &keyCode, Qt::KeyboardModifiers shift) {
-                                            forms::HandlerScope scope(this);
-                                            Form_KeyDown(keyCode, shift);
-                                        });
-    return taken ? *taken : Form::eventFilter(watched, event);
-}
-
-void frmCfgMsg::Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift)
-{
-    Q_UNUSED(Shift); // Shift+Tab moves like Tab
-    switch (KeyCode) {
-    case KeyF1:
-        OpenHelpManual();
-        KeyCode = 0;
+    const auto key = TakeEditorKey(KeyCode);
+    if (!key)
         return;
-    case KeyDown:
-    case KeyRight:
-    case KeyTab:
-    case KeyEnter:
-        KeyCode = 0;
-        setRow(m_row == MessageCount ? 1 : m_row + 1);
-        break;
-    case KeyUp:
-    case KeyLeft:
-        KeyCode = 0;
+    if (*key == KeyUp || *key == KeyLeft)
         setRow(m_row == 1 ? MessageCount : m_row - 1);
-        break;
-    default:
-        return;
-    }
+    else
+        setRow(m_row == MessageCount ? 1 : m_row + 1);
     fgMessages_Click();
 }
 
@@ -237,25 +192,17 @@ void frmCfgMsg::setInputEnabled(bool enabled)
 {
     if (!enabled)
         txtMsg->hide();
-    fgMessages->setEnabled(enabled);
-    cmdOK->setEnabled(enabled);
+    SetGridInput(fgMessages, cmdOK, enabled, false);
 }
 
 void frmCfgMsg::watchDatabase(ModelChange what)
 {
     if (what == ModelChange::DatabaseReplaced)
         m_redrawPending = true;
-    if (isUnloaded() || (!m_redrawPending && Run.bDBBusy() == m_inputRefused))
+    if (isUnloaded() || (!m_redrawPending && m_watch.inputFollows()))
         return;
-    // Never in the middle of one of the editor's own handlers (the quote's box): looked at
-    // again once it has returned.
-    if (!m_lookLater.now(core().busy > 0))
-        return;
-    if (Run.bDBBusy() != m_inputRefused) {
-        m_inputRefused = Run.bDBBusy();
-        setInputEnabled(!Run.bDBBusy());
-    }
-    if (Run.bDBBusy())
+    // Never in the middle of one of the editor's own handlers (the quote's box).
+    if (!m_watch.mayLook(core().busy > 0))
         return;
     // Back to typing on the same message, with what the database now holds.
     const bool suppressed = Run.bSuppressEvents;

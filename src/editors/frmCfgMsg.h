@@ -8,6 +8,7 @@
 // The grid is drawn afresh when the database has been replaced (a read, a file opened, New).
 // While the encoder's database is read or written (Run.bDBBusy()) the editor takes no input.
 
+#include "editors/editorsteps.h"
 #include "model/changes.h"
 #include "platform/forms.h"
 #include "widgets/gridedit.h"
@@ -34,7 +35,8 @@ public:
 
     // Window handlers.
     void Form_Load();
-    // Sees every key before the focused control; sets KeyCode to 0 when it used the key.
+    // Sees every key before the focused control; sets KeyCode to 0 when it used the key. Shift+Tab
+    // moves like Tab.
     void Form_KeyDown(int &KeyCode, Qt::KeyboardModifiers Shift);
     void cmdOK_Click();
 
@@ -42,16 +44,13 @@ public:
     void fgMessages_Click();
     void txtMsg_Change();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void drawMessage(int row);
     void setInputEnabled(bool enabled);
     void watchDatabase(ModelChange what);
 
     int m_row = 1;
-    bool m_inputRefused = false;
     bool m_redrawPending = false;
-    gridedit::LookLater m_lookLater{this, [this] { watchDatabase(ModelChange::Busy); }};
+    editorsteps::DatabaseWatch m_watch{this, [this](bool enabled) { setInputEnabled(enabled); },
+                                       [this] { watchDatabase(ModelChange::Busy); }};
 };

@@ -1,10 +1,14 @@
 #include "widgets/gridedit.h"
 
+#include "platform/shell.h"
+
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QValidator>
 
 namespace gridedit {
@@ -30,6 +34,20 @@ int KeyCodeOf(int qtKey)
     }
 }
 
+std::optional<int> TakeEditorKey(int &KeyCode)
+{
+    if (KeyCode == KeyF1) {
+        OpenHelpManual();
+        KeyCode = 0;
+        return std::nullopt;
+    }
+    if (!IsNavigationKey(KeyCode))
+        return std::nullopt;
+    const int key = KeyCode;
+    KeyCode = 0;
+    return key;
+}
+
 bool LookLater::now(bool inHandler)
 {
     if (!inHandler)
@@ -44,21 +62,55 @@ bool LookLater::now(bool inHandler)
     return false;
 }
 
-std::optional<bool> RouteEditorEvent(QEvent *event, QAbstractScrollArea *grid, bool overOverlay,
-                                     const KeyDownHandler &keyDown)
-{
-    if (event->type() == QEvent::Wheel && overOverlay) {
-        QCoreApplication::sendEvent(grid->viewport(), event);
-        return true;
+namespace {
+
+class EditorKeyFilter : public QObject {
+public:
+    EditorKeyFilter(QWidget *form, QAbstractScrollArea *grid, std::initializer_list<QWidget *> overlays,
+                    KeyDownHandler keyDown)
+        : QObject(form), m_grid(grid), m_keyDown(std::move(keyDown))
+    {
+        for (QWidget *overlay : overlays)
+            m_overlays << overlay;
     }
-    if (event->type() != QEvent::KeyPress)
-        return std::nullopt;
-    const auto *key = static_cast<QKeyEvent *>(event);
-    int keyCode = KeyCodeOf(key->key());
-    if (keyCode < 0)
-        return false;
-    keyDown(keyCode, key->modifiers());
-    return keyCode == 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Wheel && m_overlays.contains(watched)) {
+            QCoreApplication::sendEvent(m_grid->viewport(), event);
+            return true;
+        }
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        int keyCode = KeyCodeOf(key->key());
+        if (keyCode < 0)
+            return false;
+        m_keyDown(keyCode, key->modifiers());
+        return keyCode == 0;
+    }
+
+private:
+    QAbstractScrollArea *m_grid;
+    QList<QObject *> m_overlays;
+    KeyDownHandler m_keyDown;
+};
+
+} // namespace
+
+void FilterEditorKeys(QWidget *form, QAbstractScrollArea *grid, std::initializer_list<QWidget *> controls,
+                      std::initializer_list<QWidget *> overlays, KeyDownHandler keyDown)
+{
+    auto *filter = new EditorKeyFilter(form, grid, overlays, std::move(keyDown));
+    form->installEventFilter(filter);
+    grid->installEventFilter(filter);
+    for (QWidget *control : controls)
+        control->installEventFilter(filter);
+    for (QWidget *overlay : overlays) {
+        overlay->hide();
+        overlay->installEventFilter(filter);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -173,6 +225,31 @@ void OverlayTextBox::followText()
 }
 
 // ---------------------------------------------------------------------------------------------
+
+int SetRowHeight(QTableView *grid, int padding, int least)
+{
+    const int height = qMax(QFontMetrics(grid->font()).height() + padding, least);
+    grid->verticalHeader()->setMinimumSectionSize(height);
+    grid->verticalHeader()->setDefaultSectionSize(height);
+    return height;
+}
+
+QPushButton *MakeOKButton(QWidget *form)
+{
+    auto *ok = new QPushButton(QStringLiteral("&OK"), form);
+    ok->setObjectName(QStringLiteral("cmdOK"));
+    ok->setMinimumWidth(88);
+    return ok;
+}
+
+QVBoxLayout *MakeEditorLayout(QWidget *form, QWidget *grid, int spacing)
+{
+    auto *layout = new QVBoxLayout(form);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setSpacing(spacing);
+    layout->addWidget(grid);
+    return layout;
+}
 
 void PlaceOverCell(QWidget *form, QTableWidget *grid, QWidget *editor, int row, int col, bool list,
                    int extraWidth)

@@ -1,13 +1,20 @@
 #pragma once
 // What the grid editors (pager families, pager groups, canned messages) share: the cell
 // colours, the grid whose current cell the editor keeps itself, the text box laid over a cell
-// and its placing, and the key codes of the window's key handler.
+// and its placing, the OK button and the layout, and the keys: their codes, the way they pass
+// the window first and the first step of the window's key handler.
+
+#include "platform/forms.h"
 
 #include <QLineEdit>
 #include <QTableWidget>
 
 #include <functional>
+#include <initializer_list>
 #include <optional>
+
+class QPushButton;
+class QVBoxLayout;
 
 namespace gridedit {
 
@@ -40,13 +47,28 @@ constexpr bool IsNavigationKey(int keyCode)
     return keyCode == KeyTab || keyCode == KeyEnter || (keyCode >= KeyLeft && keyCode <= KeyDown);
 }
 
-// An editor window's event filter, over its grid and overlays: a key the editors use goes to
-// keyDown (the window's Form_KeyDown, which sets the code to 0 when it takes the key), and the
-// wheel over an overlay scrolls the grid instead of changing a value. Returns whether the event
-// was taken, or nothing for an event that is neither (the window's own filter sees it).
+// The first step of an editor's key handler (Form_KeyDown): F1 opens the help manual and is
+// taken; a key that moves the current cell (IsNavigationKey) is taken (KeyCode becomes 0) and
+// returned. Any other key is left to the control that has the focus.
+std::optional<int> TakeEditorKey(int &KeyCode);
+
+// Every key passes an editor's window first: a key the editors use, pressed in the window, its
+// grid, the other controls given or an overlay, goes to keyDown (the window's Form_KeyDown, which
+// sets the code to 0 when it takes the key). The overlays given start hidden, and the wheel over
+// one of them scrolls the grid instead of changing a value.
 using KeyDownHandler = std::function<void(int &keyCode, Qt::KeyboardModifiers shift)>;
-std::optional<bool> RouteEditorEvent(QEvent *event, QAbstractScrollArea *grid, bool overOverlay,
-                                     const KeyDownHandler &keyDown);
+void FilterEditorKeys(QWidget *form, QAbstractScrollArea *grid, std::initializer_list<QWidget *> controls,
+                      std::initializer_list<QWidget *> overlays, KeyDownHandler keyDown);
+// The same with the editor's own Form_KeyDown, run as one of its handlers.
+template <class Editor>
+void FilterEditorKeys(Editor *editor, QAbstractScrollArea *grid, std::initializer_list<QWidget *> controls,
+                      std::initializer_list<QWidget *> overlays)
+{
+    FilterEditorKeys(editor, grid, controls, overlays, [editor](int &keyCode, Qt::KeyboardModifiers shift) {
+        forms::HandlerScope scope(editor);
+        editor->Form_KeyDown(keyCode, shift);
+    });
+}
 
 // The grid of an editor. The editor keeps the current cell itself, so the view's own cursor
 // keys and keyboard search move nothing; Page Up, Page Down, Home and End scroll. Cells take no
@@ -94,6 +116,14 @@ private:
     std::function<void()> m_look;
     bool m_queued = false;
 };
+
+// Makes every row of the grid as high as its font's line and padding, at least least pixels;
+// returns that height.
+int SetRowHeight(QTableView *grid, int padding, int least);
+
+// An editor's OK button, and its layout with the grid on top (what goes below is the editor's).
+QPushButton *MakeOKButton(QWidget *form);
+QVBoxLayout *MakeEditorLayout(QWidget *form, QWidget *grid, int spacing);
 
 // Lays an editor over the grid's cell (view row and column), bringing the cell into view
 // first. A list is as high as it needs and wider than the cell by extraWidth.

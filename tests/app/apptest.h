@@ -2,7 +2,8 @@
 // What the program's window tests share: a fresh program for every test (no windows, the
 // program-start state, an isolated settings store, a temporary program folder, no other copy
 // running, recorded shell opens and file dialogs, COM ports that lead nowhere), starting the
-// program the way the two programs do, and acting on a modal window once it is up.
+// program the way the two programs do, a test class's program with its main window, the main
+// window as a read leaves it, and acting on a modal window once it is up.
 
 #include "platform/folders.h"
 #include "platform/shell.h"
@@ -20,6 +21,7 @@
 #include "platform/settingsstore.h"
 #include "platform/timing.h"
 #include "support/isolatedsettings.h"
+#include "support/scriptedboxes.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -123,6 +125,47 @@ frmTerminal *StartAndShowMainWindow()
     if (Splash *s = forms::Find<Splash>())
         s->Timer1_Timer();
     return t;
+}
+
+// What a test class of the program's windows holds for each test: a fresh program environment,
+// scripted boxes that fail the test on a box it does not script, and the XJ program's main
+// window, shown.
+//
+//   class TestX : public QObject, MainWindowTest {
+//       void init() { QVERIFY(startProgram()); }
+//       void cleanup() { endProgram(); }
+class MainWindowTest {
+protected:
+    // The program started at the time scale given; false when its main window did not come up.
+    [[nodiscard]] bool startProgram(double timeScale = 1.0)
+    {
+        env = std::make_unique<AppTestEnv>();
+        SetTimeScale(timeScale);
+        noBoxes = std::make_unique<ScriptedBoxes>();
+        t = StartAndShowMainWindow<frmXJSplash>();
+        return t && t->isVisible();
+    }
+    void endProgram()
+    {
+        env.reset();
+        noBoxes.reset();
+    }
+
+    std::unique_ptr<AppTestEnv> env;
+    std::unique_ptr<ScriptedBoxes> noBoxes; // a box no test scripts fails the test
+    frmTerminal *t = nullptr;
+};
+
+// The main window as a read that found the database matching the encoder leaves it: the status
+// says so, and the lookup, the test console and the toolbar's test button are offered.
+inline void ShowDatabaseMatchesEncoder(frmTerminal *t)
+{
+    Run.bDBMatchesEncoder = true;
+    TerminalView &view = *t;
+    view.SetPanelText(1, QStringLiteral("Current View Matches Encoder Configuration"));
+    for (TerminalView::Command c : {TerminalView::Command::Lookup, TerminalView::Command::SendMsg,
+                                    TerminalView::Command::ToolbarTest})
+        view.SetEnabled(c, true);
 }
 
 // Runs action on the modal window F once it is up (from inside its event loop); gives up after

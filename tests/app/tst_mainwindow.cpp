@@ -14,6 +14,7 @@
 #include "settings/frmPassword.h"
 #include "settings/frmSettings_Main.h"
 #include "settings/frmTXTune.h"
+#include "support/detected.h"
 #include "support/linktestaccess.h"
 #include "support/ptypair.h"
 #include "support/scriptedboxes.h"
@@ -181,7 +182,7 @@ private slots:
         CloseWhenShown<frmSettings_Main>();
         t->Toolbar1->Buttons(5)->trigger();
         QVERIFY(!forms::IsLoaded<frmSettings_Main>());
-        Run.bV7Encoder = true;
+        encodertest::NoteDetected("7.2");
         CloseWhenShown<frmPassword>();
         t->Toolbar1->Buttons(5)->trigger();
         QCOMPARE(Run.sPwdTarget, QByteArray("advanced"));

@@ -1,26 +1,129 @@
 #pragma once
-// Starting the program's main window on a simulated encoder, for the end-to-end tests.
+// Starting the program's main window on a simulated encoder, for the end-to-end tests: what a
+// test class holds for each test, the program started on the encoder, the program as the main
+// window's Open Port leaves it (the encoder detected and read), and the test console opened
+// without either.
 
 #include "app/apptest.h"
 #include "app/frmTerminal.h"
+#include "paging/commlog.h"
+#include "support/detected.h"
 #include "support/encoderstate.h"
+#include "support/scriptedboxes.h"
+#include "testconsole/frmMessageTest.h"
+
+#include <QAction>
 
 #include <memory>
 
 namespace encodertest {
 
-// A simulated encoder in paging mode on COM 1 (a refused knob ends the run: it would leave a
-// road untested) and the program's main window, shown from the Kestrane or the XJ splash.
-inline frmTerminal *StartOnEncoder(std::unique_ptr<SimEncoder> &encoder, const DeviceState &state, Knobs knobs,
-                                   bool kestrane)
+// What an end-to-end test class holds for each test: the program's environment and the
+// simulated encoder.
+//
+//   class TestX : public QObject, ProgramOnEncoder {
+//       void init() { startProgram(0.05); }
+//       void cleanup() { endProgram(); }
+class ProgramOnEncoder {
+protected:
+    // A fresh environment at the program's time scale; an encoder made afterwards runs at it.
+    void startProgram(double timeScale)
+    {
+        env = std::make_unique<AppTestEnv>();
+        SetTimeScale(timeScale);
+    }
+    // The communications log is closed (its file lies in the test's folders), the encoder goes
+    // (the port is closed when it is open on it), then the environment.
+    void endProgram()
+    {
+        CommLogFile().Close();
+        encoder.reset();
+        env.reset();
+    }
+
+    std::unique_ptr<AppTestEnv> env;
+    std::unique_ptr<SimEncoder> encoder;
+};
+
+// Knobs of an encoder that answers at once (no line pacing, no reply latency, a short reboot),
+// which keeps detections, reads and writes short; more knobs after them.
+inline Knobs FastLine(Knobs more = {})
 {
-    encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Paging, std::move(knobs));
+    Knobs k{{"pacing", "off"}, {"reply_latency_ms", "0"}, {"reboot_ms", "100"}};
+    k.insert(k.end(), more.begin(), more.end());
+    return k;
+}
+
+// A simulated encoder in startMode on COM 1 (a refused knob ends the run: it would leave a road
+// untested) and the program's main window, shown from the Kestrane or the XJ splash.
+inline frmTerminal *StartOnEncoder(std::unique_ptr<SimEncoder> &encoder, const DeviceState &state, Knobs knobs,
+                                   bool kestrane, encsim::Mode startMode = encsim::Mode::Paging)
+{
+    encoder = std::make_unique<SimEncoder>(state, startMode, std::move(knobs));
     if (!encoder->ok() || encoder->count("refused") != 0)
         qFatal("simulated encoder: %s", qPrintable(encoder->error()));
     frmTerminal *t = kestrane ? StartAndShowMainWindow<frmSplash>() : StartAndShowMainWindow<frmXJSplash>();
     if (!t || !t->isVisible())
         qFatal("the main window did not come up");
     return t;
+}
+
+// The same, and the port opened from the XJ program's main window: the encoder is detected, its
+// announcement answered, and read. Returns the main window, or nullptr when the displayed
+// database does not match the encoder then.
+inline frmTerminal *StartDetectedAndRead(std::unique_ptr<SimEncoder> &encoder, const DeviceState &state,
+                                         Knobs knobs, encsim::Mode startMode = encsim::Mode::Paging)
+{
+    frmTerminal *t = StartOnEncoder(encoder, state, std::move(knobs), false, startMode);
+    ScriptedBoxes boxes;
+    boxes.expect(QStringLiteral("Paging Encoder Was Detected"));
+    t->mnuOpen->trigger();
+    return boxes.verifyAllShown() && Run.bDBMatchesEncoder ? t : nullptr;
+}
+
+// The displayed database saved as the file name in the program folder (Save As), emptied, and
+// opened again from the file.
+inline void SaveAndOpenAgain(frmTerminal *t, AppTestEnv &env, const QString &name)
+{
+    const QString path = QDir(env.programFolder()).filePath(name);
+    env.dialogAnswers.push_back(path);
+    t->mnuSaveAs_Click();
+    ResetDatabase();
+    env.dialogAnswers.push_back(path);
+    t->mnuOpenFile_Click();
+}
+
+// The displayed database programmed into the encoder (the question before it answered Yes) and
+// read back into an emptied database. True when the write and the read each ended with the
+// database matching the encoder.
+[[nodiscard]] inline bool ProgramAndReadBack(frmTerminal *t)
+{
+    ScriptedBoxes boxes;
+    boxes.expect(QStringLiteral("You are About to Program the Encoder"), MsgAnswer::Yes);
+    t->mnuWriteDB_Click();
+    if (!boxes.verifyAllShown() || !Run.bDBMatchesEncoder)
+        return false;
+    ResetDatabase();
+    t->mnuReadDB_Click();
+    return Run.bDBMatchesEncoder;
+}
+
+// The test console opened without a main window and without an encoder (the port leads
+// nowhere): the encoder port the PC is attached to and its protocol, as a read leaves them.
+inline frmMessageTest *OpenConsoleAlone(const QByteArray &port = "1", const QByteArray &protocol = "TAP")
+{
+    Run.sTestPort = port;
+    (port == "1" ? EncoderSettings.sPort1Protocol : EncoderSettings.sPort2Protocol) = protocol;
+    return forms::Get<frmMessageTest>();
+}
+
+// The lines of the test console's log, in the order they were added (the newest stands on top).
+inline QStringList ConsoleLogLines(const frmMessageTest *console)
+{
+    QStringList lines;
+    for (int i = console->lb_log->count() - 1; i >= 0; --i)
+        lines << console->lb_log->item(i)->text();
+    return lines;
 }
 
 } // namespace encodertest

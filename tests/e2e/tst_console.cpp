@@ -27,35 +27,19 @@
 
 using namespace encodertest;
 
-namespace {
-
-QStringList logLines(const frmMessageTest *console) // in the order they were added
-{
-    QStringList lines;
-    for (int i = console->lb_log->count() - 1; i >= 0; --i)
-        lines << console->lb_log->item(i)->text();
-    return lines;
-}
-
-} // namespace
-
-class TestConsole : public QObject {
+class TestConsole : public QObject, ProgramOnEncoder {
     Q_OBJECT
 
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<SimEncoder> encoder;
-
-    // The console opened without a main window and without an encoder (the port leads nowhere).
+    // The console opened without a main window and without an encoder (the port leads nowhere),
+    // the attached port's ID-as-capcode mode, baud and format as given.
     static frmMessageTest *openAlone(const QByteArray &port, const QByteArray &protocol, bool idAsCap,
                                      const QByteArray &baud = "9600", const QByteArray &format = "N81")
     {
-        Run.sTestPort = port;
         const bool one = port == "1";
-        (one ? EncoderSettings.sPort1Protocol : EncoderSettings.sPort2Protocol) = protocol;
         (one ? EncoderSettings.bPort1IDAsCap : EncoderSettings.bPort2IDAsCap) = idAsCap;
         (one ? EncoderSettings.sPort1Baud : EncoderSettings.sPort2Baud) = baud;
         (one ? EncoderSettings.sPort1DataBits : EncoderSettings.sPort2DataBits) = format;
-        return forms::Get<frmMessageTest>();
+        return OpenConsoleAlone(port, protocol);
     }
 
     // The demo encoder (pager IDs 100 to 149, group 1 is Group ID 10) in programming mode, its
@@ -66,29 +50,13 @@ class TestConsole : public QObject {
         state.config["serial1 protocol"] = protocol;
         state.config["serial1 baud"] = baud;
         state.config["serial1 databits"] = format;
-        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming);
-        if (!encoder->ok())
-            return nullptr;
-        frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
-        ScriptedBoxes boxes;
-        boxes.expect(QStringLiteral("Paging Encoder Was Detected"));
-        t->mnuOpen->trigger();
-        return boxes.verifyAllShown() && Run.bDBMatchesEncoder ? t : nullptr;
+        return StartDetectedAndRead(encoder, state, {}, encsim::Mode::Programming);
     }
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
-    void init()
-    {
-        env = std::make_unique<AppTestEnv>();
-        SetTimeScale(0.05);
-    }
-    void cleanup()
-    {
-        CommLogFile().Close();
-        encoder.reset();
-        env.reset();
-    }
+    void init() { startProgram(0.05); }
+    void cleanup() { endProgram(); }
 
     // The port's protocol decides what the pager field is called, which function codes and
     // data rates exist, and the status line; the PC's port takes the port's baud and format.
@@ -300,7 +268,7 @@ private slots:
             SetTimeScale(0.2); // room for the page's answer at 2400 baud
             result = OutTAP("123", "Hi", "Hi");
             SetTimeScale(0.05);
-            lines = logLines(c);
+            lines = ConsoleLogLines(c);
             c->mnuExit->trigger();
         });
         t->mnuSendMsg->trigger();
@@ -355,7 +323,7 @@ private slots:
         encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming);
         QVERIFY2(encoder->ok(), qPrintable(encoder->error()));
         frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
-        Run.sTestPort = "1";
+        NoteDetected("9.7");
         EncoderSettings.sPort1Protocol = protocol;
         EncoderSettings.sPort1Baud = baud;
         EncoderSettings.sPort1DataBits = format;
@@ -405,7 +373,7 @@ private slots:
             });
             result = OutKestrane("0000123", "Hi", "D", "512");
             unloaded = c->isUnloaded();
-            lines = logLines(c);
+            lines = ConsoleLogLines(c);
         });
         const std::chrono::milliseconds replyInterval = Link().replyInterval();
         t->mnuSendMsg->trigger();

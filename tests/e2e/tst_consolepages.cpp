@@ -26,14 +26,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList logLines(const frmMessageTest *console) // in the order they were added
-{
-    QStringList lines;
-    for (int i = console->lb_log->count() - 1; i >= 0; --i)
-        lines << console->lb_log->item(i)->text();
-    return lines;
-}
-
 // Runs step every few milliseconds, inside whichever loop is running, until it returns true.
 void Repeatedly(QObject *context, std::function<bool()> step)
 {
@@ -75,11 +67,8 @@ QStringList texts(const std::vector<encsim::Page> &pages)
 
 } // namespace
 
-class TestConsolePages : public QObject {
+class TestConsolePages : public QObject, ProgramOnEncoder {
     Q_OBJECT
-
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<SimEncoder> encoder;
 
     // The demo encoder (pager IDs 100 to 149 at capcodes 1234000 on, group 1 is Group ID 10,
     // its first pager 100), its port 1 speaking protocol and a TAP session already open; the
@@ -88,22 +77,7 @@ class TestConsolePages : public QObject {
     {
         DeviceState state = DeviceState::demo();
         state.config["serial1 protocol"] = protocol;
-        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming,
-                                               Knobs{{"tap_logged_in_at_boot", "on"}});
-        if (!encoder->ok())
-            return nullptr;
-        frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
-        ScriptedBoxes boxes;
-        boxes.expect(QStringLiteral("Paging Encoder Was Detected"));
-        t->mnuOpen->trigger();
-        return boxes.verifyAllShown() && Run.bDBMatchesEncoder ? t : nullptr;
-    }
-
-    static frmMessageTest *openAlone()
-    {
-        Run.sTestPort = "1";
-        EncoderSettings.sPort1Protocol = "TAP";
-        return forms::Get<frmMessageTest>();
+        return StartDetectedAndRead(encoder, state, {{"tap_logged_in_at_boot", "on"}}, encsim::Mode::Programming);
     }
 
     static QString archivePath() { return MessageArchive(UserDataFolder()).Path(); }
@@ -112,16 +86,10 @@ private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
     void init()
     {
-        env = std::make_unique<AppTestEnv>();
-        SetTimeScale(0.05);
+        startProgram(0.05);
         QFile::remove(archivePath());
     }
-    void cleanup()
-    {
-        CommLogFile().Close();
-        encoder.reset();
-        env.reset();
-    }
+    void cleanup() { endProgram(); }
 
     // Send hands the page to the sender of the attached port's protocol with the console's
     // pager field, function code and data rate; the encoder puts it on the air.
@@ -160,7 +128,7 @@ private slots:
                 c->optDataRate[std::size_t(rate)]->setChecked(true);
             c->cmdSendMsg->click();
             encoder->sim().waitForPages(1, std::chrono::seconds(5));
-            log = logLines(c);
+            log = ConsoleLogLines(c);
             c->mnuExit->trigger();
         });
         t->mnuSendMsg->trigger();
@@ -219,7 +187,7 @@ private slots:
                 return true;
             });
             RunUntil([c] { return !Run.bRangeTestOn && c->cmdSendMsg->text() == QStringLiteral("&Send"); });
-            log = logLines(c);
+            log = ConsoleLogLines(c);
             c->mnuExit->trigger();
         });
         t->mnuSendMsg->trigger();
@@ -320,7 +288,7 @@ private slots:
     // the file they leave, and the list as it comes back when the console opens again.
     void archiveKeptInItsFile()
     {
-        frmMessageTest *c = openAlone();
+        frmMessageTest *c = OpenConsoleAlone();
         QCOMPARE(c->lb_Archive->count(), 0);
         const QByteArray quoted = "Call 555-0100, \"now\", please";
         for (const QByteArray &m : {quoted, QByteArray("second"), QByteArray("third")}) {
@@ -347,7 +315,7 @@ private slots:
         QCOMPARE(ReadFile(archivePath()), quoted + "\r\nreplaced\r\n");
         forms::Unload<frmMessageTest>();
         forms::DestroyAll();
-        c = openAlone();
+        c = OpenConsoleAlone();
         QStringList shown;
         for (int i = 0; i < c->lb_Archive->count(); ++i)
             shown << c->lb_Archive->item(i)->text();
@@ -356,7 +324,7 @@ private slots:
         // A line of the file longer than a message comes into the message box cut at 513.
         forms::Unload<frmMessageTest>();
         WriteFile(archivePath(), QByteArray(600, 'x') + "\r\n");
-        c = openAlone();
+        c = OpenConsoleAlone();
         c->lb_Archive->setCurrentRow(0);
         QCOMPARE(c->txtMessage->bytes(), QByteArray(513, 'x'));
         QCOMPARE(c->lblMsgLen->text(), QStringLiteral("Message Length: 513"));
@@ -413,7 +381,7 @@ private slots:
                      QStringLiteral("\rIt is kept as it is"))
             .title(QStringLiteral("Message Archive"))
             .icon(MsgIcon::Exclamation);
-        frmMessageTest *c = openAlone();
+        frmMessageTest *c = OpenConsoleAlone();
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(c->lb_Archive->count(), 0);
         for (int button = 0; button < 3; ++button) // Add, Replace, Delete
@@ -450,7 +418,7 @@ private slots:
             bytes += QByteArray::number(n) + QByteArray(500, 'm') + "\r\n";
         QVERIFY(bytes.size() > 1024 * 1024);
         WriteFile(archivePath(), bytes);
-        frmMessageTest *c = openAlone();
+        frmMessageTest *c = OpenConsoleAlone();
         QCOMPARE(c->lb_Archive->count(), 3000);
         QVERIFY(c->lb_Archive->item(2999)->text().startsWith("2999mmm"_L1));
     }
@@ -461,7 +429,7 @@ private slots:
     {
         QDir().mkpath(UserDataFolder());
         WriteFile(archivePath(), "old\r\n");
-        frmMessageTest *c = openAlone();
+        frmMessageTest *c = OpenConsoleAlone();
         ScriptedBoxes boxes;
         boxes.expect(QString()).title(AppTitle()).buttons(MsgButtons::OK).icon(MsgIcon::Exclamation);
         c->txtMessage->setBytes("A message longer than the disk allows");

@@ -63,14 +63,6 @@ void DuringTheOpeningPause(SimEncoder &encoder, std::size_t since, std::function
         action);
 }
 
-QStringList logLines(const frmMessageTest *console) // in the order they were added
-{
-    QStringList lines;
-    for (int i = console->lb_log->count() - 1; i >= 0; --i)
-        lines << console->lb_log->item(i)->text();
-    return lines;
-}
-
 QList<bool> toolbarStates(const frmTerminal *t)
 {
     QList<bool> states;
@@ -110,11 +102,8 @@ const QChar kNbsp(0xA0);
 
 } // namespace
 
-class TestConsoleWindow : public QObject {
+class TestConsoleWindow : public QObject, ProgramOnEncoder {
     Q_OBJECT
-
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<SimEncoder> encoder;
 
     // The demo encoder, its port 1 speaking TAP at 9600 baud with a TAP session open, in
     // programming mode; the program detects and reads it from the main window.
@@ -124,23 +113,7 @@ class TestConsoleWindow : public QObject {
         state.config["serial1 protocol"] = "TAP";
         state.config["serial1 baud"] = "9600";
         state.config["serial1 databits"] = "N81";
-        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming,
-                                               Knobs{{"tap_logged_in_at_boot", "on"}});
-        if (!encoder->ok())
-            return nullptr;
-        frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
-        ScriptedBoxes boxes;
-        boxes.expect(QStringLiteral("Paging Encoder Was Detected"));
-        t->mnuOpen->trigger();
-        return boxes.verifyAllShown() && Run.bDBMatchesEncoder ? t : nullptr;
-    }
-
-    // The console opened without a main window and without an encoder, for port 1 and TAP.
-    static frmMessageTest *openAlone()
-    {
-        Run.sTestPort = "1";
-        EncoderSettings.sPort1Protocol = "TAP";
-        return forms::Get<frmMessageTest>();
+        return StartDetectedAndRead(encoder, state, {{"tap_logged_in_at_boot", "on"}}, encsim::Mode::Programming);
     }
 
     void fresh()
@@ -165,16 +138,10 @@ private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
     void init()
     {
-        env = std::make_unique<AppTestEnv>();
-        SetTimeScale(0.05);
+        startProgram(0.05);
         QFile::remove(MessageArchive(UserDataFolder()).Path());
     }
-    void cleanup()
-    {
-        CommLogFile().Close();
-        encoder.reset();
-        env.reset();
-    }
+    void cleanup() { endProgram(); }
 
     // Escape in each modal window: where the window has a Cancel button it does exactly what a
     // click on Cancel does; elsewhere it does nothing, and the test console stays open with its
@@ -230,7 +197,7 @@ private slots:
                 mark = encoder ? encoder->sim().eventCount() : 0;
                 open = [t] { if (t) t->mnuSendMsg->trigger(); };
             } else if (window == QLatin1String("frmRangeTest")) {
-                frmMessageTest *alone = openAlone();
+                frmMessageTest *alone = OpenConsoleAlone();
                 alone->txtPIN->setText(QStringLiteral("100"));
                 open = [alone] { alone->mnuRangeTest->trigger(); };
             } else if (window == QLatin1String("frmProperties")) {
@@ -379,7 +346,7 @@ private slots:
     // through the same door.
     void messageBoxTakesOnlyWhatAPageCan()
     {
-        frmMessageTest *c = openAlone();
+        frmMessageTest *c = OpenConsoleAlone();
         c->show();
         PageTextBox *box = c->txtMessage;
 
@@ -475,7 +442,7 @@ private slots:
             c->cmdSendMsg->click();
             SetTimeScale(0.05);
             c->cmdAdd->click();
-            log = logLines(c);
+            log = ConsoleLogLines(c);
             c->mnuExit->trigger();
         });
         t->mnuSendMsg->trigger();

@@ -26,11 +26,9 @@ const QString kReadQuestion = QStringLiteral("You are About to Read the Encoder 
                                              "Configuration\rAre You Sure?");
 } // namespace
 
-class TestDetection : public QObject {
+class TestDetection : public QObject, ProgramOnEncoder {
     Q_OBJECT
 
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<SimEncoder> encoder;
     QStringList attempts; // the cancel window's step texts, in the order they were shown
     QTimer watch;
 
@@ -65,17 +63,12 @@ class TestDetection : public QObject {
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
-    void init()
-    {
-        env = std::make_unique<AppTestEnv>();
-        SetTimeScale(0.05);
-    }
+    void init() { startProgram(0.05); }
     void cleanup()
     {
         watch.stop();
         watch.disconnect();
-        encoder.reset();
-        env.reset();
+        endProgram();
     }
 
     // An encoder is found: each attempt shows its line settings in the cancel window, and the

@@ -11,31 +11,17 @@
 
 using namespace encodertest;
 
-class TestLookupSim : public QObject {
+class TestLookupSim : public QObject, ProgramOnEncoder {
     Q_OBJECT
 
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<SimEncoder> encoder;
     frmTerminal *t = nullptr;
 
     // The demo encoder (family 1: pager IDs 100 to 149 from capcode 1234000, alpha, 512 bps,
-    // function 4; group 1 with the ID 10), found and read.
-    void connectEncoder()
+    // function 4; group 1 with the ID 10), found and read; the lookup is offered.
+    bool connectEncoder()
     {
-        DeviceState state = DeviceState::demo();
-        encoder = std::make_unique<SimEncoder>(
-            state, encsim::Mode::Paging,
-            std::vector<std::pair<std::string, std::string>>{
-                {"pacing", "off"}, {"reply_latency_ms", "0"}, {"reboot_ms", "100"}});
-        QVERIFY2(encoder->ok(), qPrintable(encoder->error()));
-        t = StartAndShowMainWindow<frmXJSplash>();
-        QVERIFY(t && t->isVisible());
-        ScriptedBoxes boxes;
-        boxes.expect(QStringLiteral("Paging Encoder Was Detected"));
-        t->mnuOpen->trigger();
-        QVERIFY(boxes.verifyAllShown());
-        QVERIFY(Run.bDBMatchesEncoder);
-        QVERIFY(t->cmdLookup->isEnabled());
+        t = StartDetectedAndRead(encoder, DeviceState::demo(), FastLine());
+        return t && t->cmdLookup->isEnabled();
     }
 
     // Types the pager ID, clicks the button; returns what went to the encoder.
@@ -49,23 +35,15 @@ class TestLookupSim : public QObject {
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
-    void init()
-    {
-        env = std::make_unique<AppTestEnv>();
-        SetTimeScale(0.05);
-    }
-    void cleanup()
-    {
-        encoder.reset();
-        env.reset();
-    }
+    void init() { startProgram(0.05); }
+    void cleanup() { endProgram(); }
 
     // The typed pager ID goes to the encoder and its answer to the label; a click while the
     // encoder is being asked does nothing.
     void oneLookupAtATime()
     {
         SetTimeScale(0.1); // the answer comes late, but within the lookup's 4000 ms
-        connectEncoder();
+        QVERIFY(connectEncoder());
         QVERIFY(encoder->sim().setKnob("delay_reply", "LOOKUP ms=3000"));
         QTimer::singleShot(20, this, [this] {
             t->txLookup->setText(QStringLiteral("10"));

@@ -17,34 +17,14 @@
 
 using namespace encodertest;
 
-namespace {
-
-// The encoder answers at once (no line pacing), which keeps the read and the write short.
-Knobs fastLine(Knobs more = {})
-{
-    Knobs k{{"pacing", "off"}, {"reply_latency_ms", "0"}, {"reboot_ms", "100"}};
-    k.insert(k.end(), more.begin(), more.end());
-    return k;
-}
-
-const QString kDetected = QStringLiteral("Paging Encoder Was Detected");
-
-} // namespace
-
-class TestLostDevice : public QObject {
+class TestLostDevice : public QObject, ProgramOnEncoder {
     Q_OBJECT
 
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<SimEncoder> encoder;
 
     // Detected and read, the port open.
     frmTerminal *connected(Knobs knobs = {})
     {
-        frmTerminal *t = StartOnEncoder(encoder, DeviceState::demo(), fastLine(std::move(knobs)), false);
-        ScriptedBoxes boxes;
-        boxes.expect(kDetected);
-        t->mnuOpen->trigger();
-        return boxes.verifyAllShown() && Run.bDBMatchesEncoder ? t : nullptr;
+        return StartDetectedAndRead(encoder, DeviceState::demo(), FastLine(std::move(knobs)));
     }
 
     // The main window of a closed port, as the Close Port command leaves it.
@@ -66,16 +46,8 @@ class TestLostDevice : public QObject {
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
-    void init()
-    {
-        env = std::make_unique<AppTestEnv>();
-        SetTimeScale(0.05);
-    }
-    void cleanup()
-    {
-        encoder.reset();
-        env.reset();
-    }
+    void init() { startProgram(0.05); }
+    void cleanup() { endProgram(); }
 
     // Gone during a read: the read's own box, then the port is shown closed. The port can be
     // opened again once the device is back.

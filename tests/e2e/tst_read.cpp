@@ -16,14 +16,6 @@ using namespace encodertest;
 
 namespace {
 
-// The encoder answers at once (no line pacing), which keeps the reads short.
-Knobs fastLine(Knobs more = {})
-{
-    Knobs k{{"pacing", "off"}, {"reply_latency_ms", "0"}, {"reboot_ms", "100"}};
-    k.insert(k.end(), more.begin(), more.end());
-    return k;
-}
-
 const QString kDetected = QStringLiteral("Paging Encoder Was Detected\rThe Encoder Database will Now be Read");
 const QString kMatches = QStringLiteral("Current View Matches Encoder Configuration");
 
@@ -34,11 +26,9 @@ void setIDAsCap(DeviceState &s, bool on)
 
 } // namespace
 
-class TestRead : public QObject {
+class TestRead : public QObject, ProgramOnEncoder {
     Q_OBJECT
 
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<SimEncoder> encoder;
     std::size_t mark = 0; // the encoder's log when the detection announced the encoder
     bool cancelWindowAtTheAnnouncement = true;
 
@@ -87,16 +77,8 @@ class TestRead : public QObject {
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
-    void init()
-    {
-        env = std::make_unique<AppTestEnv>();
-        SetTimeScale(0.05);
-    }
-    void cleanup()
-    {
-        encoder.reset();
-        env.reset();
-    }
+    void init() { startProgram(0.05); }
+    void cleanup() { endProgram(); }
 
     // Opening the port finds the encoder, announces it and reads it: the displayed database
     // is then the encoder's, the read sent exactly its commands, and the encoder's ID-as-capcode
@@ -133,7 +115,7 @@ private slots:
         state.firmware = firmware.toStdString();
         setIDAsCap(state, idAsCap);
         state.v7PetSupported = !knobs.contains(QStringLiteral("v7_pet_supported=off"));
-        frmTerminal *t = start(state, fastLine(KnobsFrom(knobs)), kestrane);
+        frmTerminal *t = start(state, FastLine(KnobsFrom(knobs)), kestrane);
         fillWithOldValues();
 
         ScriptedBoxes boxes;
@@ -188,7 +170,7 @@ private slots:
     void closingTheProgramDuringARead()
     {
         SetTimeScale(0.2); // family 5 is never answered: the close comes within its reply time
-        QPointer<frmTerminal> t = start(FullState(9), fastLine({{"drop_reply", "\"read:G 5\""}}));
+        QPointer<frmTerminal> t = start(FullState(9), FastLine({{"drop_reply", "\"read:G 5\""}}));
         atStatus(t, QStringLiteral("Family 5"), [&] { t->close(); });
         ScriptedBoxes boxes;
         expectDetected(boxes);
@@ -216,7 +198,7 @@ private slots:
     void readingAsksBeforeItOverwritesEdits()
     {
         DeviceState state = FullState(9);
-        frmTerminal *t = start(state, fastLine());
+        frmTerminal *t = start(state, FastLine());
         Run.bDBMatchesEncoder = false;
         fillWithOldValues();
         const QString readQuestion = QStringLiteral("You are About to Read the Encoder and Replace the "

@@ -6,6 +6,7 @@
 #include "app/apptest.h"
 #include "model/attenmath.h"
 #include "settings/frmTXTune.h"
+#include "support/detected.h"
 #include "support/encoderstate.h"
 #include "support/scriptedboxes.h"
 
@@ -22,16 +23,14 @@ QByteArrayList attenuation(int coarse, int fine)
 
 } // namespace
 
-class TestTXTune : public QObject {
+class TestTXTune : public QObject, MainWindowTest {
     Q_OBJECT
 
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<ScriptedBoxes> noBoxes;
     std::unique_ptr<SimEncoder> encoder;
-    frmTerminal *t = nullptr;
 
-    // An encoder in programming mode on the open COM 1, as detection leaves it. Its attenuation
-    // answers come behind its processing time, the coarse one late enough to act meanwhile.
+    // A V9 encoder in programming mode on the open COM 1, as detection leaves it. Its
+    // attenuation answers come behind its processing time, the coarse one late enough to act
+    // meanwhile.
     void connectEncoder(Knobs knobs = {})
     {
         knobs.insert(knobs.begin(), {{"pacing", "off"},
@@ -39,10 +38,8 @@ class TestTXTune : public QObject {
                                      {"delay_reply", "\"CONFIG MODATTENF\" every ms=1000"}});
         encoder = std::make_unique<SimEncoder>(DeviceState::factory(9), encsim::Mode::Programming, knobs);
         QVERIFY2(encoder->ok(), qPrintable(encoder->error()));
-        EncoderLink &link = Link();
-        QVERIFY(!link.setPortNumber(1) && !link.setLine("9600,n,8,1"));
-        const CommError error = link.openPort();
-        QVERIFY2(!error, qPrintable(error.text));
+        const QString error = OpenDetectedPort("9.7");
+        QVERIFY2(error.isEmpty(), qPrintable(error));
     }
     frmTXTune *openTuning()
     {
@@ -65,19 +62,11 @@ class TestTXTune : public QObject {
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
-    void init()
-    {
-        env = std::make_unique<AppTestEnv>();
-        SetTimeScale(0.05);
-        noBoxes = std::make_unique<ScriptedBoxes>();
-        t = StartAndShowMainWindow<frmXJSplash>();
-        QVERIFY(t && t->isVisible());
-    }
+    void init() { QVERIFY(startProgram(0.05)); }
     void cleanup()
     {
         encoder.reset();
-        env.reset();
-        noBoxes.reset();
+        endProgram();
     }
 
     void sliderReleases_data()

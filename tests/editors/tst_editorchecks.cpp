@@ -19,33 +19,20 @@
 
 using namespace editortest;
 
-class TestEditorChecks : public QObject {
+class TestEditorChecks : public QObject, EditorTest {
     Q_OBJECT
-
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<ScriptedBoxes> noBoxes; // a box no test scripts fails the test
-    frmTerminal *t = nullptr;
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
     void init()
     {
-        env = std::make_unique<AppTestEnv>();
-        noBoxes = std::make_unique<ScriptedBoxes>();
-        t = StartAndShowMainWindow<frmXJSplash>();
-        QVERIFY(t && t->isVisible());
-        ResetDatabase();
-        bFamiliesEdited = bFamFieldsAdjusted = bGroupsEdited = bPagerIDsAdjusted = false;
+        QVERIFY(startEditing());
         DB.Families[0] = {"1", "1000000", "5", "A", "3", "010", "0100", "00", "00", "YES"}; // pager IDs 100..109
         DB.Families[1] = {"1", "1000100", "5", "A", "3", "010", "0200", "00", "00", "YES"}; // pager IDs 200..209
         for (int i = 0; i < 6; ++i)
             DB.PagerGroups[size_t(i)] = group(QByteArray::number(20 + i).constData(), "1", {"0101", "0205"});
     }
-    void cleanup()
-    {
-        env.reset();
-        noBoxes.reset();
-    }
+    void cleanup() { endProgram(); }
 
     // Both editors open with an edit to check; the families and groups are sound, so a check
     // that runs to its end closes its editor. Inside the first editor's check (at its cancel

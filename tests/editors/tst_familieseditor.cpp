@@ -35,13 +35,9 @@ QStringList rowTexts(F *f, int row)
     return texts;
 }
 
-// The backgrounds of the cells, a letter each (BackgroundLetter).
 QString backs(F *f, int row, std::initializer_list<int> cols)
 {
-    QString letters;
-    for (int col : cols)
-        letters += BackgroundLetter(f->Cell(row, col));
-    return letters;
+    return BackgroundLetters(cols, [f, row](int col) { return f->Cell(row, col); });
 }
 
 // A click as the operator makes it, on a cell or (column 0) on the family number.
@@ -76,31 +72,12 @@ void choose(QComboBox *list, const QString &item)
     Choose(list, item);
 }
 
-// The text box lies over the cell, holding the focus.
-bool textBoxOver(F *f, int row, int col)
-{
-    return LiesOver(f, f->fgFamilies, f->txtFam, row - 1, col - 1) && f->Row() == row && f->Col() == col;
-}
-
 } // namespace
 
-class TestFamiliesEditor : public QObject {
+class TestFamiliesEditor : public QObject, EditorTest {
     Q_OBJECT
 
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<ScriptedBoxes> noBoxes; // a box no test scripts fails the test
-    frmTerminal *t = nullptr;
-
     F *openEditor() { return OpenFromToolbar<F>(t, "sequence"); }
-
-    void matchingEncoder()
-    {
-        Run.bDBMatchesEncoder = true;
-        t->StatusBar1->setPanelText(1, QStringLiteral("Current View Matches Encoder Configuration"));
-        for (QAction *a : {t->mnuSendMsg, t->Toolbar1->Buttons(8)})
-            a->setEnabled(true);
-        t->cmdLookup->setEnabled(true);
-    }
 
     void expectModifiedMarking()
     {
@@ -113,18 +90,9 @@ private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
     void init()
     {
-        env = std::make_unique<AppTestEnv>();
-        noBoxes = std::make_unique<ScriptedBoxes>();
-        t = StartAndShowMainWindow<frmXJSplash>();
-        QVERIFY(t && t->isVisible());
-        ResetDatabase();
-        bFamiliesEdited = bFamFieldsAdjusted = false;
+        QVERIFY(startEditing());
     }
-    void cleanup()
-    {
-        env.reset();
-        noBoxes.reset();
-    }
+    void cleanup() { endProgram(); }
 
     void theGridShowsTheFamiliesWhenTheWindowLoads()
     {
@@ -149,7 +117,7 @@ private slots:
         QCOMPARE(rowTexts(f, 4), QStringList({"ON", "2", "", "", "0000008", "0000009", "Numeric", "", "1200", "None", "None"}));
         QCOMPARE(text(f, 5, 9), QString());
         // The window opens clicked on family 1's quantity.
-        QVERIFY(textBoxOver(f, 1, 2));
+        QVERIFY(TextBoxOver(f, 1, 2));
         QCOMPARE(f->txtFam->text(), QStringLiteral("10"));
         QCOMPARE(f->lblPrefix->text(), QStringLiteral("Prefix: ") + QString(100, 'm'));
         QCOMPARE(f->lblIncCapBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
@@ -162,7 +130,7 @@ private slots:
         DB.CannedMsgs[1] = "Second";
         EncoderSettings.bIncCapBy8 = true;
         F *f = openEditor();
-        matchingEncoder();
+        ShowDatabaseMatchesEncoder(t);
 
         // A New family switched on: only Active changes; the missing fields are marked.
         FamilyRec expected = DB.Families[1];
@@ -209,7 +177,7 @@ private slots:
     void typedFieldsAreCheckedAndStoredKeystrokeByKeystroke()
     {
         F *f = openEditor();
-        matchingEncoder();
+        ShowDatabaseMatchesEncoder(t);
 
         // Typing into a New family switches it on with the default fields.
         type(f, 3, 2, QStringLiteral("25"));
@@ -299,7 +267,7 @@ private slots:
         DB.CannedMsgs[4] = QByteArray(91, 'p');
         DB.CannedMsgs[5] = QByteArray(90, 's');
         F *f = openEditor();
-        matchingEncoder();
+        ShowDatabaseMatchesEncoder(t);
 
         // Unusual codes ask; No keeps the code, shows it again and marks nothing. (A pager type
         // resets the code without asking: the typed family's round trip.)
@@ -362,14 +330,14 @@ private slots:
             {Qt::Key_Left, {50, 5}}, {Qt::Key_Down, {1, 5}},    {Qt::Key_Right, {2, 2}}};
         for (const auto &[key, cell] : moves) {
             QTest::keyClick(f->txtFam, key);
-            QVERIFY2(textBoxOver(f, cell.first, cell.second), qPrintable(QStringLiteral("%1,%2").arg(f->Row()).arg(f->Col())));
+            QVERIFY2(TextBoxOver(f, cell.first, cell.second), qPrintable(QStringLiteral("%1,%2").arg(f->Row()).arg(f->Col())));
         }
         QVERIFY(!bFamiliesEdited);
 
         // From the family-number column Tab goes on with the next row.
         clickCell(f, 5, 0);
         QTest::keyClick(f->fgFamilies, Qt::Key_Tab);
-        QVERIFY(textBoxOver(f, 6, 2));
+        QVERIFY(TextBoxOver(f, 6, 2));
 
         // Right on a list does nothing; Down moves to the next family without changing the list.
         clickCell(f, 1, 9);
@@ -383,7 +351,7 @@ private slots:
         clickCell(f, 1, 3);
         QTest::keyClick(f->txtFam, Qt::Key_F1);
         QCOMPARE(env->shellOpened, QStringList({HelpFile}));
-        QVERIFY(textBoxOver(f, 1, 3));
+        QVERIFY(TextBoxOver(f, 1, 3));
     }
 
     void okErasesIncompleteFamiliesAndMarksTheCheckedCorrections()
@@ -404,7 +372,7 @@ private slots:
         f = openEditor();
         clickCell(f, 2, 3);
         retype(f, QStringLiteral("0130")); // the same Start ID again: an edit all the same
-        matchingEncoder();
+        ShowDatabaseMatchesEncoder(t);
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("One or More Fields Were Adjusted\rto Correct Illegal Capcodes\r"
                                     "or to Correct Overlapping Pager IDs\ras Indicated by Blue Fields"))
@@ -541,7 +509,7 @@ private slots:
     {
         DB.Families[0] = family("1", "1000000", "5", "A", "3", "010", "0100");
         F *f = openEditor();
-        matchingEncoder();
+        ShowDatabaseMatchesEncoder(t);
 
         auto filling = std::make_unique<BusyScope>(Busy::FillingDatabase);
         QTest::keyClicks(f->txtFam, QStringLiteral("5"));

@@ -36,13 +36,9 @@ QString texts(G *f, int col, std::initializer_list<int> rows)
     return t.join(QLatin1Char('|'));
 }
 
-// The backgrounds of the cells, a letter each (BackgroundLetter).
 QString backs(G *f, int col, std::initializer_list<int> rows)
 {
-    QString letters;
-    for (int r : rows)
-        letters += BackgroundLetter(f->Cell(r, col));
-    return letters;
+    return BackgroundLetters(rows, [f, col](int row) { return f->Cell(row, col); });
 }
 
 void clickCell(G *f, int row, int col)
@@ -65,28 +61,12 @@ void choose(G *f, int col, const QString &item)
     Choose(f->cmbMsg, item);
 }
 
-bool textBoxOver(G *f, int row, int col)
-{
-    return LiesOver(f, f->fgGroups, f->txtGrp, row - 1, col - 1) && f->Row() == row && f->Col() == col;
-}
-
 } // namespace
 
-class TestGroupsEditor : public QObject {
+class TestGroupsEditor : public QObject, EditorTest {
     Q_OBJECT
 
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<ScriptedBoxes> noBoxes; // a box no test scripts fails the test
-    frmTerminal *t = nullptr;
-
     G *openEditor() { return OpenFromToolbar<G>(t, "group"); }
-
-    void matchingEncoder()
-    {
-        Run.bDBMatchesEncoder = true;
-        t->StatusBar1->setPanelText(1, QStringLiteral("Current View Matches Encoder Configuration"));
-        t->Toolbar1->Buttons(8)->setEnabled(true);
-    }
 
     bool markedModified() const
     {
@@ -97,21 +77,12 @@ private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
     void init()
     {
-        env = std::make_unique<AppTestEnv>();
-        noBoxes = std::make_unique<ScriptedBoxes>();
-        t = StartAndShowMainWindow<frmXJSplash>();
-        QVERIFY(t && t->isVisible());
-        ResetDatabase();
-        bGroupsEdited = bPagerIDsAdjusted = false;
+        QVERIFY(startEditing());
         DB.Families[0] = {"1", "1000000", "5", "A", "3", "010", "0100", "00", "00", "YES"}; // pager IDs 100..109
         DB.CannedMsgs[2] = "Third message";
-        matchingEncoder();
+        ShowDatabaseMatchesEncoder(t);
     }
-    void cleanup()
-    {
-        env.reset();
-        noBoxes.reset();
-    }
+    void cleanup() { endProgram(); }
 
     void theGridShowsTheGroupsWhenTheWindowLoads()
     {
@@ -223,7 +194,7 @@ private slots:
 
         // A click on "None" stores "no message" at once (never the word); a message chosen with
         // the timer on puts the group in use.
-        matchingEncoder();
+        ShowDatabaseMatchesEncoder(t);
         clickCell(f, G::RowTimerMsg, 1);
         QVERIFY(f->cmbMsg->isVisible() && f->focusWidget() == f->cmbMsg && markedModified());
         QCOMPARE(DB.PagerGroups[0][GrpTimerMsg], QByteArray("00"));
@@ -251,21 +222,21 @@ private slots:
             {Qt::Key_Return, {4, 1}}, {Qt::Key_Backtab, {5, 1}}, {Qt::Key_Left, {4, 1}}, {Qt::Key_Enter, {5, 1}}};
         for (const auto &[key, cell] : moves) {
             QTest::keyClick(f->txtGrp, key);
-            QVERIFY2(textBoxOver(f, cell.first, cell.second), qPrintable(QStringLiteral("%1,%2").arg(f->Row()).arg(f->Col())));
+            QVERIFY2(TextBoxOver(f, cell.first, cell.second), qPrintable(QStringLiteral("%1,%2").arg(f->Row()).arg(f->Col())));
         }
         clickCell(f, G::RowPagerID20, 4);
         QTest::keyClick(f->txtGrp, Qt::Key_Right);
-        QVERIFY(textBoxOver(f, 3, 5));
+        QVERIFY(TextBoxOver(f, 3, 5));
         clickCell(f, G::RowReference, 6);
         QTest::keyClick(f->txtGrp, Qt::Key_Tab);
-        QVERIFY(textBoxOver(f, 3, 6));
+        QVERIFY(TextBoxOver(f, 3, 6));
         // From a switch toggled by a click, the keys go on in its group.
         clickCell(f, G::RowActive, 7);
         QTest::keyClick(f->fgGroups, Qt::Key_Down);
-        QVERIFY(textBoxOver(f, 3, 7));
+        QVERIFY(TextBoxOver(f, 3, 7));
         clickCell(f, G::RowTimerMsg, 8);
         QTest::keyClick(f->cmbMsg, Qt::Key_Up);
-        QVERIFY(textBoxOver(f, 23, 8));
+        QVERIFY(TextBoxOver(f, 23, 8));
         QCOMPARE(DB.PagerGroups[5][GrpActive] + DB.PagerGroups[7][GrpTimerActive], QByteArray("00"));
         QTest::keyClick(f->txtGrp, Qt::Key_F1);
         QCOMPARE(env->shellOpened, QStringList({HelpFile}));
@@ -286,7 +257,7 @@ private slots:
         type(f, 4, 1, QStringLiteral("101"));
         type(f, 5, 1, QStringLiteral("150"));
         type(f, G::RowGroupID, 1, QStringLiteral("12"));
-        matchingEncoder();
+        ShowDatabaseMatchesEncoder(t);
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("One or More Pager ID Fields Were Adjusted\rto Correct Non-Existent Pager IDs\r"
                                     "as Indicated by Blue Fields"))

@@ -41,12 +41,8 @@ void paste(QLineEdit *box, const QString &text)
 
 } // namespace
 
-class TestMessagesEditor : public QObject {
+class TestMessagesEditor : public QObject, EditorTest {
     Q_OBJECT
-
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<ScriptedBoxes> noBoxes; // a box no test scripts fails the test
-    frmTerminal *t = nullptr;
 
     M *openEditor() { return OpenFromToolbar<M>(t, "message"); }
 
@@ -54,18 +50,10 @@ private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
     void init()
     {
-        env = std::make_unique<AppTestEnv>();
-        noBoxes = std::make_unique<ScriptedBoxes>();
-        t = StartAndShowMainWindow<frmXJSplash>();
-        QVERIFY(t && t->isVisible());
-        ResetDatabase();
-        Run.bDBMatchesEncoder = true;
+        QVERIFY(startEditing());
+        ShowDatabaseMatchesEncoder(t);
     }
-    void cleanup()
-    {
-        env.reset();
-        noBoxes.reset();
-    }
+    void cleanup() { endProgram(); }
 
     void everyKeystrokeIsStoredAndShown()
     {

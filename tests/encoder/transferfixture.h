@@ -14,6 +14,7 @@
 #include "platform/pointer.h"
 #include "platform/serialport.h"
 #include "platform/timing.h"
+#include "support/detected.h"
 #include "support/encoderstate.h"
 #include "support/scriptedboxes.h"
 #include "support/simencoder.h"
@@ -65,26 +66,18 @@ public:
         return encoder->ok();
     }
 
-    // The program as detection leaves it: the port open at 9600 baud on an encoder in
-    // programming mode, its generation, firmware and attached port noted.
+    // The program as detection leaves it (support/detected.h) on an encoder in programming
+    // mode.
     [[nodiscard]] bool connectTo(encsim::DeviceState state, encodertest::Knobs knobs = {{"pacing", "off"}})
     {
         const QByteArray firmware = QByteArray::fromStdString(state.firmware);
-        const int generation = state.generation();
         const int attached = state.effectiveAttachedPort();
         if (!plug(std::move(state), encsim::Mode::Programming, std::move(knobs)))
             return false;
-        EncoderLink &link = Link();
-        if (link.setPortNumber(1) || link.setLine("9600,n,8,1"))
-            return false;
-        if (const CommError e = link.openPort()) {
-            qWarning("the port did not open: %s", qPrintable(e.text));
-            return false;
-        }
-        Run.sFirmwareVer = firmware;
-        Run.sTestPort = QByteArray::number(attached);
-        Run.bV7Encoder = generation == 7;
-        return true;
+        const QString error = encodertest::OpenDetectedPort(firmware, attached);
+        if (!error.isEmpty())
+            qWarning("the port did not open: %s", qPrintable(error));
+        return error.isEmpty();
     }
 
     encsim::Simulator &sim() { return encoder->sim(); }

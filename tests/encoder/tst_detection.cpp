@@ -226,6 +226,52 @@ private slots:
         QVERIFY(!fx->view.cancelWindowShown && !HourglassShown());
     }
 
+    // What the tests take for a detected encoder when they are about something else
+    // (support/detected.h) is what a detection of that encoder leaves: its firmware, the encoder
+    // port the PC is cabled to, the generation flags and the port open at the programming
+    // mode's settings.
+    void theTestsDetectedStateIsTheDetectionsOwn_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<int>("attachedPort");
+        QTest::newRow("V9 from 9.7, port 1") << 9 << QByteArray("9.7") << 1;
+        QTest::newRow("V9 before 9.7, port 2") << 9 << QByteArray("9.01") << 2;
+        QTest::newRow("V9 without a second port") << 9 << QByteArray("9.6S") << 2;
+        QTest::newRow("V8, port 2") << 8 << QByteArray("8.12") << 2;
+        QTest::newRow("V7") << 7 << QByteArray("7.2") << 1;
+    }
+    void theTestsDetectedStateIsTheDetectionsOwn()
+    {
+        QFETCH(int, generation);
+        QFETCH(QByteArray, firmware);
+        QFETCH(int, attachedPort);
+        DeviceState state = DeviceState::factory(generation);
+        state.firmware = firmware.toStdString();
+        state.attachedPort = attachedPort;
+        const auto noted = [] {
+            const EncoderLink &link = Link();
+            return QStringList{QString::fromLatin1(Run.sFirmwareVer), QString::fromLatin1(Run.sTestPort),
+                               Run.bV7Encoder ? QStringLiteral("V7") : QStringLiteral("not V7"),
+                               Run.bFwV97Plus ? QStringLiteral("9.7 on") : QStringLiteral("before 9.7"),
+                               link.isOpen() ? QStringLiteral("open") : QStringLiteral("closed"),
+                               QString::number(link.portNumber()), QString::fromLatin1(link.lineSettings())};
+        };
+
+        QVERIFY(start(state, {{"pacing", "off"}}));
+        Run.bDBMatchesEncoder = false; // the read that follows is declined
+        fx->boxes.expect(kDetected);
+        fx->boxes.expect(kReadQuestion, MsgAnswer::No);
+        OpenClosePort();
+        QVERIFY(fx->boxes.verifyAllShown());
+        const QStringList detected = noted();
+        QCOMPARE(detected.mid(4), QStringList({"open", "1", "9600,n,8,1"}));
+
+        fx = std::make_unique<TransferFixture>(0.05);
+        QVERIFY(fx->connectTo(state));
+        QCOMPARE(noted(), detected);
+    }
+
     // A V7 encoder whose switches keep it out of programming mode is refused; it gets no
     // reboot when the port closes.
     void aV7NotInProgrammingModeIsRefused_data()

@@ -9,6 +9,7 @@
 #include "encoder/write/writerecords.h"
 #include "model/database.h"
 #include "model/state.h"
+#include "support/detected.h"
 
 namespace {
 const QByteArray W = "Writing Pager Database - ";
@@ -41,8 +42,7 @@ private slots:
     {
         ResetProgramState();
         ApplyStartValues();
-        Run.sTestPort = "1";
-        Run.sFirmwareVer = "9.7";
+        encodertest::NoteDetected("9.7");
     }
 
     // A two-port encoder takes data polarity inverted and carrier detection as "ignore"; a V7

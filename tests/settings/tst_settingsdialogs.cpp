@@ -7,6 +7,7 @@
 #include "settings/frmPassword.h"
 #include "settings/frmSettings.h"
 #include "settings/frmSettings_Main.h"
+#include "support/detected.h"
 #include "support/scriptedboxes.h"
 
 #include <QtWidgets>
@@ -37,22 +38,9 @@ void choose(QComboBox *list, const QString &item)
 
 } // namespace
 
-class TestSettingsDialogs : public QObject {
+class TestSettingsDialogs : public QObject, MainWindowTest {
     Q_OBJECT
 
-    std::unique_ptr<AppTestEnv> env;
-    std::unique_ptr<ScriptedBoxes> noBoxes; // a box no test scripts fails the test
-    frmTerminal *t = nullptr;
-
-    // The main window as a read leaves it.
-    void matching()
-    {
-        Run.bDBMatchesEncoder = true;
-        t->StatusBar1->setPanelText(1, Matches);
-        t->cmdLookup->setEnabled(true);
-        t->mnuSendMsg->setEnabled(true);
-        t->Toolbar1->Buttons(8)->setEnabled(true);
-    }
     // Whether the main window shows the database modified; "matching" when it shows no change.
     QString shown() const
     {
@@ -73,24 +61,16 @@ private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
     void init()
     {
-        env = std::make_unique<AppTestEnv>();
-        noBoxes = std::make_unique<ScriptedBoxes>();
-        t = StartAndShowMainWindow<frmXJSplash>();
-        QVERIFY(t && t->isVisible());
-        matching();
+        QVERIFY(startProgram());
+        ShowDatabaseMatchesEncoder(t);
     }
-    void cleanup()
-    {
-        env.reset();
-        noBoxes.reset();
-    }
+    void cleanup() { endProgram(); }
 
     // Stored codes the dialog cannot show become ones it can, and the database still matches;
     // a firmware without a second port hides its frames, and OK still rebuilds its format.
     void encoderSettingsShowTheStoredSettings()
     {
-        Run.sFirmwareVer = "9.7S";
-        Run.bFwV97Plus = false;
+        encodertest::NoteDetected("9.6S"); // before 9.7, no second port
         EncoderConfig &s = EncoderSettings;
         s.sPort1Protocol = "SNPP";
         s.sPort2Protocol = "";
@@ -125,7 +105,7 @@ private slots:
     // COMP1 on port 1 needs group 1's first pager and is the only port that may use it.
     void encoderSettingsChoices()
     {
-        Run.bFwV97Plus = true;
+        encodertest::NoteDetected("9.7");
         DB.PagerGroups[0][GrpActive] = "1";
         DB.PagerGroups[0][GrpPagerID1] = "0000";
         auto *d = open<frmSettings_Main>();
@@ -133,7 +113,7 @@ private slots:
         choose(d->cboSpeed[1], QStringLiteral("9600"));
         QCOMPARE(shown(), QStringLiteral("modified"));
 
-        matching();
+        ShowDatabaseMatchesEncoder(t);
         d->opt1Verbose[1]->click();
         QVERIFY(!EncoderSettings.bPort1Verbose);
         noBoxes->expect(COMP1Box).title(QStringLiteral("COMP1 Pager ID Not Defined")).icon(MsgIcon::None);
@@ -178,8 +158,8 @@ private slots:
     {
         QFETCH(bool, v7);
         QFETCH(QByteArray, firmware);
-        Run.bV7Encoder = v7;
-        Run.sFirmwareVer = firmware;
+        encodertest::NoteDetected(firmware);
+        QCOMPARE(Run.bV7Encoder, v7);
         EncoderConfig &s = EncoderSettings;
         s.sDutyCycle.clear();
         s.sMaxBatch.clear();
@@ -242,7 +222,7 @@ private slots:
         QCOMPARE(s.sPort2Flow + '/' + stored("Serial2Flow").toLatin1() + '/' + s.sMaxBatch, QByteArray("AHW/AHW/1"));
         QCOMPARE(t->lblIncBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is ON"));
 
-        matching();
+        ShowDatabaseMatchesEncoder(t);
         d->cmdResetDefaults->click();
         QVERIFY(!s.bPort1IDAsCap && !s.bPort2IDAsCap && s.bPort1PPHReset && s.bPort2PPHReset);
         QVERIFY(!s.bIgnoreRFCD && !s.bInvertRFCD && !s.bInvertData && !s.bIncCapBy8 && editorsOffered());
@@ -311,7 +291,7 @@ private slots:
     // it; both close with them.
     void v7RoadFromTheToolbar()
     {
-        Run.bV7Encoder = true;
+        encodertest::NoteDetected("7.2");
         bool aboveAccess = false;
         WhenShown<frmPassword>([](frmPassword *p) {
             QTest::keyClicks(p->txtName, QStringLiteral("KVERN"));
