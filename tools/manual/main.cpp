@@ -103,6 +103,8 @@ Geometry geometryOf(const QPdfWriter &writer)
 void styleDocument(QTextDocument &doc, const QColor &colour)
 {
     QTextCursor cursor(&doc);
+    // One edit for the whole styling: the layout follows once, not after every change.
+    cursor.beginEditBlock();
     bool first = true;
     for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
         QTextBlockFormat format = block.blockFormat();
@@ -186,6 +188,7 @@ void styleDocument(QTextDocument &doc, const QColor &colour)
             cell.setFormat(cellFormat);
         }
     }
+    cursor.endEditBlock();
 }
 
 // Keeps every heading with the text after it: a heading left at the foot of a page moves to
@@ -313,6 +316,7 @@ std::unique_ptr<QTextDocument> contentsDocument(QPdfWriter &writer, const Geomet
     doc->setPageSize(g.body.size());
 
     QTextCursor cursor(doc.get());
+    cursor.beginEditBlock(); // laid out once, when the contents are whole
     QTextBlockFormat titleBlock;
     titleBlock.setBottomMargin(14);
     QTextCharFormat titleChars;
@@ -347,6 +351,7 @@ std::unique_ptr<QTextDocument> contentsDocument(QPdfWriter &writer, const Geomet
         pageCell.setBlockFormat(number);
         pageCell.insertText(QString::number(firstBodyPage + h.page + 1), chars);
     }
+    cursor.endEditBlock();
     return doc;
 }
 
