@@ -60,7 +60,9 @@ class TestReader : public QObject {
 
     std::unique_ptr<TransferFixture> fx;
 
-    [[nodiscard]] bool connectTo(DeviceState state, Knobs more = {}, double scale = 0.05)
+    // Each answer must come within the reply time (6000 ms at start-up): at a tenth of real
+    // time that leaves 600 ms for the encoder's thread on a loaded machine.
+    [[nodiscard]] bool connectTo(DeviceState state, Knobs more = {}, double scale = 0.1)
     {
         fx = std::make_unique<TransferFixture>(scale);
         Knobs knobs{{"pacing", "off"}};
