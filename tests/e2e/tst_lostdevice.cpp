@@ -44,52 +44,46 @@ class TestLostDevice : public QObject, ProgramOnEncoder {
         QVERIFY(!HourglassShown() && !Run.TransferRunning());
     }
 
+    // The device goes during a transfer: the request named by `when` goes unanswered, so the
+    // transfer waits for it and writes no later one. The transfer's own box comes first, with
+    // the port still shown open; then the port is shown closed, and nothing more is said.
+    void goneDuringATransfer(const char *when, const char *toolbarKey, const QString &text, const QString &title)
+    {
+        frmTerminal *t = connected();
+        QVERIFY(t);
+        const std::string where = '"' + std::string(when) + '"';
+        QVERIFY(encoder->sim().setKnob("drop_reply", where) && encoder->sim().setKnob("hangup", where));
+        QString portWhileTheBoxIsUp;
+        ScriptedBoxes boxes;
+        boxes.expect(text).title(title).then([&] { portWhileTheBoxIsUp = t->StatusBar1->panelText(2); });
+        t->Toolbar1->ButtonByKey(QLatin1String(toolbarKey))->trigger();
+        QTRY_COMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
+        QCOMPARE(portWhileTheBoxIsUp, QStringLiteral("COM 1 Open"));
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(boxes.shown().size(), 1);
+        verifyShownClosed(t);
+    }
+
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
     void init() { startProgram(0.05); }
     void cleanup() { endProgram(); }
 
-    // Gone during a read: the read's own box, then the port is shown closed. The port can be
-    // opened again once the device is back.
+    // Gone during a read, then during a write. After the read the port can be opened again
+    // once the device is back, at the settings it had.
     void duringARead()
     {
-        frmTerminal *t = connected();
-        QVERIFY(t);
-        // The request goes unanswered: the read waits for it, and no later request is written.
-        QVERIFY(encoder->sim().setKnob("drop_reply", "\"read:G 21\"") && encoder->sim().setKnob("hangup", "\"read:G 21\""));
-        QString portWhileTheBoxIsUp;
-        ScriptedBoxes boxes;
-        boxes.expect(QStringLiteral("Error Reading Pager Database")).title(QStringLiteral("Read Error")).then([&] {
-            portWhileTheBoxIsUp = t->StatusBar1->panelText(2);
-        });
-        t->Toolbar1->ButtonByKey(QStringLiteral("read"))->trigger();
-        QTRY_COMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
-        QCOMPARE(portWhileTheBoxIsUp, QStringLiteral("COM 1 Open"));
-        QVERIFY(boxes.verifyAllShown());
-        QCOMPARE(boxes.shown().size(), 1);
-        verifyShownClosed(t);
+        goneDuringATransfer("read:G 21", "read", QStringLiteral("Error Reading Pager Database"),
+                            QStringLiteral("Read Error"));
         QCOMPARE(Link().lineSettings(), QByteArray("9600,n,8,1"));
         QCOMPARE(Link().replyInterval().count(), 8000);
     }
-
-    // Gone during a write: the write's box, then the port is shown closed.
     void duringAWrite()
     {
-        frmTerminal *t = connected();
-        QVERIFY(t);
-        QVERIFY(encoder->sim().setKnob("drop_reply", "\"write:G 3\"") && encoder->sim().setKnob("hangup", "\"write:G 3\""));
-        QString portWhileTheBoxIsUp;
-        ScriptedBoxes boxes;
-        boxes.expect(QStringLiteral("Error Writing Pager Database")).title(QStringLiteral("Write Error")).then([&] {
-            portWhileTheBoxIsUp = t->StatusBar1->panelText(2);
-        });
-        t->Toolbar1->ButtonByKey(QStringLiteral("program"))->trigger();
-        QTRY_COMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
-        QCOMPARE(portWhileTheBoxIsUp, QStringLiteral("COM 1 Open"));
-        QVERIFY(boxes.verifyAllShown());
-        QCOMPARE(boxes.shown().size(), 1);
-        verifyShownClosed(t);
+        goneDuringATransfer("write:G 3", "program", QStringLiteral("Error Writing Pager Database"),
+                            QStringLiteral("Write Error"));
     }
+
 
     // Gone while nothing runs: noticed all the same.
     void whileIdle()
