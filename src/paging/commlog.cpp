@@ -119,13 +119,11 @@ QString LogFile::FileName() const
 bool LogFile::Open(const QString &path, bool replace, QString *error)
 {
     QString failure;
-    const int fd = OpenRegularFile(path, OpenFor::Appending, &failure);
+    int fd = OpenRegularFile(path, OpenFor::Appending, &failure);
     if (fd >= 0 && replace && ::ftruncate(fd, 0) != 0) {
         failure = SystemErrorText(errno);
         ::close(fd);
-        if (error)
-            *error = failure;
-        return false;
+        fd = -1;
     }
     if (fd < 0) {
         if (error)

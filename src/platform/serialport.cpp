@@ -1,5 +1,6 @@
 #include "platform/serialport.h"
 
+#include "platform/files.h"
 #include "platform/settingsstore.h"
 
 #include <QDeadlineTimer>
@@ -10,7 +11,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <fcntl.h>
 #include <termios.h>
 #include <thread>
@@ -27,11 +27,6 @@ const char *const kInvalidSettingsText = "Invalid property value";
 // change or it is closed: the buffer of a USB adapter drains after the driver's.
 constexpr std::chrono::milliseconds kLineMargin{20};
 constexpr int kBitsPerCharacter = 10; // start, 8 data bits or 7 and parity, stop
-
-QString systemText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // The open failure as the operator sees it: the device and the system's reason, and what to
 // do when the user may not use the device at all.
@@ -307,9 +302,9 @@ bool MSComm::checkGone()
     const int fd = m_port->handle();
     if (text.isEmpty() && fd >= 0 && ::tcgetattr(fd, &settings) != 0 &&
         (errno == EIO || errno == ENXIO || errno == ENODEV))
-        text = systemText(errno);
+        text = SystemErrorText(errno);
     if (text.isEmpty() && !m_openedPath.isEmpty() && !QFileInfo::exists(m_openedPath))
-        text = systemText(ENODEV);
+        text = SystemErrorText(ENODEV);
     if (text.isEmpty())
         return false;
     markGone(text);
@@ -321,7 +316,7 @@ void MSComm::markGone(const QString &text)
     if (m_gone)
         return;
     m_gone = true;
-    m_goneText = text.isEmpty() ? systemText(EIO) : text;
+    m_goneText = text.isEmpty() ? SystemErrorText(EIO) : text;
     m_lineBusy = false;
     emit deviceGone();
 }

@@ -7,7 +7,8 @@
 //
 // The main window shows it modally for a two-port encoder and before any detection. Firmware
 // whose version holds "S" offers no second port: its frames are hidden (and still rebuilt by
-// OK). A protocol that the encoder's firmware does not offer shows greyed out. Controls of both ports come in pairs: index 0 is port 1, index 1 port 2.
+// OK). A protocol that the encoder's firmware does not offer shows greyed out. Controls of both
+// ports come in pairs: index 0 is port 1, index 1 port 2.
 
 #include "platform/forms.h"
 

@@ -119,7 +119,8 @@ void frmRangeTest::Form_Load()
 
 void frmRangeTest::Form_Unload()
 {
-    // Closed without Start (Cancel, or Escape which presses it, the close box): the console's Send is itself again.
+    // Closed without Start (Cancel, or Escape which presses it, the close box): the console's
+    // Send is itself again.
     if (!m_started)
         RangeTest().Cancel();
 }

@@ -5,6 +5,7 @@
 #include "app/apptest.h"
 #include "model/database.h"
 #include "paging/commlog.h"
+#include "support/filelimits.h"
 #include "support/scriptedboxes.h"
 #include "testconsole/archive.h"
 #include "testconsole/frmMessageTest.h"
@@ -17,8 +18,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace encodertest;
@@ -434,15 +433,11 @@ private slots:
         boxes.expect(QString()).title(AppTitle()).buttons(MsgButtons::OK).icon(MsgIcon::Exclamation);
         c->txtMessage->setBytes("A message longer than the disk allows");
 
-        rlimit before{};
-        QVERIFY(::getrlimit(RLIMIT_FSIZE, &before) == 0);
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = before;
-        limited.rlim_cur = 16;
-        QVERIFY(::setrlimit(RLIMIT_FSIZE, &limited) == 0);
-        c->cmdAdd->click();
-        ::setrlimit(RLIMIT_FSIZE, &before);
-        std::signal(SIGXFSZ, previousHandler);
+        {
+            FileSizeLimit limit(16);
+            QVERIFY(limit.ok());
+            c->cmdAdd->click();
+        }
 
         QVERIFY(boxes.verifyAllShown());
         QVERIFY(!boxes.shown().first().text.isEmpty());

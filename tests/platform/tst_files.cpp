@@ -4,11 +4,10 @@
 #include <QtTest>
 
 #include "platform/files.h"
+#include "support/filelimits.h"
 
-#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,9 +26,8 @@ QByteArray newContent()
 // program meets it): the replacement must fail and say so. Exit code 0 when it did.
 int replaceUnderASizeLimit(const QString &path)
 {
-    std::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails with EFBIG
-    const rlimit limit{4096, 4096};
-    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+    const FileSizeLimit limit(4096); // a write past it fails with EFBIG
+    if (!limit.ok())
         return 3;
     QString error;
     if (ReplaceWholeFile(path, newContent(), &error))
