@@ -2,11 +2,12 @@
 // page must not leave copies of its lines (hidden by the page's clip, yet in the PDF's text)
 // on the page before or after, where a search finds them twice. Every line of the PDF's text,
 // as pdftotext reads it from the manual's pages, is counted against the times its text comes
-// in the manual's source.
+// in the manual's source. And no page of the manual ends with a heading.
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
 
@@ -49,7 +50,7 @@ class TestManualPages : public QObject {
     Q_OBJECT
 
 private slots:
-    void eachLineOnce_data()
+    void pages_data()
     {
         QTest::addColumn<QString>("brand");
         QTest::addColumn<QString>("program");
@@ -57,7 +58,7 @@ private slots:
         QTest::newRow("Solvendra") << "Solvendra" << "xjsetup" << "XJSETUP.PDF";
         QTest::newRow("Kestrane") << "Kestrane" << "zqsetup" << "ZQSETUP.PDF";
     }
-    void eachLineOnce()
+    void pages()
     {
         QFETCH(QString, brand);
         QFETCH(QString, program);
@@ -106,11 +107,15 @@ private slots:
         static const QRegularExpression footerPage(QStringLiteral("^Page \\d+$"));
         static const QRegularExpression listNumber(QStringLiteral("^\\d+\\. "));
         QHash<QString, int> seen;
+        QList<QStringList> pageLines{{}};
         for (const QString &raw : QString::fromUtf8(pages).split(QLatin1Char('\n'))) {
+            if (raw.startsWith(QChar(u'\f')))
+                pageLines.append(QStringList());
             QString line = normalized(raw);
             line.remove(QChar(u'\f'));
             if (line.isEmpty() || line == title + " Manual" || footerPage.match(line).hasMatch())
                 continue;
+            pageLines.last() << line;
             if (!text.contains(line))
                 line.remove(listNumber); // an ordered list's number is drawn, not text
             ++seen[line];
@@ -130,6 +135,25 @@ private slots:
         }
         QVERIFY2(judged > 500, qPrintable(QString::number(judged)));
         QVERIFY2(twice.isEmpty(), qPrintable(twice.join(QLatin1Char('\n'))));
+
+        // The manual's pages start after the contents, with the first heading; a heading of
+        // two lines in the PDF's text counts too.
+        QStringList headings;
+        for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+            if (block.blockFormat().headingLevel() > 0)
+                headings << normalized(block.text());
+        qsizetype first = 1; // after the contents' first page
+        while (first < pageLines.size() && pageLines[first].value(0) != headings.value(0))
+            ++first;
+        QVERIFY(pageLines.size() - first > 20);
+        QStringList endingWithHeading;
+        for (qsizetype page = first; page < pageLines.size(); ++page) {
+            const QStringList &lines = pageLines[page];
+            for (qsizetype last = 1; last <= qMin<qsizetype>(2, lines.size()); ++last)
+                if (headings.contains(lines.mid(lines.size() - last).join(QLatin1Char(' '))))
+                    endingWithHeading << QStringLiteral("page %1 ends with: %2").arg(page + 2).arg(lines.last());
+        }
+        QVERIFY2(endingWithHeading.isEmpty(), qPrintable(endingWithHeading.join(QLatin1Char('\n'))));
     }
 };
 

@@ -191,96 +191,104 @@ void styleDocument(QTextDocument &doc, const QColor &colour)
     cursor.endEditBlock();
 }
 
-// Keeps every heading with the text after it: a heading left at the foot of a page moves to
-// the next one.
-void keepHeadingsWithText(QTextDocument &doc, double pageHeight)
-{
-    QAbstractTextDocumentLayout *layout = doc.documentLayout();
-    for (int round = 0; round < 200; ++round) {
-        doc.pageCount(); // the layout is lazy: this finishes it
-        bool moved = false;
-        for (QTextBlock block = doc.begin(); block.isValid() && block.next().isValid(); block = block.next()) {
-            if (block.blockFormat().headingLevel() < 2)
-                continue;
-            if (block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
-                continue;
-            const QRectF heading = layout->blockBoundingRect(block);
-            const QTextBlock next = block.next();
-            const QRectF following = layout->blockBoundingRect(next);
-            // The first line of what follows (a table's first row counts as its block).
-            double followingTop = following.top();
-            if (const QTextLayout *lines = next.layout(); lines && lines->lineCount() > 0)
-                followingTop += lines->lineAt(0).rect().bottom() - 1;
-            if (int(heading.top() / pageHeight) == int(followingTop / pageHeight))
-                continue;
-            QTextCursor cursor(block);
-            QTextBlockFormat format = block.blockFormat();
-            format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-            cursor.setBlockFormat(format);
-            moved = true;
-            break; // the layout after it has changed
-        }
-        if (!moved)
-            return;
-    }
-}
-
 // Where a line of a block lies in the document, as laid out.
 double lineTop(QAbstractTextDocumentLayout *layout, const QTextBlock &block, const QTextLine &line)
 {
     return layout->blockBoundingRect(block).top() + line.y();
 }
 
-// Gives every paragraph one page. The layout breaks a paragraph between two lines at the foot
-// of a page, but it draws a block whole wherever any of it shows: a paragraph that runs onto
-// the next page would be drawn on both, the lines of the other page hidden by the clip but in
-// the PDF's text all the same, where a search finds them twice. So, with the lines laid out,
-// a paragraph that crosses the foot of a page is split there into two blocks: the lines on
-// the next page become a block of their own that starts that page and goes on with the same
-// margins and indent (without a second list marker). Headings are kept with their text again
-// after each split.
-void paginateByLines(QTextDocument &doc, double pageHeight)
+bool isHeading(const QTextBlock &block)
+{
+    return block.isValid() && block.blockFormat().headingLevel() > 0;
+}
+
+bool startsPage(const QTextBlock &block)
+{
+    return block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
+}
+
+void setStartsPage(QTextCursor cursor, QTextBlockFormat format)
+{
+    format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    cursor.setBlockFormat(format);
+}
+
+// Lays the manual's text out on pages, from the first block to the last, so that what lies
+// before a block is final when the block is judged. Two rules:
+//
+// A heading never ends a page. A heading, with the headings straight after it, stays on the
+// page of the first lines of the text that follows (of a table, its first row): when those
+// lie on the next page, the first of the headings starts that page.
+//
+// Every paragraph lies on one page. The layout breaks a paragraph between two lines at the
+// foot of a page, but it draws a block whole wherever any of it shows: a paragraph that runs
+// onto the next page would be drawn on both, the lines of the other page hidden by the clip
+// but in the PDF's text all the same, where a search finds them twice. So a paragraph that
+// crosses the foot of a page is split there into two blocks: the lines on the next page
+// become a block of their own that starts that page and goes on with the same margins and
+// indent (without a second list marker).
+void paginate(QTextDocument &doc, double pageHeight)
 {
     QAbstractTextDocumentLayout *layout = doc.documentLayout();
     // A block that starts a page may begin a hair above it (the layout rounds to 1/64).
     const auto pageOf = [pageHeight](double y) { return int(std::floor((y + PageEdgeDots) / pageHeight)); };
-    for (int round = 0; round < 1000; ++round) {
-        keepHeadingsWithText(doc, pageHeight);
-        doc.pageCount(); // the layout is lazy: this finishes it
-        bool split = false;
-        for (QTextBlock block = doc.begin(); block.isValid() && !split; block = block.next()) {
-            const QTextLayout *lines = block.layout();
-            if (!lines || lines->lineCount() < 2 || QTextCursor(block).currentTable())
-                continue; // a table's rows go to the next page whole
-            const int firstPage = pageOf(lineTop(layout, block, lines->lineAt(0)));
-            for (int i = 1; i < lines->lineCount(); ++i) {
-                const QTextLine line = lines->lineAt(i);
-                if (pageOf(lineTop(layout, block, line)) == firstPage)
-                    continue;
-                const QTextBlockFormat format = block.blockFormat();
-                QTextList *list = block.textList();
-                const int listIndent = list ? list->format().indent() : 0;
-                QTextCursor cursor(block);
-                cursor.setPosition(block.position() + line.textStart());
-                cursor.insertBlock(format);
-                QTextBlockFormat before = format;
-                before.setBottomMargin(0);
-                QTextCursor(block).setBlockFormat(before);
-                // A block's format names its list: the second part names none.
-                QTextBlockFormat after = format;
-                after.setObjectIndex(-1);
-                after.setTopMargin(0);
-                after.setIndent(format.indent() + listIndent);
-                after.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-                cursor.setBlockFormat(after);
-                if (QTextList *restList = cursor.block().textList())
-                    restList->remove(cursor.block());
-                split = true;
-                break;
-            }
+    const auto pageOfLine = [&](const QTextBlock &block, int line) {
+        const QTextLayout *lines = block.layout();
+        if (!lines || lines->lineCount() == 0)
+            return pageOf(layout->blockBoundingRect(block).top());
+        return pageOf(lineTop(layout, block, lines->lineAt(qMin(line, lines->lineCount() - 1))));
+    };
+    // Moves a heading that would end its page to the next one; true when it did.
+    const auto keepWithText = [&](const QTextBlock &heading) {
+        if (isHeading(heading.previous()) || startsPage(heading))
+            return false; // moved with the first of its run, or starting a page already
+        QTextBlock text = heading.next();
+        while (isHeading(text))
+            text = text.next();
+        if (!text.isValid() || pageOf(layout->blockBoundingRect(heading).top()) == pageOfLine(text, 1))
+            return false;
+        setStartsPage(QTextCursor(heading), heading.blockFormat());
+        return true;
+    };
+    // Splits a paragraph that crosses the foot of a page; true when it did.
+    const auto splitAtPageFoot = [&](const QTextBlock &block) {
+        const QTextLayout *lines = block.layout();
+        if (!lines || lines->lineCount() < 2 || QTextCursor(block).currentTable())
+            return false; // a table's rows go to the next page whole
+        const int firstPage = pageOfLine(block, 0);
+        for (int i = 1; i < lines->lineCount(); ++i) {
+            if (pageOfLine(block, i) == firstPage)
+                continue;
+            const QTextBlockFormat format = block.blockFormat();
+            QTextList *list = block.textList();
+            const int listIndent = list ? list->format().indent() : 0;
+            QTextCursor cursor(block);
+            cursor.setPosition(block.position() + lines->lineAt(i).textStart());
+            cursor.insertBlock(format);
+            QTextBlockFormat before = format;
+            before.setBottomMargin(0);
+            QTextCursor(block).setBlockFormat(before);
+            // A block's format names its list: the second part names none.
+            QTextBlockFormat after = format;
+            after.setObjectIndex(-1);
+            after.setTopMargin(0);
+            after.setIndent(format.indent() + listIndent);
+            setStartsPage(cursor, after);
+            if (QTextList *restList = cursor.block().textList())
+                restList->remove(cursor.block());
+            return true;
         }
-        if (!split)
-            return;
+        return false;
+    };
+
+    QTextBlock from = doc.begin();
+    for (bool changed = true; changed;) {
+        doc.pageCount(); // the layout is lazy: this finishes it
+        changed = false;
+        for (QTextBlock block = from; block.isValid() && !changed; block = block.next()) {
+            changed = isHeading(block) ? keepWithText(block) : splitAtPageFoot(block);
+            from = block; // the blocks before it are final; it is judged again after a change
+        }
     }
 }
 
@@ -363,7 +371,7 @@ void drawDocumentPage(QPainter &painter, QTextDocument &doc, const Geometry &g, 
     const QRectF band(0, page * height, g.body.width(), height);
     painter.setClipRect(band);
     // The layout draws every block that touches the band, edges included. Each block lies on
-    // one page (see paginateByLines), but one that starts a page starts on the band's edge:
+    // one page (see paginate), but one that starts a page starts on the band's edge:
     // it would be drawn on the page before too, hidden by the clip yet in the PDF's text. So
     // the blocks are picked by a band a hair smaller than the clip.
     QAbstractTextDocumentLayout::PaintContext context;
@@ -526,7 +534,7 @@ int main(int argc, char *argv[])
     body.setMarkdown(filled.markdown, QTextDocument::MarkdownDialectGitHub);
     styleDocument(body, colour);
     body.setPageSize(g.body.size());
-    paginateByLines(body, g.body.height());
+    paginate(body, g.body.height());
     const QList<Heading> headings = headingsOf(body, g.body.height());
     if (headings.isEmpty()) {
         fail(QStringLiteral("%1 has no headings").arg(in.fileName()));
