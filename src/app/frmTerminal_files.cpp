@@ -7,6 +7,7 @@
 // a check runs, the database belongs to it: the file commands do nothing.
 
 #include "app/frmTerminal.h"
+#include "model/encoderports.h"
 #include "model/changes.h"
 #include "model/database.h"
 #include "model/dbfile.h"
@@ -93,7 +94,7 @@ void frmTerminal::mnuOpenFile_Click()
         lblIncBy8->setText(QString::fromLatin1(IncBy8LabelText(*result.incCapBy8Label)));
     if (result.port1IDAsCapLabel)
         lblIDAsCap->setText(
-            QString::fromLatin1(Port1IDAsCapLabelText(*result.port1IDAsCapLabel)));
+            QString::fromLatin1(IDAsCapLabelText(*result.port1IDAsCapLabel, 1)));
 
     Run.sDBFilePath = QFileInfo(path).absoluteFilePath();
     Run.sDBFileName = QFileInfo(path).fileName().toLatin1();

@@ -2,6 +2,7 @@
 // the serial port (left closed), the reopen of the last database file and the status texts.
 
 #include "app/frmTerminal.h"
+#include "model/encoderports.h"
 #include "encoder/link.h"
 #include "model/atten.h"
 #include "model/database.h"
@@ -220,7 +221,7 @@ void frmTerminal::reopenLastFile()
         lblIncBy8->setText(QString::fromLatin1(IncBy8LabelText(*result.incCapBy8Label)));
     if (result.port1IDAsCapLabel)
         lblIDAsCap->setText(
-            QString::fromLatin1(Port1IDAsCapLabelText(*result.port1IDAsCapLabel)));
+            QString::fromLatin1(IDAsCapLabelText(*result.port1IDAsCapLabel, 1)));
     StatusBar1->setPanelText(1, QStringLiteral("Loaded Database File: ") +
                                     QString::fromLatin1(Run.sDBFileName));
 }

@@ -1,4 +1,5 @@
 #include "editors/frmCfgFam.h"
+#include "model/encoderports.h"
 
 #include "editors/editorsteps.h"
 #include "editors/familiescheck.h"
@@ -438,7 +439,7 @@ void frmCfgFam::Form_Load()
     setCol(ColFamily);
 
     if (EncoderSettings.bIncCapBy8)
-        lblIncCapBy8->setText(QStringLiteral("Increment Capcodes by 8 Mode is ON"));
+        lblIncCapBy8->setText(QString::fromLatin1(IncBy8LabelText(true)));
     fillGrid();
 
     m_row = 1;
@@ -1126,8 +1127,7 @@ void frmCfgFam::watchDatabase()
         const bool suppressed = Run.bSuppressEvents;
         Run.bSuppressEvents = true;
         hideOverlays();
-        lblIncCapBy8->setText(EncoderSettings.bIncCapBy8 ? QStringLiteral("Increment Capcodes by 8 Mode is ON")
-                                         : QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
+        lblIncCapBy8->setText(QString::fromLatin1(IncBy8LabelText(EncoderSettings.bIncCapBy8)));
         fillGrid();
         setCol(ColFamily);
         showClickLabels();

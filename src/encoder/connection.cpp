@@ -55,6 +55,10 @@ void labelGeneration(bool flagV7)
     TerminalView &view = Link().view();
     const bool kestrane = Run.sBrand == BrandKestrane;
     const char generation = Run.sFirmwareVer.isEmpty() ? '\0' : Run.sFirmwareVer.at(0);
+    // SNPP is offered by V9 firmware of minor version 7 or later: this encoder's, not one
+    // detected before it in this run.
+    const auto minor = FirmwareMinor(Run.sFirmwareVer);
+    Run.bFwV97Plus = generation == '9' && minor && *minor >= 7;
     view.SetLabel(Label::Firmware, QStringLiteral("Firmware Version: ") + QString::fromLatin1(Run.sFirmwareVer));
     if (generation == '7') {
         if (flagV7)
@@ -62,8 +66,6 @@ void labelGeneration(bool flagV7)
         if (kestrane)
             view.SetLabel(Label::Model, QStringLiteral("Paging Encoder V7"));
     } else if (generation == '9') {
-        if (const auto minor = FirmwareMinor(Run.sFirmwareVer); minor && *minor >= 7)
-            Run.bFwV97Plus = true;
         if (kestrane)
             view.SetLabel(Label::Model, QStringLiteral("Paging Encoder V9"));
     } else if (generation == '8') {
@@ -75,7 +77,7 @@ void labelGeneration(bool flagV7)
 // ---------------------------------------------------------------------------------------------
 // Detection
 
-enum class Ending { Detected, V7Refusal, NotDetectedQuiet, NotDetectedReboot, Cancelled, Gone };
+enum class Ending { Detected, V7Refusal, NotDetectedQuiet, NotDetectedReboot, Cancelled, LineGone, Gone };
 
 class Detection {
 public:
@@ -131,11 +133,14 @@ private:
         return r;
     }
 
-    // After an exchange: the program is closing, or the line is broken.
+    // After an exchange or a pause: the program is closing, the port's device has gone, or the
+    // line is broken.
     std::optional<Ending> interrupted() const
     {
         if (gone())
             return Ending::Gone;
+        if (Link().lineGone())
+            return Ending::LineGone;
         if (m_writeFailed)
             return Ending::NotDetectedQuiet;
         return std::nullopt;
@@ -287,7 +292,7 @@ void detectedEnding()
     view.SetEnabled(Command::WriteDB, true);
     MsgBox(QStringLiteral("Paging Encoder Was Detected\rThe Encoder Database will Now be Read"),
            MsgButtons::OK, MsgIcon::None, QStringLiteral("Paging Encoder Detected"));
-    if (gone())
+    if (gone() || Link().lineGone()) // a device that went while the box was up is not read
         return;
     bool read = true;
     if (!Run.bDBMatchesEncoder)
@@ -297,12 +302,14 @@ void detectedEnding()
                       QStringLiteral("Read Encoder?")) == MsgAnswer::Yes;
     if (gone())
         return;
+    if (gone() || Link().lineGone())
+        return;
     if (read) {
         if (Run.bV7Encoder)
             ReadEncoderDBV7();
         else
             ReadEncoderDB();
-        if (gone())
+        if (gone() || Link().lineGone())
             return;
     }
     Link().view().SetEnabled(Command::TXTune, true);
@@ -354,6 +361,7 @@ void openingSteps(std::chrono::milliseconds entryInterval)
     TerminalView &view = Link().view();
     const QString n = portNumber();
     Run.bV7Encoder = false;
+    Run.bFwV97Plus = false; // until this detection's identification says otherwise
     view.BringToFront(Disc::Connected);
     view.SetPanelText(2, QStringLiteral("COM ") + n + QStringLiteral(" Open"));
     view.SetPortTexts(QStringLiteral("&Close Port"), QStringLiteral("Close COM ") + n);
@@ -380,6 +388,7 @@ void openingSteps(std::chrono::milliseconds entryInterval)
     case Ending::NotDetectedQuiet: notDetectedEnding(false); break;
     case Ending::NotDetectedReboot: notDetectedEnding(true); break;
     case Ending::Cancelled: cancelledEnding(); break;
+    case Ending::LineGone: // the main window says so as it shows the port closed
     case Ending::Gone: break;
     }
     exitSteps();
@@ -463,12 +472,28 @@ void CloseGonePort()
     if (!l.hasView() || Run.busy == Busy::Detecting)
         return;
     l.clearCancel();
+    // One box for the device's going away, whatever met it; then the port is closed as Close
+    // Port leaves it, with nothing sent.
+    SetDefaultPointer();
+    MsgBox(LineGoneText(l.devicePath(), l.portNumber(), l.lineGoneReason()), MsgButtons::OK,
+           MsgIcon::Exclamation, QStringLiteral("Serial Device Gone"));
+    if (gone())
+        return;
     l.closePort();
     l.setReplyInterval(timeouts::AfterToggle);
     closingSteps(true);
     if (gone())
         return;
     exitSteps();
+}
+
+QString LineGoneText(const QString &device, int portNumber, const QString &reason)
+{
+    QString text = device + QStringLiteral(": The Serial Device has Gone Away");
+    if (!reason.isEmpty())
+        text += QStringLiteral(" (") + reason + QLatin1Char(')');
+    return text + QStringLiteral("\rCOM Port ") + QString::number(portNumber) +
+           QStringLiteral(" is Closed\rPlease Reconnect the Device, then Open the Port Again");
 }
 
 void OpenClosePort()

@@ -9,13 +9,20 @@
 // mode ("config reboot"), resets the main window's connection controls and closes the message
 // test console.
 
+#include <QString>
+
 // Toggles the link's port (the port command, the COM status button and the connection discs
 // call it). A port that cannot be opened is reported with the system's error text. Does
 // nothing while there is no main window's view.
 void OpenClosePort();
 
-// The port's device has gone away (a USB adapter pulled out): the port is closed as the port
-// command closes it, without the reboot that could not reach the encoder, and the main window
-// shows it closed. Does nothing while there is no main window's view or a detection runs.
+// The port's device has gone away (a USB adapter pulled out): one box names the device and
+// says it has gone, then the port is closed as the port command closes it, without the reboot
+// that could not reach the encoder, and the main window shows it closed. Does nothing while
+// there is no main window's view or a detection runs.
 void CloseGonePort();
+
+// That box's text: "<device>: The Serial Device has Gone Away (<the system's reason>)", then
+// that the COM port is closed and what to do.
+QString LineGoneText(const QString &device, int portNumber, const QString &reason);
 

@@ -41,6 +41,7 @@ const char *outcomeName(ReplyOutcome outcome)
     case ReplyOutcome::Cancelled: return "cancelled";
     case ReplyOutcome::Closing: return "closing";
     case ReplyOutcome::WriteFailed: return "write failed";
+    case ReplyOutcome::LineGone: return "line gone";
     }
     return "";
 }
@@ -57,18 +58,36 @@ ReplyTest HoldsAny(QList<QByteArray> texts)
     };
 }
 
+ReplyTest HoldsLine(QList<QByteArray> texts, QByteArray ending)
+{
+    return [texts = std::move(texts), ending = std::move(ending)](const QByteArray &reply) {
+        for (const QByteArray &text : texts) {
+            const qsizetype at = reply.indexOf(text);
+            if (at < 0)
+                continue;
+            if (text.endsWith(ending) || reply.indexOf(ending, at + text.size()) >= 0)
+                return true;
+        }
+        return false;
+    };
+}
+
 QByteArray ReplyAfterEcho(const QByteArray &sent, const QByteArray &gathered)
 {
     if (sent.isEmpty())
         return gathered;
     // Every way the echo may go: the written bytes, each CR of them optionally followed by an
-    // LF the line added. ends holds where each way has got to in gathered.
+    // LF the line added, and the LF of each CR LF of them optionally left out. ends holds where
+    // each way has got to in gathered.
     QList<qsizetype> ends{0};
     bool more = false; // gathered stops inside a possible echo
     for (qsizetype i = 0; i < sent.size() && !ends.isEmpty(); ++i) {
         const char c = sent.at(i);
+        const bool lfMayBeLeftOut = c == '\n' && i > 0 && sent.at(i - 1) == '\r';
         QList<qsizetype> next;
         for (const qsizetype at : std::as_const(ends)) {
+            if (lfMayBeLeftOut)
+                next << at;
             if (at == gathered.size()) {
                 more = true;
                 continue;
@@ -126,11 +145,13 @@ void EncoderLink::Timer2_Timer()
 
 CommError EncoderLink::openPort()
 {
+    m_lfOwed = false;
     return MSComm1->setPortOpen(true);
 }
 
 CommError EncoderLink::closePort()
 {
+    m_lfOwed = false;
     return MSComm1->setPortOpen(false);
 }
 
@@ -142,6 +163,11 @@ bool EncoderLink::isOpen() const
 bool EncoderLink::lineGone() const
 {
     return MSComm1->DeviceGone();
+}
+
+QString EncoderLink::lineGoneReason() const
+{
+    return MSComm1->DeviceGone() ? MSComm1->goneError().text : QString();
 }
 
 int EncoderLink::portNumber() const
@@ -161,6 +187,7 @@ QByteArray EncoderLink::lineSettings() const
 
 CommError EncoderLink::setLine(const QByteArray &settings)
 {
+    m_lfOwed = false; // what comes at other settings answers nothing of before
     return MSComm1->setSettings(settings);
 }
 
@@ -255,7 +282,7 @@ void EncoderLink::Reset()
     Timer2->setEnabled(false);
     setTapInterval(timeouts::TAPAtStart);
     setReplyInterval(timeouts::ReplyAtStart);
-    bCancelOp = bRespTimeout = bTimer1Expired = bAppClosing = bConsoleClosing = false;
+    bCancelOp = bRespTimeout = bTimer1Expired = bAppClosing = bConsoleClosing = m_lfOwed = false;
 }
 
 CommError EncoderLink::Write(const QByteArray &bytes)
@@ -280,6 +307,13 @@ bool EncoderLink::Send(const QByteArray &bytes, bool showFailure)
 ExchangeResult EncoderLink::Wait(const Exchange &exchange)
 {
     ExchangeResult result;
+    if (MSComm1->DeviceGone()) {
+        // Nothing more is tried on a line that has gone.
+        result.outcome = ReplyOutcome::LineGone;
+        result.writeError = MSComm1->goneError();
+        qCDebug(lcLine) << "line gone:" << result.writeError.text;
+        return result;
+    }
     if (exchange.discardFirst)
         MSComm1->DiscardInput();
     if (!exchange.send.isEmpty()) {
@@ -295,6 +329,8 @@ ExchangeResult EncoderLink::Wait(const Exchange &exchange)
     }
     result.outcome = waitFor(exchange.send, exchange.until, exchange.deadline, exchange.cancellable,
                              exchange.endsWithConsole, result.raw, result.timedOut);
+    if (result.outcome == ReplyOutcome::LineGone)
+        result.writeError = MSComm1->goneError();
     result.reply = ReplyAfterEcho(exchange.send, result.raw);
     qCDebug(lcLine) << outcomeName(result.outcome) << result.raw;
     return result;
@@ -350,6 +386,7 @@ ReplyOutcome EncoderLink::waitFor(const QByteArray &sent, const ReplyTest &until
     poll.setSingleShot(true);
     connect(&poll, &QTimer::timeout, &sleeper, &QEventLoop::quit);
     connect(MSComm1, &MSComm::readyRead, &sleeper, &QEventLoop::quit);
+    connect(MSComm1, &MSComm::deviceGone, &sleeper, &QEventLoop::quit);
     if (timer)
         connect(timer, &WindowTimer::Timer, &sleeper, &QEventLoop::quit);
     const int pollMs = ScaledMs(int(timeouts::Poll.count()));
@@ -359,7 +396,7 @@ ReplyOutcome EncoderLink::waitFor(const QByteArray &sent, const ReplyTest &until
     const auto closing = [&] { return bAppClosing || (endsWithConsole && bConsoleClosing); };
     for (;;) {
         DoEvents();
-        if (closing())
+        if (closing() || MSComm1->DeviceGone())
             break;
         if (MSComm1->InBufferCount() == 0) {
             int sleep = pollMs;
@@ -371,13 +408,24 @@ ReplyOutcome EncoderLink::waitFor(const QByteArray &sent, const ReplyTest &until
                 poll.stop();
             }
         }
-        raw += MSComm1->Input();
+        QByteArray bytes = MSComm1->Input();
+        if (m_lfOwed && !bytes.isEmpty()) {
+            // The LF of the last reply, which ended at its CR.
+            if (bytes.startsWith('\n'))
+                bytes.remove(0, 1);
+            m_lfOwed = false;
+        }
+        raw += bytes;
+        if (MSComm1->DeviceGone())
+            break;
         // The echo is taken off the whole of what has come each time: its LF may come later.
         answered = until && until(ReplyAfterEcho(sent, raw));
         if (answered || expired() || (cancellable && bCancelOp))
             break;
     }
     timedOut = expired();
+    if (answered && raw.endsWith('\r'))
+        m_lfOwed = true;
     // The timer stops and its flag goes down: the outcome (and timedOut) tell the caller.
     if (timerGuard) {
         timerGuard->setEnabled(false);
@@ -389,6 +437,8 @@ ReplyOutcome EncoderLink::waitFor(const QByteArray &sent, const ReplyTest &until
 
     if (closing())
         return ReplyOutcome::Closing;
+    if (MSComm1->DeviceGone())
+        return ReplyOutcome::LineGone;
     if (cancellable && bCancelOp)
         return ReplyOutcome::Cancelled;
     return answered ? ReplyOutcome::Answered : ReplyOutcome::TimedOut;

@@ -23,6 +23,14 @@
 // main window is still there) before it goes on. What is judged and handed back is the reply
 // less an echo of the command that a line on the way may have sent back first.
 //
+// A reply is taken whole: an exchange waits for its expected text and the line ending that
+// closes it (HoldsLine), so no part of it is left on the line for the next exchange. Where that
+// ending is a CR the encoder may still send an LF after it; an LF that comes first in the next
+// wait is taken as the end of the last reply and dropped.
+//
+// A device that goes away (a USB adapter pulled out) ends a wait at once (LineGone), and a
+// wait on a line that has gone writes nothing: nothing more is to be tried on it.
+//
 // The link also holds the main window's view (TerminalView), through which transfers show
 // their progress; without a main window the view does nothing.
 
@@ -46,6 +54,7 @@ enum class ReplyOutcome {
     Cancelled,   // the operator cancelled (a cancellable wait)
     Closing,     // the program is closing (bAppClosing), or the test console is (bConsoleClosing)
     WriteFailed, // the command could not be written and the caller asked to end there
+    LineGone,    // the port's device has gone away (before or during the wait)
 };
 
 // What a command that cannot be written does to its wait.
@@ -60,13 +69,17 @@ enum class OnWriteFailure {
 using ReplyTest = std::function<bool(const QByteArray &reply)>;
 // Complete once the reply holds any of the texts.
 ReplyTest HoldsAny(QList<QByteArray> texts);
+// Complete once the reply holds one of the texts and, after it, the line ending that closes
+// the reply (a text that ends with the ending is complete by itself): the whole reply.
+ReplyTest HoldsLine(QList<QByteArray> texts, QByteArray ending);
 
 // The reply of an exchange without the echo of its command. A line or terminal server between
-// the PC and the encoder may send every byte written back before the encoder's answer, and may
-// add an LF after each CR of the command. When gathered begins with such an echo of sent, what
-// follows it is returned; while gathered is still the beginning of a possible echo (more of it
-// may come, an LF after a final CR included) nothing is; a reply that is no echo of sent (or
-// an exchange that sent nothing) is returned whole.
+// the PC and the encoder may send every byte written back before the encoder's answer, may add
+// an LF after each CR of the command, and may drop the LF of a CR LF it sends back (the echo
+// of "LOOKUP 1005" CR LF coming back as "LOOKUP 1005" CR). When gathered begins with such an
+// echo of sent, what follows it is returned; while gathered is still the beginning of a
+// possible echo (more of it may come, an LF after a final CR included) nothing is; a reply
+// that is no echo of sent (or an exchange that sent nothing) is returned whole.
 QByteArray ReplyAfterEcho(const QByteArray &sent, const QByteArray &gathered);
 
 // When a wait gives up.
@@ -116,7 +129,8 @@ struct ExchangeResult {
     // time-out may come in the same look (Answered, and timed out), and a cancel may meet a
     // time-out (Cancelled, and timed out).
     bool timedOut = false;
-    CommError writeError;       // why the command could not be written (empty when it was)
+    CommError writeError;       // why the command could not be written, or why the line has
+                                // gone (LineGone); empty otherwise
 };
 
 class EncoderLink : public QObject {
@@ -143,6 +157,8 @@ public:
     bool isOpen() const;
     // The device went away while the port was open; it still counts as open until closed.
     bool lineGone() const;
+    // What the system said as it went ("Input/output error"); empty while it has not gone.
+    QString lineGoneReason() const;
     int portNumber() const;
     CommError setPortNumber(int number); // refused while open
     QByteArray lineSettings() const;
@@ -210,6 +226,7 @@ private:
     bool bTimer1Expired = false;  // raised by Timer1 and the test console's timer; as above
     bool bAppClosing = false;     // the operator confirmed leaving the program; never cleared
     bool bConsoleClosing = false; // the test console is closing or closed: its pages stop
+    bool m_lfOwed = false;        // the last reply ended at a CR: an LF may still follow it
 
     void Timer1_Timer();
     void Timer2_Timer();

@@ -141,8 +141,8 @@ void LookupPagerID(const QByteArray &entry)
                                         .until = HoldsAny({"\r\n", "\n\r"}),
                                         .deadline = Deadline::ReplyTimer(timeouts::Lookup),
                                         .cancellable = false});
-    if (!link.hasView())
-        return;
+    if (!link.hasView() || r.outcome == ReplyOutcome::LineGone)
+        return; // a device that has gone is said by the main window as it closes the port
     // The line ending is part of the answer; the label shows it as a line break.
     QString shown = QString::fromLatin1(RewriteLookupReply(r.reply));
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));

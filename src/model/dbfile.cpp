@@ -120,16 +120,6 @@ template <typename Take> void forEachLine(const QByteArray &content, Take take)
 
 } // namespace
 
-QByteArray IncBy8LabelText(bool on)
-{
-    return on ? "Increment Capcodes by 8 Mode is ON" : "Increment Capcodes by 8 Mode is OFF";
-}
-
-QByteArray Port1IDAsCapLabelText(bool on)
-{
-    return on ? "ID As Capcode Mode is ON for Port 1" : "ID As Capcode Mode is OFF for Port 1";
-}
-
 QByteArray WriteDBFile(const QByteArray &notes)
 {
     QByteArray out;

@@ -22,7 +22,3 @@ struct DBFileReadResult {
 // values they had. Never fails: unknown lines are skipped. A leading UTF-8 byte-order mark is
 // not part of the first line.
 DBFileReadResult ReadDBFile(const QByteArray &content);
-
-// Label captions the two mode lines set.
-QByteArray IncBy8LabelText(bool on);       // "Increment Capcodes by 8 Mode is ON"/"OFF"
-QByteArray Port1IDAsCapLabelText(bool on); // "ID As Capcode Mode is ON for Port 1"/"OFF ..."

@@ -10,6 +10,14 @@ bool Stopped()
     return !CurrentPagingConsole() || link.closing() || link.consoleClosing();
 }
 
+ExchangeResult PageWait(const Exchange &exchange)
+{
+    ExchangeResult r = Link().Wait(exchange);
+    if (r.outcome == ReplyOutcome::LineGone)
+        r.outcome = ReplyOutcome::WriteFailed;
+    return r;
+}
+
 ExchangeResult ConsoleWait(const QByteArray &command, bool discardFirst, ReplyTest until)
 {
     PagingConsole *console = CurrentPagingConsole();
@@ -21,13 +29,13 @@ ExchangeResult ConsoleWait(const QByteArray &command, bool discardFirst, ReplyTe
     // The COMP2, SNPP, Kestrane and Scope protocols ask for RTS/CTS and XON/XOFF handshaking.
     // The PC's port keeps RTS raised and takes no flow control of its own: received XON and
     // XOFF must reach the log, and a cable without CTS must not hold a test page back.
-    return Link().Wait({.send = command,
-                        .discardFirst = discardFirst,
-                        .until = std::move(until),
-                        .deadline = Deadline::ConsoleTimer(console->ReplyTimer()),
-                        .cancellable = false,
-                        .onWriteFailure = OnWriteFailure::End,
-                        .endsWithConsole = true});
+    return PageWait({.send = command,
+                     .discardFirst = discardFirst,
+                     .until = std::move(until),
+                     .deadline = Deadline::ConsoleTimer(console->ReplyTimer()),
+                     .cancellable = false,
+                     .onWriteFailure = OnWriteFailure::End,
+                     .endsWithConsole = true});
 }
 
 QByteArray RetryLine(const QByteArray &pagerID, const QByteArray &message)

@@ -13,6 +13,10 @@ namespace paging {
 // logged.
 bool Stopped();
 
+// One exchange of a test page. A port's device that goes away ends the page as a failed
+// write does (WriteFailed, the reason in writeError), so that its error reaches the log.
+ExchangeResult PageWait(const Exchange &exchange);
+
 // Throws away what has arrived (when discardFirst), writes command and waits on the console's
 // one-second timer until the reply satisfies until. A failed write ends it at once
 // (WriteFailed, the port's error in writeError). The timer is stopped afterwards.

@@ -20,12 +20,12 @@ const QByteArray LogonFailed = "ERROR - Error Logging Into Paging System, Messag
 // One wait on the TAP timer. A write that fails ends it at once.
 ExchangeResult tapWait(const QByteArray &command, std::chrono::milliseconds interval, ReplyTest until)
 {
-    return Link().Wait({.send = command,
-                        .until = std::move(until),
-                        .deadline = Deadline::TAPTimer(interval),
-                        .cancellable = false,
-                        .onWriteFailure = OnWriteFailure::End,
-                        .endsWithConsole = true});
+    return paging::PageWait({.send = command,
+                             .until = std::move(until),
+                             .deadline = Deadline::TAPTimer(interval),
+                             .cancellable = false,
+                             .onWriteFailure = OnWriteFailure::End,
+                             .endsWithConsole = true});
 }
 
 QByteArray errorLine(const CommError &error)

@@ -87,6 +87,8 @@ public:
     // DeviceGone with the system's text, and the device itself has been let go. The port still
     // counts as open until it is closed; deviceGone() told of it once.
     bool DeviceGone() const { return m_gone; }
+    // What the system said as the device went (DeviceGone, "Input/output error").
+    CommError goneError() const;
 
     // Bytes received and not yet read.
     int InBufferCount();
@@ -127,7 +129,6 @@ private:
     bool checkGone();
     void markGone(const QString &text);
     void releaseGoneDevice();
-    CommError goneError() const;
 
     std::unique_ptr<QSerialPort> m_port;
     bool m_pulling = false;

@@ -1,4 +1,5 @@
 #include "settings/frmSettings.h"
+#include "model/encoderports.h"
 
 #include "encoder/link.h"
 #include "encoder/terminalview.h"
@@ -352,7 +353,7 @@ void frmSettings::chkIDAsCap_Click(int Index)
     SaveSetting(kProperties, Index == 0 ? QStringLiteral("Serial1IDAsCap") : QStringLiteral("Serial2IDAsCap"),
                 on ? QStringLiteral("1") : QStringLiteral("0"));
     if (Index == 0)
-        mainWindow().SetLabel(TerminalView::Label::IDAsCap, latin(Port1IDAsCapLabelText(on)));
+        mainWindow().SetLabel(TerminalView::Label::IDAsCap, latin(IDAsCapLabelText(on, 1)));
     if (!on) {
         mainWindow().SetEnabled(TerminalView::Command::ToolbarSequence, true);
         mainWindow().SetEnabled(TerminalView::Command::ToolbarGroup, true);

@@ -1,4 +1,5 @@
 #include "testconsole/frmMessageTest.h"
+#include "model/encoderports.h"
 
 #include "encoder/link.h"
 #include "encoder/terminalview.h"
@@ -492,8 +493,7 @@ void frmMessageTest::Form_Load()
                   QString::number(link.portNumber());
     StatusBar1->setPanelText(1, status);
     optFC[3]->setChecked(true);
-    lblIDAsCap->setText(QStringLiteral("ID As Capcode Mode is ") + (idAsCap ? QStringLiteral("ON") : QStringLiteral("OFF")) +
-                        (port1 ? QStringLiteral(" for Port 1") : QStringLiteral(" for Port 2")));
+    lblIDAsCap->setText(QString::fromLatin1(IDAsCapLabelText(idAsCap, port1 ? 1 : 2)));
     if (row)
         shapeForProtocol(*row, idAsCap);
     SetDefaultPointer();
@@ -553,21 +553,24 @@ void frmMessageTest::Form_Unload()
     SetHourglassPointer();
     // Back into programming mode, then the identification at 9600 baud. Not when the program is
     // closing: its exit has already told the encoder to reboot and closed the port, which stays
-    // closed, and the encoder hears nothing more.
+    // closed, and the encoder hears nothing more. Nor on a device that has gone: the main
+    // window says so as it shows the port closed.
+    const auto handOver = [&link] { return !link.Gone() && !link.lineGone(); };
     bool handedBack = false;
-    if (!link.Gone()) {
+    if (handOver()) {
         link.discardInput();
         handedBack = link.Send("#PrgmMode#", true);
     }
-    if (!link.Gone()) {
+    if (handOver()) {
         link.closePort();
         link.setLine("9600,n,8,1");
         link.openPort();
-        // Until the identification's "Port", the reply time-out, or the program's end. A line
-        // that took neither command (an adapter pulled out) gives no answer to wait for.
+        // Until the identification has named the port and ended ("ID="), the reply time-out,
+        // the program's end or the device's going away. A line that took neither command
+        // gives no answer to wait for.
         if (handedBack)
             link.Wait({.send = "ATI\r",
-                       .until = HoldsAny({"Port"}),
+                       .until = HoldsLine({"Port"}, "ID="),
                        .cancellable = false,
                        .onWriteFailure = OnWriteFailure::End});
         else

@@ -139,9 +139,9 @@ void RangeTestRun::Timer2_Timer()
     console->Timer2().setEnabled(false);
 
     // Whether this run goes on: not stopped, not replaced by a new Start, the console still
-    // there, the program not closing.
+    // there, the program not closing, the port's device not gone (nothing more is tried on it).
     const auto current = [this, run, &link] {
-        return m_console && Run.bRangeTestOn && m_generation == run && !link.closing();
+        return m_console && Run.bRangeTestOn && m_generation == run && !link.closing() && !link.lineGone();
     };
     int16_t page = 0;
     for (;;) {
@@ -163,9 +163,13 @@ void RangeTestRun::Timer2_Timer()
                            .cancellable = false});
             }
             if (!current()) {
-                // Stopped: the console says so. Replaced or closed: the new run or nothing.
-                if (m_console && m_generation == run && !link.closing())
+                // Stopped: the console says so. Replaced or closed: the new run or nothing. A
+                // device gone stops the run as the operator's Stop does.
+                if (m_console && m_generation == run && !link.closing()) {
+                    if (Run.bRangeTestOn && link.lineGone())
+                        Stop();
                     m_console->SetTitle(RangeEndTitle(Run.sBrand));
+                }
                 return;
             }
             console = m_console;

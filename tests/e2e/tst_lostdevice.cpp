@@ -1,9 +1,11 @@
 // A serial device that goes away (a USB adapter pulled out, played by the simulated encoder
-// hanging up its pseudo-terminal): whatever meets it ends with its own boxes, and the main
-// window then shows the port closed as its Close Port command leaves it, without a further
-// box and without a reboot sent into the line that is gone.
+// hanging up its pseudo-terminal): whatever meets it ends at once and tries nothing more on it,
+// one box names the device and says it has gone, and the main window then shows the port
+// closed as its Close Port command leaves it, without a reboot sent into the line that is gone.
 
 #include "app/apptest.h"
+#include "encoder/connection.h"
+#include "encoder/link.h"
 #include "platform/pointer.h"
 #include "support/scriptedboxes.h"
 #include "testconsole/frmMessageTest.h"
@@ -44,20 +46,31 @@ class TestLostDevice : public QObject, ProgramOnEncoder {
         QVERIFY(!HourglassShown() && !Run.TransferRunning());
     }
 
-    // The device goes during a transfer: the request named by `when` goes unanswered, so the
-    // transfer waits for it and writes no later one. The transfer's own box comes first, with
-    // the port still shown open; then the port is shown closed, and nothing more is said.
-    void goneDuringATransfer(const char *when, const char *toolbarKey, const QString &text, const QString &title)
+    // The box that says the device has gone.
+    static QString goneText() { return LineGoneText(Link().devicePath(), 1, QStringLiteral("Input/output error")); }
+
+    // The device goes during a transfer, at the request named by `when`, which goes
+    // unanswered: the transfer ends at once (a reply time of minutes would show), without a box
+    // of its own and without trying more (a restore of ID-as-capcode would fail in a box); the
+    // one box says the device has gone, with the port still shown open; then the port is shown
+    // closed.
+    void goneDuringATransfer(const char *when, const char *toolbarKey)
     {
         frmTerminal *t = connected();
         QVERIFY(t);
         const std::string where = '"' + std::string(when) + '"';
         QVERIFY(encoder->sim().setKnob("drop_reply", where) && encoder->sim().setKnob("hangup", where));
+        Link().setReplyInterval(std::chrono::minutes(10));
         QString portWhileTheBoxIsUp;
         ScriptedBoxes boxes;
-        boxes.expect(text).title(title).then([&] { portWhileTheBoxIsUp = t->StatusBar1->panelText(2); });
+        boxes.expect(goneText()).title(QStringLiteral("Serial Device Gone")).then([&] {
+            portWhileTheBoxIsUp = t->StatusBar1->panelText(2);
+        });
+        QElapsedTimer clock;
+        clock.start();
         t->Toolbar1->ButtonByKey(QLatin1String(toolbarKey))->trigger();
         QTRY_COMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
+        QVERIFY(clock.elapsed() < 60'000);
         QCOMPARE(portWhileTheBoxIsUp, QStringLiteral("COM 1 Open"));
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(boxes.shown().size(), 1);
@@ -69,37 +82,52 @@ private slots:
     void init() { startProgram(0.05); }
     void cleanup() { endProgram(); }
 
-    // Gone during a read, then during a write. After the read the port can be opened again
-    // once the device is back, at the settings it had.
+    // Gone during a read (ID-as-capcode on, so that a read that failed would try to put it
+    // back), then during a write. After the read the port can be opened again once the device
+    // is back, at the settings it had.
     void duringARead()
     {
-        goneDuringATransfer("read:G 21", "read", QStringLiteral("Error Reading Pager Database"),
-                            QStringLiteral("Read Error"));
+        goneDuringATransfer("read:G 21", "read");
         QCOMPARE(Link().lineSettings(), QByteArray("9600,n,8,1"));
         QCOMPARE(Link().replyInterval().count(), 8000);
     }
-    void duringAWrite()
+    void duringAWrite() { goneDuringATransfer("write:G 3", "program"); }
+
+    // Gone while the "Paging Encoder Detected" box is up: the read does not start on the lost
+    // line, and the one box says the device has gone.
+    void whileTheDetectedBoxIsUp()
     {
-        goneDuringATransfer("write:G 3", "program", QStringLiteral("Error Writing Pager Database"),
-                            QStringLiteral("Write Error"));
+        frmTerminal *t = StartOnEncoder(encoder, DeviceState::demo(), FastLine(), false);
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("Paging Encoder Was Detected")).then([this] {
+            encoder->sim().hangup();
+            QTRY_VERIFY(Link().lineGone());
+        });
+        boxes.expect(goneText()).title(QStringLiteral("Serial Device Gone"));
+        t->mnuOpen->trigger();
+        QTRY_COMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(boxes.shown().size(), 2);
+        verifyShownClosed(t);
     }
 
-
-    // Gone while nothing runs: noticed all the same.
+    // Gone while nothing runs: noticed all the same, and said once.
     void whileIdle()
     {
         frmTerminal *t = connected();
         QVERIFY(t);
-        ScriptedBoxes boxes; // none
+        ScriptedBoxes boxes;
+        boxes.expect(goneText()).title(QStringLiteral("Serial Device Gone"));
         encoder->sim().hangup();
         QTRY_COMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
         verifyShownClosed(t);
-        QCOMPARE(boxes.shown().size(), 0);
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(boxes.shown().size(), 1);
     }
 
     // Gone while the test console is open: its page fails in its log; the console stays until
-    // it is closed, its closing says that its "#PrgmMode#" could not be written, and the port
-    // is then shown closed.
+    // it is closed, its closing tries nothing on the lost line and waits for nothing (a reply
+    // time of minutes would show), and the port is then shown closed after the one box.
     void whileTheTestConsoleIsOpen()
     {
         frmTerminal *t = connected({{"tap_logged_in_at_boot", "on"}});
@@ -114,12 +142,16 @@ private slots:
             for (int i = c->lb_log->count() - 1; i >= 0; --i)
                 log << c->lb_log->item(i)->text();
             stillOpenAfterThePage = !c->isUnloaded();
+            Link().setReplyInterval(std::chrono::minutes(10));
             c->mnuExit->trigger();
         });
         ScriptedBoxes boxes;
-        boxes.expect(QStringLiteral("Input/output error")).icon(MsgIcon::Exclamation);
+        boxes.expect(goneText()).title(QStringLiteral("Serial Device Gone"));
+        QElapsedTimer clock;
+        clock.start();
         t->mnuSendMsg->trigger();
         QTRY_COMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
+        QVERIFY(clock.elapsed() < 60'000);
         QVERIFY(stillOpenAfterThePage);
         QVERIFY2(log.size() >= 2 && log.last().endsWith(QStringLiteral("ERROR - Input/output error")),
                  qPrintable(log.join(QLatin1Char('|'))));

@@ -212,21 +212,30 @@ private slots:
         QVERIFY(!v.cancelWindowShown && !HourglassShown() && !Run.bNoDetect);
     }
 
-    // A line that goes away: the port's error is shown once and the detection ends there.
-    void aBrokenLineEndsTheDetection()
+    // A line that goes away ends the detection at once, without a box of its own and without
+    // trying anything more on it. Closing the gone port then says once that the device has
+    // gone, sends nothing and shows the port closed.
+    void aLineThatGoesAwayEndsTheDetection()
     {
         // The first attempt's answer must come within its wait, or the second attempt finds the
         // encoder before any "ATI" is sent: room for a loaded machine (the line's end stops
         // the detection long before any wait runs out).
         QVERIFY(start(DeviceState::factory(9), {{"ignore_prgmmode_count", "1"}, {"hangup", "ATI"}}, 0.2));
-        fx->boxes.expect(QString()).icon(MsgIcon::Exclamation).buttons(MsgButtons::OK);
-        fx->boxes.expect(kNotDetected);
         OpenClosePort();
+        QVERIFY(fx->boxes.shown().isEmpty());
+        QVERIFY(Link().lineGone());
+        QVERIFY(!fx->view.cancelWindowShown && !HourglassShown() && !Run.bNoDetect);
+        const qsizetype sentBefore = fx->sent().size();
+
+        fx->boxes.expect(LineGoneText(Link().devicePath(), 1, QStringLiteral("Input/output error")))
+            .title(QStringLiteral("Serial Device Gone"))
+            .icon(MsgIcon::Exclamation);
+        CloseGonePort();
         QVERIFY(fx->boxes.verifyAllShown());
-        QCOMPARE(fx->boxes.shown().size(), 2);
+        QCOMPARE(fx->boxes.shown().size(), 1);
         QVERIFY(!Link().isOpen());
         QCOMPARE(fx->view.panel(2), QStringLiteral("COM 1 Closed"));
-        QVERIFY(!fx->view.cancelWindowShown && !HourglassShown());
+        QCOMPARE(fx->sent().size(), sentBefore);
     }
 
     // What the tests take for a detected encoder when they are about something else

@@ -164,6 +164,7 @@ private slots:
         QTest::addColumn<QString>("echo");
         QTest::newRow("echo") << "on";
         QTest::newRow("echo with CR LF") << "crlf";
+        QTest::newRow("echo of the text and CR") << "cr";
     }
     void anEchoIsNotTheAnswer()
     {

@@ -5,6 +5,7 @@
 
 #include "model/database.h"
 #include "model/dbfile.h"
+#include "model/encoderports.h"
 #include "model/state.h"
 
 namespace {
@@ -276,8 +277,9 @@ private slots:
                   + ' ' + label(r.incCapBy8Label) + label(r.port1IDAsCapLabel) + ' '
                   + (r.notes ? '[' + *r.notes + ']' : QByteArray("none")),
               "expected");
-        QCOMPARE(Port1IDAsCapLabelText(false) + '|' + Port1IDAsCapLabelText(true),
-                 QByteArray("ID As Capcode Mode is OFF for Port 1|ID As Capcode Mode is ON for Port 1"));
+        QCOMPARE(IDAsCapLabelText(false, 1) + '|' + IDAsCapLabelText(true, 2) + '|' + IDAsCapLabelText(true, 0),
+                 QByteArray("ID As Capcode Mode is OFF for Port 1|ID As Capcode Mode is ON for Port 2|"
+                            "ID As Capcode Mode is ON"));
     }
 
     void bytesAreKeptExactly()

@@ -1,6 +1,6 @@
 #include "encoder/read/reader.h"
+#include "model/encoderports.h"
 
-#include "encoder/controlbytes.h"
 #include "encoder/link.h"
 #include "encoder/read/records.h"
 #include "encoder/read/settingsqueries.h"
@@ -13,6 +13,7 @@
 #include "platform/pointer.h"
 
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -24,12 +25,14 @@ enum class Stop {
     None,      // go on with the next step
     Failed,    // its message box has been shown
     Cancelled, // the operator's cancel, no message
+    LineGone,  // the port's device has gone: nothing more is tried on it, and the main window
+               // says so as it shows the port closed
     Gone,      // the program is closing: nothing more is done
 };
 
 class DatabaseRead {
 public:
-    explicit DatabaseRead(bool v7) : m_link(Link()), m_v7(v7), m_port(Run.sTestPort == "1" ? 1 : 2) {}
+    explicit DatabaseRead(bool v7) : m_link(Link()), m_v7(v7), m_port(AttachedPortNumber(Run.sTestPort)) {}
 
     void run()
     {
@@ -51,9 +54,6 @@ public:
             BusyScope filling(Busy::FillingDatabase);
             m_link.clearCancel();
             view().SetToolbarEnabled(false);
-            // A V7 read takes whatever is still waiting as part of its first answer.
-            if (!m_v7)
-                m_link.discardInput();
 
             Stop stop = guard();
             if (stop == Stop::None)
@@ -74,16 +74,15 @@ private:
     bool gone() const { return m_link.Gone(); }
     TerminalView &view() { return m_link.view(); }
 
-    // One exchange. A command the port cannot write gets no answer: it counts as timed out at
-    // once, and the port's error is shown the first time only (a line that has gone away fails
-    // every write the same way).
-    ExchangeResult exchange(const QByteArray &command, const QList<QByteArray> &expected,
-                            bool discardFirst, bool cancellable = true)
+    // One exchange, until its reply is whole (until). A command the port cannot write gets no
+    // answer: it counts as timed out at once, and the port's error is shown the first time only.
+    ExchangeResult exchange(const QByteArray &command, ReplyTest until, bool discardFirst,
+                            bool cancellable = true)
     {
         ExchangeResult r = m_link.Wait(
             {.send = command,
              .discardFirst = discardFirst,
-             .until = HoldsAny(expected),
+             .until = std::move(until),
              .cancellable = cancellable,
              .onWriteFailure = m_writeErrorShown ? OnWriteFailure::End : OnWriteFailure::ShowAndEnd});
         if (r.outcome == ReplyOutcome::WriteFailed) {
@@ -103,12 +102,10 @@ private:
         // answer to an earlier command, a paging port's prompt) would shift every answer after
         // it onto the wrong record.
         QByteArray record = {};
-        // A settings query: the value of a complete answer must be plain text. A control byte
-        // left in it (a bare CR, say) means the line brought something other than the value,
-        // and storing it would put that into the settings and the saved file. The control
-        // bytes that are an answer of their own (the RS of a V7 without PET) may stand in it.
-        bool settingValue = false;
-        QByteArray allowedControls = {};
+        // A settings query: the value of a complete answer must have the setting's form. Any
+        // other answer (a garbled line, an echo that is not the command, a late answer to
+        // another query) fails the read like a time-out, and nothing of it is stored.
+        std::function<bool(const QByteArray &value)> valueForm = {};
     };
 
     // A settings query or a record request failed: no answer in time, the logon prompt, or an
@@ -120,17 +117,11 @@ private:
             return true;
         if (check.logonPrompt(r.reply))
             return true;
-        if (check.settingValue && r.outcome == ReplyOutcome::Answered &&
-            HoldsControlByte(answerValue(FirstLine(r.reply)), check.allowedControls))
+        if (check.valueForm && r.outcome == ReplyOutcome::Answered &&
+            !check.valueForm(SettingAnswerValue(r.reply)))
             return true;
         return !check.record.isEmpty() && r.reply.contains(CRLF) &&
                !AnswersRequest(FirstLine(r.reply), check.record);
-    }
-
-    // The answer (its first line) less its CR LF.
-    static QByteArray answerValue(const QByteArray &answer)
-    {
-        return answer.left(qMax<qsizetype>(0, answer.size() - 2));
     }
 
     void status(const QString &text) { view().SetPanelText(1, text); }
@@ -148,15 +139,11 @@ private:
     }
     QString idAsCapLabel(bool on) const
     {
-        QString text = on ? QStringLiteral("ID As Capcode Mode is ON")
-                          : QStringLiteral("ID As Capcode Mode is OFF");
-        if (!m_v7)
-            text += QStringLiteral(" for Port ") + QString::number(m_port);
-        return text;
+        return QString::fromLatin1(IDAsCapLabelText(on, m_v7 ? 0 : m_port));
     }
     bool &attachedIDAsCap() const
     {
-        return (m_v7 || m_port == 1) ? EncoderSettings.bPort1IDAsCap : EncoderSettings.bPort2IDAsCap;
+        return *PortSettings(EncoderSettings, m_v7 ? 1 : m_port).idAsCap;
     }
 
     Stop cancelledAtGuard()
@@ -167,11 +154,28 @@ private:
 
     // Records need the attached port out of ID-as-capcode mode (the encoder would take the
     // block's configuration pager ID as a capcode).
-    Stop guard()
+    // The reply to an ID-as-capcode command is one line ended by LF.
+    static ReplyTest idAsCapLine(const QByteArray &text = QByteArray("\n"))
     {
-        ExchangeResult r = exchange(idAsCapCommand("?"), {"\n"}, false);
+        return HoldsLine({text}, "\n");
+    }
+
+    // After an exchange: the program closes, or the line has gone.
+    std::optional<Stop> ended(const ExchangeResult &r) const
+    {
         if (gone())
             return Stop::Gone;
+        if (r.outcome == ReplyOutcome::LineGone)
+            return Stop::LineGone;
+        return std::nullopt;
+    }
+
+    Stop guard()
+    {
+        // From an empty input: nothing that came before is taken for the answer.
+        ExchangeResult r = exchange(idAsCapCommand("?"), idAsCapLine(), true);
+        if (const auto stop = ended(r))
+            return *stop;
         if (r.outcome == ReplyOutcome::Cancelled)
             return cancelledAtGuard();
         // No answer counts as off.
@@ -186,9 +190,9 @@ private:
         m_restore = true;
         view().SetLabel(TerminalView::Label::IDAsCap, idAsCapLabel(true));
 
-        r = exchange(idAsCapCommand(" 0"), {"\n"}, false);
-        if (gone())
-            return Stop::Gone;
+        r = exchange(idAsCapCommand(" 0"), idAsCapLine(), false);
+        if (const auto stop = ended(r))
+            return *stop;
         if (r.outcome == ReplyOutcome::Cancelled)
             return cancelledAtGuard();
         if (!r.reply.contains(idAsCapConfirmation()))
@@ -228,20 +232,20 @@ private:
     // One settings query or record request, sent after what is waiting has been thrown away;
     // the answer of a reply that passes (its first line) is handed to store.
     template <class Store>
-    Stop ask(const QString &statusItem, const QByteArray &command, const QList<QByteArray> &expected,
+    Stop ask(const QString &statusItem, const QByteArray &command, const ReplyTest &until,
              const ReplyCheck &check, Store store)
     {
         status(kProgressPrefix + statusItem);
-        const ExchangeResult r = exchange(command, expected, true);
-        if (gone())
-            return Stop::Gone;
+        const ExchangeResult r = exchange(command, until, true);
+        if (const auto stop = ended(r))
+            return *stop;
         store(QByteArray(), /*checked=*/false);
         if (failedReply(r, check))
             return readError();
         if (r.outcome == ReplyOutcome::Cancelled)
             return Stop::Cancelled; // the cancel flag stays set
         m_changed = true;
-        store(FirstLine(r.reply), /*checked=*/true);
+        store(r.reply, /*checked=*/true);
         return Stop::None;
     }
 
@@ -250,22 +254,23 @@ private:
         const QList<SettingsQuery> queries =
             m_v7 ? V7SettingsQueries() : TwoPortSettingsQueries(Run.sTestPort, Run.sFirmwareVer);
         for (const SettingsQuery &q : queries) {
-            QList<QByteArray> expected{CRLF};
+            // The answer is one line ended by CR LF; an RS answer ends at its CR.
+            ReplyTest until = HoldsLine({CRLF}, CRLF);
             if (q.endsAtRS)
-                expected << QByteArray("\x1E");
+                until = [line = std::move(until), rs = HoldsLine({"\x1E"}, "\r")](const QByteArray &reply) {
+                    return line(reply) || rs(reply);
+                };
             const QByteArray command = q.command + (m_v7 ? CRLF : QByteArray("\r"));
             ReplyCheck check;
-            check.settingValue = true;
-            if (q.endsAtRS)
-                check.allowedControls = "\x1E";
+            check.valueForm = [&q](const QByteArray &value) { return HasForm(q.form, value); };
             if (q.operatorText) // only what follows the value's line can be the prompt
                 check.logonPrompt = [](const QByteArray &reply) {
                     return reply.mid(FirstLine(reply).size()).contains(LogonPrompt);
                 };
             else
                 check.logonPrompt = [](const QByteArray &reply) { return reply.contains(LogonPrompt); };
-            const Stop stop = ask(QString::fromLatin1(q.statusItem), command, expected, check,
-                                  [&](const QByteArray &answer, bool checked) {
+            const Stop stop = ask(QString::fromLatin1(q.statusItem), command, until, check,
+                                  [&](const QByteArray &reply, bool checked) {
                                       if (!checked) {
                                           // PET support counts as present from the end of
                                           // the wait, whatever the reply turns out to be.
@@ -275,12 +280,10 @@ private:
                                           }
                                           return;
                                       }
-                                      q.store(answerValue(answer));
+                                      q.store(SettingAnswerValue(reply));
                                       if (q.command == "config capby8?")
                                           view().SetLabel(TerminalView::Label::IncBy8,
-                                              EncoderSettings.bIncCapBy8
-                                                  ? QStringLiteral("Increment Capcodes by 8 Mode is ON")
-                                                  : QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
+                                                          QString::fromLatin1(IncBy8LabelText(EncoderSettings.bIncCapBy8)));
                                   });
             if (stop != Stop::None)
                 return stop;
@@ -306,10 +309,11 @@ private:
                                        .record = request};
                 const Stop stop =
                     ask(QString::fromLatin1(RecordStatusItem(table.kind, n)),
-                        BuildTAPBlock(ReadConfigPagerID, request), {CRLF}, check,
-                        [&](const QByteArray &answer, bool checked) {
+                        BuildTAPBlock(ReadConfigPagerID, request), HoldsLine({CRLF}, CRLF), check,
+                        [&](const QByteArray &reply, bool checked) {
                             if (!checked)
                                 return;
+                            const QByteArray answer = FirstLine(reply);
                             switch (table.kind) {
                             case RecordKind::Group:
                                 StoreGroupReply(n, answer, /*emptyGroupRule=*/!m_v7);
@@ -329,9 +333,9 @@ private:
     {
         if (!m_restore)
             return Stop::None;
-        const ExchangeResult r = exchange(idAsCapCommand(" 1"), {"\n"}, false);
-        if (gone())
-            return Stop::Gone;
+        const ExchangeResult r = exchange(idAsCapCommand(" 1"), idAsCapLine(), false);
+        if (const auto stop = ended(r))
+            return *stop;
         if (r.outcome == ReplyOutcome::Cancelled)
             return cancelledAtGuard();
         m_restoreAnswered = true;
@@ -350,10 +354,11 @@ private:
         if (!m_restore || m_restored || m_restoreAnswered)
             return;
         SetHourglassPointer();
-        // Late answers of the failed exchange may still arrive: only the confirmation counts.
+        // Late answers of the failed exchange may still arrive: only the confirmation counts,
+        // taken with the LF that ends its line.
         const ExchangeResult r =
-            exchange(idAsCapCommand(" 1"), {idAsCapConfirmation()}, true, false);
-        if (gone())
+            exchange(idAsCapCommand(" 1"), idAsCapLine(idAsCapConfirmation()), true, false);
+        if (ended(r))
             return;
         m_restored = r.reply.contains(idAsCapConfirmation());
         if (m_restored || m_switchedOff)
@@ -402,13 +407,12 @@ private:
 
     void end(Stop stop)
     {
-        if (stop == Stop::Failed || stop == Stop::Cancelled) {
+        if (stop == Stop::Failed || stop == Stop::Cancelled)
             putIDAsCapBack();
-            if (!gone() && m_changed)
-                markIncomplete();
-        }
+        if (stop != Stop::None && !gone() && m_changed)
+            markIncomplete();
         view().CloseCancelWindow();
-        if (!gone() && !m_v7)
+        if (!gone() && !m_v7 && stop != Stop::LineGone)
             comp1Check();
         SetDefaultPointer();
         if (!gone())

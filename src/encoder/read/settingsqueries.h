@@ -1,16 +1,36 @@
 #pragma once
-// The settings queries of a database read, in the order they are sent, with the rule by which
-// each answer value (the reply less its CR LF) is stored.
+// The settings queries of a database read, in the order they are sent, with the form each
+// answer value must have and the rule by which it is stored.
 
 #include <QByteArray>
 #include <QList>
 #include <functional>
 
+// The forms of a settings answer's value. An answer of another form is no answer of the query.
+enum class AnswerForm {
+    Flag,        // exactly "0" or "1"
+    Digits,      // one or more digits (the duty cycle, the batch size)
+    Attenuation, // a whole number, a minus sign allowed (the modulation attenuation)
+    Protocol,    // a code of the paging protocols' table
+    Baud,        // a baud rate the settings dialog offers, or "Invalid" (no such port)
+    CharFormat,  // "N81", "E71" or "O71"
+    Flow,        // "NONE", "HW", "SW", "AHW" or "ASW"
+    StationID,   // printable text, empty allowed, but not an echo of a command ("config ...")
+                 // and not one of the encoder's own answers ("OK", "Invalid")
+    PETSupport,  // "0", "1", or the RS of a V7 without the PET option
+};
+bool HasForm(AnswerForm form, const QByteArray &value);
+
+// The value of a settings answer: its first line less the CR LF that ends it (or the CR that
+// ends an RS answer).
+QByteArray SettingAnswerValue(const QByteArray &reply);
+
 struct SettingsQuery {
     QByteArray statusItem;  // shown after "Reading Pager Database - "
     QByteArray command;     // without its line ending
+    AnswerForm form;
     std::function<void(const QByteArray &value)> store;
-    bool endsAtRS = false;  // the wait also ends when an RS arrives (V7 PET query)
+    bool endsAtRS = false;  // an RS and its CR are an answer too (V7 PET query)
     // The value is text the operator chose (the station ID): "ID=" inside it is not the
     // encoder's logon prompt.
     bool operatorText = false;

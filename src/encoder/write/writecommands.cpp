@@ -1,4 +1,5 @@
 #include "encoder/write/writecommands.h"
+#include "model/encoderports.h"
 
 #include "model/state.h"
 
@@ -60,7 +61,7 @@ WriteCommand idAsCap(int port, bool on)
     const QByteArray n = QByteArray::number(port);
     WriteCommand c = twoPort("ID Assumed as Capcode " + onOff(on) + " for Port " + n,
                              "config serial" + n + " idascap " + digit(on));
-    c.label = "ID As Capcode Mode is " + onOff(on) + " for Port " + n;
+    c.label = IDAsCapLabelText(on, port);
     return c;
 }
 } // namespace
@@ -73,22 +74,20 @@ bool SettingRefused(const QByteArray &reply)
     return reply.mid(start).startsWith(SettingRefusal);
 }
 
-bool GuardAddressesPort2(const QByteArray &testPort) { return testPort != "1"; }
-
 IDAsCapGuard TwoPortIDAsCapGuard(const QByteArray &testPort)
 {
-    const QByteArray n = GuardAddressesPort2(testPort) ? "2" : "1";
+    const int port = AttachedPortNumber(testPort);
+    const QByteArray n = QByteArray::number(port);
     return IDAsCapGuard{guardCommand("CONFIG SERIAL" + n + " IDASCAP?"),
                         guardCommand("CONFIG SERIAL" + n + " IDASCAP 0", "IDASCAP updated"),
-                        "ID As Capcode Mode is ON for Port " + n,
-                        "ID As Capcode Mode is OFF for Port " + n};
+                        IDAsCapLabelText(true, port), IDAsCapLabelText(false, port)};
 }
 
 IDAsCapGuard V7IDAsCapGuard()
 {
     return IDAsCapGuard{guardCommand("CONFIG IDASCAP?"),
                         guardCommand("CONFIG IDASCAP 0", "IDASCAP option updated"),
-                        "ID As Capcode Mode is ON", "ID As Capcode Mode is OFF"};
+                        IDAsCapLabelText(true, 0), IDAsCapLabelText(false, 0)};
 }
 
 QList<WriteCommand> ModAttenCommands(const ModAtten &atten)
@@ -134,7 +133,7 @@ QList<WriteCommand> TwoPortSettingsCommands()
 
     // The guard switched the attached port's ID-as-capcode off for the records; switching
     // port 2's back on here would make the encoder refuse them when the PC is on port 2.
-    const bool port2IDAsCap = EncoderSettings.bPort2IDAsCap && !GuardAddressesPort2(Run.sTestPort);
+    const bool port2IDAsCap = EncoderSettings.bPort2IDAsCap && (AttachedPortNumber(Run.sTestPort) == 1);
     list.append(twoPort("ID Assumed as Capcode " + onOff(port2IDAsCap) + " for Port 2",
                         "config serial2 idascap " + digit(port2IDAsCap)));
 

@@ -54,9 +54,6 @@ struct IDAsCapGuard {
 // with "Invalid".
 bool SettingRefused(const QByteArray &reply);
 
-// Whether the two-port guard addresses encoder port 2: for every attached-port text but "1".
-bool GuardAddressesPort2(const QByteArray &testPort);
-
 // Two-port (V8/V9) encoder, port by sTestPort.
 IDAsCapGuard TwoPortIDAsCapGuard(const QByteArray &testPort);
 // Single-port (V7) encoder.

@@ -38,7 +38,7 @@ ModAttenOutcome SendModAtten(EncoderLink &link, const ModAtten &atten, const Rep
                                             .until = complete,
                                             .cancellable = false,
                                             .onWriteFailure = OnWriteFailure::Wait});
-        if (link.Gone())
+        if (link.Gone() || r.outcome == ReplyOutcome::LineGone)
             return ModAttenOutcome::Closing;
         const QByteArray &reply = r.reply;
         const ReplyOutcome outcome = r.outcome;

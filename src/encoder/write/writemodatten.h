@@ -11,7 +11,7 @@ struct ModAtten;
 enum class ModAttenOutcome {
     GoOn,    // both values accepted, or the port was found closed (said in a box): the write goes on
     Failed,  // "No Response" or "Improper Response" has been shown: the write ends
-    Closing, // the program is closing: the write ends without a word
+    Closing, // the program is closing, or the port's device has gone: the write ends without a word
 };
 
 // The two exchanges on an open port, waiting on the encoder reply timer at the interval it

@@ -10,7 +10,8 @@
 // the database is busy (Run.bDBBusy()) and the toolbar is disabled.
 //
 // Every wait yields to the event loop. When the program is being closed meanwhile, the write
-// ends at once without a message and leaves the main window alone.
+// ends at once without a message and leaves the main window alone; when the port's device goes
+// away, it ends at once without a message of its own.
 
 #include "encoder/write/writer.h"
 
@@ -87,9 +88,10 @@ public:
     // switched off for the transfer. True when the write goes on.
     bool guard(const IDAsCapGuard &g)
     {
-        // The query keeps what is already waiting in the port: it becomes the reply's start.
-        const ExchangeResult query = m_link.Wait({.send = g.query.bytes(), .until = HoldsAny({g.query.replyEnd})});
-        if (gone())
+        // From an empty input: nothing that came before is taken for the answer.
+        const ExchangeResult query = m_link.Wait(
+            {.send = g.query.bytes(), .discardFirst = true, .until = HoldsAny({g.query.replyEnd})});
+        if (ended(query))
             return false;
         if (query.reply.contains("COMP2")) {
             // The port speaks COMP2 (it is not in programming mode): nothing has been written.
@@ -110,7 +112,7 @@ public:
 
         const ExchangeResult off =
             m_link.Wait({.send = g.switchOff.bytes(), .until = HoldsAny({g.switchOff.replyEnd})});
-        if (gone())
+        if (ended(off))
             return false;
         if (off.outcome == ReplyOutcome::Cancelled) {
             m_link.clearCancel();
@@ -151,7 +153,7 @@ public:
                          .discardFirst = true,
                          .until = HoldsAny({command.replyEnd}),
                          .deadline = Deadline::ReplyTimer(command.replyTimeout)});
-        if (gone())
+        if (ended(result))
             return false;
         const bool logonPrompt = command.messageRecord ? LogonPromptOutsideQuotes(result.reply)
                                                        : result.reply.contains(LogonPrompt);
@@ -180,7 +182,7 @@ public:
 
     bool modAtten()
     {
-        return !gone() && WriteModAtten(m_link) == ModAttenOutcome::GoOn;
+        return !gone() && WriteModAtten(m_link) == ModAttenOutcome::GoOn && !m_link.lineGone();
     }
 
     void discardInput()
@@ -197,6 +199,9 @@ public:
         if (gone())
             return;
         if (!m_refused.isEmpty()) {
+            // The encoder holds the database but for what it refused: the last progress text
+            // gives way to that end state.
+            view().SetPanelText(1, QStringLiteral("Encoder Refused Settings, Does Not Match Current Configuration"));
             MsgBox(QStringLiteral("The Paging Encoder Refused These Settings:\r") +
                        latin1(m_refused.join('\r')),
                    MsgButtons::OK, MsgIcon::Exclamation, QStringLiteral("Settings Refused"));
@@ -223,6 +228,9 @@ public:
 private:
     // The program is closing (the main window has gone or is going): the write stops at once.
     bool gone() const { return m_link.Gone(); }
+    // After an exchange: the program is closing, or the port's device has gone (nothing more
+    // is tried on it, and the main window says so as it shows the port closed).
+    bool ended(const ExchangeResult &r) const { return gone() || r.outcome == ReplyOutcome::LineGone; }
     TerminalView &view() { return m_link.view(); }
 
     EncoderLink &m_link;

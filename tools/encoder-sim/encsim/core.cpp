@@ -614,6 +614,10 @@ void Core::scheduleEcho(Time t, char b)
 {
     if (m_mode == Mode::Off)
         return;
+    const bool lfDropped = m_knobs.echo == Echo::Cr && b == '\n' && m_echoLast == '\r';
+    m_echoLast = b;
+    if (lfDropped)
+        return;
     const Bytes bytes = b == '\r' && m_knobs.echo == Echo::CrLf ? Bytes("\r\n") : Bytes(1, b);
     const int baud = listenBaud() > 0 ? listenBaud() : 9600;
     const Time ct = m_knobs.pacing == Pacing::Off ? 0 : charTime(baud);

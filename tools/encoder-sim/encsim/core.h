@@ -241,6 +241,7 @@ private:
     std::deque<OutChunk> m_output;
     Time m_outputFreeAt = 0;
     Time m_echoFreeAt = 0; // the line's echo (knob echo) goes out on its own pace
+    char m_echoLast = 0;   // the byte the line took last (echo=cr drops the LF after a CR)
     std::optional<Unit> m_unit;
     std::mt19937 m_rng{20240601u};
 };

@@ -411,10 +411,12 @@ bool Knobs::set(const std::string &nameIn, const std::string &value, std::string
     if (name == "echo") {
         if (v == "crlf") {
             echo = Echo::CrLf;
+        } else if (v == "cr") {
+            echo = Echo::Cr;
         } else if (const auto on = parseBool(v)) {
             echo = *on ? Echo::On : Echo::Off;
         } else {
-            return fail(error, "echo is off, on or crlf");
+            return fail(error, "echo is off, on, crlf or cr");
         }
         return true;
     }

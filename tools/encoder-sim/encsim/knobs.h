@@ -69,8 +69,8 @@ enum class MismatchAnnounce { Signature, Garbage, Silence };
 enum class MismatchInput { Ignore, Noise };
 enum class MismatchOutput { Garbage, Silence, Clear };
 // A line (a terminal server, say) that sends every byte it takes back to the PC: Off, every
-// byte as it is, or every CR as CR LF.
-enum class Echo { Off, On, CrLf };
+// byte as it is, every CR as CR LF, or every byte but the LF of a CR LF.
+enum class Echo { Off, On, CrLf, Cr };
 enum class AtiStyle { Normal, BannerOnly, IdOnly, NoV, NoCrAfterVersion, PortLetter, NoPort, Trailing };
 // How a pager field of digits only is read: by the console's own forms (5 or more characters
 // are a long form, so "0000123" is capcode 0000 and refused) or as a pager ID by its value.

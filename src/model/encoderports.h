@@ -1,0 +1,45 @@
+#pragma once
+// The encoder's serial ports as the program speaks of them: which one the PC is cabled to, the
+// settings of each as the encoder settings hold them, the PC's line settings for one, and the
+// texts of the mode labels that name them.
+
+#include "model/state.h"
+
+#include <QByteArray>
+
+#include <array>
+
+// What an encoder port's settings may hold: the baud rates the settings dialog offers, the
+// character formats and the flow-control codes (in the order the dialog lists them).
+inline constexpr std::array<const char *, 4> PortBaudRates{"300", "1200", "2400", "9600"};
+inline constexpr std::array<const char *, 3> PortCharFormats{"N81", "E71", "O71"};
+inline constexpr std::array<const char *, 5> PortFlowCodes{"NONE", "HW", "SW", "AHW", "ASW"};
+
+// One encoder port's settings in EncoderConfig (its port-1 or port-2 members).
+struct EncoderPort {
+    int number = 1; // 1 or 2
+    QByteArray *protocol = nullptr;
+    QByteArray *baud = nullptr;
+    QByteArray *dataBits = nullptr; // the character format: "N81", "E71" or "O71"
+    QByteArray *flow = nullptr;
+    bool *verbose = nullptr;
+    bool *idAsCap = nullptr;
+    bool *pphReset = nullptr;
+};
+EncoderPort PortSettings(EncoderConfig &settings, int number);
+
+// The encoder port the PC is cabled to, by the attached-port text that detection found: "1" is
+// port 1, anything else port 2 (a V7's one port counts as port 1 wherever the text is "1").
+int AttachedPortNumber(const QByteArray &testPort);
+// The attached port in the program's settings (Run.sTestPort in EncoderSettings).
+EncoderPort AttachedPort();
+
+// The PC's line settings for an encoder port at baud with its character format: "N81" is
+// ",n,8,1", "E71" ",e,7,1", anything else odd parity with 7 bits.
+QByteArray PortLineSettings(const QByteArray &baud, const QByteArray &dataBits);
+
+// The mode labels: "Increment Capcodes by 8 Mode is ON" / "OFF", and "ID As Capcode Mode is ON"
+// / "OFF" followed by " for Port " and the port's number when one is named (port 0: a V7's
+// one port, none named).
+QByteArray IncBy8LabelText(bool on);
+QByteArray IDAsCapLabelText(bool on, int port);
