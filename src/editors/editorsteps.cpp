@@ -80,6 +80,11 @@ bool EditorCheck::MayStart(bool checking)
     return !Run.bDBBusy() && !checking && !Run.bEditorCheckRunning;
 }
 
+void EditorCheck::ClearCancel()
+{
+    Link().clearCancel();
+}
+
 void EditorCheck::passStarted() const
 {
     SetHourglassPointer();

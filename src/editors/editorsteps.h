@@ -66,7 +66,7 @@ private:
 // An editor's check (the families or the groups check) under the cancel window, for the life of
 // the object: no encoder command and no file starts (the busy state, taken when the program is
 // idle), no other editor's check starts (Run.bEditorCheckRunning) and the editor takes no input
-// (its checking flag). The check's hooks are passStarted and yieldAndStop.
+// (its checking flag). The check's hooks are ClearCancel, passStarted and yieldAndStop.
 class EditorCheck {
 public:
     template <class Editor>
@@ -82,6 +82,8 @@ public:
     // check would end with the first one's cancel window.
     static bool MayStart(bool checking);
 
+    // First in a pass: the operator's cancel (the cancel window's button) is cleared.
+    static void ClearCancel();
     // At the start of a pass: the hourglass, and the cancel window with the check's text.
     void passStarted() const;
     // Lets pending events run; true when the check is to stop: the operator cancelled, the

@@ -1,6 +1,5 @@
 #include "editors/familiescheck.h"
 
-#include "encoder/link.h"
 #include "model/state.h"
 
 #include <optional>
@@ -39,7 +38,8 @@ public:
     {
         for (m_pass = 1;; ++m_pass) {
             m_passUnchanged = true;
-            Link().clearCancel();
+            if (m_hooks.clearCancel)
+                m_hooks.clearCancel();
             if (m_hooks.passStarted)
                 m_hooks.passStarted();
             if (!capcodeScan() || !pagerIDScan()) {
@@ -66,7 +66,7 @@ private:
 
     bool stopRequested() const
     {
-        return m_hooks.yieldAndStop ? m_hooks.yieldAndStop() : Link().cancelled();
+        return m_hooks.yieldAndStop && m_hooks.yieldAndStop();
     }
 
     bool takesPart(int row) const

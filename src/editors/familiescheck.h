@@ -60,15 +60,18 @@ struct FamilyCorrection {
 };
 
 struct FamiliesCheckHooks {
-    // Called at the start of every pass, after the link's cancel has been cleared: the window shows
-    // the cancel window ("Checking Families Database") and the hourglass here.
+    // Called at the start of every pass, after clearCancel: the window shows the cancel window
+    // ("Checking Families Database") and the hourglass here.
     std::function<void()> passStarted;
     // Called at every point where the check lets pending events run; returns true when the
-    // operator asked to stop. When empty the check only reads the link's cancel (Link().cancelled()).
+    // operator asked to stop. When empty the check runs to its end.
     std::function<bool()> yieldAndStop;
     // A family taking part whose StartCap, StartID or PagerQty cannot be used (not a whole
     // number, or a quantity outside 1..999). It is reported once per check and left alone.
     std::function<void(int row, const QString &text)> fault;
+    // Called first in every pass: clears the operator's cancel that yieldAndStop reads, so that
+    // a cancel left over from an earlier operation or pass does not stop this one.
+    std::function<void()> clearCancel;
 };
 
 struct FamiliesCheckResult {
@@ -85,7 +88,7 @@ struct FamiliesCheckResult {
 };
 
 // Checks and corrects the shared Families with the capcode step of bIncCapBy8. Clears
-// the link's cancel at the start of every pass, sets bFamFieldsAdjusted at the end of a pass that
+// the operator's cancel at the start of every pass, sets bFamFieldsAdjusted at the end of a pass that
 // corrected anything and clears bFamiliesEdited when it runs to its end (a cancel leaves it
 // set). The final "fields were adjusted" box is the window's: it shows it when the result is
 // ok and bFamFieldsAdjusted is set, and the "cannot be moved" box when pagerIDsExceededRow

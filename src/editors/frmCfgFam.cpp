@@ -1042,6 +1042,7 @@ bool frmCfgFam::CheckFamiliesDatabase()
     const std::array<FamilyRec, FamilyCount> before = DB.Families;
 
     FamiliesCheckHooks hooks;
+    hooks.clearCancel = EditorCheck::ClearCancel;
     hooks.passStarted = [&check] { check.passStarted(); };
     hooks.yieldAndStop = [&check] { return check.yieldAndStop(); };
     hooks.fault = [](int, const QString &text) { MsgBox(text, MsgButtons::OK); };

@@ -671,6 +671,7 @@ bool frmCfgGroup::CheckGroupPagerIDs()
     // No encoder command and no file starts while the pager IDs are checked.
     EditorCheck check(this, Busy::CheckingGroups, m_checking, CheckingText);
     GroupsCheckHooks hooks;
+    hooks.clearCancel = EditorCheck::ClearCancel;
     hooks.started = [&check] { check.passStarted(); };
     hooks.yieldAndStop = [&check] { return check.yieldAndStop(); };
     const GroupsCheckResult result = ::CheckGroupPagerIDs(hooks);

@@ -1,8 +1,8 @@
 #include "editors/groupscheck.h"
 
-#include "encoder/link.h"
 #include "model/changes.h"
 #include "model/state.h"
+#include "paging/protocoltable.h"
 
 bool bGroupsEdited = false;
 bool bPagerIDsAdjusted = false;
@@ -121,7 +121,8 @@ public:
 
     GroupsCheckResult run()
     {
-        Link().clearCancel();
+        if (m_hooks.clearCancel)
+            m_hooks.clearCancel();
         if (m_hooks.started)
             m_hooks.started();
         for (int i = 0; i < GroupCount; ++i) {
@@ -154,7 +155,7 @@ public:
     }
 
 private:
-    bool stopRequested() const { return m_hooks.yieldAndStop ? m_hooks.yieldAndStop() : Link().cancelled(); }
+    bool stopRequested() const { return m_hooks.yieldAndStop && m_hooks.yieldAndStop(); }
 
     GroupsCheckResult cancelled()
     {
@@ -199,12 +200,13 @@ int SwitchCOMP1PortWithoutDefaultPager()
     const PagerGroupRec &first = DB.PagerGroups[0];
     if (first[GrpActive] != "0" && IsGiven(first[GrpPagerID1]))
         return 0;
+    const QByteArray fallback = DefaultPagingProtocol().code;
     int port = 0;
     if (EncoderSettings.sPort1Protocol == "COMP1") {
-        EncoderSettings.sPort1Protocol = "TAP";
+        EncoderSettings.sPort1Protocol = fallback;
         port = 1;
     } else if (EncoderSettings.sPort2Protocol == "COMP1") {
-        EncoderSettings.sPort2Protocol = "TAP";
+        EncoderSettings.sPort2Protocol = fallback;
         port = 2;
     }
     if (port != 0)

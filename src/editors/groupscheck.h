@@ -58,13 +58,16 @@ struct ClearedPagerID {
 };
 
 struct GroupsCheckHooks {
-    // Called once at the start, after the link's cancel has been cleared: the window shows
-    // the cancel window ("Checking Groups Database") and the hourglass here.
+    // Called once at the start, after clearCancel: the window shows the cancel window
+    // ("Checking Groups Database") and the hourglass here.
     std::function<void()> started;
     // Called at every point where the check lets pending events run (once per group, per
     // pager ID and per family looked at); returns true when the operator asked to stop. When
-    // empty the check only reads the link's cancel (Link().cancelled()).
+    // empty the check runs to its end.
     std::function<bool()> yieldAndStop;
+    // Called first: clears the operator's cancel that yieldAndStop reads, so that a cancel left
+    // over from an earlier operation does not stop the check.
+    std::function<void()> clearCancel;
 };
 
 struct GroupsCheckResult {
@@ -83,6 +86,7 @@ struct GroupsCheckResult {
 GroupsCheckResult CheckGroupPagerIDs(const GroupsCheckHooks &hooks = {});
 
 // The COMP1 protocol takes its default pager from Pager ID 1 of group 1. When group 1 is off
-// or that pager ID is empty, the first of the two ports set to "COMP1" is set to "TAP" and the
-// database is marked modified. Returns the port set to TAP (1 or 2), 0 when none.
+// or that pager ID is empty, the first of the two ports set to "COMP1" is set to the default
+// protocol (DefaultPagingProtocol(): TAP) and the database is marked modified. Returns the port
+// switched (1 or 2), 0 when none.
 int SwitchCOMP1PortWithoutDefaultPager();

@@ -37,114 +37,39 @@ int16_t pageBySNPP(const TestPage &p)
     return OutSNPP(p.pagerID, p.message, p.functionCode);
 }
 
-using enum FirmwareOffer;
-using enum PagerCaption;
-using ID = PagerIDArg;
-using FC = FunctionCodeArg;
-
-constexpr int FunctionCodeD = 3;
-constexpr int Rate512 = 0;
-constexpr int NoRate = -1;
-
-constexpr std::array Table{
-    PagingProtocol{.code = "TAP", .caption = "TAP", .offeredBy = EveryEncoder,
-                   .chosenVerbose = true, .defaultPager = false,
-                   .sender = pageByTAP,
-                   .send = {ID::AsTyped, FC::None, false}, .range = {ID::AsTyped, FC::None, false},
-                   .consoleName = nullptr, .consoleNamesPort = true, .pagerCaption = ByIDAsCapcode,
-                   .functionCodes = false, .functionCodeButton = FunctionCodeD,
-                   .dataRates = false, .dataRateButton = NoRate},
-    PagingProtocol{.code = "PET", .caption = "PET && TAP", .offeredBy = EveryEncoder,
-                   .chosenVerbose = false, .defaultPager = false,
-                   .sender = pageByTAP,
-                   .send = {ID::AsTyped, FC::None, false}, .range = {ID::AsTyped, FC::None, false},
-                   .consoleName = nullptr, .consoleNamesPort = true, .pagerCaption = ByIDAsCapcode,
-                   .functionCodes = false, .functionCodeButton = FunctionCodeD,
-                   .dataRates = false, .dataRateButton = NoRate},
-    PagingProtocol{.code = "COMP1", .caption = "COMP1", .offeredBy = TwoPort,
-                   .chosenVerbose = true, .defaultPager = true,
-                   .sender = pageByCOMP1,
-                   .send = {ID::None, FC::None, false}, .range = {ID::None, FC::None, false},
-                   .consoleName = nullptr, .consoleNamesPort = true, .pagerCaption = Unchanged,
-                   .functionCodes = false, .functionCodeButton = FunctionCodeD,
-                   .dataRates = false, .dataRateButton = NoRate},
-    PagingProtocol{.code = "COMP2", .caption = "COMP2", .offeredBy = TwoPort,
-                   .chosenVerbose = false, .defaultPager = false,
-                   .sender = pageByCOMP2,
-                   .send = {ID::AsTyped, FC::LetterUpTo7, false}, .range = {ID::AsTyped, FC::Letter, false},
-                   .consoleName = nullptr, .consoleNamesPort = true, .pagerCaption = ByIDAsCapcode,
-                   .functionCodes = true, .functionCodeButton = FunctionCodeD,
-                   .dataRates = false, .dataRateButton = NoRate},
-    // The maker's own protocol.
-    PagingProtocol{.code = "ZQ", .caption = "Kestrane", .offeredBy = TwoPort,
-                   .chosenVerbose = false, .defaultPager = false,
-                   .sender = pageByKestrane,
-                   .send = {ID::Padded, FC::Letter, true}, .range = {ID::Padded, FC::Letter, true},
-                   .consoleName = "Kestrane", .consoleNamesPort = false, .pagerCaption = Capcode,
-                   .functionCodes = true, .functionCodeButton = FunctionCodeD,
-                   .dataRates = true, .dataRateButton = Rate512},
-    PagingProtocol{.code = "SCOPE", .caption = "Scope", .offeredBy = TwoPort,
-                   .chosenVerbose = false, .defaultPager = false,
-                   .sender = pageByScope,
-                   .send = {ID::Padded, FC::Letter, true}, .range = {ID::Padded, FC::Letter, true},
-                   .consoleName = nullptr, .consoleNamesPort = true, .pagerCaption = Capcode,
-                   .functionCodes = true, .functionCodeButton = FunctionCodeD,
-                   .dataRates = true, .dataRateButton = Rate512},
-    PagingProtocol{.code = "SNPP", .caption = "SNPP", .offeredBy = V97Plus,
-                   .chosenVerbose = false, .defaultPager = false,
-                   .sender = pageBySNPP,
-                   .send = {ID::AsTyped, FC::None, false}, .range = {ID::Padded, FC::Letter, false},
-                   .consoleName = nullptr, .consoleNamesPort = true, .pagerCaption = PagerID,
-                   .functionCodes = false, .functionCodeButton = FunctionCodeD,
-                   .dataRates = false, .dataRateButton = Rate512},
+constexpr std::array Senders{
+    ProtocolSender{"TAP", pageByTAP},
+    ProtocolSender{"PET", pageByTAP},
+    ProtocolSender{"COMP1", pageByCOMP1},
+    ProtocolSender{"COMP2", pageByCOMP2},
+    ProtocolSender{"ZQ", pageByKestrane},
+    ProtocolSender{"SCOPE", pageByScope},
+    ProtocolSender{"SNPP", pageBySNPP},
 };
 
-std::span<const PagingProtocol> g_protocols = Table;
+std::span<const ProtocolSender> g_senders = Senders;
 
 } // namespace
 
-std::span<const PagingProtocol> PagingProtocols()
+std::span<const ProtocolSender> ProtocolSenders()
 {
-    return g_protocols;
+    return g_senders;
 }
 
-const PagingProtocol *FindPagingProtocol(const QByteArray &code)
+PageSender SenderOf(const PagingProtocol &protocol)
 {
-    for (const PagingProtocol &p : g_protocols)
-        if (code == p.code)
-            return &p;
+    for (const ProtocolSender &s : g_senders)
+        if (qstrcmp(s.code, protocol.code) == 0)
+            return s.sender;
     return nullptr;
 }
 
-int PagingProtocolIndex(const PagingProtocol &protocol)
+ProtocolSendersReplaced::ProtocolSendersReplaced(std::span<const ProtocolSender> senders) : m_before(g_senders)
 {
-    return int(&protocol - g_protocols.data());
+    g_senders = senders;
 }
 
-const PagingProtocol &DefaultPagingProtocol()
+ProtocolSendersReplaced::~ProtocolSendersReplaced()
 {
-    return g_protocols.front();
-}
-
-bool OfferedBy(const PagingProtocol &protocol, const Firmware &firmware)
-{
-    switch (protocol.offeredBy) {
-    case FirmwareOffer::EveryEncoder:
-        return true;
-    case FirmwareOffer::TwoPort:
-        return !firmware.v7;
-    case FirmwareOffer::V97Plus:
-        return !firmware.v7 && firmware.v97Plus;
-    }
-    return false;
-}
-
-PagingProtocolsReplaced::PagingProtocolsReplaced(std::span<const PagingProtocol> table) : m_before(g_protocols)
-{
-    g_protocols = table;
-}
-
-PagingProtocolsReplaced::~PagingProtocolsReplaced()
-{
-    g_protocols = m_before;
+    g_senders = m_before;
 }

@@ -3,7 +3,7 @@
 #include "model/changes.h"
 #include "model/database.h"
 #include "model/state.h"
-#include "paging/protocols.h"
+#include "paging/protocoltable.h"
 #include "platform/msgbox.h"
 #include "settings/frmPassword.h"
 #include "settings/settingsrules.h"

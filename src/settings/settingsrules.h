@@ -6,7 +6,7 @@
 // quantity.
 
 #include "model/database.h"
-#include "paging/protocols.h"
+#include "paging/protocoltable.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,7 +14,7 @@
 #include <array>
 
 // The protocol options of an encoder port are the rows of the paging protocols' table, in its
-// order (paging/protocols.h). The option a stored protocol code selects when the dialog opens:
+// order (paging/protocoltable.h). The option a stored protocol code selects when the dialog opens:
 // a code that is not in the table, and one that the encoder's firmware does not offer, select
 // the default protocol and become its code.
 int ProtocolOptionOnLoad(QByteArray &code, const Firmware &firmware);

@@ -39,14 +39,4 @@ void SelectOption(const Options &options, int index)
     }
 }
 
-// The index of the selected option, or -1.
-template <class Options>
-int SelectedOption(const Options &options)
-{
-    for (int i = 0; i < int(options.size()); ++i)
-        if (options[size_t(i)]->isChecked())
-            return i;
-    return -1;
-}
-
 } // namespace settingsui

@@ -2,7 +2,7 @@
 
 #include "model/database.h"
 #include "model/state.h"
-#include "paging/protocols.h"
+#include "paging/protocoltable.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 

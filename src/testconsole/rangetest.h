@@ -84,8 +84,6 @@ public:
     // The console has loaded (nullptr: it has gone).
     void Attach(RangeTestConsole *console);
     RangeTestConsole *Console() const { return m_console; }
-    // The base message of the run (the set-up dialog's, kept for Stop).
-    QByteArray BaseMessage() const { return m_base; }
 
     // The menu starts a test, before the set-up dialog: Send reads "&Stop", Timer2 ticks.
     void Prepare();
@@ -106,7 +104,7 @@ public:
 
 private:
     RangeTestConsole *m_console = nullptr;
-    QByteArray m_base;
+    QByteArray m_base; // the run's base message (the set-up dialog's, shown again at Stop)
     quint64 m_generation = 0; // counts Starts and closings: a run goes on only in its own
     bool m_running = false;   // a run is on the stack
 };

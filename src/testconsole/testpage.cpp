@@ -34,7 +34,7 @@ TestPage page(const QByteArray &protocol, const QByteArray &typed, const QByteAr
         return {};
     const PageArgs &args = rangeTest ? row->range : row->send;
     TestPage p;
-    p.sender = row->sender;
+    p.sender = SenderOf(*row);
     p.message = message;
     p.pagerID = pagerIDArg(args.pagerID, typed);
     p.functionCode = functionCodeArg(args.functionCode, typed, functionCodeButton);

@@ -5,9 +5,12 @@
 
 #include "editors/grouprecord.h"
 #include "editors/groupscheck.h"
-#include "encoder/link.h"
 #include "model/database.h"
 #include "model/state.h"
+#include "paging/protocoltable.h"
+
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -104,8 +107,8 @@ private slots:
         DB.PagerGroups[0] = group("0012", "1", {"0101", "0102"});
         DB.PagerGroups[1] = group("0013", "1", {"0101"});
         int yields = 0;
-        Link().cancel(); // left over from an earlier operation: cleared at the start
-        const GroupsCheckResult r = CheckGroupPagerIDs({{}, [&] { return ++yields >= 130 || Link().cancelled(); }});
+        bool cancel = true; // left over from an earlier operation: cleared at the start
+        const GroupsCheckResult r = CheckGroupPagerIDs({{}, [&] { return ++yields >= 130 || cancel; }, [&] { cancel = false; }});
         QVERIFY(r.cancelled && !r.ok && bGroupsEdited && bPagerIDsAdjusted && yields == 130);
         QCOMPARE(pagerIDs(0).mid(0, 2) + pagerIDs(1).mid(0, 1), QByteArrayList({"0000", "0000", "0101"}));
     }
@@ -147,7 +150,8 @@ private slots:
     }
 
     // COMP1 pages Pager ID 1 of group 1 when nothing else is named: without it the first port
-    // on COMP1 goes to TAP, and the database no longer matches the encoder.
+    // on COMP1 goes to the protocols' default (TAP; PET in a table that lists PET first), and
+    // the database no longer matches the encoder.
     void comp1WithoutDefaultPagerFallsBackToTap()
     {
         struct Case { const char *active, *pagerID1, *ports, *after; bool switched; };
@@ -165,6 +169,12 @@ private slots:
             QCOMPARE(EncoderSettings.sPort1Protocol + '/' + EncoderSettings.sPort2Protocol, QByteArray(c.after));
             QCOMPARE(Run.bDBMatchesEncoder, !c.switched);
         }
+        std::vector<PagingProtocol> petFirst(PagingProtocols().begin(), PagingProtocols().end());
+        std::swap(petFirst[0], petFirst[1]);
+        const PagingProtocolsReplaced replaced(petFirst);
+        EncoderSettings.sPort2Protocol = "COMP1";
+        QCOMPARE(SwitchCOMP1PortWithoutDefaultPager(), 2);
+        QCOMPARE(EncoderSettings.sPort2Protocol, QByteArray("PET"));
     }
 };
 

@@ -262,6 +262,7 @@ private slots:
         boxes.expect(QStringLiteral("One or More Pager ID Fields Were Adjusted\rto Correct Non-Existent Pager IDs\r"
                                     "as Indicated by Blue Fields"))
             .title(QStringLiteral("Non-Existent Pager IDs")).buttons(MsgButtons::OK).icon(MsgIcon::Exclamation);
+        Link().cancel(); // left over from an earlier operation: the check does not stop for it
         QTest::mouseClick(f->cmdOK, Qt::LeftButton);
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(boxes.shown().size(), 1);

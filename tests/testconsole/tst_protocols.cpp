@@ -1,7 +1,7 @@
-// The table of the paging protocols: every row is whole, the encoder settings dialog offers the
-// rows the firmware offers, and a new row reaches all its uses (the settings dialog, the
-// console's fields and pager check, and the sender of a Send and of a range-test page) with no
-// other change.
+// The table of the paging protocols through the windows: every row has its sender, the encoder
+// settings dialog offers the rows the firmware offers, and a new row with its sender reaches
+// all its uses (the settings dialog, the console's fields and pager check, and the sender of a
+// Send and of a range-test page) with no other change.
 
 #include "app/apptest.h"
 
@@ -16,8 +16,6 @@
 
 #include <QtWidgets>
 
-#include <set>
-#include <string>
 #include <vector>
 
 namespace {
@@ -33,7 +31,6 @@ int16_t fakeSender(const TestPage &page)
 // A protocol unlike any other row in each column the console and the pages read.
 constexpr PagingProtocol Fake{.code = "FAKE", .caption = "Fake", .offeredBy = FirmwareOffer::V97Plus,
                               .chosenVerbose = false, .defaultPager = false,
-                              .sender = fakeSender,
                               .send = {PagerIDArg::Padded, FunctionCodeArg::LetterUpTo7, true},
                               .range = {PagerIDArg::AsTyped, FunctionCodeArg::Letter, false},
                               .consoleName = "Faux", .consoleNamesPort = false, .pagerCaption = PagerCaption::Capcode,
@@ -67,33 +64,15 @@ private slots:
     }
     void cleanup() { env.reset(); }
 
-    // One row per code, each with its caption, sender and buttons that exist; the default is
-    // first and offered by every encoder, so a code that cannot be shown always has somewhere
-    // to go. The V7 runs TAP and PET; SNPP needs V9 firmware of minor version 7 or later.
-    void everyRowIsWhole()
+    // The senders' dispatch has one entry per row of the table (the rows themselves are
+    // checked without the senders, in the table's own test).
+    void everyRowHasItsSender()
     {
-        std::set<std::string> codes;
-        for (const PagingProtocol &p : PagingProtocols()) {
-            QVERIFY2(p.code && *p.code && codes.insert(p.code).second, p.code);
-            QVERIFY2(p.caption && *p.caption && p.sender, p.code);
-            QVERIFY2(p.functionCodeButton >= 0 && p.functionCodeButton < 4, p.code);
-            QVERIFY2(p.dataRateButton >= -1 && p.dataRateButton < 3, p.code);
-            QCOMPARE(FindPagingProtocol(p.code), &p);
-            QCOMPARE(&PagingProtocols()[size_t(PagingProtocolIndex(p))], &p);
-        }
-        QCOMPARE(&DefaultPagingProtocol(), &PagingProtocols().front());
-        QVERIFY(OfferedBy(DefaultPagingProtocol(), {.v7 = true}));
-        const auto offeredBy = [](Firmware f) {
-            QByteArrayList codes;
-            for (const PagingProtocol &p : PagingProtocols())
-                if (OfferedBy(p, f))
-                    codes << p.code;
-            return codes.join(' ');
-        };
-        QCOMPARE(offeredBy({.v7 = true}), QByteArray("TAP PET"));
-        QCOMPARE(offeredBy({}), QByteArray("TAP PET COMP1 COMP2 ZQ SCOPE"));
-        QCOMPARE(offeredBy({.v97Plus = true}), QByteArray("TAP PET COMP1 COMP2 ZQ SCOPE SNPP"));
-        QVERIFY(!FindPagingProtocol("tap") && !FindPagingProtocol(""));
+        for (const PagingProtocol &p : PagingProtocols())
+            QVERIFY2(SenderOf(p), p.code);
+        QCOMPARE(ProtocolSenders().size(), PagingProtocols().size());
+        for (const ProtocolSender &s : ProtocolSenders())
+            QVERIFY2(FindPagingProtocol(s.code), s.code);
     }
 
     // The dialog lists every row with its caption and greys out what the firmware lacks.
@@ -124,6 +103,9 @@ private slots:
         std::vector<PagingProtocol> table(PagingProtocols().begin(), PagingProtocols().end());
         table.push_back(Fake);
         const PagingProtocolsReplaced replaced(table);
+        std::vector<ProtocolSender> senders(ProtocolSenders().begin(), ProtocolSenders().end());
+        senders.push_back({Fake.code, fakeSender});
+        const ProtocolSendersReplaced sendersReplaced(senders);
 
         // Settings: greyed out and put back to the default where the firmware lacks it.
         Run.bFwV97Plus = false;

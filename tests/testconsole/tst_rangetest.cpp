@@ -126,7 +126,7 @@ private slots:
         QCOMPARE(console.messages(), QByteArrayList({"Test 1", "Test 2", "Test 3", "Test 4"}));
         for (qsizetype k = 0; k < console.pages.size(); ++k) {
             const SentPage &p = console.pages[k];
-            QVERIFY(p.page.sender == FindPagingProtocol("SNPP")->sender && p.page.pagerID == "0000123" && p.page.functionCode == "D");
+            QVERIFY(p.page.sender == SenderOf(*FindPagingProtocol("SNPP")) && p.page.pagerID == "0000123" && p.page.functionCode == "D");
             QCOMPARE(p.title, SendingTitle);
             if (k > 0) {
                 QVERIFY(p.at > console.pages[k - 1].due);
@@ -186,7 +186,7 @@ private slots:
 
         test.Timer2_Timer(); // the new run's tick
         QCOMPARE(console.messages(), QByteArrayList({"Test 1", "Test 2", "Other 1", "Other 2"}));
-        QVERIFY(console.pages.first().page.sender == FindPagingProtocol("TAP")->sender && console.pages.first().page.pagerID == "123");
+        QVERIFY(console.pages.first().page.sender == SenderOf(*FindPagingProtocol("TAP")) && console.pages.first().page.pagerID == "123");
         QCOMPARE(console.titles.last(), QStringLiteral("Solvendra Paging Test"));
         console.titles.removeLast();
         console.titles.removeDuplicates();

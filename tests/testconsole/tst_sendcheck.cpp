@@ -121,7 +121,7 @@ private slots:
     // A range-test page differs from a Send's for COMP2 and SNPP.
     void pagesForTheSenders()
     {
-        const auto senderOf = [](const char *protocol) { return FindPagingProtocol(protocol)->sender; };
+        const auto senderOf = [](const char *protocol) { return SenderOf(*FindPagingProtocol(protocol)); };
         const PageSender TAP = senderOf("TAP"), COMP2 = senderOf("COMP2"), Kestrane = senderOf("ZQ"), SNPP = senderOf("SNPP");
         const struct { const char *protocol, *typed; int fc, rate; bool range; PageSender sender; const char *id, *code, *rateText; } rows[] = {
             {"PET", "123", 0, 0, false, TAP, "123", "", ""},
