@@ -1,5 +1,6 @@
 #include "encoder/connection.h"
 
+#include "model/encoderports.h"
 #include "encoder/identify.h"
 #include "encoder/link.h"
 #include "encoder/read/reader.h"
@@ -99,11 +100,8 @@ private:
     {
         if (Run.bVirginMode)
             setLine(kProgrammingSettings);
-        if (Run.bDBMatchesEncoder) {
-            const bool one = Run.sTestPort == "1";
-            setLine(AttachedPortSettings(one ? EncoderSettings.sPort1Baud : EncoderSettings.sPort2Baud,
-                                         one ? EncoderSettings.sPort1DataBits : EncoderSettings.sPort2DataBits));
-        }
+        if (Run.bDBMatchesEncoder)
+            setLine(AttachedPortLineSettings());
         QList<QByteArray> attempts{Link().lineSettings()};
         for (const QByteArray &settings : DetectionSettingsTable())
             if (settings != attempts.first())

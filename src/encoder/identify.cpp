@@ -68,12 +68,3 @@ const QList<QByteArray> &DetectionSettingsTable()
                                             "300,n,8,1",  "300,e,7,1"};
     return table;
 }
-
-QByteArray AttachedPortSettings(const QByteArray &baud, const QByteArray &dataBits)
-{
-    if (dataBits == "N81")
-        return baud + ",n,8,1";
-    if (dataBits == "E71")
-        return baud + ",e,7,1";
-    return baud + ",o,7,1";
-}

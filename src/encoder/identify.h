@@ -24,10 +24,6 @@ std::chrono::milliseconds DetectionTimeout(const QByteArray &settings);
 // The line settings detection tries after its first attempt, in order.
 const QList<QByteArray> &DetectionSettingsTable();
 
-// The settings of the encoder port the PC is attached to: its baud followed by ",n,8,1" for
-// "N81", ",e,7,1" for "E71" and ",o,7,1" for anything else.
-QByteArray AttachedPortSettings(const QByteArray &baud, const QByteArray &dataBits);
-
 // The programming-mode signature the encoder sends instead of its announcement when the PC
 // listens at another speed.
 inline const QByteArray &ProgrammingSignature()

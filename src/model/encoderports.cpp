@@ -1,12 +1,25 @@
 #include "model/encoderports.h"
 
-EncoderPort PortSettings(EncoderConfig &s, int number)
+namespace {
+template <class Port, class Config>
+Port portOf(Config &s, int number)
 {
     if (number == 1)
         return {1, &s.sPort1Protocol, &s.sPort1Baud, &s.sPort1DataBits, &s.sPort1Flow,
                 &s.bPort1Verbose, &s.bPort1IDAsCap, &s.bPort1PPHReset};
     return {2, &s.sPort2Protocol, &s.sPort2Baud, &s.sPort2DataBits, &s.sPort2Flow,
             &s.bPort2Verbose, &s.bPort2IDAsCap, &s.bPort2PPHReset};
+}
+} // namespace
+
+EncoderPort EncoderPortOf(EncoderConfig &settings, int number)
+{
+    return portOf<EncoderPort>(settings, number);
+}
+
+ConstEncoderPort EncoderPortOf(const EncoderConfig &settings, int number)
+{
+    return portOf<ConstEncoderPort>(settings, number);
 }
 
 int AttachedPortNumber(const QByteArray &testPort)
@@ -16,7 +29,13 @@ int AttachedPortNumber(const QByteArray &testPort)
 
 EncoderPort AttachedPort()
 {
-    return PortSettings(EncoderSettings, AttachedPortNumber(Run.sTestPort));
+    return EncoderPortOf(EncoderSettings, AttachedPortNumber(Run.sTestPort));
+}
+
+QByteArray AttachedPortLineSettings()
+{
+    const EncoderPort port = AttachedPort();
+    return PortLineSettings(*port.baud, *port.dataBits);
 }
 
 QByteArray PortLineSettings(const QByteArray &baud, const QByteArray &dataBits)

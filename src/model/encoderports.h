@@ -15,24 +15,31 @@ inline constexpr std::array<const char *, 4> PortBaudRates{"300", "1200", "2400"
 inline constexpr std::array<const char *, 3> PortCharFormats{"N81", "E71", "O71"};
 inline constexpr std::array<const char *, 5> PortFlowCodes{"NONE", "HW", "SW", "AHW", "ASW"};
 
-// One encoder port's settings in EncoderConfig (its port-1 or port-2 members).
-struct EncoderPort {
+// One encoder port's settings in an EncoderConfig (its port-1 or port-2 members).
+template <class Text, class Flag>
+struct BasicEncoderPort {
     int number = 1; // 1 or 2
-    QByteArray *protocol = nullptr;
-    QByteArray *baud = nullptr;
-    QByteArray *dataBits = nullptr; // the character format: "N81", "E71" or "O71"
-    QByteArray *flow = nullptr;
-    bool *verbose = nullptr;
-    bool *idAsCap = nullptr;
-    bool *pphReset = nullptr;
+    Text *protocol = nullptr;
+    Text *baud = nullptr;
+    Text *dataBits = nullptr; // the character format: "N81", "E71" or "O71"
+    Text *flow = nullptr;
+    Flag *verbose = nullptr;
+    Flag *idAsCap = nullptr;
+    Flag *pphReset = nullptr;
 };
-EncoderPort PortSettings(EncoderConfig &settings, int number);
+using EncoderPort = BasicEncoderPort<QByteArray, bool>;
+using ConstEncoderPort = BasicEncoderPort<const QByteArray, const bool>;
+EncoderPort EncoderPortOf(EncoderConfig &settings, int number);
+ConstEncoderPort EncoderPortOf(const EncoderConfig &settings, int number);
 
 // The encoder port the PC is cabled to, by the attached-port text that detection found: "1" is
 // port 1, anything else port 2 (a V7's one port counts as port 1 wherever the text is "1").
 int AttachedPortNumber(const QByteArray &testPort);
 // The attached port in the program's settings (Run.sTestPort in EncoderSettings).
 EncoderPort AttachedPort();
+
+// The PC's line settings for the attached port: its baud and character format.
+QByteArray AttachedPortLineSettings();
 
 // The PC's line settings for an encoder port at baud with its character format: "N81" is
 // ",n,8,1", "E71" ",e,7,1", anything else odd parity with 7 bits.

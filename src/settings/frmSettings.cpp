@@ -281,7 +281,7 @@ void frmSettings::chkPPHReset_Click(int Index)
 {
     if (Run.bSuppressEvents)
         return;
-    (Index == 0 ? EncoderSettings.bPort1PPHReset : EncoderSettings.bPort2PPHReset) = chkPPHReset[size_t(Index)]->isChecked();
+    *EncoderPortOf(EncoderSettings, Index + 1).pphReset = chkPPHReset[size_t(Index)]->isChecked();
     MarkDatabaseModified();
 }
 
@@ -326,7 +326,7 @@ void frmSettings::flowChosen(int port, int option)
     if (flow[size_t(option)]->isChecked()) {
         const QByteArray code = FlowCodes[size_t(option)];
         SaveSetting(kProperties, port == 0 ? QStringLiteral("Serial1Flow") : QStringLiteral("Serial2Flow"), latin(code));
-        (port == 0 ? EncoderSettings.sPort1Flow : EncoderSettings.sPort2Flow) = code;
+        *EncoderPortOf(EncoderSettings, port + 1).flow = code;
     }
     MarkDatabaseModified();
 }
@@ -348,8 +348,7 @@ void frmSettings::chkIDAsCap_Click(int Index)
     if (Run.bSuppressEvents)
         return;
     const bool on = chkIDAsCap[size_t(Index)]->isChecked();
-    EncoderConfig &s = EncoderSettings;
-    (Index == 0 ? s.bPort1IDAsCap : s.bPort2IDAsCap) = on;
+    *EncoderPortOf(EncoderSettings, Index + 1).idAsCap = on;
     SaveSetting(kProperties, Index == 0 ? QStringLiteral("Serial1IDAsCap") : QStringLiteral("Serial2IDAsCap"),
                 on ? QStringLiteral("1") : QStringLiteral("0"));
     if (Index == 0)
@@ -362,7 +361,7 @@ void frmSettings::chkIDAsCap_Click(int Index)
                               "the encoder ignores your pager family and pager group settings"),
                MsgButtons::OK, MsgIcon::None, QStringLiteral("Pager Family and Group Settings Ignored"));
     }
-    if (s.bPort1IDAsCap && s.bPort2IDAsCap) {
+    if (EncoderSettings.bPort1IDAsCap && EncoderSettings.bPort2IDAsCap) {
         mainWindow().SetEnabled(TerminalView::Command::ToolbarSequence, false);
         mainWindow().SetEnabled(TerminalView::Command::ToolbarGroup, false);
     }

@@ -1,5 +1,6 @@
 #include "settings/frmSettings_Main.h"
 
+#include "model/encoderports.h"
 #include "model/changes.h"
 #include "model/database.h"
 #include "model/state.h"
@@ -146,7 +147,8 @@ void frmSettings_Main::buildPortFrames(int port)
     Frame3[p]->setObjectName(QStringLiteral("Frame3_%1").arg(port));
     cboSpeed[p] = new QComboBox(Frame3[p]);
     cboSpeed[p]->setObjectName(QStringLiteral("cboSpeed_%1").arg(port));
-    cboSpeed[p]->addItems({QStringLiteral("300"), QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("9600")});
+    for (const char *baud : PortBaudRates)
+        cboSpeed[p]->addItem(QString::fromLatin1(baud));
     (new QVBoxLayout(Frame3[p]))->addWidget(cboSpeed[p]);
     settingsLayout->addWidget(Frame3[p]);
 

@@ -6,6 +6,7 @@
 // quantity.
 
 #include "model/database.h"
+#include "model/encoderports.h"
 #include "paging/protocoltable.h"
 
 #include <QByteArray>
@@ -32,7 +33,7 @@ QByteArray CharacterFormat(bool evenParity, const QByteArray &dataBits);
 void BaudOnLoad(QByteArray &baud);
 
 // The flow-control options of an encoder port, in the order the dialog lists them.
-inline constexpr std::array<const char *, 5> FlowCodes{"NONE", "HW", "SW", "AHW", "ASW"};
+inline constexpr auto &FlowCodes = PortFlowCodes;
 // The option of a flow code, or -1 for a code that is none of them.
 int FlowOption(const QByteArray &code);
 

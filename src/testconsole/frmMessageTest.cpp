@@ -50,17 +50,6 @@ QString &lastLogFolder()
     return folder;
 }
 
-// The PC's line settings for an encoder port: its baud and its character format ("N81",
-// "E71", anything else odd parity with 7 bits).
-QByteArray lineSettings(const QByteArray &baud, const QByteArray &format)
-{
-    if (format == "N81")
-        return baud + ",n,8,1";
-    if (format == "E71")
-        return baud + ",e,7,1";
-    return baud + ",o,7,1";
-}
-
 // The main window's commands held off for a scope (the view given back as it was at the end;
 // a main window that has gone by then is not touched).
 class CommandsHeld {
@@ -475,12 +464,10 @@ void frmMessageTest::Form_Load()
         return;
 
     // The PC's port at the attached encoder port's baud and character format.
-    const bool port1 = Run.sTestPort == "1";
-    const QByteArray baud = port1 ? EncoderSettings.sPort1Baud : EncoderSettings.sPort2Baud;
-    const QByteArray format = port1 ? EncoderSettings.sPort1DataBits : EncoderSettings.sPort2DataBits;
-    const QByteArray protocol = port1 ? EncoderSettings.sPort1Protocol : EncoderSettings.sPort2Protocol;
-    const bool idAsCap = port1 ? EncoderSettings.bPort1IDAsCap : EncoderSettings.bPort2IDAsCap;
-    const QByteArray settings = lineSettings(baud, format);
+    const EncoderPort port = AttachedPort();
+    const QByteArray protocol = *port.protocol;
+    const bool idAsCap = *port.idAsCap;
+    const QByteArray settings = AttachedPortLineSettings();
     link.setLine(settings);
 
     // The status line names the protocol (a code without a row by itself), the line settings
@@ -489,11 +476,10 @@ void frmMessageTest::Form_Load()
     QString status = (row && row->consoleName ? QString::fromLatin1(row->consoleName) : QString::fromLatin1(protocol)) +
                      QStringLiteral(" Protocol, ") + QString::fromLatin1(settings);
     if (!row || row->consoleNamesPort)
-        status += (port1 ? QStringLiteral(": Port 1 - COM") : QStringLiteral(": Port 2 - COM")) +
-                  QString::number(link.portNumber());
+        status += QStringLiteral(": Port %1 - COM%2").arg(port.number).arg(link.portNumber());
     StatusBar1->setPanelText(1, status);
     optFC[3]->setChecked(true);
-    lblIDAsCap->setText(QString::fromLatin1(IDAsCapLabelText(idAsCap, port1 ? 1 : 2)));
+    lblIDAsCap->setText(QString::fromLatin1(IDAsCapLabelText(idAsCap, port.number)));
     if (row)
         shapeForProtocol(*row, idAsCap);
     SetDefaultPointer();

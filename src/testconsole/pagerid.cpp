@@ -1,5 +1,6 @@
 #include "testconsole/pagerid.h"
 
+#include "model/encoderports.h"
 #include "model/database.h"
 #include "model/state.h"
 #include "paging/protocoltable.h"
@@ -153,13 +154,11 @@ PagerIDVerdict pagerIDVerdict(const QByteArray &typed, bool port1, const PagerDa
 PagerIDVerdict CheckPagerID(const QByteArray &typed, const QByteArray &testPort,
                             const EncoderConfig &settings, const PagerDatabase &db)
 {
-    const bool port1 = testPort == "1";
-    const QByteArray &protocol = port1 ? settings.sPort1Protocol : settings.sPort2Protocol;
-    const bool idAsCap = port1 ? settings.bPort1IDAsCap : settings.bPort2IDAsCap;
-    const PagingProtocol *row = FindPagingProtocol(protocol);
-    if ((row && row->pagerCaption == PagerCaption::Capcode) || idAsCap)
+    const ConstEncoderPort port = EncoderPortOf(settings, AttachedPortNumber(testPort));
+    const PagingProtocol *row = FindPagingProtocol(*port.protocol);
+    if ((row && row->pagerCaption == PagerCaption::Capcode) || *port.idAsCap)
         return capcodeVerdict(typed);
-    return pagerIDVerdict(typed, port1, db);
+    return pagerIDVerdict(typed, port.number == 1, db);
 }
 
 bool ValidatePagerID(const QByteArray &typed)

@@ -1,5 +1,6 @@
 #include "testconsole/testpage.h"
 
+#include "model/encoderports.h"
 #include "model/state.h"
 
 namespace {
@@ -47,7 +48,7 @@ TestPage page(const QByteArray &protocol, const QByteArray &typed, const QByteAr
 
 QByteArray AttachedPortProtocol(const QByteArray &testPort, const EncoderConfig &settings)
 {
-    return testPort == "1" ? settings.sPort1Protocol : settings.sPort2Protocol;
+    return *EncoderPortOf(settings, AttachedPortNumber(testPort)).protocol;
 }
 
 QByteArray AttachedPortProtocol()

@@ -4,6 +4,7 @@
 // window's Open Port leaves it (the encoder detected and read), and the test console opened
 // without either.
 
+#include "model/encoderports.h"
 #include "app/apptest.h"
 #include "app/frmTerminal.h"
 #include "paging/commlog.h"
@@ -113,7 +114,7 @@ inline void SaveAndOpenAgain(frmTerminal *t, AppTestEnv &env, const QString &nam
 inline frmMessageTest *OpenConsoleAlone(const QByteArray &port = "1", const QByteArray &protocol = "TAP")
 {
     Run.sTestPort = port;
-    (port == "1" ? EncoderSettings.sPort1Protocol : EncoderSettings.sPort2Protocol) = protocol;
+    *EncoderPortOf(EncoderSettings, AttachedPortNumber(port)).protocol = protocol;
     return forms::Get<frmMessageTest>();
 }
 

@@ -2,6 +2,7 @@
 // box and buttons, the log file chosen through its box, its timer; and against the simulated
 // encoder the hand-over to paging mode and back, and a console closed while a page waits.
 
+#include "model/encoderports.h"
 #include "app/apptest.h"
 #include "model/database.h"
 #include "paging/commlog.h"
@@ -35,10 +36,10 @@ class TestConsole : public QObject, ProgramOnEncoder {
     static frmMessageTest *openAlone(const QByteArray &port, const QByteArray &protocol, bool idAsCap,
                                      const QByteArray &baud = "9600", const QByteArray &format = "N81")
     {
-        const bool one = port == "1";
-        (one ? EncoderSettings.bPort1IDAsCap : EncoderSettings.bPort2IDAsCap) = idAsCap;
-        (one ? EncoderSettings.sPort1Baud : EncoderSettings.sPort2Baud) = baud;
-        (one ? EncoderSettings.sPort1DataBits : EncoderSettings.sPort2DataBits) = format;
+        const EncoderPort attached = EncoderPortOf(EncoderSettings, AttachedPortNumber(port));
+        *attached.idAsCap = idAsCap;
+        *attached.baud = baud;
+        *attached.dataBits = format;
         return OpenConsoleAlone(port, protocol);
     }
 

@@ -48,9 +48,6 @@ private slots:
                                              "1200,n,8,1=6000 1200,e,7,1=6000 300,n,8,1=7500 300,e,7,1=7500"));
         QCOMPARE(DetectionTimeout("4800,n,8,1").count(), 8000);
         QCOMPARE(DetectionTimeout("9600,N,8,1").count(), 8000); // the table's texts are exact
-        QCOMPARE(AttachedPortSettings("2400", "E71") + ' ' + AttachedPortSettings("1200", "N81") + ' '
-                     + AttachedPortSettings("300", "O71") + ' ' + AttachedPortSettings("300", "n81"),
-                 QByteArray("2400,e,7,1 1200,n,8,1 300,o,7,1 300,o,7,1"));
     }
 };
 

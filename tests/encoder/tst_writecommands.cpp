@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include "model/encoderports.h"
 #include "encoder/write/writecheck.h"
 #include "encoder/write/writecommands.h"
 #include "encoder/write/writerecords.h"
@@ -132,7 +133,7 @@ private slots:
             QCOMPARE(list[10].command.mid(23) + ' ' + senses({list[10]}), QByteArray(inSettings));
 
             const IDAsCapGuard g = TwoPortIDAsCapGuard(testPort);
-            const QByteArray port = QByteArray(testPort) == "1" ? "1" : "2", serial = "CONFIG SERIAL" + port;
+            const QByteArray port = QByteArray::number(AttachedPortNumber(testPort)), serial = "CONFIG SERIAL" + port;
             QCOMPARE(g.query.bytes() + g.switchOff.bytes(), serial + " IDASCAP?\r" + serial + " IDASCAP 0\r");
             QCOMPARE(g.query.replyEnd + g.switchOff.replyEnd + V7IDAsCapGuard().query.replyEnd, QByteArray("\n\n\n"));
             QCOMPARE(g.labelOn + '|' + g.labelOff,

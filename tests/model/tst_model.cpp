@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "model/encoderports.h"
 #include "model/atten.h"
 #include "model/database.h"
 #include "model/state.h"
@@ -8,6 +9,25 @@ class TestModel : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetProgramState(); }
+
+    // The attached port: "1" is port 1, anything else port 2, and its settings are that port's
+    // members; the PC's line settings follow its character format.
+    void encoderPorts()
+    {
+        QCOMPARE(QList<int>({AttachedPortNumber("1"), AttachedPortNumber("2"), AttachedPortNumber("")}),
+                 QList<int>({1, 2, 2}));
+        Run.sTestPort = "2";
+        EncoderSettings.sPort2Baud = "2400";
+        EncoderSettings.sPort2DataBits = "O71";
+        *AttachedPort().protocol = "COMP2";
+        *EncoderPortOf(EncoderSettings, 1).idAsCap = true;
+        QCOMPARE(EncoderSettings.sPort2Protocol, QByteArray("COMP2"));
+        QVERIFY(EncoderSettings.bPort1IDAsCap && !EncoderSettings.bPort2IDAsCap);
+        QCOMPARE(AttachedPortLineSettings(), QByteArray("2400,o,7,1"));
+        QCOMPARE(PortLineSettings("1200", "N81") + ' ' + PortLineSettings("300", "E71") + ' ' +
+                     PortLineSettings("300", "n81"),
+                 QByteArray("1200,n,8,1 300,e,7,1 300,o,7,1"));
+    }
 
     void attenTableHasTheFortySteps()
     {

@@ -3,6 +3,7 @@
 // encoder received (taken from its own log), the command lists a read must send, and a
 // comparison of the displayed database with the encoder's state.
 
+#include "model/encoderports.h"
 #include "model/database.h"
 #include "model/state.h"
 
@@ -136,7 +137,7 @@ inline QByteArray Block(const std::string &message)
 inline QList<QByteArray> TwoPortReadCommands(const QByteArray &testPort, const QByteArray &firmware,
                                              bool idAsCapOn)
 {
-    const QByteArray serial = testPort == "1" ? "SERIAL1" : "SERIAL2";
+    const QByteArray serial = "SERIAL" + QByteArray::number(AttachedPortNumber(testPort));
     QList<QByteArray> c{"CONFIG " + serial + " IDASCAP?\r"};
     if (idAsCapOn)
         c << "CONFIG " + serial + " IDASCAP 0\r";

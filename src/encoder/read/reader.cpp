@@ -9,6 +9,7 @@
 #include "model/changes.h"
 #include "model/database.h"
 #include "model/state.h"
+#include "paging/protocoltable.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 
@@ -143,7 +144,7 @@ private:
     }
     bool &attachedIDAsCap() const
     {
-        return *PortSettings(EncoderSettings, m_v7 ? 1 : m_port).idAsCap;
+        return *EncoderPortOf(EncoderSettings, m_v7 ? 1 : m_port).idAsCap;
     }
 
     Stop cancelledAtGuard()
@@ -397,7 +398,7 @@ private:
             protocol = &EncoderSettings.sPort2Protocol;
         if (!protocol)
             return;
-        *protocol = "TAP";
+        *protocol = DefaultPagingProtocol().code;
         MsgBox(QStringLiteral("COMP1 Protocol is Selected and Requires a Default Pager Assignment\r"
                               "The First Pager ID in the First Pager Group is Used as the Default "
                               "Pager ID\r"

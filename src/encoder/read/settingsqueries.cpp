@@ -4,6 +4,7 @@
 #include "encoder/read/records.h"
 #include "model/encoderports.h"
 #include "model/state.h"
+#include "paging/protocoltable.h"
 
 #include <algorithm>
 
@@ -27,9 +28,6 @@ bool digits(const QByteArray &value)
 {
     return !value.isEmpty() && std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
-
-// The paging protocols' codes.
-constexpr std::array<const char *, 7> ProtocolCodes{"TAP", "PET", "COMP1", "COMP2", "ZQ", "SCOPE", "SNPP"};
 } // namespace
 
 bool HasForm(AnswerForm form, const QByteArray &value)
@@ -38,7 +36,7 @@ bool HasForm(AnswerForm form, const QByteArray &value)
     case AnswerForm::Flag: return value == "0" || value == "1";
     case AnswerForm::Digits: return digits(value);
     case AnswerForm::Attenuation: return digits(value.startsWith('-') ? value.mid(1) : value);
-    case AnswerForm::Protocol: return oneOf(value, ProtocolCodes);
+    case AnswerForm::Protocol: return FindPagingProtocol(value) != nullptr;
     case AnswerForm::Baud: return oneOf(value, PortBaudRates) || value == "Invalid";
     case AnswerForm::CharFormat: return oneOf(value, PortCharFormats);
     case AnswerForm::Flow: return oneOf(value, PortFlowCodes);
