@@ -19,6 +19,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace {
 
 // The settings of one encoder port that the dialog shows.
@@ -200,14 +202,16 @@ void frmSettings_Main::Form_Load()
             opt2Protocol[i]->setEnabled(false);
         }
     }
-    // Codes the dialog cannot show become ones it can; the database still counts as matching.
-    // Selecting by code sends no click, so the handlers stay quiet.
+    // Protocol codes the dialog cannot show become ones it can; the database still counts as
+    // matching. A character format it cannot choose shows no parity and its data bits, and stays
+    // stored. Selecting by code sends no click, so the handlers stay quiet.
     for (int port = 0; port < 2; ++port) {
         const size_t p = size_t(port);
         PortSettings s = portSettings(port);
         BaudOnLoad(s.baud);
         selectText(cboSpeed[p], latin(s.baud)); // any other baud shows nothing and stays stored
-        cboParity[p]->setCurrentIndex(EvenParityOnLoad(s.format) ? ParityEven : ParityNone);
+        const std::optional<bool> even = EvenParityShown(s.format);
+        cboParity[p]->setCurrentIndex(!even ? -1 : *even ? ParityEven : ParityNone);
         selectText(cboDataBits[p], latin(s.format.mid(1, 1)));
         settingsui::SelectOption(port == 0 ? opt1Protocol : opt2Protocol,
                                  ProtocolOptionOnLoad(s.protocol, firmware));
@@ -335,13 +339,14 @@ void frmSettings_Main::cmdDefault_Click()
 
 void frmSettings_Main::cmdOK_Click()
 {
-    // Also for a hidden second port. A data-bits box that shows nothing (a stored format whose
-    // data bits are neither 7 nor 8) leaves that format as it is.
+    // Also for a hidden second port. A parity box that shows nothing (a stored format the
+    // operator did not change and the dialog cannot choose, such as "O71") leaves that format as
+    // it is: a paging terminal on the port keeps working after the next write.
     for (int port = 0; port < 2; ++port) {
         const size_t p = size_t(port);
-        const QString dataBits = cboDataBits[p]->currentText();
-        if (!dataBits.isEmpty())
-            portSettings(port).format = CharacterFormat(cboParity[p]->currentIndex() == ParityEven, dataBits.toLatin1());
+        if (cboParity[p]->currentIndex() != -1)
+            portSettings(port).format = CharacterFormat(cboParity[p]->currentIndex() == ParityEven,
+                                                        cboDataBits[p]->currentText().toLatin1());
     }
     forms::UnloadForm(this);
 }

@@ -9,13 +9,13 @@ int ProtocolOptionOnLoad(QByteArray &code, const Firmware &firmware)
     return PagingProtocolIndex(*protocol);
 }
 
-bool EvenParityOnLoad(QByteArray &format)
+std::optional<bool> EvenParityShown(const QByteArray &format)
 {
-    if (format.startsWith('E'))
+    if (format == "E71")
         return true;
-    if (!format.startsWith('N'))
-        format = "N81";
-    return false;
+    if (format == "N81")
+        return false;
+    return std::nullopt;
 }
 
 QByteArray CharacterFormat(bool evenParity, const QByteArray &dataBits)

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 // The protocol options of an encoder port are the rows of the paging protocols' table, in its
 // order (paging/protocoltable.h). The option a stored protocol code selects when the dialog opens:
@@ -20,10 +21,10 @@
 // the default protocol and become its code.
 int ProtocolOptionOnLoad(QByteArray &code, const Firmware &firmware);
 
-// A stored character format (parity letter, data bits, stop bits) as the dialog shows it: "E"
-// shows even parity, "N" none; any other parity shows none and the code becomes "N81". Returns
-// whether parity is even.
-bool EvenParityOnLoad(QByteArray &format);
+// The parity a stored character format (parity letter, data bits, stop bits) shows in the
+// dialog, which offers only "E71" (even) and "N81" (none): any other format, such as a paging
+// terminal's "O71", shows no parity and stays stored as it is.
+std::optional<bool> EvenParityShown(const QByteArray &format);
 
 // The character format the two boxes stand for: "E" or "N", the data bits and one stop bit.
 QByteArray CharacterFormat(bool evenParity, const QByteArray &dataBits);

@@ -1,12 +1,14 @@
 // Records edited in the editors go everywhere the database goes: into a "*.pg9" file and back,
 // into the simulated encoder and back by a read, and come back unchanged (the encoder writes IDs
-// and message numbers zero-filled).
+// and message numbers zero-filled). A port setting the encoder settings dialog cannot choose
+// passes the dialog and a write unchanged.
 
 #include "editors/frmCfgFam.h"
 #include "editors/frmCfgGroup.h"
 #include "editors/frmCfgMsg.h"
 #include "editors/grouprecord.h"
 #include "model/database.h"
+#include "settings/frmSettings_Main.h"
 #include "support/scriptedboxes.h"
 
 #include "e2e/programfixture.h"
@@ -103,10 +105,15 @@ class TestEditedRecords : public QObject, ProgramOnEncoder {
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
     // A V9 encoder in programming mode, found and read; the edits start from an empty database.
+    // Its second port feeds a paging terminal at the terminal's own character format.
     void init()
     {
         startProgram(0.2);
-        t = StartDetectedAndRead(encoder, DeviceState::factory(9), FastLine(), encsim::Mode::Programming);
+        DeviceState state = DeviceState::factory(9);
+        state.config["serial2 protocol"] = "COMP2";
+        state.config["serial2 baud"] = "2400";
+        state.config["serial2 databits"] = "O71";
+        t = StartDetectedAndRead(encoder, state, FastLine(), encsim::Mode::Programming);
         QVERIFY(t);
         ResetDatabase();
     }
@@ -205,6 +212,22 @@ private slots:
         QCOMPARE(DB.CannedMsgs, typed.CannedMsgs);
         const encsim::Stats s = encoder->sim().stats();
         QCOMPARE(s.refusals + s.warnings + s.violations, 0);
+    }
+
+    // The encoder settings dialog opened from the toolbar and closed with OK leaves the paging
+    // terminal's "O71", which it cannot choose, and the next write keeps the terminal working.
+    void aPortFormatTheSettingsDialogCannotChooseStaysInTheEncoder()
+    {
+        QCOMPARE(EncoderSettings.sPort2DataBits, QByteArray("O71"));
+        WhenShown<frmSettings_Main>([](frmSettings_Main *d) { d->cmdOK->click(); });
+        t->Toolbar1->ButtonByKey(QStringLiteral("settings"))->trigger();
+        QVERIFY(!forms::IsLoaded<frmSettings_Main>());
+        QVERIFY(Run.bDBMatchesEncoder);
+        QCOMPARE(EncoderSettings.sPort2DataBits, QByteArray("O71"));
+        ScriptedBoxes noBoxes; // matching, so programming asks nothing
+        t->mnuWriteDB_Click();
+        QVERIFY(Run.bDBMatchesEncoder);
+        QCOMPARE(encoder->sim().getState().config.at("serial2 databits"), std::string("O71"));
     }
 };
 

@@ -66,8 +66,9 @@ private slots:
     }
     void cleanup() { endProgram(); }
 
-    // Stored codes the dialog cannot show become ones it can, and the database still matches;
-    // a firmware without a second port hides its frames, and OK still rebuilds its format.
+    // Stored protocol codes the dialog cannot show become ones it can, and the database still
+    // matches; a character format it cannot choose shows no parity and stays, also through OK. A
+    // firmware without a second port hides its frames, and OK still rebuilds its format.
     void encoderSettingsShowTheStoredSettings()
     {
         encodertest::NoteDetected("9.6S"); // before 9.7, no second port
@@ -88,26 +89,33 @@ private slots:
         QCOMPARE(d->cboSpeed[0]->currentText() + '/' + QString::number(d->cboSpeed[1]->currentIndex()),
                  QStringLiteral("9600/-1"));
         QCOMPARE(s.sPort1Baud + '/' + s.sPort2Baud, QByteArray("9600/4800"));
-        QCOMPARE(d->cboParity[0]->currentText() + d->cboDataBits[0]->currentText() + d->cboParity[1]->currentText() +
-                     d->cboDataBits[1]->currentText(),
-                 QStringLiteral("None8Even7"));
-        QCOMPARE(s.sPort1DataBits, QByteArray("N81"));
+        QCOMPARE(QStringList({d->cboParity[0]->currentText(), d->cboDataBits[0]->currentText(),
+                              d->cboParity[1]->currentText(), d->cboDataBits[1]->currentText()}),
+                 QStringList({"", "7", "Even", "7"}));
+        QCOMPARE(s.sPort1DataBits, QByteArray("O71"));
         QCOMPARE(shown(), QStringLiteral("matching"));
 
         s.sPort2DataBits = "N81";
         d->cmdOK->click();
         QVERIFY(!forms::IsLoaded<frmSettings_Main>());
-        QCOMPARE(s.sPort2DataBits, QByteArray("E71")); // from the hidden boxes
+        QCOMPARE(s.sPort1DataBits + s.sPort2DataBits, QByteArray("O71E71")); // port 2 from the hidden boxes
+        QCOMPARE(shown(), QStringLiteral("matching"));
+
+        s.sPort2DataBits = "O71";
+        open<frmSettings_Main>()->cmdOK->click();
+        QCOMPARE(s.sPort1DataBits + s.sPort2DataBits, QByteArray("O71O71"));
         QCOMPARE(shown(), QStringLiteral("matching"));
     }
 
     // Every choice is stored and marks the database modified, also one that changes nothing;
-    // COMP1 on port 1 needs group 1's first pager and is the only port that may use it.
+    // COMP1 on port 1 needs group 1's first pager and is the only port that may use it. Data
+    // bits or parity chosen for a port with a format the lists cannot show give "E71" or "N81".
     void encoderSettingsChoices()
     {
         encodertest::NoteDetected("9.7");
         DB.PagerGroups[0][GrpActive] = "1";
         DB.PagerGroups[0][GrpPagerID1] = "0000";
+        EncoderSettings.sPort1DataBits = EncoderSettings.sPort2DataBits = "O71";
         auto *d = open<frmSettings_Main>();
         QVERIFY(d->frSettings->isVisible() && d->opt2Protocol[6]->isEnabled());
         choose(d->cboSpeed[1], QStringLiteral("9600"));
@@ -135,6 +143,11 @@ private slots:
         QCOMPARE(d->cboParity[0]->currentText() + EncoderSettings.sPort1DataBits, QStringLiteral("EvenE71"));
         choose(d->cboParity[0], QStringLiteral("None"));
         QCOMPARE(d->cboDataBits[0]->currentText() + EncoderSettings.sPort1DataBits, QStringLiteral("8N81"));
+
+        ShowDatabaseMatchesEncoder(t);
+        choose(d->cboParity[1], QStringLiteral("None"));
+        QCOMPARE(d->cboDataBits[1]->currentText() + EncoderSettings.sPort2DataBits + shown(),
+                 QStringLiteral("8N81modified"));
 
         d->opt2Verbose[1]->click();
         choose(d->cboSpeed[0], QStringLiteral("300"));
