@@ -23,20 +23,10 @@
 
 namespace {
 
-// The settings of one encoder port that the dialog shows.
-struct PortSettings {
-    QByteArray &protocol;
-    bool &verbose;
-    QByteArray &baud;
-    QByteArray &format; // parity letter, data bits, stop bits
-};
-
-PortSettings portSettings(int port)
+// The settings of the dialog's port (0: encoder port 1, 1: encoder port 2).
+EncoderPort portSettings(int port)
 {
-    EncoderConfig &s = EncoderSettings;
-    if (port == 0)
-        return {s.sPort1Protocol, s.bPort1Verbose, s.sPort1Baud, s.sPort1DataBits};
-    return {s.sPort2Protocol, s.bPort2Verbose, s.sPort2Baud, s.sPort2DataBits};
+    return EncoderPortOf(EncoderSettings, port + 1);
 }
 
 QString latin(const QByteArray &bytes)
@@ -207,15 +197,15 @@ void frmSettings_Main::Form_Load()
     // stored. Selecting by code sends no click, so the handlers stay quiet.
     for (int port = 0; port < 2; ++port) {
         const size_t p = size_t(port);
-        PortSettings s = portSettings(port);
-        BaudOnLoad(s.baud);
-        selectText(cboSpeed[p], latin(s.baud)); // any other baud shows nothing and stays stored
-        const std::optional<bool> even = EvenParityShown(s.format);
+        const EncoderPort s = portSettings(port);
+        BaudOnLoad(*s.baud);
+        selectText(cboSpeed[p], latin(*s.baud)); // any other baud shows nothing and stays stored
+        const std::optional<bool> even = EvenParityShown(*s.dataBits);
         cboParity[p]->setCurrentIndex(!even ? -1 : *even ? ParityEven : ParityNone);
-        selectText(cboDataBits[p], latin(s.format.mid(1, 1)));
+        selectText(cboDataBits[p], latin(s.dataBits->mid(1, 1)));
         settingsui::SelectOption(port == 0 ? opt1Protocol : opt2Protocol,
-                                 ProtocolOptionOnLoad(s.protocol, firmware));
-        settingsui::SelectOption(port == 0 ? opt1Verbose : opt2Verbose, s.verbose ? 0 : 1);
+                                 ProtocolOptionOnLoad(*s.protocol, firmware));
+        settingsui::SelectOption(port == 0 ? opt1Verbose : opt2Verbose, *s.verbose ? 0 : 1);
     }
     settingsui::CentreOnScreen(this);
     Run.bSuppressEvents = false;
@@ -226,11 +216,11 @@ void frmSettings_Main::protocolChosen(int port, int option)
     if (Run.bSuppressEvents)
         return;
     const PagingProtocol &chosen = PagingProtocols()[size_t(option)];
-    PortSettings s = portSettings(port);
-    s.protocol = chosen.code;
+    const EncoderPort s = portSettings(port);
+    *s.protocol = chosen.code;
     if (chosen.chosenVerbose) {
         (port == 0 ? opt1Verbose : opt2Verbose)[0]->setChecked(true);
-        s.verbose = true;
+        *s.verbose = true;
     }
     // A protocol whose pages go to the first pager of the first group needs that pager, and
     // only port 1 is checked for it; only one port can take such pages.
@@ -265,7 +255,7 @@ void frmSettings_Main::verboseChosen(int port, int option)
 {
     if (Run.bSuppressEvents)
         return;
-    portSettings(port).verbose = option == 0;
+    *portSettings(port).verbose = option == 0;
     MarkDatabaseModified();
 }
 
@@ -283,7 +273,7 @@ void frmSettings_Main::cboSpeed_Click(int Index)
 {
     if (Run.bSuppressEvents)
         return;
-    portSettings(Index).baud = cboSpeed[size_t(Index)]->currentText().toLatin1();
+    *portSettings(Index).baud = cboSpeed[size_t(Index)]->currentText().toLatin1();
     MarkDatabaseModified();
 }
 
@@ -296,7 +286,7 @@ void frmSettings_Main::cboDataBits_Click(int Index)
     const size_t p = size_t(Index);
     const bool seven = cboDataBits[p]->currentText() == QLatin1String("7");
     cboParity[p]->setCurrentIndex(seven ? ParityEven : ParityNone);
-    portSettings(Index).format = seven ? "E71" : "N81";
+    *portSettings(Index).dataBits = seven ? "E71" : "N81";
     MarkDatabaseModified();
 }
 
@@ -307,7 +297,7 @@ void frmSettings_Main::cboParity_Click(int Index)
     const size_t p = size_t(Index);
     const bool even = cboParity[p]->currentIndex() == ParityEven;
     selectText(cboDataBits[p], even ? QStringLiteral("7") : QStringLiteral("8"));
-    portSettings(Index).format = even ? "E71" : "N81";
+    *portSettings(Index).dataBits = even ? "E71" : "N81";
     MarkDatabaseModified();
 }
 
@@ -345,7 +335,7 @@ void frmSettings_Main::cmdOK_Click()
     for (int port = 0; port < 2; ++port) {
         const size_t p = size_t(port);
         if (cboParity[p]->currentIndex() != -1)
-            portSettings(port).format = CharacterFormat(cboParity[p]->currentIndex() == ParityEven,
+            *portSettings(port).dataBits = CharacterFormat(cboParity[p]->currentIndex() == ParityEven,
                                                         cboDataBits[p]->currentText().toLatin1());
     }
     forms::UnloadForm(this);
