@@ -1,12 +1,11 @@
 #pragma once
-// The line to the encoder: one object, not a window, that keeps to itself the serial port
-// (MSComm1), the encoder reply timer (Timer2) and the TAP reply timer (Timer1), the operator's
-// cancel flag and the program's closing flags, and offers the one wait that every conversation
-// with the encoder is made of:
+// The line to the encoder: one object, not a window, that keeps to itself the serial port, the
+// encoder reply timer and the TAP reply timer, the operator's cancel flag and the program's
+// closing flags, and offers the one wait that every conversation with the encoder is made of:
 //
 //   const ExchangeResult r = Link().Wait({.send = "config maxbatch?\r",
 //                                         .discardFirst = true,
-//                                         .until = HoldsAny({"\r\n"}),
+//                                         .until = HoldsLine({"\r\n"}, "\r\n"),
 //                                         .deadline = Deadline::ReplyTimer(timeouts::Lookup)});
 //   if (r.outcome == ReplyOutcome::Answered) ...
 //
@@ -52,7 +51,7 @@ enum class ReplyOutcome {
     Answered,    // the reply satisfied the test
     TimedOut,    // the deadline passed first
     Cancelled,   // the operator cancelled (a cancellable wait)
-    Closing,     // the program is closing (bAppClosing), or the test console is (bConsoleClosing)
+    Closing,     // the program is closing (closing()), or the test console is (consoleClosing())
     WriteFailed, // the command could not be written and the caller asked to end there
     LineGone,    // the port's device has gone away (before or during the wait)
 };
@@ -85,14 +84,14 @@ QByteArray ReplyAfterEcho(const QByteArray &sent, const QByteArray &gathered);
 // When a wait gives up.
 class Deadline {
 public:
-    // The reply timer (Timer2) at the interval it holds: 6000 ms at start-up, afterwards what
+    // The encoder reply timer at the interval it holds: 6000 ms at start-up, afterwards what
     // its last user set. Its event ends the wait. A timer without an interval would never end
     // a silent wait: such a wait runs timeouts::Fallback and the timer keeps its interval.
     static Deadline ReplyTimer() { return Deadline(Kind::ReplyTimer, {}); }
     // The reply timer set to interval first (0: the one it holds); it keeps that interval for
     // later exchanges that use the one it holds.
     static Deadline ReplyTimer(std::chrono::milliseconds interval) { return Deadline(Kind::ReplyTimer, interval); }
-    // The TAP timer (Timer1) set to interval.
+    // The TAP reply timer set to interval.
     static Deadline TAPTimer(std::chrono::milliseconds interval) { return Deadline(Kind::TAPTimer, interval); }
     // The test console's one-shot, one-second timer at the interval it holds. Its event raises
     // the link's console-timer flag (EncoderLink::consoleTimerTicked), as the TAP timer's does.
@@ -116,7 +115,7 @@ struct Exchange {
     bool discardFirst = false;  // what has arrived is thrown away before the write
     ReplyTest until = {};       // the reply (less an echo) is complete; empty: only the deadline ends it
     Deadline deadline = Deadline::ReplyTimer();
-    bool cancellable = true;    // the operator's cancel (bCancelOp) ends the wait
+    bool cancellable = true;    // the operator's cancel (EncoderLink::cancel) ends the wait
     OnWriteFailure onWriteFailure = OnWriteFailure::ShowAndWait;
     bool endsWithConsole = false; // a test page's wait: the test console's closing ends it
 };
@@ -139,7 +138,8 @@ public:
     explicit EncoderLink(QObject *parent = nullptr);
     ~EncoderLink() override;
 
-    // Writes, throws away first when asked, and waits as the exchange says.
+    // Throws away what has arrived when asked, then writes the command and waits as the
+    // exchange says.
     ExchangeResult Wait(const Exchange &exchange);
     // Writes without waiting for anything. A failure shows the port's error text (exclamation
     // icon) when showFailure; returns true when the bytes were handed to the system.

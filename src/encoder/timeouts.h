@@ -12,7 +12,7 @@ using ms = std::chrono::milliseconds;
 constexpr ms Poll = 50ms;             // between two looks at the flags
 constexpr ms Fallback = 8000ms;       // a reply timer that holds no interval
 
-// The reply timer (Timer2) and the TAP timer (Timer1) at start-up.
+// The encoder reply timer and the TAP reply timer at start-up.
 constexpr ms ReplyAtStart = 6000ms;
 constexpr ms TAPAtStart = 1000ms;
 
