@@ -107,6 +107,7 @@ private slots:
         QVERIFY(start(state, KnobsFrom(QStringList{"pacing=off"} + knobs), baud == "9600" ? 0.05 : 0.2));
         Run.sBrand = BrandKestrane;
         Run.bDBMatchesEncoder = false; // the first attempt then uses the port's own settings
+        Run.bFwV97Plus = true; // a V9.7 detected earlier in the run: this encoder's own firmware counts
 
         fx->boxes.expect(kDetected).title(QStringLiteral("Paging Encoder Detected"));
         fx->boxes.expect(kReadQuestion, MsgAnswer::No).title(QStringLiteral("Read Encoder?"));

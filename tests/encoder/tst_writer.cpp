@@ -444,6 +444,7 @@ private slots:
         QCOMPARE(sent().last(), lastSent); // everything went out
         QCOMPARE(sim().stats().recordWrites, 75);
         QVERIFY(!fx->view.panel1History.contains(QString::fromLatin1(kMatches)));
+        QCOMPARE(status(), QString::fromLatin1(WriteRefusedStatus)); // not the last progress text
         QCOMPARE(Run.bDBMatchesEncoder, matchedBefore);
         QVERIFY(!fx->view.mentioned(Command::Lookup) && !fx->view.mentioned(Command::SendMsg));
         verifyCleanedUp();

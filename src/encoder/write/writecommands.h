@@ -19,6 +19,8 @@ inline constexpr char RecordAck[] = "\x1e\r";
 inline constexpr char WritingProgress[] = "Writing Pager Database - ";
 // The encoder's answer to a setting it does not take.
 inline constexpr char SettingRefusal[] = "Invalid";
+// The status of a write that went through but for settings the encoder refused.
+inline constexpr char WriteRefusedStatus[] = "Programming Ended - The Encoder Refused Some Settings";
 
 struct WriteCommand {
     QByteArray status;        // first status-bar panel, shown before sending; empty: left as is

@@ -199,9 +199,9 @@ public:
         if (gone())
             return;
         if (!m_refused.isEmpty()) {
-            // The encoder holds the database but for what it refused: the last progress text
+            // Everything went out, and the encoder refused some of it: the last progress text
             // gives way to that end state.
-            view().SetPanelText(1, QStringLiteral("Encoder Refused Settings, Does Not Match Current Configuration"));
+            view().SetPanelText(1, QString::fromLatin1(WriteRefusedStatus));
             MsgBox(QStringLiteral("The Paging Encoder Refused These Settings:\r") +
                        latin1(m_refused.join('\r')),
                    MsgButtons::OK, MsgIcon::Exclamation, QStringLiteral("Settings Refused"));
