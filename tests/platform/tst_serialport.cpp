@@ -403,13 +403,14 @@ private slots:
 
     // The close's wait for the last bytes (here about half a second) keeps the event loop
     // going: a timer ticks meanwhile. A write from the timer's handler goes out and is waited
-    // for too; a close from there ends the wait.
+    // for too; a close from there, or the port's deletion, ends the wait.
     void closeWaitsWithEventsRunning_data()
     {
         QTest::addColumn<QByteArray>("fromTimer"); // what the timer's handler does on its 2nd tick
         QTest::newRow("nothing") << QByteArray();
         QTest::newRow("a write") << QByteArray("config reboot\r");
         QTest::newRow("a close") << QByteArray("close");
+        QTest::newRow("a deletion") << QByteArray("delete");
     }
 
     void closeWaitsWithEventsRunning()
@@ -422,19 +423,22 @@ private slots:
         bool closedInside = false;
         QTimer timer;
         connect(&timer, &QTimer::timeout, this, [&] {
-            if (++ticks != 2 || fromTimer.isEmpty())
+            if (++ticks != 2)
                 return;
             if (fromTimer == "close")
                 closedInside = !comm->setPortOpen(false) && !comm->PortOpen();
-            else if (!comm->Output(fromTimer))
+            else if (fromTimer == "delete")
+                comm.reset();
+            else if (!fromTimer.isEmpty() && !comm->Output(fromTimer))
                 expected += fromTimer;
         });
         QVERIFY(!comm->Output(page));
         timer.start(50);
         QVERIFY(!comm->setPortOpen(false));
         timer.stop();
-        QVERIFY(!comm->PortOpen());
-        QVERIFY2(ticks >= (fromTimer == "close" ? 2 : 3), qPrintable(QString::number(ticks)));
+        QVERIFY(!comm || !comm->PortOpen());
+        const bool endedInside = fromTimer == "close" || fromTimer == "delete";
+        QVERIFY2(ticks >= (endedInside ? 2 : 3), qPrintable(QString::number(ticks)));
         QCOMPARE(closedInside, fromTimer == "close");
         QCOMPARE(pty->read(2000, int(expected.size())), expected);
     }
