@@ -3,20 +3,30 @@
 #include "platform/files.h"
 #include "platform/settingsstore.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMap>
+#include <QPointer>
 #include <QSerialPort>
 #include <QThread>
+#include <QTimer>
 
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
+#include <functional>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
+
+// The line's own events, under the name the encoder link logs the exchanges with.
+Q_LOGGING_CATEGORY(lcPort, "pagersetup.line", QtWarningMsg)
 
 const char *const kNotOpenText = "Port not open";
 const char *const kAlreadyOpenText = "Port already open";
@@ -27,6 +37,29 @@ const char *const kInvalidSettingsText = "Invalid property value";
 // change or it is closed: the buffer of a USB adapter drains after the driver's.
 constexpr std::chrono::milliseconds kLineMargin{20};
 constexpr int kBitsPerCharacter = 10; // start, 8 data bits or 7 and parity, stop
+constexpr int kMostBitsPerCharacter = 12; // any format: start, 8 data bits, parity, 2 stop
+// How long the bytes still held may take beyond their time on the line before they are given
+// up (a driver that never empties its buffer), and how often the held count is looked at.
+constexpr std::chrono::milliseconds kDrainGrace{500};
+constexpr std::chrono::milliseconds kDrainLook{10};
+
+std::function<qint64(int)> &outputQueueHook()
+{
+    static std::function<qint64(int)> hook;
+    return hook;
+}
+
+// Bytes the system still holds to send on the device; none when it cannot tell (the bytes'
+// time on the line is waited out all the same).
+qint64 systemOutputQueue(int fd)
+{
+    if (outputQueueHook())
+        return qMax<qint64>(0, outputQueueHook()(fd));
+    int held = 0;
+    if (::ioctl(fd, TIOCOUTQ, &held) != 0)
+        return 0;
+    return qMax(0, held);
+}
 
 // The open failure as the operator sees it: the device and the system's reason, and what to
 // do when the user may not use the device at all.
@@ -172,6 +205,7 @@ MSComm::MSComm(QObject *parent)
 
 MSComm::~MSComm()
 {
+    m_dying = true; // no events while the object goes: its owner may be half gone
     setPortOpen(false);
 }
 
@@ -226,10 +260,10 @@ CommError MSComm::setSettings(const QByteArray &text)
     if (!LineSettings::parse(trimmed, &line) || line.dataBits < 5)
         return makeError(CommError::InvalidSettings, QString::fromLatin1(kInvalidSettingsText));
 
+    if (m_port->isOpen() && !m_gone && !(line == m_line) && !letLastBytesGo())
+        return CommError::ok(); // the port object was deleted while it waited
     if (m_gone)
         releaseGoneDevice();
-    if (m_port->isOpen() && !(line == m_line))
-        letLastBytesGo();
     m_port->clearError();
     if (!applyLine(line)) {
         QString text = m_port->error() != QSerialPort::NoError ? m_port->errorString()
@@ -250,25 +284,83 @@ bool MSComm::PortOpen() const
     return m_port->isOpen() || m_gone;
 }
 
+std::chrono::microseconds MSComm::lineTime(qint64 bytes, int bitsPerCharacter) const
+{
+    return std::chrono::microseconds(bytes * bitsPerCharacter * 1'000'000 / qMax(1, m_line.baud));
+}
+
 void MSComm::lineWritten(qint64 bytes)
 {
     // Earlier writes have left the system's buffer once the last one has (the drain below);
     // the last one's bytes may still be on their way out of an adapter's buffer.
-    const auto lineTime = std::chrono::microseconds(bytes * kBitsPerCharacter * 1'000'000 / qMax(1, m_line.baud));
-    m_lineFreeAt = std::chrono::steady_clock::now() + lineTime;
+    m_lineFreeAt = std::chrono::steady_clock::now() + lineTime(bytes, kBitsPerCharacter);
     m_lineBusy = true;
+    ++m_writes;
 }
 
-void MSComm::letLastBytesGo()
+bool MSComm::letLastBytesGo()
 {
-    if (!m_lineBusy)
-        return;
+    if (!m_lineBusy || m_draining)
+        return true;
+    using Clock = std::chrono::steady_clock;
+    const auto heldBytes = [this] {
+        const int fd = m_port->handle();
+        return m_port->bytesToWrite() + (fd >= 0 ? systemOutputQueue(fd) : 0);
+    };
+    // Given up past the time on the line of what is held now and of the last write, with room.
+    const auto giveUpFrom = [&](Clock::time_point now) {
+        return now + lineTime(heldBytes(), kMostBitsPerCharacter) +
+               std::max(Clock::duration::zero(), m_lineFreeAt - now) + kDrainGrace;
+    };
+    m_draining = true;
+    const QPointer<MSComm> alive(this);
+    const LineSettings line = m_line;
+    quint64 writes = m_writes;
+    Clock::time_point giveUpAt = giveUpFrom(Clock::now());
+    QEventLoop sleeper;
+    QTimer look;
+    look.setSingleShot(true);
+    look.setTimerType(Qt::PreciseTimer);
+    connect(&look, &QTimer::timeout, &sleeper, &QEventLoop::quit);
+    // A physical time, never shortened. Windows repaint and timers run meanwhile, but no
+    // input is taken; a call made from there is covered by the rules in the header.
+    for (;;) {
+        if (!m_port->isOpen() || m_gone || !(m_line == line))
+            break; // closed, gone or set anew from inside the wait: nothing left to wait for
+        const auto now = Clock::now();
+        if (m_writes != writes) { // written from inside the wait: those bytes go out as well
+            writes = m_writes;
+            giveUpAt = std::max(giveUpAt, giveUpFrom(now));
+        }
+        const qint64 held = heldBytes();
+        const auto lineFree = m_lineFreeAt + kLineMargin;
+        if (held == 0 && now >= lineFree)
+            break;
+        if (now >= giveUpAt) {
+            qCWarning(lcPort) << m_openedPath << "did not send its last" << held
+                              << "bytes in time; they are discarded";
+            m_port->clear(QSerialPort::Output);
+            m_port->clearError();
+            break;
+        }
+        const auto next = std::min(giveUpAt, held > 0 ? now + kDrainLook : lineFree);
+        // Without events while the object goes, and when no event loop may run (no
+        // application, or it is quitting).
+        bool slept = false;
+        if (!m_dying && QCoreApplication::instance()) {
+            const auto pause = std::chrono::ceil<std::chrono::milliseconds>(next - now);
+            look.start(int(qMax<qint64>(1, pause.count())));
+            slept = sleeper.exec(QEventLoop::ExcludeUserInputEvents) == 0;
+            if (!alive)
+                return false;
+            look.stop();
+        }
+        if (!slept)
+            std::this_thread::sleep_until(next);
+    }
     m_lineBusy = false;
-    // The system's buffer first, then the rest of the bytes' time on the line: a physical time,
-    // never shortened, and short (bounded by what was written last). No events meanwhile.
-    if (m_port->isOpen() && m_port->handle() >= 0)
-        ::tcdrain(m_port->handle());
-    std::this_thread::sleep_until(m_lineFreeAt + kLineMargin);
+    m_draining = false;
+    return true;
 }
 
 void MSComm::closeKeepingSettings()
@@ -337,12 +429,13 @@ CommError MSComm::goneError() const
 CommError MSComm::setPortOpen(bool open)
 {
     if (!open) {
+        if (m_port->isOpen() && !m_gone && !letLastBytesGo())
+            return CommError::ok(); // the port object was deleted while it waited
         if (m_gone) {
             releaseGoneDevice();
             m_gone = false;
             m_goneText.clear();
         } else if (m_port->isOpen()) {
-            letLastBytesGo();
             closeKeepingSettings();
         }
         m_lineBusy = false;
@@ -475,9 +568,9 @@ CommError MSComm::Output(const QByteArray &bytes)
         return failed(m_port->errorString());
 
     // Hand every byte to the operating system before returning: a few seconds plus the time
-    // the bytes take on the line (12 bits a character covers every format).
-    const qint64 lineMs = qint64(bytes.size()) * 12 * 1000 / qMax(1, m_line.baud);
-    QDeadlineTimer deadline(3000 + lineMs);
+    // the bytes take on the line in any format.
+    const auto onLine = lineTime(bytes.size(), kMostBitsPerCharacter);
+    QDeadlineTimer deadline(3000 + std::chrono::ceil<std::chrono::milliseconds>(onLine).count());
     while (m_port->bytesToWrite() > 0) {
         if (m_port->waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime()))))
             continue;
@@ -557,6 +650,11 @@ QString DefaultComDevicePath(int number)
     if (number <= 4)
         return QStringLiteral("/dev/ttyS%1").arg(number - 1);
     return QStringLiteral("/dev/ttyUSB%1").arg(number - 5);
+}
+
+void SetOutputQueueHook(std::function<qint64(int fd)> hook)
+{
+    outputQueueHook() = std::move(hook);
 }
 
 void SetComDevicePathOverride(int number, const QString &path)

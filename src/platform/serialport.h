@@ -7,16 +7,26 @@
 // bytes written last go out at the settings they were written at (the system's buffer drains,
 // then the port waits out the rest of their time on the line, 10 bits a character plus 20 ms
 // for the buffer of a USB adapter; a physical time, which the tests' time scale does not
-// shorten, spent in a plain sleep without handling events). A close leaves the device at the
-// settings it had, not the ones found when it was opened (QSerialPort puts those back as it
-// closes; the port sets the current ones again through a second handle before it lets the
-// device go). So bytes written just before a close or a change of speed reach the far end as
-// they were sent.
+// shorten). A close leaves the device at the settings it had, not the ones found when it was
+// opened (QSerialPort puts those back as it closes; the port sets the current ones again
+// through a second handle before it lets the device go). So bytes written just before a close
+// or a change of speed reach the far end as they were sent.
+//
+// That wait handles events, so windows repaint and timers run, but takes no user input (keys
+// and clicks wait for the next event loop that takes them). It is bounded: what the system
+// still holds when it has had its time on the line (12 bits a character) and half a second
+// more is discarded and logged ("pagersetup.line"), so a driver that never empties its buffer
+// cannot hold the program. Calls made from inside the wait (a timer's handler): a write goes
+// out and is waited for as well; a close or a change of settings does not wait again, goes
+// ahead at once and ends the wait; the call that began the wait then does its own part on the
+// port as those calls left it. The port object may be deleted from inside the wait (it then
+// closes without waiting again); deleted at any other time, it waits without handling events.
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QSerialPort;
@@ -121,8 +131,10 @@ signals:
 private:
     bool applyLine(const LineSettings &line); // to the QSerialPort (open or not)
     void pullPending();                       // what the OS holds into the port's buffer
+    std::chrono::microseconds lineTime(qint64 bytes, int bitsPerCharacter) const;
     void lineWritten(qint64 bytes);           // the last write's time on the line
-    void letLastBytesGo();                    // before a change of settings or a close
+    // Before a change of settings or a close; false when the object was deleted meanwhile.
+    bool letLastBytesGo();
     void closeKeepingSettings();
     // After a failure: whether the device has gone away (the system says so, the terminal is
     // hung up, or its device node has vanished); marks it gone when it has.
@@ -138,9 +150,16 @@ private:
     QString m_openedPath;      // the device node the port opened (a link's target)
     bool m_lineBusy = false;   // bytes were written whose line time may not be over
     std::chrono::steady_clock::time_point m_lineFreeAt; // the last write's bytes are out
+    quint64 m_writes = 0;      // writes so far
+    bool m_draining = false;   // inside letLastBytesGo's wait
+    bool m_dying = false;      // in the destructor
     bool m_gone = false;
     QString m_goneText;
 };
+
+// The seam for the count of bytes the system still holds to send on an open device (fd);
+// tests stand a driver that never empties its buffer in with it. An empty hook: the system's.
+void SetOutputQueueHook(std::function<qint64(int fd)> hook);
 
 // The COM map: "COM n" to a device path. Defaults: COM1..COM4 = /dev/ttyS0..3,
 // COM5..COM8 = /dev/ttyUSB0..3. The brand's stored preferences override any number in section

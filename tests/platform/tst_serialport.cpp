@@ -96,6 +96,7 @@ private slots:
 
     void cleanup()
     {
+        SetOutputQueueHook(nullptr);
         comm.reset();
         pty.reset();
         for (int n = 1; n <= 8; ++n)
@@ -398,6 +399,63 @@ private slots:
         // Opened again in another character format, which the device cannot carry.
         QVERIFY(!comm->setSettings("1200,e,7,1") && !comm->setPortOpen(true));
         QCOMPARE(pty->slaveBaud(), 1200);
+    }
+
+    // The close's wait for the last bytes (here about half a second) keeps the event loop
+    // going: a timer ticks meanwhile. A write from the timer's handler goes out and is waited
+    // for too; a close from there, or the port's deletion, ends the wait.
+    void closeWaitsWithEventsRunning_data()
+    {
+        QTest::addColumn<QByteArray>("fromTimer"); // what the timer's handler does on its 2nd tick
+        QTest::newRow("nothing") << QByteArray();
+        QTest::newRow("a write") << QByteArray("config reboot\r");
+        QTest::newRow("a close") << QByteArray("close");
+        QTest::newRow("a deletion") << QByteArray("delete");
+    }
+
+    void closeWaitsWithEventsRunning()
+    {
+        QFETCH(QByteArray, fromTimer);
+        QVERIFY(!comm->setSettings("9600,n,8,1") && !comm->setPortOpen(true));
+        const QByteArray page(513, 'p');
+        QByteArray expected = page;
+        int ticks = 0;
+        bool closedInside = false;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            if (++ticks != 2)
+                return;
+            if (fromTimer == "close")
+                closedInside = !comm->setPortOpen(false) && !comm->PortOpen();
+            else if (fromTimer == "delete")
+                comm.reset();
+            else if (!fromTimer.isEmpty() && !comm->Output(fromTimer))
+                expected += fromTimer;
+        });
+        QVERIFY(!comm->Output(page));
+        timer.start(50);
+        QVERIFY(!comm->setPortOpen(false));
+        timer.stop();
+        QVERIFY(!comm || !comm->PortOpen());
+        const bool endedInside = fromTimer == "close" || fromTimer == "delete";
+        QVERIFY2(ticks >= (endedInside ? 2 : 3), qPrintable(QString::number(ticks)));
+        QCOMPARE(closedInside, fromTimer == "close");
+        QCOMPARE(pty->read(2000, int(expected.size())), expected);
+    }
+
+    // A driver that never empties its buffer: the close gives up at its bound, discards what
+    // is held (the far end, which reads nothing meanwhile, gets only part of it) and closes.
+    void closeGivesUpOnAnOutputThatNeverDrains()
+    {
+        SetOutputQueueHook([](int) { return qint64(100); });
+        QVERIFY(!comm->setSettings("230400,n,8,1") && !comm->setPortOpen(true));
+        const QByteArray bytes(6000, 'x');
+        QVERIFY(!comm->Output(bytes));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("did not send its last 100 bytes"));
+        QVERIFY(!comm->setPortOpen(false));
+        QVERIFY(!comm->PortOpen());
+        const QByteArray received = pty->readUntilQuiet(100, 2000);
+        QVERIFY2(received.size() < bytes.size(), qPrintable(QString::number(received.size())));
     }
 
     // An open that fails names the device and the system's reason; a device the user may not
