@@ -8,7 +8,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
+#include <QPoint>
+#include <QRect>
 #include <QSettings>
+#include <QSize>
 #include <QStandardPaths>
 #include <QStringEncoder>
 #include <QStringList>
@@ -125,8 +128,9 @@ void appendText(QByteArray &out, const QString &text)
     }
 }
 
-// A single value as QSettings puts it in text: a text (a leading '@' doubled), bytes, nothing,
-// or QSettings' wrapping of any other kind of value (from a hand-edited file).
+// A single value as QSettings puts it in text: a text (a leading '@' doubled, one holding NUL
+// wrapped), bytes, nothing, or QSettings' form of any other kind of value (a hand-edited file
+// may hold them).
 QString textOf(const QVariant &value)
 {
     switch (value.typeId()) {
@@ -134,11 +138,27 @@ QString textOf(const QVariant &value)
         return QStringLiteral("@Invalid()");
     case QMetaType::QString: {
         const QString text = value.toString();
+        if (text.contains(QChar::Null))
+            return QStringLiteral("@String(") + text + QLatin1Char(')');
         return text.startsWith(QLatin1Char('@')) ? QLatin1Char('@') + text : text;
     }
     case QMetaType::QByteArray:
         return QStringLiteral("@ByteArray(") + QString::fromLatin1(value.toByteArray()) +
                QLatin1Char(')');
+    case QMetaType::QRect: {
+        const QRect r = value.toRect();
+        return QStringLiteral("@Rect(%1 %2 %3 %4)")
+            .arg(r.x())
+            .arg(r.y())
+            .arg(r.width())
+            .arg(r.height());
+    }
+    case QMetaType::QSize: {
+        const QSize size = value.toSize();
+        return QStringLiteral("@Size(%1 %2)").arg(size.width()).arg(size.height());
+    }
+    case QMetaType::QPoint:
+        return QStringLiteral("@Point(%1 %2)").arg(value.toPoint().x()).arg(value.toPoint().y());
     default: {
         QByteArray data;
         QDataStream stream(&data, QIODevice::WriteOnly);

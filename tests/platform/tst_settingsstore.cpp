@@ -163,7 +163,7 @@ private slots:
         IsolatedSettings edited;
         QFile f(edited.fileFor(Kestrane));
         QVERIFY(QDir().mkpath(QFileInfo(f).absolutePath()) && f.open(QIODevice::WriteOnly));
-        f.write("[Properties]\nSettings=1200,e,7,1\n[Ports]\nCOM2=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0\n");
+        f.write("[Properties]\nSettings=1200,e,7,1\nWindow=@Rect(1 2 3 4)\n[Ports]\nCOM2=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0\n");
         f.close();
         QCOMPARE(GetSetting("Properties", "Settings"), QStringLiteral("1200,e,7,1"));
         QCOMPARE(ComDevicePath(2), QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0"));
@@ -172,6 +172,7 @@ private slots:
         QCOMPARE(GetSetting("Properties", "Settings"), QStringLiteral("1200,e,7,1"));
         QCOMPARE(ComDevicePath(2), QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0"));
         QCOMPARE(ComDevicePath(3), QStringLiteral("/dev/ttyUSB7"));
+        QVERIFY(writtenAsQSettingsWrites(edited.fileFor(Kestrane)));
     }
 
     // A save the disk refuses leaves the file whole and says so once a run, in the system's
