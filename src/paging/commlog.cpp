@@ -12,6 +12,7 @@
 #include <QLocale>
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 void AddToLog(const QByteArray &line, bool toFile, bool selectTop)
@@ -99,6 +100,28 @@ QByteArray GeneralDate(const QDateTime &at)
 
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+
+// What the file's last line lacks of its ending: nothing for an empty file or one ending in a
+// line feed, LF after a lone CR, else CR LF. A file that cannot be read is taken as ended.
+QByteArray missingLineEnd(const QString &path)
+{
+    QString ignored;
+    const int fd = OpenRegularFile(path, OpenFor::Reading, &ignored);
+    if (fd < 0)
+        return {};
+    QByteArray end;
+    struct stat st {};
+    char last = '\n';
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 &&
+        last != '\n')
+        end = last == '\r' ? "\n" : "\r\n";
+    ::close(fd);
+    return end;
+}
+
+} // namespace
+
 LogFile::LogFile() = default;
 
 LogFile::~LogFile()
@@ -133,6 +156,8 @@ bool LogFile::Open(const QString &path, bool replace, QString *error)
     Close();
     m_fd = fd;
     m_name = path;
+    if (!replace)
+        m_lineEnd = missingLineEnd(path);
     return true;
 }
 
@@ -144,15 +169,30 @@ bool LogFile::Append(const QByteArray &line, QString *error)
         return false;
     }
     QString failure;
-    if (!WriteToFile(m_fd, line + "\r\n", &failure)) {
-        ++m_failedWrites;
-        m_lastFailure = failure;
-        m_lastFailedFile = m_name;
-        if (error)
-            *error = failure;
-        return false;
+    qint64 written = 0;
+    if (!m_lineEnd.isEmpty()) {
+        const bool ended = WriteToFile(m_fd, m_lineEnd, &failure, &written);
+        m_lineEnd.remove(0, written);
+        if (!ended)
+            return failed(failure, error);
+    }
+    if (!WriteToFile(m_fd, line + "\r\n", &failure, &written)) {
+        // Cut in the line's text: CR LF ends it; after its CR: the LF.
+        if (written > 0)
+            m_lineEnd = written > line.size() ? "\n" : "\r\n";
+        return failed(failure, error);
     }
     return true;
+}
+
+bool LogFile::failed(const QString &failure, QString *error)
+{
+    ++m_failedWrites;
+    m_lastFailure = failure;
+    m_lastFailedFile = m_name;
+    if (error)
+        *error = failure;
+    return false;
 }
 
 void LogFile::Close()
@@ -161,6 +201,7 @@ void LogFile::Close()
         ::close(m_fd);
     m_fd = -1;
     m_name.clear();
+    m_lineEnd.clear();
 }
 
 LogFile &CommLogFile()

@@ -37,7 +37,9 @@ QByteArray TimePrefix(const QDateTime &at);
 QByteArray GeneralDate(const QDateTime &at);
 
 // A log file: lines ended by CR LF, each written at the end of the file and handed to the
-// system at once.
+// system at once. Every line starts on a line of its own: one that a full disk or a size limit
+// cut short is ended (CR LF) before the next line that is written, and so is the last line of
+// a file opened to be written after its content.
 class LogFile {
 public:
     LogFile();
@@ -53,8 +55,9 @@ public:
     // without waiting on it). The file open before is closed only once path is open, so a
     // failed open keeps it. On failure returns false with the system's text in error.
     bool Open(const QString &path, bool replace, QString *error);
-    // The line and CR LF at the end of the file. False (with the system's text) when the file is
-    // closed or the write failed; a failed write is counted.
+    // The line and CR LF at the end of the file, after the end of a line a failed write cut
+    // short. False (with the system's text) when the file is closed or the write failed; a failed
+    // write is counted.
     bool Append(const QByteArray &line, QString *error = nullptr);
     void Close();
 
@@ -65,8 +68,12 @@ public:
     QString LastFailedFile() const { return m_lastFailedFile; }
 
 private:
+    // Counts the failure; false.
+    bool failed(const QString &failure, QString *error);
+
     int m_fd = -1;
     QString m_name;
+    QByteArray m_lineEnd; // what the file's last line lacks of its CR LF
     int m_failedWrites = 0;
     QString m_lastFailure;
     QString m_lastFailedFile;

@@ -96,22 +96,24 @@ int OpenRegularFile(const QString &path, OpenFor purpose, QString *error)
     return fd;
 }
 
-bool WriteToFile(int fd, const QByteArray &bytes, QString *error)
+bool WriteToFile(int fd, const QByteArray &bytes, QString *error, qint64 *written)
 {
-    const char *data = bytes.constData();
-    qint64 left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0) {
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0) {
             if (errno == EINTR)
                 continue;
             if (error)
                 *error = SystemErrorText(errno);
+            if (written)
+                *written = done;
             return false;
         }
-        data += written;
-        left -= written;
+        done += n;
     }
+    if (written)
+        *written = done;
     return true;
 }
 

@@ -41,5 +41,6 @@ enum class OpenFor { Reading, Appending };
 int OpenRegularFile(const QString &path, OpenFor purpose, QString *error);
 
 // Writes all of bytes to the descriptor, as many calls as it takes. False with the system's
-// text when a call fails (a full disk, a file-size limit); what went before it stays written.
-bool WriteToFile(int fd, const QByteArray &bytes, QString *error);
+// text when a call fails (a full disk, a file-size limit); what went before it stays written,
+// and written (when given) says how many bytes that was.
+bool WriteToFile(int fd, const QByteArray &bytes, QString *error, qint64 *written = nullptr);

@@ -1,15 +1,22 @@
 #pragma once
 // The per-user settings store: values by application (the brand's window title), section and
-// key. On Linux a QSettings INI file per application name, SettingsStoreFile(appName):
+// key. On Linux an INI file per application name in QSettings' layout, SettingsStoreFile(appName):
 // "<folder>/pagersetup/<appName>.ini", where the folder is the user's configuration folder
 // ($XDG_CONFIG_HOME, else ~/.config; looked up on every call). Tests isolate the store with a
 // temporary XDG_CONFIG_HOME, QStandardPaths' test mode or SetSettingsStoreFolder.
+//
+// QSettings reads the file; every save rewrites it whole the way the pager database files are
+// written (a temporary file beside it, forced to the disk, then put in its place), so a full disk
+// or a file-size limit leaves the old file as it was. The first save of a run that fails says so
+// in a box with the system's text ("No space left on device"); later failures in the same run
+// show none.
 
 #include <QString>
 
 QString GetSetting(const QString &appName, const QString &section, const QString &key,
                    const QString &defaultValue = QString());
-void SaveSetting(const QString &appName, const QString &section, const QString &key,
+// True when the file holds the value.
+bool SaveSetting(const QString &appName, const QString &section, const QString &key,
                  const QString &value);
 // Whether the store holds the key at all (an empty value counts).
 bool HasSetting(const QString &appName, const QString &section, const QString &key);
@@ -18,7 +25,7 @@ bool HasSetting(const QString &appName, const QString &section, const QString &k
 // application name (AppTitle()) and all four texts, or the two-text form.
 QString GetSetting(const QString &section, const QString &key,
                    const QString &defaultValue = QString());
-void SaveSetting(const QString &section, const QString &key, const QString &value);
+bool SaveSetting(const QString &section, const QString &key, const QString &value);
 
 // The folder that holds the store's files, and a way to point the store elsewhere (tests);
 // an empty folder goes back to the user's configuration folder.
@@ -26,3 +33,5 @@ QString SettingsStoreFolder();
 void SetSettingsStoreFolder(const QString &folder);
 // The file that holds the values of one application name.
 QString SettingsStoreFile(const QString &appName);
+// The next failed save shows its box again, as at the start of a run (tests).
+void ForgetSettingsStoreFailure();

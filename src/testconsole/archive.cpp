@@ -72,6 +72,21 @@ bool MessageArchive::refuseChange() const
     return true;
 }
 
+bool MessageArchive::refuseFull(const QList<QByteArray> &entries)
+{
+    qint64 size = 0;
+    for (const QByteArray &entry : entries)
+        size += entry.size() + 2; // and CR LF
+    if (size <= MaxArchiveBytes)
+        return false;
+    MsgBox(QStringLiteral("The message archive is full: with this message it would pass its limit "
+                          "of %1 MB.\rDelete or shorten messages first. Nothing was changed.")
+               .arg(MaxArchiveBytes / (1024 * 1024)),
+           MsgButtons::OK, MsgIcon::Exclamation, ArchiveTitle);
+    SetDefaultPointer();
+    return true;
+}
+
 MessageArchive::Change MessageArchive::Add(const QByteArray &message)
 {
     if (refuseChange())
@@ -79,9 +94,13 @@ MessageArchive::Change MessageArchive::Add(const QByteArray &message)
     const QByteArray entry = withoutLineBreaks(message);
     if (entry.isEmpty() || m_entries.contains(entry))
         return {};
-    m_entries.append(entry);
-    if (m_entries.size() >= MaxEntries)
-        m_entries.removeFirst();
+    QList<QByteArray> entries = m_entries;
+    entries.append(entry);
+    if (entries.size() >= MaxEntries)
+        entries.removeFirst();
+    if (refuseFull(entries))
+        return {};
+    m_entries = entries;
     Change change{.changed = true};
     if (rewrite())
         change.select = int(m_entries.size()) - 1;
@@ -109,12 +128,16 @@ MessageArchive::Change MessageArchive::Replace(int selected, const QByteArray &m
     const QByteArray entry = withoutLineBreaks(message);
     if (selected < 0 || selected >= m_entries.size() || entry.isEmpty() || m_entries.contains(entry))
         return {};
+    QList<QByteArray> entries = m_entries;
+    entries[selected] = entry;
+    if (entries.size() >= MaxEntries)
+        entries.removeLast();
+    if (refuseFull(entries))
+        return {};
     if (MsgBox(QStringLiteral("Are You Sure You Want to Replace the Selected Item?"), MsgButtons::YesNo,
                MsgIcon::None, QStringLiteral("Verify")) != MsgAnswer::Yes)
         return {};
-    m_entries[selected] = entry;
-    if (m_entries.size() >= MaxEntries)
-        m_entries.removeLast();
+    m_entries = entries;
     rewrite();
     Change change{.changed = true, .showSelected = true};
     if (selected < m_entries.size())

@@ -50,6 +50,9 @@ public:
 
     // Add, Delete and Replace of an archive that could not be read say so in a box
     // ("Message Archive", exclamation icon, OK) and change nothing, whatever they are given.
+    // The file never grows past what Load reads (MaxArchiveBytes): an Add or a Replace whose
+    // list would pass it says in the same kind of box that the archive is full, and changes
+    // nothing (a Replace asks nothing then).
     //
     // Appends the message (CR and LF taken out) unless it is empty or already in the list
     // (exact comparison); a list that then holds MaxEntries or more loses its first entry. The
@@ -69,6 +72,8 @@ private:
     bool rewrite();
     // True (after the box) when the archive could not be read and so must not be changed.
     bool refuseChange() const;
+    // True (after the box) when the entries would make a file larger than Load reads.
+    static bool refuseFull(const QList<QByteArray> &entries);
 
     QString m_folder;
     QList<QByteArray> m_entries;

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "paging/commlog.h"
+#include "support/filelimits.h"
 #include "support/scriptedboxes.h"
 
 #include "paging/recorderconsole.h"
@@ -88,6 +89,36 @@ private slots:
         CommLogFile().Close();
         LogInline("gone");
         QVERIFY(!contents(path("a.log")).contains("gone"));
+    }
+
+    // A line a file-size limit cuts short is ended before the next line that fits, and a file
+    // taken up again after a line cut after its CR gets the LF: every line starts on its own.
+    void aLineCutShort()
+    {
+        const QString name = path("cut.log");
+        LogFile file;
+        QString error;
+        QVERIFY(file.Open(name, true, &error));
+        QVERIFY(file.Append("first"));
+        {
+            FileSizeLimit limit(7 + 4);
+            QVERIFY(limit.ok());
+            QVERIFY(!file.Append("second", &error));
+            QCOMPARE(error, QStringLiteral("File too large"));
+            QVERIFY(!file.Append("third")); // no room even to end the cut line
+        }
+        QVERIFY(file.Append("fourth"));
+        QCOMPARE(contents(name), QByteArray("first\r\nseco\r\nfourth\r\n"));
+        {
+            FileSizeLimit limit(QFileInfo(name).size() + 6);
+            QVERIFY(limit.ok());
+            QVERIFY(!file.Append("fifth"));
+        }
+        file.Close();
+        QVERIFY(file.Open(name, false, &error));
+        QVERIFY(file.Append("sixth"));
+        QCOMPARE(contents(name), QByteArray("first\r\nseco\r\nfourth\r\nfifth\r\nsixth\r\n"));
+        QCOMPARE(file.FailedWrites(), 3);
     }
 
     // A FIFO chosen as log file is refused at once, whether something reads it or not (the

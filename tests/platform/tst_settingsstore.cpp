@@ -4,7 +4,9 @@
 #include "platform/msgbox.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
+#include "support/filelimits.h"
 #include "support/isolatedsettings.h"
+#include "support/scriptedboxes.h"
 
 #include <QFile>
 #include <QStandardPaths>
@@ -15,6 +17,27 @@
 namespace {
 const QString Kestrane = QStringLiteral("Kestrane Paging Encoder Setup");
 const QString Solvendra = QStringLiteral("Solvendra R-740 Paging Encoder Setup");
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// The store's file is the one QSettings writes for the same values.
+bool writtenAsQSettingsWrites(const QString &file)
+{
+    const QString copy = file + QStringLiteral(".qsettings");
+    {
+        const QSettings store(file, QSettings::IniFormat);
+        QSettings same(copy, QSettings::IniFormat);
+        for (const QString &key : store.allKeys())
+            same.setValue(key, store.value(key));
+    }
+    const bool same = readFile(copy) == readFile(file);
+    QFile::remove(copy);
+    return same;
+}
 } // namespace
 
 class TestSettingsStore : public QObject {
@@ -96,6 +119,7 @@ private slots:
                                      QStringLiteral("  padded  "), QStringLiteral("007"), QStringLiteral("true")}) {
             SaveSetting("Properties", "Value", value);
             QCOMPARE(GetSetting("Properties", "Value"), value);
+            QVERIFY(writtenAsQSettingsWrites(store->fileFor(Solvendra)));
         }
         {
             IsolatedSettings inner;
@@ -139,10 +163,71 @@ private slots:
         IsolatedSettings edited;
         QFile f(edited.fileFor(Kestrane));
         QVERIFY(QDir().mkpath(QFileInfo(f).absolutePath()) && f.open(QIODevice::WriteOnly));
-        f.write("[Properties]\nSettings=1200,e,7,1\n[Ports]\nCOM2=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0\n");
+        f.write("[Properties]\nSettings=1200,e,7,1\nWindow=@Rect(1 2 3 4)\n[Ports]\nCOM2=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0\n");
         f.close();
         QCOMPARE(GetSetting("Properties", "Settings"), QStringLiteral("1200,e,7,1"));
         QCOMPARE(ComDevicePath(2), QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0"));
+        // A save keeps what the hand-edited file holds.
+        SaveSetting("Ports", "COM3", "/dev/ttyUSB7");
+        QCOMPARE(GetSetting("Properties", "Settings"), QStringLiteral("1200,e,7,1"));
+        QCOMPARE(ComDevicePath(2), QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1-if00-port0"));
+        QCOMPARE(ComDevicePath(3), QStringLiteral("/dev/ttyUSB7"));
+        QVERIFY(writtenAsQSettingsWrites(edited.fileFor(Kestrane)));
+    }
+
+    // A save the disk refuses leaves the file whole and says so once a run, in the system's
+    // words; the store goes on once the disk takes writes again.
+    void aRefusedSave_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::newRow("file-size limit") << false;
+        QTest::newRow("full file system") << true;
+    }
+    void aRefusedSave()
+    {
+        QFETCH(bool, fullDisk);
+        IsolatedSettings isolated;
+        std::optional<SmallFileSystem> disk;
+        if (fullDisk) {
+            disk.emplace();
+            if (!disk->ok())
+                QSKIP("no right to mount a small file system");
+            SetSettingsStoreFolder(disk->path());
+        }
+        const QString file = SettingsStoreFile(Kestrane);
+        for (int n = 1; n <= 8; ++n)
+            QVERIFY(SaveSetting(Kestrane, "Ports", QStringLiteral("COM%1").arg(n), DefaultComDevicePath(n)));
+        const QByteArray before = readFile(file);
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("The preferences could not be saved to ") + file + QStringLiteral(":\r") +
+                     (fullDisk ? "No space left on device" : "File too large"))
+            .title(QStringLiteral("Preferences Not Saved"))
+            .icon(MsgIcon::Exclamation);
+        const QString lastFile = QStringLiteral("/home/tech/Databases/site %1.pg9");
+        {
+            std::optional<FileSizeLimit> limit;
+            if (fullDisk)
+                QVERIFY(disk->fill());
+            else
+                QVERIFY(limit.emplace(before.size() + 8).ok());
+            QVERIFY(!SaveSetting(Kestrane, "Properties", "LastFile", lastFile.arg(1)));
+            QVERIFY(!SaveSetting(Kestrane, "Properties", "LastFile", lastFile.arg(2)));
+            if (fullDisk)
+                QVERIFY(QFile::remove(disk->filePath(QStringLiteral("filler"))));
+        }
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(boxes.shown().size(), 1);
+        QCOMPARE(readFile(file), before);
+        QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files), QStringList{QFileInfo(file).fileName()});
+        QVERIFY(SaveSetting(Kestrane, "Properties", "LastFile", lastFile.arg(3)));
+        QCOMPARE(GetSetting(Kestrane, "Properties", "LastFile", QString()), lastFile.arg(3));
+        QCOMPARE(GetSetting(Kestrane, "Ports", "COM8", QString()), DefaultComDevicePath(8));
+        // Saves of the same size within a millisecond (a small file system forces to the disk
+        // at once) are all seen.
+        for (int i = 0; i < 40; ++i) {
+            SaveSetting(Kestrane, "Properties", "Flip", QString::number(i % 2));
+            QCOMPARE(GetSetting(Kestrane, "Properties", "Flip", QString()), QString::number(i % 2));
+        }
     }
 };
 

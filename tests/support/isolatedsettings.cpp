@@ -27,6 +27,7 @@ IsolatedSettings::IsolatedSettings()
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
         SetSettingsStoreFolder(m_dir.path());
     }
+    ForgetSettingsStoreFailure();
 }
 
 IsolatedSettings::~IsolatedSettings()

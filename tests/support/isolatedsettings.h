@@ -6,6 +6,7 @@
 //   IsolatedSettings store;              // in a test function or as a test-class member
 //   SaveSetting("Kestrane Paging Encoder Setup", "Properties", "CommPort", "3");
 //
+// A fresh store reports its first failed save again, as at the start of a run.
 // The destructor puts the previous folder and XDG_CONFIG_HOME back and removes the folder.
 // IsolateSettingsForTestRun() does the same for the whole run (call it first in main or in
 // initTestCase, before anything touches QSettings).

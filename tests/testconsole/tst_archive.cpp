@@ -3,6 +3,7 @@
 
 #include <QtTest>
 
+#include "platform/files.h"
 #include "platform/msgbox.h"
 #include "support/scriptedboxes.h"
 #include "testconsole/archive.h"
@@ -75,7 +76,9 @@ private slots:
     }
 
     // Add keeps the list below 300 by dropping the oldest; Replace drops the last entry of a
-    // longer list (only a longer file makes one); loading shortens nothing.
+    // longer list (only a longer file makes one); loading shortens nothing. The file never passes
+    // what a session reads: an Add or a Replace past it is refused with a box, one that reaches
+    // it exactly goes in.
     void sizeLimit()
     {
         QTemporaryDir dir;
@@ -91,6 +94,26 @@ private slots:
         boxes.expect(QStringLiteral("Replace"), MsgAnswer::Yes);
         QCOMPARE(change(archive.Replace(0, "First")), QStringLiteral("1 0 1"));
         QCOMPARE(readFile(archive.Path()), "First\r\n" + lines(2, 304));
+
+        // Three bytes under the limit: "zz" and CR LF would pass it, "z" and CR LF reach it.
+        const QByteArray nearlyFull = QByteArray(MaxArchiveBytes / 2, 'a') + "\r\n" +
+                                      QByteArray(MaxArchiveBytes / 2 - 7, 'b') + "\r\n";
+        writeFile(archive.Path(), nearlyFull);
+        archive.Load();
+        for (int i = 0; i < 2; ++i)
+            boxes.expect(QStringLiteral("The message archive is full: with this message it would pass its "
+                                        "limit of 16 MB."))
+                .title(QStringLiteral("Message Archive"))
+                .icon(MsgIcon::Exclamation);
+        QCOMPARE(change(archive.Add("zz")), Unchanged);
+        QCOMPARE(archive.Entries().size(), 2);
+        QCOMPARE(change(archive.Add("z")), QStringLiteral("1 2 0"));
+        QCOMPARE(change(archive.Replace(2, "zz")), Unchanged);
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(readFile(archive.Path()), nearlyFull + "z\r\n");
+        archive.Load();
+        QCOMPARE(archive.Entries().last(), QByteArray("z"));
+        QVERIFY(archive.ReadError().isEmpty());
     }
 
     // Delete and Replace ask first, and No changes nothing. Replace neither asks nor changes
