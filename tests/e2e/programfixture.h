@@ -36,6 +36,7 @@ protected:
     // (the port is closed when it is open on it), then the environment.
     void endProgram()
     {
+        ShowEventsAfterAFailure(encoder.get());
         CommLogFile().Close();
         encoder.reset();
         env.reset();

@@ -46,6 +46,7 @@ public:
     ~TransferFixture()
     {
         scope.reset(); // pending actions first
+        encodertest::ShowEventsAfterAFailure(encoder.get());
         Link().setView(nullptr);
         Link().Reset();
         encoder.reset();
