@@ -80,7 +80,7 @@ inline frmTerminal *StartDetectedAndRead(std::unique_ptr<SimEncoder> &encoder, c
     // The reply timer as the opening finds it: the detection's waits after an attempt's first
     // one and the read's run on it, each until its answer. A second of real time leaves a
     // loaded machine's encoder thread room to answer.
-    Link().setReplyInterval(std::chrono::milliseconds(qRound(1000 / TimeScale())));
+    Link().setReplyInterval(RealSecond());
     ScriptedBoxes boxes;
     boxes.expect(QStringLiteral("Paging Encoder Was Detected"));
     t->mnuOpen->trigger();

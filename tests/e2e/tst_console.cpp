@@ -56,7 +56,7 @@ class TestConsole : public QObject, ProgramOnEncoder {
 
     // The encoder hears bytes at a speed the PC had up to a second (real time) before: a loaded
     // machine's pseudo-terminal may hand them over after the PC's port has changed its speed.
-    static Knobs graceForLateBytes() { return {{"grace_ms", std::to_string(qRound(1000 / TimeScale()))}}; }
+    static Knobs graceForLateBytes() { return {{"grace_ms", std::to_string(RealSecond().count())}}; }
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
@@ -330,7 +330,7 @@ private slots:
         frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
         // The closing's identification and the read wait on the reply timer until their
         // answers: a second of real time, room for a loaded machine's encoder thread.
-        Link().setReplyInterval(std::chrono::milliseconds(qRound(1000 / TimeScale())));
+        Link().setReplyInterval(RealSecond());
         NoteDetected("9.7");
         EncoderSettings.sPort1Protocol = protocol;
         EncoderSettings.sPort1Baud = baud;

@@ -49,12 +49,9 @@ class TestDetection : public QObject {
     }
 
     // The reply timer's interval as the detection finds it, which every wait of an attempt
-    // after its first one runs on: a second of real time, room for a loaded machine's encoder
-    // thread. A wait that no answer ends (a protocol prompt's) lasts that long.
-    static void secondForEachAnswer(double scale)
-    {
-        Link().setReplyInterval(std::chrono::milliseconds(qRound(1000 / scale)));
-    }
+    // after its first one runs on: a second of real time. A wait that no answer ends (a
+    // protocol prompt's) lasts that long.
+    static void secondForEachAnswer() { Link().setReplyInterval(RealSecond()); }
 
 private slots:
     void cleanup() { fx.reset(); }
@@ -114,7 +111,7 @@ private slots:
         // more on a loaded machine.
         const double scale = baud == "9600" ? 0.05 : 0.2;
         QVERIFY(start(state, KnobsFrom(QStringList{"pacing=off"} + knobs), scale));
-        secondForEachAnswer(scale);
+        secondForEachAnswer();
         Run.sBrand = BrandKestrane;
         Run.bDBMatchesEncoder = false; // the first attempt then uses the port's own settings
 
@@ -312,7 +309,7 @@ private slots:
         QVERIFY(start(state, {{"pacing", "off"},
                               {"ignore_prgmmode_count", std::to_string(ignoredRequests)},
                               {"echo", echo.toStdString()}}));
-        secondForEachAnswer(0.05);
+        secondForEachAnswer();
 
         fx->boxes.expect(kV7).title(QStringLiteral("V7 Paging System Detected")).buttons(MsgButtons::OK);
         OpenClosePort();

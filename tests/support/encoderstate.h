@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace encodertest {
@@ -100,6 +101,13 @@ inline DeviceState FullState(int generation, int attachedPort = 1)
     s.config[s.portKey(other, "databits")] = "E71";
     s.config[s.portKey(other, "idascap")] = "1";
     return s;
+}
+
+// A second of real time on the program's clock (under the time scale): room for a loaded
+// machine's encoder thread to answer in, where an answer ends the wait.
+inline std::chrono::milliseconds RealSecond()
+{
+    return std::chrono::milliseconds(qRound(1000 / TimeScale()));
 }
 
 // After a failed test: the encoder's side of what went before, its last events (their times
