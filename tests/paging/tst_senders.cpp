@@ -125,7 +125,8 @@ class TestSenders : public QObject {
             1, 0);
         row("TAP", "no response", "tap_logged_in_at_boot=on;drop_reply=page", "123",
             QStringLiteral("{A}|Encoder: |ERROR - No Response from Paging System"), 1, 1);
-        row("TAP", "XOFF", "tap_logged_in_at_boot=on;tap_xoff=1", "123", QStringLiteral("{A}|Encoder: <XOFF>"), 1, 1);
+        // The XON comes two seconds later: not within the sender's look, however loaded the machine.
+        row("TAP", "XOFF", "tap_logged_in_at_boot=on;tap_xoff=1;xoff_ms=20000", "123", QStringLiteral("{A}|Encoder: <XOFF>"), 1, 1);
         // Each refused log-on brings a wake-up and the prompt; the third ends the page.
         row("TAP", "log-on refused", "tap_logon=refuse", "123", login + logon.repeated(3) + logonFailed, 0, 0);
         row("TAP", "no log-on prompt", "tap_prompt=off", "123",
