@@ -630,9 +630,9 @@ private slots:
         // The command is never answered: the cancel comes within its reply time.
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
         QVERIFY(sim().setKnob("drop_reply", "\"" + during.toStdString() + "\""));
-        // Another operation's cancel window is up; its button is what the write honours.
-        fx->onEncoderEvent(during.startsWith("write") ? "write G 5 stored" : "IDASCAP?",
-                           [] { Link().cancel(); });
+        // Another operation's cancel window is up; its button is what the write honours, once
+        // the encoder has taken the command in (the knob's own setting names the command too).
+        fx->onEncoderEvent("drop_reply fired", [] { Link().cancel(); });
         if (writeError)
             fx->boxes.expect(kWriteError).title("Write Error");
         program();
