@@ -15,6 +15,7 @@
 
 #include <QAction>
 
+#include <functional>
 #include <memory>
 
 namespace encodertest {
@@ -37,6 +38,7 @@ protected:
     // (the port is closed when it is open on it), then the environment.
     void endProgram()
     {
+        ShowEventsAfterAFailure(encoder.get());
         CommLogFile().Close();
         encoder.reset();
         env.reset();
@@ -76,10 +78,25 @@ inline frmTerminal *StartDetectedAndRead(std::unique_ptr<SimEncoder> &encoder, c
                                          Knobs knobs, encsim::Mode startMode = encsim::Mode::Paging)
 {
     frmTerminal *t = StartOnEncoder(encoder, state, std::move(knobs), false, startMode);
+    // The reply timer as the opening finds it: the detection's waits after an attempt's first
+    // one and the read's run on it, each until its answer. A second of real time leaves a
+    // loaded machine's encoder thread room to answer.
+    Link().setReplyInterval(RealSecond());
     ScriptedBoxes boxes;
     boxes.expect(QStringLiteral("Paging Encoder Was Detected"));
     t->mnuOpen->trigger();
     return boxes.verifyAllShown() && Run.bDBMatchesEncoder ? t : nullptr;
+}
+
+// Runs action once the test console is up and the encoder, which its opening told to reboot,
+// has finished booting into paging mode: on a loaded machine the encoder's thread may take in
+// the reboot late, and a page written while it boots would be lost.
+inline void WhenTheConsoleIsUp(SimEncoder &encoder, std::function<void(frmMessageTest *)> action)
+{
+    WhenShown<frmMessageTest>([&encoder, action = std::move(action)](frmMessageTest *c) {
+        (void)QTest::qWaitFor([&encoder] { return encoder->mode() == encsim::Mode::Paging; }, 5000);
+        action(c);
+    });
 }
 
 // The displayed database saved as the file name in the program folder (Save As), emptied, and

@@ -9,6 +9,7 @@
 #include "paging/frames.h"
 #include "paging/senders.h"
 #include "support/filelimits.h"
+#include "support/linewrites.h"
 #include "support/linktestaccess.h"
 #include "support/scriptedboxes.h"
 #include "testconsole/frmMessageTest.h"
@@ -51,8 +52,12 @@ class TestConsole : public QObject, ProgramOnEncoder {
         state.config["serial1 protocol"] = protocol;
         state.config["serial1 baud"] = baud;
         state.config["serial1 databits"] = format;
-        return StartDetectedAndRead(encoder, state, {}, encsim::Mode::Programming);
+        return StartDetectedAndRead(encoder, state, graceForLateBytes(), encsim::Mode::Programming);
     }
+
+    // The encoder hears bytes at a speed the PC had up to a second (real time) before: a loaded
+    // machine's pseudo-terminal may hand them over after the PC's port has changed its speed.
+    static Knobs graceForLateBytes() { return {{"grace_ms", std::to_string(RealSecond().count())}}; }
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
@@ -264,7 +269,7 @@ private slots:
         QByteArray settings;
         QStringList lines;
         int16_t result = -1;
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             settings = Link().lineSettings();
             SetTimeScale(0.2); // room for the page's answer at 2400 baud
             result = OutTAP("123", "Hi", "Hi");
@@ -293,8 +298,8 @@ private slots:
 
     // Closing the console hands the encoder back to programming mode from any paging protocol
     // and speed: "#PrgmMode#" goes out at the port's speed before the PC's port changes to
-    // 9600 baud (the encoder judges the bytes at the speed they arrive at), and the main
-    // window then reads the encoder.
+    // 9600 baud (as the program's log shows each write's speed; the encoder judges the bytes
+    // by the speed it sees as they reach it), and the main window then reads the encoder.
     void closingHandsTheEncoderBack_data()
     {
         QTest::addColumn<QByteArray>("protocol");
@@ -321,9 +326,12 @@ private slots:
         state.config["serial1 protocol"] = protocol.toStdString();
         state.config["serial1 baud"] = baud.toStdString();
         state.config["serial1 databits"] = format.toStdString();
-        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming);
+        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming, graceForLateBytes());
         QVERIFY2(encoder->ok(), qPrintable(encoder->error()));
         frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
+        // The closing's identification and the read wait on the reply timer until their
+        // answers: a second of real time, room for a loaded machine's encoder thread.
+        Link().setReplyInterval(RealSecond());
         NoteDetected("9.7");
         EncoderSettings.sPort1Protocol = protocol;
         EncoderSettings.sPort1Baud = baud;
@@ -336,12 +344,15 @@ private slots:
 
         const std::size_t opened = encoder->sim().eventCount();
         QByteArray consoleSettings;
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             consoleSettings = Link().lineSettings();
             c->mnuExit->trigger();
         });
+        const LineWrites writes;
         t->mnuSendMsg->trigger();
         QCOMPARE(consoleSettings, settings);
+        QCOMPARE(writes.settingsOf(QStringLiteral(R"("#PrgmMode#")")), settings);
+        QCOMPARE(writes.settingsOf(QStringLiteral(R"("ATI\r")")), QByteArray("9600,n,8,1"));
         QCOMPARE(CommandsSent(*encoder, opened), (QList<QByteArray>{"config reboot\r", "#PrgmMode#ATI\r"}));
         QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
         QCOMPARE(Link().lineSettings(), QByteArray("9600,n,8,1"));

@@ -117,7 +117,7 @@ private slots:
         frmTerminal *t = connect(protocol.constData());
         QVERIFY(t);
         QStringList log;
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             if (!pin.isEmpty())
                 c->txtPIN->setText(pin);
             c->txtMessage->setBytes("Hi there");
@@ -159,7 +159,7 @@ private slots:
         boxes.expect(QStringLiteral("Pager ID Value is Invalid")).title(QStringLiteral("Invalid PIN")).icon(MsgIcon::None);
         std::size_t afterDoubleClick = 0, afterRefusal = 0;
         QStringList log, pagesBeforeStop;
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             c->txtPIN->setText(QStringLiteral("123"));
             c->txtMessage->setBytes("Hi");
             QTimer::singleShot(0, c, [c] { c->cmdSendMsg->click(); });
@@ -212,7 +212,7 @@ private slots:
         QStringList titles;
         std::size_t atStop = 0, later = 0;
         QString captionWhileRunning, message, menu, send;
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             QObject::connect(c, &QWidget::windowTitleChanged, c, [&titles](const QString &title) { titles << title; });
             c->txtPIN->setText(QStringLiteral("123"));
             SetTimeScale(0.2); // the countdown's one-second ticks well apart
@@ -261,7 +261,7 @@ private slots:
     {
         frmTerminal *t = connect("TAP");
         QVERIFY(t);
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             c->txtPIN->setText(QStringLiteral("123"));
             Repeatedly(c, [&, c] {
                 if (encoder->sim().pageCount() < 2)

@@ -272,6 +272,7 @@ private slots:
         ScriptedBoxes boxes; // no box at all
         QList<bool> toolbarDuring, toolbarWhileUp;
         bool paused = false;
+        SetTimeScale(0.4); // a second's pause: the encoder takes in the reboot within it
         DuringTheOpeningPause(*encoder, mark, [&] {
             paused = true;
             toolbarDuring = toolbarStates(t);
@@ -329,10 +330,12 @@ private slots:
         const std::size_t mark = encoder->sim().eventCount();
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("Are You Sure You Want to Exit Solvendra Paging Encoder Setup?"), MsgAnswer::Yes);
-        if (duringThePause)
+        if (duringThePause) {
+            SetTimeScale(1.0); // the encoder takes in the reboot within the pause, which the close ends
             DuringTheOpeningPause(*encoder, mark, [&] { t->close(); });
-        else
+        } else {
             WhenShown<frmMessageTest>([&](frmMessageTest *) { t->close(); });
+        }
         t->mnuSendMsg->trigger();
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(boxes.shown().size(), 1);
@@ -431,7 +434,7 @@ private slots:
         QVERIFY(t);
         QStringList log;
         QByteArray message;
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             c->txtPIN->setText(QStringLiteral("123"));
             c->txtMessage->setFocus();
             type(c->txtMessage, QStringLiteral("a") + kNbsp + QStringLiteral("b"));

@@ -25,6 +25,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class TransferFixture {
 public:
@@ -46,6 +47,7 @@ public:
     ~TransferFixture()
     {
         scope.reset(); // pending actions first
+        encodertest::ShowEventsAfterAFailure(encoder.get());
         Link().setView(nullptr);
         Link().Reset();
         encoder.reset();
@@ -97,7 +99,7 @@ public:
 
     // Runs action inside the program's waits once the encoder has logged an event matching
     // pattern. The action records; the test asserts after the transfer has returned.
-    void onEncoderEvent(const char *pattern, std::function<void()> action)
+    void onEncoderEvent(std::string pattern, std::function<void()> action)
     {
         auto *poll = new QTimer(scope.get());
         QObject::connect(poll, &QTimer::timeout, poll, [this, poll, pattern, action] {

@@ -48,6 +48,11 @@ class TestDetection : public QObject {
         return fx->plug(std::move(state), encsim::Mode::Paging, std::move(knobs));
     }
 
+    // The reply timer's interval as the detection finds it, which every wait of an attempt
+    // after its first one runs on: a second of real time. A wait that no answer ends (a
+    // protocol prompt's) lasts that long.
+    static void secondForEachAnswer() { Link().setReplyInterval(RealSecond()); }
+
 private slots:
     void cleanup() { fx.reset(); }
 
@@ -104,7 +109,9 @@ private slots:
         // them; read after the attempt's wait, they would be judged at the next attempt's
         // speed. Where the speed changes, a fifth of real time leaves its thread 300 ms and
         // more on a loaded machine.
-        QVERIFY(start(state, KnobsFrom(QStringList{"pacing=off"} + knobs), baud == "9600" ? 0.05 : 0.2));
+        const double scale = baud == "9600" ? 0.05 : 0.2;
+        QVERIFY(start(state, KnobsFrom(QStringList{"pacing=off"} + knobs), scale));
+        secondForEachAnswer();
         Run.sBrand = BrandKestrane;
         Run.bDBMatchesEncoder = false; // the first attempt then uses the port's own settings
         Run.bFwV97Plus = true; // a V9.7 detected earlier in the run: this encoder's own firmware counts
@@ -295,10 +302,10 @@ private slots:
         QTest::addColumn<QString>("echo"); // what the line sends back
         QTest::newRow("TAP port: identification without logon prompt") << 7 << "TAP" << 0 << "off";
         QTest::newRow("COMP1 port: the request comes back") << 7 << "COMP1" << 0 << "off";
-        // (A V7 that stays silent on a COMP2 port is played by an encoder that ignores both
-        // programming requests.)
-        QTest::newRow("COMP2 port: no answer to the request") << 9 << "COMP2" << 2 << "off";
-        QTest::newRow("COMP2 port behind an echoing line") << 9 << "COMP2" << 2 << "crlf";
+        // (A V7 that stays silent on a COMP2 port is played by an encoder that ignores every
+        // programming request.)
+        QTest::newRow("COMP2 port: no answer to the request") << 9 << "COMP2" << 100 << "off";
+        QTest::newRow("COMP2 port behind an echoing line") << 9 << "COMP2" << 100 << "crlf";
     }
     void aV7NotInProgrammingModeIsRefused()
     {
@@ -312,6 +319,7 @@ private slots:
         QVERIFY(start(state, {{"pacing", "off"},
                               {"ignore_prgmmode_count", std::to_string(ignoredRequests)},
                               {"echo", echo.toStdString()}}));
+        secondForEachAnswer();
 
         fx->boxes.expect(kV7).title(QStringLiteral("V7 Paging System Detected")).buttons(MsgButtons::OK);
         OpenClosePort();

@@ -105,11 +105,16 @@ private slots:
     // its endings and the time-out.
     void theEncoderIsAsked()
     {
+        // The encoder answers at a twentieth of real time; the program waits its 4000 ms in real
+        // time, so that an answer (not a loaded machine) ends each lookup that has one.
         TransferFixture fx(0.05);
         QVERIFY(fx.connectTo(encsim::DeviceState::demo()));
+        SetTimeScale(1.0);
         const auto lookUp = [&](const char *id) {
             const std::size_t before = fx.sim().eventCount();
             LookupPagerID(id);
+            // The command as the encoder took it in; unanswered, it may be read after the wait.
+            (void)QTest::qWaitFor([&] { return fx.sent(before).join().endsWith('\n'); }, 5000);
             return fx.sent(before);
         };
         QCOMPARE(lookUp("123"), QList<QByteArray>{"LOOKUP 123\r\n"});
@@ -131,14 +136,18 @@ private slots:
         QCOMPARE(timeouts.count(), 0);
         QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 201, Cap=1300001, Type=N, Rate=1200, Func=1"));
 
-        // No ending: what arrived is shown once the 4000 ms have passed; no answer: nothing.
+        // No ending: what arrived is shown once the 4000 ms have passed (a second of real time,
+        // for the answer to come in); no answer: nothing (nothing is to come in the wait).
         QVERIFY(fx.sim().setKnob("lookup_ending", "none"));
+        SetTimeScale(0.25);
         lookUp("101");
         QCOMPARE(timeouts.count(), 1);
         QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 101, Cap=1234001, Type=A, Rate=512, Func=4"));
         QVERIFY(fx.sim().setKnob("drop_reply", "LOOKUP"));
+        SetTimeScale(0.05);
         lookUp("102");
         QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: "));
+        SetTimeScale(1.0);
 
         // With increment-by-8 on, the warning comes first and the lookup follows.
         QVERIFY(fx.sim().setKnob("lookup_ending", "crlf"));
@@ -171,6 +180,7 @@ private slots:
         QFETCH(QString, echo);
         TransferFixture fx(0.05);
         QVERIFY(fx.connectTo(encsim::DeviceState::demo(), {{"pacing", "burst"}, {"echo", echo.toStdString()}}));
+        SetTimeScale(1.0); // the answer ends the wait
         QSignalSpy timeouts(&LinkTestAccess::replyTimer(Link()), &WindowTimer::Timer);
         LookupPagerID("123");
         QCOMPARE(fx.view.label(Label::LookupResponse), QStringLiteral("Response: ID 123, Cap=1234023, Type=A, Rate=512, Func=4"));

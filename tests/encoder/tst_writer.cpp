@@ -118,12 +118,24 @@ class TestWriter : public QObject {
 
     encsim::Simulator &sim() { return fx->sim(); }
 
-    // The program as detection leaves it, on the encoder of state.
-    [[nodiscard]] bool connectTo(encsim::DeviceState state, Knobs knobs = kFast, double scale = 0.05)
+    // The program as detection leaves it, on the encoder of state. The encoder's clock runs at
+    // a twentieth of real time, the program's waits in real time: the encoder's answers, not a
+    // loaded machine, end them. A wait that no answer ends is run out by the test.
+    [[nodiscard]] bool connectTo(encsim::DeviceState state, Knobs knobs = kFast)
     {
-        fx = std::make_unique<TransferFixture>(scale);
-        return fx->connectTo(std::move(state), std::move(knobs));
+        fx = std::make_unique<TransferFixture>(0.05);
+        const bool connected = fx->connectTo(std::move(state), std::move(knobs));
+        SetTimeScale(1.0);
+        return connected;
     }
+
+    // A wait that no answer ends runs out once the encoder has logged what keeps the answer
+    // away (a knob that takes it away, bends it or loses it with the line, a refusal).
+    void runOutOnce(std::string encoderEvent)
+    {
+        fx->onEncoderEvent(std::move(encoderEvent), [] { LinkTestAccess::fireReplyTimer(Link()); });
+    }
+    void runOutOnceFired(const QString &knob) { runOutOnce((knob + QStringLiteral(" fired")).toStdString()); }
 
     void program()
     {
@@ -382,6 +394,7 @@ private slots:
         QFETCH(bool, matchedBefore);
         QVERIFY(connectTo(encsim::DeviceState::factory(generation)));
         QVERIFY(sim().setKnob(knob.toStdString(), value.toStdString()));
+        runOutOnceFired(knob);
         Run.bDBMatchesEncoder = matchedBefore;
         fx->boxes.expect(kWriteError).title("Write Error").buttons(MsgButtons::OK).icon(MsgIcon::None);
         program();
@@ -491,6 +504,7 @@ private slots:
         encsim::DeviceState source = fillDatabase(9);
         EncoderSettings.bPort1IDAsCap = true;
         QVERIFY(sim().setKnob("cable_pull", "\"write:G 12\""));
+        runOutOnceFired(QStringLiteral("cable_pull"));
         fx->boxes.expect(kWriteError).title("Write Error");
         program();
         const encsim::Snapshot after = sim().getState();
@@ -509,6 +523,7 @@ private slots:
     {
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
         QVERIFY(sim().setKnob("replace_reply", "\"CONFIG SERIAL1 IDASCAP?\" bytes=COMP2>"));
+        SetTimeScale(0.2); // the answer has no line end: it is taken at the time-out
         const QString label = fx->view.label(Label::IDAsCap), before = status();
         fx->boxes.expect("COMP2 protocol is detected.  Please change to TAP protocol and try again.")
             .title("COMP2 Detected").icon(MsgIcon::None);
@@ -557,6 +572,7 @@ private slots:
     {
         QVERIFY(connectTo(encsim::DeviceState::factory(7)));
         QVERIFY(sim().setKnob("drop_reply", "\"CONFIG IDASCAP?\""));
+        runOutOnceFired(QStringLiteral("drop_reply"));
         program();
         QCOMPARE(sent().mid(0, 2), (QByteArrayList{"CONFIG IDASCAP?\r", "config invertdata 0\r\n"}));
         QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is OFF"));
@@ -612,11 +628,11 @@ private slots:
         QFETCH(QString, during);
         QFETCH(bool, writeError);
         // The command is never answered: the cancel comes within its reply time.
-        QVERIFY(connectTo(encsim::DeviceState::factory(9), kFast, 0.2));
+        QVERIFY(connectTo(encsim::DeviceState::factory(9)));
         QVERIFY(sim().setKnob("drop_reply", "\"" + during.toStdString() + "\""));
-        // Another operation's cancel window is up; its button is what the write honours.
-        fx->onEncoderEvent(during.startsWith("write") ? "write G 5 stored" : "IDASCAP?",
-                           [] { Link().cancel(); });
+        // Another operation's cancel window is up; its button is what the write honours, once
+        // the encoder has taken the command in (the knob's own setting names the command too).
+        fx->onEncoderEvent("drop_reply fired", [] { Link().cancel(); });
         if (writeError)
             fx->boxes.expect(kWriteError).title("Write Error");
         program();
@@ -794,6 +810,8 @@ private slots:
         QFETCH(QString, box);
         QVERIFY(connectTo(encsim::DeviceState::factory(9)));
         QVERIFY(sim().setKnob(knob.toStdString(), value.toStdString()));
+        if (!value.contains(QStringLiteral("XYZ"))) // an answer ends that wait
+            runOutOnceFired(knob);
         Run.bTestEnabled = true;
         fx->boxes.expect(box).title("Communication Failure").icon(MsgIcon::None);
         program();
@@ -805,7 +823,7 @@ private slots:
     // Closing the program while a record waits for its answer ends the write without a word.
     void closingTheProgramMidWrite()
     {
-        QVERIFY(connectTo(encsim::DeviceState::factory(9), kFast, 0.2));
+        QVERIFY(connectTo(encsim::DeviceState::factory(9)));
         QVERIFY(sim().setKnob("drop_reply", "\"write:G 5\""));
         fx->onEncoderEvent("write G 5 stored", [this] { fx->closeProgram(); });
         program();

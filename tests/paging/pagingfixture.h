@@ -39,6 +39,7 @@ public:
     }
     ~PagingFixture()
     {
+        encodertest::ShowEventsAfterAFailure(encoder.get());
         CommLogFile().Close();
         Link().Reset();
         encoder.reset();

@@ -125,7 +125,8 @@ class TestSenders : public QObject {
             1, 0);
         row("TAP", "no response", "tap_logged_in_at_boot=on;drop_reply=page", "123",
             QStringLiteral("{A}|Encoder: |ERROR - No Response from Paging System"), 1, 1);
-        row("TAP", "XOFF", "tap_logged_in_at_boot=on;tap_xoff=1", "123", QStringLiteral("{A}|Encoder: <XOFF>"), 1, 1);
+        // The XON comes two seconds later: not within the sender's look, however loaded the machine.
+        row("TAP", "XOFF", "tap_logged_in_at_boot=on;tap_xoff=1;xoff_ms=20000", "123", QStringLiteral("{A}|Encoder: <XOFF>"), 1, 1);
         // Each refused log-on brings a wake-up and the prompt; the third ends the page.
         row("TAP", "log-on refused", "tap_logon=refuse", "123", login + logon.repeated(3) + logonFailed, 0, 0);
         row("TAP", "no log-on prompt", "tap_prompt=off", "123",
@@ -207,9 +208,30 @@ class TestSenders : public QObject {
         const QString action = !settings.isEmpty() && settings.first().startsWith(QLatin1Char('!'))
                                    ? settings.takeFirst().mid(1)
                                    : QString();
+        const bool tap = protocol == "TAP";
         PagingFixture fx(protocol.constData(), encodertest::KnobsFrom(settings),
-                         action.contains(QStringLiteral("in-wait")) ? 1.0 : protocol == "TAP" ? 0.1 : 0.25);
+                         action.contains(QStringLiteral("in-wait")) ? 1.0 : tap ? 0.1 : 0.25);
         QVERIFY(fx.ready);
+        // The other protocols' waits last a second on the console's timer: in real time, so
+        // that the encoder's answer (not a loaded machine) ends each; half a second for one
+        // whose answer is taken at the time-out (COMP2's refusals, as only "okay" and the prompt
+        // end its wait; SNPP's resend codes without a line end; Scope's ACK CR). One that
+        // nothing answers runs out once the encoder has dropped the answer.
+        QTimer runOut;
+        QObject::connect(&runOut, &QTimer::timeout, [&fx, &runOut] {
+            if (fx.encoder->count("drop_reply fired") == 0)
+                return;
+            runOut.stop();
+            Link().consoleTimerTicked();
+        });
+        if (!tap && action.isEmpty()) {
+            const bool takenAtTheTimeOut =
+                (protocol == "COMP2" && (pin == "999" || knobs.contains(QStringLiteral("comp2_nak")))) ||
+                knobs.contains(QStringLiteral(":noeol")) || knobs.contains(QStringLiteral("ack_cr"));
+            SetTimeScale(takenAtTheTimeOut ? 0.5 : 1.0);
+            if (knobs.contains(QStringLiteral("drop_reply")))
+                runOut.start(1);
+        }
         // The console stays the current one when it closes, so that a line logged after it would show.
         const auto close = [action] {
             if (action.startsWith(QStringLiteral("console")))

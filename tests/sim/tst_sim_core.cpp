@@ -422,6 +422,18 @@ private slots:
         forgiven.line.run(100);
         QCOMPARE(forgiven.core.mode(), Mode::Programming);
         QCOMPARE(forgiven.core.log().count("within grace_ms"), std::size_t(1));
+        // Also after more than one change (a port that passes through other settings as it
+        // closes), but not once grace_ms has passed since the speed was last seen.
+        for (const int grace : {50, 5}) {
+            Rig twice("mode=paging;serial1 baud=2400;pc=2400;knob grace_ms=" + QByteArray::number(grace));
+            twice.line.write("#PrgmMode#");
+            twice.line.run(20);
+            twice.line.setPc("38400,n,8,1");
+            twice.line.run(1);
+            twice.line.setPc("9600,n,8,1");
+            twice.line.run(100);
+            QCOMPARE(twice.core.mode(), grace == 50 ? Mode::Programming : Mode::Paging);
+        }
 
         // Bytes that arrive at the right speed after garbled ones are understood again.
         Rig mixed("mode=paging;serial1 baud=2400;pc=9600");

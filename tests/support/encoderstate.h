@@ -13,7 +13,10 @@
 #include <QByteArray>
 #include <QList>
 #include <QStringList>
+#include <QTest>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace encodertest {
@@ -99,6 +102,26 @@ inline DeviceState FullState(int generation, int attachedPort = 1)
     s.config[s.portKey(other, "databits")] = "E71";
     s.config[s.portKey(other, "idascap")] = "1";
     return s;
+}
+
+// A second of real time on the program's clock (under the time scale): room for a loaded
+// machine's encoder thread to answer in, where an answer ends the wait.
+inline std::chrono::milliseconds RealSecond()
+{
+    return std::chrono::milliseconds(qRound(1000 / TimeScale()));
+}
+
+// After a failed test: the encoder's side of what went before, its last events (their times
+// are the encoder's clock, under the time scale).
+inline void ShowEventsAfterAFailure(SimEncoder *encoder)
+{
+    if (!encoder || !QTest::currentTestFailed())
+        return;
+    const std::vector<encsim::Event> events = encoder->sim().events();
+    const std::size_t shown = std::min<std::size_t>(events.size(), 150);
+    qInfo("The simulated encoder's last %zu events:", shown);
+    for (std::size_t i = events.size() - shown; i < events.size(); ++i)
+        qInfo().noquote() << QString::fromStdString(events[i].line());
 }
 
 // The commands the encoder received from log entry `since` on, each with its ending: record

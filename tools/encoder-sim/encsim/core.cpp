@@ -22,6 +22,7 @@ const Bytes kNakCr = std::string(1, ctl::NAK) + "\r";
 const Bytes kRsCr = std::string(1, ctl::RS) + "\r";
 const Bytes kAnnouncement = "\r\nTAP Programming Mode, 9600 baud";
 constexpr Time kTimedPagingInterval = msToTime(120'000);
+constexpr std::size_t kEarlierPcsKept = 4; // line settings a grace may go back to
 
 int baudOf(const std::string &text)
 {
@@ -274,8 +275,10 @@ void Core::observeLine(Time now, const LineSettings &pc)
 {
     m_now = std::max(m_now, now);
     if (!(pc == m_pc)) {
-        m_prevPc = m_pc;
-        m_prevPcLastSeen = m_pcSeenAt;
+        std::erase_if(m_earlierPcs, [&](const auto &seen) { return seen.first == m_pc || seen.first == pc; });
+        m_earlierPcs.emplace_back(m_pc, m_pcSeenAt);
+        if (m_earlierPcs.size() > kEarlierPcsKept)
+            m_earlierPcs.erase(m_earlierPcs.begin());
         m_pc = pc;
         if (m_knobs.lineCheck != LineCheck::Sidechannel) {
             const bool ok = m_mode == Mode::Off || lineMatches(pc, listenBaud(), listenFormat());
@@ -372,13 +375,19 @@ bool Core::heard(const InByte &in)
     const std::string format = listenFormat();
     const LineSettings pc = pcLine();
     bool ok = lineMatches(pc, listen, format);
-    if (!ok && m_knobs.lineCheck == LineCheck::Baud && m_knobs.graceMs > 0 && m_prevPcLastSeen >= 0 &&
-        m_prevPc.baud > 0 && m_now - m_prevPcLastSeen <= msToTime(m_knobs.graceMs) &&
-        lineMatches(m_prevPc, listen, format)) {
-        ok = true;
-        if (!m_graceNoted)
-            event(EventKind::Speed, "input accepted at the previous speed " + m_prevPc.text() + " (within grace_ms)");
-        m_graceNoted = true;
+    if (!ok && m_knobs.lineCheck == LineCheck::Baud && m_knobs.graceMs > 0) {
+        // A speed the PC had a moment before: its bytes may reach the encoder late (a loaded
+        // machine's pseudo-terminal), after the PC has changed it, perhaps more than once.
+        for (const auto &[earlier, lastSeen] : m_earlierPcs) {
+            if (earlier.baud <= 0 || m_now - lastSeen > msToTime(m_knobs.graceMs) ||
+                !lineMatches(earlier, listen, format))
+                continue;
+            ok = true;
+            if (!m_graceNoted)
+                event(EventKind::Speed, "input accepted at the earlier speed " + earlier.text() + " (within grace_ms)");
+            m_graceNoted = true;
+            break;
+        }
     }
     if (ok) {
         endGarbled();

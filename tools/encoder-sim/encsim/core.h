@@ -216,8 +216,9 @@ private:
     // Line observation
     LineSettings m_pc;
     Time m_pcSeenAt = 0;
-    LineSettings m_prevPc;
-    Time m_prevPcLastSeen = -1;
+    // The settings seen before the ones in force, each with the time it was last seen (the
+    // latest few): grace_ms forgives input at any of them.
+    std::vector<std::pair<LineSettings, Time>> m_earlierPcs;
     std::optional<LineSettings> m_told;
     bool m_pcOpen = true;
     bool m_cablePulled = false;

@@ -94,7 +94,7 @@ struct Knobs {
     int rebootMs = 1500;
     int switchDelayMs = 0;
     LineCheck lineCheck = LineCheck::Baud;
-    int graceMs = 0; // input forgiven at the speed the PC had just before (0: none)
+    int graceMs = 0; // input forgiven at a speed the PC had until this long before (0: none)
     MismatchAnnounce mismatchAnnounce = MismatchAnnounce::Signature;
     MismatchInput mismatchInput = MismatchInput::Ignore;
     MismatchOutput mismatchOutput = MismatchOutput::Garbage;
