@@ -7,10 +7,10 @@
 // a check runs, the database belongs to it: the file commands do nothing.
 
 #include "app/frmTerminal.h"
-#include "model/encoderports.h"
 #include "model/changes.h"
 #include "model/database.h"
 #include "model/dbfile.h"
+#include "model/encoderports.h"
 #include "model/state.h"
 #include "platform/files.h"
 #include "platform/folders.h"

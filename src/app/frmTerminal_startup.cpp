@@ -2,11 +2,11 @@
 // the serial port (left closed), the reopen of the last database file and the status texts.
 
 #include "app/frmTerminal.h"
-#include "model/encoderports.h"
 #include "encoder/link.h"
 #include "model/atten.h"
 #include "model/database.h"
 #include "model/dbfile.h"
+#include "model/encoderports.h"
 #include "model/inifile.h"
 #include "model/state.h"
 #include "platform/files.h"

@@ -1,10 +1,10 @@
 #include "editors/frmCfgFam.h"
-#include "model/encoderports.h"
 
 #include "editors/editorsteps.h"
 #include "editors/familiescheck.h"
 #include "editors/groupscheck.h"
 #include "model/changes.h"
+#include "model/encoderports.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "widgets/gridedit.h"

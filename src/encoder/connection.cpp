@@ -1,10 +1,10 @@
 #include "encoder/connection.h"
 
-#include "model/encoderports.h"
 #include "encoder/identify.h"
 #include "encoder/link.h"
 #include "encoder/read/reader.h"
 #include "encoder/terminalview.h"
+#include "model/encoderports.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
@@ -298,8 +298,6 @@ void detectedEnding()
                                      "Configuration\rAre You Sure?"),
                       MsgButtons::YesNo, MsgIcon::Question,
                       QStringLiteral("Read Encoder?")) == MsgAnswer::Yes;
-    if (gone())
-        return;
     if (gone() || Link().lineGone())
         return;
     if (read) {

@@ -1,10 +1,10 @@
 #include "settings/frmSettings.h"
-#include "model/encoderports.h"
 
 #include "encoder/link.h"
 #include "encoder/terminalview.h"
 #include "model/changes.h"
 #include "model/dbfile.h"
+#include "model/encoderports.h"
 #include "model/state.h"
 #include "platform/msgbox.h"
 #include "platform/settingsstore.h"

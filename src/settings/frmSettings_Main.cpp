@@ -1,8 +1,8 @@
 #include "settings/frmSettings_Main.h"
 
-#include "model/encoderports.h"
 #include "model/changes.h"
 #include "model/database.h"
+#include "model/encoderports.h"
 #include "model/state.h"
 #include "paging/protocoltable.h"
 #include "platform/msgbox.h"

@@ -1,9 +1,9 @@
 #include "testconsole/frmMessageTest.h"
-#include "model/encoderports.h"
 
 #include "encoder/link.h"
 #include "encoder/terminalview.h"
 #include "model/database.h"
+#include "model/encoderports.h"
 #include "model/state.h"
 #include "paging/commlog.h"
 #include "paging/protocols.h"

@@ -1,7 +1,7 @@
 #include "testconsole/pagerid.h"
 
-#include "model/encoderports.h"
 #include "model/database.h"
+#include "model/encoderports.h"
 #include "model/state.h"
 #include "paging/protocoltable.h"
 #include "platform/msgbox.h"

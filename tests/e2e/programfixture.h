@@ -4,9 +4,9 @@
 // window's Open Port leaves it (the encoder detected and read), and the test console opened
 // without either.
 
-#include "model/encoderports.h"
 #include "app/apptest.h"
 #include "app/frmTerminal.h"
+#include "model/encoderports.h"
 #include "paging/commlog.h"
 #include "support/detected.h"
 #include "support/encoderstate.h"

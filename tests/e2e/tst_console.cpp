@@ -2,9 +2,9 @@
 // box and buttons, the log file chosen through its box, its timer; and against the simulated
 // encoder the hand-over to paging mode and back, and a console closed while a page waits.
 
-#include "model/encoderports.h"
 #include "app/apptest.h"
 #include "model/database.h"
+#include "model/encoderports.h"
 #include "paging/commlog.h"
 #include "paging/frames.h"
 #include "paging/senders.h"

@@ -6,12 +6,12 @@
 
 #include <QtTest>
 
-#include "encoder/read/reader.h"
-#include "encoder/write/writer.h"
-#include "encoder/transferfixture.h"
-#include "support/linktestaccess.h"
 #include "encoder/controlbytes.h"
+#include "encoder/read/reader.h"
+#include "encoder/transferfixture.h"
+#include "encoder/write/writer.h"
 #include "model/dbfile.h"
+#include "support/linktestaccess.h"
 
 using namespace encodertest;
 using Command = TerminalView::Command;

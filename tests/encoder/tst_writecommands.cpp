@@ -4,11 +4,11 @@
 
 #include <QtTest>
 
-#include "model/encoderports.h"
 #include "encoder/write/writecheck.h"
 #include "encoder/write/writecommands.h"
 #include "encoder/write/writerecords.h"
 #include "model/database.h"
+#include "model/encoderports.h"
 #include "model/state.h"
 #include "support/detected.h"
 

@@ -1,8 +1,8 @@
 #include <QtTest>
 
-#include "model/encoderports.h"
 #include "model/atten.h"
 #include "model/database.h"
+#include "model/encoderports.h"
 #include "model/state.h"
 
 class TestModel : public QObject {

@@ -3,8 +3,8 @@
 // encoder received (taken from its own log), the command lists a read must send, and a
 // comparison of the displayed database with the encoder's state.
 
-#include "model/encoderports.h"
 #include "model/database.h"
+#include "model/encoderports.h"
 #include "model/state.h"
 
 #include "support/simencoder.h"

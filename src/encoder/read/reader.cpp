@@ -1,5 +1,4 @@
 #include "encoder/read/reader.h"
-#include "model/encoderports.h"
 
 #include "encoder/link.h"
 #include "encoder/read/records.h"
@@ -8,6 +7,7 @@
 #include "encoder/terminalview.h"
 #include "model/changes.h"
 #include "model/database.h"
+#include "model/encoderports.h"
 #include "model/state.h"
 #include "paging/protocoltable.h"
 #include "platform/msgbox.h"
@@ -153,8 +153,6 @@ private:
         return Stop::Cancelled;
     }
 
-    // Records need the attached port out of ID-as-capcode mode (the encoder would take the
-    // block's configuration pager ID as a capcode).
     // The reply to an ID-as-capcode command is one line ended by LF.
     static ReplyTest idAsCapLine(const QByteArray &text = QByteArray("\n"))
     {
@@ -171,6 +169,8 @@ private:
         return std::nullopt;
     }
 
+    // Records need the attached port out of ID-as-capcode mode (the encoder would take the
+    // block's configuration pager ID as a capcode).
     Stop guard()
     {
         // From an empty input: nothing that came before is taken for the answer.

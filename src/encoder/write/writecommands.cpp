@@ -1,6 +1,6 @@
 #include "encoder/write/writecommands.h"
-#include "model/encoderports.h"
 
+#include "model/encoderports.h"
 #include "model/state.h"
 
 namespace {
