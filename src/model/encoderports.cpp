@@ -38,13 +38,17 @@ QByteArray AttachedPortLineSettings()
     return PortLineSettings(*port.baud, *port.dataBits);
 }
 
+bool IsPortCharFormat(const QByteArray &text)
+{
+    return text.size() == 3 && (text[0] == 'N' || text[0] == 'E' || text[0] == 'O') &&
+           (text[1] == '7' || text[1] == '8') && (text[2] == '1' || text[2] == '2');
+}
+
 QByteArray PortLineSettings(const QByteArray &baud, const QByteArray &dataBits)
 {
-    if (dataBits == "N81")
-        return baud + ",n,8,1";
-    if (dataBits == "E71")
-        return baud + ",e,7,1";
-    return baud + ",o,7,1";
+    if (!IsPortCharFormat(dataBits))
+        return baud + ",o,7,1";
+    return baud + ',' + char(dataBits[0] - 'A' + 'a') + ',' + dataBits[1] + ',' + dataBits[2];
 }
 
 QByteArray IncBy8LabelText(bool on)

@@ -9,11 +9,14 @@
 
 #include <array>
 
-// What an encoder port's settings may hold: the baud rates the settings dialog offers, the
-// character formats and the flow-control codes (in the order the dialog lists them).
+// The baud rates the settings dialog offers and the flow-control codes (in the order the
+// dialog lists them). An encoder port may run at other bauds too.
 inline constexpr std::array<const char *, 4> PortBaudRates{"300", "1200", "2400", "9600"};
-inline constexpr std::array<const char *, 3> PortCharFormats{"N81", "E71", "O71"};
 inline constexpr std::array<const char *, 5> PortFlowCodes{"NONE", "HW", "SW", "AHW", "ASW"};
+
+// Whether text is a character format: a parity letter N, E or O, data bits 7 or 8 and stop
+// bits 1 or 2 ("N81", "E71", "O82").
+bool IsPortCharFormat(const QByteArray &text);
 
 // One encoder port's settings in an EncoderConfig (its port-1 or port-2 members).
 template <class Text, class Flag>
@@ -21,7 +24,7 @@ struct BasicEncoderPort {
     int number = 1; // 1 or 2
     Text *protocol = nullptr;
     Text *baud = nullptr;
-    Text *dataBits = nullptr; // the character format: "N81", "E71" or "O71"
+    Text *dataBits = nullptr; // the character format: "N81", "E71", "O71", ...
     Text *flow = nullptr;
     Flag *verbose = nullptr;
     Flag *idAsCap = nullptr;
@@ -42,7 +45,8 @@ EncoderPort AttachedPort();
 QByteArray AttachedPortLineSettings();
 
 // The PC's line settings for an encoder port at baud with its character format: "N81" is
-// ",n,8,1", "E71" ",e,7,1", anything else odd parity with 7 bits.
+// ",n,8,1", "E71" ",e,7,1", "O82" ",o,8,2"; a text that is no character format gives odd parity
+// with 7 bits.
 QByteArray PortLineSettings(const QByteArray &baud, const QByteArray &dataBits);
 
 // The mode labels: "Increment Capcodes by 8 Mode is ON" / "OFF", and "ID As Capcode Mode is ON"

@@ -229,6 +229,50 @@ private slots:
         QVERIFY(Run.bDBMatchesEncoder);
         QCOMPARE(encoder->sim().getState().config.at("serial2 databits"), std::string("O71"));
     }
+
+    // What the program reads it keeps and writes as it stands: a paging terminal's port at a
+    // baud and a character format the settings dialog does not offer is read and saved as it
+    // is. A file whose protocol no read would take back is refused before anything goes out.
+    void whatTheProgramWritesItReadsBack()
+    {
+        encoder->sim().setKnob("replace_reply", "\"config serial2 baud?\" bytes=4800<CR><LF>");
+        encoder->sim().setKnob("replace_reply", "\"config serial2 databits?\" bytes=O81<CR><LF>");
+        {
+            ScriptedBoxes noBoxes;
+            t->mnuReadDB_Click();
+        }
+        QVERIFY(Run.bDBMatchesEncoder);
+        QCOMPARE(EncoderSettings.sPort2Baud + ' ' + EncoderSettings.sPort2DataBits, QByteArray("4800 O81"));
+        const QString path = QDir(env->programFolder()).filePath(QStringLiteral("terminal.pg9"));
+        env->dialogAnswers.push_back(path);
+        t->mnuSaveAs_Click();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray saved = file.readAll();
+        QVERIFY(saved.contains("\r\nSerial2 Baud,4800\r\n"));
+        QVERIFY(saved.contains("\r\nSerial2 Databits,O81\r\n"));
+        file.close();
+
+        saved.replace("Serial2 Protocol,COMP2", "Serial2 Protocol,FOO");
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(saved) == saved.size());
+        file.close();
+        env->dialogAnswers.push_back(path);
+        t->mnuOpenFile_Click();
+        QCOMPARE(EncoderSettings.sPort2Protocol, QByteArray("FOO"));
+        const std::size_t before = encoder->sim().events().size();
+        ScriptedBoxes boxes;
+        boxes.expect(QStringLiteral("You are About to Program the Encoder"), MsgAnswer::Yes);
+        boxes.expect(QStringLiteral("Port 2 Protocol Holds \"FOO\", Which is Not a Valid Setting\r"
+                                    "Nothing was Written to the Encoder\r"
+                                    "Please Correct the Entry and Try Again"))
+            .title(QStringLiteral("Write Error"));
+        t->mnuWriteDB_Click();
+        QVERIFY(boxes.verifyAllShown());
+        QTest::qWait(50);
+        for (const encsim::Event &e : encoder->sim().events(before))
+            QVERIFY2(e.kind != encsim::EventKind::Input, e.bytes.c_str());
+        QCOMPARE(encoder->sim().getState().config.at("serial2 protocol"), std::string("COMP2"));
+    }
 };
 
 QTEST_MAIN(TestEditedRecords)

@@ -297,8 +297,10 @@ private slots:
         bad("V9 flag 1 and a blank", 9, "config invertdata?", "\"1 <CR><LF>\"", "Data Polarity");
         bad("V9 flag x", 9, "config capby8?", "x<CR><LF>", "Increment Capcodes by 8");
         bad("V9 protocol not in the table", 9, "config serial2 protocol?", "TAPX<CR><LF>", "Port 2 Protocol");
-        bad("V9 baud 4800", 9, "config serial1 baud?", "4800<CR><LF>", "Port 1 Baud");
-        bad("V9 format N82", 9, "config serial2 databits?", "N82<CR><LF>", "Port 2 Data Bits");
+        bad("V9 baud fast", 9, "config serial1 baud?", "fast<CR><LF>", "Port 1 Baud");
+        bad("V9 format N92", 9, "config serial2 databits?", "N92<CR><LF>", "Port 2 Data Bits");
+        bad("V9 batch size beyond 16 bits", 9, "config maxbatch?", "99999<CR><LF>", "Max Msgs/Batch");
+        bad("V9 batch size abc", 9, "config maxbatch?", "abc<CR><LF>", "Max Msgs/Batch");
         bad("V9 flow XON", 9, "config serial1 flow?", "XON<CR><LF>", "Serial Port 1 Flow Control");
         bad("V9 attenuation 1.5", 9, "config MODATTENF?", "1.5<CR><LF>", "Coarse Modulation Attenuation");
         bad("V7 flow with a bare CR", 7, "config altfc?", "altfc<CR>1<CR><LF>", "NAK Before Flow Mode");
@@ -306,6 +308,10 @@ private slots:
         bad("V7 PET 2", 7, "config pet?", "2<CR><LF>", "PET Protocol Support");
         bad("V7 batch size empty", 7, "config maxbatch?", "<CR><LF>", "Max Msgs/Batch");
         good("V9 batch size with a leading zero", 9, "config maxbatch?", "012<CR><LF>", "", "12");
+        good("V9 batch size with a plus", 9, "config maxbatch?", "+10<CR><LF>", "", "10");
+        good("V9 batch size below zero", 9, "config maxbatch?", "-5<CR><LF>", "", "-5");
+        good("V9 baud 4800", 9, "config serial1 baud?", "4800<CR><LF>", "", "4800");
+        good("V9 format N82", 9, "config serial2 databits?", "N82<CR><LF>", "", "N82");
         good("V9 baud Invalid (no such port)", 9, "config serial2 baud?", "Invalid<CR><LF>", "", "Invalid");
         good("V9 station ID empty", 9, "config sid?", "<CR><LF>", "", "");
         good("V9 port 2 format O71", 9, "config serial2 databits?", "O71<CR><LF>", "", "O71");
@@ -487,6 +493,74 @@ private slots:
         QVERIFY(!Run.bDBMatchesEncoder);
     }
 
+    // The guard's answer is a flag on its own line, or the encoder's refusal of a query it does
+    // not know (off); no answer counts as off too. Any other answer leaves the mode unknown: the
+    // read stops with its error box before it asks for or stores any setting, and switches
+    // nothing.
+    void theGuardMustGetAFlag_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QString>("answer"); // empty: none comes
+        QTest::addColumn<bool>("goesOn");
+
+        const auto row = [](const char *name, int generation, const char *answer, bool goesOn) {
+            QTest::newRow(name) << generation << QString::fromLatin1(answer) << goesOn;
+        };
+        row("V9 identification", 9, "\"Kestrane Paging Encoder v9.7<CR><LF>\"", false);
+        row("V9 the tail of a logon prompt", 9, "=<CR><LF>", false);
+        row("V9 OK", 9, "OK<CR><LF>", false);
+        row("V9 an empty line", 9, "<CR><LF>", false);
+        row("V9 10", 9, "10<CR><LF>", false);
+        row("V9 half a line", 9, "1", false);
+        row("V9 Invalid", 9, "Invalid<CR><LF>", true);
+        row("V9 its echo alone", 9, "\"CONFIG SERIAL1 IDASCAP?<CR><LF>\"", true);
+        row("V9 no answer", 9, "", true);
+        row("V7 identification", 7, "\"Kestrane Paging Encoder v7.2<CR><LF>\"", false);
+        row("V7 Invalid", 7, "Invalid<CR><LF>", true);
+        row("V7 no answer", 7, "", true);
+    }
+    void theGuardMustGetAFlag()
+    {
+        QFETCH(int, generation);
+        QFETCH(QString, answer);
+        QFETCH(bool, goesOn);
+        const QByteArray query = generation == 7 ? "CONFIG IDASCAP?" : "CONFIG SERIAL1 IDASCAP?";
+        DeviceState state = FullState(generation);
+        // A garbled answer meets the mode on, where records would be taken as pages; a read
+        // that goes on meets it off (the guard counts it as off).
+        setIDAsCap(state, !goesOn);
+        const QString knob = answer.isEmpty() ? QStringLiteral("drop_reply") : QStringLiteral("replace_reply");
+        QString value = QLatin1Char('"') + QLatin1String(query) + QLatin1Char('"');
+        if (!answer.isEmpty())
+            value += QStringLiteral(" bytes=") + answer;
+        // No answer, an echo alone, half a line: the reply time runs out (at a tenth of real
+        // time, 600 ms).
+        QVERIFY(connectTo(state, {{knob.toStdString(), value.toStdString()}}));
+        EncoderSettings.sMaxBatch = "old";
+        EncoderSettings.bPort1IDAsCap = true;
+        if (!goesOn)
+            fx->boxes.expect(kReadError).title(QStringLiteral("Read Error")).icon(MsgIcon::None);
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        if (goesOn) {
+            QVERIFY(fx->boxes.shown().isEmpty());
+            QCOMPARE(fx->view.panel(1), kMatches);
+            QVERIFY(!EncoderSettings.bPort1IDAsCap);
+            QCOMPARE(fx->view.label(Label::IDAsCap),
+                     generation == 7 ? QStringLiteral("ID As Capcode Mode is OFF")
+                                     : QStringLiteral("ID As Capcode Mode is OFF for Port 1"));
+            return;
+        }
+        QCOMPARE(fx->boxes.shown().size(), 1);
+        QCOMPARE(fx->sent(), QByteArrayList{query + '\r'});
+        QCOMPARE(EncoderSettings.sMaxBatch, QByteArray("old"));
+        QVERIFY(EncoderSettings.bPort1IDAsCap); // as it was: the mode is not known
+        QCOMPARE(fx->view.label(Label::IDAsCap), QString());
+        QCOMPARE(DB.PagerGroups[0][GrpID], QByteArray("old"));
+        QCOMPARE(fx->sim().getState().config.at("serial1 idascap"), std::string("1"));
+        QVERIFY(!Run.bDBBusy());
+    }
+
     // The guard's commands must be confirmed with the generation's own text; otherwise the
     // read stops with the improper-response box (and still tries to leave the mode as found).
     void idAsCapcodeSwitchingMustBeConfirmed_data()
@@ -571,8 +645,8 @@ private slots:
     // A record request is answered only by its own record: a read that takes a late answer
     // to an earlier command shifts every answer after it onto the wrong item, which fails the
     // read like a time-out. An encoder that has rebooted into paging mode answers with its
-    // port's prompts, which fail the read at the first settings answer that is not of its form
-    // (the batch size; an empty station ID is one).
+    // port's prompts, which fail the read at the ID-as-capcode guard: its answer is no flag, so
+    // nothing is read or stored.
     void onlyItsOwnRecordAnswersARequest_data()
     {
         QTest::addColumn<int>("generation");
@@ -594,8 +668,8 @@ private slots:
             << QByteArray("M 3") << "Message 3";
         for (const char *protocol : {"COMP1", "COMP2", "SCOPE", "SNPP"})
             QTest::addRow("rebooted into paging mode on a %s port", protocol)
-                << 9 << QString::fromLatin1(protocol) << QStringList{} << QByteArray("config maxbatch?")
-                << "Max Msgs/Batch";
+                << 9 << QString::fromLatin1(protocol) << QStringList{} << QByteArray("CONFIG SERIAL1 IDASCAP?")
+                << QString();
     }
     void onlyItsOwnRecordAnswersARequest()
     {
@@ -618,13 +692,14 @@ private slots:
         QVERIFY(fx->boxes.verifyAllShown());
         QCOMPARE(fx->boxes.shown().size(), 1);
 
-        QCOMPARE(fx->view.panel(1), kProgress + item);
-        QVERIFY(!Run.bDBMatchesEncoder);
-        if (request.startsWith("config")) {
-            QCOMPARE(fx->sent().last(), request + '\r'); // nothing after it
+        QCOMPARE(fx->view.panel(1), item.isEmpty() ? QString() : kProgress + item);
+        if (request.startsWith("CONFIG")) {
+            QCOMPARE(fx->sent(), QByteArrayList{request + '\r'}); // nothing after it
+            QCOMPARE(fx->view.label(Label::IDAsCap), QString()); // the mode is not known
             QCOMPARE(DB.PagerGroups[0][GrpID], QByteArray("old"));
             return;
         }
+        QVERIFY(!Run.bDBMatchesEncoder);
         QCOMPARE(fx->sent().last(), Block(request.toStdString())); // nothing after it
         const char kind = request.at(0);
         const std::size_t slot = std::size_t(request.mid(2).toInt() - 1);

@@ -97,7 +97,7 @@ private slots:
     {
         const std::tuple<bool, const char *, const char *, const char *> rows[] = { // V7, query, names, steps
             {false, "config sid?", "sid", " W1 AW > W1 AW "},
-            {false, "config maxbatch?", "maxbatch", "010>10| 7 >7|abc>7|40000>7"}, // numbers only, in 16 bits
+            {false, "config maxbatch?", "maxbatch", "010>10|+7>7|-5>-5|abc>-5|40000>-5"}, // numbers only, in 16 bits
             {false, "config invertdata?", "invertdata", "0>1|1>0|2>1"},             // "1" is normal data
             {false, "config capby8?", "capby8", "x>1|0>0"},
             {false, "config serial2 idascap?", "idascap2", "Invalid>1|0>0"},

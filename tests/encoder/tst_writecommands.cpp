@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include "encoder/read/settingsqueries.h"
+#include "encoder/settingforms.h"
 #include "encoder/write/writecheck.h"
 #include "encoder/write/writecommands.h"
 #include "encoder/write/writerecords.h"
@@ -170,8 +172,11 @@ private slots:
     // the settings name it; the values a write does not send are passed over.
     void aValueWithAControlByteIsNamed()
     {
-        const auto named = [](WriterVariant v, const QByteArray &firmware = "9.7") {
-            return FieldWithControlByte(v, firmware).value_or("none");
+        const auto named = [](WriterVariant v, const QByteArray &firmware = "9.7") -> QByteArray {
+            const auto bad = FirstUnsendableValue(v, firmware);
+            if (!bad)
+                return "none";
+            return bad->controlByte ? bad->field : bad->field + " (form)";
         };
         const auto both = [&] { return named(WriterVariant::TwoPort) + " / " + named(WriterVariant::V7); };
         QCOMPARE(both(), QByteArray("none / none"));
@@ -203,6 +208,75 @@ private slots:
         QCOMPARE(named(WriterVariant::TwoPort, "9.01"), QByteArray("Port 1 Flow Control")); // no station ID
         EncoderSettings.sMaxBatch = "1\r";
         QCOMPARE(both(), QByteArray("Station ID / Max Msgs/Batch"));
+    }
+
+    // A setting goes out only in a form that a read takes back: the read's query of the
+    // setting and the write's check judge every value alike, and the check names the field.
+    void aSettingIsSentOnlyInAFormTheReadTakesBack_data()
+    {
+        QTest::addColumn<QByteArray>("query");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QByteArray>("refusedAs"); // empty: the value goes
+
+        const auto row = [](const char *query, const char *value, const char *refusedAs = "") {
+            QTest::addRow("%s %s", query, value) << QByteArray(query) << QByteArray(value) << QByteArray(refusedAs);
+        };
+        for (const char *baud : {"4800", "19200", "300", "Invalid"})
+            row("config serial2 baud?", baud);
+        for (const char *baud : {"fast", "", "-300", "9600 ", "invalid"})
+            row("config serial2 baud?", baud, "Port 2 Baud Rate");
+        for (const char *format : {"O81", "N82", "E71", "O72"})
+            row("config serial1 databits?", format);
+        for (const char *format : {"X81", "N91", "n81", "N8", "N811"})
+            row("config serial1 databits?", format, "Port 1 Data Bits");
+        for (const char *number : {"-5", "+10", "010", "32767", "-32768", "0"})
+            row("config maxbatch?", number);
+        for (const char *number : {"99999", "32768", "-32769", "", "1 0", " 10", "abc", "+", "1.5"})
+            row("config maxbatch?", number, "Max Msgs/Batch");
+        row("config dutycycle?", "66");
+        row("config dutycycle?", "66%", "Duty Cycle");
+        row("config serial2 protocol?", "SNPP");
+        row("config serial2 protocol?", "FOO", "Port 2 Protocol");
+        row("config serial1 flow?", "ASW");
+        row("config serial1 flow?", "XON", "Port 1 Flow Control");
+        row("config sid?", "");
+        row("config sid?", "RELAY 7");
+        row("config sid?", "OK", "Station ID");
+        row("config sid?", "config sid", "Station ID");
+    }
+    void aSettingIsSentOnlyInAFormTheReadTakesBack()
+    {
+        QFETCH(QByteArray, query);
+        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, refusedAs);
+        const QList<SettingsQuery> queries = TwoPortSettingsQueries("1", "9.7");
+        const auto q = std::find_if(queries.begin(), queries.end(), [&](const SettingsQuery &q) { return q.command == query; });
+        QVERIFY(q != queries.end());
+        QCOMPARE(HasForm(q->form, value), refusedAs.isEmpty());
+
+        if (refusedAs.isEmpty()) {
+            q->store(value); // the query stores into the setting that the write sends
+            QVERIFY(!FirstUnsendableValue(WriterVariant::TwoPort, "9.7"));
+            return;
+        }
+        const QList<TextSetting> &table = TextSettings();
+        const auto setting = std::find_if(table.begin(), table.end(), [&](const TextSetting &t) { return t.name == refusedAs; });
+        QVERIFY(setting != table.end());
+        QVERIFY(FormOf(setting->value) == q->form);
+        EncoderSettings.*setting->value = value;
+        const auto bad = FirstUnsendableValue(WriterVariant::TwoPort, "9.7");
+        QVERIFY(bad && !bad->controlByte);
+        QCOMPARE(bad->field, refusedAs);
+    }
+
+    // A number is stored as its decimal text.
+    void numbersAreReadAsWholeNumbers()
+    {
+        QByteArray text;
+        QByteArrayList stored;
+        for (const char *value : {"+10", "-5", "010", "-0", "99999"})
+            stored << (ToInt16Text(value, &text) ? text : "refused");
+        QCOMPARE(stored.join(' '), QByteArray("10 -5 10 0 refused"));
     }
 
     // Each record waits for RS CR; only a two-port encoder's groups get the long reply wait.

@@ -418,16 +418,16 @@ private slots:
         QTest::addColumn<QByteArray>("lastSent");
         QTest::addColumn<QStringList>("refused");
         QTest::newRow("V9: a batch size, SNPP before 9.7, port 2's ID-as-capcode")
-            << 9 << QByteArray("9.6") << QByteArray("x") << QByteArray("SNPP")
+            << 9 << QByteArray("9.6") << QByteArray("-5") << QByteArray("SNPP")
             << QStringList{"replace_reply=\"config serial2 idascap 0\" nth:2 bytes=Invalid<CR><LF>"} << false
             << QByteArray("config serial2 idascap 0\r")
-            << QStringList{"Max Msgs/Batch x", "Protocol: SNPP for Port 2", "ID Assumed as Capcode OFF for Port 2"};
+            << QStringList{"Max Msgs/Batch -5", "Protocol: SNPP for Port 2", "ID Assumed as Capcode OFF for Port 2"};
         QTest::newRow("V7: PET (its answer ends at CR), a batch size, ID-as-capcode")
-            << 7 << QByteArray("7.2") << QByteArray("x") << QByteArray("TAP")
+            << 7 << QByteArray("7.2") << QByteArray("-5") << QByteArray("TAP")
             << QStringList{"replace_reply=\"config pet\" bytes=Invalid<CR>",
                            "replace_reply=\"config idascap 0\" bytes=Invalid<CR><LF>"}
             << true << QByteArray("config idascap 0\r\n")
-            << QStringList{"PET Protocol Support OFF", "Max Msgs/Batch x", "ID Assumed as Capcode OFF"};
+            << QStringList{"PET Protocol Support OFF", "Max Msgs/Batch -5", "ID Assumed as Capcode OFF"};
     }
     void refusedSettingsAreNamed()
     {
@@ -568,15 +568,62 @@ private slots:
         verifyCleanedUp();
     }
 
-    void anUnansweredGuardQueryCountsAsOff()
+    // The guard's answer is a flag on its own line, or the encoder's refusal of a query it does
+    // not know (off). Without an answer, or with any other, the mode is unknown: the write stops
+    // with its error box before it sends anything more, so no record reaches a port that may take
+    // it as a page, and nothing was switched that needs putting back.
+    void theGuardMustGetAFlag_data()
     {
-        QVERIFY(connectTo(encsim::DeviceState::factory(7)));
-        QVERIFY(sim().setKnob("drop_reply", "\"CONFIG IDASCAP?\""));
-        runOutOnceFired(QStringLiteral("drop_reply"));
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QString>("answer"); // empty: none comes
+        QTest::addColumn<bool>("goesOn");
+
+        const auto row = [](const char *name, int generation, const char *answer, bool goesOn) {
+            QTest::newRow(name) << generation << QString::fromLatin1(answer) << goesOn;
+        };
+        row("V9 identification", 9, "\"Kestrane Paging Encoder v9.7<CR><LF>\"", false);
+        row("V9 the tail of a logon prompt", 9, "=<CR><LF>", false);
+        row("V9 OK", 9, "OK<CR><LF>", false);
+        row("V9 an empty line", 9, "<CR><LF>", false);
+        row("V9 10", 9, "10<CR><LF>", false);
+        row("V9 its echo alone", 9, "\"CONFIG SERIAL1 IDASCAP?<CR><LF>\"", false);
+        row("V9 no answer", 9, "", false);
+        row("V9 Invalid", 9, "Invalid<CR><LF>", true);
+        row("V9 0 ended by LF alone", 9, "0<LF>", true);
+        row("V7 identification", 7, "\"Kestrane Paging Encoder v7.2<CR><LF>\"", false);
+        row("V7 no answer", 7, "", false);
+        row("V7 Invalid", 7, "Invalid<CR><LF>", true);
+    }
+    void theGuardMustGetAFlag()
+    {
+        QFETCH(int, generation);
+        QFETCH(QString, answer);
+        QFETCH(bool, goesOn);
+        const QByteArray query = generation == 7 ? "CONFIG IDASCAP?" : "CONFIG SERIAL1 IDASCAP?";
+        Knobs knobs = kFast;
+        const QString knob = answer.isEmpty() ? QStringLiteral("drop_reply") : QStringLiteral("replace_reply");
+        const QString value = QLatin1Char('"') + QLatin1String(query) + QLatin1Char('"') +
+                              (answer.isEmpty() ? QString() : QStringLiteral(" bytes=") + answer);
+        knobs.push_back({knob.toStdString(), value.toStdString()});
+        QVERIFY(connectTo(encsim::DeviceState::factory(generation), knobs));
+        if (answer.isEmpty())
+            runOutOnceFired(knob);
+        if (!goesOn)
+            fx->boxes.expect(kWriteError).title(QStringLiteral("Write Error")).icon(MsgIcon::None);
+        const bool matchedBefore = Run.bDBMatchesEncoder;
         program();
-        QCOMPARE(sent().mid(0, 2), (QByteArrayList{"CONFIG IDASCAP?\r", "config invertdata 0\r\n"}));
-        QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is OFF"));
-        QCOMPARE(status(), QString::fromLatin1(kMatches));
+        QVERIFY(fx->boxes.verifyAllShown());
+        if (goesOn) {
+            QCOMPARE(sent().at(1), QByteArray(generation == 7 ? "config invertdata 0\r\n" : "config invertdata 1\r"));
+            QCOMPARE(sim().stats().recordWrites, 75);
+            QCOMPARE(status(), QString::fromLatin1(kMatches));
+            return;
+        }
+        QCOMPARE(fx->boxes.shown().size(), 1);
+        QCOMPARE(sent(), QByteArrayList{query + '\r'});
+        QCOMPARE(fx->view.label(Label::IDAsCap), QString()); // the mode is not known
+        QCOMPARE(Run.bDBMatchesEncoder, matchedBefore);
+        verifyCleanedUp();
     }
 
     // With the PC on port 2 and port 2's ID-as-capcode wanted on, the settings keep the

@@ -25,8 +25,9 @@ private slots:
         QVERIFY(EncoderSettings.bPort1IDAsCap && !EncoderSettings.bPort2IDAsCap);
         QCOMPARE(AttachedPortLineSettings(), QByteArray("2400,o,7,1"));
         QCOMPARE(PortLineSettings("1200", "N81") + ' ' + PortLineSettings("300", "E71") + ' ' +
-                     PortLineSettings("300", "n81"),
-                 QByteArray("1200,n,8,1 300,e,7,1 300,o,7,1"));
+                     PortLineSettings("4800", "O81") + ' ' + PortLineSettings("300", "N72") + ' ' +
+                     PortLineSettings("300", "n81") + ' ' + PortLineSettings("300", "O91"),
+                 QByteArray("1200,n,8,1 300,e,7,1 4800,o,8,1 300,n,7,2 300,o,7,1 300,o,7,1"));
     }
 
     void attenTableHasTheFortySteps()

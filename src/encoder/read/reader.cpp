@@ -4,6 +4,7 @@
 #include "encoder/read/records.h"
 #include "encoder/read/settingsqueries.h"
 #include "encoder/recordblock.h"
+#include "encoder/settingforms.h"
 #include "encoder/terminalview.h"
 #include "model/changes.h"
 #include "model/database.h"
@@ -179,10 +180,14 @@ private:
             return *stop;
         if (r.outcome == ReplyOutcome::Cancelled)
             return cancelledAtGuard();
-        // No answer counts as off.
+        // No answer counts as off. An answer that is no flag (a late answer to something else,
+        // the logon prompt) leaves the mode unknown: the read stops before it stores anything.
+        const IDAsCapAnswer answer = JudgeIDAsCapAnswer(r.reply, r.outcome == ReplyOutcome::Answered);
+        if (answer == IDAsCapAnswer::Garbled)
+            return readError();
 
         m_changed = true;
-        if (!r.reply.startsWith('1')) {
+        if (answer != IDAsCapAnswer::On) {
             attachedIDAsCap() = false;
             view().SetLabel(TerminalView::Label::IDAsCap, idAsCapLabel(false));
             return Stop::None;

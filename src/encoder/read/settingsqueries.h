@@ -1,25 +1,13 @@
 #pragma once
 // The settings queries of a database read, in the order they are sent, with the form each
-// answer value must have and the rule by which it is stored.
+// answer value must have (an answer of another form is no answer of the query) and the rule by
+// which it is stored.
+
+#include "encoder/settingforms.h"
 
 #include <QByteArray>
 #include <QList>
 #include <functional>
-
-// The forms of a settings answer's value. An answer of another form is no answer of the query.
-enum class AnswerForm {
-    Flag,        // exactly "0" or "1"
-    Digits,      // one or more digits (the duty cycle, the batch size)
-    Attenuation, // a whole number, a minus sign allowed (the modulation attenuation)
-    Protocol,    // a code of the paging protocols' table
-    Baud,        // a baud rate the settings dialog offers, or "Invalid" (no such port)
-    CharFormat,  // "N81", "E71" or "O71"
-    Flow,        // "NONE", "HW", "SW", "AHW" or "ASW"
-    StationID,   // printable text, empty allowed, but not an echo of a command ("config ...")
-                 // and not one of the encoder's own answers ("OK", "Invalid")
-    PETSupport,  // "0", "1", or the RS of a V7 without the PET option
-};
-bool HasForm(AnswerForm form, const QByteArray &value);
 
 // The value of a settings answer: its first line less the CR LF that ends it (or the CR that
 // ends an RS answer).
@@ -28,7 +16,7 @@ QByteArray SettingAnswerValue(const QByteArray &reply);
 struct SettingsQuery {
     QByteArray statusItem;  // shown after "Reading Pager Database - "
     QByteArray command;     // without its line ending
-    AnswerForm form;
+    SettingForm form;
     std::function<void(const QByteArray &value)> store;
     bool endsAtRS = false;  // an RS and its CR are an answer too (V7 PET query)
     // The value is text the operator chose (the station ID): "ID=" inside it is not the
@@ -43,6 +31,3 @@ QList<SettingsQuery> TwoPortSettingsQueries(const QByteArray &testPort,
 
 // A single-port V7 encoder.
 QList<SettingsQuery> V7SettingsQueries();
-
-// A signed 16-bit whole number as decimal text ("010" -> "10"); nothing for anything else.
-bool ToInt16Text(const QByteArray &value, QByteArray *out);

@@ -1,10 +1,9 @@
 #include "encoder/write/writecheck.h"
 
 #include "encoder/controlbytes.h"
+#include "encoder/settingforms.h"
 #include "model/database.h"
 #include "model/state.h"
-
-#include <utility>
 
 namespace {
 
@@ -26,26 +25,19 @@ QByteArray groupFieldName(int field)
 
 } // namespace
 
-std::optional<QByteArray> FieldWithControlByte(WriterVariant variant, const QByteArray &firmwareVer)
+std::optional<UnsendableValue> FirstUnsendableValue(WriterVariant variant, const QByteArray &firmwareVer)
 {
-    const EncoderConfig &s = EncoderSettings;
-    QList<std::pair<const char *, const QByteArray *>> settings;
-    if (variant == WriterVariant::TwoPort && firmwareVer != "9.01")
-        settings.append({"Station ID", &s.sStationID});
-    settings.append({"Duty Cycle", &s.sDutyCycle});
-    settings.append({"Max Msgs/Batch", &s.sMaxBatch});
-    if (variant == WriterVariant::TwoPort)
-        settings.append({{"Port 1 Flow Control", &s.sPort1Flow},
-                         {"Port 2 Flow Control", &s.sPort2Flow},
-                         {"Port 1 Protocol", &s.sPort1Protocol},
-                         {"Port 2 Protocol", &s.sPort2Protocol},
-                         {"Port 1 Baud Rate", &s.sPort1Baud},
-                         {"Port 2 Baud Rate", &s.sPort2Baud},
-                         {"Port 1 Data Bits", &s.sPort1DataBits},
-                         {"Port 2 Data Bits", &s.sPort2DataBits}});
-    for (const auto &[name, value] : std::as_const(settings))
-        if (HoldsControlByte(*value))
-            return QByteArray(name);
+    for (const TextSetting &setting : TextSettings()) {
+        if (setting.twoPortOnly && variant != WriterVariant::TwoPort)
+            continue;
+        if (setting.value == &EncoderConfig::sStationID && firmwareVer == "9.01")
+            continue;
+        const QByteArray &value = EncoderSettings.*setting.value;
+        if (HoldsControlByte(value))
+            return UnsendableValue{setting.name, value, true};
+        if (!HasForm(setting.form, value))
+            return UnsendableValue{setting.name, value, false};
+    }
 
     // Groups and families not in use go out as lines of zeros: their fields are not sent.
     for (int g = 0; g < GroupCount; ++g) {
@@ -54,7 +46,8 @@ std::optional<QByteArray> FieldWithControlByte(WriterVariant variant, const QByt
             continue;
         for (int field = 0; field < GrpDefined; ++field)
             if (HoldsControlByte(grp[field]))
-                return "Group " + QByteArray::number(g + 1) + ' ' + groupFieldName(field);
+                return UnsendableValue{"Group " + QByteArray::number(g + 1) + ' ' + groupFieldName(field),
+                                       grp[field], true};
     }
     for (int f = 0; f < FamilyCount; ++f) {
         const FamilyRec &fam = DB.Families[f];
@@ -62,10 +55,11 @@ std::optional<QByteArray> FieldWithControlByte(WriterVariant variant, const QByt
             continue;
         for (int field = 0; field < FamDefined; ++field)
             if (HoldsControlByte(fam[field]))
-                return "Family " + QByteArray::number(f + 1) + ' ' + kFamilyFields[field];
+                return UnsendableValue{"Family " + QByteArray::number(f + 1) + ' ' + kFamilyFields[field],
+                                       fam[field], true};
     }
     for (int m = 0; m < MessageCount; ++m)
         if (HoldsControlByte(DB.CannedMsgs[m]))
-            return "Canned Message " + QByteArray::number(m + 1);
+            return UnsendableValue{"Canned Message " + QByteArray::number(m + 1), DB.CannedMsgs[m], true};
     return std::nullopt;
 }

@@ -66,14 +66,6 @@ WriteCommand idAsCap(int port, bool on)
 }
 } // namespace
 
-bool SettingRefused(const QByteArray &reply)
-{
-    qsizetype start = 0;
-    while (start < reply.size() && (reply.at(start) == '\r' || reply.at(start) == '\n'))
-        ++start;
-    return reply.mid(start).startsWith(SettingRefusal);
-}
-
 IDAsCapGuard TwoPortIDAsCapGuard(const QByteArray &testPort)
 {
     const int port = AttachedPortNumber(testPort);

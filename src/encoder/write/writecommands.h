@@ -17,8 +17,6 @@ inline constexpr char EndingLF[] = "\n";
 inline constexpr char RecordAck[] = "\x1e\r";
 // What every progress text of a write begins with.
 inline constexpr char WritingProgress[] = "Writing Pager Database - ";
-// The encoder's answer to a setting it does not take.
-inline constexpr char SettingRefusal[] = "Invalid";
 // The status of a write that went through but for settings the encoder refused.
 inline constexpr char WriteRefusedStatus[] = "Programming Ended - The Encoder Refused Some Settings";
 
@@ -43,18 +41,14 @@ struct WriteCommand {
 };
 
 // The ID-as-capcode guard at the start of a write: the query of the attached port's mode, and
-// the command that switches it off for the transfer when the first character of the query's
-// reply is "1". Both end with CR; both replies end at LF.
+// the command that switches it off for the transfer when the query's answer is "1"
+// (JudgeIDAsCapAnswer). Both end with CR; both replies end at LF.
 struct IDAsCapGuard {
     WriteCommand query;
     WriteCommand switchOff; // mustContain: the encoder's confirmation
     QByteArray labelOn;
     QByteArray labelOff;
 };
-
-// Whether the encoder refused a setting: its answer (after any line breaks in front) begins
-// with "Invalid".
-bool SettingRefused(const QByteArray &reply);
 
 // Two-port (V8/V9) encoder, port by sTestPort.
 IDAsCapGuard TwoPortIDAsCapGuard(const QByteArray &testPort);

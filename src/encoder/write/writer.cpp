@@ -1,7 +1,8 @@
 // Programming the encoder with the displayed database.
 //
 // A write runs: start (the port must be open, and no value to be sent may hold a control
-// byte: either refusal sends nothing), the ID-as-capcode guard on the attached encoder
+// byte or, for a setting, be of another form than a read takes back: each refusal sends
+// nothing), the ID-as-capcode guard on the attached encoder
 // port, the modulation attenuation (two-port encoders, transmitter tuning enabled), the
 // settings, the 75 records, the ID-as-capcode setting of the port(s), the success step and the
 // clean-up. The first command that fails ends the write with one message box; nothing is
@@ -17,6 +18,7 @@
 
 #include "encoder/link.h"
 #include "encoder/read/records.h"
+#include "encoder/settingforms.h"
 #include "encoder/terminalview.h"
 #include "encoder/write/writecheck.h"
 #include "encoder/write/writecommands.h"
@@ -48,7 +50,7 @@ public:
     WriteRun() : m_link(Link()) {}
 
     // The start. False when the write does not run: no main window, the port is closed, or a
-    // value to be sent holds a control byte (either said in a box); nothing then needs
+    // value to be sent cannot go (either said in a box); nothing then needs
     // cleaning up, and nothing has been sent.
     bool start(WriterVariant variant, std::optional<std::chrono::milliseconds> replyTimeout)
     {
@@ -68,10 +70,13 @@ public:
             m_filling.reset();
             return false;
         }
-        if (const auto field = FieldWithControlByte(variant, Run.sFirmwareVer)) {
-            MsgBox(latin1(*field) +
-                       QStringLiteral(" Holds a Control Character (Such as a Line Break)\r"
-                                      "Nothing was Written to the Encoder\r"
+        if (const auto bad = FirstUnsendableValue(variant, Run.sFirmwareVer)) {
+            const QString what = bad->controlByte
+                                     ? QStringLiteral(" Holds a Control Character (Such as a Line Break)")
+                                     : QStringLiteral(" Holds \"") + latin1(bad->value) +
+                                           QStringLiteral("\", Which is Not a Valid Setting");
+            MsgBox(latin1(bad->field) + what +
+                       QStringLiteral("\rNothing was Written to the Encoder\r"
                                       "Please Correct the Entry and Try Again"),
                    MsgButtons::OK, MsgIcon::None, QStringLiteral("Write Error"));
             SetDefaultPointer();
@@ -104,8 +109,16 @@ public:
             m_link.clearCancel();
             return false;
         }
-        // No answer means the mode is off.
-        const bool on = query.reply.startsWith('1');
+        // Without a flag for an answer the mode is unknown, and the records would be taken as
+        // pages if it were on: nothing is sent. (The encoder's refusal of the query is a
+        // firmware without the mode: off.)
+        const IDAsCapAnswer answer =
+            JudgeIDAsCapAnswer(query.reply, query.outcome == ReplyOutcome::Answered);
+        if (answer == IDAsCapAnswer::None || answer == IDAsCapAnswer::Garbled) {
+            writeError();
+            return false;
+        }
+        const bool on = answer == IDAsCapAnswer::On;
         view().SetLabel(TerminalView::Label::IDAsCap, latin1(on ? g.labelOn : g.labelOff));
         if (!on)
             return true;
@@ -158,13 +171,7 @@ public:
         const bool logonPrompt = command.messageRecord ? LogonPromptOutsideQuotes(result.reply)
                                                        : result.reply.contains(LogonPrompt);
         if (result.outcome != ReplyOutcome::Answered || logonPrompt) {
-            m_link.clearCancel();
-            MsgBox(QStringLiteral("Error Writing Pager Database at\r") + latin1(m_link.lineSettings()) +
-                       QStringLiteral("  COM Port ") + QString::number(m_link.portNumber()) +
-                       QStringLiteral("\rPlease Check Connections, Paging Encoder Configuration,\r"
-                                      "or COM Port Settings, and Try Again"),
-                   MsgButtons::OK, MsgIcon::None, QStringLiteral("Write Error"));
-            SetDefaultPointer();
+            writeError();
             return false;
         }
         if (command.setting && SettingRefused(result.reply))
@@ -226,6 +233,18 @@ public:
     }
 
 private:
+    // The "Write Error" box of a command that failed.
+    void writeError()
+    {
+        m_link.clearCancel();
+        MsgBox(QStringLiteral("Error Writing Pager Database at\r") + latin1(m_link.lineSettings()) +
+                   QStringLiteral("  COM Port ") + QString::number(m_link.portNumber()) +
+                   QStringLiteral("\rPlease Check Connections, Paging Encoder Configuration,\r"
+                                  "or COM Port Settings, and Try Again"),
+               MsgButtons::OK, MsgIcon::None, QStringLiteral("Write Error"));
+        SetDefaultPointer();
+    }
+
     // The program is closing (the main window has gone or is going): the write stops at once.
     bool gone() const { return m_link.Gone(); }
     // After an exchange: the program is closing, or the port's device has gone (nothing more
