@@ -2,7 +2,7 @@
 
 #include "model/changes.h"
 #include "model/state.h"
-#include "paging/protocoltable.h"
+#include "protocols/protocoltable.h"
 
 bool bGroupsEdited = false;
 bool bPagerIDsAdjusted = false;

@@ -7,7 +7,7 @@
 #include "editors/groupscheck.h"
 #include "model/database.h"
 #include "model/state.h"
-#include "paging/protocoltable.h"
+#include "protocols/protocoltable.h"
 
 #include <utility>
 #include <vector>

@@ -4,7 +4,7 @@
 #include "encoder/read/records.h"
 #include "model/encoderports.h"
 #include "model/state.h"
-#include "paging/protocoltable.h"
+#include "protocols/protocoltable.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 
 #include <QtTest>
 
-#include "paging/protocoltable.h"
+#include "protocols/protocoltable.h"
 
 #include <set>
 #include <string>

@@ -1,4 +1,4 @@
-#include "paging/protocoltable.h"
+#include "protocols/protocoltable.h"
 
 #include <array>
 
