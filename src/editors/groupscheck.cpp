@@ -202,10 +202,10 @@ int SwitchCOMP1PortWithoutDefaultPager()
         return 0;
     const QByteArray fallback = DefaultPagingProtocol().code;
     int port = 0;
-    if (EncoderSettings.sPort1Protocol == "COMP1") {
+    if (PagesDefaultPager(EncoderSettings.sPort1Protocol)) {
         EncoderSettings.sPort1Protocol = fallback;
         port = 1;
-    } else if (EncoderSettings.sPort2Protocol == "COMP1") {
+    } else if (PagesDefaultPager(EncoderSettings.sPort2Protocol)) {
         EncoderSettings.sPort2Protocol = fallback;
         port = 2;
     }

@@ -76,6 +76,12 @@ const PagingProtocol *FindPagingProtocol(const QByteArray &code)
     return nullptr;
 }
 
+bool PagesDefaultPager(const QByteArray &code)
+{
+    const PagingProtocol *protocol = FindPagingProtocol(code);
+    return protocol && protocol->defaultPager;
+}
+
 int PagingProtocolIndex(const PagingProtocol &protocol)
 {
     return int(&protocol - g_protocols.data());

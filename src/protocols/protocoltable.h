@@ -78,6 +78,10 @@ std::span<const PagingProtocol> PagingProtocols();
 // The row of a protocol code (compared exactly), or nullptr for a code that is none of them.
 const PagingProtocol *FindPagingProtocol(const QByteArray &code);
 
+// Whether a port on this code sends its pages to the first group's first pager ID (the row's
+// defaultPager: COMP1); false for a code that is no row.
+bool PagesDefaultPager(const QByteArray &code);
+
 // Its position in PagingProtocols().
 int PagingProtocolIndex(const PagingProtocol &protocol);
 
