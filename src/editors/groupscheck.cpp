@@ -2,7 +2,7 @@
 
 #include "model/changes.h"
 #include "model/state.h"
-#include "paging/protocoltable.h"
+#include "protocols/protocoltable.h"
 
 bool bGroupsEdited = false;
 bool bPagerIDsAdjusted = false;
@@ -202,10 +202,10 @@ int SwitchCOMP1PortWithoutDefaultPager()
         return 0;
     const QByteArray fallback = DefaultPagingProtocol().code;
     int port = 0;
-    if (EncoderSettings.sPort1Protocol == "COMP1") {
+    if (PagesDefaultPager(EncoderSettings.sPort1Protocol)) {
         EncoderSettings.sPort1Protocol = fallback;
         port = 1;
-    } else if (EncoderSettings.sPort2Protocol == "COMP1") {
+    } else if (PagesDefaultPager(EncoderSettings.sPort2Protocol)) {
         EncoderSettings.sPort2Protocol = fallback;
         port = 2;
     }

@@ -86,7 +86,7 @@ struct GroupsCheckResult {
 GroupsCheckResult CheckGroupPagerIDs(const GroupsCheckHooks &hooks = {});
 
 // The COMP1 protocol takes its default pager from Pager ID 1 of group 1. When group 1 is off
-// or that pager ID is empty, the first of the two ports set to "COMP1" is set to the default
-// protocol (DefaultPagingProtocol(): TAP) and the database is marked modified. Returns the port
-// switched (1 or 2), 0 when none.
+// or that pager ID is empty, the first of the two ports set to such a protocol (a row of the
+// table marked defaultPager) is set to the default protocol (DefaultPagingProtocol(): TAP) and
+// the database is marked modified. Returns the port switched (1 or 2), 0 when none.
 int SwitchCOMP1PortWithoutDefaultPager();

@@ -2,7 +2,7 @@
 
 #include "encoder/controlbytes.h"
 #include "model/encoderports.h"
-#include "paging/protocoltable.h"
+#include "protocols/protocoltable.h"
 
 #include <algorithm>
 #include <limits>

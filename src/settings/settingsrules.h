@@ -7,7 +7,7 @@
 
 #include "model/database.h"
 #include "model/encoderports.h"
-#include "paging/protocoltable.h"
+#include "protocols/protocoltable.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,9 +16,9 @@
 #include <optional>
 
 // The protocol options of an encoder port are the rows of the paging protocols' table, in its
-// order (paging/protocoltable.h). The option a stored protocol code selects when the dialog opens:
-// a code that is not in the table, and one that the encoder's firmware does not offer, select
-// the default protocol and become its code.
+// order (protocols/protocoltable.h). The option a stored protocol code selects when the dialog
+// opens: a code that is not in the table, and one that the encoder's firmware does not offer,
+// select the default protocol and become its code.
 int ProtocolOptionOnLoad(QByteArray &code, const Firmware &firmware);
 
 // The parity a stored character format (parity letter, data bits, stop bits) shows in the

@@ -6,7 +6,7 @@
 #include "model/encoderports.h"
 #include "model/state.h"
 #include "paging/commlog.h"
-#include "paging/protocols.h"
+#include "paging/senderdispatch.h"
 #include "platform/folders.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"

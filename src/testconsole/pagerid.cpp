@@ -3,9 +3,9 @@
 #include "model/database.h"
 #include "model/encoderports.h"
 #include "model/state.h"
-#include "paging/protocoltable.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
+#include "protocols/protocoltable.h"
 
 #include <cstdint>
 #include <limits>

@@ -3,7 +3,7 @@
 // page of the range test (the protocol's row says what each gives its sender), and the guard
 // that keeps two pages off the line at once.
 
-#include "paging/protocols.h"
+#include "paging/senderdispatch.h"
 
 #include <QByteArray>
 

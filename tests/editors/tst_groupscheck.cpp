@@ -7,7 +7,7 @@
 #include "editors/groupscheck.h"
 #include "model/database.h"
 #include "model/state.h"
-#include "paging/protocoltable.h"
+#include "protocols/protocoltable.h"
 
 #include <utility>
 #include <vector>
@@ -151,7 +151,8 @@ private slots:
 
     // COMP1 pages Pager ID 1 of group 1 when nothing else is named: without it the first port
     // on COMP1 goes to the protocols' default (TAP; PET in a table that lists PET first), and
-    // the database no longer matches the encoder.
+    // the database no longer matches the encoder. The port is found by its row's flag, not by
+    // the code "COMP1".
     void comp1WithoutDefaultPagerFallsBackToTap()
     {
         struct Case { const char *active, *pagerID1, *ports, *after; bool switched; };
@@ -169,12 +170,22 @@ private slots:
             QCOMPARE(EncoderSettings.sPort1Protocol + '/' + EncoderSettings.sPort2Protocol, QByteArray(c.after));
             QCOMPARE(Run.bDBMatchesEncoder, !c.switched);
         }
-        std::vector<PagingProtocol> petFirst(PagingProtocols().begin(), PagingProtocols().end());
-        std::swap(petFirst[0], petFirst[1]);
-        const PagingProtocolsReplaced replaced(petFirst);
-        EncoderSettings.sPort2Protocol = "COMP1";
+        std::vector<PagingProtocol> table(PagingProtocols().begin(), PagingProtocols().end());
+        {
+            std::vector<PagingProtocol> petFirst = table;
+            std::swap(petFirst[0], petFirst[1]);
+            const PagingProtocolsReplaced replaced(petFirst);
+            EncoderSettings.sPort2Protocol = "COMP1";
+            QCOMPARE(SwitchCOMP1PortWithoutDefaultPager(), 2);
+            QCOMPARE(EncoderSettings.sPort2Protocol, QByteArray("PET"));
+        }
+        for (PagingProtocol &p : table)
+            p.defaultPager = qstrcmp(p.code, "SNPP") == 0;
+        const PagingProtocolsReplaced flagOnSNPP(table);
+        EncoderSettings.sPort1Protocol = "COMP1";
+        EncoderSettings.sPort2Protocol = "SNPP";
         QCOMPARE(SwitchCOMP1PortWithoutDefaultPager(), 2);
-        QCOMPARE(EncoderSettings.sPort2Protocol, QByteArray("PET"));
+        QCOMPARE(EncoderSettings.sPort1Protocol + '/' + EncoderSettings.sPort2Protocol, QByteArray("COMP1/TAP"));
     }
 };
 

@@ -11,7 +11,10 @@
 #include "encoder/transferfixture.h"
 #include "encoder/write/writer.h"
 #include "model/dbfile.h"
+#include "protocols/protocoltable.h"
 #include "support/linktestaccess.h"
+
+#include <vector>
 
 using namespace encodertest;
 using Command = TerminalView::Command;
@@ -604,7 +607,8 @@ private slots:
 
     // A COMP1 port needs a default pager (the first pager ID of the first group): without one
     // the protocol is set to TAP in the displayed database, port 1 before port 2, after a
-    // complete read and after a failed one.
+    // complete read and after a failed one. The port is found by its row's flag (flagged: the
+    // code of the row that has it), not by the code "COMP1".
     void comp1NeedsADefaultPager_data()
     {
         QTest::addColumn<QByteArray>("port1");
@@ -612,11 +616,15 @@ private slots:
         QTest::addColumn<bool>("fail");
         QTest::addColumn<QByteArray>("port1After");
         QTest::addColumn<QByteArray>("port2After");
-        QTest::newRow("port 2") << QByteArray("TAP") << QByteArray("COMP1") << false << QByteArray("TAP") << QByteArray("TAP");
+        QTest::addColumn<QByteArray>("flagged");
+        QTest::newRow("port 2") << QByteArray("TAP") << QByteArray("COMP1") << false << QByteArray("TAP") << QByteArray("TAP")
+                                << QByteArray("COMP1");
         QTest::newRow("both ports") << QByteArray("COMP1") << QByteArray("COMP1") << false << QByteArray("TAP")
-                                    << QByteArray("COMP1");
+                                    << QByteArray("COMP1") << QByteArray("COMP1");
         QTest::newRow("after a failed read") << QByteArray("TAP") << QByteArray("COMP1") << true << QByteArray("TAP")
-                                             << QByteArray("TAP");
+                                             << QByteArray("TAP") << QByteArray("COMP1");
+        QTest::newRow("the flag on another row") << QByteArray("COMP1") << QByteArray("SNPP") << false
+                                                 << QByteArray("COMP1") << QByteArray("TAP") << QByteArray("SNPP");
     }
     void comp1NeedsADefaultPager()
     {
@@ -625,6 +633,11 @@ private slots:
         QFETCH(bool, fail);
         QFETCH(QByteArray, port1After);
         QFETCH(QByteArray, port2After);
+        QFETCH(QByteArray, flagged);
+        std::vector<PagingProtocol> table(PagingProtocols().begin(), PagingProtocols().end());
+        for (PagingProtocol &p : table)
+            p.defaultPager = p.code == flagged;
+        const PagingProtocolsReplaced replaced(table);
 
         DeviceState state = FullState(9);
         state.groups[0].f[8] = 0; // group 1 in use, without a first pager ID

@@ -6,7 +6,7 @@
 #include "app/apptest.h"
 
 #include "model/database.h"
-#include "paging/protocols.h"
+#include "paging/senderdispatch.h"
 #include "settings/frmSettings_Main.h"
 #include "support/scriptedboxes.h"
 #include "testconsole/frmMessageTest.h"

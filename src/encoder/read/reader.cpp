@@ -10,9 +10,9 @@
 #include "model/database.h"
 #include "model/encoderports.h"
 #include "model/state.h"
-#include "paging/protocoltable.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
+#include "protocols/protocoltable.h"
 
 #include <functional>
 #include <optional>
@@ -390,16 +390,17 @@ private:
         view().SetEnabled(TerminalView::Command::SendMsg, false);
     }
 
-    // Port 1's protocol COMP1 (else port 2's) needs a default pager: the first pager ID of the
-    // first group. Without one the protocol becomes TAP in the displayed database.
+    // Port 1's protocol COMP1 (else port 2's; any row of the table marked defaultPager) needs a
+    // default pager: the first pager ID of the first group. Without one the protocol becomes
+    // the default one, TAP, in the displayed database.
     void comp1Check()
     {
         if (DB.PagerGroups[0][GrpPagerID1] != "0000")
             return;
         QByteArray *protocol = nullptr;
-        if (EncoderSettings.sPort1Protocol == "COMP1")
+        if (PagesDefaultPager(EncoderSettings.sPort1Protocol))
             protocol = &EncoderSettings.sPort1Protocol;
-        else if (EncoderSettings.sPort2Protocol == "COMP1")
+        else if (PagesDefaultPager(EncoderSettings.sPort2Protocol))
             protocol = &EncoderSettings.sPort2Protocol;
         if (!protocol)
             return;

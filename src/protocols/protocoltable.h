@@ -2,9 +2,10 @@
 // The paging protocols an encoder serial port can run, one row each: its code, its option in the
 // encoder settings dialog and which encoders offer it, what a test page gives its sender, and
 // how the message test console shapes itself for it. The settings dialog lists the rows, the
-// console looks its port's code up, and the senders' dispatch (protocols.h) hands a test page
-// to the row's sender: a new protocol is a row here and a sender there. Plain data and Qt Core
-// only, so that the settings rules and the editors' checks can read it without the senders.
+// console looks its port's code up, and the senders' dispatch (paging/senderdispatch.h) hands a
+// test page to the row's sender: a new protocol is a row here and a sender there. Plain data and
+// Qt Core only, so that the settings rules, the editors' checks and the reader can read it
+// without the senders.
 
 #include <QByteArray>
 
@@ -76,6 +77,10 @@ std::span<const PagingProtocol> PagingProtocols();
 
 // The row of a protocol code (compared exactly), or nullptr for a code that is none of them.
 const PagingProtocol *FindPagingProtocol(const QByteArray &code);
+
+// Whether a port on this code sends its pages to the first group's first pager ID (the row's
+// defaultPager: COMP1); false for a code that is no row.
+bool PagesDefaultPager(const QByteArray &code);
 
 // Its position in PagingProtocols().
 int PagingProtocolIndex(const PagingProtocol &protocol);

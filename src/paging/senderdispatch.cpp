@@ -1,4 +1,4 @@
-#include "paging/protocols.h"
+#include "paging/senderdispatch.h"
 
 #include "paging/senders.h"
 

@@ -4,7 +4,7 @@
 // row and hands it to the sender found here; a new protocol is a row of the table and an entry
 // here.
 
-#include "paging/protocoltable.h"
+#include "protocols/protocoltable.h"
 
 #include <QByteArray>
 

@@ -3,7 +3,7 @@
 
 #include <QtTest>
 
-#include "paging/protocoltable.h"
+#include "protocols/protocoltable.h"
 
 #include <set>
 #include <string>
@@ -39,6 +39,7 @@ private slots:
         QCOMPARE(offeredBy({}), QByteArray("TAP PET COMP1 COMP2 ZQ SCOPE"));
         QCOMPARE(offeredBy({.v97Plus = true}), QByteArray("TAP PET COMP1 COMP2 ZQ SCOPE SNPP"));
         QVERIFY(!FindPagingProtocol("tap") && !FindPagingProtocol(""));
+        QVERIFY(PagesDefaultPager("COMP1") && !PagesDefaultPager("TAP") && !PagesDefaultPager("comp1"));
     }
 };
 

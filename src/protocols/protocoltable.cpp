@@ -1,4 +1,4 @@
-#include "paging/protocoltable.h"
+#include "protocols/protocoltable.h"
 
 #include <array>
 
@@ -74,6 +74,12 @@ const PagingProtocol *FindPagingProtocol(const QByteArray &code)
         if (code == p.code)
             return &p;
     return nullptr;
+}
+
+bool PagesDefaultPager(const QByteArray &code)
+{
+    const PagingProtocol *protocol = FindPagingProtocol(code);
+    return protocol && protocol->defaultPager;
 }
 
 int PagingProtocolIndex(const PagingProtocol &protocol)
