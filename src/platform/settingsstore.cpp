@@ -230,7 +230,8 @@ void markAsChanged(const QString &path, const QDateTime &previous)
 }
 
 // Puts the value in the file, all or nothing. A file that is there but cannot be read is not
-// replaced (its other values would be lost). Nothing is written when the file holds it already.
+// replaced (its other values would be lost), nor one whose values would make it larger than the
+// program reads back. Nothing is written when the file holds the value already.
 bool storeValue(const QString &path, const QString &key, const QString &value, QString *error)
 {
     const QFileInfo file(path);
@@ -248,6 +249,10 @@ bool storeValue(const QString &path, const QString &key, const QString &value, Q
     const QByteArray after = iniFileOf(values);
     if (after == before)
         return true;
+    if (after.size() > MaxFileBytes) {
+        *error = QStringLiteral("The preferences would pass 1 MB, more than the program can read back");
+        return false;
+    }
     // The first write makes the folder; one that cannot be made is reported by the write.
     QDir().mkpath(file.absolutePath());
     if (!ReplaceWholeFile(path, after, error))

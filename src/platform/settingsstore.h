@@ -7,9 +7,10 @@
 //
 // QSettings reads the file; every save rewrites it whole the way the pager database files are
 // written (a temporary file beside it, forced to the disk, then put in its place), so a full disk
-// or a file-size limit leaves the old file as it was. The first save of a run that fails says so
-// in a box with the system's text ("No space left on device"); later failures in the same run
-// show none.
+// or a file-size limit leaves the old file as it was. A save that would make the file larger
+// than the program reads back (MaxFileBytes) is refused. The first save of a run that fails says
+// so in a box with the system's text ("No space left on device") or the store's own; later
+// failures in the same run show none.
 
 #include <QString>
 

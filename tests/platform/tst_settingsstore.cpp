@@ -1,6 +1,8 @@
-// The settings store (isolation, one file per brand, values) and the COM map.
+// The settings store (isolation, one file per brand, values, the size the reader takes) and the
+// COM map.
 #include <QtTest>
 
+#include "platform/files.h"
 #include "platform/msgbox.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
@@ -228,6 +230,46 @@ private slots:
             SaveSetting(Kestrane, "Properties", "Flip", QString::number(i % 2));
             QCOMPARE(GetSetting(Kestrane, "Properties", "Flip", QString()), QString::number(i % 2));
         }
+    }
+
+    // A save that would make the file larger than the program reads back is refused as a full
+    // disk is; one that brings it to the limit exactly is kept and read back.
+    void aSaveTooLargeToReadBack_data()
+    {
+        QTest::addColumn<qint64>("pastLimit");
+        QTest::newRow("up to the limit") << qint64(0);
+        QTest::newRow("a byte past it") << qint64(1);
+    }
+    void aSaveTooLargeToReadBack()
+    {
+        QFETCH(qint64, pastLimit);
+        IsolatedSettings isolated;
+        const QString file = SettingsStoreFile(Kestrane);
+        for (int n = 1; n <= 8; ++n)
+            QVERIFY(SaveSetting(Kestrane, "Ports", QStringLiteral("COM%1").arg(n), DefaultComDevicePath(n)));
+        QVERIFY(SaveSetting(Kestrane, "Properties", "Notes", QString()));
+        const QByteArray before = readFile(file);
+        ScriptedBoxes boxes;
+        if (pastLimit > 0)
+            boxes.expect(QStringLiteral("The preferences could not be saved to ") + file +
+                         QStringLiteral(":\rThe preferences would pass 1 MB, more than the program can read back"))
+                .title(QStringLiteral("Preferences Not Saved"))
+                .icon(MsgIcon::Exclamation);
+        const QString notes(MaxFileBytes - before.size() + pastLimit, QLatin1Char('n'));
+        QCOMPARE(SaveSetting(Kestrane, "Properties", "Notes", notes), pastLimit == 0);
+        if (pastLimit > 0) {
+            QVERIFY(!SaveSetting(Kestrane, "Properties", "Notes", notes));
+            QCOMPARE(readFile(file), before);
+        } else {
+            QCOMPARE(QFileInfo(file).size(), MaxFileBytes);
+            QCOMPARE(GetSetting(Kestrane, "Properties", "Notes", QString()), notes);
+        }
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(boxes.shown().size(), pastLimit > 0 ? 1 : 0);
+        QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files), QStringList{QFileInfo(file).fileName()});
+        QVERIFY(SaveSetting(Kestrane, "Properties", "Notes", "short"));
+        QCOMPARE(GetSetting(Kestrane, "Properties", "Notes", QString()), QStringLiteral("short"));
+        QCOMPARE(GetSetting(Kestrane, "Ports", "COM8", QString()), DefaultComDevicePath(8));
     }
 };
 
