@@ -5,8 +5,10 @@
 
 #include <QDataStream>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMap>
 #include <QPoint>
 #include <QRect>
@@ -19,6 +21,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -27,6 +30,14 @@ QString &folderOverride()
 {
     static QString folder;
     return folder;
+}
+
+// Another program's save takes a few milliseconds; a lock held for longer than this belongs to
+// a program that is stuck, and the operator is told rather than kept waiting.
+std::chrono::milliseconds &lockWait()
+{
+    static std::chrono::milliseconds wait{5000};
+    return wait;
 }
 
 // One file per application name; characters that would make folders are replaced.
@@ -229,9 +240,11 @@ void markAsChanged(const QString &path, const QDateTime &previous)
     ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
 }
 
-// Puts the value in the file, all or nothing. A file that is there but cannot be read is not
-// replaced (its other values would be lost). Nothing is written when the file holds it already.
-bool storeValue(const QString &path, const QString &key, const QString &value, QString *error)
+// Puts the value in the file, all or nothing, under the lock (see storeValue). A file that is
+// there but cannot be read is not replaced (its other values would be lost), nor one whose
+// values would make it larger than the program reads back. Nothing is written when the file
+// holds the value already.
+bool storeValueLocked(const QString &path, const QString &key, const QString &value, QString *error)
 {
     const QFileInfo file(path);
     const QDateTime previous = file.lastModified();
@@ -248,12 +261,37 @@ bool storeValue(const QString &path, const QString &key, const QString &value, Q
     const QByteArray after = iniFileOf(values);
     if (after == before)
         return true;
-    // The first write makes the folder; one that cannot be made is reported by the write.
-    QDir().mkpath(file.absolutePath());
+    if (after.size() > MaxFileBytes) {
+        *error = QStringLiteral("The preferences would pass 1 MB, more than the program can read back");
+        return false;
+    }
     if (!ReplaceWholeFile(path, after, error))
         return false;
     markAsChanged(path, previous);
     return true;
+}
+
+// Each read-and-rewrite holds "<file>.lock", the lock QSettings takes around its own writes, so
+// that two programs saving at once (two copies of this one, or one writing through QSettings)
+// never put back a file without the other's latest value. The wait for it is bounded; a lock
+// whose program has ended (killed, crashed) is taken over at once, which QLockFile does when
+// the process it names is gone. A lock file that cannot be made at all (no right to write in
+// the folder, a full disk) does not stop the save: what stops the lock file stops the rewrite
+// too, and that reports the system's own words.
+bool storeValue(const QString &path, const QString &key, const QString &value, QString *error)
+{
+    // The first save makes the folder; one that cannot be made is reported by the write.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QLockFile lock(path + QLatin1String(".lock"));
+    const QDeadlineTimer deadline(lockWait());
+    while (!lock.tryLock(0) && lock.error() == QLockFile::LockFailedError) {
+        if (deadline.hasExpired()) {
+            *error = QStringLiteral("Another program is saving these preferences; try again");
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return storeValueLocked(path, key, value, error);
 }
 
 bool &failureShown()
@@ -337,4 +375,14 @@ bool SaveSetting(const QString &section, const QString &key, const QString &valu
 void ForgetSettingsStoreFailure()
 {
     failureShown() = false;
+}
+
+std::chrono::milliseconds SettingsStoreLockWait()
+{
+    return lockWait();
+}
+
+void SetSettingsStoreLockWait(std::chrono::milliseconds wait)
+{
+    lockWait() = wait;
 }

@@ -7,11 +7,17 @@
 //
 // QSettings reads the file; every save rewrites it whole the way the pager database files are
 // written (a temporary file beside it, forced to the disk, then put in its place), so a full disk
-// or a file-size limit leaves the old file as it was. The first save of a run that fails says so
-// in a box with the system's text ("No space left on device"); later failures in the same run
+// or a file-size limit leaves the old file as it was. Each save reads and rewrites the file
+// holding "<file>.lock", the lock QSettings takes around its own writes, so two programs saving
+// at once keep each other's values; a lock held by another program for longer than the bounded
+// wait fails the save. A save that would make the file larger than the program reads back
+// (MaxFileBytes) is refused. The first save of a run that fails says so in a box with the
+// system's text ("No space left on device") or the store's own; later failures in the same run
 // show none.
 
 #include <QString>
+
+#include <chrono>
 
 QString GetSetting(const QString &appName, const QString &section, const QString &key,
                    const QString &defaultValue = QString());
@@ -35,3 +41,7 @@ void SetSettingsStoreFolder(const QString &folder);
 QString SettingsStoreFile(const QString &appName);
 // The next failed save shows its box again, as at the start of a run (tests).
 void ForgetSettingsStoreFailure();
+// How long a save waits for another program's save of the same file before it fails, and a way
+// to change it (tests).
+std::chrono::milliseconds SettingsStoreLockWait();
+void SetSettingsStoreLockWait(std::chrono::milliseconds wait);

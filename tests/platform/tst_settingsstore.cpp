@@ -1,6 +1,8 @@
-// The settings store (isolation, one file per brand, values) and the COM map.
+// The settings store (isolation, one file per brand, values, saves of two programs at once,
+// the size the reader takes) and the COM map.
 #include <QtTest>
 
+#include "platform/files.h"
 #include "platform/msgbox.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
@@ -9,9 +11,13 @@
 #include "support/scriptedboxes.h"
 
 #include <QFile>
+#include <QLockFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <cstdio>
 #include <optional>
 
 namespace {
@@ -38,16 +44,60 @@ bool writtenAsQSettingsWrites(const QString &file)
     QFile::remove(copy);
     return same;
 }
+
+// Child process modes (see main). Saves 150 keys of its own once told "go" on its input; exit
+// code 0 when every save went through without a box.
+int saveKeysAsChild()
+{
+    SetSettingsStoreFolder(qEnvironmentVariable("PS_SETTINGS_SAVE_KEYS"));
+    SetSettingsStoreLockWait(std::chrono::seconds(30));
+    ScriptedBoxes boxes(ScriptedBoxes::RecordFailures);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    char line[16];
+    if (!std::fgets(line, sizeof line, stdin))
+        return 3;
+    int failed = 0;
+    for (int i = 0; i < 150; ++i)
+        failed += SaveSetting(Kestrane, "Child", QStringLiteral("K%1").arg(i), QString::number(i)) ? 0 : 1;
+    std::printf("failed=%d boxes=%d\n", failed, int(boxes.shown().size()));
+    return failed == 0 && boxes.shown().isEmpty() ? 0 : 1;
+}
+
+// Holds the lock file named until its input closes.
+int holdLockAsChild()
+{
+    QLockFile lock(qEnvironmentVariable("PS_SETTINGS_HOLD_LOCK"));
+    std::printf("locked=%d\n", lock.tryLock(0) ? 1 : 0);
+    std::fflush(stdout);
+    char line[16];
+    while (std::fgets(line, sizeof line, stdin)) {
+    }
+    return 0;
+}
+
+void startChild(QProcess &child, const char *mode, const QString &argument)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QLatin1String(mode), argument);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {});
+}
 } // namespace
 
 class TestSettingsStore : public QObject {
     Q_OBJECT
+private:
+    std::chrono::milliseconds m_lockWait{};
+
 private slots:
+    void initTestCase() { m_lockWait = SettingsStoreLockWait(); }
     void init() { SetAppTitle(Kestrane); }
     void cleanup()
     {
         for (int n = 1; n <= 8; ++n)
             SetComDevicePathOverride(n, QString());
+        SetSettingsStoreLockWait(m_lockWait);
     }
 
     // The store follows XDG_CONFIG_HOME on every call, test mode and an explicit folder, and
@@ -229,7 +279,130 @@ private slots:
             QCOMPARE(GetSetting(Kestrane, "Properties", "Flip", QString()), QString::number(i % 2));
         }
     }
+
+    // A save that would make the file larger than the program reads back is refused as a full
+    // disk is; one that brings it to the limit exactly is kept and read back.
+    void aSaveTooLargeToReadBack_data()
+    {
+        QTest::addColumn<qint64>("pastLimit");
+        QTest::newRow("up to the limit") << qint64(0);
+        QTest::newRow("a byte past it") << qint64(1);
+    }
+    void aSaveTooLargeToReadBack()
+    {
+        QFETCH(qint64, pastLimit);
+        IsolatedSettings isolated;
+        const QString file = SettingsStoreFile(Kestrane);
+        for (int n = 1; n <= 8; ++n)
+            QVERIFY(SaveSetting(Kestrane, "Ports", QStringLiteral("COM%1").arg(n), DefaultComDevicePath(n)));
+        QVERIFY(SaveSetting(Kestrane, "Properties", "Notes", QString()));
+        const QByteArray before = readFile(file);
+        ScriptedBoxes boxes;
+        if (pastLimit > 0)
+            boxes.expect(QStringLiteral("The preferences could not be saved to ") + file +
+                         QStringLiteral(":\rThe preferences would pass 1 MB, more than the program can read back"))
+                .title(QStringLiteral("Preferences Not Saved"))
+                .icon(MsgIcon::Exclamation);
+        const QString notes(MaxFileBytes - before.size() + pastLimit, QLatin1Char('n'));
+        QCOMPARE(SaveSetting(Kestrane, "Properties", "Notes", notes), pastLimit == 0);
+        if (pastLimit > 0) {
+            QVERIFY(!SaveSetting(Kestrane, "Properties", "Notes", notes));
+            QCOMPARE(readFile(file), before);
+        } else {
+            QCOMPARE(QFileInfo(file).size(), MaxFileBytes);
+            QCOMPARE(GetSetting(Kestrane, "Properties", "Notes", QString()), notes);
+        }
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(boxes.shown().size(), pastLimit > 0 ? 1 : 0);
+        QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files), QStringList{QFileInfo(file).fileName()});
+        QVERIFY(SaveSetting(Kestrane, "Properties", "Notes", "short"));
+        QCOMPARE(GetSetting(Kestrane, "Properties", "Notes", QString()), QStringLiteral("short"));
+        QCOMPARE(GetSetting(Kestrane, "Ports", "COM8", QString()), DefaultComDevicePath(8));
+    }
+
+    // Two programs saving at the same moment: each save reads and rewrites the file under the
+    // lock, so neither puts back a file without the other's latest key.
+    void twoProgramsSavingAtOnceKeepEveryKey()
+    {
+        IsolatedSettings isolated;
+        SetSettingsStoreLockWait(std::chrono::seconds(30));
+        ScriptedBoxes boxes;
+        QProcess child;
+        startChild(child, "PS_SETTINGS_SAVE_KEYS", isolated.folder());
+        QVERIFY(child.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(child.canReadLine() || child.state() != QProcess::Running, 10000);
+        QCOMPARE(child.readLine().trimmed(), QByteArray("ready"));
+        child.write("go\n");
+        QVERIFY(child.waitForBytesWritten(10000));
+        int failed = 0;
+        for (int i = 0; i < 150; ++i)
+            failed += SaveSetting(Kestrane, "Parent", QStringLiteral("K%1").arg(i), QString::number(i)) ? 0 : 1;
+        QVERIFY(child.waitForFinished(30000));
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
+        QCOMPARE(failed, 0);
+        const QSettings store(SettingsStoreFile(Kestrane), QSettings::IniFormat);
+        QCOMPARE(store.allKeys().size(), 300);
+        for (int i = 0; i < 150; ++i) {
+            QCOMPARE(store.value(QStringLiteral("Parent/K%1").arg(i)).toString(), QString::number(i));
+            QCOMPARE(store.value(QStringLiteral("Child/K%1").arg(i)).toString(), QString::number(i));
+        }
+    }
+
+    // The lock file of a running program makes a save fail after a bounded wait, reported as
+    // any failed save; one a killed program left behind is taken over at once.
+    void aLockHeldByAnotherProgram_data()
+    {
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("program running") << false;
+        QTest::newRow("program killed") << true;
+    }
+    void aLockHeldByAnotherProgram()
+    {
+        QFETCH(bool, killed);
+        IsolatedSettings isolated;
+        const QString file = SettingsStoreFile(Kestrane);
+        QVERIFY(SaveSetting(Kestrane, "Properties", "CommPort", "3"));
+        const QByteArray before = readFile(file);
+        QProcess holder;
+        startChild(holder, "PS_SETTINGS_HOLD_LOCK", file + QStringLiteral(".lock"));
+        QVERIFY(holder.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(holder.canReadLine() || holder.state() != QProcess::Running, 10000);
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("locked=1"));
+        if (killed) {
+            holder.kill(); // SIGKILL: the lock file stays behind
+            QVERIFY(holder.waitForFinished(10000));
+            QVERIFY(QFile::exists(file + QStringLiteral(".lock")));
+        }
+        SetSettingsStoreLockWait(std::chrono::milliseconds(100));
+        ScriptedBoxes boxes;
+        if (!killed)
+            boxes.expect(QStringLiteral("The preferences could not be saved to ") + file +
+                         QStringLiteral(":\rAnother program is saving these preferences; try again"))
+                .title(QStringLiteral("Preferences Not Saved"))
+                .icon(MsgIcon::Exclamation);
+        QCOMPARE(SaveSetting(Kestrane, "Properties", "CommPort", "4"), killed);
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(boxes.shown().size(), killed ? 0 : 1);
+        if (!killed) {
+            QCOMPARE(readFile(file), before);
+            holder.closeWriteChannel();
+            QVERIFY(holder.waitForFinished(10000));
+            QVERIFY(SaveSetting(Kestrane, "Properties", "CommPort", "4"));
+        }
+        QCOMPARE(GetSetting(Kestrane, "Properties", "CommPort", QString()), QStringLiteral("4"));
+        QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files), QStringList{QFileInfo(file).fileName()});
+    }
 };
 
-QTEST_GUILESS_MAIN(TestSettingsStore)
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("PS_SETTINGS_SAVE_KEYS"))
+        return saveKeysAsChild();
+    if (qEnvironmentVariableIsSet("PS_SETTINGS_HOLD_LOCK"))
+        return holdLockAsChild();
+    TestSettingsStore test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_settingsstore.moc"
