@@ -1,6 +1,7 @@
 # The manual's text per brand, as the manual tool fills it from docs/manual.md: each brand's
-# names are there and the other brand's are not, nothing is left unfilled, and a source with a
-# fault makes the tool fail without writing a PDF.
+# names are there and the other brand's are not, the encoder maker's protocol goes by the
+# program's label for it, nothing is left unfilled, and a source with a fault makes the tool
+# fail without writing a PDF.
 #
 #   cmake -DTOOL=<pagersetup-manual> -DSOURCE=docs/manual.md -DWORK=<folder> -P check_manual_text.cmake
 
@@ -18,6 +19,16 @@ set(brands Solvendra Kestrane)
 set(programs xjsetup zqsetup)
 set(files XJSETUP.PDF ZQSETUP.PDF)
 
+# Both programs label the encoder maker's protocol "Kestrane" (its option in Encoder Settings, the
+# test console's status line and log), so both manuals name it so. These are the uses of the
+# word that stand for the protocol; they are taken out before the other brand's names are
+# looked for.
+set(protocol_label Kestrane)
+set(protocol_uses
+  "${protocol_label}(\\*\\*)?[ \n][Pp]rotocols?"  # "the Kestrane protocol", "Kestrane Protocol, 9600,n,8,1"
+  "COMP2, ${protocol_label} \\("                  # the options of Encoder Settings
+  "\\| Scope, ${protocol_label} \\|")             # the console's table of protocols
+
 foreach(brand program file IN ZIP_LISTS brands programs files)
   set(markdown "${WORK}/${program}.md")
   execute_process(COMMAND "${TOOL}" --source "${SOURCE}" --markdown "${markdown}"
@@ -29,8 +40,12 @@ foreach(brand program file IN ZIP_LISTS brands programs files)
     continue()
   endif()
   file(READ "${markdown}" text)
-  string(TOLOWER "${text}" lower)
-  foreach(wanted "${brand} Paging Encoder Setup" "${program}" "${file}" "1.2.3")
+  set(withoutProtocol "${text}")
+  foreach(use IN LISTS protocol_uses)
+    string(REGEX REPLACE "${use}" "" withoutProtocol "${withoutProtocol}")
+  endforeach()
+  string(TOLOWER "${withoutProtocol}" lower)
+  foreach(wanted "${brand} Paging Encoder Setup" "${program}" "${file}" "1.2.3" "${protocol_label} protocol")
     string(FIND "${text}" "${wanted}" at)
     if(at LESS 0)
       list(APPEND failures "the ${brand} manual never names \"${wanted}\"")
@@ -47,6 +62,17 @@ foreach(brand program file IN ZIP_LISTS brands programs files)
         list(APPEND failures "the ${brand} manual names \"${unwanted}\" of the other brand")
       endif()
     endforeach()
+  endforeach()
+  # No protocol goes by a brand's name other than the program's label.
+  string(TOLOWER "${text}" all)
+  foreach(name IN LISTS brands)
+    if(NOT name STREQUAL protocol_label)
+      string(TOLOWER "${name} protocol" unwanted)
+      string(FIND "${all}" "${unwanted}" at)
+      if(at GREATER_EQUAL 0)
+        list(APPEND failures "the ${brand} manual speaks of the \"${name} protocol\", which the program calls ${protocol_label}")
+      endif()
+    endif()
   endforeach()
   foreach(leftover "{{" "}}" "<!--" "-->")
     string(FIND "${text}" "${leftover}" at)

@@ -2,7 +2,9 @@
 // page must not leave copies of its lines (hidden by the page's clip, yet in the PDF's text)
 // on the page before or after, where a search finds them twice. Every line of the PDF's text,
 // as pdftotext reads it from the manual's pages, is counted against the times its text comes
-// in the manual's source. And no page of the manual ends with a heading.
+// in the manual's source. And no page of the manual ends with a heading, nor with a heading and
+// a single line, and no message box's text (a block quote) runs from one page onto the next; nor
+// does a table row, in a document made to bring rows to the foot of a page.
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -10,6 +12,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -154,6 +158,100 @@ private slots:
                     endingWithHeading << QStringLiteral("page %1 ends with: %2").arg(page + 2).arg(lines.last());
         }
         QVERIFY2(endingWithHeading.isEmpty(), qPrintable(endingWithHeading.join(QLatin1Char('\n'))));
+
+        // Nor with a heading and one line of what follows it.
+        QStringList headingAndLine;
+        for (qsizetype page = first; page < pageLines.size(); ++page) {
+            const QStringList &lines = pageLines[page];
+            const qsizetype n = lines.size();
+            if ((n >= 2 && headings.contains(lines[n - 2])) ||
+                (n >= 3 && headings.contains(lines[n - 3] + ' ' + lines[n - 2])))
+                headingAndLine << QStringLiteral("page %1 ends with a heading and: %2").arg(page + 2).arg(lines.last());
+        }
+        QVERIFY2(headingAndLine.isEmpty(), qPrintable(headingAndLine.join(QLatin1Char('\n'))));
+
+        // Each message box's lines (consecutive quote blocks, one for each line of the box) lie
+        // on one page; every box is looked for wherever it comes.
+        QStringList boxes;
+        for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+            const bool quote = block.blockFormat().hasProperty(QTextFormat::BlockQuoteLevel);
+            if (quote && block.previous().blockFormat().hasProperty(QTextFormat::BlockQuoteLevel))
+                boxes.last() = normalized(boxes.last() + ' ' + block.text());
+            else if (quote)
+                boxes << normalized(block.text());
+        }
+        boxes.removeDuplicates();
+        QString pagesText; // the pages' text end to end, and where each page starts in it
+        QList<qsizetype> pageStarts;
+        for (const QStringList &lines : std::as_const(pageLines)) {
+            pageStarts << pagesText.size();
+            pagesText += lines.join(QLatin1Char(' ')) + ' ';
+        }
+        const auto pageAt = [&](qsizetype at) {
+            return std::upper_bound(pageStarts.cbegin(), pageStarts.cend(), at) - pageStarts.cbegin() + 1;
+        };
+        QStringList broken;
+        int found = 0;
+        for (const QString &box : std::as_const(boxes)) {
+            qsizetype at = pagesText.indexOf(box);
+            found += at >= 0;
+            for (; at >= 0; at = pagesText.indexOf(box, at + 1))
+                if (pageAt(at) != pageAt(at + box.size() - 1))
+                    broken << QStringLiteral("pages %1/%2: %3").arg(pageAt(at)).arg(pageAt(at + box.size() - 1)).arg(box);
+        }
+        QVERIFY2(found == boxes.size(), qPrintable(QStringLiteral("%1 of %2 boxes found").arg(found).arg(boxes.size())));
+        QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
+    }
+
+    // A table row lies on one page: the layout would break its cells between lines. Chapters
+    // (each on a page of its own) with ever more lines before a table of three-line rows bring
+    // the rows to the foot of a page at every height, the table led in by a line of its own or
+    // by a longer paragraph; each row's first and last word must be on one page.
+    void tableRows()
+    {
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        QString source;
+        const int chapters = 32;
+        for (int chapter = 0; chapter < chapters; ++chapter) {
+            source += QStringLiteral("# Chapter %1\n\n").arg(chapter);
+            for (int line = 0; line < 18 + chapter / 2; ++line)
+                source += QStringLiteral("Line %1.\n\n").arg(line);
+            if (chapter % 2)
+                source += QStringLiteral("A paragraph of two lines. ").repeated(6) + "\n\n";
+            source += QStringLiteral("| Row | Text |\n|---|---|\n");
+            for (int row = 0; row < 3; ++row)
+                source += QStringLiteral("| %1 | First%2x%1 %3 Last%2x%1 |\n")
+                              .arg(row).arg(chapter).arg(QStringLiteral("words to fill the cell ").repeated(8));
+            source += '\n';
+        }
+        QFile file(work.filePath("rows.md"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(source.toUtf8()) > 0);
+        file.close();
+        bool ok = false;
+        run(QStringLiteral(MANUAL_TOOL),
+            {"--source", file.fileName(), "--output", work.filePath("rows.pdf"), "--brand", "Solvendra", "--program",
+             "xjsetup", "--title", "Solvendra Paging Encoder Setup", "--manual", "XJSETUP.PDF", "--version", "1"},
+            &ok);
+        QVERIFY2(ok, "the manual tool failed");
+        const QStringList pages =
+            QString::fromUtf8(run(QStringLiteral("pdftotext"), {"-enc", "UTF-8", work.filePath("rows.pdf"), "-"}, &ok))
+                .split(QChar(u'\f'));
+        QVERIFY2(ok, "pdftotext failed (poppler-utils)");
+        const auto pageOf = [&](const QString &word) {
+            for (qsizetype page = 0; page < pages.size(); ++page)
+                if (pages[page].contains(QRegularExpression("\\b" + word + "\\b")))
+                    return page + 1;
+            return qsizetype(-1);
+        };
+        QStringList broken;
+        for (int chapter = 0; chapter < chapters; ++chapter)
+            for (int row = 0; row < 3; ++row) {
+                const QString cell = QStringLiteral("%1x%2").arg(chapter).arg(row);
+                if (pageOf("First" + cell) < 0 || pageOf("First" + cell) != pageOf("Last" + cell))
+                    broken << QStringLiteral("row %1: pages %2 and %3").arg(cell).arg(pageOf("First" + cell)).arg(pageOf("Last" + cell));
+            }
+        QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
     }
 };
 

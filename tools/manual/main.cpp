@@ -26,6 +26,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextList>
 #include <QTextTable>
 
@@ -202,6 +203,12 @@ bool isHeading(const QTextBlock &block)
     return block.isValid() && block.blockFormat().headingLevel() > 0;
 }
 
+// A line of a message box's text: the importer makes each line of a block quote a block.
+bool isQuote(const QTextBlock &block)
+{
+    return block.isValid() && block.blockFormat().hasProperty(QTextFormat::BlockQuoteLevel);
+}
+
 bool startsPage(const QTextBlock &block)
 {
     return block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
@@ -213,12 +220,54 @@ void setStartsPage(QTextCursor cursor, QTextBlockFormat format)
     cursor.setBlockFormat(format);
 }
 
+// Splits a table before one of its rows: that row and the ones after it become a table of
+// their own that starts the next page, under the heading rows again. (Each lays out its columns
+// for its own rows.)
+void splitTableBefore(QTextTable *table, int row)
+{
+    QTextTableFormat format = table->format();
+    const int headings = format.headerRowCount();
+    format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    QTextCursor after = table->lastCursorPosition();
+    after.movePosition(QTextCursor::NextBlock);
+    QTextTable *rest = after.insertTable(headings + table->rows() - row, table->columns(), format);
+    for (int to = 0; to < rest->rows(); ++to) {
+        const int from = to < headings ? to : row + to - headings;
+        for (int column = 0; column < table->columns(); ++column) {
+            const QTextTableCell source = table->cellAt(from, column);
+            QTextCursor content = source.firstCursorPosition();
+            content.setPosition(source.lastCursorPosition().position(), QTextCursor::KeepAnchor);
+            QTextTableCell target = rest->cellAt(to, column);
+            target.setFormat(source.format());
+            QTextCursor into = target.firstCursorPosition();
+            into.setBlockFormat(source.firstCursorPosition().blockFormat());
+            into.insertFragment(QTextDocumentFragment(content));
+        }
+    }
+    table->removeRows(row, table->rows() - row);
+}
+
 // Lays the manual's text out on pages, from the first block to the last, so that what lies
-// before a block is final when the block is judged. Two rules:
+// before a block is final when the block is judged. Four rules:
 //
-// A heading never ends a page. A heading, with the headings straight after it, stays on the
-// page of the first lines of the text that follows (of a table, its first row): when those
-// lie on the next page, the first of the headings starts that page.
+// A heading never ends a page, nor does it end one with a single line after it. A heading,
+// with the headings straight after it, stays on the page of the first two lines of what
+// follows (a table counts as its first row below its heading row, which the layout repeats
+// on the next page): when the second of them lies on the next page, the first of the headings
+// starts that page.
+//
+// A message box's text (a block quote: the consecutive blocks of its lines) lies on one page,
+// as the box shows it whole, with a paragraph of one line straight before it (what leads into
+// the box: "or", "for example:") and the other forms of the message that such a line joins to
+// it. When they cross the foot of a page they start the next one, with the headings before
+// them, which would otherwise end the page.
+//
+// A table row lies on one page. The layout takes a row to the next page only when none of its
+// cells' first lines fits on this one, and otherwise breaks the cells between lines. A table
+// that would break a row is split before it, the rest a table that starts the next page under
+// the heading rows again, as the layout repeats them; when that is the first row below the
+// heading rows, the whole table starts the next page, with a line that leads into it and the
+// headings before.
 //
 // Every paragraph lies on one page. The layout breaks a paragraph between two lines at the
 // foot of a page, but it draws a block whole wherever any of it shows: a paragraph that runs
@@ -232,22 +281,111 @@ void paginate(QTextDocument &doc, double pageHeight)
     QAbstractTextDocumentLayout *layout = doc.documentLayout();
     // A block that starts a page may begin a hair above it (the layout rounds to 1/64).
     const auto pageOf = [pageHeight](double y) { return int(std::floor((y + PageEdgeDots) / pageHeight)); };
+    const auto lineCount = [](const QTextBlock &block) {
+        const QTextLayout *lines = block.layout();
+        return lines ? lines->lineCount() : 0;
+    };
     const auto pageOfLine = [&](const QTextBlock &block, int line) {
         const QTextLayout *lines = block.layout();
         if (!lines || lines->lineCount() == 0)
             return pageOf(layout->blockBoundingRect(block).top());
         return pageOf(lineTop(layout, block, lines->lineAt(qMin(line, lines->lineCount() - 1))));
     };
-    // Moves a heading that would end its page to the next one; true when it did.
+    // The page of the line-th line (from 0) of the text from block on, in this chapter; -1 when
+    // the chapter ends before it.
+    const auto pageOfLineFrom = [&](QTextBlock block, int line) {
+        for (; block.isValid() && !startsPage(block); block = block.next()) {
+            if (QTextTable *table = QTextCursor(block).currentTable()) {
+                const int row = qMin(table->format().headerRowCount(), table->rows() - 1);
+                return pageOf(layout->blockBoundingRect(table->cellAt(row, 0).firstCursorPosition().block()).top());
+            }
+            if (line < lineCount(block))
+                return pageOfLine(block, line);
+            line -= lineCount(block);
+        }
+        return -1;
+    };
+    // Moves a heading that would end its page, alone or with one line, to the next one; true
+    // when it did.
     const auto keepWithText = [&](const QTextBlock &heading) {
         if (isHeading(heading.previous()) || startsPage(heading))
             return false; // moved with the first of its run, or starting a page already
         QTextBlock text = heading.next();
         while (isHeading(text))
             text = text.next();
-        if (!text.isValid() || pageOf(layout->blockBoundingRect(heading).top()) == pageOfLine(text, 1))
+        int page = pageOfLineFrom(text, 1);
+        if (page < 0)
+            page = pageOfLineFrom(text, 0);
+        if (page < 0 || pageOf(layout->blockBoundingRect(heading).top()) == page)
             return false;
         setStartsPage(QTextCursor(heading), heading.blockFormat());
+        return true;
+    };
+    // A paragraph of one line, which may lead into a box or a table.
+    const auto isOneLine = [&](const QTextBlock &block) {
+        return block.isValid() && !isHeading(block) && !isQuote(block) && lineCount(block) == 1 &&
+               !QTextCursor(block).currentTable();
+    };
+    // Starts the next page with first and the headings straight before it, which would
+    // otherwise end this page; false when they start a page already.
+    const auto startNextPage = [&](QTextBlock first) {
+        while (isHeading(first.previous()))
+            first = first.previous();
+        if (startsPage(first))
+            return false; // longer than a page: its lines go on as they fall
+        setStartsPage(QTextCursor(first), first.blockFormat());
+        return true;
+    };
+    const auto lastOfBox = [](QTextBlock block) {
+        while (isQuote(block.next()))
+            block = block.next();
+        return block;
+    };
+    // Moves a message box that crosses the foot of a page to the next one; true when it did.
+    const auto keepBoxWhole = [&](const QTextBlock &box) {
+        if (isQuote(box.previous()))
+            return false; // judged with the box's first line
+        // Boxes joined by a line ("or") are the forms of one message: they stay together.
+        QTextBlock last = lastOfBox(box);
+        while (isOneLine(last.next()) && isQuote(last.next().next()))
+            last = lastOfBox(last.next().next());
+        // With a line that leads into the box ("or", "for example:").
+        const QTextBlock first = isOneLine(box.previous()) ? box.previous() : box;
+        if (pageOfLine(first, 0) == pageOfLine(last, lineCount(last) - 1))
+            return false;
+        return startNextPage(first);
+    };
+    // Keeps each row of a table on one page; true when it changed something.
+    const auto keepRowsWhole = [&](const QTextBlock &block) {
+        QTextTable *table = QTextCursor(block).currentTable();
+        if (table->cellAt(0, 0).firstCursorPosition().block() != block)
+            return false; // judged at the table's first block
+        const int headings = table->format().headerRowCount();
+        int broken = -1;
+        for (int row = headings; row < table->rows() && broken < 0; ++row) {
+            const int top = pageOfLine(table->cellAt(row, 0).firstCursorPosition().block(), 0);
+            for (int column = 0; column < table->columns() && broken < 0; ++column) {
+                const QTextBlock last = table->cellAt(row, column).lastCursorPosition().block();
+                if (pageOfLine(last, lineCount(last) - 1) != top)
+                    broken = row;
+            }
+        }
+        if (broken < 0)
+            return false;
+        if (broken > headings) {
+            splitTableBefore(table, broken);
+            return true;
+        }
+        // Its first row: the table starts the next page, with a line that leads into it and the
+        // headings before.
+        const QTextBlock before = block.previous();
+        if (isOneLine(before) || isHeading(before))
+            return startNextPage(before);
+        QTextTableFormat format = table->format();
+        if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+            return false; // a row longer than a page: its lines go on as they fall
+        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        table->setFormat(format);
         return true;
     };
     // Splits a paragraph that crosses the foot of a page; true when it did.
@@ -286,7 +424,12 @@ void paginate(QTextDocument &doc, double pageHeight)
         doc.pageCount(); // the layout is lazy: this finishes it
         changed = false;
         for (QTextBlock block = from; block.isValid() && !changed; block = block.next()) {
-            changed = isHeading(block) ? keepWithText(block) : splitAtPageFoot(block);
+            if (isHeading(block))
+                changed = keepWithText(block);
+            else if (QTextCursor(block).currentTable())
+                changed = keepRowsWhole(block);
+            else
+                changed = (isQuote(block) && keepBoxWhole(block)) || splitAtPageFoot(block);
             from = block; // the blocks before it are final; it is judged again after a change
         }
     }
