@@ -21,6 +21,7 @@
 #include "support/viewrecorder.h"
 
 #include <QObject>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -124,3 +125,51 @@ public:
     std::unique_ptr<SimEncoder> encoder;
     std::unique_ptr<QObject> scope = std::make_unique<QObject>();
 };
+
+namespace encodertest {
+
+// How an answer to the ID-as-capcode guard's query counts.
+enum class GuardAnswer { Flag, Refusal, None, Garbled };
+
+// Answers to the guard's query, for both readers' and both writers' tests: the generation, the
+// answer as the encoder's replace_reply knob writes it (empty: none comes) and how it counts. An
+// echo alone and half a line leave the wait to its time-out.
+inline void AddGuardAnswerRows()
+{
+    QTest::addColumn<int>("generation");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<GuardAnswer>("counts");
+    const auto row = [](const char *name, int generation, const char *answer, GuardAnswer counts) {
+        QTest::newRow(name) << generation << QString::fromLatin1(answer) << counts;
+    };
+    row("V9 identification", 9, "\"Kestrane Paging Encoder v9.7<CR><LF>\"", GuardAnswer::Garbled);
+    row("V9 the tail of a logon prompt", 9, "=<CR><LF>", GuardAnswer::Garbled);
+    row("V9 OK", 9, "OK<CR><LF>", GuardAnswer::Garbled);
+    row("V9 an empty line", 9, "<CR><LF>", GuardAnswer::Garbled);
+    row("V9 10", 9, "10<CR><LF>", GuardAnswer::Garbled);
+    row("V9 half a line", 9, "1", GuardAnswer::Garbled);
+    row("V9 its echo alone", 9, "\"CONFIG SERIAL1 IDASCAP?<CR><LF>\"", GuardAnswer::None);
+    row("V9 no answer", 9, "", GuardAnswer::None);
+    row("V9 Invalid", 9, "Invalid<CR><LF>", GuardAnswer::Refusal);
+    row("V9 0 ended by LF alone", 9, "0<LF>", GuardAnswer::Flag);
+    row("V7 identification", 7, "\"Kestrane Paging Encoder v7.2<CR><LF>\"", GuardAnswer::Garbled);
+    row("V7 no answer", 7, "", GuardAnswer::None);
+    row("V7 Invalid", 7, "Invalid<CR><LF>", GuardAnswer::Refusal);
+}
+
+// The guard's query of the generation, and the knob that gives it the answer of a row.
+inline QByteArray GuardQuery(int generation)
+{
+    return generation == 7 ? "CONFIG IDASCAP?" : "CONFIG SERIAL1 IDASCAP?";
+}
+inline std::pair<std::string, std::string> GuardAnswerKnob(int generation, const QString &answer)
+{
+    const std::string query = '"' + GuardQuery(generation).toStdString() + '"';
+    if (answer.isEmpty())
+        return {"drop_reply", query};
+    return {"replace_reply", query + " bytes=" + answer.toStdString()};
+}
+
+} // namespace encodertest
+
+Q_DECLARE_METATYPE(encodertest::GuardAnswer)

@@ -500,45 +500,20 @@ private slots:
     // not know (off); no answer counts as off too. Any other answer leaves the mode unknown: the
     // read stops with its error box before it asks for or stores any setting, and switches
     // nothing.
-    void theGuardMustGetAFlag_data()
-    {
-        QTest::addColumn<int>("generation");
-        QTest::addColumn<QString>("answer"); // empty: none comes
-        QTest::addColumn<bool>("goesOn");
-
-        const auto row = [](const char *name, int generation, const char *answer, bool goesOn) {
-            QTest::newRow(name) << generation << QString::fromLatin1(answer) << goesOn;
-        };
-        row("V9 identification", 9, "\"Kestrane Paging Encoder v9.7<CR><LF>\"", false);
-        row("V9 the tail of a logon prompt", 9, "=<CR><LF>", false);
-        row("V9 OK", 9, "OK<CR><LF>", false);
-        row("V9 an empty line", 9, "<CR><LF>", false);
-        row("V9 10", 9, "10<CR><LF>", false);
-        row("V9 half a line", 9, "1", false);
-        row("V9 Invalid", 9, "Invalid<CR><LF>", true);
-        row("V9 its echo alone", 9, "\"CONFIG SERIAL1 IDASCAP?<CR><LF>\"", true);
-        row("V9 no answer", 9, "", true);
-        row("V7 identification", 7, "\"Kestrane Paging Encoder v7.2<CR><LF>\"", false);
-        row("V7 Invalid", 7, "Invalid<CR><LF>", true);
-        row("V7 no answer", 7, "", true);
-    }
+    void theGuardMustGetAFlag_data() { AddGuardAnswerRows(); }
     void theGuardMustGetAFlag()
     {
         QFETCH(int, generation);
         QFETCH(QString, answer);
-        QFETCH(bool, goesOn);
-        const QByteArray query = generation == 7 ? "CONFIG IDASCAP?" : "CONFIG SERIAL1 IDASCAP?";
+        QFETCH(GuardAnswer, counts);
+        const bool goesOn = counts != GuardAnswer::Garbled;
         DeviceState state = FullState(generation);
         // A garbled answer meets the mode on, where records would be taken as pages; a read
-        // that goes on meets it off (the guard counts it as off).
+        // that goes on meets it off (the guard counts no answer as off).
         setIDAsCap(state, !goesOn);
-        const QString knob = answer.isEmpty() ? QStringLiteral("drop_reply") : QStringLiteral("replace_reply");
-        QString value = QLatin1Char('"') + QLatin1String(query) + QLatin1Char('"');
-        if (!answer.isEmpty())
-            value += QStringLiteral(" bytes=") + answer;
         // No answer, an echo alone, half a line: the reply time runs out (at a tenth of real
         // time, 600 ms).
-        QVERIFY(connectTo(state, {{knob.toStdString(), value.toStdString()}}));
+        QVERIFY(connectTo(state, {GuardAnswerKnob(generation, answer)}));
         EncoderSettings.sMaxBatch = "old";
         EncoderSettings.bPort1IDAsCap = true;
         if (!goesOn)
@@ -555,7 +530,7 @@ private slots:
             return;
         }
         QCOMPARE(fx->boxes.shown().size(), 1);
-        QCOMPARE(fx->sent(), QByteArrayList{query + '\r'});
+        QCOMPARE(fx->sent(), QByteArrayList{GuardQuery(generation) + '\r'});
         QCOMPARE(EncoderSettings.sMaxBatch, QByteArray("old"));
         QVERIFY(EncoderSettings.bPort1IDAsCap); // as it was: the mode is not known
         QCOMPARE(fx->view.label(Label::IDAsCap), QString());

@@ -572,42 +572,21 @@ private slots:
     // not know (off). Without an answer, or with any other, the mode is unknown: the write stops
     // with its error box before it sends anything more, so no record reaches a port that may take
     // it as a page, and nothing was switched that needs putting back.
-    void theGuardMustGetAFlag_data()
-    {
-        QTest::addColumn<int>("generation");
-        QTest::addColumn<QString>("answer"); // empty: none comes
-        QTest::addColumn<bool>("goesOn");
-
-        const auto row = [](const char *name, int generation, const char *answer, bool goesOn) {
-            QTest::newRow(name) << generation << QString::fromLatin1(answer) << goesOn;
-        };
-        row("V9 identification", 9, "\"Kestrane Paging Encoder v9.7<CR><LF>\"", false);
-        row("V9 the tail of a logon prompt", 9, "=<CR><LF>", false);
-        row("V9 OK", 9, "OK<CR><LF>", false);
-        row("V9 an empty line", 9, "<CR><LF>", false);
-        row("V9 10", 9, "10<CR><LF>", false);
-        row("V9 its echo alone", 9, "\"CONFIG SERIAL1 IDASCAP?<CR><LF>\"", false);
-        row("V9 no answer", 9, "", false);
-        row("V9 Invalid", 9, "Invalid<CR><LF>", true);
-        row("V9 0 ended by LF alone", 9, "0<LF>", true);
-        row("V7 identification", 7, "\"Kestrane Paging Encoder v7.2<CR><LF>\"", false);
-        row("V7 no answer", 7, "", false);
-        row("V7 Invalid", 7, "Invalid<CR><LF>", true);
-    }
+    void theGuardMustGetAFlag_data() { AddGuardAnswerRows(); }
     void theGuardMustGetAFlag()
     {
         QFETCH(int, generation);
         QFETCH(QString, answer);
-        QFETCH(bool, goesOn);
-        const QByteArray query = generation == 7 ? "CONFIG IDASCAP?" : "CONFIG SERIAL1 IDASCAP?";
+        QFETCH(GuardAnswer, counts);
+        const bool goesOn = counts == GuardAnswer::Flag || counts == GuardAnswer::Refusal;
         Knobs knobs = kFast;
-        const QString knob = answer.isEmpty() ? QStringLiteral("drop_reply") : QStringLiteral("replace_reply");
-        const QString value = QLatin1Char('"') + QLatin1String(query) + QLatin1Char('"') +
-                              (answer.isEmpty() ? QString() : QStringLiteral(" bytes=") + answer);
-        knobs.push_back({knob.toStdString(), value.toStdString()});
-        QVERIFY(connectTo(encsim::DeviceState::factory(generation), knobs));
-        if (answer.isEmpty())
-            runOutOnceFired(knob);
+        knobs.push_back(GuardAnswerKnob(generation, answer));
+        // A write that stops meets the mode on, where records would be taken as pages.
+        encsim::DeviceState state = encsim::DeviceState::factory(generation);
+        state.config[state.portKey(state.effectiveAttachedPort(), "idascap")] = goesOn ? "0" : "1";
+        QVERIFY(connectTo(state, knobs));
+        if (counts == GuardAnswer::None || !answer.contains(QLatin1String("<LF>"))) // no whole line comes
+            runOutOnceFired(QString::fromStdString(knobs.back().first));
         if (!goesOn)
             fx->boxes.expect(kWriteError).title(QStringLiteral("Write Error")).icon(MsgIcon::None);
         const bool matchedBefore = Run.bDBMatchesEncoder;
@@ -620,8 +599,10 @@ private slots:
             return;
         }
         QCOMPARE(fx->boxes.shown().size(), 1);
-        QCOMPARE(sent(), QByteArrayList{query + '\r'});
+        QCOMPARE(sent(), QByteArrayList{GuardQuery(generation) + '\r'});
         QCOMPARE(fx->view.label(Label::IDAsCap), QString()); // the mode is not known
+        QCOMPARE(sim().stats().recordWrites, 0);
+        QCOMPARE(sim().getState().config.at(state.portKey(state.effectiveAttachedPort(), "idascap")), std::string("1"));
         QCOMPARE(Run.bDBMatchesEncoder, matchedBefore);
         verifyCleanedUp();
     }
