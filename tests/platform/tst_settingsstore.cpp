@@ -6,6 +6,7 @@
 #include "platform/msgbox.h"
 #include "platform/serialport.h"
 #include "platform/settingsstore.h"
+#include "support/childprocess.h"
 #include "support/filelimits.h"
 #include "support/isolatedsettings.h"
 #include "support/scriptedboxes.h"
@@ -19,6 +20,9 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
+
+using encodertest::StartSelfAsChild;
+using encodertest::WaitForInputToClose;
 
 namespace {
 const QString Kestrane = QStringLiteral("Kestrane Paging Encoder Setup");
@@ -70,19 +74,10 @@ int holdLockAsChild()
     QLockFile lock(qEnvironmentVariable("PS_SETTINGS_HOLD_LOCK"));
     std::printf("locked=%d\n", lock.tryLock(0) ? 1 : 0);
     std::fflush(stdout);
-    char line[16];
-    while (std::fgets(line, sizeof line, stdin)) {
-    }
+    WaitForInputToClose();
     return 0;
 }
 
-void startChild(QProcess &child, const char *mode, const QString &argument)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QLatin1String(mode), argument);
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {});
-}
 } // namespace
 
 class TestSettingsStore : public QObject {
@@ -328,7 +323,7 @@ private slots:
         SetSettingsStoreLockWait(std::chrono::seconds(30));
         ScriptedBoxes boxes;
         QProcess child;
-        startChild(child, "PS_SETTINGS_SAVE_KEYS", isolated.folder());
+        StartSelfAsChild(child, "PS_SETTINGS_SAVE_KEYS", isolated.folder());
         QVERIFY(child.waitForStarted(10000));
         QTRY_VERIFY_WITH_TIMEOUT(child.canReadLine() || child.state() != QProcess::Running, 10000);
         QCOMPARE(child.readLine().trimmed(), QByteArray("ready"));
@@ -364,7 +359,7 @@ private slots:
         QVERIFY(SaveSetting(Kestrane, "Properties", "CommPort", "3"));
         const QByteArray before = readFile(file);
         QProcess holder;
-        startChild(holder, "PS_SETTINGS_HOLD_LOCK", file + QStringLiteral(".lock"));
+        StartSelfAsChild(holder, "PS_SETTINGS_HOLD_LOCK", file + QStringLiteral(".lock"));
         QVERIFY(holder.waitForStarted(10000));
         QTRY_VERIFY_WITH_TIMEOUT(holder.canReadLine() || holder.state() != QProcess::Running, 10000);
         QCOMPARE(holder.readLine().trimmed(), QByteArray("locked=1"));

@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include "platform/shell.h"
+#include "support/childprocess.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -14,6 +15,9 @@
 
 #include <cstdio>
 #include <functional>
+
+using encodertest::StartSelfAsChild;
+using encodertest::WaitForInputToClose;
 
 namespace {
 // Runs `act` on the first modal dialog of type T that appears (from inside its event loop).
@@ -41,24 +45,15 @@ int childMain()
     }
     std::printf("locked=%d\n", PreviousInstance(qEnvironmentVariable("PS_LOCK_HOLD")) ? 1 : 0);
     std::fflush(stdout);
-    char line[16];
-    while (std::fgets(line, sizeof line, stdin)) {
-    }
+    WaitForInputToClose();
     return 0;
 }
 
-void startChild(QProcess &child, const char *mode, const QString &appName)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QLatin1String(mode), appName);
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {});
-}
 
 QString askChild(const QString &appName)
 {
     QProcess child;
-    startChild(child, "PS_LOCK_ASK", appName);
+    StartSelfAsChild(child, "PS_LOCK_ASK", appName);
     if (!child.waitForFinished(10000))
         return QStringLiteral("timeout");
     return QString::fromLatin1(child.readAllStandardOutput()).trimmed();
@@ -201,7 +196,7 @@ private slots:
         QFETCH(bool, killed);
         const QString name = killed ? QStringLiteral("Crashed Holder") : QStringLiteral("Held By Child");
         QProcess holder;
-        startChild(holder, "PS_LOCK_HOLD", name);
+        StartSelfAsChild(holder, "PS_LOCK_HOLD", name);
         QVERIFY(holder.waitForStarted(10000));
         QTRY_VERIFY_WITH_TIMEOUT(holder.canReadLine() || holder.state() != QProcess::Running, 10000);
         QCOMPARE(QString::fromLatin1(holder.readLine()).trimmed(), QStringLiteral("locked=0"));
