@@ -386,20 +386,22 @@ bool MSComm::checkGone()
         return true;
     if (!m_port->isOpen())
         return false;
-    QString text;
-    if (m_port->error() == QSerialPort::ResourceError)
-        text = m_port->errorString();
+    // The device itself is asked, and its answer is the reason. QSerialPort's error is no
+    // evidence: a read that finds the terminal hung up gets no bytes and no error of its own,
+    // and QSerialPort then reports what an earlier call left behind (often "Resource
+    // temporarily unavailable"), which is also what a far end that takes nothing for a while
+    // makes a write say.
     // A terminal that has been hung up answers every request with an error.
+    int reason = 0;
     termios settings{};
     const int fd = m_port->handle();
-    if (text.isEmpty() && fd >= 0 && ::tcgetattr(fd, &settings) != 0 &&
-        (errno == EIO || errno == ENXIO || errno == ENODEV))
-        text = SystemErrorText(errno);
-    if (text.isEmpty() && !m_openedPath.isEmpty() && !QFileInfo::exists(m_openedPath))
-        text = SystemErrorText(ENODEV);
-    if (text.isEmpty())
+    if (fd >= 0 && ::tcgetattr(fd, &settings) != 0 && (errno == EIO || errno == ENXIO || errno == ENODEV))
+        reason = errno;
+    if (reason == 0 && !m_openedPath.isEmpty() && !QFileInfo::exists(m_openedPath))
+        reason = ENODEV;
+    if (reason == 0)
         return false;
-    markGone(text);
+    markGone(SystemErrorText(reason));
     return true;
 }
 

@@ -97,7 +97,8 @@ public:
     // DeviceGone with the system's text, and the device itself has been let go. The port still
     // counts as open until it is closed; deviceGone() told of it once.
     bool DeviceGone() const { return m_gone; }
-    // What the system said as the device went (DeviceGone, "Input/output error").
+    // What the system said as the device went (DeviceGone, "Input/output error"): the answer
+    // of the request that showed it gone, never an earlier call's.
     CommError goneError() const;
 
     // Bytes received and not yet read.
@@ -136,8 +137,8 @@ private:
     // Before a change of settings or a close; false when the object was deleted meanwhile.
     bool letLastBytesGo();
     void closeKeepingSettings();
-    // After a failure: whether the device has gone away (the system says so, the terminal is
-    // hung up, or its device node has vanished); marks it gone when it has.
+    // After a failure: whether the device has gone away (its terminal is hung up, or its
+    // device node has vanished); marks it gone when it has, with the system's answer then.
     bool checkGone();
     void markGone(const QString &text);
     void releaseGoneDevice();
