@@ -291,11 +291,21 @@ std::chrono::microseconds MSComm::lineTime(qint64 bytes, int bitsPerCharacter) c
 
 void MSComm::lineWritten(qint64 bytes)
 {
-    // Earlier writes have left the system's buffer once the last one has (the drain below);
-    // the last one's bytes may still be on their way out of an adapter's buffer.
-    m_lineFreeAt = std::chrono::steady_clock::now() + lineTime(bytes, kBitsPerCharacter);
+    // The bytes go on the line after everything written before them: from where those end,
+    // or from now when the line is free. The system's count of what it still holds cannot
+    // stand in for this: a pseudo-terminal's is always empty, and the buffer of a USB adapter
+    // is not in it.
+    const auto now = std::chrono::steady_clock::now();
+    const auto start = m_lineBusy ? std::max(now, m_lineFreeAt) : now;
+    m_lineFreeAt = start + lineTime(bytes, kBitsPerCharacter);
     m_lineBusy = true;
     ++m_writes;
+}
+
+void MSComm::lineCleared()
+{
+    m_lineBusy = false;
+    m_lineFreeAt = {};
 }
 
 bool MSComm::letLastBytesGo()
@@ -307,7 +317,7 @@ bool MSComm::letLastBytesGo()
         const int fd = m_port->handle();
         return m_port->bytesToWrite() + (fd >= 0 ? systemOutputQueue(fd) : 0);
     };
-    // Given up past the time on the line of what is held now and of the last write, with room.
+    // Given up past the time on the line of what is held now and of what was written, with room.
     const auto giveUpFrom = [&](Clock::time_point now) {
         return now + lineTime(heldBytes(), kMostBitsPerCharacter) +
                std::max(Clock::duration::zero(), m_lineFreeAt - now) + kDrainGrace;
@@ -358,7 +368,7 @@ bool MSComm::letLastBytesGo()
         if (!slept)
             std::this_thread::sleep_until(next);
     }
-    m_lineBusy = false;
+    lineCleared();
     m_draining = false;
     return true;
 }
@@ -411,7 +421,7 @@ void MSComm::markGone(const QString &text)
         return;
     m_gone = true;
     m_goneText = text.isEmpty() ? SystemErrorText(EIO) : text;
-    m_lineBusy = false;
+    lineCleared();
     emit deviceGone();
 }
 
@@ -440,7 +450,7 @@ CommError MSComm::setPortOpen(bool open)
         } else if (m_port->isOpen()) {
             closeKeepingSettings();
         }
-        m_lineBusy = false;
+        lineCleared();
         m_openedPath.clear();
         m_port->clearError();
         return CommError::ok();
@@ -562,6 +572,7 @@ CommError MSComm::Output(const QByteArray &bytes)
         }
         m_port->clear(QSerialPort::Output);
         m_port->clearError();
+        lineCleared(); // what was held is thrown away
         return makeError(CommError::WriteFailed, text);
     };
 

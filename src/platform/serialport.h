@@ -4,10 +4,11 @@
 // Built on QSerialPort. Every call that can fail returns a CommError; an empty one is success.
 //
 // The line itself: a change of line settings on the open port, and a close, first let the
-// bytes written last go out at the settings they were written at (the system's buffer drains,
-// then the port waits out the rest of their time on the line, 10 bits a character plus 20 ms
-// for the buffer of a USB adapter; a physical time, which the tests' time scale does not
-// shorten). A close leaves the device at the settings it had, not the ones found when it was
+// bytes written go out at the settings they were written at (the system's buffer drains, then
+// the port waits out the rest of their time on the line: 10 bits a character, each write
+// after the ones before it, plus 20 ms for the buffer of a USB adapter; a physical time, which
+// the tests' time scale does not shorten). The account starts afresh once the bytes are out,
+// thrown away or the port closed. A close leaves the device at the settings it had, not the ones found when it was
 // opened (QSerialPort puts those back as it closes; the port sets the current ones again
 // through a second handle before it lets the device go). So bytes written just before a close
 // or a change of speed reach the far end as they were sent.
@@ -77,8 +78,8 @@ public:
     QByteArray Settings() const { return m_settings; }
     // Refused (with InvalidSettings, text "Invalid property value") unless LineSettings::parse
     // accepts it; 4 data bits are refused as well (the port supports 5 to 8). Applied to the
-    // open port at once, after the bytes written last have had their time on the line at the
-    // old settings (see above). A character format the device cannot carry is not an error: a
+    // open port at once, after the bytes written have had their time on the line at the old
+    // settings (see above). A character format the device cannot carry is not an error: a
     // pseudo-terminal, for one, keeps 8 bits without parity; only the speed is seen there.
     CommError setSettings(const QByteArray &text);
 
@@ -133,7 +134,8 @@ private:
     bool applyLine(const LineSettings &line); // to the QSerialPort (open or not)
     void pullPending();                       // what the OS holds into the port's buffer
     std::chrono::microseconds lineTime(qint64 bytes, int bitsPerCharacter) const;
-    void lineWritten(qint64 bytes);           // the last write's time on the line
+    void lineWritten(qint64 bytes);           // the write's time on the line, after the others'
+    void lineCleared();                       // nothing written is on its way out any more
     // Before a change of settings or a close; false when the object was deleted meanwhile.
     bool letLastBytesGo();
     void closeKeepingSettings();
@@ -150,7 +152,7 @@ private:
     LineSettings m_line;
     QString m_openedPath;      // the device node the port opened (a link's target)
     bool m_lineBusy = false;   // bytes were written whose line time may not be over
-    std::chrono::steady_clock::time_point m_lineFreeAt; // the last write's bytes are out
+    std::chrono::steady_clock::time_point m_lineFreeAt; // every byte written is out
     quint64 m_writes = 0;      // writes so far
     bool m_draining = false;   // inside letLastBytesGo's wait
     bool m_dying = false;      // in the destructor

@@ -401,6 +401,31 @@ private slots:
         QCOMPARE(pty->slaveBaud(), 1200);
     }
 
+    // Each write goes on the line after the ones before it, so a change of speed or a close
+    // waits for the end of all of them: a short write after a long one hides nothing. The
+    // system here says it holds nothing (as a pseudo-terminal, or a USB adapter whose own
+    // buffer it does not count): the port's own account must hold.
+    void writesFollowOneAnotherOnTheLine_data()
+    {
+        QTest::addColumn<bool>("close"); // else a change of speed
+        QTest::newRow("change of speed") << false;
+        QTest::newRow("close") << true;
+    }
+
+    void writesFollowOneAnotherOnTheLine()
+    {
+        QFETCH(bool, close);
+        SetOutputQueueHook([](int) { return qint64(0); });
+        QVERIFY(!comm->setSettings("2400,n,8,1") && !comm->setPortOpen(true));
+        const QByteArray page(48, 'p'); // 200 ms on the line, "#PrgmMode#" 42 ms more
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!comm->Output(page) && !comm->Output("#PrgmMode#"));
+        QVERIFY(!(close ? comm->setPortOpen(false) : comm->setSettings("9600,n,8,1")));
+        QVERIFY2(clock.elapsed() >= 58 * 10 * 1000 / 2400 + 20, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(pty->read(1000, 58), page + "#PrgmMode#");
+    }
+
     // The close's wait for the last bytes (here about half a second) keeps the event loop
     // going: a timer ticks meanwhile. A write from the timer's handler goes out and is waited
     // for too; a close from there, or the port's deletion, ends the wait.
