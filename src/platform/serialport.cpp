@@ -276,6 +276,7 @@ CommError MSComm::setSettings(const QByteArray &text)
     }
     m_settings = trimmed;
     m_line = line;
+    endDrainWait(); // set anew from inside the wait: nothing left to wait for
     return CommError::ok();
 }
 
@@ -306,6 +307,13 @@ void MSComm::lineCleared()
 {
     m_lineBusy = false;
     m_lineFreeAt = {};
+    endDrainWait();
+}
+
+void MSComm::endDrainWait()
+{
+    if (m_drainWait)
+        m_drainWait->quit();
 }
 
 bool MSComm::letLastBytesGo()
@@ -360,9 +368,11 @@ bool MSComm::letLastBytesGo()
         if (!m_dying && QCoreApplication::instance()) {
             const auto pause = std::chrono::ceil<std::chrono::milliseconds>(next - now);
             look.start(int(qMax<qint64>(1, pause.count())));
+            m_drainWait = &sleeper;
             slept = sleeper.exec(QEventLoop::ExcludeUserInputEvents) == 0;
             if (!alive)
                 return false;
+            m_drainWait = nullptr;
             look.stop();
         }
         if (!slept)

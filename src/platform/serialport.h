@@ -30,6 +30,7 @@
 #include <functional>
 #include <memory>
 
+class QEventLoop;
 class QSerialPort;
 
 struct CommError {
@@ -136,6 +137,7 @@ private:
     std::chrono::microseconds lineTime(qint64 bytes, int bitsPerCharacter) const;
     void lineWritten(qint64 bytes);           // the write's time on the line, after the others'
     void lineCleared();                       // nothing written is on its way out any more
+    void endDrainWait();                      // wakes letLastBytesGo's wait to look again
     // Before a change of settings or a close; false when the object was deleted meanwhile.
     bool letLastBytesGo();
     void closeKeepingSettings();
@@ -155,6 +157,7 @@ private:
     std::chrono::steady_clock::time_point m_lineFreeAt; // every byte written is out
     quint64 m_writes = 0;      // writes so far
     bool m_draining = false;   // inside letLastBytesGo's wait
+    QEventLoop *m_drainWait = nullptr; // the wait's loop while it runs
     bool m_dying = false;      // in the destructor
     bool m_gone = false;
     QString m_goneText;

@@ -426,6 +426,24 @@ private slots:
         QCOMPARE(pty->read(1000, 58), page + "#PrgmMode#");
     }
 
+    // A close from inside the wait for ten seconds of bytes ends the wait then, and the
+    // account starts afresh: the next opening's write waits only for its own time.
+    void theLineIsFreeAgainAfterAClose()
+    {
+        SetOutputQueueHook([](int) { return qint64(0); });
+        QVERIFY(!comm->setSettings("300,n,8,1") && !comm->setPortOpen(true));
+        QVERIFY(!comm->Output(QByteArray(300, 'p')));
+        QTimer::singleShot(20, comm.get(), [this] { comm->setPortOpen(false); });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!comm->setSettings("9600,n,8,1") && !comm->PortOpen());
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!comm->setPortOpen(true));
+        clock.restart();
+        QVERIFY(!comm->Output("x") && !comm->setSettings("300,n,8,1"));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    }
+
     // The close's wait for the last bytes (here about half a second) keeps the event loop
     // going: a timer ticks meanwhile. A write from the timer's handler goes out and is waited
     // for too; a close from there, or the port's deletion, ends the wait.
