@@ -49,6 +49,12 @@ std::function<qint64(int)> &outputQueueHook()
     return hook;
 }
 
+std::function<bool(int)> &lineTakenInHook()
+{
+    static std::function<bool(int)> hook;
+    return hook;
+}
+
 // Bytes the system still holds to send on the device; none when it cannot tell (the bytes'
 // time on the line is waited out all the same).
 qint64 systemOutputQueue(int fd)
@@ -290,14 +296,14 @@ std::chrono::microseconds MSComm::lineTime(qint64 bytes, int bitsPerCharacter) c
     return std::chrono::microseconds(bytes * bitsPerCharacter * 1'000'000 / qMax(1, m_line.baud));
 }
 
-void MSComm::lineWritten(qint64 bytes)
+void MSComm::lineWritten(qint64 bytes, bool takenIn)
 {
     // The bytes go on the line after everything written before them: from where those end,
     // or from now when the line is free. The system's count of what it still holds cannot
     // stand in for this: a pseudo-terminal's is always empty, and the buffer of a USB adapter
     // is not in it.
     const auto now = std::chrono::steady_clock::now();
-    const auto start = m_lineBusy ? std::max(now, m_lineFreeAt) : now;
+    const auto start = m_lineBusy && !takenIn ? std::max(now, m_lineFreeAt) : now;
     m_lineFreeAt = start + lineTime(bytes, kBitsPerCharacter);
     m_lineBusy = true;
     ++m_writes;
@@ -586,6 +592,8 @@ CommError MSComm::Output(const QByteArray &bytes)
         return makeError(CommError::WriteFailed, text);
     };
 
+    // Asked before the bytes go: the far end's word covers what went before them.
+    const bool takenIn = m_lineBusy && lineTakenInHook() && lineTakenInHook()(m_port->handle());
     const qint64 written = m_port->write(bytes);
     if (written != bytes.size())
         return failed(m_port->errorString());
@@ -608,7 +616,7 @@ CommError MSComm::Output(const QByteArray &bytes)
         }
     }
     m_port->clearError();
-    lineWritten(bytes.size());
+    lineWritten(bytes.size(), takenIn);
     return CommError::ok();
 }
 
@@ -678,6 +686,11 @@ QString DefaultComDevicePath(int number)
 void SetOutputQueueHook(std::function<qint64(int fd)> hook)
 {
     outputQueueHook() = std::move(hook);
+}
+
+void SetLineTakenInHook(std::function<bool(int fd)> hook)
+{
+    lineTakenInHook() = std::move(hook);
 }
 
 void SetComDevicePathOverride(int number, const QString &path)

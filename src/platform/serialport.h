@@ -8,10 +8,11 @@
 // the port waits out the rest of their time on the line: 10 bits a character, each write
 // after the ones before it, plus 20 ms for the buffer of a USB adapter; a physical time, which
 // the tests' time scale does not shorten). The account starts afresh once the bytes are out,
-// thrown away or the port closed. A close leaves the device at the settings it had, not the ones found when it was
-// opened (QSerialPort puts those back as it closes; the port sets the current ones again
-// through a second handle before it lets the device go). So bytes written just before a close
-// or a change of speed reach the far end as they were sent.
+// thrown away or the port closed, and where the far end says it has taken in every byte (see
+// SetLineTakenInHook). A close leaves the device at the settings it had, not the ones found
+// when it was opened (QSerialPort puts those back as it closes; the port sets the current ones
+// again through a second handle before it lets the device go). So bytes written just before a
+// close or a change of speed reach the far end as they were sent.
 //
 // That wait handles events, so windows repaint and timers run, but takes no user input (keys
 // and clicks wait for the next event loop that takes them). It is bounded: what the system
@@ -135,7 +136,8 @@ private:
     bool applyLine(const LineSettings &line); // to the QSerialPort (open or not)
     void pullPending();                       // what the OS holds into the port's buffer
     std::chrono::microseconds lineTime(qint64 bytes, int bitsPerCharacter) const;
-    void lineWritten(qint64 bytes);           // the write's time on the line, after the others'
+    // The write's time on the line, after the others' unless the far end had taken them in.
+    void lineWritten(qint64 bytes, bool takenIn);
     void lineCleared();                       // nothing written is on its way out any more
     void endDrainWait();                      // wakes letLastBytesGo's wait to look again
     // Before a change of settings or a close; false when the object was deleted meanwhile.
@@ -166,6 +168,12 @@ private:
 // The seam for the count of bytes the system still holds to send on an open device (fd);
 // tests stand a driver that never empties its buffer in with it. An empty hook: the system's.
 void SetOutputQueueHook(std::function<qint64(int fd)> hook);
+// The seam for the far end's own word, asked before each write on an open device (fd), that
+// it has taken in every byte written so far: the line is then free, and the write goes on it
+// at once. A real line never says so (an empty hook: no word); a simulated encoder knows, and
+// one that takes bytes in faster than their time on the line would otherwise see the port's
+// account run ahead of it.
+void SetLineTakenInHook(std::function<bool(int fd)> hook);
 
 // The COM map: "COM n" to a device path. Defaults: COM1..COM4 = /dev/ttyS0..3,
 // COM5..COM8 = /dev/ttyUSB0..3. The brand's stored preferences override any number in section

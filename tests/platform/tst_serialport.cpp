@@ -97,6 +97,7 @@ private slots:
     void cleanup()
     {
         SetOutputQueueHook(nullptr);
+        SetLineTakenInHook(nullptr);
         comm.reset();
         pty.reset();
         for (int n = 1; n <= 8; ++n)
@@ -426,21 +427,35 @@ private slots:
         QCOMPARE(pty->read(1000, 58), page + "#PrgmMode#");
     }
 
-    // A close from inside the wait for ten seconds of bytes ends the wait then, and the
-    // account starts afresh: the next opening's write waits only for its own time.
-    void theLineIsFreeAgainAfterAClose()
+    // The account starts afresh when the port closes, and where the far end says it has
+    // taken in every byte: after ten seconds of bytes, a write then waits only for its own
+    // time. A close from inside the wait for those bytes ends the wait at once.
+    void theLineIsFreeAgain_data()
     {
+        QTest::addColumn<bool>("closedInside"); // else the far end's word
+        QTest::newRow("after a close inside the wait") << true;
+        QTest::newRow("on the far end's word") << false;
+    }
+
+    void theLineIsFreeAgain()
+    {
+        QFETCH(bool, closedInside);
         SetOutputQueueHook([](int) { return qint64(0); });
         QVERIFY(!comm->setSettings("300,n,8,1") && !comm->setPortOpen(true));
         QVERIFY(!comm->Output(QByteArray(300, 'p')));
-        QTimer::singleShot(20, comm.get(), [this] { comm->setPortOpen(false); });
         QElapsedTimer clock;
+        if (closedInside) {
+            QTimer::singleShot(20, comm.get(), [this] { comm->setPortOpen(false); });
+            clock.start();
+            QVERIFY(!comm->setSettings("9600,n,8,1") && !comm->PortOpen());
+            QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+            QVERIFY(!comm->setPortOpen(true));
+        } else {
+            SetLineTakenInHook([](int) { return true; });
+        }
+        const QByteArray otherSpeed = comm->Settings() == "300,n,8,1" ? "9600,n,8,1" : "300,n,8,1";
         clock.start();
-        QVERIFY(!comm->setSettings("9600,n,8,1") && !comm->PortOpen());
-        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(!comm->setPortOpen(true));
-        clock.restart();
-        QVERIFY(!comm->Output("x") && !comm->setSettings("300,n,8,1"));
+        QVERIFY(!comm->Output("x") && !comm->setSettings(otherSpeed));
         QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     }
 
