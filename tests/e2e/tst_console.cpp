@@ -46,18 +46,28 @@ class TestConsole : public QObject, ProgramOnEncoder {
 
     // The demo encoder (pager IDs 100 to 149, group 1 is Group ID 10) in programming mode, its
     // attached port 1 running protocol at baud and format; the program detects and reads it.
+    // From then on the port changes its speed only once the encoder has taken in what was
+    // written before (see holdWritesUntilTakenIn): the encoder forgives no byte at an earlier
+    // speed, and its log gives the speed each write went out at.
     frmTerminal *connect(const char *protocol, const char *baud, const char *format)
+    {
+        frmTerminal *t = connectAsIs(protocol, baud, format);
+        if (t)
+            encoder->holdWritesUntilTakenIn();
+        return t;
+    }
+    // The same without holding the port's writes, for tests of the port's own wait.
+    frmTerminal *connectAsIs(const char *protocol, const char *baud, const char *format, Knobs knobs = {})
     {
         DeviceState state = DeviceState::demo();
         state.config["serial1 protocol"] = protocol;
         state.config["serial1 baud"] = baud;
         state.config["serial1 databits"] = format;
-        return StartDetectedAndRead(encoder, state, graceForLateBytes(), encsim::Mode::Programming);
+        return StartDetectedAndRead(encoder, state, std::move(knobs), encsim::Mode::Programming);
     }
 
-    // The encoder hears bytes at a speed the PC had up to a second (real time) before: a loaded
-    // machine's pseudo-terminal may hand them over after the PC's port has changed its speed.
-    static Knobs graceForLateBytes() { return {{"grace_ms", std::to_string(RealSecond().count())}}; }
+    // The PC's speed as the encoder saw it when "#PrgmMode#" came in, from log entry since on.
+    QByteArray handBackSpeed(std::size_t since) { return SpeedReceivedAt(*encoder, "#PrgmMode#", since); }
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
@@ -285,6 +295,7 @@ private slots:
         const QList<QByteArray> sent = CommandsSent(*encoder, opened);
         QCOMPARE(sent.first(), QByteArray("config reboot\r"));
         QCOMPARE(sent.last(), QByteArray("#PrgmMode#ATI\r"));
+        QCOMPARE(handBackSpeed(opened), QByteArray("2400"));
         QCOMPARE(Link().lineSettings(), QByteArray("9600,n,8,1"));
         QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
         QVERIFY(t->mnuTest->isEnabled());
@@ -298,8 +309,8 @@ private slots:
 
     // Closing the console hands the encoder back to programming mode from any paging protocol
     // and speed: "#PrgmMode#" goes out at the port's speed before the PC's port changes to
-    // 9600 baud (as the program's log shows each write's speed; the encoder judges the bytes
-    // by the speed it sees as they reach it), and the main window then reads the encoder.
+    // 9600 baud (as the program's log shows each write's speed, and the encoder's log the speed
+    // it took the bytes in at), and the main window then reads the encoder.
     void closingHandsTheEncoderBack_data()
     {
         QTest::addColumn<QByteArray>("protocol");
@@ -326,8 +337,9 @@ private slots:
         state.config["serial1 protocol"] = protocol.toStdString();
         state.config["serial1 baud"] = baud.toStdString();
         state.config["serial1 databits"] = format.toStdString();
-        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming, graceForLateBytes());
+        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming);
         QVERIFY2(encoder->ok(), qPrintable(encoder->error()));
+        encoder->holdWritesUntilTakenIn();
         frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
         // The closing's identification and the read wait on the reply timer until their
         // answers: a second of real time, room for a loaded machine's encoder thread.
@@ -351,6 +363,7 @@ private slots:
         const LineWrites writes;
         t->mnuSendMsg->trigger();
         QCOMPARE(consoleSettings, settings);
+        QCOMPARE(handBackSpeed(opened), settings.left(settings.indexOf(',')));
         QCOMPARE(writes.settingsOf(QStringLiteral(R"("#PrgmMode#")")), settings);
         QCOMPARE(writes.settingsOf(QStringLiteral(R"("ATI\r")")), QByteArray("9600,n,8,1"));
         QCOMPARE(CommandsSent(*encoder, opened), (QList<QByteArray>{"config reboot\r", "#PrgmMode#ATI\r"}));

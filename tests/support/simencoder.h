@@ -83,6 +83,8 @@ public:
         }
         if (s_owner == this) { // a later encoder keeps its own word
             SetLineTakenInHook(nullptr);
+            if (m_holdsWrites)
+                SetOutputQueueHook(nullptr);
             s_owner = nullptr;
         }
     }
@@ -97,6 +99,19 @@ public:
 
     // The path the COM port leads to: a link to the encoder's pseudo-terminal.
     QString linkPath() const { return m_link; }
+
+    // From here until the encoder goes, the program's port counts the bytes the encoder has not
+    // taken in yet as held by the system, as a real port counts those not on the wire yet: a
+    // change of speed or a close waits until the encoder has taken in what was written before
+    // it, at the speed in force, however late a loaded machine runs the encoder's thread. So
+    // the encoder needs no grace for late bytes, and what its log gives as the PC's speed for
+    // each write is the one the write went out at. (It also covers for a port that changed its
+    // speed too early: not for tests of the port's own wait.)
+    void holdWritesUntilTakenIn()
+    {
+        SetOutputQueueHook([this](int fd) { return onThisLine(fd) ? qint64(m_sim.inputNotTakenIn()) : qint64(0); });
+        m_holdsWrites = true;
+    }
 
     // How many logged events match pattern (the event log's own matching).
     std::size_t count(std::string_view pattern) { return m_sim.log().count(pattern); }
@@ -131,6 +146,7 @@ private:
     QTemporaryDir m_dir;
     QString m_link;
     QString m_error;
+    bool m_holdsWrites = false;
     dev_t m_slave = 0; // the encoder's end of the line, as the program's port opens it
     inline static SimEncoder *s_owner = nullptr; // whose word the port's hooks give
     encsim::Simulator m_sim; // after m_dir: its link goes before the folder
