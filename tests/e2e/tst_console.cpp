@@ -1,6 +1,7 @@
 // The message test console offscreen: how it shapes itself for the attached port, its message
 // box and buttons, the log file chosen through its box, its timer; and against the simulated
-// encoder the hand-over to paging mode and back, and a console closed while a page waits.
+// encoder the hand-over to paging mode and back, the opening's wait for the encoder's reboot,
+// and a console closed while a page waits.
 
 #include "app/apptest.h"
 #include "model/database.h"
@@ -377,6 +378,34 @@ private slots:
         QVERIFY(Run.bDBMatchesEncoder);
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Current View Matches Encoder Configuration"));
         QCOMPARE(EncoderSettings.sPort1Protocol, protocol);
+    }
+
+    // The console's opening waits for the encoder's reboot: a page sent as soon as the console
+    // is up reaches the encoder, which heard nothing while it booted. (At a second's pause the
+    // encoder, rebooting in 0.6 s, leaves a loaded machine room; without the pause the page
+    // would come a few milliseconds after the reboot.)
+    void aPageAsSoonAsTheConsoleIsUp()
+    {
+        frmTerminal *t = connect("TAP", "9600", "N81");
+        QVERIFY(t);
+        QVERIFY(encoder->sim().setKnob("tap_logged_in_at_boot", "on"));
+        SetTimeScale(0.4);
+        encoder->sim().setTimeScale(0.4);
+        const std::size_t opened = encoder->sim().eventCount();
+        int16_t result = -1;
+        QStringList lines;
+        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+            result = OutTAP("123", "Hi", "Hi");
+            lines = ConsoleLogLines(c);
+            c->mnuExit->trigger();
+        });
+        t->mnuSendMsg->trigger();
+        QCOMPARE(encoder->count("while booting"), std::size_t(0));
+        QCOMPARE(result, int16_t(1));
+        QCOMPARE(lines.last(), QStringLiteral("Encoder: <ACK><CR>"));
+        const std::vector<encsim::Page> pages = encoder->sim().pages();
+        QVERIFY(pages.size() == 1 && pages.front().message == "Hi");
+        QCOMPARE(CommandsSent(*encoder, opened).first(), QByteArray("config reboot\r"));
     }
 
     // Closing the console while a page waits for the encoder ends the page at once: nothing
