@@ -1,7 +1,7 @@
 // The message test console offscreen: how it shapes itself for the attached port, its message
 // box and buttons, the log file chosen through its box, its timer; and against the simulated
-// encoder the hand-over to paging mode and back, the opening's wait for the encoder's reboot,
-// and a console closed while a page waits.
+// encoder the hand-over to paging mode and back, the opening's wait for the encoder's reboot, a
+// console closed while a page waits and while a long page is still on the line.
 
 #include "app/apptest.h"
 #include "model/database.h"
@@ -406,6 +406,50 @@ private slots:
         const std::vector<encsim::Page> pages = encoder->sim().pages();
         QVERIFY(pages.size() == 1 && pages.front().message == "Hi");
         QCOMPARE(CommandsSent(*encoder, opened).first(), QByteArray("config reboot\r"));
+    }
+
+    // A long page still on the line when the console closes: "#PrgmMode#" follows it at the
+    // port's 300 baud, and the PC's port changes to 9600 baud only once both have had their
+    // time on the line. The encoder puts the page on the air, takes the hand-back, and a read
+    // right after it completes. (A page of 51 characters, 1.7 s on the line, and the console
+    // closed 0.1 s after Send, while the page waits for its answer. The encoder's clock runs at
+    // real time meanwhile, as the port's account of the line does; its grace, half a second,
+    // is far shorter than the rest of the page's time when the hand-back would go early.)
+    void theHandBackWaitsForALongPage()
+    {
+        frmTerminal *t = connectAsIs("TAP", "300", "N81", {{"tap_logged_in_at_boot", "on"}});
+        QVERIFY(t);
+        const QByteArray message(40, 'm');
+        const std::size_t opened = encoder->sim().eventCount();
+        bool graceSet = false;
+        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+            encoder->sim().setTimeScale(1.0);
+            graceSet = encoder->sim().setKnob("grace_ms", "500");
+            c->txtPIN->setText(QStringLiteral("123"));
+            c->txtMessage->setBytes(message);
+            QTimer::singleShot(100, c, [c] { c->mnuExit->trigger(); });
+            c->cmdSendMsg->click();
+        });
+        const LineWrites writes;
+        t->mnuSendMsg->trigger();
+        encoder->sim().setTimeScale(TimeScale());
+        QVERIFY(graceSet);
+        QCOMPARE(writes.settingsOf(QStringLiteral(R"("#PrgmMode#")")), QByteArray("300,n,8,1"));
+        QCOMPARE(handBackSpeed(opened), QByteArray("300"));
+        const std::vector<encsim::Page> pages = encoder->sim().pages();
+        QVERIFY(pages.size() == 1 && pages.front().message == message.toStdString());
+        const auto onTheAir = encoder->sim().log().find("page port ", opened);
+        const auto handedBack = encoder->sim().log().find("mode PAGING -> PROGRAMMING", opened);
+        QVERIFY(onTheAir && handedBack && onTheAir->time <= handedBack->time);
+        QCOMPARE(encoder->count("speed ignored"), std::size_t(0));
+        QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
+        QCOMPARE(Link().lineSettings(), QByteArray("9600,n,8,1"));
+
+        ScriptedBoxes boxes; // none
+        t->Toolbar1->ButtonByKey(QStringLiteral("read"))->trigger();
+        QCOMPARE(boxes.shown().size(), 0);
+        QVERIFY(Run.bDBMatchesEncoder);
+        QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Current View Matches Encoder Configuration"));
     }
 
     // Closing the console while a page waits for the encoder ends the page at once: nothing
