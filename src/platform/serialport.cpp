@@ -49,6 +49,12 @@ std::function<qint64(int)> &outputQueueHook()
     return hook;
 }
 
+std::function<bool(int)> &lineTakenInHook()
+{
+    static std::function<bool(int)> hook;
+    return hook;
+}
+
 // Bytes the system still holds to send on the device; none when it cannot tell (the bytes'
 // time on the line is waited out all the same).
 qint64 systemOutputQueue(int fd)
@@ -276,6 +282,7 @@ CommError MSComm::setSettings(const QByteArray &text)
     }
     m_settings = trimmed;
     m_line = line;
+    endDrainWait(); // set anew from inside the wait: nothing left to wait for
     return CommError::ok();
 }
 
@@ -289,13 +296,30 @@ std::chrono::microseconds MSComm::lineTime(qint64 bytes, int bitsPerCharacter) c
     return std::chrono::microseconds(bytes * bitsPerCharacter * 1'000'000 / qMax(1, m_line.baud));
 }
 
-void MSComm::lineWritten(qint64 bytes)
+void MSComm::lineWritten(qint64 bytes, bool takenIn)
 {
-    // Earlier writes have left the system's buffer once the last one has (the drain below);
-    // the last one's bytes may still be on their way out of an adapter's buffer.
-    m_lineFreeAt = std::chrono::steady_clock::now() + lineTime(bytes, kBitsPerCharacter);
+    // The bytes go on the line after everything written before them: from where those end,
+    // or from now when the line is free. The system's count of what it still holds cannot
+    // stand in for this: a pseudo-terminal's is always empty, and the buffer of a USB adapter
+    // is not in it.
+    const auto now = std::chrono::steady_clock::now();
+    const auto start = m_lineBusy && !takenIn ? std::max(now, m_lineFreeAt) : now;
+    m_lineFreeAt = start + lineTime(bytes, kBitsPerCharacter);
     m_lineBusy = true;
     ++m_writes;
+}
+
+void MSComm::lineCleared()
+{
+    m_lineBusy = false;
+    m_lineFreeAt = {};
+    endDrainWait();
+}
+
+void MSComm::endDrainWait()
+{
+    if (m_drainWait)
+        m_drainWait->quit();
 }
 
 bool MSComm::letLastBytesGo()
@@ -307,7 +331,7 @@ bool MSComm::letLastBytesGo()
         const int fd = m_port->handle();
         return m_port->bytesToWrite() + (fd >= 0 ? systemOutputQueue(fd) : 0);
     };
-    // Given up past the time on the line of what is held now and of the last write, with room.
+    // Given up past the time on the line of what is held now and of what was written, with room.
     const auto giveUpFrom = [&](Clock::time_point now) {
         return now + lineTime(heldBytes(), kMostBitsPerCharacter) +
                std::max(Clock::duration::zero(), m_lineFreeAt - now) + kDrainGrace;
@@ -350,15 +374,17 @@ bool MSComm::letLastBytesGo()
         if (!m_dying && QCoreApplication::instance()) {
             const auto pause = std::chrono::ceil<std::chrono::milliseconds>(next - now);
             look.start(int(qMax<qint64>(1, pause.count())));
+            m_drainWait = &sleeper;
             slept = sleeper.exec(QEventLoop::ExcludeUserInputEvents) == 0;
             if (!alive)
                 return false;
+            m_drainWait = nullptr;
             look.stop();
         }
         if (!slept)
             std::this_thread::sleep_until(next);
     }
-    m_lineBusy = false;
+    lineCleared();
     m_draining = false;
     return true;
 }
@@ -386,20 +412,22 @@ bool MSComm::checkGone()
         return true;
     if (!m_port->isOpen())
         return false;
-    QString text;
-    if (m_port->error() == QSerialPort::ResourceError)
-        text = m_port->errorString();
+    // The device itself is asked, and its answer is the reason. QSerialPort's error is no
+    // evidence: a read that finds the terminal hung up gets no bytes and no error of its own,
+    // and QSerialPort then reports what an earlier call left behind (often "Resource
+    // temporarily unavailable"), which is also what a far end that takes nothing for a while
+    // makes a write say.
     // A terminal that has been hung up answers every request with an error.
+    int reason = 0;
     termios settings{};
     const int fd = m_port->handle();
-    if (text.isEmpty() && fd >= 0 && ::tcgetattr(fd, &settings) != 0 &&
-        (errno == EIO || errno == ENXIO || errno == ENODEV))
-        text = SystemErrorText(errno);
-    if (text.isEmpty() && !m_openedPath.isEmpty() && !QFileInfo::exists(m_openedPath))
-        text = SystemErrorText(ENODEV);
-    if (text.isEmpty())
+    if (fd >= 0 && ::tcgetattr(fd, &settings) != 0 && (errno == EIO || errno == ENXIO || errno == ENODEV))
+        reason = errno;
+    if (reason == 0 && !m_openedPath.isEmpty() && !QFileInfo::exists(m_openedPath))
+        reason = ENODEV;
+    if (reason == 0)
         return false;
-    markGone(text);
+    markGone(SystemErrorText(reason));
     return true;
 }
 
@@ -409,7 +437,7 @@ void MSComm::markGone(const QString &text)
         return;
     m_gone = true;
     m_goneText = text.isEmpty() ? SystemErrorText(EIO) : text;
-    m_lineBusy = false;
+    lineCleared();
     emit deviceGone();
 }
 
@@ -438,7 +466,7 @@ CommError MSComm::setPortOpen(bool open)
         } else if (m_port->isOpen()) {
             closeKeepingSettings();
         }
-        m_lineBusy = false;
+        lineCleared();
         m_openedPath.clear();
         m_port->clearError();
         return CommError::ok();
@@ -560,9 +588,12 @@ CommError MSComm::Output(const QByteArray &bytes)
         }
         m_port->clear(QSerialPort::Output);
         m_port->clearError();
+        lineCleared(); // what was held is thrown away
         return makeError(CommError::WriteFailed, text);
     };
 
+    // Asked before the bytes go: the far end's word covers what went before them.
+    const bool takenIn = m_lineBusy && lineTakenInHook() && lineTakenInHook()(m_port->handle());
     const qint64 written = m_port->write(bytes);
     if (written != bytes.size())
         return failed(m_port->errorString());
@@ -585,7 +616,7 @@ CommError MSComm::Output(const QByteArray &bytes)
         }
     }
     m_port->clearError();
-    lineWritten(bytes.size());
+    lineWritten(bytes.size(), takenIn);
     return CommError::ok();
 }
 
@@ -655,6 +686,11 @@ QString DefaultComDevicePath(int number)
 void SetOutputQueueHook(std::function<qint64(int fd)> hook)
 {
     outputQueueHook() = std::move(hook);
+}
+
+void SetLineTakenInHook(std::function<bool(int fd)> hook)
+{
+    lineTakenInHook() = std::move(hook);
 }
 
 void SetComDevicePathOverride(int number, const QString &path)

@@ -4,13 +4,15 @@
 // Built on QSerialPort. Every call that can fail returns a CommError; an empty one is success.
 //
 // The line itself: a change of line settings on the open port, and a close, first let the
-// bytes written last go out at the settings they were written at (the system's buffer drains,
-// then the port waits out the rest of their time on the line, 10 bits a character plus 20 ms
-// for the buffer of a USB adapter; a physical time, which the tests' time scale does not
-// shorten). A close leaves the device at the settings it had, not the ones found when it was
-// opened (QSerialPort puts those back as it closes; the port sets the current ones again
-// through a second handle before it lets the device go). So bytes written just before a close
-// or a change of speed reach the far end as they were sent.
+// bytes written go out at the settings they were written at (the system's buffer drains, then
+// the port waits out the rest of their time on the line: 10 bits a character, each write
+// after the ones before it, plus 20 ms for the buffer of a USB adapter; a physical time, which
+// the tests' time scale does not shorten). The account starts afresh once the bytes are out,
+// thrown away or the port closed, and where the far end says it has taken in every byte (see
+// SetLineTakenInHook). A close leaves the device at the settings it had, not the ones found
+// when it was opened (QSerialPort puts those back as it closes; the port sets the current ones
+// again through a second handle before it lets the device go). So bytes written just before a
+// close or a change of speed reach the far end as they were sent.
 //
 // That wait handles events, so windows repaint and timers run, but takes no user input (keys
 // and clicks wait for the next event loop that takes them). It is bounded: what the system
@@ -29,6 +31,7 @@
 #include <functional>
 #include <memory>
 
+class QEventLoop;
 class QSerialPort;
 
 struct CommError {
@@ -77,8 +80,8 @@ public:
     QByteArray Settings() const { return m_settings; }
     // Refused (with InvalidSettings, text "Invalid property value") unless LineSettings::parse
     // accepts it; 4 data bits are refused as well (the port supports 5 to 8). Applied to the
-    // open port at once, after the bytes written last have had their time on the line at the
-    // old settings (see above). A character format the device cannot carry is not an error: a
+    // open port at once, after the bytes written have had their time on the line at the old
+    // settings (see above). A character format the device cannot carry is not an error: a
     // pseudo-terminal, for one, keeps 8 bits without parity; only the speed is seen there.
     CommError setSettings(const QByteArray &text);
 
@@ -97,7 +100,8 @@ public:
     // DeviceGone with the system's text, and the device itself has been let go. The port still
     // counts as open until it is closed; deviceGone() told of it once.
     bool DeviceGone() const { return m_gone; }
-    // What the system said as the device went (DeviceGone, "Input/output error").
+    // What the system said as the device went (DeviceGone, "Input/output error"): the answer
+    // of the request that showed it gone, never an earlier call's.
     CommError goneError() const;
 
     // Bytes received and not yet read.
@@ -132,12 +136,15 @@ private:
     bool applyLine(const LineSettings &line); // to the QSerialPort (open or not)
     void pullPending();                       // what the OS holds into the port's buffer
     std::chrono::microseconds lineTime(qint64 bytes, int bitsPerCharacter) const;
-    void lineWritten(qint64 bytes);           // the last write's time on the line
+    // The write's time on the line, after the others' unless the far end had taken them in.
+    void lineWritten(qint64 bytes, bool takenIn);
+    void lineCleared();                       // nothing written is on its way out any more
+    void endDrainWait();                      // wakes letLastBytesGo's wait to look again
     // Before a change of settings or a close; false when the object was deleted meanwhile.
     bool letLastBytesGo();
     void closeKeepingSettings();
-    // After a failure: whether the device has gone away (the system says so, the terminal is
-    // hung up, or its device node has vanished); marks it gone when it has.
+    // After a failure: whether the device has gone away (its terminal is hung up, or its
+    // device node has vanished); marks it gone when it has, with the system's answer then.
     bool checkGone();
     void markGone(const QString &text);
     void releaseGoneDevice();
@@ -149,9 +156,10 @@ private:
     LineSettings m_line;
     QString m_openedPath;      // the device node the port opened (a link's target)
     bool m_lineBusy = false;   // bytes were written whose line time may not be over
-    std::chrono::steady_clock::time_point m_lineFreeAt; // the last write's bytes are out
+    std::chrono::steady_clock::time_point m_lineFreeAt; // every byte written is out
     quint64 m_writes = 0;      // writes so far
     bool m_draining = false;   // inside letLastBytesGo's wait
+    QEventLoop *m_drainWait = nullptr; // the wait's loop while it runs
     bool m_dying = false;      // in the destructor
     bool m_gone = false;
     QString m_goneText;
@@ -160,6 +168,12 @@ private:
 // The seam for the count of bytes the system still holds to send on an open device (fd);
 // tests stand a driver that never empties its buffer in with it. An empty hook: the system's.
 void SetOutputQueueHook(std::function<qint64(int fd)> hook);
+// The seam for the far end's own word, asked before each write on an open device (fd), that
+// it has taken in every byte written so far: the line is then free, and the write goes on it
+// at once. A real line never says so (an empty hook: no word); a simulated encoder knows, and
+// one that takes bytes in faster than their time on the line would otherwise see the port's
+// account run ahead of it.
+void SetLineTakenInHook(std::function<bool(int fd)> hook);
 
 // The COM map: "COM n" to a device path. Defaults: COM1..COM4 = /dev/ttyS0..3,
 // COM5..COM8 = /dev/ttyUSB0..3. The brand's stored preferences override any number in section

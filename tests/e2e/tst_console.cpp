@@ -1,6 +1,7 @@
 // The message test console offscreen: how it shapes itself for the attached port, its message
 // box and buttons, the log file chosen through its box, its timer; and against the simulated
-// encoder the hand-over to paging mode and back, and a console closed while a page waits.
+// encoder the hand-over to paging mode and back, the opening's wait for the encoder's reboot, a
+// console closed while a page waits and while a long page is still on the line.
 
 #include "app/apptest.h"
 #include "model/database.h"
@@ -46,18 +47,28 @@ class TestConsole : public QObject, ProgramOnEncoder {
 
     // The demo encoder (pager IDs 100 to 149, group 1 is Group ID 10) in programming mode, its
     // attached port 1 running protocol at baud and format; the program detects and reads it.
+    // From then on the port changes its speed only once the encoder has taken in what was
+    // written before (see holdWritesUntilTakenIn): the encoder forgives no byte at an earlier
+    // speed, and its log gives the speed each write went out at.
     frmTerminal *connect(const char *protocol, const char *baud, const char *format)
+    {
+        frmTerminal *t = connectAsIs(protocol, baud, format);
+        if (t)
+            encoder->holdWritesUntilTakenIn();
+        return t;
+    }
+    // The same without holding the port's writes, for tests of the port's own wait.
+    frmTerminal *connectAsIs(const char *protocol, const char *baud, const char *format, Knobs knobs = {})
     {
         DeviceState state = DeviceState::demo();
         state.config["serial1 protocol"] = protocol;
         state.config["serial1 baud"] = baud;
         state.config["serial1 databits"] = format;
-        return StartDetectedAndRead(encoder, state, graceForLateBytes(), encsim::Mode::Programming);
+        return StartDetectedAndRead(encoder, state, std::move(knobs), encsim::Mode::Programming);
     }
 
-    // The encoder hears bytes at a speed the PC had up to a second (real time) before: a loaded
-    // machine's pseudo-terminal may hand them over after the PC's port has changed its speed.
-    static Knobs graceForLateBytes() { return {{"grace_ms", std::to_string(RealSecond().count())}}; }
+    // The PC's speed as the encoder saw it when "#PrgmMode#" came in, from log entry since on.
+    QByteArray handBackSpeed(std::size_t since) { return SpeedReceivedAt(*encoder, "#PrgmMode#", since); }
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
@@ -285,6 +296,7 @@ private slots:
         const QList<QByteArray> sent = CommandsSent(*encoder, opened);
         QCOMPARE(sent.first(), QByteArray("config reboot\r"));
         QCOMPARE(sent.last(), QByteArray("#PrgmMode#ATI\r"));
+        QCOMPARE(handBackSpeed(opened), QByteArray("2400"));
         QCOMPARE(Link().lineSettings(), QByteArray("9600,n,8,1"));
         QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
         QVERIFY(t->mnuTest->isEnabled());
@@ -298,8 +310,8 @@ private slots:
 
     // Closing the console hands the encoder back to programming mode from any paging protocol
     // and speed: "#PrgmMode#" goes out at the port's speed before the PC's port changes to
-    // 9600 baud (as the program's log shows each write's speed; the encoder judges the bytes
-    // by the speed it sees as they reach it), and the main window then reads the encoder.
+    // 9600 baud (as the program's log shows each write's speed, and the encoder's log the speed
+    // it took the bytes in at), and the main window then reads the encoder.
     void closingHandsTheEncoderBack_data()
     {
         QTest::addColumn<QByteArray>("protocol");
@@ -326,8 +338,9 @@ private slots:
         state.config["serial1 protocol"] = protocol.toStdString();
         state.config["serial1 baud"] = baud.toStdString();
         state.config["serial1 databits"] = format.toStdString();
-        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming, graceForLateBytes());
+        encoder = std::make_unique<SimEncoder>(state, encsim::Mode::Programming);
         QVERIFY2(encoder->ok(), qPrintable(encoder->error()));
+        encoder->holdWritesUntilTakenIn();
         frmTerminal *t = StartAndShowMainWindow<frmXJSplash>();
         // The closing's identification and the read wait on the reply timer until their
         // answers: a second of real time, room for a loaded machine's encoder thread.
@@ -351,6 +364,7 @@ private slots:
         const LineWrites writes;
         t->mnuSendMsg->trigger();
         QCOMPARE(consoleSettings, settings);
+        QCOMPARE(handBackSpeed(opened), settings.left(settings.indexOf(',')));
         QCOMPARE(writes.settingsOf(QStringLiteral(R"("#PrgmMode#")")), settings);
         QCOMPARE(writes.settingsOf(QStringLiteral(R"("ATI\r")")), QByteArray("9600,n,8,1"));
         QCOMPARE(CommandsSent(*encoder, opened), (QList<QByteArray>{"config reboot\r", "#PrgmMode#ATI\r"}));
@@ -364,6 +378,78 @@ private slots:
         QVERIFY(Run.bDBMatchesEncoder);
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Current View Matches Encoder Configuration"));
         QCOMPARE(EncoderSettings.sPort1Protocol, protocol);
+    }
+
+    // The console's opening waits for the encoder's reboot: a page sent as soon as the console
+    // is up reaches the encoder, which heard nothing while it booted. (At a second's pause the
+    // encoder, rebooting in 0.6 s, leaves a loaded machine room; without the pause the page
+    // would come a few milliseconds after the reboot.)
+    void aPageAsSoonAsTheConsoleIsUp()
+    {
+        frmTerminal *t = connect("TAP", "9600", "N81");
+        QVERIFY(t);
+        QVERIFY(encoder->sim().setKnob("tap_logged_in_at_boot", "on"));
+        SetTimeScale(0.4);
+        encoder->sim().setTimeScale(0.4);
+        const std::size_t opened = encoder->sim().eventCount();
+        int16_t result = -1;
+        QStringList lines;
+        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+            result = OutTAP("123", "Hi", "Hi");
+            lines = ConsoleLogLines(c);
+            c->mnuExit->trigger();
+        });
+        t->mnuSendMsg->trigger();
+        QCOMPARE(encoder->count("while booting"), std::size_t(0));
+        QCOMPARE(result, int16_t(1));
+        QCOMPARE(lines.last(), QStringLiteral("Encoder: <ACK><CR>"));
+        const std::vector<encsim::Page> pages = encoder->sim().pages();
+        QVERIFY(pages.size() == 1 && pages.front().message == "Hi");
+        QCOMPARE(CommandsSent(*encoder, opened).first(), QByteArray("config reboot\r"));
+    }
+
+    // A long page still on the line when the console closes: "#PrgmMode#" follows it at the
+    // port's 300 baud, and the PC's port changes to 9600 baud only once both have had their
+    // time on the line. The encoder puts the page on the air, takes the hand-back, and a read
+    // right after it completes. (A page of 51 characters, 1.7 s on the line, and the console
+    // closed 0.1 s after Send, while the page waits for its answer. The encoder's clock runs at
+    // real time meanwhile, as the port's account of the line does; its grace, half a second,
+    // is far shorter than the rest of the page's time when the hand-back would go early.)
+    void theHandBackWaitsForALongPage()
+    {
+        frmTerminal *t = connectAsIs("TAP", "300", "N81", {{"tap_logged_in_at_boot", "on"}});
+        QVERIFY(t);
+        const QByteArray message(40, 'm');
+        const std::size_t opened = encoder->sim().eventCount();
+        bool graceSet = false;
+        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+            encoder->sim().setTimeScale(1.0);
+            graceSet = encoder->sim().setKnob("grace_ms", "500");
+            c->txtPIN->setText(QStringLiteral("123"));
+            c->txtMessage->setBytes(message);
+            QTimer::singleShot(100, c, [c] { c->mnuExit->trigger(); });
+            c->cmdSendMsg->click();
+        });
+        const LineWrites writes;
+        t->mnuSendMsg->trigger();
+        encoder->sim().setTimeScale(TimeScale());
+        QVERIFY(graceSet);
+        QCOMPARE(writes.settingsOf(QStringLiteral(R"("#PrgmMode#")")), QByteArray("300,n,8,1"));
+        QCOMPARE(handBackSpeed(opened), QByteArray("300"));
+        const std::vector<encsim::Page> pages = encoder->sim().pages();
+        QVERIFY(pages.size() == 1 && pages.front().message == message.toStdString());
+        const auto onTheAir = encoder->sim().log().find("page port ", opened);
+        const auto handedBack = encoder->sim().log().find("mode PAGING -> PROGRAMMING", opened);
+        QVERIFY(onTheAir && handedBack && onTheAir->time <= handedBack->time);
+        QCOMPARE(encoder->count("speed ignored"), std::size_t(0));
+        QCOMPARE(encoder->sim().mode(), encsim::Mode::Programming);
+        QCOMPARE(Link().lineSettings(), QByteArray("9600,n,8,1"));
+
+        ScriptedBoxes boxes; // none
+        t->Toolbar1->ButtonByKey(QStringLiteral("read"))->trigger();
+        QCOMPARE(boxes.shown().size(), 0);
+        QVERIFY(Run.bDBMatchesEncoder);
+        QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Current View Matches Encoder Configuration"));
     }
 
     // Closing the console while a page waits for the encoder ends the page at once: nothing

@@ -17,11 +17,30 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <cerrno>
+
 using namespace encodertest;
+
+namespace {
+
+// Leaves EAGAIN in errno before every event the program handles, as an earlier read that found
+// nothing does: the reason the box gives must be the answer of the call that failed on the
+// device, not what such a call left behind.
+class EarlierTryAgain : public QObject {
+protected:
+    bool eventFilter(QObject *, QEvent *) override
+    {
+        errno = EAGAIN;
+        return false;
+    }
+};
+
+} // namespace
 
 class TestLostDevice : public QObject, ProgramOnEncoder {
     Q_OBJECT
 
+    EarlierTryAgain earlierTryAgain;
 
     // Detected and read, the port open.
     frmTerminal *connected(Knobs knobs = {})
@@ -46,7 +65,8 @@ class TestLostDevice : public QObject, ProgramOnEncoder {
         QVERIFY(!HourglassShown() && !Run.TransferRunning());
     }
 
-    // The box that says the device has gone.
+    // The box that says the device has gone, with the reason: what the device answered (a
+    // terminal hung up answers every request with an I/O error).
     static QString goneText() { return LineGoneText(Link().devicePath(), 1, QStringLiteral("Input/output error")); }
 
     // The device goes during a transfer, at the request named by `when`, which goes
@@ -79,8 +99,16 @@ class TestLostDevice : public QObject, ProgramOnEncoder {
 
 private slots:
     void initTestCase() { IsolateSettingsForTestRun(); }
-    void init() { startProgram(0.05); }
-    void cleanup() { endProgram(); }
+    void init()
+    {
+        startProgram(0.05);
+        qApp->installEventFilter(&earlierTryAgain);
+    }
+    void cleanup()
+    {
+        qApp->removeEventFilter(&earlierTryAgain);
+        endProgram();
+    }
 
     // Gone during a read (ID-as-capcode on, so that a read that failed would try to put it
     // back), then during a write. After the read the port can be opened again once the device

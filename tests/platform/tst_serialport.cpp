@@ -97,6 +97,7 @@ private slots:
     void cleanup()
     {
         SetOutputQueueHook(nullptr);
+        SetLineTakenInHook(nullptr);
         comm.reset();
         pty.reset();
         for (int n = 1; n <= 8; ++n)
@@ -399,6 +400,63 @@ private slots:
         // Opened again in another character format, which the device cannot carry.
         QVERIFY(!comm->setSettings("1200,e,7,1") && !comm->setPortOpen(true));
         QCOMPARE(pty->slaveBaud(), 1200);
+    }
+
+    // Each write goes on the line after the ones before it, so a change of speed or a close
+    // waits for the end of all of them: a short write after a long one hides nothing. The
+    // system here says it holds nothing (as a pseudo-terminal, or a USB adapter whose own
+    // buffer it does not count): the port's own account must hold.
+    void writesFollowOneAnotherOnTheLine_data()
+    {
+        QTest::addColumn<bool>("close"); // else a change of speed
+        QTest::newRow("change of speed") << false;
+        QTest::newRow("close") << true;
+    }
+
+    void writesFollowOneAnotherOnTheLine()
+    {
+        QFETCH(bool, close);
+        SetOutputQueueHook([](int) { return qint64(0); });
+        QVERIFY(!comm->setSettings("2400,n,8,1") && !comm->setPortOpen(true));
+        const QByteArray page(48, 'p'); // 200 ms on the line, "#PrgmMode#" 42 ms more
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!comm->Output(page) && !comm->Output("#PrgmMode#"));
+        QVERIFY(!(close ? comm->setPortOpen(false) : comm->setSettings("9600,n,8,1")));
+        QVERIFY2(clock.elapsed() >= 58 * 10 * 1000 / 2400 + 20, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(pty->read(1000, 58), page + "#PrgmMode#");
+    }
+
+    // The account starts afresh when the port closes, and where the far end says it has
+    // taken in every byte: after ten seconds of bytes, a write then waits only for its own
+    // time. A close from inside the wait for those bytes ends the wait at once.
+    void theLineIsFreeAgain_data()
+    {
+        QTest::addColumn<bool>("closedInside"); // else the far end's word
+        QTest::newRow("after a close inside the wait") << true;
+        QTest::newRow("on the far end's word") << false;
+    }
+
+    void theLineIsFreeAgain()
+    {
+        QFETCH(bool, closedInside);
+        SetOutputQueueHook([](int) { return qint64(0); });
+        QVERIFY(!comm->setSettings("300,n,8,1") && !comm->setPortOpen(true));
+        QVERIFY(!comm->Output(QByteArray(300, 'p')));
+        QElapsedTimer clock;
+        if (closedInside) {
+            QTimer::singleShot(20, comm.get(), [this] { comm->setPortOpen(false); });
+            clock.start();
+            QVERIFY(!comm->setSettings("9600,n,8,1") && !comm->PortOpen());
+            QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+            QVERIFY(!comm->setPortOpen(true));
+        } else {
+            SetLineTakenInHook([](int) { return true; });
+        }
+        const QByteArray otherSpeed = comm->Settings() == "300,n,8,1" ? "9600,n,8,1" : "300,n,8,1";
+        clock.start();
+        QVERIFY(!comm->Output("x") && !comm->setSettings(otherSpeed));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     }
 
     // The close's wait for the last bytes (here about half a second) keeps the event loop

@@ -459,7 +459,8 @@ private slots:
         QCOMPARE(rig.cmd("config reboot\r", 100), QByteArray());
         QCOMPARE(rig.core.mode(), Mode::Booting);
         QCOMPARE(rig.core.snapshot().tone, 0);
-        QCOMPARE(rig.cmd("ATI\r", 1000), QByteArray()); // input while booting is discarded
+        QCOMPARE(rig.cmd("ATI\r", 1000), QByteArray()); // input while booting is discarded, and told
+        QCOMPARE(rig.count("reboot 4 bytes lost while booting"), std::size_t(1));
         rig.line.run(500);
         QCOMPARE(rig.core.mode(), Mode::Paging);
         QCOMPARE(rig.core.listenBaud(), 2400);

@@ -274,6 +274,26 @@ private slots:
         QCOMPARE(pc->read(5000, "ID="), kBanner);
     }
 
+    // What the PC wrote and the encoder has not taken in yet: unread while the encoder takes
+    // no input, then on its way at the line's pace (ten seconds at 300 baud, until the clock
+    // is sped up), then none.
+    void inputNotTakenInYet()
+    {
+        Simulator sim(options(Mode::Programming, 1.0, {{"stall_input", "on"}}));
+        auto pc = plugIn(sim);
+        QVERIFY(pc);
+        pc->setSpeed(B300);
+        QCOMPARE(sim.inputNotTakenIn(), std::size_t(0));
+        QCOMPARE(pc->write(QByteArray(299, ' ') + '\r'), ssize_t(300));
+        QTRY_COMPARE(sim.inputNotTakenIn(), std::size_t(300));
+        const std::size_t mark = sim.eventCount();
+        QVERIFY(sim.setKnob("stall_input", "off"));
+        QVERIFY(sim.waitForEvent("[PC 300]", 2s, mark));
+        QVERIFY(sim.inputNotTakenIn() > 0);
+        sim.setTimeScale(0.01);
+        QTRY_COMPARE(sim.inputNotTakenIn(), std::size_t(0));
+    }
+
     void hangupAndCablePull()
     {
         const QString link = QDir::temp().filePath(QString("encoder-sim-hangup-%1").arg(::getpid()));

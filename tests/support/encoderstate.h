@@ -124,6 +124,20 @@ inline void ShowEventsAfterAFailure(SimEncoder *encoder)
         qInfo().noquote() << QString::fromStdString(events[i].line());
 }
 
+// The PC's speed as the encoder saw it when it took in the first write from log entry `since`
+// on that holds bytes (e.g. "2400"); "<not received>" when none did.
+inline QByteArray SpeedReceivedAt(SimEncoder &encoder, const QByteArray &bytes, std::size_t since = 0)
+{
+    for (const encsim::Event &e : encoder->events(since)) {
+        if (e.kind != encsim::EventKind::Input || !QByteArray::fromStdString(e.bytes).contains(bytes))
+            continue;
+        const QByteArray text = QByteArray::fromStdString(e.text);
+        const qsizetype from = text.lastIndexOf("[PC ");
+        return from < 0 ? text : text.mid(from + 4, text.indexOf(']', from) - from - 4);
+    }
+    return "<not received>";
+}
+
 // The commands the encoder received from log entry `since` on, each with its ending: record
 // blocks whole, every other command up to its CR (and the LF right after it).
 inline QList<QByteArray> CommandsSent(SimEncoder &encoder, std::size_t since = 0)

@@ -13,7 +13,9 @@
 // The encoder's clock runs at the program's time scale, TimeScale(), as it is when the
 // SimEncoder is made: a test sets the scale first, and then the encoder's latencies, reboots
 // and line times shrink with the program's timeouts. A later SetTimeScale does not reach the
-// encoder (encoder->setTimeScale does).
+// encoder (encoder->setTimeScale does). The port's account of the line stays in real time; the
+// encoder tells the port when it has taken in every byte written (SetLineTakenInHook), so that
+// its quicker line does not leave the account running ahead.
 //
 //   AppTestEnv env;
 //   SimEncoder encoder(encsim::DeviceState::factory(9));
@@ -33,6 +35,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <sys/stat.h>
 
 class SimEncoder {
 public:
@@ -57,17 +61,32 @@ public:
                 m_error += QString::fromStdString(e.text) + QLatin1Char('\n');
         m_link = QString::fromStdString(m_sim.symlinkPath());
         SetComDevicePathOverride(m_com, m_link);
+        struct stat slave {};
+        if (::stat(m_sim.slavePath().c_str(), &slave) == 0)
+            m_slave = slave.st_rdev;
+        // The encoder says when it has taken in every byte the program's port wrote to it: its
+        // answers come sooner than the bytes' time on a real line would allow (its clock runs
+        // under the time scale, or without line pacing), and the port's account of the line
+        // would otherwise run ahead of it, for seconds after a long exchange.
+        s_owner = this;
+        SetLineTakenInHook([this](int fd) { return onThisLine(fd) && m_sim.inputNotTakenIn() == 0; });
     }
     ~SimEncoder()
     {
-        if (m_link.isEmpty())
-            return;
-        EncoderLink &link = Link();
-        if (link.isOpen() && link.devicePath() == m_link)
-            link.closePort();
-        // A later encoder on the same COM port keeps its own link.
-        if (ComDevicePathOverride(m_com) == m_link)
-            SetComDevicePathOverride(m_com, m_previous);
+        if (!m_link.isEmpty()) {
+            EncoderLink &link = Link();
+            if (link.isOpen() && link.devicePath() == m_link)
+                link.closePort();
+            // A later encoder on the same COM port keeps its own link.
+            if (ComDevicePathOverride(m_com) == m_link)
+                SetComDevicePathOverride(m_com, m_previous);
+        }
+        if (s_owner == this) { // a later encoder keeps its own word
+            SetLineTakenInHook(nullptr);
+            if (m_holdsWrites)
+                SetOutputQueueHook(nullptr);
+            s_owner = nullptr;
+        }
     }
     SimEncoder(const SimEncoder &) = delete;
     SimEncoder &operator=(const SimEncoder &) = delete;
@@ -81,10 +100,30 @@ public:
     // The path the COM port leads to: a link to the encoder's pseudo-terminal.
     QString linkPath() const { return m_link; }
 
+    // From here until the encoder goes, the program's port counts the bytes the encoder has not
+    // taken in yet as held by the system, as a real port counts those not on the wire yet: a
+    // change of speed or a close waits until the encoder has taken in what was written before
+    // it, at the speed in force, however late a loaded machine runs the encoder's thread. So
+    // the encoder needs no grace for late bytes, and what its log gives as the PC's speed for
+    // each write is the one the write went out at. (It also covers for a port that changed its
+    // speed too early: not for tests of the port's own wait.)
+    void holdWritesUntilTakenIn()
+    {
+        SetOutputQueueHook([this](int fd) { return onThisLine(fd) ? qint64(m_sim.inputNotTakenIn()) : qint64(0); });
+        m_holdsWrites = true;
+    }
+
     // How many logged events match pattern (the event log's own matching).
     std::size_t count(std::string_view pattern) { return m_sim.log().count(pattern); }
 
 private:
+    // Whether the device open as fd is this encoder's line.
+    bool onThisLine(int fd) const
+    {
+        struct stat device {};
+        return m_slave != 0 && ::fstat(fd, &device) == 0 && device.st_rdev == m_slave;
+    }
+
     static encsim::SimulatorOptions options(encsim::DeviceState state, encsim::Mode startMode,
                                             std::vector<std::pair<std::string, std::string>> knobs,
                                             std::string link)
@@ -107,5 +146,8 @@ private:
     QTemporaryDir m_dir;
     QString m_link;
     QString m_error;
+    bool m_holdsWrites = false;
+    dev_t m_slave = 0; // the encoder's end of the line, as the program's port opens it
+    inline static SimEncoder *s_owner = nullptr; // whose word the port's hooks give
     encsim::Simulator m_sim; // after m_dir: its link goes before the folder
 };

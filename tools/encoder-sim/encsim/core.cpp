@@ -427,6 +427,13 @@ void Core::endGarbled()
         processByte(m_now, c);
 }
 
+void Core::endLostWhileBooting()
+{
+    if (m_lostWhileBooting == 0)
+        return;
+    event(EventKind::Reboot, std::to_string(std::exchange(m_lostWhileBooting, 0)) + " bytes lost while booting");
+}
+
 void Core::advance(Time now)
 {
     m_now = std::max(m_now, now);
@@ -472,6 +479,8 @@ void Core::advance(Time now)
             m_input.pop_front();
             if (heard(in))
                 processByte(in.at, in.byte);
+            if (in.lastOfWrite)
+                endLostWhileBooting();
         } else if (which == 3) {
             m_paging->timer(best);
         } else if (which == 4) {
@@ -780,8 +789,10 @@ void Core::processByte(Time t, char b)
         return;
     if (m_knobs.echo != Echo::Off)
         scheduleEcho(t, b);
-    if (m_mode == Mode::Booting)
+    if (m_mode == Mode::Booting) {
+        ++m_lostWhileBooting;
         return;
+    }
     m_window += b;
     if (m_window.size() > kPrgmMode.size())
         m_window.erase(0, m_window.size() - kPrgmMode.size());
@@ -1317,6 +1328,7 @@ void Core::startReboot(Time t, const std::string &why)
 
 void Core::finishBoot(Time t)
 {
+    endLostWhileBooting();
     m_bootDoneAt.reset();
     latch();
     m_mode = Mode::Paging;

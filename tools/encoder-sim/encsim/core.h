@@ -90,6 +90,8 @@ public:
     void pcPortOpened(Time now);
     void pcPortClosed(Time now);
     bool inputStalled() const { return m_knobs.stallInput; }
+    // Bytes received and not yet taken in (still on their way at the line's pace).
+    std::size_t inputOnItsWay() const { return m_input.size(); }
 
     // --- control ---
     bool setKnob(Time now, const std::string &name, const std::string &value, std::string *error = nullptr);
@@ -161,6 +163,7 @@ private:
     LineSettings pcLine() const;
     bool heard(const InByte &in); // the receiver makes out the byte at the line's settings now
     void endGarbled();
+    void endLostWhileBooting(); // logs the bytes heard while booting, if any
     void processByte(Time t, char b);
     void onPrgmMode(Time t);
     void enterProgramming(Time t);
@@ -228,6 +231,7 @@ private:
     std::deque<InByte> m_input;
     Time m_inputFreeAt = 0;
     Garbled m_garbled;
+    std::size_t m_lostWhileBooting = 0; // bytes of the current write heard while booting
     bool m_graceNoted = false;
     Bytes m_window; // last bytes, for "#PrgmMode#"
     Bytes m_line;

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <sstream>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace encsim {
@@ -508,6 +509,15 @@ Mode Simulator::mode() const
 {
     std::lock_guard lock(m_mutex);
     return m_core.mode();
+}
+
+std::size_t Simulator::inputNotTakenIn() const
+{
+    std::lock_guard lock(m_mutex);
+    int unread = 0;
+    if (!m_pty.isOpen() || ::ioctl(m_pty.fd(), FIONREAD, &unread) != 0 || unread < 0)
+        unread = 0;
+    return static_cast<std::size_t>(unread) + m_core.inputOnItsWay();
 }
 
 } // namespace encsim

@@ -65,6 +65,11 @@ public:
     Snapshot getState() const;
     Stats stats() const;
     Mode mode() const;
+    // Bytes the PC has written that the encoder has not taken in yet: not read from the
+    // pseudo-terminal, or read and still on their way at the line's pace. A test harness can
+    // have the PC's port count them as not sent yet, so that the port changes its speed only
+    // once the encoder has taken in, at the speed in force, everything written before.
+    std::size_t inputNotTakenIn() const;
 
     // --- events ---
     EventLog &log() { return *m_log; }
