@@ -174,7 +174,21 @@ private slots:
 
         DeviceState state = FullState(9);
         setIDAsCap(state, true);
-        QVERIFY(connectTo(state, {{knob.toStdString(), value.toStdString()}}));
+        // In real time, each answer has the whole reply time however loaded the machine. The
+        // dropped answer's wait is run out once the encoder has dropped it; once the cable is
+        // pulled, every wait is.
+        QVERIFY(connectTo(state, {{knob.toStdString(), value.toStdString()}}, 1.0));
+        if (knob == QLatin1String("drop_reply"))
+            fx->onEncoderEvent("drop_reply fired", [] { LinkTestAccess::fireReplyTimer(Link()); });
+        if (knob == QLatin1String("cable_pull"))
+            fx->onEncoderEvent("cable_pull fired", [this] {
+                auto *runOut = new QTimer(fx->scope.get());
+                connect(runOut, &QTimer::timeout, runOut, [] {
+                    if (LinkTestAccess::replyTimer(Link()).Enabled())
+                        LinkTestAccess::fireReplyTimer(Link());
+                });
+                runOut->start(10);
+            });
         const QByteArray oldStationID = EncoderSettings.sStationID = "OLD ID";
         fx->boxes.expect(kReadError).title(QStringLiteral("Read Error")).icon(MsgIcon::None);
         read();
@@ -511,9 +525,13 @@ private slots:
         // A garbled answer meets the mode on, where records would be taken as pages; a read
         // that goes on meets it off (the guard counts no answer as off).
         setIDAsCap(state, !goesOn);
-        // No answer, an echo alone, half a line: the reply time runs out (at a tenth of real
-        // time, 600 ms).
-        QVERIFY(connectTo(state, {GuardAnswerKnob(generation, answer)}));
+        // In real time, each answer of a read that goes on has the whole reply time however
+        // loaded the machine; a guard that gets no answer has its wait run out once the encoder
+        // has dropped the answer or sent the echo alone.
+        const auto knob = GuardAnswerKnob(generation, answer);
+        QVERIFY(connectTo(state, {knob, {"reply_latency_ms", "0"}}, 1.0));
+        if (counts == GuardAnswer::None)
+            fx->onEncoderEvent(knob.first + " fired", [] { LinkTestAccess::fireReplyTimer(Link()); });
         EncoderSettings.sMaxBatch = "old";
         EncoderSettings.bPort1IDAsCap = true;
         if (!goesOn)

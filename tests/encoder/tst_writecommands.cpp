@@ -269,6 +269,21 @@ private slots:
         QCOMPARE(bad->field, refusedAs);
     }
 
+    // The guard's answer is a flag on its own line or the encoder's refusal; what came by the
+    // time-out counts as no answer only when nothing came.
+    void guardAnswers()
+    {
+        const std::tuple<const char *, bool, IDAsCapAnswer> rows[] = {
+            {"1\r\n", true, IDAsCapAnswer::On},          {"0\n", true, IDAsCapAnswer::Off},
+            {"Invalid\r\n", true, IDAsCapAnswer::Off},   {"0\r\nlate\r\n", true, IDAsCapAnswer::Off},
+            {"", false, IDAsCapAnswer::None},            {"1", false, IDAsCapAnswer::Garbled},
+            {"1\r", false, IDAsCapAnswer::Garbled},      {"\r\n", true, IDAsCapAnswer::Garbled},
+            {"10\r\n", true, IDAsCapAnswer::Garbled},    {" 1\r\n", true, IDAsCapAnswer::Garbled},
+            {"INVALID\r\n", true, IDAsCapAnswer::Garbled}, {"ID=\r\n", true, IDAsCapAnswer::Garbled}};
+        for (const auto &[reply, complete, counts] : rows)
+            QVERIFY2(JudgeIDAsCapAnswer(reply, complete) == counts, reply);
+    }
+
     // A number is stored as its decimal text.
     void numbersAreReadAsWholeNumbers()
     {
