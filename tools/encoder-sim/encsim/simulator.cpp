@@ -205,8 +205,14 @@ void Simulator::run()
                     revents = POLLIN; // look for bytes at once
                 }
             }
-            if (!m_pcClosed)
+            if (!m_pcClosed) {
                 serviceMaster(t, revents);
+                // The PC may have set its line and written between the look above and the
+                // read: bytes still queued when the speed changes go out at the new one, so
+                // what was just read is judged by the line as it is now.
+                if (const auto line = m_pty.sampleLine())
+                    m_core.observeLine(t, *line);
+            }
         }
         m_core.advance(t);
         const Bytes out = m_core.transmit(t);
