@@ -166,6 +166,44 @@ private slots:
         QCOMPARE(closing, v7 ? QList<QByteArray>{} : QList<QByteArray>{"config reboot\r"});
     }
 
+    // A read that stops before it stores anything (here at the ID-as-capcode question, right
+    // after start-up, whose database counts as matching) still leaves the displayed database
+    // not matching the encoder: Program asks first (No sends nothing), and the test console
+    // is refused.
+    void aReadStoppedAtTheGuardLeavesNoMatch()
+    {
+        DeviceState state = FullState(9);
+        setIDAsCap(state, true);
+        frmTerminal *t = start(state, FastLine({{"replace_reply", "\"CONFIG SERIAL1 IDASCAP?\" bytes=OK<CR><LF>"}}));
+        QVERIFY(Run.bDBMatchesEncoder); // as start-up leaves it
+        {
+            ScriptedBoxes boxes;
+            expectDetected(boxes);
+            boxes.expect(QStringLiteral("Error Reading Pager Database")).title(QStringLiteral("Read Error"));
+            t->mnuOpen->trigger();
+            QVERIFY(boxes.verifyAllShown());
+        }
+        QCOMPARE(CommandsSent(*encoder, mark), QList<QByteArray>{"CONFIG SERIAL1 IDASCAP?\r"});
+        QVERIFY(!Run.bDBMatchesEncoder);
+        QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Current Configuration Modified, Does Not Match Encoder"));
+        QVERIFY(!t->cmdLookup->isEnabled() && !t->mnuSendMsg->isEnabled());
+
+        const std::size_t before = encoder->sim().eventCount();
+        {
+            ScriptedBoxes boxes;
+            boxes.expect(QStringLiteral("You are About to Program the Encoder"), MsgAnswer::No)
+                .title(QStringLiteral("Program Encoder?"));
+            boxes.expect(QStringLiteral("Must Match the Encoder's Database"))
+                .title(QStringLiteral("Pager Database Doesn't Match Displayed Database"));
+            t->mnuWriteDB->trigger();
+            t->mnuSendMsg_Click();
+            QVERIFY(boxes.verifyAllShown());
+        }
+        QVERIFY(!forms::IsLoaded<frmMessageTest>());
+        QVERIFY(CommandsSent(*encoder, before).isEmpty());
+        QCOMPARE(encoder->sim().getState().config.at("serial1 idascap"), std::string("1"));
+    }
+
     // The program may be closed while a read waits: the read stops there, nothing more is said.
     void closingTheProgramDuringARead()
     {

@@ -32,6 +32,7 @@ const QString kComp1 = QStringLiteral("COMP1 Protocol is Selected and Requires a
                                       "The First Pager ID in the First Pager Group is Used as the Default "
                                       "Pager ID\rThe Protocol has been set to TAP");
 const QString kMatches = QStringLiteral("Current View Matches Encoder Configuration");
+const QString kNoMatch = QStringLiteral("Current Configuration Modified, Does Not Match Encoder");
 const QString kProgress = QStringLiteral("Reading Pager Database - ");
 
 void setIDAsCap(DeviceState &s, bool on)
@@ -555,6 +556,9 @@ private slots:
         QCOMPARE(DB.PagerGroups[0][GrpID], QByteArray("old"));
         QCOMPARE(fx->sim().getState().config.at("serial1 idascap"), std::string("1"));
         QVERIFY(!Run.bDBBusy());
+        // Nothing was stored, yet the database is not known to be the encoder's.
+        QVERIFY(!Run.bDBMatchesEncoder);
+        QCOMPARE(fx->view.panel(1), kNoMatch);
     }
 
     // The guard's commands must be confirmed with the generation's own text; otherwise the
@@ -652,7 +656,7 @@ private slots:
     // to an earlier command shifts every answer after it onto the wrong item, which fails the
     // read like a time-out. An encoder that has rebooted into paging mode answers with its
     // port's prompts, which fail the read at the ID-as-capcode guard: its answer is no flag, so
-    // nothing is read or stored.
+    // nothing is read or stored, and the database is not taken for the encoder's.
     void onlyItsOwnRecordAnswersARequest_data()
     {
         QTest::addColumn<int>("generation");
@@ -698,7 +702,8 @@ private slots:
         QVERIFY(fx->boxes.verifyAllShown());
         QCOMPARE(fx->boxes.shown().size(), 1);
 
-        QCOMPARE(fx->view.panel(1), item.isEmpty() ? QString() : kProgress + item);
+        QCOMPARE(fx->view.panel(1), item.isEmpty() ? kNoMatch : kProgress + item);
+        QVERIFY(!Run.bDBMatchesEncoder);
         if (request.startsWith("CONFIG")) {
             QCOMPARE(fx->sent(), QByteArrayList{request + '\r'}); // nothing after it
             QCOMPARE(fx->view.label(Label::IDAsCap), QString()); // the mode is not known

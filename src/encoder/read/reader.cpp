@@ -380,7 +380,9 @@ private:
         view().SetToolbarEnabled(true);
     }
 
-    // The displayed database holds part of the encoder's and part of what was there before.
+    // The read stopped before its end: whatever the displayed database held before (start-up's
+    // database counts as matching, though nothing was read), it is not known to be the
+    // encoder's, and part of it may be the encoder's and part what was there before.
     void markIncomplete()
     {
         Run.bDBMatchesEncoder = false;
@@ -416,7 +418,9 @@ private:
     {
         if (stop == Stop::Failed || stop == Stop::Cancelled)
             putIDAsCapBack();
-        if (stop != Stop::None && !gone() && m_changed)
+        // At every step, the guard's question included: Program then asks first, and the test
+        // console stays shut, as after any read that did not run to its end.
+        if (stop != Stop::None && !gone())
             markIncomplete();
         view().CloseCancelWindow();
         if (!gone() && !m_v7 && stop != Stop::LineGone)
