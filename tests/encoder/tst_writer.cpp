@@ -509,12 +509,14 @@ private slots:
         program();
         const encsim::Snapshot after = sim().getState();
         QCOMPARE(after.config.at("serial1 idascap"), std::string("0"));
-        QCOMPARE(sent().last().left(15), QByteArray("[0047d16] G 12 "));
+        // The switch-on goes after the last record, and is lost like it: the label says off.
+        QCOMPARE(sent().last(), QByteArray("CONFIG SERIAL1 IDASCAP 1\r"));
+        QCOMPARE(sent().at(sent().size() - 2).left(15), QByteArray("[0047d16] G 12 "));
         const encsim::Snapshot written = encsim::Core(source).snapshot();
         for (int i = 0; i < 21; ++i) // groups 1 to 10, families 1 to 11
             QCOMPARE(after.recordLines[i], written.recordLines[i]);
         QCOMPARE(after.recordLines[59], std::string("G 50 0 0000000 5 A 0 000 0000 00 00"));
-        QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is ON for Port 1"));
+        QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is OFF for Port 1"));
         QVERIFY(Run.bDBMatchesEncoder);
         verifyCleanedUp();
     }
@@ -539,11 +541,13 @@ private slots:
         QTest::addColumn<int>("generation");
         QTest::addColumn<QString>("reply");
         QTest::addColumn<QByteArrayList>("expected");
+        // The mode may be off all the same: one try to switch it back on.
         QTest::newRow("V9 answering as a V7")
             << 9 << "IDASCAP option updated"
-            << QByteArrayList{"CONFIG SERIAL1 IDASCAP?\r", "CONFIG SERIAL1 IDASCAP 0\r"};
-        QTest::newRow("V7 answering as a V9") << 7 << "IDASCAP updated"
-                                              << QByteArrayList{"CONFIG IDASCAP?\r", "CONFIG IDASCAP 0\r"};
+            << QByteArrayList{"CONFIG SERIAL1 IDASCAP?\r", "CONFIG SERIAL1 IDASCAP 0\r", "CONFIG SERIAL1 IDASCAP 1\r"};
+        QTest::newRow("V7 answering as a V9")
+            << 7 << "IDASCAP updated"
+            << QByteArrayList{"CONFIG IDASCAP?\r", "CONFIG IDASCAP 0\r", "CONFIG IDASCAP 1\r"};
     }
     void anImproperSwitchOffAnswerStopsTheWrite()
     {
@@ -553,7 +557,7 @@ private slots:
         encsim::DeviceState state = encsim::DeviceState::factory(generation);
         state.config["serial1 idascap"] = "1";
         QVERIFY(connectTo(state));
-        const std::string command = expected.last().chopped(1).toStdString();
+        const std::string command = expected.at(1).chopped(1).toStdString();
         QVERIFY(sim().setKnob("replace_reply",
                               "\"" + command + "\" bytes=\"" + reply.toStdString() + "<CR><LF>\""));
         fx->view.BringToFront(TerminalView::Disc::Connected);
@@ -648,15 +652,20 @@ private slots:
     {
         QTest::addColumn<QString>("during");
         QTest::addColumn<bool>("writeError");
-        QTest::newRow("the guard: silent") << "CONFIG SERIAL1 IDASCAP?" << false;
-        QTest::newRow("a record: Write Error") << "write:G 5" << true;
+        QTest::addColumn<bool>("idAsCap"); // the mode on: switched off, and back on at the end
+        QTest::newRow("the guard: silent") << "CONFIG SERIAL1 IDASCAP?" << false << false;
+        QTest::newRow("a record: Write Error") << "write:G 5" << true << false;
+        QTest::newRow("a record, ID as capcode on") << "write:G 5" << true << true;
     }
     void cancel()
     {
         QFETCH(QString, during);
         QFETCH(bool, writeError);
+        QFETCH(bool, idAsCap);
         // The command is never answered: the cancel comes within its reply time.
-        QVERIFY(connectTo(encsim::DeviceState::factory(9)));
+        encsim::DeviceState state = encsim::DeviceState::factory(9);
+        state.config["serial1 idascap"] = idAsCap ? "1" : "0";
+        QVERIFY(connectTo(state));
         QVERIFY(sim().setKnob("drop_reply", "\"" + during.toStdString() + "\""));
         // Another operation's cancel window is up; its button is what the write honours, once
         // the encoder has taken the command in (the knob's own setting names the command too).
@@ -664,7 +673,12 @@ private slots:
         if (writeError)
             fx->boxes.expect(kWriteError).title("Write Error");
         program();
-        QCOMPARE(sent().size(), writeError ? 1 + 21 + 15 : 1);
+        QCOMPARE(sent().size(), writeError ? 1 + 21 + 15 + (idAsCap ? 2 : 0) : 1);
+        if (idAsCap) {
+            QCOMPARE(sent().last(), QByteArray("CONFIG SERIAL1 IDASCAP 1\r"));
+            QCOMPARE(fx->sim().getState().config.at("serial1 idascap"), std::string("1"));
+            QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is ON for Port 1"));
+        }
         QVERIFY(Run.bDBMatchesEncoder);
         QVERIFY(status() != QString::fromLatin1(kMatches));
         verifyCleanedUp();

@@ -62,6 +62,7 @@ WriteCommand idAsCap(int port, bool on)
     WriteCommand c = twoPort("ID Assumed as Capcode " + onOff(on) + " for Port " + n,
                              "config serial" + n + " idascap " + digit(on));
     c.label = IDAsCapLabelText(on, port);
+    c.idAsCapPort = port;
     return c;
 }
 } // namespace
@@ -72,14 +73,16 @@ IDAsCapGuard TwoPortIDAsCapGuard(const QByteArray &testPort)
     const QByteArray n = QByteArray::number(port);
     return IDAsCapGuard{guardCommand("CONFIG SERIAL" + n + " IDASCAP?"),
                         guardCommand("CONFIG SERIAL" + n + " IDASCAP 0", "IDASCAP updated"),
-                        IDAsCapLabelText(true, port), IDAsCapLabelText(false, port)};
+                        guardCommand("CONFIG SERIAL" + n + " IDASCAP 1", "IDASCAP updated"),
+                        IDAsCapLabelText(true, port), IDAsCapLabelText(false, port), port};
 }
 
 IDAsCapGuard V7IDAsCapGuard()
 {
     return IDAsCapGuard{guardCommand("CONFIG IDASCAP?"),
                         guardCommand("CONFIG IDASCAP 0", "IDASCAP option updated"),
-                        IDAsCapLabelText(true, 0), IDAsCapLabelText(false, 0)};
+                        guardCommand("CONFIG IDASCAP 1", "IDASCAP option updated"),
+                        IDAsCapLabelText(true, 0), IDAsCapLabelText(false, 0), 1};
 }
 
 QList<WriteCommand> ModAttenCommands(const ModAtten &atten)
@@ -178,5 +181,8 @@ QList<WriteCommand> V7SettingsCommands()
 
 WriteCommand V7IDAsCapCommand()
 {
-    return v7("ID Assumed as Capcode " + onOff(EncoderSettings.bPort1IDAsCap), "config idascap " + digit(EncoderSettings.bPort1IDAsCap));
+    WriteCommand c = v7("ID Assumed as Capcode " + onOff(EncoderSettings.bPort1IDAsCap),
+                        "config idascap " + digit(EncoderSettings.bPort1IDAsCap));
+    c.idAsCapPort = 1;
+    return c;
 }

@@ -36,18 +36,24 @@ struct WriteCommand {
     // A canned message record: the encoder's reply may quote the message, whose text may
     // hold "ID=" without it being the logon prompt.
     bool messageRecord = false;
+    // After the records: the port (1 or 2; a V7's one port is 1) whose ID-as-capcode this sets
+    // as the database says; 0 for every other command.
+    int idAsCapPort = 0;
 
     QByteArray bytes() const { return command + ending; }
 };
 
-// The ID-as-capcode guard at the start of a write: the query of the attached port's mode, and
-// the command that switches it off for the transfer when the query's answer is "1"
-// (JudgeIDAsCapAnswer). Both end with CR; both replies end at LF.
+// The ID-as-capcode guard at the start of a write: the query of the attached port's mode, the
+// command that switches it off for the transfer when the query's answer is "1"
+// (JudgeIDAsCapAnswer), and the one that switches it back on when the write ends before the
+// port's own setting has gone out. Each ends with CR; each reply ends at LF.
 struct IDAsCapGuard {
     WriteCommand query;
     WriteCommand switchOff; // mustContain: the encoder's confirmation
+    WriteCommand switchOn;  // mustContain: the encoder's confirmation
     QByteArray labelOn;
     QByteArray labelOff;
+    int port = 1;           // the attached port, as WriteCommand::idAsCapPort counts it
 };
 
 // Two-port (V8/V9) encoder, port by sTestPort.

@@ -6,7 +6,8 @@
 // port, the modulation attenuation (two-port encoders, transmitter tuning enabled), the
 // settings, the 75 records, the ID-as-capcode setting of the port(s), the success step and the
 // clean-up. The first command that fails ends the write with one message box; nothing is
-// retried. A setting the encoder refuses ("Invalid") does not stop the write, but the write
+// retried; a write that ends so after the guard switched ID-as-capcode off switches it back on.
+// A setting the encoder refuses ("Invalid") does not stop the write, but the write
 // then ends with a box naming every refused setting instead of the success step. While it runs
 // the database is busy (Run.bDBBusy()) and the toolbar is disabled.
 //
@@ -123,6 +124,10 @@ public:
         if (!on)
             return true;
 
+        // From here until the port's own setting goes out after the records, a write that ends
+        // early puts the mode back on (putIDAsCapBack).
+        m_guard = g;
+        m_putBack = true;
         const ExchangeResult off =
             m_link.Wait({.send = g.switchOff.bytes(), .until = HoldsAny({g.switchOff.replyEnd})});
         if (ended(off))
@@ -144,6 +149,7 @@ public:
             view().BringToFront(TerminalView::Disc::NotConnected);
             return false;
         }
+        m_switchedOff = true;
         return true;
     }
 
@@ -176,6 +182,8 @@ public:
         }
         if (command.setting && SettingRefused(result.reply))
             m_refused << progressItem(command.status);
+        if (m_guard && command.idAsCapPort == m_guard->port)
+            m_putBack = false; // the encoder has had the database's own setting for the port
         return true;
     }
 
@@ -223,6 +231,7 @@ public:
     // The clean-up, on every road after the start.
     void finish()
     {
+        putIDAsCapBack();
         if (!gone()) {
             view().SetToolbarEnabled(true);
             m_link.setTapInterval(m_tapInterval);
@@ -233,6 +242,30 @@ public:
     }
 
 private:
+    // A write that ended early (an error or a cancel) after the guard sent the switch-off tries
+    // once to switch the mode back on, as a read does; not when the program is closing or the
+    // device has gone. The label then says what the encoder is known to be left with.
+    void putIDAsCapBack()
+    {
+        if (!m_putBack || gone() || m_link.lineGone())
+            return;
+        m_putBack = false;
+        SetHourglassPointer();
+        // Late answers of the failed exchange may still arrive: only the confirmation counts,
+        // taken with the LF that ends its line.
+        const WriteCommand &on = m_guard->switchOn;
+        const ExchangeResult r = m_link.Wait({.send = on.bytes(),
+                                              .discardFirst = true,
+                                              .until = HoldsLine({on.mustContain}, on.replyEnd),
+                                              .cancellable = false,
+                                              .onWriteFailure = OnWriteFailure::End});
+        if (ended(r))
+            return;
+        const bool restored = r.reply.contains(on.mustContain);
+        if (restored || m_switchedOff)
+            view().SetLabel(TerminalView::Label::IDAsCap, latin1(restored ? m_guard->labelOn : m_guard->labelOff));
+    }
+
     // The "Write Error" box of a command that failed.
     void writeError()
     {
@@ -256,6 +289,9 @@ private:
     QByteArrayList m_refused; // the progress items of the settings the encoder refused
     std::chrono::milliseconds m_tapInterval{0}; // the TAP timer's, put back at the end
     std::optional<BusyScope> m_filling;
+    std::optional<IDAsCapGuard> m_guard; // the guard that found the mode on
+    bool m_putBack = false;     // its switch-off was sent, and the port's own setting was not
+    bool m_switchedOff = false; // the encoder confirmed the switch-off
 };
 
 } // namespace
