@@ -1,6 +1,7 @@
 #include "settings/frmSettings.h"
 
 #include "encoder/link.h"
+#include "encoder/settingforms.h"
 #include "encoder/terminalview.h"
 #include "model/changes.h"
 #include "model/dbfile.h"
@@ -52,6 +53,20 @@ void invalidValuesBox()
 {
     MsgBox(QStringLiteral("Please Enter Numerical Values For\rDuty Cycle And Batch Quantity"), MsgButtons::OK,
            MsgIcon::Exclamation, QStringLiteral("Invalid Values Detected"));
+}
+
+void invalidStationIDBox()
+{
+    MsgBox(QStringLiteral("Please Enter a Paging Site License Call Sign\r"
+                          "The Encoder Cannot Take \"OK\", \"Invalid\", Control Characters\r"
+                          "Or a Call Sign Beginning With \"config\""),
+           MsgButtons::OK, MsgIcon::Exclamation, QStringLiteral("Invalid Values Detected"));
+}
+
+// Whether Program can send a value as the setting: one a read of the encoder would take back.
+bool programmable(QByteArray EncoderConfig::*setting, const QByteArray &value)
+{
+    return HasForm(FormOf(setting), value);
 }
 
 TerminalView &mainWindow()
@@ -392,7 +407,9 @@ void frmSettings::txStationID_Change()
 
 void frmSettings::cmdOK_Click()
 {
-    switch (CheckDutyAndBatch(txDutyCycle->text().toLatin1(), txtBatchQty->text().toLatin1())) {
+    const QByteArray dutyCycle = txDutyCycle->text().toLatin1(), batchQty = txtBatchQty->text().toLatin1();
+    const DutyBatchCheck check = CheckDutyAndBatch(dutyCycle, batchQty);
+    switch (check) {
     case DutyBatchCheck::EmptyBox:
         invalidValuesBox();
         txDutyCycle->clear();
@@ -407,14 +424,34 @@ void frmSettings::cmdOK_Click()
         txtBatchQty->clear();
         return;
     case DutyBatchCheck::BatchTooHigh:
+    case DutyBatchCheck::Accepted:
+        break;
+    }
+    // What OK accepts, Program must be able to send. Digits alone may be more than the encoder
+    // holds ("99999"); a batch above the managed limit is corrected below instead. A station ID
+    // must not read back as one of the encoder's own answers, also on an encoder that has none:
+    // it is this PC's preference and goes to the next encoder too.
+    if (!programmable(&EncoderConfig::sDutyCycle, dutyCycle)) {
+        invalidValuesBox();
+        txDutyCycle->clear();
+        return;
+    }
+    if (check != DutyBatchCheck::BatchTooHigh && !programmable(&EncoderConfig::sMaxBatch, batchQty)) {
+        invalidValuesBox();
+        txtBatchQty->clear();
+        return;
+    }
+    if (!programmable(&EncoderConfig::sStationID, EncoderSettings.sStationID)) {
+        invalidStationIDBox();
+        txStationID->clear();
+        return;
+    }
+    if (check == DutyBatchCheck::BatchTooHigh) {
         txtBatchQty->setText(QString::number(MaxManagedBatch));
         MsgBox(QStringLiteral("When Duty Cycle Management Mode is Active\r"
                               "The Max Msgs per Batch Cannot be Greater Than 32\r\r"
                               "Max Msgs per Batch will be Changed to 32"),
                MsgButtons::OK, MsgIcon::Exclamation, QStringLiteral("Max Msgs per Batch Too High"));
-        break;
-    case DutyBatchCheck::Accepted:
-        break;
     }
     SaveSetting(kProperties, QStringLiteral("StationID"), latin(EncoderSettings.sStationID));
     forms::UnloadForm(this);

@@ -3,8 +3,9 @@
 // encoder port its flow control, ID-as-capcode mode and timed-paging reset; on a V7 encoder also
 // its three TAP options. Every change goes into EncoderSettings at once and marks the database
 // modified, except the station ID, which is no part of the database. OK checks the duty cycle
-// and the batch quantity, stores the station ID as a preference and closes. Opened only by the
-// access dialog.
+// and the batch quantity, and that they and the station ID are values Program can send (values
+// a read of the encoder takes back), stores the station ID as a preference and closes. Opened
+// only by the access dialog.
 //
 // A V7 encoder has one port at fixed line settings: its flow-control frame and the
 // capcodes-by-8 box are hidden and its TAP options shown. Firmware whose version holds "S"

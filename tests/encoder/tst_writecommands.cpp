@@ -49,7 +49,9 @@ private slots:
     }
 
     // A two-port encoder takes data polarity inverted and carrier detection as "ignore"; a V7
-    // takes the carrier polarity inverted. Texts go out as they stand; a V7's PET reply ends at CR.
+    // takes the carrier polarity inverted. Texts go out as they stand, numbers as a read gives
+    // them back, and a port whose baud the encoder refused to tell (it has no such port) gets
+    // no baud; a V7's PET reply ends at CR.
     void settings_data()
     {
         QTest::addColumn<bool>("v7");
@@ -57,14 +59,14 @@ private slots:
         QTest::addColumn<QByteArray>("commands"); // every flag on but the resets, odd texts
         QTest::addColumn<QByteArray>("senses");
         QTest::newRow("two-port") << false << QByteArray("OFF - - OFF - - OFF ON ON ON OFF OFF OFF - - - - - - - -")
-            << QByteArray("invertdata 0|sid W1 AW|sidint 14|invertrfcd 1|dutycycle |maxbatch 010|CAPBY8 1|"
+            << QByteArray("invertdata 0|sid W1 AW|sidint 14|invertrfcd 1|dutycycle 10|maxbatch 10|CAPBY8 1|"
                           "serial1 pphreset 0|serial2 pphreset 0|ignorerfcd 1|serial2 idascap 1|"
                           "serial1 verbose 1|serial2 verbose 1|serial1 flow NONE|serial2 flow ASW|"
-                          "serial1 protocol COMP2|serial2 protocol SNPP|serial1 baud 300|serial2 baud 2400|"
+                          "serial1 protocol COMP2|serial2 protocol SNPP|serial1 baud 300|"
                           "serial1 databits E71|serial2 databits O71")
-            << QByteArray("ON - - ON - - ON OFF OFF OFF ON ON ON - - - - - - - -");
+            << QByteArray("ON - - ON - - ON OFF OFF OFF ON ON ON - - - - - - -");
         QTest::newRow("V7") << true << QByteArray("OFF OFF ON - - ON ON OFF OFF OFF")
-            << QByteArray("invertdata 1|pet 1|invertrfcd 0|dutycycle |maxbatch 010|pphreset 0|ignorerfcd 1|"
+            << QByteArray("invertdata 1|pet 1|invertrfcd 0|dutycycle 10|maxbatch 10|pphreset 0|ignorerfcd 1|"
                           "briefack 1|altfc 1|idascap 1")
             << QByteArray("ON ON OFF - - OFF OFF ON ON ON");
     }
@@ -77,14 +79,15 @@ private slots:
         s.bInvertData = s.bInvertRFCD = s.bIncCapBy8 = s.bIgnoreRFCD = s.bPort1IDAsCap = s.bPort2IDAsCap = true;
         s.bPort1Verbose = s.bPort2Verbose = s.bPETSupport = s.bBriefAck = s.bNakBeforeFlow = true;
         s.bPort1PPHReset = s.bPort2PPHReset = false;
-        s.sStationID = "W1 AW", s.sDutyCycle = "", s.sMaxBatch = "010";
+        s.sStationID = "W1 AW", s.sDutyCycle = "+10", s.sMaxBatch = "010";
         s.sPort1Flow = "NONE", s.sPort2Flow = "ASW", s.sPort1Protocol = "COMP2", s.sPort2Protocol = "SNPP";
-        s.sPort1Baud = "300", s.sPort2Baud = "2400", s.sPort1DataBits = "E71", s.sPort2DataBits = "O71";
+        s.sPort1Baud = "300", s.sPort2Baud = "Invalid", s.sPort1DataBits = "E71", s.sPort2DataBits = "O71";
         const QList<WriteCommand> list = build();
         QTEST(commands(list, v7 ? "\r\n" : "\r"), "commands");
         QTEST(senses(list), "senses");
         if (!v7)
             QCOMPARE(list[1].status, W + "Station ID: W1 AW");
+        QCOMPARE(list[v7 ? 3 : 4].status + '|' + list[v7 ? 4 : 5].status, W + "Duty Cycle 10%|" + W + "Max Msgs/Batch 10");
         for (const WriteCommand &c : list) {
             QCOMPARE(c.replyEnd, QByteArray(v7 && c.command.startsWith("config pet") ? "\r" : "\r\n"));
             QVERIFY(c.setting && !c.messageRecord);

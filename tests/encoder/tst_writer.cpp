@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "encoder/read/reader.h"
+#include "encoder/settingforms.h"
 #include "encoder/transferfixture.h"
 #include "support/linktestaccess.h"
 #include "encoder/write/writer.h"
@@ -351,6 +352,26 @@ private slots:
         program();
         QCOMPARE(sent(), expected);
         QCOMPARE(EncoderSettings.bPort2PPHReset, !firmware.contains('S'));
+        QCOMPARE(status(), QString::fromLatin1(kMatches));
+    }
+
+    // Port 2's baud as a read stores it from an encoder without that port ("Invalid"), and a
+    // duty cycle as a file may hold it ("+10"): the encoder gets no port 2 baud and the duty
+    // cycle as a read gives it back, refuses nothing, and the write ends matching.
+    void aStoredRefusalStaysOutAndNumbersGoAsRead()
+    {
+        QVERIFY(connectTo(encsim::DeviceState::factory(9)));
+        EncoderSettings.sPort2Baud = SettingRefusal;
+        EncoderSettings.sDutyCycle = "+10";
+        program();
+        QByteArrayList expected = QByteArrayList{"CONFIG SERIAL1 IDASCAP?\r"} + twoPortDefaultSettings(true) +
+                                  emptyRecords(false) +
+                                  QByteArrayList{"config serial1 idascap 0\r", "config serial2 idascap 0\r"};
+        QVERIFY(expected.removeOne("config serial2 baud 9600\r"));
+        expected.replace(expected.indexOf("config dutycycle 66\r"), "config dutycycle 10\r");
+        QCOMPARE(sent(), expected);
+        verifyNothingRefused();
+        QCOMPARE(fx->boxes.shown().size(), 0); // no "Settings Refused"
         QCOMPARE(status(), QString::fromLatin1(kMatches));
     }
 

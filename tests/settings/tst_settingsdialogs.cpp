@@ -17,6 +17,7 @@ namespace {
 const QString Modified = QStringLiteral("Current Configuration Modified, Does Not Match Encoder");
 const QString Matches = QStringLiteral("Current View Matches Encoder Configuration");
 const QString InvalidValues = QStringLiteral("Please Enter Numerical Values For\rDuty Cycle And Batch Quantity");
+const QString BatchCorrected = QStringLiteral("Max Msgs per Batch will be Changed to 32");
 const QString IDAsCapBox = QStringLiteral("When 'ID As Capcode' mode is enabled");
 const QString COMP1Box = QStringLiteral("COMP1 Protocol Requires a Default Pager Assignment\r");
 
@@ -253,35 +254,62 @@ private slots:
     {
         QTest::addColumn<QString>("duty");
         QTest::addColumn<QString>("batch");
+        QTest::addColumn<QString>("sid");
         QTest::addColumn<QString>("box");
-        QTest::addColumn<QByteArray>("after"); // duty cycle / batch quantity
+        QTest::addColumn<QByteArray>("after"); // duty cycle / batch quantity / station ID
         QTest::addColumn<bool>("closes");
-        QTest::newRow("batch above 32") << "66" << "50" << "Max Msgs per Batch will be Changed to 32"
-                                        << QByteArray("66/32") << true;
-        QTest::newRow("batch not a number") << "66" << "1a" << InvalidValues << QByteArray("66/") << false;
-        QTest::newRow("duty not a number") << "6x" << "10" << InvalidValues << QByteArray("/10") << false;
-        QTest::newRow("an empty box empties both") << "" << "10" << InvalidValues << QByteArray("/") << false;
+        const QString r7 = QStringLiteral("RELAY 7");
+        const QString sidBox = QStringLiteral("Please Enter a Paging Site License Call Sign\r");
+        QTest::newRow("batch above 32") << "66" << "50" << r7 << BatchCorrected << QByteArray("66/32/RELAY 7") << true;
+        QTest::newRow("batch not a number") << "66" << "1a" << r7
+            << InvalidValues << QByteArray("66//RELAY 7") << false;
+        QTest::newRow("duty not a number") << "6x" << "10" << r7 << InvalidValues << QByteArray("/10/RELAY 7") << false;
+        QTest::newRow("an empty box empties both") << "" << "10" << r7
+            << InvalidValues << QByteArray("//RELAY 7") << false;
+        // What OK lets through, Program can send: digits within a signed 16-bit number, and a
+        // station ID that does not read back as the encoder's own answer or a command's echo.
+        QTest::newRow("duty beyond") << "99999" << "10" << r7 << InvalidValues << QByteArray("/10/RELAY 7") << false;
+        QTest::newRow("duty just beyond") << "32768" << "10" << r7
+            << InvalidValues << QByteArray("/10/RELAY 7") << false;
+        QTest::newRow("duty at the edge") << "32767" << "10" << r7
+            << QString() << QByteArray("32767/10/RELAY 7") << true;
+        QTest::newRow("batch beyond, no management") << "0" << "40000" << r7
+            << InvalidValues << QByteArray("0//RELAY 7") << false;
+        QTest::newRow("batch at the edge") << "0" << "0032767" << r7
+            << QString() << QByteArray("0/0032767/RELAY 7") << true;
+        QTest::newRow("batch beyond, managed: corrected") << "66" << "40000" << r7
+            << BatchCorrected << QByteArray("66/32/RELAY 7") << true;
+        for (const auto &[name, sid] : {std::pair{"OK", "OK"}, {"Invalid", "Invalid"}, {"a command", "Config sid W1AW"},
+                                        {"with a tab", "W1\tAW"}})
+            QTest::addRow("station ID %s", name) << "66" << "10" << sid << sidBox << QByteArray("66/10/") << false;
+        QTest::newRow("station ID like an answer") << "66" << "10" << "OKAY INVALID"
+            << QString() << QByteArray("66/10/OKAY INVALID") << true;
     }
     void advancedSettingsOK()
     {
         QFETCH(QString, duty);
         QFETCH(QString, batch);
+        QFETCH(QString, sid);
         QFETCH(QString, box);
         QFETCH(QByteArray, after);
         QFETCH(bool, closes);
-        EncoderSettings.sStationID = "RELAY 7";
+        EncoderSettings.sStationID = sid.toLatin1();
         auto *d = open<frmSettings>();
         d->txDutyCycle->setText(duty);
         d->txtBatchQty->setText(batch);
         if (!box.isEmpty())
-            noBoxes->expect(box).icon(MsgIcon::Exclamation);
+            noBoxes->expect(box).icon(MsgIcon::Exclamation).title(box == BatchCorrected
+                                                                      ? QStringLiteral("Max Msgs per Batch Too High")
+                                                                      : QStringLiteral("Invalid Values Detected"));
         d->cmdOK->click();
         QVERIFY(noBoxes->verifyAllShown());
-        QCOMPARE(EncoderSettings.sDutyCycle + '/' + EncoderSettings.sMaxBatch, after);
+        const EncoderConfig &s = EncoderSettings;
+        QCOMPARE(s.sDutyCycle + '/' + s.sMaxBatch + '/' + s.sStationID, after);
         QCOMPARE(forms::IsLoaded<frmSettings>(), !closes);
         if (!closes)
-            QCOMPARE(d->txDutyCycle->text() + '/' + d->txtBatchQty->text(), QString::fromLatin1(after));
-        QCOMPARE(stored("StationID"), closes ? QStringLiteral("RELAY 7") : QStringLiteral("<absent>"));
+            QCOMPARE(d->txDutyCycle->text() + '/' + d->txtBatchQty->text() + '/' + d->txStationID->text(),
+                     QString::fromLatin1(after));
+        QCOMPARE(stored("StationID"), closes ? sid : QStringLiteral("<absent>"));
     }
 
     // The code in any case enables OK for good; OK does nothing once the text is no longer the

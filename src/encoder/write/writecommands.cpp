@@ -1,5 +1,6 @@
 #include "encoder/write/writecommands.h"
 
+#include "encoder/settingforms.h"
 #include "model/encoderports.h"
 #include "model/state.h"
 
@@ -8,6 +9,15 @@ const QByteArray Writing = WritingProgress;
 
 QByteArray onOff(bool on) { return on ? "ON" : "OFF"; }
 QByteArray digit(bool one) { return one ? "1" : "0"; }
+
+// A number as a read gives it back ("+10" and "010" go out as "10"), so that the encoder holds
+// and shows the very text the next read stores. A value of another form goes as it stands: the
+// write's check (FirstUnsendableValue) has refused it before anything is sent.
+QByteArray asRead(const QByteArray &number)
+{
+    QByteArray text;
+    return ToInt16Text(number, &text) ? text : number;
+}
 
 // A two-port command: CR after it, its reply ended by CR LF.
 WriteCommand twoPort(const QByteArray &statusItem, const QByteArray &command)
@@ -104,8 +114,9 @@ QList<WriteCommand> TwoPortSettingsCommands()
     }
     list.append(twoPort("RF Carrier Detect Inversion " + onOff(EncoderSettings.bInvertRFCD),
                         "config invertrfcd " + digit(EncoderSettings.bInvertRFCD)));
-    list.append(twoPort("Duty Cycle " + EncoderSettings.sDutyCycle + '%', "config dutycycle " + EncoderSettings.sDutyCycle));
-    list.append(twoPort("Max Msgs/Batch " + EncoderSettings.sMaxBatch, "config maxbatch " + EncoderSettings.sMaxBatch));
+    const QByteArray dutyCycle = asRead(EncoderSettings.sDutyCycle), maxBatch = asRead(EncoderSettings.sMaxBatch);
+    list.append(twoPort("Duty Cycle " + dutyCycle + '%', "config dutycycle " + dutyCycle));
+    list.append(twoPort("Max Msgs/Batch " + maxBatch, "config maxbatch " + maxBatch));
     list.append(twoPort("Increment Capcodes by 8 " + onOff(EncoderSettings.bIncCapBy8),
                         "config CAPBY8 " + digit(EncoderSettings.bIncCapBy8)));
     list.append(twoPort("Message Timeout Reset Detection " + onOff(EncoderSettings.bPort1PPHReset) + " for Port 1",
@@ -142,8 +153,15 @@ QList<WriteCommand> TwoPortSettingsCommands()
                         "config serial1 protocol " + EncoderSettings.sPort1Protocol));
     list.append(twoPort("Protocol: " + EncoderSettings.sPort2Protocol + " for Port 2",
                         "config serial2 protocol " + EncoderSettings.sPort2Protocol));
-    list.append(twoPort("Baud Rate: " + EncoderSettings.sPort1Baud + " for Port 1", "config serial1 baud " + EncoderSettings.sPort1Baud));
-    list.append(twoPort("Baud Rate: " + EncoderSettings.sPort2Baud + " for Port 2", "config serial2 baud " + EncoderSettings.sPort2Baud));
+    // A baud stored as the encoder's refusal ("Invalid") is how an encoder without that port (a
+    // 9.5S has no port 2) answered the read's query. Sent back, it would only be refused again
+    // and end every write with the refused-settings box: that port's baud is left out, its
+    // progress text too.
+    for (const int port : {1, 2}) {
+        const QByteArray n = QByteArray::number(port), &baud = *EncoderPortOf(EncoderSettings, port).baud;
+        if (baud != SettingRefusal)
+            list.append(twoPort("Baud Rate: " + baud + " for Port " + n, "config serial" + n + " baud " + baud));
+    }
     list.append(twoPort("Data Bits: " + EncoderSettings.sPort1DataBits + " for Port 1",
                         "config serial1 databits " + EncoderSettings.sPort1DataBits));
     list.append(twoPort("Data Bits: " + EncoderSettings.sPort2DataBits + " for Port 2",
@@ -167,8 +185,9 @@ QList<WriteCommand> V7SettingsCommands()
                    EndingCR));
     list.append(v7("RF Carrier Detect Inversion " + onOff(!EncoderSettings.bInvertRFCD),
                    "config invertrfcd " + digit(!EncoderSettings.bInvertRFCD)));
-    list.append(v7("Duty Cycle " + EncoderSettings.sDutyCycle + '%', "config dutycycle " + EncoderSettings.sDutyCycle));
-    list.append(v7("Max Msgs/Batch " + EncoderSettings.sMaxBatch, "config maxbatch " + EncoderSettings.sMaxBatch));
+    const QByteArray dutyCycle = asRead(EncoderSettings.sDutyCycle), maxBatch = asRead(EncoderSettings.sMaxBatch);
+    list.append(v7("Duty Cycle " + dutyCycle + '%', "config dutycycle " + dutyCycle));
+    list.append(v7("Max Msgs/Batch " + maxBatch, "config maxbatch " + maxBatch));
     list.append(v7("Message Timeout Reset Detection " + onOff(EncoderSettings.bPort1PPHReset),
                    "config pphreset " + digit(EncoderSettings.bPort1PPHReset)));
     list.append(v7("Carrier Signal Detection " + onOff(!EncoderSettings.bIgnoreRFCD),

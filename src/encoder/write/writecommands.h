@@ -67,7 +67,9 @@ IDAsCapGuard V7IDAsCapGuard();
 QList<WriteCommand> ModAttenCommands(const ModAtten &atten);
 
 // The settings of a two-port encoder (ending CR, reply ending CR LF), from the current settings,
-// sTestPort and sFirmwareVer: 21 commands, 19 without the station ID pair on "9.01" firmware.
+// sTestPort and sFirmwareVer: 21 commands, 19 without the station ID pair on "9.01" firmware,
+// and one fewer for each port whose baud is stored as the encoder's refusal ("Invalid"). The
+// duty cycle and the batch size go out as a read gives them back ("+10" as "10").
 // On firmware whose version holds a capital "S" port 2's timed-paging reset goes out off, and the
 // command's onSend stores that in bPort2PPHReset. While the guard has switched port 2's
 // ID-as-capcode off (the PC on port 2), port 2's ID-as-capcode goes out off here too, so that
@@ -79,7 +81,8 @@ QList<WriteCommand> TwoPortSettingsCommands();
 // the ID-as-capcode label first (ending CR, reply ending CR LF).
 QList<WriteCommand> TwoPortIDAsCapCommands();
 
-// The nine settings of a V7 encoder (ending CR LF; reply ending CR LF, CR for the PET command).
+// The nine settings of a V7 encoder (ending CR LF; reply ending CR LF, CR for the PET command);
+// the duty cycle and the batch size as a read gives them back.
 QList<WriteCommand> V7SettingsCommands();
 
 // After the records: the V7 port's ID-as-capcode as the database says (ending CR LF, reply
