@@ -4,7 +4,9 @@
 // as pdftotext reads it from the manual's pages, is counted against the times its text comes
 // in the manual's source. And no page of the manual ends with a heading, nor with a heading and
 // a single line, and no message box's text (a block quote) runs from one page onto the next; nor
-// does a table row, in a document made to bring rows to the foot of a page.
+// does a table row, in a document made to bring rows to the foot of a page. No page but the
+// last holds fewer than three lines of text, in the manual and in a document made to bring the
+// ends of chapters to the top of a page.
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -46,6 +48,26 @@ QByteArray run(const QString &program, const QStringList &arguments, bool *ok)
     *ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit &&
           process.exitCode() == 0;
     return process.readAllStandardOutput();
+}
+
+// The lines of text on each page of a PDF (the first page first), as the page shows them
+// (pdftotext -layout: a table row is one line), without the footer.
+QList<int> linesPerPage(const QString &pdf, const QString &title)
+{
+    bool ok = false;
+    const QString text = QString::fromUtf8(run(QStringLiteral("pdftotext"), {"-layout", "-enc", "UTF-8", pdf, "-"}, &ok));
+    if (!ok)
+        return {};
+    const QRegularExpression footer(QStringLiteral("^%1 Manual Page \\d+$").arg(QRegularExpression::escape(title)));
+    QList<int> counts;
+    for (const QString &page : text.split(QChar(u'\f'))) {
+        const QStringList lines = page.split(QLatin1Char('\n'));
+        counts << int(std::count_if(lines.cbegin(), lines.cend(), [&](const QString &line) {
+            return !normalized(line).isEmpty() && !footer.match(normalized(line)).hasMatch();
+        }));
+    }
+    counts.removeLast(); // after the last page's form feed
+    return counts;
 }
 
 } // namespace
@@ -201,6 +223,15 @@ private slots:
         }
         QVERIFY2(found == boxes.size(), qPrintable(QStringLiteral("%1 of %2 boxes found").arg(found).arg(boxes.size())));
         QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
+
+        // No page but the last holds fewer than three lines of text.
+        const QList<int> counts = linesPerPage(pdf, title);
+        QVERIFY(counts.size() > 20);
+        QStringList shortPages;
+        for (qsizetype page = 1; page + 1 < counts.size(); ++page)
+            if (counts[page] < 3)
+                shortPages << QStringLiteral("page %1 holds %2 lines").arg(page + 1).arg(counts[page]);
+        QVERIFY2(shortPages.isEmpty(), qPrintable(shortPages.join(QLatin1Char('\n'))));
     }
 
     // A table row lies on one page: the layout would break its cells between lines. Chapters
@@ -252,6 +283,55 @@ private slots:
                     broken << QStringLiteral("row %1: pages %2 and %3").arg(cell).arg(pageOf("First" + cell)).arg(pageOf("Last" + cell));
             }
         QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
+    }
+
+    // No page but the last holds fewer than three lines of text: chapters (each on a page of
+    // its own) with ever more lines before their last paragraph, box, section, table or list
+    // bring its last lines to the top of a page at every height.
+    void shortPages()
+    {
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        const QString words = QStringLiteral("Words that fill the last paragraph of the chapter. ");
+        const QStringList endings = {
+            words.repeated(6) + "End%1.\n\n",
+            QStringLiteral("or:\n\n> A box\\\n> End%1\n\n"),
+            "## Section\n\n" + words.repeated(2) + "End%1.\n\n",
+            QStringLiteral("| Row | Text |\n|---|---|\n| 1 | One |\n| 2 | End%1 |\n\n"),
+            QStringLiteral("- One\n- Two\n- End%1\n\n"),
+        };
+        const int heights = 12; // in steps of about a line
+        const int chapters = heights * endings.size();
+        QString source;
+        for (int chapter = 0; chapter < chapters; ++chapter) {
+            const int height = chapter / endings.size();
+            source += QStringLiteral("# Chapter %1\n\n").arg(chapter);
+            for (int line = 0; line < 24 + height / 2; ++line)
+                source += QStringLiteral("Line %1.\n\n").arg(line);
+            source += (height % 2 ? QStringLiteral("Short.") : words.repeated(2)) + "\n\n";
+            source += endings[chapter % endings.size()].arg(chapter);
+        }
+        QFile file(work.filePath("short.md"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(source.toUtf8()) > 0);
+        file.close();
+        const QString pdf = work.filePath("short.pdf");
+        bool ok = false;
+        run(QStringLiteral(MANUAL_TOOL),
+            {"--source", file.fileName(), "--output", pdf, "--brand", "Kestrane", "--program", "zqsetup", "--title",
+             "Kestrane Paging Encoder Setup", "--manual", "ZQSETUP.PDF", "--version", "1"},
+            &ok);
+        QVERIFY2(ok, "the manual tool failed");
+        const QList<int> counts = linesPerPage(pdf, "Kestrane Paging Encoder Setup");
+        QVERIFY2(counts.size() > chapters, qPrintable(QString::number(counts.size())));
+        QStringList shortPages;
+        for (qsizetype page = 1; page + 1 < counts.size(); ++page)
+            if (counts[page] < 3)
+                shortPages << QStringLiteral("page %1 holds %2 lines").arg(page + 1).arg(counts[page]);
+        QVERIFY2(shortPages.isEmpty(), qPrintable(shortPages.join(QLatin1Char('\n'))));
+        // Each chapter's end once: nothing was lost or drawn twice.
+        const QString text = QString::fromUtf8(run(QStringLiteral("pdftotext"), {"-enc", "UTF-8", pdf, "-"}, &ok));
+        for (int chapter = 0; chapter < chapters; ++chapter)
+            QCOMPARE(text.count(QRegularExpression(QStringLiteral("\\bEnd%1\\b").arg(chapter))), 1);
     }
 };
 

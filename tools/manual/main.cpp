@@ -30,6 +30,7 @@
 #include <QTextList>
 #include <QTextTable>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -48,6 +49,9 @@ constexpr const char *BodyFamily = "DejaVu Sans";
 // How far a block may lie across a page's edge and still count as the page's own: far less
 // than a line, far more than the layout's rounding.
 constexpr double PageEdgeDots = 1.0;
+// How far apart the tops of lines may lie that read as one line across the page (the cells of
+// a table row): far less than a line.
+constexpr double SameLineDots = 4.0;
 
 double mm(double millimetres)
 {
@@ -214,11 +218,36 @@ bool startsPage(const QTextBlock &block)
     return block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
 }
 
+// A page break straight before block: before a block, or before the table it starts.
+bool breaksBefore(const QTextBlock &block)
+{
+    if (QTextTable *table = QTextCursor(block).currentTable())
+        return table->cellAt(0, 0).firstCursorPosition().block() == block &&
+               (table->format().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
+    return startsPage(block);
+}
+
+// Whether a page break or the document's end follows a table.
+bool endsPageAfter(QTextTable *table)
+{
+    QTextCursor after = table->lastCursorPosition();
+    if (!after.movePosition(QTextCursor::NextBlock))
+        return true;
+    // The empty block that the importer leaves after a table holds no text.
+    QTextBlock next = after.block();
+    while (next.text().isEmpty() && !QTextCursor(next).currentTable() && next.next().isValid())
+        next = next.next();
+    return breaksBefore(next) || (next.text().isEmpty() && !next.next().isValid());
+}
+
 void setStartsPage(QTextCursor cursor, QTextBlockFormat format)
 {
     format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     cursor.setBlockFormat(format);
 }
+
+// A table's format says so when it holds the rows of a table before it that was split.
+constexpr int RestOfTable = QTextFormat::UserProperty;
 
 // Splits a table before one of its rows: that row and the ones after it become a table of
 // their own that starts the next page, under the heading rows again. (Each lays out its columns
@@ -228,6 +257,7 @@ void splitTableBefore(QTextTable *table, int row)
     QTextTableFormat format = table->format();
     const int headings = format.headerRowCount();
     format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    format.setProperty(RestOfTable, true);
     QTextCursor after = table->lastCursorPosition();
     after.movePosition(QTextCursor::NextBlock);
     QTextTable *rest = after.insertTable(headings + table->rows() - row, table->columns(), format);
@@ -248,7 +278,7 @@ void splitTableBefore(QTextTable *table, int row)
 }
 
 // Lays the manual's text out on pages, from the first block to the last, so that what lies
-// before a block is final when the block is judged. Four rules:
+// before a block is final when the block is judged. Five rules:
 //
 // A heading never ends a page, nor does it end one with a single line after it. A heading,
 // with the headings straight after it, stays on the page of the first two lines of what
@@ -267,7 +297,8 @@ void splitTableBefore(QTextTable *table, int row)
 // that would break a row is split before it, the rest a table that starts the next page under
 // the heading rows again, as the layout repeats them; when that is the first row below the
 // heading rows, the whole table starts the next page, with a line that leads into it and the
-// headings before.
+// headings before. The rows that end a table before a page break go over with enough rows of
+// the page before to make three lines.
 //
 // Every paragraph lies on one page. The layout breaks a paragraph between two lines at the
 // foot of a page, but it draws a block whole wherever any of it shows: a paragraph that runs
@@ -276,6 +307,10 @@ void splitTableBefore(QTextTable *table, int row)
 // crosses the foot of a page is split there into two blocks: the lines on the next page
 // become a block of their own that starts that page and goes on with the same margins and
 // indent (without a second list marker).
+//
+// No page but the last holds fewer than three lines of text. When the end of a chapter would
+// leave one or two lines on a page of their own, enough lines of the page before go over with
+// them, cut where the rules above allow.
 void paginate(QTextDocument &doc, double pageHeight)
 {
     QAbstractTextDocumentLayout *layout = doc.documentLayout();
@@ -326,6 +361,8 @@ void paginate(QTextDocument &doc, double pageHeight)
         return block.isValid() && !isHeading(block) && !isQuote(block) && lineCount(block) == 1 &&
                !QTextCursor(block).currentTable();
     };
+    // The first block that a rule moved to the next page, judged again from there.
+    QTextBlock moved;
     // Starts the next page with first and the headings straight before it, which would
     // otherwise end this page; false when they start a page already.
     const auto startNextPage = [&](QTextBlock first) {
@@ -334,6 +371,7 @@ void paginate(QTextDocument &doc, double pageHeight)
         if (startsPage(first))
             return false; // longer than a page: its lines go on as they fall
         setStartsPage(QTextCursor(first), first.blockFormat());
+        moved = first;
         return true;
     };
     const auto lastOfBox = [](QTextBlock block) {
@@ -370,8 +408,28 @@ void paginate(QTextDocument &doc, double pageHeight)
                     broken = row;
             }
         }
+        // The frame's foot (its border and padding) on the next page would bring the heading
+        // rows there again, over no row: the last row goes with them.
+        const int lastRowPage = pageOfLine(table->cellAt(table->rows() - 1, 0).firstCursorPosition().block(), 0);
+        if (broken < 0 && int(std::floor(layout->frameBoundingRect(table).bottom() / pageHeight)) > lastRowPage)
+            broken = table->rows() - 1;
         if (broken < 0)
             return false;
+        // Rows of a table's end take rows along to the next page, three lines at least, unless
+        // more text follows them there.
+        const auto linesOfRows = [&](int from, int to) {
+            int lines = 0;
+            for (int row = from; row < to; ++row) {
+                int most = 0;
+                for (int column = 0; column < table->columns(); ++column)
+                    most = qMax(most, lineCount(table->cellAt(row, column).firstCursorPosition().block()));
+                lines += most;
+            }
+            return lines;
+        };
+        while (broken > headings && endsPageAfter(table) &&
+               linesOfRows(0, headings) + linesOfRows(broken, table->rows()) < 3)
+            --broken;
         if (broken > headings) {
             splitTableBefore(table, broken);
             return true;
@@ -388,35 +446,160 @@ void paginate(QTextDocument &doc, double pageHeight)
         table->setFormat(format);
         return true;
     };
+    // Makes the lines of a paragraph from its line-th on a block of its own that starts the
+    // next page and goes on with the same margins and indent.
+    const auto splitBefore = [&](const QTextBlock &block, int line) {
+        const QTextBlockFormat format = block.blockFormat();
+        QTextList *list = block.textList();
+        const int listIndent = list ? list->format().indent() : 0;
+        QTextCursor cursor(block);
+        cursor.setPosition(block.position() + block.layout()->lineAt(line).textStart());
+        cursor.insertBlock(format);
+        QTextBlockFormat before = format;
+        before.setBottomMargin(0);
+        QTextCursor(block).setBlockFormat(before);
+        // A block's format names its list: the second part names none.
+        QTextBlockFormat after = format;
+        after.setObjectIndex(-1);
+        after.setTopMargin(0);
+        after.setIndent(format.indent() + listIndent);
+        setStartsPage(cursor, after);
+        if (QTextList *restList = cursor.block().textList())
+            restList->remove(cursor.block());
+    };
     // Splits a paragraph that crosses the foot of a page; true when it did.
     const auto splitAtPageFoot = [&](const QTextBlock &block) {
-        const QTextLayout *lines = block.layout();
-        if (!lines || lines->lineCount() < 2 || QTextCursor(block).currentTable())
+        if (lineCount(block) < 2 || QTextCursor(block).currentTable())
             return false; // a table's rows go to the next page whole
         const int firstPage = pageOfLine(block, 0);
-        for (int i = 1; i < lines->lineCount(); ++i) {
-            if (pageOfLine(block, i) == firstPage)
-                continue;
-            const QTextBlockFormat format = block.blockFormat();
-            QTextList *list = block.textList();
-            const int listIndent = list ? list->format().indent() : 0;
-            QTextCursor cursor(block);
-            cursor.setPosition(block.position() + lines->lineAt(i).textStart());
-            cursor.insertBlock(format);
-            QTextBlockFormat before = format;
-            before.setBottomMargin(0);
-            QTextCursor(block).setBlockFormat(before);
-            // A block's format names its list: the second part names none.
-            QTextBlockFormat after = format;
-            after.setObjectIndex(-1);
-            after.setTopMargin(0);
-            after.setIndent(format.indent() + listIndent);
-            setStartsPage(cursor, after);
-            if (QTextList *restList = cursor.block().textList())
-                restList->remove(cursor.block());
-            return true;
+        for (int i = 1; i < lineCount(block); ++i) {
+            if (pageOfLine(block, i) != firstPage) {
+                splitBefore(block, i);
+                return true;
+            }
         }
         return false;
+    };
+    const auto lastPageOf = [&](const QTextBlock &block) { return pageOfLine(block, lineCount(block) - 1); };
+    const auto topOf = [&](const QTextBlock &block) {
+        return lineCount(block) ? lineTop(layout, block, block.layout()->lineAt(0)) : layout->blockBoundingRect(block).top();
+    };
+    const auto headingsBefore = [](QTextBlock block) {
+        while (isHeading(block.previous()))
+            block = block.previous();
+        return block;
+    };
+    // The tops of the lines of text on a page, as they read across it (the cells of a table row
+    // make one line), from the blocks up to last.
+    const auto lineTopsOn = [&](int page, const QTextBlock &last) {
+        QList<double> tops;
+        for (QTextBlock block = last; block.isValid() && lastPageOf(block) >= page; block = block.previous())
+            for (int i = 0; i < lineCount(block); ++i)
+                if (block.layout()->lineAt(i).textLength() > 0 && pageOfLine(block, i) == page)
+                    tops << lineTop(layout, block, block.layout()->lineAt(i));
+        std::sort(tops.begin(), tops.end());
+        QList<double> lines;
+        for (const double top : std::as_const(tops))
+            if (lines.isEmpty() || top - lines.last() > SameLineDots)
+                lines << top;
+        return lines;
+    };
+    // Whether a heading before the cut, lines into block, keeps two lines of what follows it
+    // (a table's first row counts for both) on its page.
+    const auto keepsHeadingLines = [&](QTextBlock block, int lines) {
+        while (lines < 2) {
+            block = block.previous();
+            if (!block.isValid() || QTextCursor(block).currentTable())
+                return true;
+            if (isHeading(block))
+                return false;
+            lines += lineCount(block);
+        }
+        return true;
+    };
+    // A page other than the last holds at least three lines of text. When one or two would end
+    // a page before a page break (before next), lines of the page before come over, cut there
+    // as late as the rules above allow (a paragraph between two lines, a table before a row, a
+    // box and what joins it whole, a heading with two lines of what follows). Gives the first
+    // block that came over, judged again from there; invalid when none did.
+    const auto keepPageFull = [&](const QTextBlock &next) {
+        const QTextBlock last = next.previous();
+        if (!last.isValid() || !breaksBefore(next))
+            return QTextBlock();
+        const int page = lastPageOf(last);
+        const QList<double> onPage = lineTopsOn(page, last);
+        QTextBlock first = last; // the first block of the page
+        while (first.previous().isValid() && lastPageOf(first.previous()) == page)
+            first = first.previous();
+        QTextTable *firstTable = QTextCursor(first).currentTable();
+        if (onPage.isEmpty() || onPage.size() >= 3 || !first.previous().isValid() ||
+            first.blockFormat().headingLevel() == 1 || (firstTable && firstTable->format().hasProperty(RestOfTable)))
+            return QTextBlock(); // a chapter this short stays so; the rest of a table takes rows along itself
+        const QTextCursor atFirst(first);
+        const QList<double> before = lineTopsOn(page - 1, first.previous());
+        // A cut at top gives the page three lines and leaves some on the page before.
+        const auto enough = [&](double top) {
+            const auto moved = std::count_if(before.cbegin(), before.cend(), [top](double t) { return t > top - SameLineDots; });
+            return onPage.size() + moved >= 3 && moved < before.size();
+        };
+        // The lines that came over start the page: what started it goes on after them.
+        const auto cameOver = [&](const QTextBlock &from) {
+            if (QTextTable *table = atFirst.currentTable()) {
+                QTextTableFormat format = table->format();
+                format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+                table->setFormat(format);
+            } else {
+                QTextBlockFormat format = atFirst.blockFormat();
+                format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+                QTextCursor(atFirst.block()).setBlockFormat(format);
+            }
+            return from;
+        };
+        for (QTextBlock block = first.previous(); block.isValid() && lastPageOf(block) == page - 1;) {
+            QTextBlock whole = block; // what comes over whole, from here to the page's foot
+            if (QTextTable *table = QTextCursor(block).currentTable()) {
+                const QTextBlock start = table->cellAt(0, 0).firstCursorPosition().block();
+                for (int row = table->rows() - 1; row > table->format().headerRowCount(); --row) {
+                    if (enough(topOf(table->cellAt(row, 0).firstCursorPosition().block()))) {
+                        splitTableBefore(table, row);
+                        return cameOver(start);
+                    }
+                }
+                whole = isOneLine(start.previous()) || isHeading(start.previous()) ? start.previous() : start;
+                if (whole == start && enough(topOf(start)) && keepsHeadingLines(start, 0)) {
+                    QTextTableFormat format = table->format();
+                    format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                    table->setFormat(format);
+                    return cameOver(start);
+                }
+            } else if (isQuote(block)) {
+                // A box with the line that leads into it and the forms that such lines join to it.
+                for (whole = block;;) {
+                    while (isQuote(whole.previous()))
+                        whole = whole.previous();
+                    if (!isOneLine(whole.previous()))
+                        break;
+                    whole = whole.previous();
+                    if (!isQuote(whole.previous()))
+                        break;
+                }
+            } else if (!isHeading(block)) {
+                for (int i = lineCount(block) - 1; i > 0 && pageOfLine(block, i) == page - 1; --i) {
+                    if (enough(lineTop(layout, block, block.layout()->lineAt(i))) && keepsHeadingLines(block, i)) {
+                        splitBefore(block, i);
+                        return cameOver(block);
+                    }
+                }
+            }
+            whole = headingsBefore(whole);
+            if (enough(topOf(whole)) && keepsHeadingLines(whole, 0)) {
+                if (!startNextPage(whole))
+                    return QTextBlock();
+                return cameOver(whole);
+            }
+            block = whole.previous();
+        }
+        return QTextBlock();
     };
 
     QTextBlock from = doc.begin();
@@ -424,13 +607,20 @@ void paginate(QTextDocument &doc, double pageHeight)
         doc.pageCount(); // the layout is lazy: this finishes it
         changed = false;
         for (QTextBlock block = from; block.isValid() && !changed; block = block.next()) {
-            if (isHeading(block))
+            moved = QTextBlock();
+            if (const QTextBlock over = keepPageFull(block); over.isValid()) {
+                changed = true;
+                moved = over;
+            } else if (isHeading(block)) {
                 changed = keepWithText(block);
-            else if (QTextCursor(block).currentTable())
+            } else if (QTextCursor(block).currentTable()) {
                 changed = keepRowsWhole(block);
-            else
+            } else {
                 changed = (isQuote(block) && keepBoxWhole(block)) || splitAtPageFoot(block);
-            from = block; // the blocks before it are final; it is judged again after a change
+            }
+            // The blocks before it are final; it is judged again after a change, or the first
+            // block moved before it.
+            from = moved.isValid() && moved.position() < block.position() ? moved : block;
         }
     }
 }
