@@ -461,6 +461,12 @@ CommError MSComm::goneError() const
     return makeError(CommError::DeviceGone, m_goneText);
 }
 
+void MSComm::forgetWentAway()
+{
+    if (!PortOpen())
+        m_goneText.clear();
+}
+
 CommError MSComm::setPortOpen(bool open)
 {
     if (!open) {
@@ -468,8 +474,7 @@ CommError MSComm::setPortOpen(bool open)
             return CommError::ok(); // the port object was deleted while it waited
         if (m_gone) {
             releaseGoneDevice();
-            m_gone = false;
-            m_goneText.clear();
+            m_gone = false; // its reason stays until the next opening
         } else if (m_port->isOpen()) {
             closeKeepingSettings();
         }
@@ -480,6 +485,7 @@ CommError MSComm::setPortOpen(bool open)
     }
     if (PortOpen())
         return makeError(CommError::PortAlreadyOpen, QString::fromLatin1(kAlreadyOpenText));
+    m_goneText.clear(); // a device that went before this opening is no news any more
 
     const QString configured = devicePath();
     if (configured.isEmpty())

@@ -107,6 +107,12 @@ public:
     // What the system said as the device went (DeviceGone, "Input/output error"): the answer
     // of the request that showed it gone, never an earlier call's.
     CommError goneError() const;
+    // The device went away since the port was last opened, also when it has been closed since
+    // (a close that waited for the last bytes may be where it went); the reason is goneError's
+    // text. The next opening attempt forgets it.
+    bool DeviceWentAway() const { return !m_goneText.isEmpty(); }
+    // Forgets it on a closed port, as a fresh program knows nothing of it.
+    void forgetWentAway();
 
     // Bytes received and not yet read.
     int InBufferCount();
@@ -166,7 +172,7 @@ private:
     QEventLoop *m_drainWait = nullptr; // the wait's loop while it runs
     bool m_dying = false;      // in the destructor
     bool m_gone = false;
-    QString m_goneText;
+    QString m_goneText;        // why the device went; kept past the close (DeviceWentAway)
 };
 
 // The seam for the count of bytes the system still holds to send on an open device (fd);

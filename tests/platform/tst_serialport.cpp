@@ -355,12 +355,16 @@ private slots:
         QVERIFY(comm->PortOpen() && comm->DeviceGone());
         QCOMPARE(comm->setPortOpen(true).code, CommError::PortAlreadyOpen);
 
+        // Closed, it still knows that the device went and why, until it tries to open again.
         QVERIFY(!comm->setPortOpen(false));
         QVERIFY(!comm->PortOpen() && !comm->DeviceGone());
+        QVERIFY(comm->DeviceWentAway());
+        QCOMPARE(comm->goneError().text, systemText(EIO));
         QCOMPARE(comm->Output("x").code, CommError::PortNotOpen);
         err = comm->setPortOpen(true);
         QCOMPARE(err.code, CommError::OpenFailed);
         QVERIFY2(err.text.startsWith(pty->linkPath() + QStringLiteral(": ")), qPrintable(err.text));
+        QVERIFY(!comm->DeviceWentAway());
     }
 
     // Noticed while nothing is sent: the event loop alone tells of it.
