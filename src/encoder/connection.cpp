@@ -390,13 +390,14 @@ void openingSteps(std::chrono::milliseconds entryInterval)
     exitSteps();
 }
 
-// lineGone: the device has gone away; nothing is sent and there is no reboot to wait for.
+// lineGone: the device has gone away; nothing is sent and there is no reboot to wait for. So
+// too when it went while a close waited for the last bytes on the line.
 void closingSteps(bool lineGone = false)
 {
     EncoderLink &l = Link();
     const QString n = portNumber();
     bool rebooted = false;
-    if (!Run.bV7Encoder && !lineGone) {
+    if (!Run.bV7Encoder && !lineGone && !l.lineWentAway()) {
         // Out of programming mode (a port that cannot be opened gets nothing and no message).
         SetHourglassPointer();
         if (!l.isOpen())
@@ -426,8 +427,9 @@ void closingSteps(bool lineGone = false)
     setLine(kProgrammingSettings);
     if (!Run.bV7Encoder) {
         // The encoder reboots; nothing is sent its way meanwhile. Without a reboot on the line
-        // there is nothing to wait for.
-        if (rebooted)
+        // there is nothing to wait for, nor once the device went as the reboot went out (the
+        // main window then says so).
+        if (rebooted && !l.lineWentAway())
             l.Pause(timeouts::Reboot, false);
         if (gone())
             return;

@@ -165,9 +165,14 @@ bool EncoderLink::lineGone() const
     return MSComm1->DeviceGone();
 }
 
+bool EncoderLink::lineWentAway() const
+{
+    return MSComm1->DeviceWentAway();
+}
+
 QString EncoderLink::lineGoneReason() const
 {
-    return MSComm1->DeviceGone() ? MSComm1->goneError().text : QString();
+    return MSComm1->DeviceWentAway() ? MSComm1->goneError().text : QString();
 }
 
 int EncoderLink::portNumber() const
@@ -276,6 +281,7 @@ void EncoderLink::setView(TerminalView *view)
 void EncoderLink::Reset()
 {
     MSComm1->setPortOpen(false);
+    MSComm1->forgetWentAway();
     MSComm1->setCommPort(1);
     MSComm1->setSettings("9600,n,8,1");
     Timer1->setEnabled(false);

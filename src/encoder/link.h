@@ -157,7 +157,11 @@ public:
     bool isOpen() const;
     // The device went away while the port was open; it still counts as open until closed.
     bool lineGone() const;
-    // What the system said as it went ("Input/output error"); empty while it has not gone.
+    // The device went away since the port was last opened, the port closed since or not (a
+    // close that waits for the last bytes on the line may be where it went). Nothing more is
+    // to be opened or sent by the steps that were under way; the next opening forgets it.
+    bool lineWentAway() const;
+    // What the system said as it went ("Input/output error"); empty unless lineWentAway().
     QString lineGoneReason() const;
     int portNumber() const;
     CommError setPortNumber(int number); // refused while open

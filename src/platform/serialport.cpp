@@ -36,8 +36,8 @@ const char *const kInvalidSettingsText = "Invalid property value";
 // What a serial device is given beyond its bytes' own time on the line before its settings
 // change or it is closed: the buffer of a USB adapter drains after the driver's.
 constexpr std::chrono::milliseconds kLineMargin{20};
-constexpr int kBitsPerCharacter = 10; // start, 8 data bits or 7 and parity, stop
-constexpr int kMostBitsPerCharacter = 12; // any format: start, 8 data bits, parity, 2 stop
+// Character widths in tenths of a bit, so that 1.5 stop bits count exactly.
+constexpr int kMostTenthsPerCharacter = 120; // any format: start, 8 data bits, parity, 2 stop
 // How long the bytes still held may take beyond their time on the line before they are given
 // up (a driver that never empties its buffer), and how often the held count is looked at.
 constexpr std::chrono::milliseconds kDrainGrace{500};
@@ -186,6 +186,12 @@ bool LineSettings::parse(const QByteArray &text, LineSettings *out)
     return true;
 }
 
+int LineSettings::tenthsPerCharacter() const
+{
+    const int parityBits = parity == 'n' ? 0 : 1;
+    return 10 * (1 + dataBits + parityBits) + stopTenths;
+}
+
 // ---------------------------------------------------------------------------------------------
 // MSComm
 
@@ -291,9 +297,9 @@ bool MSComm::PortOpen() const
     return m_port->isOpen() || m_gone;
 }
 
-std::chrono::microseconds MSComm::lineTime(qint64 bytes, int bitsPerCharacter) const
+std::chrono::microseconds MSComm::lineTime(qint64 bytes, int tenthsPerCharacter) const
 {
-    return std::chrono::microseconds(bytes * bitsPerCharacter * 1'000'000 / qMax(1, m_line.baud));
+    return std::chrono::microseconds(bytes * tenthsPerCharacter * 100'000 / qMax(1, m_line.baud));
 }
 
 void MSComm::lineWritten(qint64 bytes, bool takenIn)
@@ -304,7 +310,8 @@ void MSComm::lineWritten(qint64 bytes, bool takenIn)
     // is not in it.
     const auto now = std::chrono::steady_clock::now();
     const auto start = m_lineBusy && !takenIn ? std::max(now, m_lineFreeAt) : now;
-    m_lineFreeAt = start + lineTime(bytes, kBitsPerCharacter);
+    // At the settings in force now: a change of settings waits for these bytes first.
+    m_lineFreeAt = start + lineTime(bytes, m_line.tenthsPerCharacter());
     m_lineBusy = true;
     ++m_writes;
 }
@@ -333,7 +340,7 @@ bool MSComm::letLastBytesGo()
     };
     // Given up past the time on the line of what is held now and of what was written, with room.
     const auto giveUpFrom = [&](Clock::time_point now) {
-        return now + lineTime(heldBytes(), kMostBitsPerCharacter) +
+        return now + lineTime(heldBytes(), kMostTenthsPerCharacter) +
                std::max(Clock::duration::zero(), m_lineFreeAt - now) + kDrainGrace;
     };
     m_draining = true;
@@ -454,6 +461,12 @@ CommError MSComm::goneError() const
     return makeError(CommError::DeviceGone, m_goneText);
 }
 
+void MSComm::forgetWentAway()
+{
+    if (!PortOpen())
+        m_goneText.clear();
+}
+
 CommError MSComm::setPortOpen(bool open)
 {
     if (!open) {
@@ -461,8 +474,7 @@ CommError MSComm::setPortOpen(bool open)
             return CommError::ok(); // the port object was deleted while it waited
         if (m_gone) {
             releaseGoneDevice();
-            m_gone = false;
-            m_goneText.clear();
+            m_gone = false; // its reason stays until the next opening
         } else if (m_port->isOpen()) {
             closeKeepingSettings();
         }
@@ -473,6 +485,7 @@ CommError MSComm::setPortOpen(bool open)
     }
     if (PortOpen())
         return makeError(CommError::PortAlreadyOpen, QString::fromLatin1(kAlreadyOpenText));
+    m_goneText.clear(); // a device that went before this opening is no news any more
 
     const QString configured = devicePath();
     if (configured.isEmpty())
@@ -594,13 +607,15 @@ CommError MSComm::Output(const QByteArray &bytes)
 
     // Asked before the bytes go: the far end's word covers what went before them.
     const bool takenIn = m_lineBusy && lineTakenInHook() && lineTakenInHook()(m_port->handle());
+    // What the port's own buffer still held of an earlier write that timed out goes first.
+    const qint64 heldBefore = m_port->bytesToWrite();
     const qint64 written = m_port->write(bytes);
     if (written != bytes.size())
         return failed(m_port->errorString());
 
     // Hand every byte to the operating system before returning: a few seconds plus the time
     // the bytes take on the line in any format.
-    const auto onLine = lineTime(bytes.size(), kMostBitsPerCharacter);
+    const auto onLine = lineTime(bytes.size(), kMostTenthsPerCharacter);
     QDeadlineTimer deadline(3000 + std::chrono::ceil<std::chrono::milliseconds>(onLine).count());
     while (m_port->bytesToWrite() > 0) {
         if (m_port->waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime()))))
@@ -612,11 +627,15 @@ CommError MSComm::Output(const QByteArray &bytes)
             return failed(m_port->errorString()); // the line is broken: what is left is dropped
         if (deadline.hasExpired()) {
             m_port->clearError();
+            // What the device did take is on the line all the same.
+            const qint64 handed = heldBefore + bytes.size() - m_port->bytesToWrite();
+            if (handed > 0)
+                lineWritten(handed, takenIn);
             return makeError(CommError::WriteFailed, QStringLiteral("Write timed out"));
         }
     }
     m_port->clearError();
-    lineWritten(bytes.size(), takenIn);
+    lineWritten(heldBefore + bytes.size(), takenIn);
     return CommError::ok();
 }
 

@@ -3,16 +3,17 @@
 // settings text such as "9600,n,8,1", an open state, and polled byte input and output.
 // Built on QSerialPort. Every call that can fail returns a CommError; an empty one is success.
 //
-// The line itself: a change of line settings on the open port, and a close, first let the
-// bytes written go out at the settings they were written at (the system's buffer drains, then
-// the port waits out the rest of their time on the line: 10 bits a character, each write
-// after the ones before it, plus 20 ms for the buffer of a USB adapter; a physical time, which
-// the tests' time scale does not shorten). The account starts afresh once the bytes are out,
-// thrown away or the port closed, and where the far end says it has taken in every byte (see
-// SetLineTakenInHook). A close leaves the device at the settings it had, not the ones found
-// when it was opened (QSerialPort puts those back as it closes; the port sets the current ones
-// again through a second handle before it lets the device go). So bytes written just before a
-// close or a change of speed reach the far end as they were sent.
+// The line itself: a change of line settings on the open port, and a close, first let the bytes
+// written go out at the settings they were written at (the system's buffer drains, then the port
+// waits out the rest of their time on the line: each character as wide as its format makes it, from
+// 10 bits for 8N1 to 12 for 8E2, each write after the ones before it, plus 20 ms for the buffer of
+// a USB adapter; a physical time, which the tests' time scale does not shorten). A write that times
+// out counts what the device took of it. The account starts afresh once the bytes are out, thrown
+// away or the port closed, and where the far end says it has taken in every byte (see
+// SetLineTakenInHook). A close leaves the device at the settings it had, not the ones found when it
+// was opened (QSerialPort puts those back as it closes; the port sets the current ones again
+// through a second handle before it lets the device go). So bytes written just before a close or a
+// change of speed reach the far end as they were sent.
 //
 // That wait handles events, so windows repaint and timers run, but takes no user input (keys
 // and clicks wait for the next event loop that takes them). It is bounded: what the system
@@ -64,6 +65,9 @@ struct LineSettings {
     // "9600,n,8,1": baud, parity letter in either case, data bits, stop bits (1, 1.5, 2),
     // separated by commas, blanks around the parts allowed. Returns false for anything else.
     static bool parse(const QByteArray &text, LineSettings *out);
+    // A character's time on the line in tenths of a bit: start bit, data bits, the parity bit
+    // (any parity but n), stop bits.
+    int tenthsPerCharacter() const;
     bool operator==(const LineSettings &) const = default;
 };
 
@@ -103,6 +107,12 @@ public:
     // What the system said as the device went (DeviceGone, "Input/output error"): the answer
     // of the request that showed it gone, never an earlier call's.
     CommError goneError() const;
+    // The device went away since the port was last opened, also when it has been closed since
+    // (a close that waited for the last bytes may be where it went); the reason is goneError's
+    // text. The next opening attempt forgets it.
+    bool DeviceWentAway() const { return !m_goneText.isEmpty(); }
+    // Forgets it on a closed port, as a fresh program knows nothing of it.
+    void forgetWentAway();
 
     // Bytes received and not yet read.
     int InBufferCount();
@@ -135,7 +145,7 @@ signals:
 private:
     bool applyLine(const LineSettings &line); // to the QSerialPort (open or not)
     void pullPending();                       // what the OS holds into the port's buffer
-    std::chrono::microseconds lineTime(qint64 bytes, int bitsPerCharacter) const;
+    std::chrono::microseconds lineTime(qint64 bytes, int tenthsPerCharacter) const;
     // The write's time on the line, after the others' unless the far end had taken them in.
     void lineWritten(qint64 bytes, bool takenIn);
     void lineCleared();                       // nothing written is on its way out any more
@@ -162,7 +172,7 @@ private:
     QEventLoop *m_drainWait = nullptr; // the wait's loop while it runs
     bool m_dying = false;      // in the destructor
     bool m_gone = false;
-    QString m_goneText;
+    QString m_goneText;        // why the device went; kept past the close (DeviceWentAway)
 };
 
 // The seam for the count of bytes the system still holds to send on an open device (fd);

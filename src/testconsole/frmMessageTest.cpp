@@ -539,16 +539,18 @@ void frmMessageTest::Form_Unload()
     SetHourglassPointer();
     // Back into programming mode, then the identification at 9600 baud. Not when the program is
     // closing: its exit has already told the encoder to reboot and closed the port, which stays
-    // closed, and the encoder hears nothing more. Nor on a device that has gone: the main
-    // window says so as it shows the port closed.
-    const auto handOver = [&link] { return !link.Gone() && !link.lineGone(); };
+    // closed, and the encoder hears nothing more. Nor on a device that has gone, also when it
+    // went while the close waited for the page still on the line: nothing is opened or sent
+    // after that, and the main window says so as it shows the port closed.
+    const auto handOver = [&link] { return !link.Gone() && !link.lineWentAway(); };
     bool handedBack = false;
     if (handOver()) {
         link.discardInput();
         handedBack = link.Send("#PrgmMode#", true);
     }
-    if (handOver()) {
+    if (handOver())
         link.closePort();
+    if (handOver()) {
         link.setLine("9600,n,8,1");
         link.openPort();
         // Until the identification has named the port and ended ("ID="), the reply time-out,

@@ -410,21 +410,36 @@ private slots:
 
     // A long page still on the line when the console closes: "#PrgmMode#" follows it at the
     // port's 300 baud, and the PC's port changes to 9600 baud only once both have had their
-    // time on the line. The encoder puts the page on the air, takes the hand-back, and a read
-    // right after it completes. (A page of 51 characters, 1.7 s on the line, and the console
-    // closed 0.1 s after Send, while the page waits for its answer. The encoder's clock runs at
-    // real time meanwhile, as the port's account of the line does; its grace, half a second,
-    // is far shorter than the rest of the page's time when the hand-back would go early.)
+    // time on the line, each character as wide as the port's format makes it. The encoder puts
+    // the page on the air, takes the hand-back, and a read right after it completes. (The
+    // console closed 0.1 s after Send, while the page waits for its answer. The encoder's clock
+    // runs at real time meanwhile, as the port's account of the line does. Its grace is shorter
+    // than the rest of the page's time when the hand-back would go early: in N81, a page of 51
+    // characters, 1.7 s on the line; in O81, 101 characters with the hand-back, 3.7 s, of which
+    // a 10-bit account would leave out 0.34 s.)
+    void theHandBackWaitsForALongPage_data()
+    {
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<int>("length"); // the message's
+        QTest::addColumn<QByteArray>("graceMs");
+        QTest::addColumn<QByteArray>("settings"); // the PC's port while the console is open
+        QTest::newRow("N81") << QByteArray("N81") << 40 << QByteArray("500") << QByteArray("300,n,8,1");
+        QTest::newRow("O81") << QByteArray("O81") << 80 << QByteArray("150") << QByteArray("300,o,8,1");
+    }
     void theHandBackWaitsForALongPage()
     {
-        frmTerminal *t = connectAsIs("TAP", "300", "N81", {{"tap_logged_in_at_boot", "on"}});
+        QFETCH(QByteArray, format);
+        QFETCH(int, length);
+        QFETCH(QByteArray, graceMs);
+        QFETCH(QByteArray, settings);
+        frmTerminal *t = connectAsIs("TAP", "300", format.constData(), {{"tap_logged_in_at_boot", "on"}});
         QVERIFY(t);
-        const QByteArray message(40, 'm');
+        const QByteArray message(length, 'm');
         const std::size_t opened = encoder->sim().eventCount();
         bool graceSet = false;
         WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             encoder->sim().setTimeScale(1.0);
-            graceSet = encoder->sim().setKnob("grace_ms", "500");
+            graceSet = encoder->sim().setKnob("grace_ms", graceMs.toStdString());
             c->txtPIN->setText(QStringLiteral("123"));
             c->txtMessage->setBytes(message);
             QTimer::singleShot(100, c, [c] { c->mnuExit->trigger(); });
@@ -434,7 +449,7 @@ private slots:
         t->mnuSendMsg->trigger();
         encoder->sim().setTimeScale(TimeScale());
         QVERIFY(graceSet);
-        QCOMPARE(writes.settingsOf(QStringLiteral(R"("#PrgmMode#")")), QByteArray("300,n,8,1"));
+        QCOMPARE(writes.settingsOf(QStringLiteral(R"("#PrgmMode#")")), settings);
         QCOMPARE(handBackSpeed(opened), QByteArray("300"));
         const std::vector<encsim::Page> pages = encoder->sim().pages();
         QVERIFY(pages.size() == 1 && pages.front().message == message.toStdString());

@@ -11,11 +11,14 @@
 #include "testconsole/frmMessageTest.h"
 
 #include "e2e/programfixture.h"
+#include "support/linewrites.h"
 
 #include <QAction>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 
 #include <cerrno>
 
@@ -186,6 +189,70 @@ private slots:
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(boxes.shown().size(), 1);
         QVERIFY(!forms::IsLoaded<frmMessageTest>());
+        verifyShownClosed(t);
+    }
+
+    // Gone while the console's closing waits for a long page still on the line (300 baud, the
+    // encoder's clock at real time): the close meets the device's going, and the closing then
+    // opens nothing and sends nothing ("ATI"); the one box names the device and the reason,
+    // and the port is shown closed.
+    void whileTheHandBackWaitsForALongPage()
+    {
+        DeviceState state = DeviceState::demo();
+        state.config["serial1 baud"] = "300";
+        frmTerminal *t = StartDetectedAndRead(encoder, state, {{"tap_logged_in_at_boot", "on"}}, encsim::Mode::Programming);
+        QVERIFY(t);
+        // The page and "#PrgmMode#" take 2 s on the line from Send; the console closes 0.1 s
+        // after Send, the device goes 0.5 s later. The timers end with this test.
+        QPointer<frmMessageTest> console;
+        QTimer exit, hangup;
+        exit.setSingleShot(true);
+        hangup.setSingleShot(true);
+        exit.callOnTimeout(this, [&console, &hangup] {
+            hangup.start(500);
+            if (console)
+                console->mnuExit->trigger();
+        });
+        hangup.callOnTimeout(this, [this] { encoder->sim().hangup(); });
+        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+            encoder->sim().setTimeScale(1.0);
+            console = c;
+            c->txtPIN->setText(QStringLiteral("123"));
+            c->txtMessage->setBytes(QByteArray(40, 'm'));
+            exit.start(100);
+            c->cmdSendMsg->click();
+        });
+        ScriptedBoxes boxes;
+        boxes.expect(goneText()).title(QStringLiteral("Serial Device Gone"));
+        const LineWrites writes;
+        t->mnuSendMsg->trigger();
+        QTRY_COMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
+        QVERIFY(!hangup.isActive() && !forms::IsLoaded<frmMessageTest>());
+        QCOMPARE(writes.settingsOf(QStringLiteral(R"("#PrgmMode#")")), QByteArray("300,n,8,1"));
+        QCOMPARE(writes.settingsOf(QStringLiteral(R"("ATI\r")")), QByteArray("<not written>"));
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(boxes.shown().size(), 1);
+        verifyShownClosed(t);
+    }
+
+    // Gone while Close Port waits for the last bytes on a slow line (a reboot sent at the
+    // detection's last settings, as a detection that found no encoder leaves it): the closing
+    // opens nothing again and sends no reboot; the one box names the device and the reason.
+    void whileTheCloseWaitsForTheLastBytes()
+    {
+        frmTerminal *t = connected();
+        QVERIFY(t);
+        QTimer hangup; // early in the close's wait of 0.47 s
+        hangup.setSingleShot(true);
+        hangup.callOnTimeout(this, [this] { encoder->sim().hangup(); });
+        ScriptedBoxes boxes;
+        boxes.expect(goneText()).title(QStringLiteral("Serial Device Gone"));
+        QVERIFY(!Link().setLine("300,n,8,1") && Link().Send("config reboot\r", false));
+        hangup.start(50);
+        t->mnuOpen->trigger();
+        QVERIFY(!hangup.isActive());
+        QTRY_COMPARE(boxes.shown().size(), 1); // once the close has ended
+        QVERIFY(boxes.verifyAllShown());
         verifyShownClosed(t);
     }
 };

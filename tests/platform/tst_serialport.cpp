@@ -14,6 +14,7 @@
 #include <cstring>
 #include <linux/capability.h>
 #include <memory>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -40,6 +41,7 @@ QString systemText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
+
 
 // While it lives, the calling thread works without the right to override file permissions (a
 // process run by root has it), so that a device's permissions count as for any user.
@@ -353,12 +355,16 @@ private slots:
         QVERIFY(comm->PortOpen() && comm->DeviceGone());
         QCOMPARE(comm->setPortOpen(true).code, CommError::PortAlreadyOpen);
 
+        // Closed, it still knows that the device went and why, until it tries to open again.
         QVERIFY(!comm->setPortOpen(false));
         QVERIFY(!comm->PortOpen() && !comm->DeviceGone());
+        QVERIFY(comm->DeviceWentAway());
+        QCOMPARE(comm->goneError().text, systemText(EIO));
         QCOMPARE(comm->Output("x").code, CommError::PortNotOpen);
         err = comm->setPortOpen(true);
         QCOMPARE(err.code, CommError::OpenFailed);
         QVERIFY2(err.text.startsWith(pty->linkPath() + QStringLiteral(": ")), qPrintable(err.text));
+        QVERIFY(!comm->DeviceWentAway());
     }
 
     // Noticed while nothing is sent: the event loop alone tells of it.
@@ -425,6 +431,84 @@ private slots:
         QVERIFY(!(close ? comm->setPortOpen(false) : comm->setSettings("9600,n,8,1")));
         QVERIFY2(clock.elapsed() >= 58 * 10 * 1000 / 2400 + 20, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(pty->read(1000, 58), page + "#PrgmMode#");
+    }
+
+    // A character is as wide as its format makes it: the start bit, the data bits, a parity
+    // bit (any parity but none), the stop bits, 1.5 of them as they are. A change of settings
+    // waits at the width the bytes were written in.
+    void charactersAsWideAsTheirFormat_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<int>("tenths"); // a character's width in tenths of a bit
+        QTest::addColumn<bool>("close"); // else a change to 9600,n,8,1
+        for (const auto &[settings, tenths, close] :
+             {std::tuple{"1200,o,8,1", 110, true}, {"1200,s,8,1", 110, false}, {"1200,n,8,2", 110, true},
+              {"1200,e,7,2", 110, false}, {"1200,e,8,2", 120, false}, {"1200,o,8,2", 120, true},
+              {"1200,m,8,1.5", 115, true}})
+            QTest::newRow(settings) << QByteArray(settings) << tenths << close;
+    }
+
+    void charactersAsWideAsTheirFormat()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(int, tenths);
+        QFETCH(bool, close);
+        SetOutputQueueHook([](int) { return qint64(0); });
+        QVERIFY(!comm->setSettings(settings) && !comm->setPortOpen(true));
+        const QByteArray page(30, 'p'); // with "#PrgmMode#" 40 characters, 33 ms a bit of each
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!comm->Output(page) && !comm->Output("#PrgmMode#"));
+        QVERIFY(!(close ? comm->setPortOpen(false) : comm->setSettings("9600,n,8,1")));
+        const qint64 least = 40 * tenths * 100 / 1200 + 20;
+        QVERIFY2(clock.elapsed() >= least, qPrintable(QStringLiteral("%1 < %2").arg(clock.elapsed()).arg(least)));
+        QCOMPARE(pty->read(1000, 40), page + "#PrgmMode#");
+    }
+
+    // A write the far end stops taking times out; what the device took of it is on the line
+    // all the same, and a close waits for it.
+    void aWriteThatTimesOutCountsWhatWentOut()
+    {
+        SetOutputQueueHook([](int) { return qint64(0); });
+        QVERIFY(!comm->setSettings("921600,n,8,1") && !comm->setPortOpen(true));
+        const QByteArray bytes(65536, 'p'); // a pseudo-terminal takes 14 to 20 KB
+        const CommError err = comm->Output(bytes); // a few seconds
+        QElapsedTimer clock;
+        clock.start();
+        if (!err)
+            QSKIP("the pseudo-terminal took the whole write");
+        QCOMPARE(err.text, QStringLiteral("Write timed out"));
+        const QByteArray taken = pty->readUntilQuiet(50, 2000);
+        QVERIFY2(!taken.isEmpty() && taken.size() < bytes.size(), qPrintable(QString::number(taken.size())));
+        QByteArray rest; // the reader's until it is joined: the close lets it go out
+        std::thread reader([&rest, far = pty.get()] { rest = far->readUntilQuiet(300, 5000); });
+        const CommError closed = comm->setPortOpen(false);
+        const qint64 elapsed = clock.elapsed();
+        reader.join();
+        QVERIFY(!closed);
+        const qint64 least = taken.size() * 10 * 1000 / 921600;
+        QVERIFY2(elapsed >= least, qPrintable(QStringLiteral("%1 < %2").arg(elapsed).arg(least)));
+        QVERIFY(taken + rest == bytes);
+    }
+
+    // A write the system refuses throws away what the port held: the account starts afresh,
+    // and a close right after it does not wait for the ten seconds of bytes written before.
+    void aRefusedWriteFreesTheLine()
+    {
+        auto fd = std::make_shared<int>(-1); // the port's descriptor, as the hook is given it
+        SetLineTakenInHook([fd](int handle) { *fd = handle; return false; });
+        QVERIFY(!comm->setSettings("300,n,8,1") && !comm->setPortOpen(true));
+        QVERIFY(!comm->Output(QByteArray(300, 'p')) && !comm->Output("p"));
+        // The descriptor becomes one that is no terminal and refuses a write of one byte: the
+        // device is still there, the system says no.
+        const int refusing = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        QVERIFY(*fd >= 0 && refusing >= 0 && ::dup2(refusing, *fd) == *fd);
+        ::close(refusing);
+        QCOMPARE(comm->Output("x").code, CommError::WriteFailed);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!comm->setPortOpen(false));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     }
 
     // The account starts afresh when the port closes, and where the far end says it has

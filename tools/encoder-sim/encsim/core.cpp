@@ -30,10 +30,19 @@ int baudOf(const std::string &text)
     return v && *v > 0 && *v <= 1000000 ? static_cast<int>(*v) : 9600;
 }
 
-// Microseconds one character takes on the line: start bit, 8 (or 7 + parity) bits, stop bit.
-Time charTime(int baud)
+// Bits one character takes on the line in a format such as "E72": the start bit, the data
+// bits, a parity bit unless the parity is N, the stop bits. A format not known counts as N81.
+int charBits(const std::string &format)
 {
-    return baud > 0 ? 10'000'000 / baud : 0;
+    if (format.size() != 3 || format[1] < '5' || format[1] > '8' || (format[2] != '1' && format[2] != '2'))
+        return 10;
+    return 1 + (format[1] - '0') + (format[0] == 'N' ? 0 : 1) + (format[2] - '0');
+}
+
+// Microseconds one character takes on the line at the speed in the format.
+Time charTime(int baud, const std::string &format)
+{
+    return baud > 0 ? charBits(format) * 1'000'000 / baud : 0;
 }
 
 std::string quoted(const Bytes &b)
@@ -359,7 +368,10 @@ void Core::receive(Time now, std::string_view bytes)
     // closes a port that puts other settings back, before its bytes are out garbles them.
     const LineSettings pc = pcLine();
     m_log->add(m_now, EventKind::Input, namedBytes(bytes) + "   [PC " + pc.text() + "]", Bytes(bytes));
-    const Time ct = m_knobs.pacing == Pacing::Off ? 0 : charTime(pc.baud > 0 ? pc.baud : listenBaud());
+    // In the PC's format when the side channel told it (a pseudo-terminal carries only the
+    // speed), else in the one the encoder listens in.
+    const std::string format = pc.format().empty() ? listenFormat() : pc.format();
+    const Time ct = m_knobs.pacing == Pacing::Off ? 0 : charTime(pc.baud > 0 ? pc.baud : listenBaud(), format);
     Time at = ct == 0 ? m_now : std::max(m_now, m_inputFreeAt);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         at += ct;
@@ -600,7 +612,7 @@ void Core::schedule(Time ready, const Bytes &bytes, ChunkKind kind, int baud, co
         return;
     if (baud <= 0)
         baud = 9600;
-    const Time ct = charTime(baud);
+    const Time ct = charTime(baud, format);
     const Time start = std::max(ready, m_outputFreeAt);
     switch (m_knobs.pacing) {
     case Pacing::Off:
@@ -638,11 +650,12 @@ void Core::scheduleEcho(Time t, char b)
         return;
     const Bytes bytes = b == '\r' && m_knobs.echo == Echo::CrLf ? Bytes("\r\n") : Bytes(1, b);
     const int baud = listenBaud() > 0 ? listenBaud() : 9600;
-    const Time ct = m_knobs.pacing == Pacing::Off ? 0 : charTime(baud);
+    const std::string format = listenFormat();
+    const Time ct = m_knobs.pacing == Pacing::Off ? 0 : charTime(baud, format);
     Time due = std::max(t, m_echoFreeAt);
     for (char c : bytes) {
         due += ct;
-        const OutChunk chunk{due, Bytes(1, c), baud, listenFormat(), ChunkKind::Normal};
+        const OutChunk chunk{due, Bytes(1, c), baud, format, ChunkKind::Normal};
         const auto at = std::upper_bound(m_output.begin(), m_output.end(), due,
                                          [](Time d, const OutChunk &o) { return d < o.due; });
         m_output.insert(at, chunk);
