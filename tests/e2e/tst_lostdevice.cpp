@@ -162,7 +162,7 @@ private slots:
         QVERIFY(t);
         QStringList log;
         bool stillOpenAfterThePage = false;
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        const PendingAction onMessageTest = WhenShown<frmMessageTest>([&](frmMessageTest *c) {
             encoder->sim().hangup();
             c->txtPIN->setText(QStringLiteral("123"));
             c->txtMessage->setPlainText(QStringLiteral("Hi"));

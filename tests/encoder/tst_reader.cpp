@@ -498,7 +498,8 @@ private slots:
         QVERIFY(connectTo(FullState(8), {{"drop_reply", "\"read:G 5\""}}));
         WindowTimer &replyTimer = LinkTestAccess::replyTimer(Link());
         QMetaObject::Connection once;
-        once = connect(&replyTimer, &WindowTimer::Timer, this, [&once] {
+        QObject row; // the link outlives the test: the connection ends with it
+        once = connect(&replyTimer, &WindowTimer::Timer, &row, [&once] {
             Link().cancel();
             disconnect(once);
         });
