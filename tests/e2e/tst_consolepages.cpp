@@ -112,7 +112,12 @@ private slots:
                 c->optFC[std::size_t(fc)]->setChecked(true);
             if (rate >= 0)
                 c->optDataRate[std::size_t(rate)]->setChecked(true);
+            // Each answer has the console's one-second reply time in real time: at the test's
+            // scale that second is 50 ms, which a loaded machine's encoder thread can miss (and
+            // an SNPP page waits for three answers).
+            SetTimeScale(1.0);
             c->cmdSendMsg->click();
+            SetTimeScale(0.05);
             encoder->sim().waitForPages(1, std::chrono::seconds(5));
             log = ConsoleLogLines(c);
             c->mnuExit->trigger();
