@@ -21,6 +21,7 @@
 #include "platform/settingsstore.h"
 #include "platform/timing.h"
 #include "support/isolatedsettings.h"
+#include "support/pendingaction.h"
 #include "support/scriptedboxes.h"
 
 #include <QDeadlineTimer>
@@ -168,30 +169,30 @@ inline void ShowDatabaseMatchesEncoder(frmTerminal *t)
         view.SetEnabled(c, true);
 }
 
-// Runs action on the modal window F once it is up (from inside its event loop); gives up after
-// ten seconds.
+// Runs action on the modal window F once it is up (from inside its event loop), as long as the
+// guard returned is there: keep it until the window has had its turn.
+//
+//   const PendingAction exit = WhenShown<frmTXTune>([&](frmTXTune *w) { ...; w->mnuExit_Click(); });
+//   t->mnuTXTune->trigger();
 template <class F>
-void WhenShown(std::function<void(F *)> action)
+[[nodiscard]] PendingAction WhenShown(std::function<void(F *)> action)
 {
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, action, deadline = QDeadlineTimer(10000)] {
-        F *f = forms::Find<F>();
-        const bool shown = f && f->isVisible();
-        if (!shown && !deadline.hasExpired())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        if (shown)
-            action(f);
-    });
-    poll->start(5);
+    return When(
+        [] {
+            const F *f = forms::Find<F>();
+            return f && f->isVisible();
+        },
+        [action = std::move(action)] {
+            if (F *f = forms::Find<F>())
+                action(f);
+        });
 }
 
 // Closes the modal window F once it is up.
 template <class F>
-void CloseWhenShown()
+[[nodiscard]] PendingAction CloseWhenShown()
 {
-    WhenShown<F>([](F *f) { forms::UnloadForm(f); });
+    return WhenShown<F>([](F *f) { forms::UnloadForm(f); });
 }
 
 inline void WriteFile(const QString &path, const QByteArray &bytes)

@@ -110,7 +110,8 @@ private slots:
     {
         for (int road = 0; road < 3; ++road) {
             bool shown = false;
-            QTimer::singleShot(0, [road, &shown] {
+            QObject thisRoad; // ends the timer with the road
+            QTimer::singleShot(0, &thisRoad, [road, &shown] {
                 frmProbeDialog *d = forms::Find<frmProbeDialog>();
                 shown = d && d->isVisible();
                 if (!d)
@@ -131,7 +132,8 @@ private slots:
         // A refused close keeps the modal window up until it is allowed.
         g_refuse = true;
         bool stayedUp = false;
-        QTimer::singleShot(0, [&stayedUp] {
+        QObject scope; // ends the timer with the test
+        QTimer::singleShot(0, &scope, [&stayedUp] {
             forms::Find<frmProbeDialog>()->reject();
             stayedUp = forms::Find<frmProbeDialog>()->isVisible();
             g_refuse = false;

@@ -114,7 +114,7 @@ private slots:
         {
             ScriptedBoxes boxes;
             boxes.expect(QString()).icon(MsgIcon::Exclamation);
-            WhenShown<frmProperties>([&](frmProperties *d) {
+            const PendingAction onProperties = WhenShown<frmProperties>([&](frmProperties *d) {
                 d->cmdOK->click();
                 stayedOpen = d->isVisible();
                 d->cmdCancel->click();
@@ -130,7 +130,7 @@ private slots:
         t->mnuTXTune->setEnabled(true);
         t->mnuTest->setEnabled(true);
         EncoderSettings.sModSliderVal = "31";
-        WhenShown<frmTXTune>([](frmTXTune *w) { w->mnuExit_Click(); });
+        const PendingAction onTXTune = WhenShown<frmTXTune>([](frmTXTune *w) { w->mnuExit_Click(); });
         t->mnuTXTune->trigger();
         QVERIFY(!forms::IsLoaded<frmTXTune>());
         QVERIFY(!t->mnuTest->isEnabled());
@@ -179,11 +179,11 @@ private slots:
         t->Toolbar1->Buttons(2)->trigger();
         QCOMPARE(forms::Find<frmCfgFam>(), fam); // each editor exists once
 
-        CloseWhenShown<frmSettings_Main>();
+        const PendingAction closeSettings_Main = CloseWhenShown<frmSettings_Main>();
         t->Toolbar1->Buttons(5)->trigger();
         QVERIFY(!forms::IsLoaded<frmSettings_Main>());
         encodertest::NoteDetected("7.2");
-        CloseWhenShown<frmPassword>();
+        const PendingAction closePassword = CloseWhenShown<frmPassword>();
         t->Toolbar1->Buttons(5)->trigger();
         QCOMPARE(Run.sPwdTarget, QByteArray("advanced"));
         QVERIFY(!forms::IsLoaded<frmPassword>());
@@ -429,7 +429,7 @@ private slots:
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("Are You Sure You Want to Exit"), MsgAnswer::Yes);
         bool consoleWasUp = false, portStayedOpen = false;
-        WhenShown<frmMessageTest>([&](frmMessageTest *) {
+        const PendingAction onMessageTest = WhenShown<frmMessageTest>([&](frmMessageTest *) {
             consoleWasUp = true;
             t->mnuOpen->trigger(); // a second transfer: ignored
             t->cmdLookup->click();
@@ -491,7 +491,7 @@ private slots:
         t->mnuTest->setEnabled(false);
         t->mnuTXTune->setVisible(true);
         t->mnuTXTune->setEnabled(true);
-        CloseWhenShown<frmTXTune>();
+        const PendingAction closeTXTune = CloseWhenShown<frmTXTune>();
         t->mnuTXTune->trigger();
         QVERIFY(t->mnuTest->isEnabled());
 

@@ -33,11 +33,14 @@ protected:
     {
         env = std::make_unique<AppTestEnv>();
         SetTimeScale(timeScale);
+        row = std::make_unique<QObject>();
     }
-    // The communications log is closed (its file lies in the test's folders), the encoder goes
-    // (the port is closed when it is open on it), then the environment.
+    // The row's timers end, the communications log is closed (its file lies in the test's
+    // folders), the encoder goes (the port is closed when it is open on it), then the
+    // environment.
     void endProgram()
     {
+        row.reset();
         ShowEventsAfterAFailure(encoder.get());
         CommLogFile().Close();
         encoder.reset();
@@ -46,6 +49,7 @@ protected:
 
     std::unique_ptr<AppTestEnv> env;
     std::unique_ptr<SimEncoder> encoder;
+    std::unique_ptr<QObject> row; // a context for the test's timers: they end with the row
 };
 
 // Knobs of an encoder that answers at once (no line pacing, no reply latency, a short reboot),
@@ -91,9 +95,9 @@ inline frmTerminal *StartDetectedAndRead(std::unique_ptr<SimEncoder> &encoder, c
 // Runs action once the test console is up and the encoder, which its opening told to reboot,
 // has finished booting into paging mode: on a loaded machine the encoder's thread may take in
 // the reboot late, and a page written while it boots would be lost.
-inline void WhenTheConsoleIsUp(SimEncoder &encoder, std::function<void(frmMessageTest *)> action)
+[[nodiscard]] inline PendingAction WhenTheConsoleIsUp(SimEncoder &encoder, std::function<void(frmMessageTest *)> action)
 {
-    WhenShown<frmMessageTest>([&encoder, action = std::move(action)](frmMessageTest *c) {
+    return WhenShown<frmMessageTest>([&encoder, action = std::move(action)](frmMessageTest *c) {
         (void)QTest::qWaitFor([&encoder] { return encoder->mode() == encsim::Mode::Paging; }, 5000);
         action(c);
     });

@@ -280,7 +280,7 @@ private slots:
         QByteArray settings;
         QStringList lines;
         int16_t result = -1;
-        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+        const PendingAction onConsole = WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             settings = Link().lineSettings();
             SetTimeScale(0.2); // room for the page's answer at 2400 baud
             result = OutTAP("123", "Hi", "Hi");
@@ -357,7 +357,7 @@ private slots:
 
         const std::size_t opened = encoder->sim().eventCount();
         QByteArray consoleSettings;
-        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+        const PendingAction onConsole = WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             consoleSettings = Link().lineSettings();
             c->mnuExit->trigger();
         });
@@ -394,7 +394,7 @@ private slots:
         const std::size_t opened = encoder->sim().eventCount();
         int16_t result = -1;
         QStringList lines;
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        const PendingAction onMessageTest = WhenShown<frmMessageTest>([&](frmMessageTest *c) {
             result = OutTAP("123", "Hi", "Hi");
             lines = ConsoleLogLines(c);
             c->mnuExit->trigger();
@@ -437,7 +437,7 @@ private slots:
         const QByteArray message(length, 'm');
         const std::size_t opened = encoder->sim().eventCount();
         bool graceSet = false;
-        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+        const PendingAction onConsole = WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             encoder->sim().setTimeScale(1.0);
             graceSet = encoder->sim().setKnob("grace_ms", graceMs.toStdString());
             c->txtPIN->setText(QStringLiteral("123"));
@@ -476,7 +476,7 @@ private slots:
         int16_t result = -1;
         QStringList lines;
         bool unloaded = false;
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        const PendingAction onMessageTest = WhenShown<frmMessageTest>([&](frmMessageTest *c) {
             forms::HandlerScope running(c); // as Send's handler would be
             encoder->sim().powerOff();
             SetTimeScale(1.0); // the page's wait lasts its whole second; the console closes within it

@@ -25,19 +25,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Runs step every few milliseconds, inside whichever loop is running, until it returns true.
-void Repeatedly(QObject *context, std::function<bool()> step)
-{
-    auto *timer = new QTimer(context);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, step] {
-        if (step()) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start(3);
-}
-
 // Lets the program run until done() or, at the latest, after a generous bound.
 void RunUntil(const std::function<bool()> &done)
 {
@@ -49,7 +36,7 @@ void RunUntil(const std::function<bool()> &done)
 // The console's range-test menu, then the set-up dialog's Start with the cycle time.
 void StartRangeTest(frmMessageTest *c, const QString &cycle)
 {
-    WhenShown<frmRangeTest>([cycle](frmRangeTest *d) {
+    const PendingAction onRangeTest = WhenShown<frmRangeTest>([cycle](frmRangeTest *d) {
         d->txtCycleTime->setText(cycle);
         d->cmdStart->click();
     });
@@ -117,7 +104,7 @@ private slots:
         frmTerminal *t = connect(protocol.constData());
         QVERIFY(t);
         QStringList log;
-        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+        const PendingAction onConsole = WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             if (!pin.isEmpty())
                 c->txtPIN->setText(pin);
             c->txtMessage->setBytes("Hi there");
@@ -125,7 +112,12 @@ private slots:
                 c->optFC[std::size_t(fc)]->setChecked(true);
             if (rate >= 0)
                 c->optDataRate[std::size_t(rate)]->setChecked(true);
+            // Each answer has the console's one-second reply time in real time: at the test's
+            // scale that second is 50 ms, which a loaded machine's encoder thread can miss (and
+            // an SNPP page waits for three answers).
+            SetTimeScale(1.0);
             c->cmdSendMsg->click();
+            SetTimeScale(0.05);
             encoder->sim().waitForPages(1, std::chrono::seconds(5));
             log = ConsoleLogLines(c);
             c->mnuExit->trigger();
@@ -159,7 +151,8 @@ private slots:
         boxes.expect(QStringLiteral("Pager ID Value is Invalid")).title(QStringLiteral("Invalid PIN")).icon(MsgIcon::None);
         std::size_t afterDoubleClick = 0, afterRefusal = 0;
         QStringList log, pagesBeforeStop;
-        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+        PendingAction stopper; // the range test's Stop, once its pages are out
+        const PendingAction onConsole = WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             c->txtPIN->setText(QStringLiteral("123"));
             c->txtMessage->setBytes("Hi");
             QTimer::singleShot(0, c, [c] { c->cmdSendMsg->click(); });
@@ -179,12 +172,12 @@ private slots:
             QTimer::singleShot(0, c, [c] { StartRangeTest(c, QStringLiteral("0")); });
             c->cmdSendMsg->click();
             encoder->sim().setKnob("reply_latency_ms", "10");
-            Repeatedly(c, [&, c] {
+            stopper = Repeatedly([&, c] {
                 if (encoder->sim().pageCount() < afterRefusal + 3)
                     return false;
                 c->cmdSendMsg->click(); // Stop
                 return true;
-            });
+            }, c);
             RunUntil([c] { return !Run.bRangeTestOn && c->cmdSendMsg->text() == QStringLiteral("&Send"); });
             log = ConsoleLogLines(c);
             c->mnuExit->trigger();
@@ -212,18 +205,20 @@ private slots:
         QStringList titles;
         std::size_t atStop = 0, later = 0;
         QString captionWhileRunning, message, menu, send;
-        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
-            QObject::connect(c, &QWidget::windowTitleChanged, c, [&titles](const QString &title) { titles << title; });
+        QObject row; // ends the title's recording with the row
+        PendingAction stopper;
+        const PendingAction onConsole = WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+            QObject::connect(c, &QWidget::windowTitleChanged, &row, [&titles](const QString &title) { titles << title; });
             c->txtPIN->setText(QStringLiteral("123"));
             SetTimeScale(0.2); // the countdown's one-second ticks well apart
-            Repeatedly(c, [&, c] {
+            stopper = Repeatedly([&, c] {
                 if (encoder->sim().pageCount() < 3)
                     return false;
                 captionWhileRunning = c->cmdSendMsg->text();
                 atStop = encoder->sim().pageCount();
                 c->cmdSendMsg->click();
                 return true;
-            });
+            }, c);
             StartRangeTest(c, QStringLiteral("2"));
             RunUntil([&titles] { return titles.endsWith(QStringLiteral("Solvendra Paging Test")); });
             QTest::qWait(ScaledMs(4000)); // past the next page's time
@@ -261,14 +256,15 @@ private slots:
     {
         frmTerminal *t = connect("TAP");
         QVERIFY(t);
-        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+        PendingAction closer;
+        const PendingAction onConsole = WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             c->txtPIN->setText(QStringLiteral("123"));
-            Repeatedly(c, [&, c] {
+            closer = Repeatedly([&, c] {
                 if (encoder->sim().pageCount() < 2)
                     return false;
                 c->close();
                 return true;
-            });
+            }, c);
             StartRangeTest(c, QStringLiteral("0"));
         });
         t->mnuSendMsg->trigger(); // returns once the run has ended

@@ -34,28 +34,11 @@ using namespace encodertest;
 
 namespace {
 
-// Runs action once ready() holds, from inside whichever loop is running (a modal window's, a
-// wait's); gives up after ten seconds.
-void When(std::function<bool()> ready, std::function<void()> action)
-{
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, ready, action, deadline = QDeadlineTimer(10000)] {
-        const bool now = ready();
-        if (!now && !deadline.hasExpired())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        if (now)
-            action();
-    });
-    poll->start(2);
-}
-
 // Runs action once, inside the console's opening pause: the console is loading (not shown yet)
 // and the encoder has been told to reboot.
-void DuringTheOpeningPause(SimEncoder &encoder, std::size_t since, std::function<void()> action)
+[[nodiscard]] PendingAction DuringTheOpeningPause(SimEncoder &encoder, std::size_t since, std::function<void()> action)
 {
-    When(
+    return When(
         [&encoder, since] {
             const frmMessageTest *c = forms::Find<frmMessageTest>();
             return c && !c->isVisible() && !c->isUnloaded() && CommandsSent(encoder, since).contains("config reboot\r");
@@ -219,7 +202,7 @@ private slots:
                         return w;
                 return nullptr;
             };
-            When([&] { return find() != nullptr; }, [&] {
+            const PendingAction inTheWindow = When([&] { return find() != nullptr; }, [&] {
                 QWidget *w = find();
                 if (encoder) // the encoder has come up in paging mode
                     encoder->sim().waitForEvent("mode BOOTING -> PAGING", std::chrono::seconds(5), mark);
@@ -273,7 +256,7 @@ private slots:
         QList<bool> toolbarDuring, toolbarWhileUp;
         bool paused = false;
         SetTimeScale(0.4); // a second's pause: the encoder takes in the reboot within it
-        DuringTheOpeningPause(*encoder, mark, [&] {
+        const PendingAction inThePause = DuringTheOpeningPause(*encoder, mark, [&] {
             paused = true;
             toolbarDuring = toolbarStates(t);
             for (int position = 2; position <= t->Toolbar1->ButtonCount(); ++position) {
@@ -291,7 +274,7 @@ private slots:
             t->txLookup->setText(QStringLiteral("100"));
             t->cmdLookup->click();
         });
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        const PendingAction onMessageTest = WhenShown<frmMessageTest>([&](frmMessageTest *c) {
             toolbarWhileUp = toolbarStates(t);
             c->mnuExit->trigger();
         });
@@ -330,11 +313,12 @@ private slots:
         const std::size_t mark = encoder->sim().eventCount();
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("Are You Sure You Want to Exit Solvendra Paging Encoder Setup?"), MsgAnswer::Yes);
+        PendingAction closer;
         if (duringThePause) {
             SetTimeScale(1.0); // the encoder takes in the reboot within the pause, which the close ends
-            DuringTheOpeningPause(*encoder, mark, [&] { t->close(); });
+            closer = DuringTheOpeningPause(*encoder, mark, [&] { t->close(); });
         } else {
-            WhenShown<frmMessageTest>([&](frmMessageTest *) { t->close(); });
+            closer = WhenShown<frmMessageTest>([&](frmMessageTest *) { t->close(); });
         }
         t->mnuSendMsg->trigger();
         QVERIFY(boxes.verifyAllShown());
@@ -434,7 +418,7 @@ private slots:
         QVERIFY(t);
         QStringList log;
         QByteArray message;
-        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+        const PendingAction onConsole = WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             c->txtPIN->setText(QStringLiteral("123"));
             c->txtMessage->setFocus();
             type(c->txtMessage, QStringLiteral("a") + kNbsp + QStringLiteral("b"));
@@ -467,7 +451,7 @@ private slots:
         ScriptedBoxes boxes;
         boxes.expect(QString()).icon(MsgIcon::Exclamation).buttons(MsgButtons::OK); // "#PrgmMode#" not written
         bool closed = false;
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        const PendingAction onMessageTest = WhenShown<frmMessageTest>([&](frmMessageTest *c) {
             encoder->sim().hangup(); // returns once the line is gone
             c->mnuExit->trigger();
             closed = c->isUnloaded();

@@ -118,7 +118,7 @@ private slots:
         QString caption;
         bool topmost = false;
         bool flagClearAtStart = false, cancelRaised = false, windowStays = false;
-        WhenShown<frmCancelSend>([&](frmCancelSend *c) {
+        const PendingAction onCancelSend = WhenShown<frmCancelSend>([&](frmCancelSend *c) {
             ++round;
             caption = c->windowTitle();
             topmost = c->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
@@ -148,7 +148,7 @@ private slots:
 
         // A cancel left over from before does not stop the next one.
         Link().cancel();
-        WhenShown<frmCancelSend>([&](frmCancelSend *c) {
+        const PendingAction onCancelSendAgain = WhenShown<frmCancelSend>([&](frmCancelSend *c) {
             ++round;
             flagClearAtStart = !Link().cancelled();
             c->Command1->click();
@@ -166,7 +166,7 @@ private slots:
         QPointer<frmTerminal> t = start(DeviceState::factory(9), {{"power", "off"}});
         ScriptedBoxes boxes;
         boxes.expect(QStringLiteral("Are You Sure You Want to Exit"), MsgAnswer::Yes);
-        WhenShown<frmCancelSend>([&](frmCancelSend *) { t->close(); });
+        const PendingAction onCancelSend = WhenShown<frmCancelSend>([&](frmCancelSend *) { t->close(); });
         t->mnuOpen->trigger();
         QVERIFY(boxes.verifyAllShown());
         QVERIFY(Link().closing());

@@ -219,7 +219,7 @@ private slots:
     void aPortFormatTheSettingsDialogCannotChooseStaysInTheEncoder()
     {
         QCOMPARE(EncoderSettings.sPort2DataBits, QByteArray("O71"));
-        WhenShown<frmSettings_Main>([](frmSettings_Main *d) { d->cmdOK->click(); });
+        const PendingAction onSettings_Main = WhenShown<frmSettings_Main>([](frmSettings_Main *d) { d->cmdOK->click(); });
         t->Toolbar1->ButtonByKey(QStringLiteral("settings"))->trigger();
         QVERIFY(!forms::IsLoaded<frmSettings_Main>());
         QVERIFY(Run.bDBMatchesEncoder);

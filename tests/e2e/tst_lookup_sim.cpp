@@ -45,7 +45,7 @@ private slots:
         SetTimeScale(0.1); // the answer comes late, but within the lookup's 4000 ms
         QVERIFY(connectEncoder());
         QVERIFY(encoder->sim().setKnob("delay_reply", "LOOKUP ms=3000"));
-        QTimer::singleShot(20, this, [this] {
+        QTimer::singleShot(20, row.get(), [this] {
             t->txLookup->setText(QStringLiteral("10"));
             QTest::mouseClick(t->cmdLookup, Qt::LeftButton);
         });

@@ -130,12 +130,14 @@ private slots:
     {
         frmTerminal *t = StartOnEncoder(encoder, DeviceState::demo(), FastLine(), false);
         ScriptedBoxes boxes;
-        boxes.expect(QStringLiteral("Paging Encoder Was Detected")).then([this] {
+        bool goneWhileUp = false;
+        boxes.expect(QStringLiteral("Paging Encoder Was Detected")).then([this, &goneWhileUp] {
             encoder->sim().hangup();
-            QTRY_VERIFY(Link().lineGone());
+            goneWhileUp = QTest::qWaitFor([] { return Link().lineGone(); }, 5000);
         });
         boxes.expect(goneText()).title(QStringLiteral("Serial Device Gone"));
         t->mnuOpen->trigger();
+        QVERIFY(goneWhileUp);
         QTRY_COMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Closed"));
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(boxes.shown().size(), 2);
@@ -165,7 +167,7 @@ private slots:
         QVERIFY(t);
         QStringList log;
         bool stillOpenAfterThePage = false;
-        WhenShown<frmMessageTest>([&](frmMessageTest *c) {
+        const PendingAction onMessageTest = WhenShown<frmMessageTest>([&](frmMessageTest *c) {
             encoder->sim().hangup();
             c->txtPIN->setText(QStringLiteral("123"));
             c->txtMessage->setPlainText(QStringLiteral("Hi"));

@@ -84,7 +84,7 @@ private slots:
         // Opened with the port open: the port is closed first, with the encoder's reboot.
         Shown shown;
         QList<QByteArray> sentBeforeDialog;
-        WhenShown<frmProperties>([&](frmProperties *d) {
+        const PendingAction onProperties = WhenShown<frmProperties>([&](frmProperties *d) {
             shown = look(d);
             sentBeforeDialog = CommandsSent(encoder, beforeDialog);
             d->cboPort->setCurrentText(QStringLiteral("Com3"));
@@ -117,7 +117,7 @@ private slots:
 
         // An upper-case parity letter is read like a lower-case one; Cancel keeps everything.
         SaveSetting(kSolvendraTitle, kProperties, QStringLiteral("Settings"), QStringLiteral("1200,O,8,1"));
-        WhenShown<frmProperties>([&](frmProperties *d) {
+        const PendingAction onPropertiesAgain = WhenShown<frmProperties>([&](frmProperties *d) {
             shown = look(d);
             d->cboPort->setCurrentText(QStringLiteral("Com1"));
             d->cboSpeed->setCurrentText(QStringLiteral("300"));

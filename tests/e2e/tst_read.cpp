@@ -37,18 +37,13 @@ class TestRead : public QObject, ProgramOnEncoder {
         return StartOnEncoder(encoder, state, std::move(knobs), kestrane);
     }
 
-    // Runs action (once) inside the read's waits when the status bar shows the given step.
-    void atStatus(frmTerminal *t, const QString &step, std::function<void()> action)
+    // Runs action (once) inside the read's waits when the status bar shows the given step,
+    // while the guard returned is kept.
+    [[nodiscard]] static PendingAction atStatus(frmTerminal *t, const QString &step, std::function<void()> action)
     {
-        auto *poll = new QTimer(this);
-        connect(poll, &QTimer::timeout, this, [=] {
-            if (t->StatusBar1->panelText(1) != QStringLiteral("Reading Pager Database - ") + step)
-                return;
-            poll->stop();
-            poll->deleteLater();
-            action();
-        });
-        poll->start(1);
+        return When([t = QPointer<frmTerminal>(t), step] {
+            return t && t->StatusBar1->panelText(1) == QStringLiteral("Reading Pager Database - ") + step;
+        }, std::move(action));
     }
 
     // The announcement of a detected encoder; the log is marked there, so that what follows
@@ -209,7 +204,7 @@ private slots:
     {
         SetTimeScale(0.2); // family 5 is never answered: the close comes within its reply time
         QPointer<frmTerminal> t = start(FullState(9), FastLine({{"drop_reply", "\"read:G 5\""}}));
-        atStatus(t, QStringLiteral("Family 5"), [&] { t->close(); });
+        const PendingAction closer = atStatus(t, QStringLiteral("Family 5"), [&] { t->close(); });
         ScriptedBoxes boxes;
         expectDetected(boxes);
         boxes.expect(QStringLiteral("Are You Sure You Want to Exit"), MsgAnswer::Yes);

@@ -226,7 +226,7 @@ private slots:
 
         bool heldOff = false;
         t->mnuTest->setEnabled(false);
-        WhenShown<frmTXTune>([&heldOff](frmTXTune *w) {
+        const PendingAction onTXTune = WhenShown<frmTXTune>([&heldOff](frmTXTune *w) {
             heldOff = Run.TransferRunning();
             w->mnuExit_Click();
         });

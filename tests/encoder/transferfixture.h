@@ -16,6 +16,7 @@
 #include "platform/timing.h"
 #include "support/detected.h"
 #include "support/encoderstate.h"
+#include "support/pendingaction.h"
 #include "support/scriptedboxes.h"
 #include "support/simencoder.h"
 #include "support/viewrecorder.h"

@@ -15,6 +15,7 @@ using namespace std::chrono_literals;
 class TestLink : public QObject {
     Q_OBJECT
     std::unique_ptr<PtyPair> pty;
+    std::unique_ptr<QObject> row; // the far end's timed moves end with their row
     EncoderLink &link = Link();
 
     ExchangeResult ask(const QByteArray &command, QList<QByteArray> expected, bool cancellable = true)
@@ -29,6 +30,7 @@ private slots:
         ResetProgramState();
         SetTimeScale(1.0);
         link.Reset();
+        row = std::make_unique<QObject>();
         pty = std::make_unique<PtyPair>();
         QVERIFY2(pty->ok(), qPrintable(pty->error()));
         SetComDevicePathOverride(1, pty->linkPath());
@@ -38,6 +40,7 @@ private slots:
     }
     void cleanup()
     {
+        row.reset();
         link.Reset();
         pty.reset();
         SetComDevicePathOverride(1, QString());
@@ -48,9 +51,9 @@ private slots:
     // command went out first, and the reply timer is stopped afterwards with its flag down.
     void answeredWhenTheReplyArrivesInPieces()
     {
-        QTimer::singleShot(30, this, [this] { pty->write("MAXB"); });
-        QTimer::singleShot(120, this, [this] { pty->write("ATCH 10\r"); });
-        QTimer::singleShot(200, this, [this] { pty->write("\nrest"); });
+        QTimer::singleShot(30, row.get(), [this] { pty->write("MAXB"); });
+        QTimer::singleShot(120, row.get(), [this] { pty->write("ATCH 10\r"); });
+        QTimer::singleShot(200, row.get(), [this] { pty->write("\nrest"); });
         const auto r = ask("config maxbatch?\r", {"\r\n"});
         QCOMPARE(r.outcome, ReplyOutcome::Answered);
         QVERIFY(r.reply.startsWith("MAXBATCH 10\r\n"));
@@ -64,14 +67,14 @@ private slots:
     {
         pty->write("stale ID=\r\n");
         QTRY_VERIFY(LinkTestAccess::unread(link) > 0);
-        QTimer::singleShot(20, this, [this] { pty->write("fresh\r\n"); });
+        QTimer::singleShot(20, row.get(), [this] { pty->write("fresh\r\n"); });
         const auto r = ask("q\r", {"\r\n"});
         QCOMPARE(r.reply, QByteArray("fresh\r\n"));
 
         // Without the discard, what was waiting is gathered into the reply.
         pty->write("left over ");
         QTRY_VERIFY(LinkTestAccess::unread(link) > 0);
-        QTimer::singleShot(20, this, [this] { pty->write("9600 baud"); });
+        QTimer::singleShot(20, row.get(), [this] { pty->write("9600 baud"); });
         const auto r2 = link.Wait({.send = "#PrgmMode#", .until = HoldsAny({"9600 baud"}), .cancellable = false});
         QCOMPARE(r2.outcome, ReplyOutcome::Answered);
         QCOMPARE(r2.reply, QByteArray("left over 9600 baud"));
@@ -131,13 +134,13 @@ private slots:
     {
         SetTimeScale(0.02);
         bool stopped = false;
-        QTimer::singleShot(20, this, [this] { link.stopTapTimer(); });
+        QTimer::singleShot(20, row.get(), [this] { link.stopTapTimer(); });
         auto r = link.Wait({.until = [&](const QByteArray &) { return stopped = link.tapTimerStopped(); },
                             .deadline = Deadline::TAPTimer(std::chrono::minutes(5))});
         QCOMPARE(r.outcome, ReplyOutcome::Answered);
         QVERIFY(stopped && !r.timedOut);
 
-        QTimer::singleShot(20, this, [this] { link.consoleTimerTicked(); });
+        QTimer::singleShot(20, row.get(), [this] { link.consoleTimerTicked(); });
         r = link.Wait({.until = HoldsAny({"never"}), .deadline = Deadline::TAPTimer(std::chrono::minutes(5))});
         QVERIFY(r.outcome == ReplyOutcome::TimedOut && r.timedOut);
         QVERIFY(!LinkTestAccess::timer1Expired(link));
@@ -149,18 +152,18 @@ private slots:
         auto r = ask("x\r", {"\r\n"});
         QCOMPARE(r.outcome, ReplyOutcome::Cancelled);
         // Not cancellable: the flag does not count.
-        QTimer::singleShot(100, this, [this] { pty->write("9600 baud"); });
+        QTimer::singleShot(100, row.get(), [this] { pty->write("9600 baud"); });
         r = ask("#PrgmMode#", {"9600 baud"}, false);
         QCOMPARE(r.outcome, ReplyOutcome::Answered);
         // Raised while waiting; a pause ends too.
         link.clearCancel();
-        QTimer::singleShot(100, this, [this] { link.cancel(); });
+        QTimer::singleShot(100, row.get(), [this] { link.cancel(); });
         r = ask("x\r", {"\r\n"});
         QCOMPARE(r.outcome, ReplyOutcome::Cancelled);
         QCOMPARE(link.Pause(std::chrono::minutes(1), true), ReplyOutcome::Cancelled);
         // A closing program ends any wait.
         link.clearCancel();
-        QTimer::singleShot(100, this, [this] { link.setClosing(); });
+        QTimer::singleShot(100, row.get(), [this] { link.setClosing(); });
         r = ask("#PrgmMode#", {"9600 baud"}, false);
         QCOMPARE(r.outcome, ReplyOutcome::Closing);
         QCOMPARE(link.Pause(std::chrono::minutes(1), false), ReplyOutcome::Closing);
@@ -173,7 +176,7 @@ private slots:
     {
         pty->write("ID=");
         QTRY_VERIFY(LinkTestAccess::unread(link) > 0);
-        QTimer::singleShot(0, this, [this] { LinkTestAccess::fireReplyTimer(link); });
+        QTimer::singleShot(0, row.get(), [this] { LinkTestAccess::fireReplyTimer(link); });
         const auto r = link.Wait({.send = "ATI\r", .until = HoldsAny({"ID="})});
         QCOMPARE(r.outcome, ReplyOutcome::Answered);
         QVERIFY(r.timedOut);
@@ -183,7 +186,7 @@ private slots:
     void signatureInsideOtherText()
     {
         const QByteArray signature("\x89\x22\x21\x21\xA1\xFE", 6);
-        QTimer::singleShot(20, this, [&] { pty->write("\xF0\x80" + signature + "\x81"); });
+        QTimer::singleShot(20, row.get(), [this, signature] { pty->write("\xF0\x80" + signature + "\x81"); });
         const auto r = ask("#PrgmMode#", {"TAP", signature});
         QCOMPARE(r.outcome, ReplyOutcome::Answered);
     }
@@ -231,10 +234,10 @@ private slots:
     // does not end the wait, the answer after it does. The whole text stays at hand.
     void anEchoDoesNotEndTheWait()
     {
-        QTimer::singleShot(20, this, [this] { pty->write("config max"); });
-        QTimer::singleShot(120, this, [this] { pty->write("batch?\r"); });
-        QTimer::singleShot(220, this, [this] { pty->write("\n"); });
-        QTimer::singleShot(320, this, [this] { pty->write("10\r\n"); });
+        QTimer::singleShot(20, row.get(), [this] { pty->write("config max"); });
+        QTimer::singleShot(120, row.get(), [this] { pty->write("batch?\r"); });
+        QTimer::singleShot(220, row.get(), [this] { pty->write("\n"); });
+        QTimer::singleShot(320, row.get(), [this] { pty->write("10\r\n"); });
         const auto r = ask("config maxbatch?\r", {"\r\n"});
         QCOMPARE(r.outcome, ReplyOutcome::Answered);
         QCOMPARE(r.reply, QByteArray("10\r\n"));
@@ -242,7 +245,7 @@ private slots:
 
         // An echo and nothing else: no answer.
         SetTimeScale(0.1);
-        QTimer::singleShot(20, this, [this] { pty->write("config sid?\r\n"); });
+        QTimer::singleShot(20, row.get(), [this] { pty->write("config sid?\r\n"); });
         const auto silent = ask("config sid?\r", {"\r\n"});
         QCOMPARE(silent.outcome, ReplyOutcome::TimedOut);
         QCOMPARE(silent.reply, QByteArray());

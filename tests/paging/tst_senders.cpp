@@ -233,6 +233,7 @@ class TestSenders : public QObject {
                 runOut.start(1);
         }
         // The console stays the current one when it closes, so that a line logged after it would show.
+        QObject row; // a closing not come by the end of the row does not come later
         const auto close = [action] {
             if (action.startsWith(QStringLiteral("console")))
                 Link().setConsoleClosing(true);
@@ -247,7 +248,7 @@ class TestSenders : public QObject {
             close();
         else if (!action.isEmpty()) {
             fx.encoder->sim().powerOff(); // silence: the wait would run its whole time
-            QTimer::singleShot(100, close);
+            QTimer::singleShot(100, &row, close);
         }
 
         QCOMPARE(sendPage(fx, protocol, pin), result);

@@ -4,6 +4,7 @@
 
 #include "platform/msgbox.h"
 #include "platform/msgboxwidget.h"
+#include "support/pendingaction.h"
 #include "support/scriptedboxes.h"
 
 #include <QAbstractButton>
@@ -14,19 +15,15 @@
 #include <functional>
 
 namespace {
-// Runs `act` on the first modal message box that appears (from inside its event loop).
-void onNextMessageBox(std::function<void(QMessageBox *)> act)
+// Runs `act` on the first modal message box that appears (from inside its event loop), while
+// the guard returned is kept.
+[[nodiscard]] PendingAction onNextMessageBox(std::function<void(QMessageBox *)> act)
 {
-    auto *timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(box);
-        }
-    });
-    timer->start();
+    return When([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()) != nullptr; },
+                [act = std::move(act)] {
+                    if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                        act(box);
+                });
 }
 } // namespace
 
@@ -192,7 +189,7 @@ private slots:
         QString text, title, defaultText;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         int buttons = 0;
-        onNextMessageBox([&](QMessageBox *box) {
+        const PendingAction answer = onNextMessageBox([&](QMessageBox *box) {
             text = box->text();
             title = box->windowTitle();
             icon = box->icon();
@@ -211,7 +208,7 @@ private slots:
         QCOMPARE(defaultText, QMessageBox().addButton(QMessageBox::No)->text());
 
         // Escape answers Cancel.
-        onNextMessageBox([](QMessageBox *box) { box->reject(); });
+        const PendingAction escape = onNextMessageBox([](QMessageBox *box) { box->reject(); });
         QCOMPARE(MsgBox("Quit?", MsgButtons::OKCancel, MsgIcon::Question, "Exit"), MsgAnswer::Cancel);
     }
 };

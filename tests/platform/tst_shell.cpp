@@ -3,6 +3,7 @@
 
 #include "platform/shell.h"
 #include "support/childprocess.h"
+#include "support/pendingaction.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -20,20 +21,16 @@ using encodertest::StartSelfAsChild;
 using encodertest::WaitForInputToClose;
 
 namespace {
-// Runs `act` on the first modal dialog of type T that appears (from inside its event loop).
+// Runs `act` on the first modal dialog of type T that appears (from inside its event loop),
+// while the guard returned is kept.
 template <typename T>
-void onNextDialog(std::function<void(T *)> act)
+[[nodiscard]] PendingAction onNextDialog(std::function<void(T *)> act)
 {
-    auto *timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            act(dialog);
-        }
-    });
-    timer->start();
+    return When([] { return qobject_cast<T *>(QApplication::activeModalWidget()) != nullptr; },
+                [act = std::move(act)] {
+                    if (auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget()))
+                        act(dialog);
+                });
 }
 
 // Child process modes (see main): ask once, or hold the lock until stdin closes.
@@ -131,7 +128,7 @@ private slots:
         const QString current = QDir::currentPath();
 
         QString shownDir, shownTitle, offered;
-        onNextDialog<QFileDialog>([&](QFileDialog *d) {
+        const PendingAction open = onNextDialog<QFileDialog>([&](QFileDialog *d) {
             shownDir = d->directory().absolutePath();
             shownTitle = d->windowTitle();
             d->selectFile(f.fileName());
@@ -140,7 +137,7 @@ private slots:
         FileDialogRequest request{.save = false, .title = "Open Database", .filter = "Pager Database (*.pg9)",
                                   .directory = there.path(), .defaultName = QString(), .confirmOverwrite = true};
         const QString opened = FileDialog(nullptr, request);
-        onNextDialog<QFileDialog>([&](QFileDialog *d) {
+        const PendingAction save = onNextDialog<QFileDialog>([&](QFileDialog *d) {
             if (auto *edit = d->findChild<QLineEdit *>("fileNameEdit"))
                 offered = edit->text();
             static_cast<QDialog *>(d)->accept();
@@ -149,7 +146,7 @@ private slots:
         request.title = "Save As";
         request.defaultName = "new.pg9";
         const QString saved = FileDialog(nullptr, request);
-        onNextDialog<QFileDialog>([](QFileDialog *d) { d->reject(); });
+        const PendingAction cancel = onNextDialog<QFileDialog>([](QFileDialog *d) { d->reject(); });
         const QString cancelled = FileDialog(nullptr, request);
         const QString after = QDir::currentPath();
         QDir::setCurrent(before);
@@ -164,7 +161,7 @@ private slots:
         QCOMPARE(cancelled, QString());
 
         QPrinter printer;
-        onNextDialog<QPrintDialog>([](QPrintDialog *d) { d->reject(); });
+        const PendingAction cancelPrint = onNextDialog<QPrintDialog>([](QPrintDialog *d) { d->reject(); });
         QVERIFY(!PrinterDialog(nullptr, printer));
     }
 

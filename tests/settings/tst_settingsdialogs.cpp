@@ -334,11 +334,11 @@ private slots:
     {
         encodertest::NoteDetected("7.2");
         bool aboveAccess = false;
-        WhenShown<frmPassword>([](frmPassword *p) {
+        const PendingAction onPassword = WhenShown<frmPassword>([](frmPassword *p) {
             QTest::keyClicks(p->txtName, QStringLiteral("KVERN"));
             QTest::keyClick(p->txtName, Qt::Key_Return);
         });
-        WhenShown<frmSettings>([&](frmSettings *d) {
+        const PendingAction onSettings = WhenShown<frmSettings>([&](frmSettings *d) {
             aboveAccess = forms::Find<frmPassword>() && forms::Find<frmPassword>()->isVisible();
             d->cmdOK->click();
         });

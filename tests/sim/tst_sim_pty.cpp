@@ -294,6 +294,26 @@ private slots:
         QTRY_COMPARE(sim.inputNotTakenIn(), std::size_t(0));
     }
 
+    // A write is counted from the moment it returns, however late the system passes the bytes
+    // on to the encoder's end (a loaded machine's pseudo-terminal): a port that waits for the
+    // count to reach none never changes its speed under bytes still on their way.
+    void aWriteIsCountedAtOnce()
+    {
+        Simulator sim(options(Mode::Programming, 0.01, {{"stall_input", "on"}}));
+        auto pc = plugIn(sim);
+        QVERIFY(pc);
+        QList<std::size_t> counted;
+        for (int round = 0; round < 20; ++round) {
+            QCOMPARE(pc->write("ATI\r"), ssize_t(4));
+            counted << sim.inputNotTakenIn();
+            // Taken in, then none is read again: the next write meets an empty line.
+            QVERIFY(sim.setKnob("stall_input", "off"));
+            QVERIFY(QTest::qWaitFor([&sim] { return sim.inputNotTakenIn() == 0; }, 2000));
+            QVERIFY(sim.setKnob("stall_input", "on"));
+        }
+        QCOMPARE(counted, QList<std::size_t>(20, 4));
+    }
+
     void hangupAndCablePull()
     {
         const QString link = QDir::temp().filePath(QString("encoder-sim-hangup-%1").arg(::getpid()));

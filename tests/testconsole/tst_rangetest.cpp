@@ -243,7 +243,7 @@ private slots:
         test.Attach(&console);
         for (int way = 0; way < 3; ++way) {
             QString base;
-            WhenShown<frmRangeTest>([&base, way](frmRangeTest *d) {
+            const PendingAction onRangeTest = WhenShown<frmRangeTest>([&base, way](frmRangeTest *d) {
                 base = d->txtBaseMsg->text();
                 if (way == 0)
                     d->cmdCancel->click();
@@ -269,7 +269,7 @@ private slots:
                 .title(QStringLiteral("Invalid Cycle Time")).buttons(MsgButtons::OK).icon(MsgIcon::Exclamation);
         QStringList loaded;
         bool keptOpen = false, focusOnCycle = false, startedByRefusal = true;
-        WhenShown<frmRangeTest>([&](frmRangeTest *d) {
+        const PendingAction onRangeTest = WhenShown<frmRangeTest>([&](frmRangeTest *d) {
             loaded << d->txtPIN->text() << d->txtBaseMsg->text() << d->txtCycleTime->text();
             for (const char *typed : {"x", "", "-1"}) {
                 d->txtCycleTime->setText(QString::fromLatin1(typed));

@@ -521,8 +521,15 @@ std::size_t Simulator::inputNotTakenIn() const
 {
     std::lock_guard lock(m_mutex);
     int unread = 0;
-    if (!m_pty.isOpen() || ::ioctl(m_pty.fd(), FIONREAD, &unread) != 0 || unread < 0)
-        unread = 0;
+    if (m_pty.isOpen()) {
+        // What the PC writes reaches the master's input through a kernel work item, which a
+        // loaded machine may run many milliseconds later: until then the count would miss the
+        // bytes. A look at the master (poll) has that work done first.
+        pollfd look{m_pty.fd(), POLLIN, 0};
+        ::poll(&look, 1, 0);
+        if (::ioctl(m_pty.fd(), FIONREAD, &unread) != 0 || unread < 0)
+            unread = 0;
+    }
     return static_cast<std::size_t>(unread) + m_core.inputOnItsWay();
 }
 
