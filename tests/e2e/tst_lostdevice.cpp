@@ -216,7 +216,7 @@ private slots:
                 console->mnuExit->trigger();
         });
         hangup.callOnTimeout(this, [this] { encoder->sim().hangup(); });
-        WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+        const PendingAction onConsole = WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
             encoder->sim().setTimeScale(1.0);
             console = c;
             c->txtPIN->setText(QStringLiteral("123"));
