@@ -42,7 +42,6 @@ QString systemText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-
 // While it lives, the calling thread works without the right to override file permissions (a
 // process run by root has it), so that a device's permissions count as for any user.
 class WithoutPermissionOverride {
