@@ -107,8 +107,9 @@ private slots:
         QCOMPARE(port(1) + ' ' + port(2), "SNPP/Invalid/O71/- " + port2);
         QCOMPARE(shown(), QStringLiteral("matching"));
 
+        d = open<frmSettings_Main>();
         s.sPort2DataBits = "N81"; // the hidden boxes show E71
-        open<frmSettings_Main>()->cmdOK->click();
+        d->cmdOK->click();
         QCOMPARE(port(1) + ' ' + port(2), "SNPP/Invalid/O71/- " + s.sPort2Protocol + "/Invalid/N81/" +
                                               (s.bPort2Verbose ? "V" : "-"));
         QCOMPARE(shown(), QStringLiteral("matching"));
@@ -191,6 +192,9 @@ private slots:
         s.sPort1Baud = "1200";
         s.sPort1DataBits = "E71";
         s.bPort1Verbose = false;
+        s.sPort2Flow = "SW";
+        s.bPort2IDAsCap = true;
+        s.bPort2PPHReset = false;
         auto *d = open<frmSettings>();
         for (QWidget *w : {d->chkPET, d->chkBriefACK, d->chkFlowBeforeACK})
             QCOMPARE(w->isVisible(), v7);
@@ -203,6 +207,11 @@ private slots:
         const QByteArray line = s.sPort1Protocol + s.sPort1Baud + s.sPort1DataBits + (s.bPort1Verbose ? "V" : "-");
         QCOMPARE(line, v7 ? QByteArray("TAP9600N81V") : QByteArray("COMP21200E71-"));
         QCOMPARE(shown(), QStringLiteral("matching"));
+
+        // Restore Defaults leaves a second port the window does not show as it is.
+        d->cmdResetDefaults->click();
+        const QByteArray port2 = s.sPort2Flow + (s.bPort2IDAsCap ? "/ID" : "/-") + (s.bPort2PPHReset ? "/reset" : "/-");
+        QCOMPARE(port2, d->frSettings->isVisible() ? QByteArray("HW/-/reset") : QByteArray("SW/ID/-"));
     }
 
     // Each control's setting and sense, the main window's labels and editors, the preferences,
