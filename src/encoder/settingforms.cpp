@@ -5,7 +5,6 @@
 #include "protocols/protocoltable.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace {
 
@@ -21,21 +20,6 @@ bool oneOf(const QByteArray &value, const auto &texts)
 }
 
 } // namespace
-
-bool ToInt16Text(const QByteArray &value, QByteArray *out)
-{
-    const QByteArrayView unsigned_ = value.startsWith('-') || value.startsWith('+')
-                                         ? QByteArrayView(value).sliced(1)
-                                         : QByteArrayView(value);
-    if (!digits(unsigned_))
-        return false;
-    bool ok = false;
-    const qlonglong number = QByteArrayView(value).toLongLong(&ok, 10);
-    if (!ok || number < std::numeric_limits<qint16>::min() || number > std::numeric_limits<qint16>::max())
-        return false;
-    *out = QByteArray::number(number);
-    return true;
-}
 
 bool HasForm(SettingForm form, const QByteArray &value)
 {

@@ -10,7 +10,7 @@
 
 enum class SettingForm {
     Flag,        // exactly "0" or "1"
-    Number,      // a signed 16-bit whole number: "-5", "+10", "010"
+    Number,      // a signed 16-bit whole number: "-5", "+10", "010" (ToInt16Text, model/state.h)
     Attenuation, // a whole number, a minus sign allowed (the modulation attenuation)
     Protocol,    // a code of the paging protocols' table
     Baud,        // a whole number, or "Invalid" (the encoder has no such port)
@@ -21,10 +21,6 @@ enum class SettingForm {
     PETSupport,  // "0", "1", or the RS of a V7 without the PET option
 };
 bool HasForm(SettingForm form, const QByteArray &value);
-
-// A Number's value as its decimal text ("010" -> "10", "+10" -> "10"); nothing for a value that
-// is not of the form.
-bool ToInt16Text(const QByteArray &value, QByteArray *out);
 
 // A text setting that a write sends as it stands, named as the technician knows it.
 struct TextSetting {

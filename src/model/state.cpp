@@ -3,7 +3,25 @@
 #include "model/changes.h"
 #include "model/database.h"
 
+#include <algorithm>
+#include <limits>
+
 EncoderConfig EncoderSettings;
+
+bool ToInt16Text(const QByteArray &value, QByteArray *out)
+{
+    const QByteArrayView number = value.startsWith('-') || value.startsWith('+') ? QByteArrayView(value).sliced(1)
+                                                                                 : QByteArrayView(value);
+    if (number.isEmpty() || !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    bool ok = false;
+    const qlonglong n = QByteArrayView(value).toLongLong(&ok, 10);
+    if (!ok || n < std::numeric_limits<qint16>::min() || n > std::numeric_limits<qint16>::max())
+        return false;
+    *out = QByteArray::number(n);
+    return true;
+}
+
 RunState Run;
 
 QString BrandTitle()

@@ -41,6 +41,11 @@ struct EncoderConfig {
 };
 extern EncoderConfig EncoderSettings;
 
+// The encoder's numbers (the duty cycle, the batch quantity) are signed 16-bit whole numbers, a
+// sign and leading zeros allowed ("-5", "+10", "010"). Such a value as its decimal text ("010"
+// -> "10", "+10" -> "10"); false, and out untouched, for a value that is none.
+bool ToInt16Text(const QByteArray &value, QByteArray *out);
+
 // What the program is busy with. The commands that talk to the encoder run one at a time: a
 // command takes the line (Line or Detecting) and does nothing when something else runs; a read
 // or write then fills the database (FillingDatabase) inside it, and a file being opened does

@@ -222,7 +222,7 @@ QGroupBox *frmSettings::buildPortFrame(int port)
 
 void frmSettings::Form_Load()
 {
-    if (Run.sFirmwareVer.contains('S')) { // no second port on this encoder
+    if (!settingsui::SecondPortShown()) {
         frSettings->setEnabled(false);
         frSettings->hide();
     }
@@ -263,6 +263,7 @@ void frmSettings::Form_Load()
     settingsui::SelectOption(optCDPolarity, s.bInvertRFCD ? 1 : 0);
     settingsui::SelectOption(optFlow1, FlowOption(s.sPort1Flow));
     settingsui::SelectOption(optFlow2, FlowOption(s.sPort2Flow));
+    m_openedStationID = s.sStationID;
     txStationID->setNotes(s.sStationID);
     settingsui::CentreOnScreen(this);
     Run.bSuppressEvents = false;
@@ -399,16 +400,23 @@ void frmSettings::txtBatchQty_Change()
     MarkDatabaseModified();
 }
 
-// The station ID is a preference of this PC, not part of the database: it marks nothing.
+// The station ID is taken as it is typed, like every other setting here, but only a call sign
+// Program can send (one a read of the encoder takes back): while the text is one it cannot, the
+// station ID is the one the window opened with, so neither OK nor the close box leaves a refused
+// call sign, or what was typed on the way to it, for Program to send.
 void frmSettings::txStationID_Change()
 {
-    EncoderSettings.sStationID = txStationID->notes();
+    const QByteArray typed = txStationID->notes();
+    const QByteArray taken = programmable(&EncoderConfig::sStationID, typed) ? typed : m_openedStationID;
+    if (taken == EncoderSettings.sStationID)
+        return;
+    EncoderSettings.sStationID = taken;
+    MarkDatabaseModified();
 }
 
 void frmSettings::cmdOK_Click()
 {
-    const QByteArray dutyCycle = txDutyCycle->text().toLatin1(), batchQty = txtBatchQty->text().toLatin1();
-    const DutyBatchCheck check = CheckDutyAndBatch(dutyCycle, batchQty);
+    const DutyBatchCheck check = CheckDutyAndBatch(txDutyCycle->text().toLatin1(), txtBatchQty->text().toLatin1());
     switch (check) {
     case DutyBatchCheck::EmptyBox:
         invalidValuesBox();
@@ -427,23 +435,14 @@ void frmSettings::cmdOK_Click()
     case DutyBatchCheck::Accepted:
         break;
     }
-    // What OK accepts, Program must be able to send. Digits alone may be more than the encoder
-    // holds ("99999"); a batch above the managed limit is corrected below instead. A station ID
-    // must not read back as one of the encoder's own answers, also on an encoder that has none:
-    // it is this PC's preference and goes to the next encoder too.
-    if (!programmable(&EncoderConfig::sDutyCycle, dutyCycle)) {
-        invalidValuesBox();
-        txDutyCycle->clear();
-        return;
-    }
-    if (check != DutyBatchCheck::BatchTooHigh && !programmable(&EncoderConfig::sMaxBatch, batchQty)) {
-        invalidValuesBox();
-        txtBatchQty->clear();
-        return;
-    }
-    if (!programmable(&EncoderConfig::sStationID, EncoderSettings.sStationID)) {
+    // A call sign Program cannot send was never taken (txStationID_Change): the box gets back
+    // the one the window opened with. Also on an encoder that has no station ID: it is this PC's
+    // preference and goes to the next encoder too.
+    if (!programmable(&EncoderConfig::sStationID, txStationID->notes())) {
         invalidStationIDBox();
-        txStationID->clear();
+        txStationID->setNotes(m_openedStationID);
+        txStationID->setFocus();
+        txStationID->selectAll();
         return;
     }
     if (check == DutyBatchCheck::BatchTooHigh) {
@@ -457,10 +456,12 @@ void frmSettings::cmdOK_Click()
     forms::UnloadForm(this);
 }
 
-// Each change as the operator would make it, so each runs its handler; the station ID stays.
+// Each change as the operator would make it, so each runs its handler; the station ID stays, and
+// so do the settings of a second port the window does not show.
 void frmSettings::cmdResetDefaults_Click()
 {
-    for (int port = 0; port < 2; ++port) {
+    const int ports = settingsui::SecondPortShown() ? 2 : 1;
+    for (int port = 0; port < ports; ++port) {
         chkIDAsCap[size_t(port)]->setChecked(false);
         chkIDAsCap_Click(port);
         chkPPHReset[size_t(port)]->setChecked(true);
@@ -468,8 +469,10 @@ void frmSettings::cmdResetDefaults_Click()
     }
     settingsui::SelectOption(optFlow1, 1);
     optFlow1_Click(1);
-    settingsui::SelectOption(optFlow2, 1);
-    optFlow2_Click(1);
+    if (ports == 2) {
+        settingsui::SelectOption(optFlow2, 1);
+        optFlow2_Click(1);
+    }
     chkCarrierDetect->setChecked(true);
     chkCarrierDetect_Click();
     settingsui::SelectOption(optCDPolarity, 0);

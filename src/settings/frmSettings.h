@@ -2,10 +2,10 @@
 // The encoder advanced settings: the global transmitter and paging settings, and for each
 // encoder port its flow control, ID-as-capcode mode and timed-paging reset; on a V7 encoder also
 // its three TAP options. Every change goes into EncoderSettings at once and marks the database
-// modified, except the station ID, which is no part of the database. OK checks the duty cycle
-// and the batch quantity, and that they and the station ID are values Program can send (values
-// a read of the encoder takes back), stores the station ID as a preference and closes. Opened
-// only by the access dialog.
+// modified; a station ID goes in once it is a call sign Program can send. OK checks that the
+// duty cycle, the batch quantity and the station ID are values Program can send (values a read
+// of the encoder takes back), stores the station ID as a preference and closes. Opened only by
+// the access dialog.
 //
 // A V7 encoder has one port at fixed line settings: its flow-control frame and the
 // capcodes-by-8 box are hidden and its TAP options shown. Firmware whose version holds "S"
@@ -13,6 +13,8 @@
 // port 2.
 
 #include "platform/forms.h"
+
+#include <QByteArray>
 
 #include <array>
 
@@ -78,4 +80,6 @@ public:
 private:
     QGroupBox *buildPortFrame(int port);
     void flowChosen(int port, int option);
+
+    QByteArray m_openedStationID; // the station ID when the window opened
 };

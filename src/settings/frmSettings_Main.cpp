@@ -178,7 +178,7 @@ void frmSettings_Main::buildPortFrames(int port)
 void frmSettings_Main::Form_Load()
 {
     Run.bSuppressEvents = true;
-    if (Run.sFirmwareVer.contains('S')) { // no second port on this encoder
+    if (!settingsui::SecondPortShown()) {
         for (QGroupBox *frame : {frProtocol, frSettings}) {
             frame->setEnabled(false);
             frame->hide();
@@ -192,19 +192,19 @@ void frmSettings_Main::Form_Load()
             opt2Protocol[i]->setEnabled(false);
         }
     }
-    // Protocol codes the dialog cannot show become ones it can; the database still counts as
-    // matching. A character format it cannot choose shows no parity and its data bits, and stays
-    // stored. Selecting by code sends no click, so the handlers stay quiet.
+    // Opening the dialog changes nothing: what it cannot show stays stored as it is until the
+    // operator chooses. A baud the list does not hold ("Invalid", the encoder's answer for a port
+    // it does not have) shows none, a character format it cannot choose no parity, a protocol
+    // code it does not know no option (one the firmware does not offer shows greyed out).
+    // Selecting by code sends no click, so the handlers stay quiet.
     for (int port = 0; port < 2; ++port) {
         const size_t p = size_t(port);
-        const EncoderPort s = portSettings(port);
-        BaudOnLoad(*s.baud);
-        selectText(cboSpeed[p], latin(*s.baud)); // any other baud shows nothing and stays stored
+        const ConstEncoderPort s = EncoderPortOf(std::as_const(EncoderSettings), port + 1);
+        selectText(cboSpeed[p], latin(*s.baud));
         const std::optional<bool> even = EvenParityShown(*s.dataBits);
         cboParity[p]->setCurrentIndex(!even ? -1 : *even ? ParityEven : ParityNone);
         selectText(cboDataBits[p], latin(s.dataBits->mid(1, 1)));
-        settingsui::SelectOption(port == 0 ? opt1Protocol : opt2Protocol,
-                                 ProtocolOptionOnLoad(*s.protocol, firmware));
+        settingsui::SelectOption(port == 0 ? opt1Protocol : opt2Protocol, ProtocolOptionShown(*s.protocol));
         settingsui::SelectOption(port == 0 ? opt1Verbose : opt2Verbose, *s.verbose ? 0 : 1);
     }
     settingsui::CentreOnScreen(this);
@@ -301,38 +301,46 @@ void frmSettings_Main::cboParity_Click(int Index)
     MarkDatabaseModified();
 }
 
-// Each choice as the operator would make it, so each runs its handler.
+// Each choice as the operator would make it, so each runs its handler; a second port the dialog
+// does not show keeps its settings.
 void frmSettings_Main::cmdDefault_Click()
 {
+    const int ports = settingsui::SecondPortShown() ? 2 : 1;
     const int protocol = PagingProtocolIndex(DefaultPagingProtocol());
     opt1Protocol[size_t(protocol)]->setChecked(true);
     opt1Protocol_Click(protocol);
-    opt2Protocol[size_t(protocol)]->setChecked(true);
-    opt2Protocol_Click(protocol);
-    for (int port = 0; port < 2; ++port) {
+    if (ports == 2) {
+        opt2Protocol[size_t(protocol)]->setChecked(true);
+        opt2Protocol_Click(protocol);
+    }
+    for (int port = 0; port < ports; ++port) {
         selectText(cboSpeed[size_t(port)], QStringLiteral("9600"));
         cboSpeed_Click(port);
     }
-    for (int port = 0; port < 2; ++port) {
+    for (int port = 0; port < ports; ++port) {
         selectText(cboDataBits[size_t(port)], QStringLiteral("8"));
         cboDataBits_Click(port);
     }
-    for (int port = 0; port < 2; ++port) {
+    for (int port = 0; port < ports; ++port) {
         cboParity[size_t(port)]->setCurrentIndex(ParityNone);
         cboParity_Click(port);
     }
     opt1Verbose[0]->setChecked(true);
     opt1Verbose_Click(0);
-    opt2Verbose[0]->setChecked(true);
-    opt2Verbose_Click(0);
+    if (ports == 2) {
+        opt2Verbose[0]->setChecked(true);
+        opt2Verbose_Click(0);
+    }
 }
 
 void frmSettings_Main::cmdOK_Click()
 {
-    // Also for a hidden second port. A parity box that shows nothing (a stored format the
-    // operator did not change and the dialog cannot choose, such as "O71") leaves that format as
-    // it is: a paging terminal on the port keeps working after the next write.
-    for (int port = 0; port < 2; ++port) {
+    // Only what the operator could see and change: a second port the dialog does not show keeps
+    // its stored settings. A parity box that shows nothing (a stored format the operator did not
+    // change and the dialog cannot choose, such as "O71") leaves that format as it is: a paging
+    // terminal on the port keeps working after the next write.
+    const int ports = settingsui::SecondPortShown() ? 2 : 1;
+    for (int port = 0; port < ports; ++port) {
         const size_t p = size_t(port);
         if (cboParity[p]->currentIndex() != -1)
             *portSettings(port).dataBits = CharacterFormat(cboParity[p]->currentIndex() == ParityEven,

@@ -1,16 +1,18 @@
 #pragma once
 // The encoder settings dialog: for each of the encoder's two serial ports the paging protocol,
 // verbose or non-verbose answers, the baud rate and the character format. Every choice goes
-// into EncoderSettings at once and marks the database modified; there is no Cancel. Only "E71"
-// and "N81" can be chosen; any other stored character format shows no parity and stays stored
-// until the operator picks data bits or parity for its port. OK only rebuilds the character
-// formats whose boxes show one and closes. "Advanced Settings" leads through the access dialog
-// to the advanced settings, above this dialog.
+// into EncoderSettings at once and marks the database modified; there is no Cancel. Opening it
+// changes nothing: a stored value it cannot show (a baud outside its list, "Invalid" among them;
+// a protocol code it does not know) shows none and stays stored until the operator chooses. Only
+// "E71" and "N81" can be chosen; any other stored character format shows no parity and stays
+// stored until the operator picks data bits or parity for its port. OK only rebuilds the
+// character formats whose boxes show one and closes. "Advanced Settings" leads through the
+// access dialog to the advanced settings, above this dialog.
 //
 // The main window shows it modally for a two-port encoder and before any detection. Firmware
-// whose version holds "S" offers no second port: its frames are hidden (and still rebuilt by
-// OK). A protocol that the encoder's firmware does not offer shows greyed out. Controls of both
-// ports come in pairs: index 0 is port 1, index 1 port 2.
+// whose version holds "S" offers no second port: its frames are hidden, and neither OK nor
+// Restore Defaults touches its settings. A protocol that the encoder's firmware does not offer
+// shows greyed out. Controls of both ports come in pairs: index 0 is port 1, index 1 port 2.
 
 #include "platform/forms.h"
 

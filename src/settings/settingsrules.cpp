@@ -1,12 +1,42 @@
 #include "settings/settingsrules.h"
 
-int ProtocolOptionOnLoad(QByteArray &code, const Firmware &firmware)
+#include "encoder/settingforms.h"
+
+namespace {
+
+bool allDigits(const QByteArray &text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// Whether a text is a whole number above limit (digits, a "+" in front allowed), however many
+// digits it has.
+bool wholeNumberAbove(const QByteArray &text, int limit)
+{
+    const QByteArray digits = text.startsWith('+') ? text.mid(1) : text;
+    if (!allDigits(digits))
+        return false;
+    qsizetype first = 0;
+    while (first < digits.size() - 1 && digits.at(first) == '0')
+        ++first;
+    const QByteArray significant = digits.mid(first);
+    const QByteArray bound = QByteArray::number(limit);
+    if (significant.size() != bound.size())
+        return significant.size() > bound.size();
+    return significant > bound;
+}
+
+} // namespace
+
+int ProtocolOptionShown(const QByteArray &code)
 {
     const PagingProtocol *protocol = FindPagingProtocol(code);
-    if (!protocol || !OfferedBy(*protocol, firmware))
-        protocol = &DefaultPagingProtocol();
-    code = protocol->code;
-    return PagingProtocolIndex(*protocol);
+    return protocol ? PagingProtocolIndex(*protocol) : -1;
 }
 
 std::optional<bool> EvenParityShown(const QByteArray &format)
@@ -21,12 +51,6 @@ std::optional<bool> EvenParityShown(const QByteArray &format)
 QByteArray CharacterFormat(bool evenParity, const QByteArray &dataBits)
 {
     return QByteArray(evenParity ? "E" : "N") + dataBits + '1';
-}
-
-void BaudOnLoad(QByteArray &baud)
-{
-    if (baud == "Invalid")
-        baud = "9600";
 }
 
 int FlowOption(const QByteArray &code)
@@ -47,37 +71,17 @@ bool AccessCodeMatches(const QString &entry)
     return entry.toUpper() == QLatin1String(AccessCode);
 }
 
-bool AllDigits(const QByteArray &text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const char c : text)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
-
-bool DigitsAbove(const QByteArray &digits, int limit)
-{
-    qsizetype first = 0;
-    while (first < digits.size() - 1 && digits.at(first) == '0')
-        ++first;
-    const QByteArray significant = digits.mid(first);
-    const QByteArray bound = QByteArray::number(limit);
-    if (significant.size() != bound.size())
-        return significant.size() > bound.size();
-    return significant > bound;
-}
-
 DutyBatchCheck CheckDutyAndBatch(const QByteArray &dutyCycle, const QByteArray &batchQty)
 {
     if (dutyCycle.isEmpty() || batchQty.isEmpty())
         return DutyBatchCheck::EmptyBox;
-    if (!AllDigits(dutyCycle))
+    QByteArray duty, batch;
+    if (!ToInt16Text(dutyCycle, &duty))
         return DutyBatchCheck::DutyNotNumber;
-    if (!AllDigits(batchQty))
-        return DutyBatchCheck::BatchNotNumber;
-    if (dutyCycle != "0" && batchQty != "100" && DigitsAbove(batchQty, MaxManagedBatch))
+    const bool batchIsNumber = ToInt16Text(batchQty, &batch);
+    if (duty != "0" && batch != "100" && wholeNumberAbove(batchQty, MaxManagedBatch))
         return DutyBatchCheck::BatchTooHigh;
+    if (!batchIsNumber)
+        return DutyBatchCheck::BatchNotNumber;
     return DutyBatchCheck::Accepted;
 }

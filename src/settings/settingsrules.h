@@ -1,9 +1,8 @@
 #pragma once
 // What the settings dialogs decide without a window: the protocol option a stored code
-// selects, the codes behind the flow-control options, what the encoder settings dialog makes of
-// stored codes it cannot show, the COMP1 protocol's default pager, the access code in front of
-// the advanced settings, and the advanced settings' check of the duty cycle and the batch
-// quantity.
+// shows, the codes behind the flow-control options, the parity a stored character format shows,
+// the COMP1 protocol's default pager, the access code in front of the advanced settings, and the
+// advanced settings' check of the duty cycle and the batch quantity.
 
 #include "model/database.h"
 #include "model/encoderports.h"
@@ -16,10 +15,10 @@
 #include <optional>
 
 // The protocol options of an encoder port are the rows of the paging protocols' table, in its
-// order (protocols/protocoltable.h). The option a stored protocol code selects when the dialog
-// opens: a code that is not in the table, and one that the encoder's firmware does not offer,
-// select the default protocol and become its code.
-int ProtocolOptionOnLoad(QByteArray &code, const Firmware &firmware);
+// order (protocols/protocoltable.h). The option a stored protocol code shows, also one the
+// encoder's firmware does not offer (greyed out); -1, no option, for a code that is not in the
+// table. Opening the dialog changes no code: it stays until the operator chooses another.
+int ProtocolOptionShown(const QByteArray &code);
 
 // The parity a stored character format (parity letter, data bits, stop bits) shows in the
 // dialog, which offers only "E71" (even) and "N81" (none): any other format, such as a paging
@@ -28,10 +27,6 @@ std::optional<bool> EvenParityShown(const QByteArray &format);
 
 // The character format the two boxes stand for: "E" or "N", the data bits and one stop bit.
 QByteArray CharacterFormat(bool evenParity, const QByteArray &dataBits);
-
-// The baud rate a stored baud text stands for: "Invalid" (an encoder that did not know the
-// query) is 9600.
-void BaudOnLoad(QByteArray &baud);
 
 // The flow-control options of an encoder port, in the order the dialog lists them.
 inline constexpr auto &FlowCodes = PortFlowCodes;
@@ -47,20 +42,16 @@ inline constexpr char AccessCode[] = "KVERN";
 bool AccessCodeMatches(const QString &entry);
 
 // The advanced settings' check of the duty cycle and the batch quantity, in the order OK makes
-// it: the first failure found is the answer.
+// it: the first failure found is the answer. A number is what a read of the encoder takes and
+// Program sends: a whole number from -32768 to 32767, a sign allowed ("+10", "-5", "010").
 enum class DutyBatchCheck {
     Accepted,
     EmptyBox,        // either box is empty
-    DutyNotNumber,   // a character of the duty cycle is not a digit
-    BatchNotNumber,  // a character of the batch quantity is not a digit
-    BatchTooHigh,    // duty-cycle management is on (duty cycle not "0") and the batch is above 32
+    DutyNotNumber,   // the duty cycle is not such a number
+    BatchNotNumber,  // the batch quantity is not such a number (nor a larger one to correct)
+    BatchTooHigh,    // duty-cycle management is on (a duty cycle other than 0) and the batch is
+                     // a whole number above 32, however many digits it has
 };
-// The largest batch while duty-cycle management is on. A batch quantity of exactly "100" is
-// let through as well.
+// The largest batch while duty-cycle management is on. A batch of 100 is let through as well.
 inline constexpr int MaxManagedBatch = 32;
 DutyBatchCheck CheckDutyAndBatch(const QByteArray &dutyCycle, const QByteArray &batchQty);
-
-// Whether a text is one or more digits "0" to "9".
-bool AllDigits(const QByteArray &text);
-// Whether a text of digits stands for a number above limit, however many digits it has.
-bool DigitsAbove(const QByteArray &digits, int limit);

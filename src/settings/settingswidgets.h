@@ -1,6 +1,8 @@
 #pragma once
 // Small helpers the settings windows share.
 
+#include "model/state.h"
+
 #include <QAbstractButton>
 #include <QGuiApplication>
 #include <QScreen>
@@ -17,6 +19,14 @@ inline void CentreOnScreen(QWidget *window)
         window->move(area.left() + (area.width() - window->width()) / 2,
                      area.top() + (area.height() - window->height()) / 2);
     }
+}
+
+// Whether the settings dialogs show the encoder's second port: firmware whose version holds "S"
+// offers none (also before a detection, with no version yet, both ports show). The settings of
+// a port a dialog does not show stay as they are stored.
+inline bool SecondPortShown()
+{
+    return !Run.sFirmwareVer.contains('S');
 }
 
 // Selects one option of a group (an array or a vector of buttons), or none for an index outside

@@ -2,12 +2,17 @@
 // writer's roads are tested without windows (tests/encoder).
 
 #include "app/apptest.h"
+#include "settings/frmPassword.h"
+#include "settings/frmSettings.h"
+#include "settings/frmSettings_Main.h"
 #include "support/scriptedboxes.h"
 
 #include "e2e/programfixture.h"
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
 using namespace encodertest;
 
@@ -60,6 +65,59 @@ private slots:
                  std::string("1"));
         QCOMPARE(t->lblIDAsCap->text(), onLabel);
         QVERIFY(t->Toolbar1->ButtonByKey(QStringLiteral("program"))->isEnabled());
+    }
+
+    // A call sign the encoder cannot take, refused by the advanced settings' OK, then the window
+    // left by its close box: nothing refused, and nothing typed on the way to it, reaches the
+    // encoder. The attempt counts as a change, so Program asks first, and sends the station ID
+    // the encoder had.
+    void aRefusedStationIDNeverReachesTheEncoder()
+    {
+        DeviceState state = FullState(9);
+        state.config["sid"] = "W1AW";
+        frmTerminal *t = StartDetectedAndRead(encoder, state, FastLine());
+        QVERIFY(t);
+        QCOMPARE(EncoderSettings.sStationID, QByteArray("W1AW"));
+
+        QString fieldAfterRefusal;
+        const PendingAction onSettings = WhenShown<frmSettings_Main>([](frmSettings_Main *d) {
+            d->cmdSettings->click(); // the access dialog and the advanced settings run above it
+            d->close();
+        });
+        const PendingAction onPassword = WhenShown<frmPassword>([](frmPassword *p) {
+            QTest::keyClicks(p->txtName, QStringLiteral("KVERN"));
+            QTest::keyClick(p->txtName, Qt::Key_Return);
+        });
+        const PendingAction onAdvanced = WhenShown<frmSettings>([&fieldAfterRefusal](frmSettings *d) {
+            d->txStationID->selectAll();
+            QTest::keyClicks(d->txStationID, QStringLiteral("OK"));
+            d->cmdOK->click();
+            fieldAfterRefusal = d->txStationID->text();
+            d->close();
+        });
+        {
+            ScriptedBoxes boxes;
+            boxes.expect(QStringLiteral("Please Enter a Paging Site License Call Sign"))
+                .title(QStringLiteral("Invalid Values Detected"));
+            t->Toolbar1->ButtonByKey(QStringLiteral("settings"))->trigger();
+            QVERIFY(boxes.verifyAllShown());
+        }
+        QVERIFY(!forms::IsLoaded<frmSettings>() && !forms::IsLoaded<frmSettings_Main>());
+        QCOMPARE(fieldAfterRefusal, QStringLiteral("W1AW"));
+        QCOMPARE(EncoderSettings.sStationID, QByteArray("W1AW"));
+        QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Current Configuration Modified, Does Not Match Encoder"));
+
+        const std::size_t before = encoder->sim().eventCount();
+        {
+            ScriptedBoxes boxes;
+            boxes.expect(QStringLiteral("You are About to Program the Encoder"), MsgAnswer::Yes)
+                .title(QStringLiteral("Program Encoder?"));
+            t->mnuWriteDB->trigger();
+            QVERIFY(boxes.verifyAllShown());
+        }
+        QVERIFY(Run.bDBMatchesEncoder);
+        QVERIFY(CommandsSent(*encoder, before).contains("config sid W1AW\r"));
+        QCOMPARE(encoder->sim().getState().config.at("sid"), std::string("W1AW"));
     }
 };
 

@@ -4,6 +4,7 @@
 
 #include "app/apptest.h"
 
+#include "model/encoderports.h"
 #include "settings/frmPassword.h"
 #include "settings/frmSettings.h"
 #include "settings/frmSettings_Main.h"
@@ -67,9 +68,11 @@ private slots:
     }
     void cleanup() { endProgram(); }
 
-    // Stored protocol codes the dialog cannot show become ones it can, and the database still
-    // matches; a character format it cannot choose shows no parity and stays, also through OK. A
-    // firmware without a second port hides its frames, and OK still rebuilds its format.
+    // Opening the dialog changes nothing: stored values it cannot show (a protocol the firmware
+    // lacks or it does not know, a baud outside its list, "Invalid" among them, a character
+    // format it cannot choose) show as far as they can and stay, through the close box and OK,
+    // and the database still matches. A second port the firmware does not offer is hidden, and
+    // neither OK nor Restore Defaults touches it.
     void encoderSettingsShowTheStoredSettings()
     {
         encodertest::NoteDetected("9.6S"); // before 9.7, no second port
@@ -77,35 +80,43 @@ private slots:
         s.sPort1Protocol = "SNPP";
         s.sPort2Protocol = "";
         s.sPort1Baud = "Invalid";
-        s.sPort2Baud = "4800";
+        s.sPort2Baud = "Invalid";
         s.sPort1DataBits = "O71";
         s.sPort2DataBits = "E71";
         s.bPort1Verbose = false;
+        const auto port = [&s](int number) {
+            const ConstEncoderPort p = EncoderPortOf(std::as_const(s), number);
+            return *p.protocol + '/' + *p.baud + '/' + *p.dataBits + '/' + (*p.verbose ? "V" : "-");
+        };
+        const QByteArray port2 = port(2);
         auto *d = open<frmSettings_Main>();
         QVERIFY(d->Frame1->isVisible() && d->Frame4->isVisible());
         QVERIFY(!d->frProtocol->isVisible() && !d->frSettings->isVisible());
         QVERIFY(!d->opt1Protocol[6]->isEnabled() && !d->opt2Protocol[6]->isEnabled());
-        QVERIFY(d->opt1Protocol[0]->isChecked() && d->opt1Verbose[1]->isChecked());
-        QCOMPARE(s.sPort1Protocol + '/' + s.sPort2Protocol, QByteArray("TAP/TAP"));
-        QCOMPARE(d->cboSpeed[0]->currentText() + '/' + QString::number(d->cboSpeed[1]->currentIndex()),
-                 QStringLiteral("9600/-1"));
-        QCOMPARE(s.sPort1Baud + '/' + s.sPort2Baud, QByteArray("9600/4800"));
+        QVERIFY(d->opt1Protocol[6]->isChecked() && d->opt1Verbose[1]->isChecked());
+        QVERIFY(std::none_of(d->opt2Protocol.begin(), d->opt2Protocol.end(),
+                             [](const QRadioButton *b) { return b->isChecked(); }));
+        QCOMPARE(QString::number(d->cboSpeed[0]->currentIndex()) + '/' + QString::number(d->cboSpeed[1]->currentIndex()),
+                 QStringLiteral("-1/-1"));
         QCOMPARE(QStringList({d->cboParity[0]->currentText(), d->cboDataBits[0]->currentText(),
                               d->cboParity[1]->currentText(), d->cboDataBits[1]->currentText()}),
                  QStringList({"", "7", "Even", "7"}));
-        QCOMPARE(s.sPort1DataBits, QByteArray("O71"));
-        QCOMPARE(shown(), QStringLiteral("matching"));
-
-        s.sPort2DataBits = "N81";
-        d->cmdOK->click();
+        QCOMPARE(port(1) + ' ' + port(2), "SNPP/Invalid/O71/- " + port2);
+        d->close();
         QVERIFY(!forms::IsLoaded<frmSettings_Main>());
-        QCOMPARE(s.sPort1DataBits + s.sPort2DataBits, QByteArray("O71E71")); // port 2 from the hidden boxes
+        QCOMPARE(port(1) + ' ' + port(2), "SNPP/Invalid/O71/- " + port2);
         QCOMPARE(shown(), QStringLiteral("matching"));
 
-        s.sPort2DataBits = "O71";
-        open<frmSettings_Main>()->cmdOK->click();
-        QCOMPARE(s.sPort1DataBits + s.sPort2DataBits, QByteArray("O71O71"));
+        d = open<frmSettings_Main>();
+        s.sPort2DataBits = "N81"; // the hidden boxes show E71
+        d->cmdOK->click();
+        QCOMPARE(port(1) + ' ' + port(2), "SNPP/Invalid/O71/- " + s.sPort2Protocol + "/Invalid/N81/" +
+                                              (s.bPort2Verbose ? "V" : "-"));
         QCOMPARE(shown(), QStringLiteral("matching"));
+
+        const QByteArray hidden = port(2);
+        open<frmSettings_Main>()->cmdDefault->click();
+        QCOMPARE(port(1) + ' ' + port(2), "TAP/9600/N81/V " + hidden);
     }
 
     // Every choice is stored and marks the database modified, also one that changes nothing;
@@ -181,6 +192,9 @@ private slots:
         s.sPort1Baud = "1200";
         s.sPort1DataBits = "E71";
         s.bPort1Verbose = false;
+        s.sPort2Flow = "SW";
+        s.bPort2IDAsCap = true;
+        s.bPort2PPHReset = false;
         auto *d = open<frmSettings>();
         for (QWidget *w : {d->chkPET, d->chkBriefACK, d->chkFlowBeforeACK})
             QCOMPARE(w->isVisible(), v7);
@@ -193,20 +207,32 @@ private slots:
         const QByteArray line = s.sPort1Protocol + s.sPort1Baud + s.sPort1DataBits + (s.bPort1Verbose ? "V" : "-");
         QCOMPARE(line, v7 ? QByteArray("TAP9600N81V") : QByteArray("COMP21200E71-"));
         QCOMPARE(shown(), QStringLiteral("matching"));
+
+        // Restore Defaults leaves a second port the window does not show as it is.
+        d->cmdResetDefaults->click();
+        const QByteArray port2 = s.sPort2Flow + (s.bPort2IDAsCap ? "/ID" : "/-") + (s.bPort2PPHReset ? "/reset" : "/-");
+        QCOMPARE(port2, d->frSettings->isVisible() ? QByteArray("HW/-/reset") : QByteArray("SW/ID/-"));
     }
 
     // Each control's setting and sense, the main window's labels and editors, the preferences,
-    // the station ID that marks nothing, and Restore Defaults.
+    // the station ID taken only while Program can send it, and Restore Defaults.
     void advancedSettingsChanges()
     {
         EncoderSettings.bPort2IDAsCap = true;
         EncoderSettings.sStationID = "RELAY 7";
         auto *d = open<frmSettings>();
         QCOMPARE(d->txStationID->text(), QStringLiteral("RELAY 7"));
+        QCOMPARE(shown(), QStringLiteral("matching"));
+        d->txStationID->selectAll();
+        QTest::keyClicks(d->txStationID, QStringLiteral("Invali"));
+        QCOMPARE(EncoderSettings.sStationID + '/' + shown().toLatin1(), QByteArray("Invali/modified"));
+        QTest::keyClicks(d->txStationID, QStringLiteral("d"));
+        QCOMPARE(EncoderSettings.sStationID, QByteArray("RELAY 7")); // the encoder's answer: not taken
+        d->txStationID->setText(QStringLiteral("RELAY 7"));
         QTest::keyClick(d->txStationID, Qt::Key_End);
         QTest::keyClicks(d->txStationID, QStringLiteral("-B"));
         QCOMPARE(EncoderSettings.sStationID, QByteArray("RELAY 7-B"));
-        QCOMPARE(shown(), QStringLiteral("matching"));
+        ShowDatabaseMatchesEncoder(t);
 
         noBoxes->expect(IDAsCapBox).title(QStringLiteral("Pager Family and Group Settings Ignored"));
         d->chkIDAsCap[0]->click();
@@ -254,35 +280,45 @@ private slots:
     {
         QTest::addColumn<QString>("duty");
         QTest::addColumn<QString>("batch");
-        QTest::addColumn<QString>("sid");
+        QTest::addColumn<QString>("sid");   // stored when the window opens
+        QTest::addColumn<QString>("typed"); // then typed over it (null: left as it is)
         QTest::addColumn<QString>("box");
         QTest::addColumn<QByteArray>("after"); // duty cycle / batch quantity / station ID
         QTest::addColumn<bool>("closes");
         const QString r7 = QStringLiteral("RELAY 7");
         const QString sidBox = QStringLiteral("Please Enter a Paging Site License Call Sign\r");
-        QTest::newRow("batch above 32") << "66" << "50" << r7 << BatchCorrected << QByteArray("66/32/RELAY 7") << true;
-        QTest::newRow("batch not a number") << "66" << "1a" << r7
+        QTest::newRow("batch above 32") << "66" << "50" << r7 << QString() << BatchCorrected << QByteArray("66/32/RELAY 7") << true;
+        QTest::newRow("batch not a number") << "66" << "1a" << r7 << QString()
             << InvalidValues << QByteArray("66//RELAY 7") << false;
-        QTest::newRow("duty not a number") << "6x" << "10" << r7 << InvalidValues << QByteArray("/10/RELAY 7") << false;
-        QTest::newRow("an empty box empties both") << "" << "10" << r7
+        QTest::newRow("duty not a number") << "6x" << "10" << r7 << QString() << InvalidValues << QByteArray("/10/RELAY 7") << false;
+        QTest::newRow("an empty box empties both") << "" << "10" << r7 << QString()
             << InvalidValues << QByteArray("//RELAY 7") << false;
-        // What OK lets through, Program can send: digits within a signed 16-bit number, and a
+        // What OK lets through, Program can send: a signed 16-bit whole number, and a
         // station ID that does not read back as the encoder's own answer or a command's echo.
-        QTest::newRow("duty beyond") << "99999" << "10" << r7 << InvalidValues << QByteArray("/10/RELAY 7") << false;
-        QTest::newRow("duty just beyond") << "32768" << "10" << r7
+        QTest::newRow("duty beyond") << "99999" << "10" << r7 << QString() << InvalidValues << QByteArray("/10/RELAY 7") << false;
+        QTest::newRow("duty just beyond") << "32768" << "10" << r7 << QString()
             << InvalidValues << QByteArray("/10/RELAY 7") << false;
-        QTest::newRow("duty at the edge") << "32767" << "10" << r7
+        QTest::newRow("duty at the edge") << "32767" << "10" << r7 << QString()
             << QString() << QByteArray("32767/10/RELAY 7") << true;
-        QTest::newRow("batch beyond, no management") << "0" << "40000" << r7
+        QTest::newRow("batch beyond, no management") << "0" << "40000" << r7 << QString()
             << InvalidValues << QByteArray("0//RELAY 7") << false;
-        QTest::newRow("batch at the edge") << "0" << "0032767" << r7
+        QTest::newRow("batch at the edge") << "0" << "0032767" << r7 << QString()
             << QString() << QByteArray("0/0032767/RELAY 7") << true;
-        QTest::newRow("batch beyond, managed: corrected") << "66" << "40000" << r7
+        QTest::newRow("batch beyond, managed: corrected") << "66" << "40000" << r7 << QString()
             << BatchCorrected << QByteArray("66/32/RELAY 7") << true;
-        for (const auto &[name, sid] : {std::pair{"OK", "OK"}, {"Invalid", "Invalid"}, {"a command", "Config sid W1AW"},
-                                        {"with a tab", "W1\tAW"}})
-            QTest::addRow("station ID %s", name) << "66" << "10" << sid << sidBox << QByteArray("66/10/") << false;
-        QTest::newRow("station ID like an answer") << "66" << "10" << "OKAY INVALID"
+        // Numbers as a read gives them and Program sends them.
+        QTest::newRow("signed") << "-5" << "+10" << r7 << QString() << QString() << QByteArray("-5/+10/RELAY 7") << true;
+        QTest::newRow("the smallest") << "-32768" << "-32768" << r7 << QString()
+            << QString() << QByteArray("-32768/-32768/RELAY 7") << true;
+        QTest::newRow("signed, managed: corrected") << "+66" << "+40" << r7 << QString()
+            << BatchCorrected << QByteArray("+66/32/RELAY 7") << true;
+        // A call sign Program cannot send: the box gets back the one the window opened with, and
+        // nothing refused is in the database. One stored so stays as it is until one is typed.
+        for (const auto &[name, typed] : {std::pair{"OK", "OK"}, {"Invalid", "Invalid"}, {"a command", "Config sid W1AW"}})
+            QTest::addRow("station ID %s", name) << "66" << "10" << r7 << typed << sidBox << QByteArray("66/10/RELAY 7") << false;
+        QTest::newRow("station ID with a tab, stored") << "66" << "10" << "W1\tAW" << QString() << sidBox
+            << QByteArray("66/10/W1\tAW") << false;
+        QTest::newRow("station ID like an answer") << "66" << "10" << r7 << "OKAY INVALID"
             << QString() << QByteArray("66/10/OKAY INVALID") << true;
     }
     void advancedSettingsOK()
@@ -290,6 +326,7 @@ private slots:
         QFETCH(QString, duty);
         QFETCH(QString, batch);
         QFETCH(QString, sid);
+        QFETCH(QString, typed);
         QFETCH(QString, box);
         QFETCH(QByteArray, after);
         QFETCH(bool, closes);
@@ -297,6 +334,10 @@ private slots:
         auto *d = open<frmSettings>();
         d->txDutyCycle->setText(duty);
         d->txtBatchQty->setText(batch);
+        if (!typed.isNull()) {
+            d->txStationID->selectAll();
+            QTest::keyClicks(d->txStationID, typed);
+        }
         if (!box.isEmpty())
             noBoxes->expect(box).icon(MsgIcon::Exclamation).title(box == BatchCorrected
                                                                       ? QStringLiteral("Max Msgs per Batch Too High")
@@ -309,7 +350,7 @@ private slots:
         if (!closes)
             QCOMPARE(d->txDutyCycle->text() + '/' + d->txtBatchQty->text() + '/' + d->txStationID->text(),
                      QString::fromLatin1(after));
-        QCOMPARE(stored("StationID"), closes ? sid : QStringLiteral("<absent>"));
+        QCOMPARE(stored("StationID"), closes ? QString::fromLatin1(s.sStationID) : QStringLiteral("<absent>"));
     }
 
     // The code in any case enables OK for good; OK does nothing once the text is no longer the

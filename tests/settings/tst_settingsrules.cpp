@@ -23,14 +23,23 @@ private slots:
         QTest::newRow("more digits than any integer") << QByteArray("66") << QByteArray("123456789012345678901234")
                                                       << Check::BatchTooHigh;
         QTest::newRow("exactly 100 passes") << QByteArray("66") << QByteArray("100") << Check::Accepted;
-        QTest::newRow("100 written otherwise") << QByteArray("66") << QByteArray("0100") << Check::BatchTooHigh;
-        QTest::newRow("\"00\" is management on") << QByteArray("00") << QByteArray("50") << Check::BatchTooHigh;
+        QTest::newRow("100 written otherwise") << QByteArray("66") << QByteArray("+0100") << Check::Accepted;
+        QTest::newRow("\"00\" is no management") << QByteArray("00") << QByteArray("50") << Check::Accepted;
+        QTest::newRow("\"-0\" is no management") << QByteArray("-0") << QByteArray("40000") << Check::BatchNotNumber;
         QTest::newRow("no lower limits") << QByteArray("250") << QByteArray("0") << Check::Accepted;
         QTest::newRow("empty batch before a bad duty") << QByteArray("x") << QByteArray() << Check::EmptyBox;
         QTest::newRow("empty duty") << QByteArray() << QByteArray("10") << Check::EmptyBox;
         QTest::newRow("duty before batch") << QByteArray("6 6") << QByteArray("1a") << Check::DutyNotNumber;
         QTest::newRow("batch not a number") << QByteArray("66") << QByteArray("1a") << Check::BatchNotNumber;
-        QTest::newRow("sign") << QByteArray("66") << QByteArray("+5") << Check::BatchNotNumber;
+        // Numbers as a read gives them and Program sends them.
+        QTest::newRow("signs") << QByteArray("+66") << QByteArray("-5") << Check::Accepted;
+        QTest::newRow("the smallest") << QByteArray("-32768") << QByteArray("-32768") << Check::Accepted;
+        QTest::newRow("duty below") << QByteArray("-32769") << QByteArray("10") << Check::DutyNotNumber;
+        QTest::newRow("duty above") << QByteArray("32768") << QByteArray("10") << Check::DutyNotNumber;
+        QTest::newRow("a sign alone") << QByteArray("66") << QByteArray("+") << Check::BatchNotNumber;
+        QTest::newRow("two signs") << QByteArray("66") << QByteArray("+-5") << Check::BatchNotNumber;
+        QTest::newRow("signed, above the limit") << QByteArray("-1") << QByteArray("+33") << Check::BatchTooHigh;
+        QTest::newRow("far below, managed") << QByteArray("66") << QByteArray("-40000") << Check::BatchNotNumber;
     }
     void dutyAndBatch()
     {

@@ -107,12 +107,13 @@ private slots:
         senders.push_back({Fake.code, fakeSender});
         const ProtocolSendersReplaced sendersReplaced(senders);
 
-        // Settings: greyed out and put back to the default where the firmware lacks it.
+        // Settings: greyed out where the firmware lacks it, and a stored code shown, not changed.
         Run.bFwV97Plus = false;
         EncoderSettings.sPort1Protocol = "FAKE";
         auto *d = forms::Get<frmSettings_Main>();
         QVERIFY(!offered(d).contains("FAKE") && d->opt1Protocol.back()->text() == QStringLiteral("Fake"));
-        QCOMPARE(EncoderSettings.sPort1Protocol, QByteArray(DefaultPagingProtocol().code));
+        QVERIFY(d->opt1Protocol.back()->isChecked());
+        QCOMPARE(EncoderSettings.sPort1Protocol, QByteArray("FAKE"));
         forms::Unload<frmSettings_Main>();
         Run.bFwV97Plus = true;
         EncoderSettings.sPort1Protocol = "FAKE";
