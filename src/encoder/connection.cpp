@@ -390,6 +390,23 @@ void openingSteps(std::chrono::milliseconds entryInterval)
     exitSteps();
 }
 
+// The main window of a closed port; the COM port button stays off until the close has ended.
+void showPortClosed(TerminalView &view, const QString &n)
+{
+    view.SetEnabled(Command::ComStatus, false);
+    view.SetEnabled(Command::TestMenu, false);
+    view.SetEnabled(Command::Lookup, false);
+    view.SetEnabled(Command::SendMsg, false);
+    view.SetEnabled(Command::ToolbarProgram, false);
+    view.SetEnabled(Command::ToolbarRead, false);
+    view.SetEnabled(Command::ToolbarTest, false);
+    view.BringToFront(Disc::NotConnected);
+    view.SetPortTexts(QStringLiteral("&Open Port"), QStringLiteral("Open COM ") + n);
+    view.SetPanelText(2, QStringLiteral("COM ") + n + QStringLiteral(" Closed"));
+    view.SetEnabled(Command::ReadDB, false);
+    view.SetEnabled(Command::WriteDB, false);
+}
+
 // lineGone: the device has gone away; nothing is sent and there is no reboot to wait for. So
 // too when it went while a close waited for the last bytes on the line.
 void closingSteps(bool lineGone = false)
@@ -405,18 +422,7 @@ void closingSteps(bool lineGone = false)
         rebooted = l.Send("config reboot\r", false);
     }
     TerminalView &view = l.view();
-    view.SetEnabled(Command::ComStatus, false);
-    view.SetEnabled(Command::TestMenu, false);
-    view.SetEnabled(Command::Lookup, false);
-    view.SetEnabled(Command::SendMsg, false);
-    view.SetEnabled(Command::ToolbarProgram, false);
-    view.SetEnabled(Command::ToolbarRead, false);
-    view.SetEnabled(Command::ToolbarTest, false);
-    view.BringToFront(Disc::NotConnected);
-    view.SetPortTexts(QStringLiteral("&Open Port"), QStringLiteral("Open COM ") + n);
-    view.SetPanelText(2, QStringLiteral("COM ") + n + QStringLiteral(" Closed"));
-    view.SetEnabled(Command::ReadDB, false);
-    view.SetEnabled(Command::WriteDB, false);
+    showPortClosed(view, n);
 
     // The test console's own closing talks to the encoder and may yield.
     view.CloseTestConsole();
