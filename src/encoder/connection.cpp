@@ -6,10 +6,15 @@
 #include "encoder/terminalview.h"
 #include "model/encoderports.h"
 #include "model/state.h"
+#include "platform/files.h"
 #include "platform/msgbox.h"
 #include "platform/pointer.h"
 #include "platform/serialport.h"
 
+#include <QFileInfo>
+#include <QScopedValueRollback>
+
+#include <cerrno>
 #include <optional>
 
 namespace {
@@ -38,6 +43,10 @@ void setLine(const QByteArray &settings)
 }
 
 void Toggle();
+
+// A close of the port is under way: its steps close the test console, whose own closing opens
+// the port again.
+bool closeUnderWay = false;
 
 // ---------------------------------------------------------------------------------------------
 // Identification
@@ -390,6 +399,23 @@ void openingSteps(std::chrono::milliseconds entryInterval)
     exitSteps();
 }
 
+// The main window of a closed port; the COM port button stays off until the close has ended.
+void showPortClosed(TerminalView &view, const QString &n)
+{
+    view.SetEnabled(Command::ComStatus, false);
+    view.SetEnabled(Command::TestMenu, false);
+    view.SetEnabled(Command::Lookup, false);
+    view.SetEnabled(Command::SendMsg, false);
+    view.SetEnabled(Command::ToolbarProgram, false);
+    view.SetEnabled(Command::ToolbarRead, false);
+    view.SetEnabled(Command::ToolbarTest, false);
+    view.BringToFront(Disc::NotConnected);
+    view.SetPortTexts(QStringLiteral("&Open Port"), QStringLiteral("Open COM ") + n);
+    view.SetPanelText(2, QStringLiteral("COM ") + n + QStringLiteral(" Closed"));
+    view.SetEnabled(Command::ReadDB, false);
+    view.SetEnabled(Command::WriteDB, false);
+}
+
 // lineGone: the device has gone away; nothing is sent and there is no reboot to wait for. So
 // too when it went while a close waited for the last bytes on the line.
 void closingSteps(bool lineGone = false)
@@ -405,21 +431,14 @@ void closingSteps(bool lineGone = false)
         rebooted = l.Send("config reboot\r", false);
     }
     TerminalView &view = l.view();
-    view.SetEnabled(Command::ComStatus, false);
-    view.SetEnabled(Command::TestMenu, false);
-    view.SetEnabled(Command::Lookup, false);
-    view.SetEnabled(Command::SendMsg, false);
-    view.SetEnabled(Command::ToolbarProgram, false);
-    view.SetEnabled(Command::ToolbarRead, false);
-    view.SetEnabled(Command::ToolbarTest, false);
-    view.BringToFront(Disc::NotConnected);
-    view.SetPortTexts(QStringLiteral("&Open Port"), QStringLiteral("Open COM ") + n);
-    view.SetPanelText(2, QStringLiteral("COM ") + n + QStringLiteral(" Closed"));
-    view.SetEnabled(Command::ReadDB, false);
-    view.SetEnabled(Command::WriteDB, false);
+    showPortClosed(view, n);
 
-    // The test console's own closing talks to the encoder and may yield.
-    view.CloseTestConsole();
+    // The test console's own closing talks to the encoder and may yield; a reopening that
+    // fails there leaves the rest to this close.
+    {
+        const QScopedValueRollback<bool> under(closeUnderWay, true);
+        view.CloseTestConsole();
+    }
     if (gone())
         return;
 
@@ -483,6 +502,36 @@ void CloseGonePort()
     if (gone())
         return;
     exitSteps();
+}
+
+bool ReopenPort()
+{
+    EncoderLink &l = Link();
+    const CommError e = l.openPort();
+    if (!e)
+        return true;
+    if (gone() || closeUnderWay)
+        return false;
+    // The device is missing when the path its COM number leads to (a link's target) is not
+    // there: a USB adapter pulled out takes its device node and its /dev/serial/by-id link
+    // with it, and one that went while the port was closed leaves no other trace. A device
+    // that is there but busy, refused or no serial device is said in the opening's own words.
+    SetDefaultPointer();
+    if (e.code == CommError::OpenFailed && !QFileInfo::exists(l.devicePath()))
+        MsgBox(LineGoneText(l.devicePath(), l.portNumber(), SystemErrorText(ENOENT)), MsgButtons::OK,
+               MsgIcon::Exclamation, QStringLiteral("Serial Device Gone"));
+    else
+        MsgBox(e.text, MsgButtons::OK, MsgIcon::Exclamation);
+    if (gone())
+        return false;
+    // As a failed opening leaves the main window, with no reboot sent and the test console
+    // left alone: its own closing may be the caller.
+    l.setReplyInterval(timeouts::AfterToggle);
+    showPortClosed(l.view(), portNumber());
+    setLine(kProgrammingSettings);
+    l.view().SetEnabled(Command::ComStatus, true);
+    exitSteps();
+    return false;
 }
 
 QString LineGoneText(const QString &device, int portNumber, const QString &reason)

@@ -22,6 +22,14 @@ void OpenClosePort();
 // there is no main window's view or a detection runs.
 void CloseGonePort();
 
+// Opens the link's port again after a step that closed it to change its line (the test
+// console's hand-back at 9600 baud); true when it is open. An opening that fails leaves the
+// main window showing the port closed as after any failed opening, with nothing sent and one
+// box: "Serial Device Gone" (LineGoneText) when the device is missing, otherwise the opening's
+// own error text. Inside a close of the port (whose steps close the test console) and while
+// the program is closing, a failure only returns false: the close shows the port itself.
+bool ReopenPort();
+
 // That box's text: "<device>: The Serial Device has Gone Away (<the system's reason>)", then
 // that the COM port is closed and what to do.
 QString LineGoneText(const QString &device, int portNumber, const QString &reason);

@@ -14,6 +14,7 @@
 #include "support/linewrites.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <optional>
 
 using namespace encodertest;
 
@@ -235,6 +237,42 @@ private slots:
         QVERIFY(boxes.verifyAllShown());
         QCOMPARE(boxes.shown().size(), 1);
         verifyShownClosed(t);
+    }
+
+    // Gone once the hand-back has closed the port, before it opens it at 9600 baud: the device's
+    // link goes while the console is open (a pulled adapter's by-id link goes with it), so the
+    // close goes through and the reopening finds no device. Nothing is sent after the close,
+    // the one box says the device has gone, and the port is shown closed; with the device back,
+    // the next Open Port detects the encoder.
+    void beforeTheHandBackReopens()
+    {
+        frmTerminal *t = connected();
+        QVERIFY(t);
+        std::optional<LineWrites> writes; // from the console's exit on
+        const PendingAction onConsole = WhenTheConsoleIsUp(*encoder, [&](frmMessageTest *c) {
+            QFile::remove(encoder->linkPath());
+            writes.emplace();
+            c->mnuExit->trigger();
+        });
+        ScriptedBoxes boxes;
+        boxes.expect(LineGoneText(encoder->linkPath(), 1, QStringLiteral("No such file or directory")))
+            .title(QStringLiteral("Serial Device Gone"))
+            .icon(MsgIcon::Exclamation);
+        t->mnuSendMsg->trigger();
+        QVERIFY(writes && !forms::IsLoaded<frmMessageTest>());
+        QVERIFY(writes->settingsOf(QStringLiteral(R"("#PrgmMode#")")) != "<not written>");
+        for (const char *after : {R"("ATI\r")", R"("config reboot\r")"})
+            QCOMPARE(writes->settingsOf(QLatin1String(after)), QByteArray("<not written>"));
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(boxes.shown().size(), 1);
+        verifyShownClosed(t);
+
+        QVERIFY(QFile::link(QString::fromStdString(encoder->sim().slavePath()), encoder->linkPath()));
+        Link().setReplyInterval(RealSecond()); // as the first opening had it
+        boxes.expect(QStringLiteral("Paging Encoder Was Detected"));
+        t->mnuOpen->trigger();
+        QVERIFY(boxes.verifyAllShown());
+        QCOMPARE(t->StatusBar1->panelText(2), QStringLiteral("COM 1 Open"));
     }
 
     // Gone while Close Port waits for the last bytes on a slow line (a reboot sent at the

@@ -22,7 +22,7 @@ class LineWrites {
 public:
     LineWrites()
     {
-        m_shown = QLoggingCategory(kCategory).isDebugEnabled();
+        m_shown = QLoggingCategory(kCategory, QtWarningMsg).isDebugEnabled(); // as the link declares it
         QLoggingCategory::setFilterRules(QStringLiteral("pagersetup.line.debug=true"));
         s_current = this;
         m_previous = qInstallMessageHandler(&LineWrites::handle);
