@@ -13,6 +13,7 @@
 #include <QPushButton>
 
 #include <functional>
+#include <memory>
 
 namespace {
 // Runs `act` on the first modal message box that appears (from inside its event loop), while
@@ -25,6 +26,27 @@ namespace {
                         act(box);
                 });
 }
+
+// The responder in place before the scripts of a test, while it lives: it records each box's
+// text and answers OK.
+class OutsideResponder {
+public:
+    OutsideResponder()
+    {
+        SetMsgBoxResponder([this](const MsgBoxRequest &r) {
+            m_texts << r.text;
+            return MsgAnswer::OK;
+        });
+    }
+    ~OutsideResponder() { SetMsgBoxResponder({}); }
+    OutsideResponder(const OutsideResponder &) = delete;
+    OutsideResponder &operator=(const OutsideResponder &) = delete;
+
+    const QStringList &texts() const { return m_texts; }
+
+private:
+    QStringList m_texts;
+};
 } // namespace
 
 // Run in a child process without a window system (see inChildProcess): its failing functions
@@ -92,6 +114,64 @@ private slots:
         }
         QCOMPARE(MsgBox("outer"), MsgAnswer::OK);
         QCOMPARE(outer.shown().size(), 1);
+    }
+
+    // Scripts may end in another order than they began: a fixture replaced by a new one ends
+    // after the new one began. The script still alive answers, and once every script has
+    // ended, the responder that was in place before them answers again. (The answers are
+    // compared last: a box that reached an ended script would be a fault of its own.)
+    void scriptsMayEndOutOfOrder()
+    {
+        const OutsideResponder outside;
+        auto first = std::make_unique<ScriptedBoxes>();
+        auto second = std::make_unique<ScriptedBoxes>();
+        first.reset();
+        second->expect("to the second", MsgAnswer::Yes);
+        const MsgAnswer toSecond = MsgBox("to the second", MsgButtons::YesNo);
+        second.reset();
+        const MsgAnswer afterBoth = MsgBox("after both", MsgButtons::YesNo);
+        QCOMPARE(toSecond, MsgAnswer::Yes);
+        QCOMPARE(afterBoth, MsgAnswer::OK);
+        QCOMPARE(outside.texts(), QStringList{"after both"});
+    }
+
+    // A script that ends between two others: the last one answers while it lives, then the
+    // first one again.
+    void aMiddleScriptMayEndFirst()
+    {
+        const OutsideResponder outside;
+        auto first = std::make_unique<ScriptedBoxes>();
+        auto middle = std::make_unique<ScriptedBoxes>();
+        auto last = std::make_unique<ScriptedBoxes>();
+        first->expect("to the first", MsgAnswer::No);
+        last->expect("to the last", MsgAnswer::Yes);
+        middle.reset();
+        const MsgAnswer toLast = MsgBox("to the last", MsgButtons::YesNo);
+        last.reset();
+        const MsgAnswer toFirst = MsgBox("to the first", MsgButtons::YesNo);
+        first.reset();
+        const MsgAnswer afterAll = MsgBox("after all", MsgButtons::YesNo);
+        QCOMPARE(toLast, MsgAnswer::Yes);
+        QCOMPARE(toFirst, MsgAnswer::No);
+        QCOMPARE(afterAll, MsgAnswer::OK);
+        QCOMPARE(outside.texts(), QStringList{"after all"});
+    }
+
+    // A copy of a script's responder that something kept past the script's end reaches nothing
+    // that has gone: the box is a failure, answered as a box nobody scripted.
+    void aResponderKeptPastItsScriptFails()
+    {
+        MsgBoxResponder kept;
+        {
+            ScriptedBoxes boxes;
+            kept = CurrentMsgBoxResponder();
+        }
+        MsgBoxRequest late;
+        late.text = QStringLiteral("Late box");
+        late.buttons = MsgButtons::YesNo;
+        QEXPECT_FAIL("", "the box comes after its script ended", Continue);
+        const MsgAnswer answer = kept(late);
+        QCOMPARE(answer, MsgAnswer::No);
     }
 
     // A box nobody scripted is a failure naming it, and is answered Cancel, else No, else its

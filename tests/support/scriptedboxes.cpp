@@ -2,6 +2,9 @@
 
 #include <QtTest>
 
+#include <algorithm>
+#include <vector>
+
 QString msgButtonsName(MsgButtons buttons)
 {
     switch (buttons) {
@@ -77,17 +80,68 @@ MsgAnswer fallbackAnswer(MsgButtons buttons)
         return MsgAnswer::No;
     return answers.value(0, MsgAnswer::OK);
 }
+
+// The scripts alive, in the order they began.
+std::vector<ScriptedBoxes *> &liveScripts()
+{
+    static std::vector<ScriptedBoxes *> scripts;
+    return scripts;
+}
 } // namespace
 
-ScriptedBoxes::ScriptedBoxes(FailureMode mode) : m_mode(mode)
+// What a script installs: it answers from the script while the script lives. A copy that
+// outlives its script (kept by something the script does not know of) answers as to a box
+// nobody scripted, and says so.
+class ScriptedBoxes::Responder {
+public:
+    explicit Responder(std::shared_ptr<ScriptedBoxes *> script) : m_script(std::move(script)) {}
+
+    MsgAnswer operator()(const MsgBoxRequest &request) const
+    {
+        if (ScriptedBoxes *script = *m_script)
+            return script->respond(request);
+        const MsgAnswer answer = fallbackAnswer(request.buttons);
+        const QByteArray message = QStringLiteral("Message box after its script ended (%1); answered %2")
+                                       .arg(describe(request), msgAnswerName(answer))
+                                       .toUtf8();
+        if (QTest::currentTestFunction() != nullptr)
+            QTest::qFail(message.constData(), __FILE__, __LINE__);
+        else
+            qWarning("%s", message.constData());
+        return answer;
+    }
+    ScriptedBoxes *script() const { return *m_script; }
+
+private:
+    std::shared_ptr<ScriptedBoxes *> m_script;
+};
+
+ScriptedBoxes *ScriptedBoxes::scriptOf(const MsgBoxResponder &r)
+{
+    const Responder *responder = r.target<Responder>();
+    return responder ? responder->script() : nullptr;
+}
+
+ScriptedBoxes::ScriptedBoxes(FailureMode mode) : m_mode(mode), m_self(std::make_shared<ScriptedBoxes *>(this))
 {
     m_previous = CurrentMsgBoxResponder();
-    SetMsgBoxResponder([this](const MsgBoxRequest &r) { return respond(r); });
+    SetMsgBoxResponder(Responder(m_self));
+    liveScripts().push_back(this);
 }
 
 ScriptedBoxes::~ScriptedBoxes()
 {
-    SetMsgBoxResponder(m_previous);
+    // Out of the chain of responders: a script that began after this one puts back what was in
+    // place before this one, and the responder in place goes back only when it is this one's
+    // (a later script's goes on answering).
+    std::vector<ScriptedBoxes *> &live = liveScripts();
+    live.erase(std::find(live.begin(), live.end(), this));
+    for (ScriptedBoxes *later : live)
+        if (scriptOf(later->m_previous) == this)
+            later->m_previous = m_previous;
+    if (scriptOf(CurrentMsgBoxResponder()) == this)
+        SetMsgBoxResponder(m_previous);
+    *m_self = nullptr;
     if (!m_verified && m_mode == FailTest && !QTest::currentTestFailed()
         && QTest::currentTestFunction() != nullptr)
         verifyAllShown();

@@ -17,7 +17,10 @@
 // A scripted answer that is not one of the box's buttons is a failure as well.
 // Scripted boxes that were never shown make verifyAllShown() (and the destructor, unless the
 // test already failed) report a failure.
-// The destructor puts back the responder that was in place before (scripts nest).
+// The destructor puts back the responder that was in place before (scripts nest). Scripts may
+// also end in another order than they began (a fixture replaced by a new one ends after the new
+// one began): the script still alive goes on answering, and a responder that is put back is
+// never one of a script that has ended.
 //
 // To test that a failure is reported (without failing the test), construct with
 // ScriptedBoxes::RecordFailures: failures are then only collected in failures(), and the
@@ -30,6 +33,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class ScriptedBoxes {
@@ -87,6 +91,9 @@ public:
     void reset();
 
 private:
+    class Responder;
+    // The script whose responder r is; none for any other responder.
+    static ScriptedBoxes *scriptOf(const MsgBoxResponder &r);
     MsgAnswer respond(const MsgBoxRequest &request);
     void fail(const QString &message);
 
@@ -95,7 +102,10 @@ private:
     size_t m_next = 0;
     QList<ShownBox> m_shown;
     QStringList m_failures;
-    MsgBoxResponder m_previous;
+    MsgBoxResponder m_previous; // put back when this script ends
+    // How its responder reaches it: emptied when it ends, so that no copy of the responder,
+    // wherever it was kept, reaches a script that is gone.
+    std::shared_ptr<ScriptedBoxes *> m_self;
     bool m_verified = false;
 };
 

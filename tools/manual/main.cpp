@@ -277,6 +277,157 @@ void splitTableBefore(QTextTable *table, int row)
     table->removeRows(row, table->rows() - row);
 }
 
+// How many lines a block has, as laid out.
+int lineCount(const QTextBlock &block)
+{
+    const QTextLayout *lines = block.layout();
+    return lines ? lines->lineCount() : 0;
+}
+
+// A paragraph of one line, which may lead into a box or a table.
+bool isOneLine(const QTextBlock &block)
+{
+    return block.isValid() && !isHeading(block) && !isQuote(block) && lineCount(block) == 1 &&
+           !QTextCursor(block).currentTable();
+}
+
+// What goes to a page with the table that follows it: a line that leads into it, or a heading.
+bool leadsIntoTable(const QTextBlock &block)
+{
+    return isOneLine(block) || isHeading(block);
+}
+
+QTextBlock firstBlockOf(QTextTable *table)
+{
+    return table->cellAt(0, 0).firstCursorPosition().block();
+}
+
+// The first block of a cell, and its last.
+QTextBlock firstBlockOf(QTextTable *table, int row, int column)
+{
+    return table->cellAt(row, column).firstCursorPosition().block();
+}
+
+QTextBlock lastBlockOf(QTextTable *table, int row, int column)
+{
+    return table->cellAt(row, column).lastCursorPosition().block();
+}
+
+// The last line of the message box whose line block is.
+QTextBlock lastOfBox(QTextBlock block)
+{
+    while (isQuote(block.next()))
+        block = block.next();
+    return block;
+}
+
+// The first of the headings straight before block, or block itself.
+QTextBlock headingsBefore(QTextBlock block)
+{
+    while (isHeading(block.previous()))
+        block = block.previous();
+    return block;
+}
+
+// The message box whose line block is, from its first line, with the line that leads into it
+// and the forms that such lines join to it.
+QTextBlock boxWithItsLeadIns(QTextBlock block)
+{
+    for (;;) {
+        while (isQuote(block.previous()))
+            block = block.previous();
+        if (!isOneLine(block.previous()))
+            break;
+        block = block.previous();
+        if (!isQuote(block.previous()))
+            break;
+    }
+    return block;
+}
+
+// The lines of the rows from from to to (not included) of a table: each row as many as its
+// longest cell's first block.
+int linesOfRows(QTextTable *table, int from, int to)
+{
+    int lines = 0;
+    for (int row = from; row < to; ++row) {
+        int most = 0;
+        for (int column = 0; column < table->columns(); ++column)
+            most = qMax(most, lineCount(firstBlockOf(table, row, column)));
+        lines += most;
+    }
+    return lines;
+}
+
+// Whether a heading before the cut, lines into block, keeps two lines of what follows it
+// (a table's first row counts for both) on its page.
+bool keepsHeadingLines(QTextBlock block, int lines)
+{
+    while (lines < 2) {
+        block = block.previous();
+        if (!block.isValid() || QTextCursor(block).currentTable())
+            return true;
+        if (isHeading(block))
+            return false;
+        lines += lineCount(block);
+    }
+    return true;
+}
+
+// Makes the lines of a paragraph from its line-th on a block of its own that starts the
+// next page and goes on with the same margins and indent.
+void splitBefore(const QTextBlock &block, int line)
+{
+    const QTextBlockFormat format = block.blockFormat();
+    QTextList *list = block.textList();
+    const int listIndent = list ? list->format().indent() : 0;
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + block.layout()->lineAt(line).textStart());
+    cursor.insertBlock(format);
+    QTextBlockFormat before = format;
+    before.setBottomMargin(0);
+    QTextCursor(block).setBlockFormat(before);
+    // A block's format names its list: the second part names none.
+    QTextBlockFormat after = format;
+    after.setObjectIndex(-1);
+    after.setTopMargin(0);
+    after.setIndent(format.indent() + listIndent);
+    setStartsPage(cursor, after);
+    if (QTextList *restList = cursor.block().textList())
+        restList->remove(cursor.block());
+}
+
+// A page that one or two lines of text would end before a page break, and the page before
+// it, from which lines come over.
+struct ShortPage {
+    QList<double> lines;  // the tops of the lines on the page
+    QList<double> before; // and on the page before
+    QTextCursor first;    // at what starts the page
+
+    // A cut at top gives the page three lines and leaves some on the page before.
+    bool enough(double top) const
+    {
+        const auto moved = std::count_if(before.cbegin(), before.cend(), [top](double t) { return t > top - SameLineDots; });
+        return lines.size() + moved >= 3 && moved < before.size();
+    }
+
+    // The lines that came over from from on start the page: what started it goes on after
+    // them. Gives from.
+    QTextBlock cameOver(const QTextBlock &from) const
+    {
+        if (QTextTable *table = first.currentTable()) {
+            QTextTableFormat format = table->format();
+            format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+            table->setFormat(format);
+        } else {
+            QTextBlockFormat format = first.blockFormat();
+            format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
+            QTextCursor(first.block()).setBlockFormat(format);
+        }
+        return from;
+    }
+};
+
 // Lays the manual's text out on pages, from the first block to the last, so that what lies
 // before a block is final when the block is judged. Five rules:
 //
@@ -311,38 +462,113 @@ void splitTableBefore(QTextTable *table, int row)
 // No page but the last holds fewer than three lines of text. When the end of a chapter would
 // leave one or two lines on a page of their own, enough lines of the page before go over with
 // them, cut where the rules above allow.
-void paginate(QTextDocument &doc, double pageHeight)
-{
-    QAbstractTextDocumentLayout *layout = doc.documentLayout();
+class Paginator {
+public:
+    Paginator(QTextDocument &doc, double pageHeight)
+        : m_doc(doc), m_layout(doc.documentLayout()), m_pageHeight(pageHeight)
+    {
+    }
+
+    void run()
+    {
+        QTextBlock from = m_doc.begin();
+        for (bool changed = true; changed;) {
+            m_doc.pageCount(); // the layout is lazy: this finishes it
+            changed = false;
+            for (QTextBlock block = from; block.isValid() && !changed; block = block.next()) {
+                m_moved = QTextBlock();
+                changed = judge(block);
+                // The blocks before it are final; it is judged again after a change, or the
+                // first block moved before it.
+                from = m_moved.isValid() && m_moved.position() < block.position() ? m_moved : block;
+            }
+        }
+    }
+
+private:
+    // Applies the rules to block, whose blocks before are final; true when one changed the
+    // text.
+    bool judge(const QTextBlock &block)
+    {
+        if (const QTextBlock over = keepPageFull(block); over.isValid()) {
+            m_moved = over;
+            return true;
+        }
+        if (isHeading(block))
+            return keepWithText(block);
+        if (QTextCursor(block).currentTable())
+            return keepRowsWhole(block);
+        return (isQuote(block) && keepBoxWhole(block)) || splitAtPageFoot(block);
+    }
+
     // A block that starts a page may begin a hair above it (the layout rounds to 1/64).
-    const auto pageOf = [pageHeight](double y) { return int(std::floor((y + PageEdgeDots) / pageHeight)); };
-    const auto lineCount = [](const QTextBlock &block) {
-        const QTextLayout *lines = block.layout();
-        return lines ? lines->lineCount() : 0;
-    };
-    const auto pageOfLine = [&](const QTextBlock &block, int line) {
+    int pageOf(double y) const { return int(std::floor((y + PageEdgeDots) / m_pageHeight)); }
+
+    int pageOfLine(const QTextBlock &block, int line) const
+    {
         const QTextLayout *lines = block.layout();
         if (!lines || lines->lineCount() == 0)
-            return pageOf(layout->blockBoundingRect(block).top());
-        return pageOf(lineTop(layout, block, lines->lineAt(qMin(line, lines->lineCount() - 1))));
-    };
+            return pageOf(m_layout->blockBoundingRect(block).top());
+        return pageOf(lineTop(m_layout, block, lines->lineAt(qMin(line, lines->lineCount() - 1))));
+    }
+
+    int lastPageOf(const QTextBlock &block) const { return pageOfLine(block, lineCount(block) - 1); }
+
+    double topOf(const QTextBlock &block) const
+    {
+        return lineCount(block) ? lineTop(m_layout, block, block.layout()->lineAt(0))
+                                : m_layout->blockBoundingRect(block).top();
+    }
+
     // The page of the line-th line (from 0) of the text from block on, in this chapter; -1 when
     // the chapter ends before it.
-    const auto pageOfLineFrom = [&](QTextBlock block, int line) {
+    int pageOfLineFrom(QTextBlock block, int line) const
+    {
         for (; block.isValid() && !startsPage(block); block = block.next()) {
             if (QTextTable *table = QTextCursor(block).currentTable()) {
                 const int row = qMin(table->format().headerRowCount(), table->rows() - 1);
-                return pageOf(layout->blockBoundingRect(table->cellAt(row, 0).firstCursorPosition().block()).top());
+                return pageOf(m_layout->blockBoundingRect(firstBlockOf(table, row, 0)).top());
             }
             if (line < lineCount(block))
                 return pageOfLine(block, line);
             line -= lineCount(block);
         }
         return -1;
-    };
+    }
+
+    // The tops of the lines of text on a page, as they read across it (the cells of a table row
+    // make one line), from the blocks up to last.
+    QList<double> lineTopsOn(int page, const QTextBlock &last) const
+    {
+        QList<double> tops;
+        for (QTextBlock block = last; block.isValid() && lastPageOf(block) >= page; block = block.previous())
+            for (int i = 0; i < lineCount(block); ++i)
+                if (block.layout()->lineAt(i).textLength() > 0 && pageOfLine(block, i) == page)
+                    tops << lineTop(m_layout, block, block.layout()->lineAt(i));
+        std::sort(tops.begin(), tops.end());
+        QList<double> lines;
+        for (const double top : std::as_const(tops))
+            if (lines.isEmpty() || top - lines.last() > SameLineDots)
+                lines << top;
+        return lines;
+    }
+
+    // Starts the next page with first and the headings straight before it, which would
+    // otherwise end this page; false when they start a page already.
+    bool startNextPage(QTextBlock first)
+    {
+        first = headingsBefore(first);
+        if (startsPage(first))
+            return false; // longer than a page: its lines go on as they fall
+        setStartsPage(QTextCursor(first), first.blockFormat());
+        m_moved = first;
+        return true;
+    }
+
     // Moves a heading that would end its page, alone or with one line, to the next one; true
     // when it did.
-    const auto keepWithText = [&](const QTextBlock &heading) {
+    bool keepWithText(const QTextBlock &heading)
+    {
         if (isHeading(heading.previous()) || startsPage(heading))
             return false; // moved with the first of its run, or starting a page already
         QTextBlock text = heading.next();
@@ -351,36 +577,15 @@ void paginate(QTextDocument &doc, double pageHeight)
         int page = pageOfLineFrom(text, 1);
         if (page < 0)
             page = pageOfLineFrom(text, 0);
-        if (page < 0 || pageOf(layout->blockBoundingRect(heading).top()) == page)
+        if (page < 0 || pageOf(m_layout->blockBoundingRect(heading).top()) == page)
             return false;
         setStartsPage(QTextCursor(heading), heading.blockFormat());
         return true;
-    };
-    // A paragraph of one line, which may lead into a box or a table.
-    const auto isOneLine = [&](const QTextBlock &block) {
-        return block.isValid() && !isHeading(block) && !isQuote(block) && lineCount(block) == 1 &&
-               !QTextCursor(block).currentTable();
-    };
-    // The first block that a rule moved to the next page, judged again from there.
-    QTextBlock moved;
-    // Starts the next page with first and the headings straight before it, which would
-    // otherwise end this page; false when they start a page already.
-    const auto startNextPage = [&](QTextBlock first) {
-        while (isHeading(first.previous()))
-            first = first.previous();
-        if (startsPage(first))
-            return false; // longer than a page: its lines go on as they fall
-        setStartsPage(QTextCursor(first), first.blockFormat());
-        moved = first;
-        return true;
-    };
-    const auto lastOfBox = [](QTextBlock block) {
-        while (isQuote(block.next()))
-            block = block.next();
-        return block;
-    };
+    }
+
     // Moves a message box that crosses the foot of a page to the next one; true when it did.
-    const auto keepBoxWhole = [&](const QTextBlock &box) {
+    bool keepBoxWhole(const QTextBlock &box)
+    {
         if (isQuote(box.previous()))
             return false; // judged with the box's first line
         // Boxes joined by a line ("or") are the forms of one message: they stay together.
@@ -392,52 +597,56 @@ void paginate(QTextDocument &doc, double pageHeight)
         if (pageOfLine(first, 0) == pageOfLine(last, lineCount(last) - 1))
             return false;
         return startNextPage(first);
-    };
+    }
+
     // Keeps each row of a table on one page; true when it changed something.
-    const auto keepRowsWhole = [&](const QTextBlock &block) {
+    bool keepRowsWhole(const QTextBlock &block)
+    {
         QTextTable *table = QTextCursor(block).currentTable();
-        if (table->cellAt(0, 0).firstCursorPosition().block() != block)
+        if (firstBlockOf(table) != block)
             return false; // judged at the table's first block
         const int headings = table->format().headerRowCount();
-        int broken = -1;
-        for (int row = headings; row < table->rows() && broken < 0; ++row) {
-            const int top = pageOfLine(table->cellAt(row, 0).firstCursorPosition().block(), 0);
-            for (int column = 0; column < table->columns() && broken < 0; ++column) {
-                const QTextBlock last = table->cellAt(row, column).lastCursorPosition().block();
-                if (pageOfLine(last, lineCount(last) - 1) != top)
-                    broken = row;
-            }
-        }
-        // The frame's foot (its border and padding) on the next page would bring the heading
-        // rows there again, over no row: the last row goes with them.
-        const int lastRowPage = pageOfLine(table->cellAt(table->rows() - 1, 0).firstCursorPosition().block(), 0);
-        if (broken < 0 && int(std::floor(layout->frameBoundingRect(table).bottom() / pageHeight)) > lastRowPage)
-            broken = table->rows() - 1;
+        int broken = brokenRow(table);
         if (broken < 0)
             return false;
         // Rows of a table's end take rows along to the next page, three lines at least, unless
         // more text follows them there.
-        const auto linesOfRows = [&](int from, int to) {
-            int lines = 0;
-            for (int row = from; row < to; ++row) {
-                int most = 0;
-                for (int column = 0; column < table->columns(); ++column)
-                    most = qMax(most, lineCount(table->cellAt(row, column).firstCursorPosition().block()));
-                lines += most;
-            }
-            return lines;
-        };
         while (broken > headings && endsPageAfter(table) &&
-               linesOfRows(0, headings) + linesOfRows(broken, table->rows()) < 3)
+               linesOfRows(table, 0, headings) + linesOfRows(table, broken, table->rows()) < 3)
             --broken;
         if (broken > headings) {
             splitTableBefore(table, broken);
             return true;
         }
-        // Its first row: the table starts the next page, with a line that leads into it and the
-        // headings before.
-        const QTextBlock before = block.previous();
-        if (isOneLine(before) || isHeading(before))
+        return startTableOnNextPage(table);
+    }
+
+    // The first row below a table's heading rows that does not lie on one page; -1 when every
+    // row does.
+    int brokenRow(QTextTable *table) const
+    {
+        for (int row = table->format().headerRowCount(); row < table->rows(); ++row) {
+            const int top = pageOfLine(firstBlockOf(table, row, 0), 0);
+            for (int column = 0; column < table->columns(); ++column) {
+                const QTextBlock last = lastBlockOf(table, row, column);
+                if (pageOfLine(last, lineCount(last) - 1) != top)
+                    return row;
+            }
+        }
+        // The frame's foot (its border and padding) on the next page would bring the heading
+        // rows there again, over no row: the last row goes with them.
+        const int lastRowPage = pageOfLine(firstBlockOf(table, table->rows() - 1, 0), 0);
+        if (int(std::floor(m_layout->frameBoundingRect(table).bottom() / m_pageHeight)) > lastRowPage)
+            return table->rows() - 1;
+        return -1;
+    }
+
+    // A table whose first row does not lie on one page starts the next page, with a line that
+    // leads into it and the headings before; true when it changed something.
+    bool startTableOnNextPage(QTextTable *table)
+    {
+        const QTextBlock before = firstBlockOf(table).previous();
+        if (leadsIntoTable(before))
             return startNextPage(before);
         QTextTableFormat format = table->format();
         if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
@@ -445,30 +654,11 @@ void paginate(QTextDocument &doc, double pageHeight)
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         table->setFormat(format);
         return true;
-    };
-    // Makes the lines of a paragraph from its line-th on a block of its own that starts the
-    // next page and goes on with the same margins and indent.
-    const auto splitBefore = [&](const QTextBlock &block, int line) {
-        const QTextBlockFormat format = block.blockFormat();
-        QTextList *list = block.textList();
-        const int listIndent = list ? list->format().indent() : 0;
-        QTextCursor cursor(block);
-        cursor.setPosition(block.position() + block.layout()->lineAt(line).textStart());
-        cursor.insertBlock(format);
-        QTextBlockFormat before = format;
-        before.setBottomMargin(0);
-        QTextCursor(block).setBlockFormat(before);
-        // A block's format names its list: the second part names none.
-        QTextBlockFormat after = format;
-        after.setObjectIndex(-1);
-        after.setTopMargin(0);
-        after.setIndent(format.indent() + listIndent);
-        setStartsPage(cursor, after);
-        if (QTextList *restList = cursor.block().textList())
-            restList->remove(cursor.block());
-    };
+    }
+
     // Splits a paragraph that crosses the foot of a page; true when it did.
-    const auto splitAtPageFoot = [&](const QTextBlock &block) {
+    bool splitAtPageFoot(const QTextBlock &block)
+    {
         if (lineCount(block) < 2 || QTextCursor(block).currentTable())
             return false; // a table's rows go to the next page whole
         const int firstPage = pageOfLine(block, 0);
@@ -479,50 +669,15 @@ void paginate(QTextDocument &doc, double pageHeight)
             }
         }
         return false;
-    };
-    const auto lastPageOf = [&](const QTextBlock &block) { return pageOfLine(block, lineCount(block) - 1); };
-    const auto topOf = [&](const QTextBlock &block) {
-        return lineCount(block) ? lineTop(layout, block, block.layout()->lineAt(0)) : layout->blockBoundingRect(block).top();
-    };
-    const auto headingsBefore = [](QTextBlock block) {
-        while (isHeading(block.previous()))
-            block = block.previous();
-        return block;
-    };
-    // The tops of the lines of text on a page, as they read across it (the cells of a table row
-    // make one line), from the blocks up to last.
-    const auto lineTopsOn = [&](int page, const QTextBlock &last) {
-        QList<double> tops;
-        for (QTextBlock block = last; block.isValid() && lastPageOf(block) >= page; block = block.previous())
-            for (int i = 0; i < lineCount(block); ++i)
-                if (block.layout()->lineAt(i).textLength() > 0 && pageOfLine(block, i) == page)
-                    tops << lineTop(layout, block, block.layout()->lineAt(i));
-        std::sort(tops.begin(), tops.end());
-        QList<double> lines;
-        for (const double top : std::as_const(tops))
-            if (lines.isEmpty() || top - lines.last() > SameLineDots)
-                lines << top;
-        return lines;
-    };
-    // Whether a heading before the cut, lines into block, keeps two lines of what follows it
-    // (a table's first row counts for both) on its page.
-    const auto keepsHeadingLines = [&](QTextBlock block, int lines) {
-        while (lines < 2) {
-            block = block.previous();
-            if (!block.isValid() || QTextCursor(block).currentTable())
-                return true;
-            if (isHeading(block))
-                return false;
-            lines += lineCount(block);
-        }
-        return true;
-    };
+    }
+
     // A page other than the last holds at least three lines of text. When one or two would end
     // a page before a page break (before next), lines of the page before come over, cut there
     // as late as the rules above allow (a paragraph between two lines, a table before a row, a
     // box and what joins it whole, a heading with two lines of what follows). Gives the first
     // block that came over, judged again from there; invalid when none did.
-    const auto keepPageFull = [&](const QTextBlock &next) {
+    QTextBlock keepPageFull(const QTextBlock &next)
+    {
         const QTextBlock last = next.previous();
         if (!last.isValid() || !breaksBefore(next))
             return QTextBlock();
@@ -535,94 +690,84 @@ void paginate(QTextDocument &doc, double pageHeight)
         if (onPage.isEmpty() || onPage.size() >= 3 || !first.previous().isValid() ||
             first.blockFormat().headingLevel() == 1 || (firstTable && firstTable->format().hasProperty(RestOfTable)))
             return QTextBlock(); // a chapter this short stays so; the rest of a table takes rows along itself
-        const QTextCursor atFirst(first);
-        const QList<double> before = lineTopsOn(page - 1, first.previous());
-        // A cut at top gives the page three lines and leaves some on the page before.
-        const auto enough = [&](double top) {
-            const auto moved = std::count_if(before.cbegin(), before.cend(), [top](double t) { return t > top - SameLineDots; });
-            return onPage.size() + moved >= 3 && moved < before.size();
-        };
-        // The lines that came over start the page: what started it goes on after them.
-        const auto cameOver = [&](const QTextBlock &from) {
-            if (QTextTable *table = atFirst.currentTable()) {
-                QTextTableFormat format = table->format();
-                format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
-                table->setFormat(format);
-            } else {
-                QTextBlockFormat format = atFirst.blockFormat();
-                format.setPageBreakPolicy(QTextFormat::PageBreak_Auto);
-                QTextCursor(atFirst.block()).setBlockFormat(format);
-            }
-            return from;
-        };
-        for (QTextBlock block = first.previous(); block.isValid() && lastPageOf(block) == page - 1;) {
+        const ShortPage shortPage{onPage, lineTopsOn(page - 1, first.previous()), QTextCursor(first)};
+        return bringLinesOver(shortPage, first.previous(), page - 1);
+    }
+
+    // Brings lines of the page before a short page over to it, cut as late as the rules allow,
+    // judging the blocks from the foot of that page (last, on page) up. Gives the first block
+    // that came over; invalid when none could.
+    QTextBlock bringLinesOver(const ShortPage &shortPage, const QTextBlock &last, int page)
+    {
+        for (QTextBlock block = last; block.isValid() && lastPageOf(block) == page;) {
             QTextBlock whole = block; // what comes over whole, from here to the page's foot
             if (QTextTable *table = QTextCursor(block).currentTable()) {
-                const QTextBlock start = table->cellAt(0, 0).firstCursorPosition().block();
-                for (int row = table->rows() - 1; row > table->format().headerRowCount(); --row) {
-                    if (enough(topOf(table->cellAt(row, 0).firstCursorPosition().block()))) {
-                        splitTableBefore(table, row);
-                        return cameOver(start);
-                    }
-                }
-                whole = isOneLine(start.previous()) || isHeading(start.previous()) ? start.previous() : start;
-                if (whole == start && enough(topOf(start)) && keepsHeadingLines(start, 0)) {
-                    QTextTableFormat format = table->format();
-                    format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-                    table->setFormat(format);
-                    return cameOver(start);
-                }
+                if (const QTextBlock over = bringRowsOver(shortPage, table); over.isValid())
+                    return over;
+                const QTextBlock start = firstBlockOf(table);
+                whole = leadsIntoTable(start.previous()) ? start.previous() : start;
             } else if (isQuote(block)) {
-                // A box with the line that leads into it and the forms that such lines join to it.
-                for (whole = block;;) {
-                    while (isQuote(whole.previous()))
-                        whole = whole.previous();
-                    if (!isOneLine(whole.previous()))
-                        break;
-                    whole = whole.previous();
-                    if (!isQuote(whole.previous()))
-                        break;
-                }
+                whole = boxWithItsLeadIns(block);
             } else if (!isHeading(block)) {
-                for (int i = lineCount(block) - 1; i > 0 && pageOfLine(block, i) == page - 1; --i) {
-                    if (enough(lineTop(layout, block, block.layout()->lineAt(i))) && keepsHeadingLines(block, i)) {
-                        splitBefore(block, i);
-                        return cameOver(block);
-                    }
-                }
+                if (const QTextBlock over = bringParagraphLinesOver(shortPage, block, page); over.isValid())
+                    return over;
             }
             whole = headingsBefore(whole);
-            if (enough(topOf(whole)) && keepsHeadingLines(whole, 0)) {
+            if (shortPage.enough(topOf(whole)) && keepsHeadingLines(whole, 0)) {
                 if (!startNextPage(whole))
                     return QTextBlock();
-                return cameOver(whole);
+                return shortPage.cameOver(whole);
             }
             block = whole.previous();
         }
         return QTextBlock();
-    };
-
-    QTextBlock from = doc.begin();
-    for (bool changed = true; changed;) {
-        doc.pageCount(); // the layout is lazy: this finishes it
-        changed = false;
-        for (QTextBlock block = from; block.isValid() && !changed; block = block.next()) {
-            moved = QTextBlock();
-            if (const QTextBlock over = keepPageFull(block); over.isValid()) {
-                changed = true;
-                moved = over;
-            } else if (isHeading(block)) {
-                changed = keepWithText(block);
-            } else if (QTextCursor(block).currentTable()) {
-                changed = keepRowsWhole(block);
-            } else {
-                changed = (isQuote(block) && keepBoxWhole(block)) || splitAtPageFoot(block);
-            }
-            // The blocks before it are final; it is judged again after a change, or the first
-            // block moved before it.
-            from = moved.isValid() && moved.position() < block.position() ? moved : block;
-        }
     }
+
+    // Rows of a table at the foot of the page before a short page come over: the table is
+    // split before the latest row that gives the page enough lines, or comes over whole when
+    // nothing leads into it. Gives the table's first block when it did.
+    QTextBlock bringRowsOver(const ShortPage &shortPage, QTextTable *table)
+    {
+        const QTextBlock start = firstBlockOf(table);
+        for (int row = table->rows() - 1; row > table->format().headerRowCount(); --row) {
+            if (shortPage.enough(topOf(firstBlockOf(table, row, 0)))) {
+                splitTableBefore(table, row);
+                return shortPage.cameOver(start);
+            }
+        }
+        if (!leadsIntoTable(start.previous()) && shortPage.enough(topOf(start)) && keepsHeadingLines(start, 0)) {
+            QTextTableFormat format = table->format();
+            format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            table->setFormat(format);
+            return shortPage.cameOver(start);
+        }
+        return QTextBlock();
+    }
+
+    // The last lines of a paragraph at the foot of the page before a short page (page) come
+    // over: it is split before the latest line that gives the page enough lines and keeps a
+    // heading's lines with it. Gives the paragraph when it did.
+    QTextBlock bringParagraphLinesOver(const ShortPage &shortPage, const QTextBlock &block, int page)
+    {
+        for (int i = lineCount(block) - 1; i > 0 && pageOfLine(block, i) == page; --i) {
+            if (shortPage.enough(lineTop(m_layout, block, block.layout()->lineAt(i))) && keepsHeadingLines(block, i)) {
+                splitBefore(block, i);
+                return shortPage.cameOver(block);
+            }
+        }
+        return QTextBlock();
+    }
+
+    QTextDocument &m_doc;
+    QAbstractTextDocumentLayout *m_layout;
+    double m_pageHeight;
+    // The first block that a rule moved to the next page, judged again from there.
+    QTextBlock m_moved;
+};
+
+void paginate(QTextDocument &doc, double pageHeight)
+{
+    Paginator(doc, pageHeight).run();
 }
 
 struct Heading {

@@ -1,5 +1,6 @@
 #include "encoder/read/reader.h"
 
+#include "encoder/idascap.h"
 #include "encoder/link.h"
 #include "encoder/read/records.h"
 #include "encoder/read/settingsqueries.h"
@@ -139,9 +140,11 @@ private:
     {
         return m_v7 ? "IDASCAP option updated" : "IDASCAP updated";
     }
+    // The port the ID-as-capcode label names (0: a V7's one port, none named).
+    int idAsCapLabelPort() const { return m_v7 ? 0 : m_port; }
     QString idAsCapLabel(bool on) const
     {
-        return QString::fromLatin1(IDAsCapLabelText(on, m_v7 ? 0 : m_port));
+        return QString::fromLatin1(IDAsCapLabelText(on, idAsCapLabelPort()));
     }
     bool &attachedIDAsCap() const
     {
@@ -353,22 +356,15 @@ private:
         return Stop::None;
     }
 
-    // A read that asked for ID-as-capcode off and did not get to put it back tries once (not
-    // cancellable). The label then says what the encoder is known to be left with.
+    // A read that asked for ID-as-capcode off and did not get to put it back tries once.
     void putIDAsCapBack()
     {
         if (!m_restore || m_restored || m_restoreAnswered)
             return;
-        SetHourglassPointer();
-        // Late answers of the failed exchange may still arrive: only the confirmation counts,
-        // taken with the LF that ends its line.
-        const ExchangeResult r =
-            exchange(idAsCapCommand(" 1"), idAsCapLine(idAsCapConfirmation()), true, false);
-        if (ended(r))
-            return;
-        m_restored = r.reply.contains(idAsCapConfirmation());
-        if (m_restored || m_switchedOff)
-            view().SetLabel(TerminalView::Label::IDAsCap, idAsCapLabel(m_restored));
+        const IDAsCapSwitchOn on{idAsCapCommand(" 1"), idAsCapConfirmation(), IDAsCapLabelText(true, idAsCapLabelPort()),
+                                 IDAsCapLabelText(false, idAsCapLabelPort())};
+        m_restored = PutIDAsCapBack(m_link, on, m_switchedOff,
+                                    m_writeErrorShown ? OnWriteFailure::End : OnWriteFailure::ShowAndEnd);
     }
 
     void success()

@@ -17,6 +17,7 @@
 
 #include "encoder/write/writer.h"
 
+#include "encoder/idascap.h"
 #include "encoder/link.h"
 #include "encoder/read/records.h"
 #include "encoder/settingforms.h"
@@ -244,26 +245,15 @@ public:
 private:
     // A write that ended early (an error or a cancel) after the guard sent the switch-off tries
     // once to switch the mode back on, as a read does; not when the program is closing or the
-    // device has gone. The label then says what the encoder is known to be left with.
+    // device has gone.
     void putIDAsCapBack()
     {
         if (!m_putBack || gone() || m_link.lineGone())
             return;
         m_putBack = false;
-        SetHourglassPointer();
-        // Late answers of the failed exchange may still arrive: only the confirmation counts,
-        // taken with the LF that ends its line.
         const WriteCommand &on = m_guard->switchOn;
-        const ExchangeResult r = m_link.Wait({.send = on.bytes(),
-                                              .discardFirst = true,
-                                              .until = HoldsLine({on.mustContain}, on.replyEnd),
-                                              .cancellable = false,
-                                              .onWriteFailure = OnWriteFailure::End});
-        if (ended(r))
-            return;
-        const bool restored = r.reply.contains(on.mustContain);
-        if (restored || m_switchedOff)
-            view().SetLabel(TerminalView::Label::IDAsCap, latin1(restored ? m_guard->labelOn : m_guard->labelOff));
+        PutIDAsCapBack(m_link, {on.bytes(), on.mustContain, m_guard->labelOn, m_guard->labelOff}, m_switchedOff,
+                       OnWriteFailure::End);
     }
 
     // The "Write Error" box of a command that failed.
