@@ -5,15 +5,16 @@
 //
 // The line itself: a change of line settings on the open port, and a close, first let the bytes
 // written go out at the settings they were written at (the system's buffer drains, then the port
-// waits out the rest of their time on the line: each character as wide as its format makes it, from
-// 10 bits for 8N1 to 12 for 8E2, each write after the ones before it, plus 20 ms for the buffer of
-// a USB adapter; a physical time, which the tests' time scale does not shorten). A write that times
-// out counts what the device took of it. The account starts afresh once the bytes are out, thrown
-// away or the port closed, and where the far end says it has taken in every byte (see
-// SetLineTakenInHook). A close leaves the device at the settings it had, not the ones found when it
-// was opened (QSerialPort puts those back as it closes; the port sets the current ones again
-// through a second handle before it lets the device go). So bytes written just before a close or a
-// change of speed reach the far end as they were sent.
+// waits out the rest of their time on the line: each character as wide as its format makes it,
+// a start bit, 5 to 8 data bits, a parity bit or none and 1, 1.5 or 2 stop bits, so from 7 bits
+// for 5N1 (9 for 7N1, 10 for 8N1) to 12 for 8E2; each write after the ones before it, plus 20 ms
+// for the buffer of a USB adapter; a physical time, which the tests' time scale does not
+// shorten). A write that times out counts what the device took of it. The account starts afresh
+// once the bytes are out, thrown away or the port closed, and where the far end says it has
+// taken in every byte (see SetLineTakenInHook). A close leaves the device at the settings it
+// had, not the ones found when it was opened (QSerialPort puts those back as it closes; the port
+// sets the current ones again through a second handle before it lets the device go). So bytes
+// written just before a close or a change of speed reach the far end as they were sent.
 //
 // That wait handles events, so windows repaint and timers run, but takes no user input (keys
 // and clicks wait for the next event loop that takes them). It is bounded: what the system
