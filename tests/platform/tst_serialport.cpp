@@ -465,8 +465,15 @@ private slots:
     }
 
     // A write the far end stops taking times out; what the device took of it is on the line
-    // all the same, and a close waits for it.
-    void aWriteThatTimesOutCountsWhatWentOut()
+    // all the same. The rest, passed on once the far end reads again (as the close waits, or
+    // with the next write), follows it on the line: the close waits for all of it. (Two
+    // functions, not rows: each waits out a time-out, and so they run side by side.)
+    void aWriteThatTimesOutCountsWhatWentOut() { timeOutAWriteThenClose(QByteArray()); }
+    void theRestOfATimedOutWriteGoesWithTheNext() { timeOutAWriteThenClose("x"); }
+
+private:
+    // next: written once the far end reads again.
+    void timeOutAWriteThenClose(const QByteArray &next)
     {
         SetOutputQueueHook([](int) { return qint64(0); });
         QVERIFY(!comm->setSettings("921600,n,8,1") && !comm->setPortOpen(true));
@@ -479,15 +486,50 @@ private slots:
         QCOMPARE(err.text, QStringLiteral("Write timed out"));
         const QByteArray taken = pty->readUntilQuiet(50, 2000);
         QVERIFY2(!taken.isEmpty() && taken.size() < bytes.size(), qPrintable(QString::number(taken.size())));
-        QByteArray rest; // the reader's until it is joined: the close lets it go out
-        std::thread reader([&rest, far = pty.get()] { rest = far->readUntilQuiet(300, 5000); });
+        const qsizetype all = bytes.size() + next.size();
+        QByteArray rest; // the reader's until it is joined
+        std::thread reader([&rest, far = pty.get(), left = all - taken.size()] { rest = far->read(5000, int(left)); });
+        const bool written = !comm->Output(next);
         const CommError closed = comm->setPortOpen(false);
         const qint64 elapsed = clock.elapsed();
         reader.join();
-        QVERIFY(!closed);
-        const qint64 least = taken.size() * 10 * 1000 / 921600;
+        QVERIFY(written && !closed);
+        const qint64 least = all * 10 * 1000 / 921600;
         QVERIFY2(elapsed >= least, qPrintable(QStringLiteral("%1 < %2").arg(elapsed).arg(least)));
-        QVERIFY(taken + rest == bytes);
+        QVERIFY(taken + rest == bytes + next);
+    }
+
+private slots:
+    // A write the device took nothing of before it timed out (the system's buffer filled
+    // behind the port's back) stays with the port: a change of speed does not go ahead until
+    // the far end has read again and those bytes have had their time at the old speed.
+    void aWriteNothingWasTakenOfGoesOutAtItsSpeed()
+    {
+        auto fd = std::make_shared<int>(-1); // the port's descriptor, as the hook is given it
+        SetLineTakenInHook([fd](int handle) { *fd = handle; return false; });
+        SetOutputQueueHook([](int) { return qint64(0); });
+        QVERIFY(!comm->setPortOpen(true) && !comm->Output("a") && !comm->Output("b") && *fd >= 0);
+        QVERIFY(!comm->setSettings("2400,n,8,1")); // waits for "ab": the line is free
+        QByteArray sent = "ab";
+        const QByteArray chunk(512, 'f');
+        for (qsizetype before = -1; sent.size() != before; QThread::msleep(50)) { // until it takes no more
+            before = sent.size();
+            for (ssize_t n; (n = ::write(*fd, chunk.constData(), chunk.size())) > 0;)
+                sent += chunk.left(n);
+        }
+        const QByteArray bytes(60, 'p'); // 250 ms at 2400
+        QCOMPARE(comm->Output(bytes).text, QStringLiteral("Write timed out"));
+        sent += bytes;
+        QByteArray received; // the reader's until it is joined
+        std::thread reader([&received, far = pty.get(), n = sent.size()] { received = far->read(5000, int(n)); });
+        QElapsedTimer clock;
+        clock.start();
+        const CommError changed = comm->setSettings("9600,n,8,1");
+        const qint64 elapsed = clock.elapsed();
+        reader.join();
+        QVERIFY(!changed);
+        QVERIFY2(elapsed >= 60 * 10 * 1000 / 2400 + 20, qPrintable(QString::number(elapsed)));
+        QVERIFY(received == sent);
     }
 
     // A write the system refuses throws away what the port held: the account starts afresh,
