@@ -42,6 +42,14 @@ constexpr int kMostTenthsPerCharacter = 120; // any format: start, 8 data bits, 
 // up (a driver that never empties its buffer), and how often the held count is looked at.
 constexpr std::chrono::milliseconds kDrainGrace{500};
 constexpr std::chrono::milliseconds kDrainLook{10};
+// How long a write waits, beyond its bytes' time on the line, for a far end that takes nothing.
+constexpr std::chrono::milliseconds kWriteStall{3000};
+
+std::chrono::milliseconds &writeStallWait()
+{
+    static std::chrono::milliseconds wait = kWriteStall;
+    return wait;
+}
 
 std::function<qint64(int)> &outputQueueHook()
 {
@@ -633,7 +641,7 @@ CommError MSComm::Output(const QByteArray &bytes)
     // Hand every byte to the operating system before returning: a few seconds plus the time
     // the bytes take on the line in any format.
     const auto onLine = lineTime(bytes.size(), kMostTenthsPerCharacter);
-    QDeadlineTimer deadline(3000 + std::chrono::ceil<std::chrono::milliseconds>(onLine).count());
+    QDeadlineTimer deadline(writeStallWait() + std::chrono::ceil<std::chrono::milliseconds>(onLine));
     while (m_port->bytesToWrite() > 0) {
         if (m_port->waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime()))))
             continue;
@@ -725,6 +733,11 @@ void SetOutputQueueHook(std::function<qint64(int fd)> hook)
 void SetLineTakenInHook(std::function<bool(int fd)> hook)
 {
     lineTakenInHook() = std::move(hook);
+}
+
+void SetWriteStallWait(std::chrono::milliseconds wait)
+{
+    writeStallWait() = wait > std::chrono::milliseconds::zero() ? wait : kWriteStall;
 }
 
 void SetComDevicePathOverride(int number, const QString &path)

@@ -196,6 +196,10 @@ void SetOutputQueueHook(std::function<qint64(int fd)> hook);
 // one that takes bytes in faster than their time on the line would otherwise see the port's
 // account run ahead of it.
 void SetLineTakenInHook(std::function<bool(int fd)> hook);
+// The seam for the few seconds a write waits, beyond its bytes' time on the line, for a far end
+// that takes nothing before it reports "Write timed out" (3 s; zero or less puts that back).
+// Tests of a stalled line shorten it.
+void SetWriteStallWait(std::chrono::milliseconds wait);
 
 // The COM map: "COM n" to a device path. Defaults: COM1..COM4 = /dev/ttyS0..3,
 // COM5..COM8 = /dev/ttyUSB0..3. The brand's stored preferences override any number in section

@@ -99,6 +99,7 @@ private slots:
     {
         SetOutputQueueHook(nullptr);
         SetLineTakenInHook(nullptr);
+        SetWriteStallWait({});
         comm.reset();
         pty.reset();
         for (int n = 1; n <= 8; ++n)
@@ -466,19 +467,22 @@ private slots:
 
     // A write the far end stops taking times out; what the device took of it is on the line
     // all the same. The rest, passed on once the far end reads again (as the close waits, or
-    // with the next write), follows it on the line: the close waits for all of it. (Two
-    // functions, not rows: each waits out a time-out, and so they run side by side.)
-    void aWriteThatTimesOutCountsWhatWentOut() { timeOutAWriteThenClose(QByteArray()); }
-    void theRestOfATimedOutWriteGoesWithTheNext() { timeOutAWriteThenClose("x"); }
-
-private:
-    // next: written once the far end reads again.
-    void timeOutAWriteThenClose(const QByteArray &next)
+    // with the next write), follows it on the line: the close waits for all of it.
+    void aWriteThatTimesOutCountsWhatWentOut_data()
     {
+        QTest::addColumn<QByteArray>("next"); // written once the far end reads again
+        QTest::newRow("rest passed on by the close") << QByteArray();
+        QTest::newRow("rest passed on with the next write") << QByteArray("x");
+    }
+
+    void aWriteThatTimesOutCountsWhatWentOut()
+    {
+        QFETCH(QByteArray, next);
         SetOutputQueueHook([](int) { return qint64(0); });
+        SetWriteStallWait(std::chrono::milliseconds(200));
         QVERIFY(!comm->setSettings("921600,n,8,1") && !comm->setPortOpen(true));
         const QByteArray bytes(65536, 'p'); // a pseudo-terminal takes 14 to 20 KB
-        const CommError err = comm->Output(bytes); // a few seconds
+        const CommError err = comm->Output(bytes); // about a second
         QElapsedTimer clock;
         clock.start();
         if (!err)
@@ -499,7 +503,6 @@ private:
         QVERIFY(taken + rest == bytes + next);
     }
 
-private slots:
     // A write the device took nothing of before it timed out (the system's buffer filled
     // behind the port's back) stays with the port: a change of speed does not go ahead until
     // the far end has read again and those bytes have had their time at the old speed.
@@ -508,6 +511,7 @@ private slots:
         auto fd = std::make_shared<int>(-1); // the port's descriptor, as the hook is given it
         SetLineTakenInHook([fd](int handle) { *fd = handle; return false; });
         SetOutputQueueHook([](int) { return qint64(0); });
+        SetWriteStallWait(std::chrono::milliseconds(200));
         QVERIFY(!comm->setPortOpen(true) && !comm->Output("a") && !comm->Output("b") && *fd >= 0);
         QVERIFY(!comm->setSettings("2400,n,8,1")); // waits for "ab": the line is free
         QByteArray sent = "ab";
