@@ -326,7 +326,7 @@ void MSComm::lineWritten(qint64 bytes, bool takenIn)
 void MSComm::lineHandedOver(bool takenIn)
 {
     // QSerialPort passes bytes on from its buffer during a write, and later from the event loop
-    // when the device took only part of them before the write timed out.
+    // when the device had not taken all of them before the write timed out.
     const qint64 held = m_port->bytesToWrite();
     if (held < m_portHeld)
         lineWritten(m_portHeld - held, takenIn);
@@ -388,8 +388,8 @@ bool MSComm::letLastBytesGo()
         const auto lineFree = m_lineFreeAt + kLineMargin;
         if (held == 0 && now >= lineFree)
             break;
-        // Only what is still held is given up. Bytes that left before then still have their
-        // time on the line: still bounded, as no more can leave after it.
+        // Only what is still held at the bound is given up: bytes that left before it still have
+        // their time on the line, and the wait stays bounded, as nothing leaves after it.
         if (held > 0 && now >= giveUpAt) {
             qCWarning(lcPort) << m_openedPath << "did not send its last" << held
                               << "bytes in time; they are discarded";
@@ -641,7 +641,8 @@ CommError MSComm::Output(const QByteArray &bytes)
     // Hand every byte to the operating system before returning: a few seconds plus the time
     // the bytes take on the line in any format.
     const auto onLine = lineTime(bytes.size(), kMostTenthsPerCharacter);
-    QDeadlineTimer deadline(writeStallWait() + std::chrono::ceil<std::chrono::milliseconds>(onLine));
+    QDeadlineTimer deadline(writeStallWait() +
+                            std::chrono::ceil<std::chrono::milliseconds>(onLine));
     while (m_port->bytesToWrite() > 0) {
         if (m_port->waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime()))))
             continue;

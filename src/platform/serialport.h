@@ -13,12 +13,12 @@
 // A write that times out leaves there what the device has not taken; the port passes it on as
 // the device takes bytes again (with the next write, from the event loop, or while a change of
 // settings or a close waits), and the line counts as busy while the buffer holds any, so those
-// bytes too go out at the settings they were written at. The account starts afresh once the bytes are out, thrown away or the
-// port closed, and where the far end says it has taken in every byte (see SetLineTakenInHook).
-// A close leaves the device at the settings it had, not the ones found when it was opened
-// (QSerialPort puts those back as it closes; the port sets the current ones again through a
-// second handle before it lets the device go). So bytes written just before a close or a change
-// of speed reach the far end as they were sent.
+// bytes too go out at the settings they were written at. The account starts afresh once the
+// bytes are out, thrown away or the port closed, and where the far end says it has taken in
+// every byte (see SetLineTakenInHook). A close leaves the device at the settings it had, not
+// the ones found when it was opened (QSerialPort puts those back as it closes; the port sets
+// the current ones again through a second handle before it lets the device go). So bytes
+// written just before a close or a change of speed reach the far end as they were sent.
 //
 // That wait handles events, so windows repaint and timers run, but takes no user input (keys
 // and clicks wait for the next event loop that takes them). It is bounded: what the port and
