@@ -42,6 +42,14 @@ constexpr int kMostTenthsPerCharacter = 120; // any format: start, 8 data bits, 
 // up (a driver that never empties its buffer), and how often the held count is looked at.
 constexpr std::chrono::milliseconds kDrainGrace{500};
 constexpr std::chrono::milliseconds kDrainLook{10};
+// How long a write waits, beyond its bytes' time on the line, for a far end that takes nothing.
+constexpr std::chrono::milliseconds kWriteStall{3000};
+
+std::chrono::milliseconds &writeStallWait()
+{
+    static std::chrono::milliseconds wait = kWriteStall;
+    return wait;
+}
 
 std::function<qint64(int)> &outputQueueHook()
 {
@@ -313,13 +321,23 @@ void MSComm::lineWritten(qint64 bytes, bool takenIn)
     // At the settings in force now: a change of settings waits for these bytes first.
     m_lineFreeAt = start + lineTime(bytes, m_line.tenthsPerCharacter());
     m_lineBusy = true;
-    ++m_writes;
+}
+
+void MSComm::lineHandedOver(bool takenIn)
+{
+    // QSerialPort passes bytes on from its buffer during a write, and later from the event loop
+    // when the device had not taken all of them before the write timed out.
+    const qint64 held = m_port->bytesToWrite();
+    if (held < m_portHeld)
+        lineWritten(m_portHeld - held, takenIn);
+    m_portHeld = held;
 }
 
 void MSComm::lineCleared()
 {
     m_lineBusy = false;
     m_lineFreeAt = {};
+    m_portHeld = 0;
     endDrainWait();
 }
 
@@ -331,7 +349,9 @@ void MSComm::endDrainWait()
 
 bool MSComm::letLastBytesGo()
 {
-    if (!m_lineBusy || m_draining)
+    lineHandedOver(false);
+    // Busy while the port's buffer still holds bytes, even if the device has taken none yet.
+    if ((!m_lineBusy && m_portHeld == 0) || m_draining)
         return true;
     using Clock = std::chrono::steady_clock;
     const auto heldBytes = [this] {
@@ -358,6 +378,7 @@ bool MSComm::letLastBytesGo()
     for (;;) {
         if (!m_port->isOpen() || m_gone || !(m_line == line))
             break; // closed, gone or set anew from inside the wait: nothing left to wait for
+        lineHandedOver(false); // on the line from now: what left the port's buffer meanwhile
         const auto now = Clock::now();
         if (m_writes != writes) { // written from inside the wait: those bytes go out as well
             writes = m_writes;
@@ -367,14 +388,16 @@ bool MSComm::letLastBytesGo()
         const auto lineFree = m_lineFreeAt + kLineMargin;
         if (held == 0 && now >= lineFree)
             break;
-        if (now >= giveUpAt) {
+        // Only what is still held at the bound is given up: bytes that left before it still have
+        // their time on the line, and the wait stays bounded, as nothing leaves after it.
+        if (held > 0 && now >= giveUpAt) {
             qCWarning(lcPort) << m_openedPath << "did not send its last" << held
                               << "bytes in time; they are discarded";
             m_port->clear(QSerialPort::Output);
             m_port->clearError();
             break;
         }
-        const auto next = std::min(giveUpAt, held > 0 ? now + kDrainLook : lineFree);
+        const auto next = held > 0 ? std::min(giveUpAt, now + kDrainLook) : lineFree;
         // Without events while the object goes, and when no event loop may run (no
         // application, or it is quitting).
         bool slept = false;
@@ -605,18 +628,21 @@ CommError MSComm::Output(const QByteArray &bytes)
         return makeError(CommError::WriteFailed, text);
     };
 
+    lineHandedOver(false); // passed on from the event loop since the last look
     // Asked before the bytes go: the far end's word covers what went before them.
     const bool takenIn = m_lineBusy && lineTakenInHook() && lineTakenInHook()(m_port->handle());
-    // What the port's own buffer still held of an earlier write that timed out goes first.
-    const qint64 heldBefore = m_port->bytesToWrite();
+    // What the port's own buffer still holds of an earlier write that timed out goes first.
     const qint64 written = m_port->write(bytes);
     if (written != bytes.size())
         return failed(m_port->errorString());
+    m_portHeld += written;
+    ++m_writes;
 
     // Hand every byte to the operating system before returning: a few seconds plus the time
     // the bytes take on the line in any format.
     const auto onLine = lineTime(bytes.size(), kMostTenthsPerCharacter);
-    QDeadlineTimer deadline(3000 + std::chrono::ceil<std::chrono::milliseconds>(onLine).count());
+    QDeadlineTimer deadline(writeStallWait() +
+                            std::chrono::ceil<std::chrono::milliseconds>(onLine));
     while (m_port->bytesToWrite() > 0) {
         if (m_port->waitForBytesWritten(int(qMax<qint64>(1, deadline.remainingTime()))))
             continue;
@@ -627,15 +653,13 @@ CommError MSComm::Output(const QByteArray &bytes)
             return failed(m_port->errorString()); // the line is broken: what is left is dropped
         if (deadline.hasExpired()) {
             m_port->clearError();
-            // What the device did take is on the line all the same.
-            const qint64 handed = heldBefore + bytes.size() - m_port->bytesToWrite();
-            if (handed > 0)
-                lineWritten(handed, takenIn);
+            // What the device did take is on the line all the same; the rest stays held.
+            lineHandedOver(takenIn);
             return makeError(CommError::WriteFailed, QStringLiteral("Write timed out"));
         }
     }
     m_port->clearError();
-    lineWritten(heldBefore + bytes.size(), takenIn);
+    lineHandedOver(takenIn);
     return CommError::ok();
 }
 
@@ -710,6 +734,11 @@ void SetOutputQueueHook(std::function<qint64(int fd)> hook)
 void SetLineTakenInHook(std::function<bool(int fd)> hook)
 {
     lineTakenInHook() = std::move(hook);
+}
+
+void SetWriteStallWait(std::chrono::milliseconds wait)
+{
+    writeStallWait() = wait > std::chrono::milliseconds::zero() ? wait : kWriteStall;
 }
 
 void SetComDevicePathOverride(int number, const QString &path)

@@ -4,26 +4,33 @@
 // Built on QSerialPort. Every call that can fail returns a CommError; an empty one is success.
 //
 // The line itself: a change of line settings on the open port, and a close, first let the bytes
-// written go out at the settings they were written at (the system's buffer drains, then the port
-// waits out the rest of their time on the line: each character as wide as its format makes it, from
-// 10 bits for 8N1 to 12 for 8E2, each write after the ones before it, plus 20 ms for the buffer of
-// a USB adapter; a physical time, which the tests' time scale does not shorten). A write that times
-// out counts what the device took of it. The account starts afresh once the bytes are out, thrown
-// away or the port closed, and where the far end says it has taken in every byte (see
-// SetLineTakenInHook). A close leaves the device at the settings it had, not the ones found when it
-// was opened (QSerialPort puts those back as it closes; the port sets the current ones again
-// through a second handle before it lets the device go). So bytes written just before a close or a
-// change of speed reach the far end as they were sent.
+// written go out at the settings they were written at (the system's buffer drains, then the
+// port waits out the rest of their time on the line: each character as wide as its format makes
+// it, a start bit, 5 to 8 data bits, a parity bit or none and 1, 1.5 or 2 stop bits, so from 7
+// bits for 5N1 (9 for 7N1, 10 for 8N1) to 12 for 8E2; each write after the ones before it, plus
+// 20 ms for the buffer of a USB adapter; a physical time, which the tests' time scale does not
+// shorten). Bytes count on the line from when they leave the port's own buffer for the device.
+// A write that times out leaves there what the device has not taken; the port passes it on as
+// the device takes bytes again (with the next write, from the event loop, or while a change of
+// settings or a close waits), and the line counts as busy while the buffer holds any, so those
+// bytes too go out at the settings they were written at. The account starts afresh once the
+// bytes are out, thrown away or the port closed, and where the far end says it has taken in
+// every byte (see SetLineTakenInHook). A close leaves the device at the settings it had, not
+// the ones found when it was opened (QSerialPort puts those back as it closes; the port sets
+// the current ones again through a second handle before it lets the device go). So bytes
+// written just before a close or a change of speed reach the far end as they were sent.
 //
 // That wait handles events, so windows repaint and timers run, but takes no user input (keys
-// and clicks wait for the next event loop that takes them). It is bounded: what the system
-// still holds when it has had its time on the line (12 bits a character) and half a second
-// more is discarded and logged ("pagersetup.line"), so a driver that never empties its buffer
-// cannot hold the program. Calls made from inside the wait (a timer's handler): a write goes
-// out and is waited for as well; a close or a change of settings does not wait again, goes
-// ahead at once and ends the wait; the call that began the wait then does its own part on the
-// port as those calls left it. The port object may be deleted from inside the wait (it then
-// closes without waiting again); deleted at any other time, it waits without handling events.
+// and clicks wait for the next event loop that takes them). It is bounded: what the port and
+// the system still hold when it has had its time on the line (12 bits a character) and half a
+// second more is discarded and logged ("pagersetup.line"), so a driver that never empties its
+// buffer cannot hold the program; bytes that left before then still have their time. Calls made
+// from inside the wait (a timer's handler): a write goes out and is waited for as well; a close
+// or a change of settings does not wait again, goes ahead at once and ends the wait; the call
+// that began the wait then does its own part on the port as those calls left it. The port
+// object may be deleted from inside the wait (it then closes without waiting again); deleted at
+// any other time, it waits without handling events (what its own buffer holds then cannot leave
+// it, and is discarded at the bound).
 
 #include <QByteArray>
 #include <QObject>
@@ -123,7 +130,8 @@ public:
     // right after a write loses nothing. PortNotOpen ("Port not open") when closed;
     // DeviceGone when the device has gone away; WriteFailed with the system's text when the
     // system refuses them, or "Write timed out" when the far end takes nothing for a few
-    // seconds beyond the bytes' time on the line.
+    // seconds beyond the bytes' time on the line (the port keeps what the device has not
+    // taken and passes it on later: see above).
     CommError Output(const QByteArray &bytes);
     // Reads and removes everything received so far (possibly nothing), including what the
     // system holds and the event loop has not yet fetched. PortNotOpen when closed,
@@ -146,8 +154,11 @@ private:
     bool applyLine(const LineSettings &line); // to the QSerialPort (open or not)
     void pullPending();                       // what the OS holds into the port's buffer
     std::chrono::microseconds lineTime(qint64 bytes, int tenthsPerCharacter) const;
-    // The write's time on the line, after the others' unless the far end had taken them in.
+    // The bytes' time on the line from now, after the others' unless the far end had taken
+    // them in.
     void lineWritten(qint64 bytes, bool takenIn);
+    // Counts what has left the port's own buffer for the device since the last look.
+    void lineHandedOver(bool takenIn);
     void lineCleared();                       // nothing written is on its way out any more
     void endDrainWait();                      // wakes letLastBytesGo's wait to look again
     // Before a change of settings or a close; false when the object was deleted meanwhile.
@@ -167,6 +178,7 @@ private:
     QString m_openedPath;      // the device node the port opened (a link's target)
     bool m_lineBusy = false;   // bytes were written whose line time may not be over
     std::chrono::steady_clock::time_point m_lineFreeAt; // every byte written is out
+    qint64 m_portHeld = 0;     // in the port's own buffer at the last look
     quint64 m_writes = 0;      // writes so far
     bool m_draining = false;   // inside letLastBytesGo's wait
     QEventLoop *m_drainWait = nullptr; // the wait's loop while it runs
@@ -184,6 +196,10 @@ void SetOutputQueueHook(std::function<qint64(int fd)> hook);
 // one that takes bytes in faster than their time on the line would otherwise see the port's
 // account run ahead of it.
 void SetLineTakenInHook(std::function<bool(int fd)> hook);
+// The seam for the few seconds a write waits, beyond its bytes' time on the line, for a far end
+// that takes nothing before it reports "Write timed out" (3 s; zero or less puts that back).
+// Tests of a stalled line shorten it.
+void SetWriteStallWait(std::chrono::milliseconds wait);
 
 // The COM map: "COM n" to a device path. Defaults: COM1..COM4 = /dev/ttyS0..3,
 // COM5..COM8 = /dev/ttyUSB0..3. The brand's stored preferences override any number in section

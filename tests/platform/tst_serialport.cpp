@@ -99,6 +99,7 @@ private slots:
     {
         SetOutputQueueHook(nullptr);
         SetLineTakenInHook(nullptr);
+        SetWriteStallWait({});
         comm.reset();
         pty.reset();
         for (int n = 1; n <= 8; ++n)
@@ -262,7 +263,7 @@ private slots:
         QByteArray bytes;
         for (int i = 0; i < 256; ++i)
             bytes.append(char(i));
-        for (const char *settings : {"9600,n,8,1", "1200,e,7,1"}) {
+        for (const char *settings : {"9600,n,8,1", "19200,e,7,1"}) {
             QVERIFY(!comm->setSettings(settings) && !comm->setPortOpen(true));
             QVERIFY(!comm->Output(bytes) && !comm->Output(QByteArray()));
             QCOMPARE(pty->read(2000, 256), bytes);
@@ -305,7 +306,7 @@ private slots:
     // a high speed: the close lets the bytes have their time on the line.)
     void outputHandsEveryByteOver()
     {
-        QVERIFY(!comm->setSettings("230400,n,8,1") && !comm->setPortOpen(true));
+        QVERIFY(!comm->setSettings("921600,n,8,1") && !comm->setPortOpen(true));
         QByteArray bytes;
         for (int i = 0; i < 3000; ++i)
             bytes.append(char('A' + i % 26));
@@ -465,13 +466,23 @@ private slots:
     }
 
     // A write the far end stops taking times out; what the device took of it is on the line
-    // all the same, and a close waits for it.
+    // all the same. The rest, passed on once the far end reads again (as the close waits, or
+    // with the next write), follows it on the line: the close waits for all of it.
+    void aWriteThatTimesOutCountsWhatWentOut_data()
+    {
+        QTest::addColumn<QByteArray>("next"); // written once the far end reads again
+        QTest::newRow("rest passed on by the close") << QByteArray();
+        QTest::newRow("rest passed on with the next write") << QByteArray("x");
+    }
+
     void aWriteThatTimesOutCountsWhatWentOut()
     {
+        QFETCH(QByteArray, next);
         SetOutputQueueHook([](int) { return qint64(0); });
+        SetWriteStallWait(std::chrono::milliseconds(200));
         QVERIFY(!comm->setSettings("921600,n,8,1") && !comm->setPortOpen(true));
         const QByteArray bytes(65536, 'p'); // a pseudo-terminal takes 14 to 20 KB
-        const CommError err = comm->Output(bytes); // a few seconds
+        const CommError err = comm->Output(bytes); // about a second
         QElapsedTimer clock;
         clock.start();
         if (!err)
@@ -479,15 +490,40 @@ private slots:
         QCOMPARE(err.text, QStringLiteral("Write timed out"));
         const QByteArray taken = pty->readUntilQuiet(50, 2000);
         QVERIFY2(!taken.isEmpty() && taken.size() < bytes.size(), qPrintable(QString::number(taken.size())));
-        QByteArray rest; // the reader's until it is joined: the close lets it go out
-        std::thread reader([&rest, far = pty.get()] { rest = far->readUntilQuiet(300, 5000); });
+        const qsizetype all = bytes.size() + next.size();
+        QByteArray rest; // the reader's until it is joined
+        std::thread reader([&rest, far = pty.get(), left = all - taken.size()] { rest = far->read(5000, int(left)); });
+        const bool written = !comm->Output(next);
         const CommError closed = comm->setPortOpen(false);
         const qint64 elapsed = clock.elapsed();
         reader.join();
-        QVERIFY(!closed);
-        const qint64 least = taken.size() * 10 * 1000 / 921600;
+        QVERIFY(written && !closed);
+        const qint64 least = all * 10 * 1000 / 921600;
         QVERIFY2(elapsed >= least, qPrintable(QStringLiteral("%1 < %2").arg(elapsed).arg(least)));
-        QVERIFY(taken + rest == bytes);
+        QVERIFY(taken + rest == bytes + next);
+    }
+
+    // A write the device took nothing of before it timed out (the system's buffer filled
+    // behind the port's back) stays with the port: a change of speed does not go ahead until
+    // the far end has read again and those bytes have had their time at the old speed.
+    void aWriteNothingWasTakenOfGoesOutAtItsSpeed()
+    {
+        auto fd = std::make_shared<int>(-1); // the port's descriptor, as the hook is given it
+        SetLineTakenInHook([fd](int handle) { *fd = handle; return false; });
+        SetWriteStallWait(std::chrono::milliseconds(200));
+        QVERIFY(!comm->setPortOpen(true) && !comm->Output("a") && !comm->Output("b") && *fd >= 0);
+        QVERIFY(!comm->setSettings("2400,n,8,1")); // waits for "ab": the line is free
+        QByteArray sent = "ab";
+        for (char c = 'f'; ::write(*fd, &c, 1) == 1;)
+            sent += c;
+        const QByteArray bytes(60, 'p'); // 250 ms at 2400
+        QCOMPARE(comm->Output(bytes).text, QStringLiteral("Write timed out"));
+        QCOMPARE(pty->read(5000, int(sent.size())), sent); // the far end reads again
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!comm->setSettings("9600,n,8,1"));
+        QVERIFY2(clock.elapsed() >= 60 * 10 * 1000 / 2400 + 20, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(pty->read(1000, 60), bytes);
     }
 
     // A write the system refuses throws away what the port held: the account starts afresh,
