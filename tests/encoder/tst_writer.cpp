@@ -526,7 +526,7 @@ private slots:
         EncoderSettings.bPort1IDAsCap = true;
         QVERIFY(sim().setKnob("cable_pull", "\"write:G 12\""));
         runOutOnceFired(QStringLiteral("cable_pull"));
-        fx->boxes.expect(kWriteError).title("Write Error");
+        fx->boxes.expect(kWriteError).title("Write Error").then([this] { runOutOnce("IDASCAP 1"); });
         program();
         const encsim::Snapshot after = sim().getState();
         QCOMPARE(after.config.at("serial1 idascap"), std::string("0"));
