@@ -1006,10 +1006,12 @@ int main(int argc, char *argv[])
     const QColor colour = brandColour(brand.brand);
 
     QTextDocument body;
-    body.documentLayout()->setPaintDevice(&writer);
     body.setDefaultFont(bodyFont(BodyPoints));
     body.setDocumentMargin(0);
+    // Imported before the document has a layout: with one, it would be laid out again after
+    // every block the importer adds.
     body.setMarkdown(filled.markdown, QTextDocument::MarkdownDialectGitHub);
+    body.documentLayout()->setPaintDevice(&writer);
     styleDocument(body, colour);
     body.setPageSize(g.body.size());
     paginate(body, g.body.height());
