@@ -383,7 +383,11 @@ ReplyOutcome EncoderLink::waitFor(const QByteArray &sent, const ReplyTest &until
         *expiredFlag = false;
         timer->setEnabled(true);
     }
-    const auto expired = [&] { return timer ? *expiredFlag : fixedEnd.hasExpired(); };
+    WaitUnderWay underWay{.gathered = &raw, .number = ++m_waits};
+    WaitUnderWay *const outer = m_waitUnderWay;
+    if (until)
+        m_waitUnderWay = &underWay;
+    const auto expired = [&] { return underWay.runOut || (timer ? *expiredFlag : fixedEnd.hasExpired()); };
 
     // Between two looks the wait sleeps in an event loop that arriving bytes, the timer's event
     // and the poll interval end; everything else the windows do runs meanwhile.
@@ -430,6 +434,7 @@ ReplyOutcome EncoderLink::waitFor(const QByteArray &sent, const ReplyTest &until
             break;
     }
     timedOut = expired();
+    m_waitUnderWay = outer;
     if (answered && raw.endsWith('\r'))
         m_lfOwed = true;
     // The timer stops and its flag goes down: the outcome (and timedOut) tell the caller.

@@ -235,6 +235,16 @@ private:
     void Timer1_Timer();
     void Timer2_Timer();
 
+    // An exchange's wait while it runs, which a test may run out at once (LinkTestAccess): what
+    // it has gathered, and its number (each wait a new one).
+    struct WaitUnderWay {
+        const QByteArray *gathered = nullptr;
+        quint64 number = 0;
+        bool runOut = false; // counts as the deadline passed
+    };
+    WaitUnderWay *m_waitUnderWay = nullptr;
+    quint64 m_waits = 0;
+
     // Gathers into raw; the text judged by until is ReplyAfterEcho(sent, raw). timedOut: the
     // deadline had passed at the end.
     ReplyOutcome waitFor(const QByteArray &sent, const ReplyTest &until, const Deadline &deadline,

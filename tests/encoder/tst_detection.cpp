@@ -9,6 +9,7 @@
 #include "encoder/connection.h"
 #include "encoder/write/writer.h"
 #include "encoder/transferfixture.h"
+#include "support/linktestaccess.h"
 
 using namespace encodertest;
 using Command = TerminalView::Command;
@@ -66,29 +67,32 @@ private slots:
         QTest::addColumn<QStringList>("knobs"); // name=value
         QTest::addColumn<QStringList>("settingsTried");
         QTest::addColumn<QString>("model");
+        QTest::addColumn<QByteArray>("notAnIdentification"); // the answer an identification's wait runs out on
 
         const QStringList first{"9600,n,8,1"}, ignoreOne{"ignore_prgmmode_count=1"};
         QTest::newRow("encoder port at 2400 baud") << 9 << QByteArray("9.6") << "TAP" << "2400" << QStringList{}
                                                    << QStringList{"9600,n,8,1", "9600,e,7,1", "2400,n,8,1"}
-                                                   << "Paging Encoder V9";
+                                                   << "Paging Encoder V9" << QByteArray();
         QTest::newRow("TAP port ignoring the request")
-            << 8 << QByteArray("8.12 beta") << "TAP" << "9600" << ignoreOne << first << "Paging Encoder V8";
+            << 8 << QByteArray("8.12 beta") << "TAP" << "9600" << ignoreOne << first << "Paging Encoder V8" << QByteArray();
         QTest::newRow("identification without logon prompt") << 9 << QByteArray("9.10") << "TAP" << "9600"
                                                              << ignoreOne + QStringList{"ati_style=banner_only"}
-                                                             << first << "Paging Encoder V9";
+                                                             << first << "Paging Encoder V9"
+                                                             << QByteArray("Port 1\r\n");
         QTest::newRow("COMP1 prompt") << 8 << QByteArray("8.12") << "COMP1" << "9600" << ignoreOne << first
-                                      << "Paging Encoder V8";
+                                      << "Paging Encoder V8" << QByteArray("COMP1>\r\nCOMP1>");
         QTest::newRow("Scope port") << 9 << QByteArray("9.7") << "SCOPE" << "9600" << ignoreOne << first
-                                    << "Paging Encoder V9";
+                                    << "Paging Encoder V9" << QByteArray("INVALID\r\n");
         QTest::newRow("encoder left in programming mode") << 9 << QByteArray("9.01") << "TAP" << "9600"
                                                           << QStringList{"start_mode=programming"} << first
-                                                          << "Paging Encoder V9";
+                                                          << "Paging Encoder V9" << QByteArray();
         // A line that sends every byte back: the request's echo is not the encoder's.
         QTest::newRow("echoing line, TAP port ignoring the request")
             << 8 << QByteArray("8.12") << "TAP" << "9600" << ignoreOne + QStringList{"echo=crlf"} << first
-            << "Paging Encoder V8";
+            << "Paging Encoder V8" << QByteArray();
         QTest::newRow("echoing line, COMP1 prompt") << 8 << QByteArray("8.12") << "COMP1" << "9600"
-                                                   << ignoreOne + QStringList{"echo=on"} << first << "Paging Encoder V8";
+                                                   << ignoreOne + QStringList{"echo=on"} << first << "Paging Encoder V8"
+                                                   << QByteArray("COMP1>\r\nCOMP1>");
 
     }
     void theEncoderIsFound()
@@ -100,6 +104,7 @@ private slots:
         QFETCH(QStringList, knobs);
         QFETCH(QStringList, settingsTried);
         QFETCH(QString, model);
+        QFETCH(QByteArray, notAnIdentification);
 
         DeviceState state = DeviceState::factory(generation);
         state.firmware = firmware.toStdString();
@@ -115,6 +120,11 @@ private slots:
         Run.sBrand = BrandKestrane;
         Run.bDBMatchesEncoder = false; // the first attempt then uses the port's own settings
         Run.bFwV97Plus = true; // a V9.7 detected earlier in the run: this encoder's own firmware counts
+        // The identification's wait runs out on a whole answer of another kind, as its time-out
+        // ends it.
+        PendingAction runOut;
+        if (!notAnIdentification.isEmpty())
+            runOut = RunOutWaitsHolding({notAnIdentification});
 
         fx->boxes.expect(kDetected).title(QStringLiteral("Paging Encoder Detected"));
         fx->boxes.expect(kReadQuestion, MsgAnswer::No).title(QStringLiteral("Read Encoder?"));
@@ -197,6 +207,8 @@ private slots:
         if (!knobs.contains(QStringLiteral("power=off")))
             lastAttempt = When([this, attempts = settingsTried.size()] { return fx->view.cancelSteps.size() == attempts; },
                                [entryInterval] { SetTimeScale(1000.0 / entryInterval); });
+        // The identification's wait runs out on the whole unknown answer.
+        const PendingAction runOut = RunOutWaitsHolding({"HELLO\r\n"});
 
         bool cancelWindowAtTheBox = true;
         fx->boxes.expect(kNotDetected)
@@ -310,12 +322,17 @@ private slots:
         QTest::addColumn<QString>("protocol");
         QTest::addColumn<int>("ignoredRequests");
         QTest::addColumn<QString>("echo"); // what the line sends back
-        QTest::newRow("TAP port: identification without logon prompt") << 7 << "TAP" << 0 << "off";
-        QTest::newRow("COMP1 port: the request comes back") << 7 << "COMP1" << 0 << "off";
+        QTest::addColumn<QByteArrayList>("answers"); // whole answers the waits run out on
+        QTest::newRow("TAP port: identification without logon prompt")
+            << 7 << "TAP" << 0 << "off" << QByteArrayList{"Port 1\r\n"};
+        QTest::newRow("COMP1 port: the request comes back")
+            << 7 << "COMP1" << 0 << "off" << QByteArrayList{"COMP1>\r\r\nCOMP1>", "#PrgmMode#"};
         // (A V7 that stays silent on a COMP2 port is played by an encoder that ignores every
         // programming request.)
-        QTest::newRow("COMP2 port: no answer to the request") << 9 << "COMP2" << 100 << "off";
-        QTest::newRow("COMP2 port behind an echoing line") << 9 << "COMP2" << 100 << "crlf";
+        QTest::newRow("COMP2 port: no answer to the request")
+            << 9 << "COMP2" << 100 << "off" << QByteArrayList{"COMP2>\r\nCOMP2>"};
+        QTest::newRow("COMP2 port behind an echoing line")
+            << 9 << "COMP2" << 100 << "crlf" << QByteArrayList{"COMP2>\r\nCOMP2>", "#PrgmMode#"};
     }
     void aV7NotInProgrammingModeIsRefused()
     {
@@ -323,6 +340,7 @@ private slots:
         QFETCH(QString, protocol);
         QFETCH(int, ignoredRequests);
         QFETCH(QString, echo);
+        QFETCH(QByteArrayList, answers);
         DeviceState state = DeviceState::factory(generation);
         state.v7DipSwitchesOn = false;
         state.config["serial1 protocol"] = protocol.toStdString();
@@ -330,6 +348,7 @@ private slots:
                               {"ignore_prgmmode_count", std::to_string(ignoredRequests)},
                               {"echo", echo.toStdString()}}));
         secondForEachAnswer();
+        const PendingAction runOut = RunOutWaitsHolding(answers);
 
         fx->boxes.expect(kV7).title(QStringLiteral("V7 Paging System Detected")).buttons(MsgButtons::OK);
         OpenClosePort();

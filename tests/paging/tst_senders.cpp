@@ -213,10 +213,10 @@ class TestSenders : public QObject {
                          action.contains(QStringLiteral("in-wait")) ? 1.0 : tap ? 0.1 : 0.25);
         QVERIFY(fx.ready);
         // The other protocols' waits last a second on the console's timer: in real time, so
-        // that the encoder's answer (not a loaded machine) ends each; half a second for one
-        // whose answer is taken at the time-out (COMP2's refusals, as only "okay" and the prompt
-        // end its wait; SNPP's resend codes without a line end; Scope's ACK CR). One that
-        // nothing answers runs out once the encoder has dropped the answer.
+        // that the encoder's answer (not a loaded machine) ends each. One whose answer is taken
+        // at the time-out (COMP2's refusals, as only "okay" and the prompt end its wait; SNPP's
+        // resend codes without a line end; Scope's ACK CR) runs out once the whole answer has
+        // come; one that nothing answers, once the encoder has dropped the answer.
         QTimer runOut;
         QObject::connect(&runOut, &QTimer::timeout, [&fx, &runOut] {
             if (fx.encoder->count("drop_reply fired") == 0)
@@ -224,13 +224,21 @@ class TestSenders : public QObject {
             runOut.stop();
             Link().consoleTimerTicked();
         });
+        PendingAction runOutOnTheAnswer;
         if (!tap && action.isEmpty()) {
-            const bool takenAtTheTimeOut =
-                (protocol == "COMP2" && (pin == "999" || knobs.contains(QStringLiteral("comp2_nak")))) ||
-                knobs.contains(QStringLiteral(":noeol")) || knobs.contains(QStringLiteral("ack_cr"));
-            SetTimeScale(takenAtTheTimeOut ? 0.5 : 1.0);
+            SetTimeScale(1.0);
+            if (protocol == "COMP2" && (pin == "999" || knobs.contains(QStringLiteral("comp2_nak"))))
+                runOutOnTheAnswer = RunOutWaitsHolding({"COMP2>"});
+            else if (knobs.contains(QStringLiteral(":noeol"))) // "PAGE:550 04:4:noeol": the code
+                runOutOnTheAnswer = RunOutWaitsHolding({knobs.section(QLatin1Char(':'), 1, 1).toLatin1()});
+            else if (knobs.contains(QStringLiteral("ack_cr")))
+                runOutOnTheAnswer = RunOutWaitsHolding({"\x06\r"});
             if (knobs.contains(QStringLiteral("drop_reply")))
                 runOut.start(1);
+        } else if (tap && action.isEmpty() && (knobs.isEmpty() || knobs.contains(QStringLiteral("tap_logon=refuse")))) {
+            // A page before the log-on gets an "ID=" for each of its three CRs; a refused
+            // log-on, a NAK. Neither ends its wait.
+            runOutOnTheAnswer = RunOutWaitsHolding({"ID=ID=ID=", "\x15\r"});
         }
         // The console stays the current one when it closes, so that a line logged after it would show.
         QObject row; // a closing not come by the end of the row does not come later
