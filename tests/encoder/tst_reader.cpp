@@ -564,6 +564,85 @@ private slots:
         QCOMPARE(fx->view.panel(1), kNoMatch);
     }
 
+    // The ID-as-capcode check answered after its wait (no answer counts as off), in the
+    // encoder's own form (a line ended by LF) and ended by CR LF: the late flag is never stored
+    // as the setting the next query asks for, and the read never says it matches with it. It
+    // stops with its error box; should the late answer be thrown away before the next query is
+    // sent (a loaded machine), the read goes on with every answer in its place.
+    void aLateCheckAnswerIsNeverASetting_data()
+    {
+        QTest::addColumn<int>("generation");
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<QByteArray>("ending");
+        QTest::newRow("V9, LF") << 9 << QByteArray("9.7") << QByteArray("lf");
+        QTest::newRow("V9, CR LF") << 9 << QByteArray("9.7") << QByteArray("crlf");
+        QTest::newRow("9.01, the batch first, CR LF") << 9 << QByteArray("9.01") << QByteArray("crlf");
+        QTest::newRow("V7, LF") << 7 << QByteArray("7.2") << QByteArray("lf");
+        QTest::newRow("V7, CR LF") << 7 << QByteArray("7.2") << QByteArray("crlf");
+    }
+    void aLateCheckAnswerIsNeverASetting()
+    {
+        QFETCH(int, generation);
+        QFETCH(QByteArray, firmware);
+        QFETCH(QByteArray, ending);
+
+        DeviceState state = FullState(generation);
+        state.firmware = firmware.toStdString();
+        if (generation != 7)
+            state.config["sid"] = "W1AW";
+        const std::string check = '"' + GuardQuery(generation).toStdString() + '"';
+        Knobs knobs{{"delay_reply", check + " ms=400"}};
+        if (ending == "crlf")
+            knobs.push_back({"line_ending", check + " ending=crlf"});
+        QVERIFY(connectTo(state, knobs, 1.0));
+        fx->onEncoderEvent("delay_reply fired", [] { LinkTestAccess::fireReplyTimer(Link()); });
+        EncoderSettings.sStationID = "old";
+        EncoderSettings.sMaxBatch = "old";
+        fx->boxes.expect(kReadError).title(QStringLiteral("Read Error"));
+        read();
+
+        QVERIFY(EncoderSettings.sStationID != "0");
+        QVERIFY(EncoderSettings.sMaxBatch != "0");
+        if (fx->boxes.pending() == 1) {
+            fx->boxes.reset();
+            QCOMPARE(fx->view.panel(1), kMatches);
+            const QStringList settings = SettingsDifferences(state);
+            QVERIFY2(settings.isEmpty(), qPrintable(settings.join(QLatin1String("; "))));
+            return;
+        }
+        QCOMPARE(fx->boxes.shown().size(), 1);
+        QCOMPARE(EncoderSettings.sStationID, QByteArray("old"));
+        QCOMPARE(EncoderSettings.sMaxBatch, QByteArray("old"));
+        QVERIFY(!Run.bDBMatchesEncoder);
+        QCOMPARE(fx->view.panel(1), kProgress + (generation == 7 || firmware == "9.01" ? "Max Msgs/Batch" : "Station ID"));
+    }
+
+    // The check that gets no answer at all, ahead of a first answer that is a flag itself:
+    // the read cannot tell it from the check's late answer and stops; answered in time, the
+    // same flag is the setting.
+    void aFlagFirstAfterAnUnansweredCheck_data()
+    {
+        QTest::addColumn<bool>("checkAnswered");
+        QTest::newRow("the check unanswered") << false;
+        QTest::newRow("the check answered") << true;
+    }
+    void aFlagFirstAfterAnUnansweredCheck()
+    {
+        QFETCH(bool, checkAnswered);
+        DeviceState state = FullState(7);
+        state.config["maxbatch"] = "1";
+        QVERIFY(connectTo(state, checkAnswered ? Knobs{} : Knobs{{"drop_reply", '"' + GuardQuery(7).toStdString() + '"'}}));
+        if (!checkAnswered)
+            fx->onEncoderEvent("drop_reply fired", [] { LinkTestAccess::fireReplyTimer(Link()); });
+        EncoderSettings.sMaxBatch = "old";
+        if (!checkAnswered)
+            fx->boxes.expect(kReadError).title(QStringLiteral("Read Error"));
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(EncoderSettings.sMaxBatch, QByteArray(checkAnswered ? "1" : "old"));
+        QCOMPARE(Run.bDBMatchesEncoder, checkAnswered);
+    }
+
     // The guard's commands must be confirmed with the generation's own text; otherwise the
     // read stops with the improper-response box (and still tries to leave the mode as found).
     void idAsCapcodeSwitchingMustBeConfirmed_data()

@@ -55,6 +55,11 @@ void queriesAndSettings()
             for (const auto &[key, value] : kPortDefaults)
                 row(gen + " " + port + key, gen, "config " + port + key + "?\r", value + "\r\n");
     }
+    // The ID-as-capcode check, in capitals, is answered by a line ended by LF; the same key's
+    // settings query by CR LF.
+    row("the check", "gen=9;serial1 idascap=1", "CONFIG SERIAL1 IDASCAP?\r", "1\n");
+    row("the check, V7", "gen=7", "CONFIG IDASCAP?\r", "0\n");
+    row("the settings query of the same key", "gen=9;serial1 idascap=1", "config serial1 idascap?\r", "1\r\n");
     // "<key> <value>" answers "<KEY> updated"; "<key>?" then reads the value back.
     const auto set = [](const QByteArray &key, const QByteArray &value, const QByteArray &readBack = {}) {
         row(key + " " + value, {}, key + " " + value + "\r" + key.toLower() + "?\r",
@@ -276,6 +281,8 @@ void replyKnobs()
     knob("inject ID= record", "inject_id_prompt=write:L", blk(kWriteConfigId, "L 1 0 0 0 0 0 0 0 0"), "ID=\x1e\r");
     knob("inject ID= other", "inject_id_prompt=LOOKUP", "LOOKUP 1\r\n", "ID=");
     knob("line ending", "line_ending=\"config maxbatch?\" ending=cr", "config maxbatch?\r", "10\r");
+    knob("the check ended by CR LF", "line_ending=\"CONFIG SERIAL1 IDASCAP?\" ending=crlf", "CONFIG SERIAL1 IDASCAP?\r",
+         "0\r\n");
     knob("record ack", "record_ack=write:M bytes=<ACK><CR>", blk(kWriteConfigId, "M 1 \"a\""), "\x06\r");
     knob("record reply override", "record_reply_override=\"read:G 21\" bytes=\" G 21 1\\r\\n\"",
          blk(kReadConfigId, "G 21"), " G 21 1\r\n");

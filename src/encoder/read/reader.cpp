@@ -17,11 +17,20 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace {
 
 const QByteArray CRLF("\r\n");
 const QString kProgressPrefix = QStringLiteral("Reading Pager Database - ");
+
+// Whether text begins with an answer to the ID-as-capcode check: "0" or "1" on its own line,
+// ended by LF or CR LF.
+bool BeginsWithFlagLine(const QByteArray &text)
+{
+    return text.startsWith("0\n") || text.startsWith("1\n") || text.startsWith("0\r\n") ||
+           text.startsWith("1\r\n");
+}
 
 // How a step of the read ended.
 enum class Stop {
@@ -188,6 +197,7 @@ private:
         const IDAsCapAnswer answer = JudgeIDAsCapAnswer(r.reply, r.outcome == ReplyOutcome::Answered);
         if (answer == IDAsCapAnswer::Garbled)
             return readError();
+        m_checkUnanswered = answer == IDAsCapAnswer::None;
 
         m_changed = true;
         if (answer != IDAsCapAnswer::On) {
@@ -245,10 +255,16 @@ private:
              const ReplyCheck &check, Store store)
     {
         status(kProgressPrefix + statusItem);
+        // The ID-as-capcode check that got no answer in time may still be answered, ahead of
+        // this answer: a reply that begins with a flag line cannot be told from it, and the
+        // read stops before it stores anything of it.
+        const bool afterUnansweredCheck = std::exchange(m_checkUnanswered, false);
         const ExchangeResult r = exchange(command, until, true);
         if (const auto stop = ended(r))
             return *stop;
         store(QByteArray(), /*checked=*/false);
+        if (afterUnansweredCheck && BeginsWithFlagLine(r.reply))
+            return readError();
         if (failedReply(r, check))
             return readError();
         if (r.outcome == ReplyOutcome::Cancelled)
@@ -433,6 +449,7 @@ private:
     bool m_changed = false;        // something of the displayed database was replaced
     bool m_restore = false;        // ID-as-capcode was found on and its switch-off sent
     bool m_switchedOff = false;    // the encoder confirmed the switch-off
+    bool m_checkUnanswered = false; // nothing came in time to the ID-as-capcode check
     bool m_restoreAnswered = false;
     bool m_restored = false;
 };

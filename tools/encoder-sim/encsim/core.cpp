@@ -1047,7 +1047,12 @@ void Core::handleConfig(Time t, const Bytes &line)
         }
         const std::string value = m_state.cfg(std::string(info->storage));
         event(EventKind::Query, key + "? -> " + quoted(value));
-        respond(value + kCrLf);
+        // The ID-as-capcode check ("CONFIG SERIAL1 IDASCAP?", V7 "CONFIG IDASCAP?", in
+        // capitals) is answered by a line ended by LF alone; the settings' own queries of the
+        // same key ("config serial2 idascap?") by CR LF, as every other query.
+        const bool idAsCapCheck = line.rfind("CONFIG ", 0) == 0 && key.size() >= 7 &&
+                                  key.compare(key.size() - 7, 7, "idascap") == 0;
+        respond(value + (idAsCapCheck ? Bytes("\n") : kCrLf));
         return;
     }
 
