@@ -246,12 +246,10 @@ void frmSettings::Form_Load()
     chkPET->setChecked(s.bPETSupport);
     chkBriefACK->setChecked(s.bBriefAck);
     chkFlowBeforeACK->setChecked(s.bNakBeforeFlow);
-    if (s.sDutyCycle.isEmpty())
-        s.sDutyCycle = "66";
-    txDutyCycle->setText(latin(s.sDutyCycle));
-    if (s.sMaxBatch.isEmpty())
-        s.sMaxBatch = "10";
-    txtBatchQty->setText(latin(s.sMaxBatch));
+    // An empty duty cycle or batch (left so by a refusal, or from a file) shows the default;
+    // like every value shown here, it becomes the setting by OK or an edit, not by opening.
+    txDutyCycle->setText(s.sDutyCycle.isEmpty() ? QStringLiteral("66") : latin(s.sDutyCycle));
+    txtBatchQty->setText(s.sMaxBatch.isEmpty() ? QStringLiteral("10") : latin(s.sMaxBatch));
     chkCarrierDetect->setChecked(!s.bIgnoreRFCD);
     if (!Run.bV7Encoder)
         chkIncCapby8->setChecked(s.bIncCapBy8);
@@ -386,17 +384,22 @@ void frmSettings::chkIDAsCap_Click(int Index)
 
 void frmSettings::txDutyCycle_Change()
 {
-    if (Run.bSuppressEvents)
-        return;
-    EncoderSettings.sDutyCycle = txDutyCycle->text().toLatin1();
-    MarkDatabaseModified();
+    takeNumber(EncoderSettings.sDutyCycle, txDutyCycle);
 }
 
 void frmSettings::txtBatchQty_Change()
 {
+    takeNumber(EncoderSettings.sMaxBatch, txtBatchQty);
+}
+
+void frmSettings::takeNumber(QByteArray &setting, const QLineEdit *box)
+{
     if (Run.bSuppressEvents)
         return;
-    EncoderSettings.sMaxBatch = txtBatchQty->text().toLatin1();
+    const QByteArray shown = box->text().toLatin1();
+    if (shown == setting)
+        return;
+    setting = shown;
     MarkDatabaseModified();
 }
 
@@ -452,6 +455,9 @@ void frmSettings::cmdOK_Click()
                               "Max Msgs per Batch will be Changed to 32"),
                MsgButtons::OK, MsgIcon::Exclamation, QStringLiteral("Max Msgs per Batch Too High"));
     }
+    // OK leaves the values the boxes show, a default shown for an empty one included.
+    txDutyCycle_Change();
+    txtBatchQty_Change();
     SaveSetting(kProperties, QStringLiteral("StationID"), latin(EncoderSettings.sStationID));
     forms::UnloadForm(this);
 }

@@ -80,6 +80,8 @@ public:
 private:
     QGroupBox *buildPortFrame(int port);
     void flowChosen(int port, int option);
+    // The duty cycle's or the batch's box into its setting; a change marks the database modified.
+    void takeNumber(QByteArray &setting, const QLineEdit *box);
 
     QByteArray m_openedStationID; // the station ID when the window opened
 };

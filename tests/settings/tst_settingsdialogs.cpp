@@ -202,7 +202,7 @@ private slots:
         QCOMPARE(d->chkIncCapby8->isVisible(), !v7);
         QCOMPARE(d->frSettings->isVisible(), !firmware.contains('S'));
         QCOMPARE(d->txDutyCycle->text() + '/' + d->txtBatchQty->text(), QStringLiteral("66/10"));
-        QCOMPARE(s.sDutyCycle + '/' + s.sMaxBatch, QByteArray("66/10"));
+        QCOMPARE(s.sDutyCycle + '/' + s.sMaxBatch, QByteArray("/"));
         // A V7's one port runs at fixed line settings, which count as no change.
         const QByteArray line = s.sPort1Protocol + s.sPort1Baud + s.sPort1DataBits + (s.bPort1Verbose ? "V" : "-");
         QCOMPARE(line, v7 ? QByteArray("TAP9600N81V") : QByteArray("COMP21200E71-"));
@@ -212,6 +212,43 @@ private slots:
         d->cmdResetDefaults->click();
         const QByteArray port2 = s.sPort2Flow + (s.bPort2IDAsCap ? "/ID" : "/-") + (s.bPort2PPHReset ? "/reset" : "/-");
         QCOMPARE(port2, d->frSettings->isVisible() ? QByteArray("HW/-/reset") : QByteArray("SW/ID/-"));
+    }
+
+    // An empty duty cycle or batch (a refusal's emptied box left by the close box, or a file's)
+    // shows the default, which becomes the setting by OK, not by opening the window.
+    void emptyNumbersShowTheirDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("duty");
+        QTest::addColumn<QByteArray>("batch");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("both, close box") << QByteArray() << QByteArray() << false << QByteArray("/");
+        QTest::newRow("both, OK") << QByteArray() << QByteArray() << true << QByteArray("66/10");
+        QTest::newRow("the batch, close box") << QByteArray("50") << QByteArray() << false << QByteArray("50/");
+        QTest::newRow("the batch, OK") << QByteArray("0") << QByteArray() << true << QByteArray("0/10");
+        QTest::newRow("neither, OK") << QByteArray("50") << QByteArray("5") << true << QByteArray("50/5");
+    }
+    void emptyNumbersShowTheirDefaults()
+    {
+        QFETCH(QByteArray, duty);
+        QFETCH(QByteArray, batch);
+        QFETCH(bool, ok);
+        QFETCH(QByteArray, after);
+        EncoderConfig &s = EncoderSettings;
+        s.sDutyCycle = duty;
+        s.sMaxBatch = batch;
+        auto *d = open<frmSettings>();
+        QCOMPARE(d->txDutyCycle->text() + '/' + d->txtBatchQty->text(),
+                 QString::fromLatin1((duty.isEmpty() ? "66" : duty) + '/' + (batch.isEmpty() ? "10" : batch)));
+        QCOMPARE(s.sDutyCycle + '/' + s.sMaxBatch + '/' + shown().toLatin1(), duty + '/' + batch + "/matching");
+        if (ok)
+            d->cmdOK->click();
+        else
+            d->close();
+        QVERIFY(!forms::IsLoaded<frmSettings>());
+        const bool changed = after != duty + '/' + batch;
+        QCOMPARE(s.sDutyCycle + '/' + s.sMaxBatch + '/' + shown().toLatin1(),
+                 after + (changed ? "/modified" : "/matching"));
     }
 
     // Each control's setting and sense, the main window's labels and editors, the preferences,
