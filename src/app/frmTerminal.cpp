@@ -225,7 +225,7 @@ void frmTerminal::buildSurface()
     big.setPointSizeF(big.pointSizeF() * 1.2);
     Label25->setFont(big);
     lblVersion = makeLabel(encoderBox, "lblVersion", tr("Firmware Version:"));
-    lblIDAsCap = makeLabel(encoderBox, "lblIDAsCap", tr("ID As Capcode Mode is OFF for port 1"));
+    lblIDAsCap = makeLabel(encoderBox, "lblIDAsCap", tr("ID As Capcode Mode is OFF for Port 1"));
     lblIncBy8 = makeLabel(encoderBox, "lblIncBy8", tr("Increment Capcodes by 8 Mode is OFF"));
     lblVirgin = makeLabel(encoderBox, "lblVirgin", tr("Virgin Mode"));
     {

@@ -247,7 +247,7 @@ frmMessageTest::frmMessageTest(QWidget *parent) : DialogForm(parent), m_range(st
     txtPIN->setMaxLength(PagerIDMaxLength);
     txtPIN->setMinimumWidth(txtPIN->fontMetrics().horizontalAdvance(QString(PagerIDMaxLength + 2, QLatin1Char('0'))));
     lblPIN->setBuddy(txtPIN);
-    lblIDAsCap = named(new QLabel(QStringLiteral("ID As Capcode Mode is OFF for port 1"), this), "lblIDAsCap");
+    lblIDAsCap = named(new QLabel(QStringLiteral("ID As Capcode Mode is OFF for Port 1"), this), "lblIDAsCap");
     Label7 = named(new QLabel(QStringLiteral("Pager Message:"), this), "Label7");
     QFont heading = Label7->font();
     heading.setBold(true);

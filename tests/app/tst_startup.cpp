@@ -114,7 +114,7 @@ private slots:
         QCOMPARE(t->ImgNotConnected->toolTip(), QStringLiteral(" Enable COM 1 "));
         QCOMPARE(t->FrontImage(), t->ImgNotConnected);
         QCOMPARE(t->lblVersion->text(), QStringLiteral("Firmware Version:"));
-        QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is OFF for port 1"));
+        QCOMPARE(t->lblIDAsCap->text(), QStringLiteral("ID As Capcode Mode is OFF for Port 1"));
         QCOMPARE(t->lblIncBy8->text(), QStringLiteral("Increment Capcodes by 8 Mode is OFF"));
         QVERIFY(!Link().isOpen());
         QCOMPARE(EncoderSettings.sModSliderVal, QByteArray("47"));
