@@ -649,13 +649,14 @@ private slots:
     }
 
     // Bytes the device takes only as the wait's bound comes still have their time on the line
-    // before a close: the wait gives up only what is still held then. Here the device takes
-    // them at the wait's second look, and the machine stays busy past the bound (12 bytes at
-    // 12 bits, 120 ms, and half a second).
+    // before a close: the wait gives up only what is still held then, and then waits out the
+    // time of those that left. Here the device takes them at the wait's second look, and the
+    // machine stays busy past the bound (12 bytes at 12 bits, 120 ms, and half a second).
     void bytesTakenAtTheBoundHaveTheirTime_data()
     {
         QTest::addColumn<qint64>("neverSent"); // what the system holds and never sends
         QTest::newRow("every byte taken") << qint64(0);
+        QTest::newRow("the system keeps one") << qint64(1);
     }
 
     void bytesTakenAtTheBoundHaveTheirTime()
@@ -687,7 +688,9 @@ private slots:
         const qint64 elapsed = clock.elapsed();
         const qint64 least = takenFrom + 12 * 10 * 1000 / 1200 + 20;
         QVERIFY2(takenFrom >= 0 && elapsed >= least, qPrintable(QStringLiteral("%1 < %2").arg(elapsed).arg(least)));
-        QCOMPARE(pty->read(1000, 12), bytes);
+        // What the system discards as the wait gives up may include bytes still on their way.
+        if (neverSent == 0)
+            QCOMPARE(pty->read(1000, 12), bytes);
     }
 
     // Bytes the port held when the line was cleared are gone from the account: given up at the
