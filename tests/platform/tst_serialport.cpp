@@ -502,6 +502,7 @@ private slots:
         QCOMPARE(err.text, QStringLiteral("Write timed out"));
         const QByteArray taken = pty->readUntilQuiet(50, 2000);
         QVERIFY2(!taken.isEmpty() && taken.size() < bytes.size(), qPrintable(QString::number(taken.size())));
+        SetWriteStallWait(std::chrono::seconds(10)); // the next write's: a loaded far end reads late
         const qsizetype all = bytes.size() + next.size();
         QByteArray rest; // the reader's until it is joined
         std::thread reader([&rest, far = pty.get(), left = all - taken.size()] { rest = far->read(5000, int(left)); });
