@@ -14,6 +14,7 @@
 
 #include "benchprogram.h"
 #include "platform/forms.h"
+#include "platform/serialport.h"
 #include "platform/timing.h"
 #include "testconsole/frmMessageTest.h"
 #include "testconsole/frmRangeTest.h"
@@ -71,7 +72,8 @@ std::string readLine(int fd)
 
 // The child: the demo encoder in programming mode (its port 1 a TAP port at 9600 baud), its
 // TAP session open from every start, no pacing. It tells the parent its link's path, then
-// answers "count" with the pages put on the air, until "quit" or the pipe closes.
+// answers "count" with the pages put on the air and "taken" with 1 when it has taken in every
+// byte written to it (else 0), until "quit" or the pipe closes.
 int runEncoderAt(const std::string &link, int commands, int answers)
 {
     encsim::SimulatorOptions options;
@@ -92,6 +94,8 @@ int runEncoderAt(const std::string &link, int commands, int answers)
         const std::string command = readLine(commands);
         if (command == "count")
             writeLine(answers, std::to_string(sim.pageCount()));
+        else if (command == "taken")
+            writeLine(answers, sim.inputNotTakenIn() == 0 ? "1" : "0");
         else
             return 0;
     }
@@ -139,6 +143,7 @@ int main(int argc, char **argv)
         return std::atol(readLine(answers).c_str());
     };
     const auto finish = [&](int status) {
+        SetLineTakenInHook(nullptr);
         writeLine(commands, "quit");
         ::close(commands);
         ::waitpid(child, nullptr, 0);
@@ -156,6 +161,13 @@ int main(int argc, char **argv)
     SetFlashWindowHook([](QWidget *) {});
     SetTimeScale(Scale);
     SetComDevicePathOverride(1, QString::fromStdString(link));
+    // The unpaced encoder takes each page in far sooner than its time at 9600 baud. Its word
+    // that it has taken in every byte keeps the port's account of the line from running ahead
+    // of it by minutes over the run, which the port's close would wait out before the exit.
+    SetLineTakenInHook([commands, answers](int) {
+        writeLine(commands, "taken");
+        return readLine(answers) == "1";
+    });
 
     Run.sBrand = "Kestrane";
     if (!OpenOnDemoTAPPort())

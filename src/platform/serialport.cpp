@@ -368,6 +368,7 @@ bool MSComm::letLastBytesGo()
     const LineSettings line = m_line;
     quint64 writes = m_writes;
     Clock::time_point giveUpAt = giveUpFrom(Clock::now());
+    bool givenUp = false; // what was held is thrown away; only the line time is left to wait
     QEventLoop sleeper;
     QTimer look;
     look.setSingleShot(true);
@@ -383,8 +384,9 @@ bool MSComm::letLastBytesGo()
         if (m_writes != writes) { // written from inside the wait: those bytes go out as well
             writes = m_writes;
             giveUpAt = std::max(giveUpAt, giveUpFrom(now));
+            givenUp = false;
         }
-        const qint64 held = heldBytes();
+        const qint64 held = givenUp ? 0 : heldBytes();
         const auto lineFree = m_lineFreeAt + kLineMargin;
         if (held == 0 && now >= lineFree)
             break;
@@ -395,7 +397,9 @@ bool MSComm::letLastBytesGo()
                               << "bytes in time; they are discarded";
             m_port->clear(QSerialPort::Output);
             m_port->clearError();
-            break;
+            m_portHeld = 0; // thrown away, not on the line
+            givenUp = true;
+            continue;
         }
         const auto next = held > 0 ? std::min(giveUpAt, now + kDrainLook) : lineFree;
         // Without events while the object goes, and when no event loop may run (no

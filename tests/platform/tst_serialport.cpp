@@ -17,6 +17,7 @@
 #include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -73,6 +74,17 @@ private:
     bool m_ok = false;
     bool m_lowered = false;
 };
+
+// The port's descriptor, as the far end's word is asked for it before the second of two
+// writes ("ab", read here); -1 when it was not asked.
+int portDescriptor(MSComm &comm, PtyPair &pty)
+{
+    int fd = -1;
+    SetLineTakenInHook([&fd](int handle) { fd = handle; return false; });
+    const bool written = !comm.Output("a") && !comm.Output("b");
+    SetLineTakenInHook(nullptr);
+    return written && pty.read(1000, 2) == "ab" ? fd : -1;
+}
 } // namespace
 
 class TestSerialPort : public QObject {
@@ -490,6 +502,7 @@ private slots:
         QCOMPARE(err.text, QStringLiteral("Write timed out"));
         const QByteArray taken = pty->readUntilQuiet(50, 2000);
         QVERIFY2(!taken.isEmpty() && taken.size() < bytes.size(), qPrintable(QString::number(taken.size())));
+        SetWriteStallWait(std::chrono::seconds(10)); // the next write's: a loaded far end reads late
         const qsizetype all = bytes.size() + next.size();
         QByteArray rest; // the reader's until it is joined
         std::thread reader([&rest, far = pty.get(), left = all - taken.size()] { rest = far->read(5000, int(left)); });
@@ -503,9 +516,9 @@ private slots:
         QVERIFY(taken + rest == bytes + next);
     }
 
-    // A write the device took nothing of before it timed out (the system's buffer filled
-    // behind the port's back) stays with the port: a change of speed does not go ahead until
-    // the far end has read again and those bytes have had their time at the old speed.
+    // A write the device took nothing of before it timed out (its output stopped) stays with
+    // the port: a change of speed does not go ahead until the device takes bytes again and
+    // those bytes have had their time at the old speed.
     void aWriteNothingWasTakenOfGoesOutAtItsSpeed()
     {
         auto fd = std::make_shared<int>(-1); // the port's descriptor, as the hook is given it
@@ -513,12 +526,13 @@ private slots:
         SetWriteStallWait(std::chrono::milliseconds(200));
         QVERIFY(!comm->setPortOpen(true) && !comm->Output("a") && !comm->Output("b") && *fd >= 0);
         QVERIFY(!comm->setSettings("2400,n,8,1")); // waits for "ab": the line is free
-        QByteArray sent = "ab";
-        for (char c = 'f'; ::write(*fd, &c, 1) == 1;)
-            sent += c;
+        QCOMPARE(pty->read(1000, 2), QByteArray("ab"));
+        // Stopped, the device takes nothing at all; a full buffer may take bytes again a moment
+        // after it refused some.
+        QVERIFY(::tcflow(*fd, TCOOFF) == 0);
         const QByteArray bytes(60, 'p'); // 250 ms at 2400
         QCOMPARE(comm->Output(bytes).text, QStringLiteral("Write timed out"));
-        QCOMPARE(pty->read(5000, int(sent.size())), sent); // the far end reads again
+        QVERIFY(::tcflow(*fd, TCOON) == 0); // the device takes bytes again
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!comm->setSettings("9600,n,8,1"));
@@ -633,6 +647,83 @@ private slots:
         QVERIFY(!comm->PortOpen());
         const QByteArray received = pty->readUntilQuiet(100, 2000);
         QVERIFY2(received.size() < bytes.size(), qPrintable(QString::number(received.size())));
+    }
+
+    // Bytes the device takes only as the wait's bound comes still have their time on the line
+    // before a close: the wait gives up only what is still held then, and then waits out the
+    // time of those that left. Here the device takes them at the wait's second look, and the
+    // machine stays busy past the bound (12 bytes at 12 bits, 120 ms, and half a second).
+    void bytesTakenAtTheBoundHaveTheirTime_data()
+    {
+        QTest::addColumn<qint64>("neverSent"); // what the system holds and never sends
+        QTest::newRow("every byte taken") << qint64(0);
+        QTest::newRow("the system keeps one") << qint64(1);
+    }
+
+    void bytesTakenAtTheBoundHaveTheirTime()
+    {
+        QFETCH(qint64, neverSent);
+        SetWriteStallWait(std::chrono::milliseconds(200));
+        QVERIFY(!comm->setSettings("1200,n,8,1") && !comm->setPortOpen(true));
+        const int fd = portDescriptor(*comm, *pty);
+        QVERIFY(fd >= 0 && ::tcflow(fd, TCOOFF) == 0); // stopped: the device takes nothing
+        const QByteArray bytes(12, 'p'); // 100 ms at 1200
+        QCOMPARE(comm->Output(bytes).text, QStringLiteral("Write timed out"));
+        QElapsedTimer clock;
+        qint64 takenFrom = -1; // the wait can see them taken from here on
+        int looks = 0;
+        SetOutputQueueHook([&](int) {
+            if (++looks == 2) {
+                ::tcflow(fd, TCOON);
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+                takenFrom = clock.elapsed();
+            }
+            return neverSent;
+        });
+        if (neverSent > 0)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("did not send its last 1 bytes"));
+        else
+            QTest::failOnWarning(QRegularExpression("did not send"));
+        clock.start();
+        QVERIFY(!comm->setPortOpen(false));
+        const qint64 elapsed = clock.elapsed();
+        const qint64 least = takenFrom + 12 * 10 * 1000 / 1200 + 20;
+        QVERIFY2(takenFrom >= 0 && elapsed >= least, qPrintable(QStringLiteral("%1 < %2").arg(elapsed).arg(least)));
+        // What the system discards as the wait gives up may include bytes still on their way.
+        if (neverSent == 0)
+            QCOMPARE(pty->read(1000, 12), bytes);
+    }
+
+    // Bytes the port held when the line was cleared are gone from the account: given up at the
+    // bound, or thrown away by a close from inside the wait, they are not counted again, and
+    // the next close (at 300 baud, where they would take ten seconds) closes at once.
+    void heldBytesAreNotCountedAgain_data()
+    {
+        QTest::addColumn<bool>("closedInside"); // else given up at the bound
+        QTest::newRow("given up at the bound") << false;
+        QTest::newRow("closed inside the wait") << true;
+    }
+
+    void heldBytesAreNotCountedAgain()
+    {
+        QFETCH(bool, closedInside);
+        SetWriteStallWait(std::chrono::milliseconds(200));
+        QVERIFY(!comm->setSettings("115200,n,8,1") && !comm->setPortOpen(true));
+        const int fd = portDescriptor(*comm, *pty);
+        QVERIFY(fd >= 0 && ::tcflow(fd, TCOOFF) == 0); // stopped: the device takes nothing
+        QCOMPARE(comm->Output(QByteArray(300, 'p')).text, QStringLiteral("Write timed out"));
+        if (closedInside) {
+            QTimer::singleShot(0, comm.get(), [this] { comm->setPortOpen(false); });
+            QVERIFY(!comm->setSettings("300,n,8,1") && !comm->PortOpen());
+        } else {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("did not send its last 300 bytes"));
+            QVERIFY(!comm->setPortOpen(false) && !comm->setSettings("300,n,8,1"));
+        }
+        QVERIFY(!comm->setPortOpen(true));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!comm->setPortOpen(false));
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     }
 
     // An open that fails names the device and the system's reason; a device the user may not
