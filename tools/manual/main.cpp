@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QHashSeed>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -344,6 +345,11 @@ void drawTitlePage(QPainter &painter, const Geometry &g, const ManualBrand &bran
 
 int main(int argc, char *argv[])
 {
+    // The PDF writer keeps its fonts in a hash and writes them in the hash's order: with Qt's
+    // random seed, each run would order them differently and no two builds of a manual would
+    // be the same file. The seed is fixed before anything makes a hash. (The source is ours,
+    // so a fixed seed opens no door to colliding keys.)
+    QHashSeed::setDeterministicGlobalSeed();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
