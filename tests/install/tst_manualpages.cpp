@@ -5,7 +5,7 @@
 // in the manual's source. And no page of the manual ends with a heading, nor with a heading and
 // a single line, and no message box's text (a block quote) runs from one page onto the next; nor
 // does a table row, in a document made to bring rows to the foot of a page. No page but the
-// last holds fewer than three lines of text, in the manual and in a document made to bring the
+// last holds fewer than four lines of text, in the manual and in a document made to bring the
 // ends of chapters to the top of a page.
 
 #include <QProcess>
@@ -70,6 +70,20 @@ QList<int> linesPerPage(const QString &pdf, const QString &title)
     }
     counts.removeLast(); // after the last page's form feed
     return counts;
+}
+
+// The fewest lines of text a page but the last may hold.
+constexpr int MinPageLines = 4;
+
+// The pages, of those counted, that hold too few lines: all but the first (the title page) and
+// the last.
+QStringList shortPagesOf(const QList<int> &counts)
+{
+    QStringList shortPages;
+    for (qsizetype page = 1; page + 1 < counts.size(); ++page)
+        if (counts[page] < MinPageLines)
+            shortPages << QStringLiteral("page %1 holds %2 lines").arg(page + 1).arg(counts[page]);
+    return shortPages;
 }
 
 } // namespace
@@ -226,13 +240,10 @@ private slots:
         QVERIFY2(found == boxes.size(), qPrintable(QStringLiteral("%1 of %2 boxes found").arg(found).arg(boxes.size())));
         QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
 
-        // No page but the last holds fewer than three lines of text.
+        // No page but the last holds fewer than four lines of text.
         const QList<int> counts = linesPerPage(pdf, title);
         QVERIFY(counts.size() > 20);
-        QStringList shortPages;
-        for (qsizetype page = 1; page + 1 < counts.size(); ++page)
-            if (counts[page] < 3)
-                shortPages << QStringLiteral("page %1 holds %2 lines").arg(page + 1).arg(counts[page]);
+        const QStringList shortPages = shortPagesOf(counts);
         QVERIFY2(shortPages.isEmpty(), qPrintable(shortPages.join(QLatin1Char('\n'))));
     }
 
@@ -287,7 +298,7 @@ private slots:
         QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QLatin1Char('\n'))));
     }
 
-    // No page but the last holds fewer than three lines of text: chapters (each on a page of
+    // No page but the last holds fewer than four lines of text: chapters (each on a page of
     // its own) with ever more lines before their last paragraph, box, section, table or list
     // bring its last lines to the top of a page at every height.
     void shortPages()
@@ -325,10 +336,7 @@ private slots:
         QVERIFY2(ok, "the manual tool failed");
         const QList<int> counts = linesPerPage(pdf, "Kestrane Paging Encoder Setup");
         QVERIFY2(counts.size() > chapters, qPrintable(QString::number(counts.size())));
-        QStringList shortPages;
-        for (qsizetype page = 1; page + 1 < counts.size(); ++page)
-            if (counts[page] < 3)
-                shortPages << QStringLiteral("page %1 holds %2 lines").arg(page + 1).arg(counts[page]);
+        const QStringList shortPages = shortPagesOf(counts);
         QVERIFY2(shortPages.isEmpty(), qPrintable(shortPages.join(QLatin1Char('\n'))));
         // Each chapter's end once: nothing was lost or drawn twice.
         const QString text = QString::fromUtf8(run(QStringLiteral("pdftotext"), {"-enc", "UTF-8", pdf, "-"}, &ok));

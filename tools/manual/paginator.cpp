@@ -19,6 +19,8 @@ namespace {
 // How far apart the tops of lines may lie that read as one line across the page (the cells of
 // a table row): far less than a line.
 constexpr double SameLineDots = 4.0;
+// The fewest lines of text a page but the last may hold.
+constexpr int MinPageLines = 4;
 
 // Where a line of a block lies in the document, as laid out.
 double lineTop(QAbstractTextDocumentLayout *layout, const QTextBlock &block, const QTextLine &line)
@@ -221,18 +223,18 @@ void splitBefore(const QTextBlock &block, int line)
         restList->remove(cursor.block());
 }
 
-// A page that one or two lines of text would end before a page break, and the page before
-// it, from which lines come over.
+// A page that fewer than MinPageLines lines of text would end before a page break, and the
+// page before it, from which lines come over.
 struct ShortPage {
     QList<double> lines;  // the tops of the lines on the page
     QList<double> before; // and on the page before
     QTextCursor first;    // at what starts the page
 
-    // A cut at top gives the page three lines and leaves some on the page before.
+    // A cut at top gives the page MinPageLines lines and leaves some on the page before.
     bool enough(double top) const
     {
         const auto moved = std::count_if(before.cbegin(), before.cend(), [top](double t) { return t > top - SameLineDots; });
-        return lines.size() + moved >= 3 && moved < before.size();
+        return lines.size() + moved >= MinPageLines && moved < before.size();
     }
 
     // The lines that came over from from on start the page: what started it goes on after
@@ -273,7 +275,7 @@ struct ShortPage {
 // the heading rows again, as the layout repeats them; when that is the first row below the
 // heading rows, the whole table starts the next page, with a line that leads into it and the
 // headings before. The rows that end a table before a page break go over with enough rows of
-// the page before to make three lines.
+// the page before to make four lines.
 //
 // Every paragraph lies on one page. The layout breaks a paragraph between two lines at the
 // foot of a page, but it draws a block whole wherever any of it shows: a paragraph that runs
@@ -283,9 +285,9 @@ struct ShortPage {
 // become a block of their own that starts that page and goes on with the same margins and
 // indent (without a second list marker).
 //
-// No page but the last holds fewer than three lines of text. When the end of a chapter would
-// leave one or two lines on a page of their own, enough lines of the page before go over with
-// them, cut where the rules above allow.
+// No page but the last holds fewer than four lines of text. When the end of a chapter would
+// leave one to three lines on a page of their own, enough lines of the page before go over
+// with them, cut where the rules above allow.
 class Paginator {
 public:
     Paginator(QTextDocument &doc, double pageHeight)
@@ -433,10 +435,10 @@ private:
         int broken = brokenRow(table);
         if (broken < 0)
             return false;
-        // Rows of a table's end take rows along to the next page, three lines at least, unless
+        // Rows of a table's end take rows along to the next page, four lines at least, unless
         // more text follows them there.
         while (broken > headings && endsPageAfter(table) &&
-               linesOfRows(table, 0, headings) + linesOfRows(table, broken, table->rows()) < 3)
+               linesOfRows(table, 0, headings) + linesOfRows(table, broken, table->rows()) < MinPageLines)
             --broken;
         if (broken > headings) {
             splitTableBefore(table, broken);
@@ -495,7 +497,7 @@ private:
         return false;
     }
 
-    // A page other than the last holds at least three lines of text. When one or two would end
+    // A page other than the last holds at least four lines of text. When fewer would end
     // a page before a page break (before next), lines of the page before come over, cut there
     // as late as the rules above allow (a paragraph between two lines, a table before a row, a
     // box and what joins it whole, a heading with two lines of what follows). Gives the first
@@ -511,7 +513,7 @@ private:
         while (first.previous().isValid() && lastPageOf(first.previous()) == page)
             first = first.previous();
         QTextTable *firstTable = QTextCursor(first).currentTable();
-        if (onPage.isEmpty() || onPage.size() >= 3 || !first.previous().isValid() ||
+        if (onPage.isEmpty() || onPage.size() >= MinPageLines || !first.previous().isValid() ||
             first.blockFormat().headingLevel() == 1 || (firstTable && firstTable->format().hasProperty(RestOfTable)))
             return QTextBlock(); // a chapter this short stays so; the rest of a table takes rows along itself
         const ShortPage shortPage{onPage, lineTopsOn(page - 1, first.previous()), QTextCursor(first)};
