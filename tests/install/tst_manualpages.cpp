@@ -316,10 +316,11 @@ private slots:
         const int heights = 12; // in steps of about a line
         const int chapters = heights * endings.size();
         QString source;
+        int lines = 0; // of the form "Line N."
         for (int chapter = 0; chapter < chapters; ++chapter) {
             const int height = chapter / endings.size();
             source += QStringLiteral("# Chapter %1\n\n").arg(chapter);
-            for (int line = 0; line < 24 + height / 2; ++line)
+            for (int line = 0; line < 24 + height / 2; ++line, ++lines)
                 source += QStringLiteral("Line %1.\n\n").arg(line);
             source += (height % 2 ? QStringLiteral("Short.") : words.repeated(2)) + "\n\n";
             source += endings[chapter % endings.size()].arg(chapter);
@@ -342,6 +343,8 @@ private slots:
         const QString text = QString::fromUtf8(run(QStringLiteral("pdftotext"), {"-enc", "UTF-8", pdf, "-"}, &ok));
         for (int chapter = 0; chapter < chapters; ++chapter)
             QCOMPARE(text.count(QRegularExpression(QStringLiteral("\\bEnd%1\\b").arg(chapter))), 1);
+        // Nor a line before it, such as one that the layout left across the foot of a page.
+        QCOMPARE(text.count(QRegularExpression(QStringLiteral("\\bLine \\d+\\."))), lines);
     }
 };
 

@@ -283,7 +283,9 @@ struct ShortPage {
 // but in the PDF's text all the same, where a search finds them twice. So a paragraph that
 // crosses the foot of a page is split there into two blocks: the lines on the next page
 // become a block of their own that starts that page and goes on with the same margins and
-// indent (without a second list marker).
+// indent (without a second list marker). The layout may also leave a line across the foot of a
+// page, by up to its block's bottom margin, drawn on both pages: the paragraph is split before
+// that line, or starts the next page when it is its first (a box, whole).
 //
 // No page but the last holds fewer than four lines of text. When the end of a chapter would
 // leave one to three lines on a page of their own, enough lines of the page before go over
@@ -339,6 +341,18 @@ private:
     }
 
     int lastPageOf(const QTextBlock &block) const { return pageOfLine(block, lineCount(block) - 1); }
+
+    // The page that a line of text reaches down to. The layout lets a line's foot run past the
+    // page's by up to the block's bottom margin, where the next page draws it too. An empty
+    // line reaches no further than its top.
+    int pageOfLineFoot(const QTextBlock &block, int line) const
+    {
+        const QTextLayout *lines = block.layout();
+        if (!lines || line < 0 || line >= lines->lineCount() || lines->lineAt(line).textLength() == 0)
+            return pageOfLine(block, line);
+        const QTextLine text = lines->lineAt(line);
+        return pageOf(lineTop(m_layout, block, text) + text.height() - 2 * PageEdgeDots);
+    }
 
     double topOf(const QTextBlock &block) const
     {
@@ -420,7 +434,7 @@ private:
             last = lastOfBox(last.next().next());
         // With a line that leads into the box ("or", "for example:").
         const QTextBlock first = isOneLine(box.previous()) ? box.previous() : box;
-        if (pageOfLine(first, 0) == pageOfLine(last, lineCount(last) - 1))
+        if (pageOfLine(first, 0) == pageOfLineFoot(last, lineCount(last) - 1))
             return false;
         return startNextPage(first);
     }
@@ -482,17 +496,21 @@ private:
         return true;
     }
 
-    // Splits a paragraph that crosses the foot of a page; true when it did.
+    // Splits a paragraph that crosses the foot of a page before the first line that does not
+    // lie on its first page, or starts the next page with it when that is its first line; true
+    // when it changed something.
     bool splitAtPageFoot(const QTextBlock &block)
     {
-        if (lineCount(block) < 2 || QTextCursor(block).currentTable())
+        if (QTextCursor(block).currentTable())
             return false; // a table's rows go to the next page whole
         const int firstPage = pageOfLine(block, 0);
-        for (int i = 1; i < lineCount(block); ++i) {
-            if (pageOfLine(block, i) != firstPage) {
-                splitBefore(block, i);
-                return true;
-            }
+        for (int i = 0; i < lineCount(block); ++i) {
+            if (pageOfLine(block, i) == firstPage && pageOfLineFoot(block, i) == firstPage)
+                continue;
+            if (i == 0)
+                return startNextPage(block);
+            splitBefore(block, i);
+            return true;
         }
         return false;
     }
