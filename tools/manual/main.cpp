@@ -31,6 +31,7 @@
 #include <QTextList>
 #include <QTextTable>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -91,6 +92,9 @@ Geometry geometryOf(const QPdfWriter &writer)
     Geometry g;
     g.page = QRectF(0, 0, writer.width(), writer.height());
     g.body = g.page.adjusted(mm(MarginLeftMm), mm(MarginTopMm), -mm(MarginRightMm), -mm(MarginBottomMm));
+    // The text layout counts in 1/64 of a dot and cuts the page's height down to that: its pages
+    // would start ever earlier than those drawn, by a dot after some 80 pages.
+    g.body.setHeight(std::floor(g.body.height() * 64) / 64);
     return g;
 }
 
