@@ -308,7 +308,8 @@ private slots:
 
     // No page but the last holds fewer than four lines of text: chapters (each on a page of
     // its own) with ever more lines before their last paragraph, box, section, table, list or
-    // table with a line after it bring its last lines to the top of a page at every height.
+    // table with a line after it (with or without a paragraph before it) bring its last lines
+    // to the top of a page at every height.
     void shortPages()
     {
         QTemporaryDir work;
@@ -322,6 +323,7 @@ private slots:
             QStringLiteral("- One\n- Two\n- End%1\n\n"),
             "| Row | Text |\n|---|---|\n| 1 | " + words.repeated(3) + "|\n| 2 | " + words.repeated(3) +
                 "|\n| 3 | End%1 |\n\nAfter the table.\n\n",
+            words.repeated(2) + "\n\n| Row | Text |\n|---|---|\n| 1 | One |\n| 2 | Two |\n\nEnd%1.\n\n",
         };
         const int heights = 12; // in steps of about a line
         const int chapters = heights * endings.size();

@@ -53,19 +53,6 @@ bool breaksBefore(const QTextBlock &block)
     return startsPage(block);
 }
 
-// Whether a page break or the document's end follows a table.
-bool endsPageAfter(QTextTable *table)
-{
-    QTextCursor after = table->lastCursorPosition();
-    if (!after.movePosition(QTextCursor::NextBlock))
-        return true;
-    // The empty block that the importer leaves after a table holds no text.
-    QTextBlock next = after.block();
-    while (next.text().isEmpty() && !QTextCursor(next).currentTable() && next.next().isValid())
-        next = next.next();
-    return breaksBefore(next) || (next.text().isEmpty() && !next.next().isValid());
-}
-
 void setStartsPage(QTextCursor cursor, QTextBlockFormat format)
 {
     format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
@@ -185,6 +172,22 @@ int linesOfRows(QTextTable *table, int from, int to)
     return lines;
 }
 
+// The lines of text after a table up to the next page break or the document's end, counted up
+// to most.
+int linesAfter(QTextTable *table, int most)
+{
+    QTextCursor after = table->lastCursorPosition();
+    if (!after.movePosition(QTextCursor::NextBlock))
+        return 0;
+    int lines = 0;
+    for (QTextBlock block = after.block(); block.isValid() && !breaksBefore(block) && lines < most; block = block.next()) {
+        // The empty block that the importer leaves after a table holds no text.
+        if (!block.text().isEmpty())
+            lines += lineCount(block);
+    }
+    return lines;
+}
+
 // Whether a heading before the cut, lines into block, keeps two lines of what follows it
 // (a table's first row counts for both) on its page.
 bool keepsHeadingLines(QTextBlock block, int lines)
@@ -274,8 +277,8 @@ struct ShortPage {
 // that would break a row is split before it, the rest a table that starts the next page under
 // the heading rows again, as the layout repeats them; when that is the first row below the
 // heading rows, the whole table starts the next page, with a line that leads into it and the
-// headings before. The rows that end a table before a page break go over with enough rows of
-// the page before to make four lines.
+// headings before. The rows that end a table go over with enough rows of the page before to
+// make four lines with the text that follows them up to a page break.
 //
 // Every paragraph lies on one page. The layout breaks a paragraph between two lines at the
 // foot of a page, but it draws a block whole wherever any of it shows: a paragraph that runs
@@ -449,10 +452,11 @@ private:
         int broken = brokenRow(table);
         if (broken < 0)
             return false;
-        // Rows of a table's end take rows along to the next page, four lines at least, unless
-        // more text follows them there.
-        while (broken > headings && endsPageAfter(table) &&
-               linesOfRows(table, 0, headings) + linesOfRows(table, broken, table->rows()) < MinPageLines)
+        // Rows of a table's end take rows along to the next page: with the text that follows
+        // them there, up to a page break, they make four lines at least.
+        const int after = linesAfter(table, MinPageLines);
+        while (broken > headings &&
+               linesOfRows(table, 0, headings) + linesOfRows(table, broken, table->rows()) + after < MinPageLines)
             --broken;
         if (broken > headings) {
             splitTableBefore(table, broken);
@@ -573,17 +577,22 @@ private:
     QTextBlock bringRowsOver(const ShortPage &shortPage, QTextTable *table)
     {
         const QTextBlock start = firstBlockOf(table);
+        // The layout may have taken the table's last rows whole to the short page, which then
+        // starts in this very table: it has no start of its own to undo (undoing it would undo
+        // the table's move, and the same move would come again and again).
+        const bool startsInTable = shortPage.first.currentTable() == table;
+        const auto cameOver = [&] { return startsInTable ? start : shortPage.cameOver(start); };
         for (int row = table->rows() - 1; row > table->format().headerRowCount(); --row) {
             if (shortPage.enough(topOf(firstBlockOf(table, row, 0)))) {
                 splitTableBefore(table, row);
-                return shortPage.cameOver(start);
+                return cameOver();
             }
         }
         if (!leadsIntoTable(start.previous()) && shortPage.enough(topOf(start)) && keepsHeadingLines(start, 0)) {
             QTextTableFormat format = table->format();
             format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
             table->setFormat(format);
-            return shortPage.cameOver(start);
+            return cameOver();
         }
         return QTextBlock();
     }
