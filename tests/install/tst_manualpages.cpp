@@ -308,13 +308,16 @@ private slots:
 
     // No page but the last holds fewer than four lines of text: chapters (each on a page of
     // its own) with ever more lines before their last paragraph, box, section, table, list or
-    // table with a line after it (with or without a paragraph before it) bring its last lines
-    // to the top of a page at every height.
+    // table with a line after it (with or without a paragraph before it) or box longer than a
+    // page bring its last lines to the top of a page at every height.
     void shortPages()
     {
         QTemporaryDir work;
         QVERIFY(work.isValid());
         const QString words = QStringLiteral("Words that fill the last paragraph of the chapter. ");
+        QString longBox; // a page of box lines and two more
+        for (int line = 0; line < 61; ++line)
+            longBox += QStringLiteral("> Box line %1\\\n").arg(line);
         const QStringList endings = {
             words.repeated(6) + "End%1.\n\n",
             QStringLiteral("or:\n\n> A box\\\n> End%1\n\n"),
@@ -324,6 +327,7 @@ private slots:
             "| Row | Text |\n|---|---|\n| 1 | " + words.repeated(3) + "|\n| 2 | " + words.repeated(3) +
                 "|\n| 3 | End%1 |\n\nAfter the table.\n\n",
             words.repeated(2) + "\n\n| Row | Text |\n|---|---|\n| 1 | One |\n| 2 | Two |\n\nEnd%1.\n\n",
+            longBox + "> End%1\n\n",
         };
         const int heights = 12; // in steps of about a line
         const int chapters = heights * endings.size();

@@ -522,8 +522,9 @@ private:
     // A page other than the last holds at least four lines of text. When fewer would end
     // a page before a page break (before next), lines of the page before come over, cut there
     // as late as the rules above allow (a paragraph between two lines, a table before a row, a
-    // box and what joins it whole, a heading with two lines of what follows). Gives the first
-    // block that came over, judged again from there; invalid when none did.
+    // box and what joins it whole, or between two lines when it is longer than a page, a heading
+    // with two lines of what follows). Gives the first block that came over, judged again from
+    // there; invalid when none did.
     QTextBlock keepPageFull(const QTextBlock &next)
     {
         const QTextBlock last = next.previous();
@@ -556,6 +557,9 @@ private:
                 whole = leadsIntoTable(start.previous()) ? start.previous() : start;
             } else if (isQuote(block)) {
                 whole = boxWithItsLeadIns(block);
+                // A box longer than a page goes on as it falls: its lines come over one by one.
+                if (pageOfLine(whole, 0) != lastPageOf(lastOfBox(block)))
+                    whole = block;
             } else if (!isHeading(block)) {
                 if (const QTextBlock over = bringParagraphLinesOver(shortPage, block, page); over.isValid())
                     return over;
