@@ -107,6 +107,9 @@ private slots:
         QCOMPARE(EncoderSettings.sStationID, QByteArray("W1AW"));
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Current Configuration Modified, Does Not Match Encoder"));
 
+        // The write's waits in real time (the encoder keeps its quick clock): a record has its
+        // four seconds however loaded the machine, and its answer ends its wait.
+        SetTimeScale(1.0);
         const std::size_t before = encoder->sim().eventCount();
         {
             ScriptedBoxes boxes;

@@ -429,6 +429,9 @@ private slots:
         QCOMPARE(fx->view.panel(1), QStringLiteral("Current View Matches Encoder Configuration"));
         QVERIFY(fx->view.enabled(Command::Lookup) && fx->view.enabled(Command::SendMsg));
 
+        // The write's waits in real time (the encoder keeps its quick clock): a record has its
+        // four seconds however loaded the machine, and its answer ends its wait.
+        SetTimeScale(1.0);
         const std::string before = fx->sim().saveState();
         WriteEncoderDB();
         QCOMPARE(fx->view.panel(1), QStringLiteral("Encoder Matches Current Configuration"));
