@@ -12,7 +12,6 @@
 #include "platform/serialport.h"
 
 #include <QFileInfo>
-#include <QScopedValueRollback>
 
 #include <cerrno>
 #include <optional>
@@ -43,10 +42,6 @@ void setLine(const QByteArray &settings)
 }
 
 void Toggle();
-
-// A close of the port is under way: its steps close the test console, whose own closing opens
-// the port again.
-bool closeUnderWay = false;
 
 // ---------------------------------------------------------------------------------------------
 // Identification
@@ -433,12 +428,8 @@ void closingSteps(bool lineGone = false)
     TerminalView &view = l.view();
     showPortClosed(view, n);
 
-    // The test console's own closing talks to the encoder and may yield; a reopening that
-    // fails there leaves the rest to this close.
-    {
-        const QScopedValueRollback<bool> under(closeUnderWay, true);
-        view.CloseTestConsole();
-    }
+    // The test console's own closing talks to the encoder and may yield.
+    view.CloseTestConsole();
     if (gone())
         return;
 
@@ -510,7 +501,7 @@ bool ReopenPort()
     const CommError e = l.openPort();
     if (!e)
         return true;
-    if (gone() || closeUnderWay)
+    if (gone())
         return false;
     // The device is missing when the path its COM number leads to (a link's target) is not
     // there: a USB adapter pulled out takes its device node and its /dev/serial/by-id link

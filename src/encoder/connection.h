@@ -26,8 +26,7 @@ void CloseGonePort();
 // console's hand-back at 9600 baud); true when it is open. An opening that fails leaves the
 // main window showing the port closed as after any failed opening, with nothing sent and one
 // box: "Serial Device Gone" (LineGoneText) when the device is missing, otherwise the opening's
-// own error text. Inside a close of the port (whose steps close the test console) and while
-// the program is closing, a failure only returns false: the close shows the port itself.
+// own error text. While the program is closing, a failure only returns false.
 bool ReopenPort();
 
 // That box's text: "<device>: The Serial Device has Gone Away (<the system's reason>)", then

@@ -67,12 +67,21 @@ private slots:
         QVERIFY(t->Toolbar1->ButtonByKey(QStringLiteral("program"))->isEnabled());
     }
 
-    // A call sign the encoder cannot take, refused by the advanced settings' OK, then the window
-    // left by its close box: nothing refused, and nothing typed on the way to it, reaches the
-    // encoder. The attempt counts as a change, so Program asks first, and sends the station ID
-    // the encoder had.
+    // A call sign the encoder cannot take, typed into the advanced settings, then the window left
+    // by its close box, whether OK refused the call sign first or not: nothing refused, and
+    // nothing typed on the way to it, reaches the encoder. The attempt counts as a change, so
+    // Program asks first, and sends the station ID the encoder had.
+    void aRefusedStationIDNeverReachesTheEncoder_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("okFirst"); // OK is pressed, and refuses it, before the close box
+        QTest::newRow("refused by OK") << "OK" << true;
+        QTest::newRow("left in the box") << "Invalid" << false;
+    }
     void aRefusedStationIDNeverReachesTheEncoder()
     {
+        QFETCH(QString, typed);
+        QFETCH(bool, okFirst);
         DeviceState state = FullState(9);
         state.config["sid"] = "W1AW";
         frmTerminal *t = StartDetectedAndRead(encoder, state, FastLine());
@@ -88,25 +97,32 @@ private slots:
             QTest::keyClicks(p->txtName, QStringLiteral("KVERN"));
             QTest::keyClick(p->txtName, Qt::Key_Return);
         });
-        const PendingAction onAdvanced = WhenShown<frmSettings>([&fieldAfterRefusal](frmSettings *d) {
+        const PendingAction onAdvanced = WhenShown<frmSettings>([&](frmSettings *d) {
             d->txStationID->selectAll();
-            QTest::keyClicks(d->txStationID, QStringLiteral("OK"));
-            d->cmdOK->click();
-            fieldAfterRefusal = d->txStationID->text();
+            QTest::keyClicks(d->txStationID, typed);
+            if (okFirst) {
+                d->cmdOK->click();
+                fieldAfterRefusal = d->txStationID->text();
+            }
             d->close();
         });
         {
             ScriptedBoxes boxes;
-            boxes.expect(QStringLiteral("Please Enter a Paging Site License Call Sign"))
-                .title(QStringLiteral("Invalid Values Detected"));
+            if (okFirst)
+                boxes.expect(QStringLiteral("Please Enter a Paging Site License Call Sign"))
+                    .title(QStringLiteral("Invalid Values Detected"));
             t->Toolbar1->ButtonByKey(QStringLiteral("settings"))->trigger();
             QVERIFY(boxes.verifyAllShown());
         }
         QVERIFY(!forms::IsLoaded<frmSettings>() && !forms::IsLoaded<frmSettings_Main>());
-        QCOMPARE(fieldAfterRefusal, QStringLiteral("W1AW"));
+        if (okFirst)
+            QCOMPARE(fieldAfterRefusal, QStringLiteral("W1AW"));
         QCOMPARE(EncoderSettings.sStationID, QByteArray("W1AW"));
         QCOMPARE(t->StatusBar1->panelText(1), QStringLiteral("Current Configuration Modified, Does Not Match Encoder"));
 
+        // The write's waits in real time (the encoder keeps its quick clock): a record has its
+        // four seconds however loaded the machine, and its answer ends its wait.
+        SetTimeScale(1.0);
         const std::size_t before = encoder->sim().eventCount();
         {
             ScriptedBoxes boxes;

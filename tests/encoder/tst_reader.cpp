@@ -14,6 +14,8 @@
 #include "protocols/protocoltable.h"
 #include "support/linktestaccess.h"
 
+#include <QScopeGuard>
+
 #include <vector>
 
 using namespace encodertest;
@@ -57,6 +59,19 @@ void read()
     else
         ReadEncoderDB();
 }
+
+// A view that closes the port as it is given a status text: the command the read sends next
+// cannot be written.
+class PortClosingView : public ViewRecorder {
+public:
+    QString closeAt;
+    void SetPanelText(int panel, const QString &text) override
+    {
+        ViewRecorder::SetPanelText(panel, text);
+        if (panel == 1 && !closeAt.isEmpty() && text == closeAt)
+            (void)Link().closePort();
+    }
+};
 
 } // namespace
 
@@ -492,6 +507,66 @@ private slots:
         QCOMPARE(fx->view.panel(1), kProgress + QStringLiteral("Family 5"));
         QVERIFY(!Run.bDBMatchesEncoder);
         QVERIFY(Link().isOpen());
+    }
+
+    // The operator's cancel stays raised after it stopped the read, and does not end the
+    // put-back's wait: the confirmation, come late, is taken, and the label says ON.
+    void aCancelledReadWaitsForThePutBacksAnswer()
+    {
+        DeviceState state = FullState(9);
+        setIDAsCap(state, true);
+        // Family 5 is never answered; the switch-on is, 200 ms after it reached the encoder.
+        QVERIFY(connectTo(state, {{"drop_reply", "\"read:G 5\""},
+                                  {"delay_reply", "\"CONFIG SERIAL1 IDASCAP 1\" ms=2000"}}));
+        Link().setReplyInterval(std::chrono::minutes(10)); // only an answer or the cancel ends a wait
+        fx->onEncoderEvent("read \"G 5\"", [] { Link().cancel(); });
+        read();
+        QCOMPARE(fx->boxes.shown().size(), 0);
+        QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is ON for Port 1"));
+        QCOMPARE(fx->sent().last(), QByteArray("CONFIG SERIAL1 IDASCAP 1\r"));
+        QCOMPARE(fx->view.panel(1), kProgress + QStringLiteral("Family 5"));
+        QVERIFY(!Run.bDBMatchesEncoder);
+    }
+
+    // A command the port cannot write stops the read with the port's own error box, shown once
+    // in a read: the put-back that follows fails without a word when the read has shown it, and
+    // shows it when it is the first to fail. The switch-on never reaches the encoder: the label
+    // keeps to what the encoder confirmed last, OFF.
+    void thePortsWriteErrorIsShownOnce_data()
+    {
+        // The port closes before family 5's request, or else while the Read Error box is up.
+        QTest::addColumn<bool>("atARecord");
+        QTest::newRow("a record's request") << true;
+        QTest::newRow("the put-back") << false;
+    }
+    void thePortsWriteErrorIsShownOnce()
+    {
+        QFETCH(bool, atARecord);
+        DeviceState state = FullState(9);
+        setIDAsCap(state, true);
+        QVERIFY(connectTo(state, atARecord ? Knobs{} : Knobs{{"drop_reply", "\"read:G 5\""}}));
+        if (!atARecord)
+            fx->onEncoderEvent("drop_reply fired", [] { LinkTestAccess::fireReplyTimer(Link()); });
+        PortClosingView view;
+        view.closeAt = atARecord ? kProgress + QStringLiteral("Family 5") : QString();
+        Link().setView(&view);
+        const auto fixturesViewAgain = qScopeGuard([this] { Link().setView(&fx->view); });
+        const QString portError = QStringLiteral("Port not open"); // the serial layer's
+        if (atARecord)
+            fx->boxes.expect(portError).icon(MsgIcon::Exclamation);
+        fx->boxes.expect(kReadError).title(QStringLiteral("Read Error")).then([atARecord] {
+            if (!atARecord)
+                (void)Link().closePort();
+        });
+        if (!atARecord)
+            fx->boxes.expect(portError).icon(MsgIcon::Exclamation);
+        read();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(fx->boxes.shown().size(), 2);
+        QCOMPARE(view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is OFF for Port 1"));
+        QCOMPARE(fx->sent().last(), Block(atARecord ? "G 4" : "G 5"));
+        QCOMPARE(view.panel(1), kProgress + QStringLiteral("Family 5"));
+        QVERIFY(!Run.bDBMatchesEncoder);
     }
 
     // A cancel that comes in the same look as the reply time-out counts as the time-out: the

@@ -883,6 +883,70 @@ private slots:
         verifyCleanedUp();
     }
 
+    // A write that fails after the switch-off puts ID-as-capcode back with one switch-on, whose
+    // answer is judged on its own: what came before it is thrown away, and a line before its
+    // confirmation is not it. (An answer a knob holds back for hours of the encoder's time, and
+    // every answer behind it, comes when the test makes the encoder's clock race.)
+
+    // A second confirmation of the switch-off, come late while the write's error box was up, is
+    // not the switch-on's: the switch-on goes unanswered, and the label keeps to what the
+    // encoder confirmed last, OFF.
+    void thePutBackThrowsAwayWhatCameBefore()
+    {
+        encsim::DeviceState state = encsim::DeviceState::factory(9);
+        state.config["serial1 idascap"] = "1";
+        Knobs knobs = kFast;
+        knobs.emplace_back("replace_reply",
+                           "\"CONFIG SERIAL1 IDASCAP 0\" bytes=\"IDASCAP updated<CR><LF>IDASCAP updated<CR><LF>\"");
+        knobs.emplace_back("split_reply", "\"CONFIG SERIAL1 IDASCAP 0\" gap_ms=10000000"); // in two halves
+        knobs.emplace_back("drop_reply", "\"CONFIG SERIAL1 IDASCAP 1\"");
+        QVERIFY(connectTo(state, knobs));
+        EncoderSettings.bPort1IDAsCap = true;
+        runOutOnce("setting invertdata"); // its answer waits behind the second confirmation
+        runOutOnceFired(QStringLiteral("drop_reply"));
+        bool copyCame = false;
+        fx->boxes.expect(kWriteError).title("Write Error").then([this, &copyCame] {
+            sim().setTimeScale(1e-6);
+            copyCame = QTest::qWaitFor([] { return LinkTestAccess::unread(Link()) >= 17; }, 10000);
+            sim().setTimeScale(0.05);
+        });
+        program();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QVERIFY(copyCame);
+        QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is OFF for Port 1"));
+        QCOMPARE(sent().last(), QByteArray("CONFIG SERIAL1 IDASCAP 1\r"));
+        verifyCleanedUp();
+    }
+
+    // The failed setting's late answer comes after the switch-on went out, and the confirmation
+    // a while after it: the confirmation is waited for, and the label says ON.
+    void aLineBeforeTheConfirmationIsNotIt()
+    {
+        encsim::DeviceState state = encsim::DeviceState::factory(9);
+        state.config["serial1 idascap"] = "1";
+        Knobs knobs = kFast;
+        knobs.emplace_back("delay_reply", "\"config invertdata\" ms=1000000");
+        knobs.emplace_back("delay_reply", "\"CONFIG SERIAL1 IDASCAP 1\" ms=100000000");
+        QVERIFY(connectTo(state, knobs));
+        EncoderSettings.bPort1IDAsCap = true;
+        runOutOnce("delay_reply fired on \"config invertdata");
+        // Once the encoder has the switch-on, the late answer comes within a tenth of a second;
+        // once the put-back's wait holds it, the confirmation comes.
+        fx->onEncoderEvent("delay_reply fired on \"CONFIG SERIAL1 IDASCAP 1", [this] { sim().setTimeScale(1e-4); });
+        const PendingAction confirm = When(
+            [] {
+                const QByteArray *gathered = LinkTestAccess::gathered(Link());
+                return gathered && gathered->contains("INVERTDATA updated\r\n");
+            },
+            [this] { sim().setTimeScale(1e-7); });
+        fx->boxes.expect(kWriteError).title("Write Error");
+        program();
+        QVERIFY(fx->boxes.verifyAllShown());
+        QCOMPARE(fx->view.label(Label::IDAsCap), QStringLiteral("ID As Capcode Mode is ON for Port 1"));
+        QVERIFY(fx->received().endsWith("INVERTDATA updated\r\nIDASCAP updated\r\n"));
+        verifyCleanedUp();
+    }
+
     // Closing the program while a record waits for its answer ends the write without a word.
     void closingTheProgramMidWrite()
     {
