@@ -24,14 +24,6 @@ namespace {
 const QByteArray CRLF("\r\n");
 const QString kProgressPrefix = QStringLiteral("Reading Pager Database - ");
 
-// Whether text begins with an answer to the ID-as-capcode check: "0" or "1" on its own line,
-// ended by LF or CR LF.
-bool BeginsWithFlagLine(const QByteArray &text)
-{
-    return text.startsWith("0\n") || text.startsWith("1\n") || text.startsWith("0\r\n") ||
-           text.startsWith("1\r\n");
-}
-
 // How a step of the read ended.
 enum class Stop {
     None,      // go on with the next step
@@ -166,6 +158,13 @@ private:
         return Stop::Cancelled;
     }
 
+    // Whether the reply's first line is one the ID-as-capcode check takes for its answer.
+    static bool lineTheCheckTakes(const QByteArray &reply)
+    {
+        const IDAsCapAnswer answer = JudgeIDAsCapAnswer(reply, reply.contains('\n'));
+        return answer == IDAsCapAnswer::On || answer == IDAsCapAnswer::Off;
+    }
+
     // The reply to an ID-as-capcode command is one line ended by LF.
     static ReplyTest idAsCapLine(const QByteArray &text = QByteArray("\n"))
     {
@@ -256,14 +255,14 @@ private:
     {
         status(kProgressPrefix + statusItem);
         // The ID-as-capcode check that got no answer in time may still be answered, ahead of
-        // this answer: a reply that begins with a flag line cannot be told from it, and the
-        // read stops before it stores anything of it.
+        // this answer: a reply whose first line the check would take for its answer cannot be
+        // told from it, and the read stops before it stores anything of it.
         const bool afterUnansweredCheck = std::exchange(m_checkUnanswered, false);
         const ExchangeResult r = exchange(command, until, true);
         if (const auto stop = ended(r))
             return *stop;
         store(QByteArray(), /*checked=*/false);
-        if (afterUnansweredCheck && BeginsWithFlagLine(r.reply))
+        if (afterUnansweredCheck && lineTheCheckTakes(r.reply))
             return readError();
         if (failedReply(r, check))
             return readError();
